@@ -1,0 +1,22 @@
+// The subcommands of the command-line front end.  Each takes the arguments
+// after its own name and returns the process exit status:
+// 0 success, 1 failure, 2 usage error, 3 completed with a project warning.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::cli {
+
+using Args = std::vector<std::string>;
+
+int CmdRender(const Args& args);
+int CmdParams(const Args& args);
+int CmdBrel(const Args& args);
+int CmdResave(const Args& args);
+int CmdMovie(const Args& args);
+
+// Prints "velmora: MESSAGE" on stderr and returns the status.
+int Fail(int status, const std::string& message);
+
+}  // namespace velmora::cli

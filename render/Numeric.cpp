@@ -1,0 +1,52 @@
+#include "render/Numeric.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+uint32_t g_randState = 0;
+}
+
+void RandSeed(uint32_t seed) { g_randState = seed; }
+
+uint32_t RandState() { return g_randState; }
+
+uint32_t Random(uint32_t n) {
+  g_randState = g_randState * 0x08088405u + 1u;
+  return static_cast<uint32_t>((static_cast<uint64_t>(n) * g_randState) >> 32);
+}
+
+long double RandomReal() {
+  g_randState = g_randState * 0x08088405u + 1u;
+  return static_cast<long double>(g_randState) * 0x1p-32L;
+}
+
+long double RoundEven(long double v) {
+  // The default floating-point environment rounds to nearest, ties to even;
+  // nearbyint honours it without raising inexact.
+  return std::nearbyintl(v);
+}
+
+int64_t RoundToInt64(long double v) {
+  if (std::isnan(v)) return 0;
+  const long double r = RoundEven(v);
+  if (r >= 0x1p63L) return INT64_MAX;
+  if (r < -0x1p63L) return INT64_MIN;
+  return static_cast<int64_t>(r);
+}
+
+int32_t RoundToInt32(long double v) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(v))));
+}
+
+int64_t TruncToInt64(long double v) {
+  if (std::isnan(v)) return 0;
+  const long double r = std::truncl(v);
+  if (r >= 0x1p63L) return INT64_MAX;
+  if (r < -0x1p63L) return INT64_MIN;
+  return static_cast<int64_t>(r);
+}
+
+}  // namespace velmora
