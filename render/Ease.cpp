@@ -1,0 +1,37 @@
+#include "render/Ease.h"
+
+#include <cmath>
+
+namespace velmora {
+
+long double AbsPow(long double v, long double k) {
+  const long double a = std::fabs(v);
+  if (a == 0) return 0;
+  return std::pow(a, k);
+}
+
+long double PowEaseIn(long double k, long double x, long double x1, long double x0,
+                      long double y1, long double y0) {
+  return y0 + AbsPow(x - x0, k) * (y1 - y0) / AbsPow(x1 - x0, k);
+}
+
+long double PowEaseOut(long double k, long double x, long double x1, long double x0,
+                       long double y1, long double y0) {
+  return y1 - AbsPow(x1 - x, k) * (y1 - y0) / AbsPow(x1 - x0, k);
+}
+
+long double PowEaseInOut(long double k, long double x, long double x1, long double x0,
+                         long double y1, long double y0) {
+  const long double xm = (x0 + x1) / 2;
+  const long double ym = (y0 + y1) / 2;
+  if (x >= xm) return PowEaseOut(k, x, x1, xm, y1, ym);
+  return PowEaseIn(k, x, xm, x0, ym, y0);
+}
+
+long double SlopeEase(long double s, long double x, long double x1, long double x0,
+                      long double y1, long double y0) {
+  if (s >= 0) return PowEaseOut(s + 1, x, x1, x0, y1, y0);
+  return PowEaseIn(std::fabs(s) + 1, x, x1, x0, y1, y0);
+}
+
+}  // namespace velmora
