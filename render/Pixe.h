@@ -4,6 +4,7 @@
 // bitmap type and the conversions to it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -1,0 +1,14 @@
+// Writing a whole file so that readers never see a half-written one: the
+// bytes go to a temporary file beside the target, which is then renamed over
+// it.  A failure leaves any previous file untouched.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Returns true on success; on failure sets *error to a one-line reason.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
+
+}  // namespace velmora
