@@ -1,0 +1,214 @@
+#include "anim/CurveSet.h"
+
+#include "render/Numeric.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr TCurveStore I32 = TCurveStore::Int32;
+constexpr TCurveStore B8 = TCurveStore::Byte;
+constexpr TCurveStore R = TCurveStore::Real;
+
+const TCloudCurveInfo kInfo[CloudCurveCount] = {
+    {"seed", "seed", I32, true},
+    {"brightness", "brightness", R, false},
+    {"complex", "complex", R, false},
+    {"coverrate", "coverrate", R, false},
+    {"min", "min", R, false},
+    {"max", "max", R, false},
+    {"wmin", "wmin", R, false},
+    {"wmax", "wmax", R, false},
+    {"noise", "noise", R, false},
+    {"wnoise", "wnoise", R, false},
+    {"center", "center", R, false},
+    {"color0_red", "color0_red", B8, true},
+    {"color0_green", "color0_green", B8, true},
+    {"color0_blue", "color0_blue", B8, true},
+    {"color0_alpha", "color0_alpha", B8, true},
+    {"color1_red", "color1_red", B8, true},
+    {"color1_green", "color1_green", B8, true},
+    {"color1_blue", "color1_blue", B8, true},
+    {"color1_alpha", "color1_alpha", B8, true},
+    {"red_slope", "red_slope", R, false},
+    {"green_slope", "green_slope", R, false},
+    {"blue_slope", "blue_slope", R, false},
+    {"alpha_slope", "alpha_slope", R, false},
+    {"wwx", "wwx", R, false},
+    {"wwy", "wwy", R, false},
+    {"cloud_position", "cloud_position.x", R, false},
+    {"cloud_position", "cloud_position.y", R, false},
+    {"warp_position1", "warp_position1.x", R, false},
+    {"warp_position1", "warp_position1.y", R, false},
+    {"warp_position2", "warp_position2.x", R, false},
+    {"warp_position2", "warp_position2.y", R, false},
+    {"blur_radius", "blur_radius", R, false},
+    {"blur_number_of_ssample", "blur_number_of_ssample", R, true},
+    {"blur_curve", "blur_curve", R, false},
+    {"oversampling", "oversampling", I32, true},
+    {"blur_rotation", "blur_rotation.x", R, false},
+    {"blur_rotation", "blur_rotation.y", R, false},
+    {"blur_rotation", "blur_rotation.z", R, false},
+};
+
+// The field of a curve, const or not as the record; null for other kinds.
+template <class P>
+auto RealField(P& p, int index) -> decltype(&p.Brightness) {
+  switch (index) {
+    case ccBrightness: return &p.Brightness;
+    case ccComplex: return &p.Complex;
+    case ccCoverrate: return &p.Coverrate;
+    case ccMinRadius: return &p.MinRadius;
+    case ccMaxRadius: return &p.MaxRadius;
+    case ccWMinRadius: return &p.wMinRadius;
+    case ccWMaxRadius: return &p.wMaxRadius;
+    case ccNoise: return &p.Noise;
+    case ccWNoise: return &p.wNoise;
+    case ccCenter: return &p.Center;
+    case ccSlopeR: return &p.SlopeR;
+    case ccSlopeG: return &p.SlopeG;
+    case ccSlopeB: return &p.SlopeB;
+    case ccSlopeA: return &p.SlopeA;
+    case ccWX: return &p.WX;
+    case ccWY: return &p.WY;
+    case ccCloudX: return &p.cx;
+    case ccCloudY: return &p.cy;
+    case ccWarp1X: return &p.wx1;
+    case ccWarp1Y: return &p.wy1;
+    case ccWarp2X: return &p.wx2;
+    case ccWarp2Y: return &p.wy2;
+    case ccBlurRadius: return &p.BlurRadius;
+    case ccBlurSamples: return &p.BlurSamples;
+    case ccBlurCurve: return &p.BlurCurve;
+    case ccBlurRotX: return &p.BlurRotX;
+    case ccBlurRotY: return &p.BlurRotY;
+    case ccBlurRotZ: return &p.BlurRotZ;
+    default: return nullptr;
+  }
+}
+
+template <class P>
+auto ByteField(P& p, int index) -> decltype(&p.StartColor.r) {
+  switch (index) {
+    case ccStartRed: return &p.StartColor.r;
+    case ccStartGreen: return &p.StartColor.g;
+    case ccStartBlue: return &p.StartColor.b;
+    case ccStartAlpha: return &p.StartColor.a;
+    case ccEndRed: return &p.EndColor.r;
+    case ccEndGreen: return &p.EndColor.g;
+    case ccEndBlue: return &p.EndColor.b;
+    case ccEndAlpha: return &p.EndColor.a;
+    default: return nullptr;
+  }
+}
+
+template <class P>
+auto IntField(P& p, int index) -> decltype(&p.Seed) {
+  switch (index) {
+    case ccSeed: return &p.Seed;
+    case ccOverSampling: return &p.OverSampling;
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+const TCloudCurveInfo& CloudCurveInfo(int index) { return kInfo[index]; }
+
+TCloudCurveSet* NewCurveSet() {
+  auto* set = new TCloudCurveSet();
+  for (TDivs_Curve*& c : set->Curves) c = NewCurve();
+  return set;
+}
+
+void FreeCurveSet(TCloudCurveSet* set) {
+  if (!set) return;
+  for (TDivs_Curve* c : set->Curves) FreeCurve(c);
+  delete set;
+}
+
+long double CloudCurveField(const TCloudFrameParams& params, int index) {
+  if (const int32_t* i = IntField(params, index)) return *i;
+  if (const uint8_t* b = ByteField(params, index)) return *b;
+  if (const long double* r = RealField(params, index)) return *r;
+  return 0;
+}
+
+void StoreCloudCurveField(TCloudFrameParams& p, int index, double value) {
+  if (int32_t* i = IntField(p, index)) {
+    *i = RoundToInt32(value);
+  } else if (uint8_t* b = ByteField(p, index)) {
+    *b = static_cast<uint8_t>(static_cast<uint32_t>(RoundToInt32(value)) & 0xFFu);
+  } else if (long double* r = RealField(p, index)) {
+    *r = value;
+  }
+}
+
+void EvalCurveSet(const TCloudCurveSet* set, TCloudFrameParams& params, int32_t frame) {
+  if (!set) return;
+  for (int i = 0; i < CloudCurveCount; ++i)
+    StoreCloudCurveField(params, i, CurveValueAt(set->Curves[i], frame));
+}
+
+void KeyCurveSetFromParams(TCloudCurveSet* set, int32_t frame, const TCloudFrameParams& params) {
+  if (!set) return;
+  for (int i = 0; i < CloudCurveCount; ++i)
+    SetCurveKey(set->Curves[i], frame, static_cast<double>(CloudCurveField(params, i)));
+}
+
+void SetNewProjectParams(TCloudFrameParams& p) {
+  p.ResX = 512;
+  p.ResY = 512;
+  p.OverSampling = 1;
+  p.Seed = 65536;
+  p.Brightness = 1.0L;
+  p.Complex = 0.5L;
+  p.Coverrate = 0.5L;
+  p.MinRadius = 0.4L;
+  p.MaxRadius = 1.0L;
+  p.wMinRadius = 1.0L;
+  p.wMaxRadius = 1.0L;
+  p.Noise = 0.1L;
+  p.wNoise = 0.1L;
+  p.Center = 0;
+  p.CenterReverse = false;
+  p.StartColor = ColorRGBA{0, 0, 0, 255};
+  p.EndColor = ColorRGBA{255, 255, 255, 255};
+  p.SlopeR = p.SlopeG = p.SlopeB = p.SlopeA = 0;
+  p.WX = -8;
+  p.WY = 8;
+  p.ClipBrightness = false;
+  p.cx = p.cy = p.wx1 = p.wy1 = p.wx2 = p.wy2 = 0;
+  p.BlurRadius = 0;
+  p.BlurSamples = 32;
+  p.BlurCurve = 0;
+  p.BlurRotX = p.BlurRotY = p.BlurRotZ = 0;
+  p.BlurDraft = true;
+}
+
+void ApplyNewProjectDefaults(TCloudCurveSet*& set, TCloudFrameParams& params,
+                             TProjectModel& model, const TWindowHooks& hooks) {
+  SetTimeLinePosition(model, 0);
+  FreeCurveSet(set);
+  set = nullptr;
+  set = NewCurveSet();
+  SetNewProjectParams(params);
+  CallShowParams(hooks, params);
+  model.CurFrame = "0";
+  model.MaxFrame = "120";
+  if (!SetTimeLineMax(model, 120)) {
+    // A minimum above 120 (only a project's frames statement sets one) would
+    // refuse the new range; the new project starts from 0 instead.
+    model.TimeLineMin = 0;
+    SetTimeLineMax(model, 120);
+    SetTimeLinePosition(model, 0);
+  }
+  model.OutPutFilen.clear();
+  model.OutPutAlpha.clear();
+  KeyCurveSetFromParams(set, 0, params);
+  model.ProjectFileName = NewProjectFileName;
+  model.FromCurrentFrame = false;
+  params.WarpScale = 0;
+}
+
+}  // namespace velmora
