@@ -1,7 +1,164 @@
+// velmora brel: runs a Brel program from the command line, or an interactive
+// console when no program is given and stdin is a terminal.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
 #include "cli/Commands.h"
+#include "script/Brel.h"
 
 namespace velmora::cli {
 
-int CmdBrel(const Args&) { return Fail(1, "the brel command is not available yet"); }
+namespace {
+
+const char kBrelUsage[] =
+    "usage: velmora brel [--stack] (-e TEXT | FILE | -)\n"
+    "  -e TEXT   run TEXT\n"
+    "  FILE      run the program in FILE ('-' reads stdin)\n"
+    "  --stack   print the value stack (top first) on stderr after the run\n"
+    "With no program and a terminal on stdin, starts the interactive console.\n";
+
+// The console of the command line: what `.` and `cr` write goes straight to
+// stdout.
+class StdoutConsole : public BrelConsole {
+ public:
+  std::string GetText() const override { return text_; }
+  void SetText(std::string text) override {
+    // Only the part beyond what was already written can be shown.
+    if (text.compare(0, text_.size(), text_) == 0)
+      Write(std::string_view(text).substr(text_.size()));
+    text_ = std::move(text);
+  }
+  void Append(std::string_view s) override {
+    Write(s);
+    text_.append(s);
+  }
+  bool EndsLine() const { return text_.empty() || text_.back() == '\n'; }
+
+ private:
+  static void Write(std::string_view s) { std::fwrite(s.data(), 1, s.size(), stdout); }
+  std::string text_;
+};
+
+bool ReadAll(std::istream& in, std::string& out) {
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  out = ss.str();
+  return !in.bad();
+}
+
+void PrintError(BrelEnvH env) {
+  std::fprintf(stderr, "error %d: %s\n", env->errorCode, env->errorMessage.c_str());
+}
+
+int Interactive() {
+  StdoutConsole console;
+  BrelEnvH env = BrelCreateEnv("brel", &console);
+  if (!env) return Fail(1, "cannot create the Brel environment");
+  std::printf("Brel console. Each line runs in the same environment; 'man WORD' shows a\n"
+              "word's manual, 'cont' continues after terminate, Ctrl-D quits.\n");
+  bool pending = false;  // a terminate left something to continue
+  std::string line;
+  for (;;) {
+    std::printf("brel> ");
+    std::fflush(stdout);
+    if (!std::getline(std::cin, line)) break;
+    std::string trimmed = line;
+    while (!trimmed.empty() && static_cast<unsigned char>(trimmed.back()) <= 0x20)
+      trimmed.pop_back();
+    while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= 0x20)
+      trimmed.erase(0, 1);
+    bool ok;
+    if (trimmed == "cont") {
+      // Continue the stopped program without appending the line, so that
+      // the continued run ends where the stopped line ended.
+      if (!pending) {
+        std::printf("nothing to continue\n");
+        continue;
+      }
+      ok = BrelContinue(env);
+    } else {
+      ok = BrelRunLine(env, line);
+    }
+    pending = ok && env->stopped && env->resume > 0 && env->pointer == env->resume;
+    if (!console.EndsLine()) {
+      std::printf("\n");
+      console.Append("\n");
+    }
+    if (!ok) {
+      std::fflush(stdout);
+      PrintError(env);
+    } else if (trimmed.rfind("man ", 0) == 0 && !env->values.empty() &&
+               env->values.back().type == kBrelStr) {
+      std::printf("%s\n", BrelPopValue(env).text.c_str());
+    }
+    if (pending) std::printf("(stopped; 'cont' continues)\n");
+    for (const std::string& l : BrelStackLines(env)) std::printf("  %s\n", l.c_str());
+  }
+  std::printf("\n");
+  BrelFreeEnv(env);
+  return 0;
+}
+
+}  // namespace
+
+int CmdBrel(const Args& args) {
+  bool showStack = false;
+  bool haveSource = false;
+  std::string program;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kBrelUsage, stdout);
+      return 0;
+    }
+    if (a == "--stack") {
+      showStack = true;
+      continue;
+    }
+    if (haveSource) {
+      std::fputs(kBrelUsage, stderr);
+      return 2;
+    }
+    if (a == "-e") {
+      if (i + 1 >= args.size()) {
+        std::fputs(kBrelUsage, stderr);
+        return 2;
+      }
+      program = args[++i];
+    } else if (a == "-") {
+      if (!ReadAll(std::cin, program)) return Fail(1, "cannot read stdin");
+    } else if (a.size() > 1 && a[0] == '-') {
+      std::fputs(kBrelUsage, stderr);
+      return 2;
+    } else {
+      std::ifstream in(a, std::ios::binary);
+      if (!in || !ReadAll(in, program)) return Fail(1, "cannot read " + a);
+    }
+    haveSource = true;
+  }
+  if (!haveSource) {
+    if (!showStack && isatty(STDIN_FILENO)) return Interactive();
+    std::fputs(kBrelUsage, stderr);
+    return 2;
+  }
+
+  StdoutConsole console;
+  BrelEnvH env = BrelCreateEnv("brel", &console);
+  if (!env) return Fail(1, "cannot create the Brel environment");
+  env->program = std::move(program);
+  const bool ok = BrelRun(env);
+  std::fflush(stdout);
+  if (!ok) PrintError(env);
+  if (showStack)
+    for (const std::string& l : BrelStackLines(env)) std::fprintf(stderr, "stack: %s\n", l.c_str());
+  BrelFreeEnv(env);
+  return ok ? 0 : 1;
+}
 
 }  // namespace velmora::cli
