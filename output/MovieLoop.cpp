@@ -1,0 +1,252 @@
+#include "output/MovieLoop.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "output/StillImage.h"
+#include "render/Numeric.h"
+#include "render/Render.h"
+
+namespace velmora {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+// Where the extension of a file name starts: a "." among the last four
+// characters with no "/" after it; npos when the name has none.
+size_t ExtensionStart(const std::string& name) {
+  const size_t start = name.size() > 4 ? name.size() - 4 : 0;
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot < start) return std::string::npos;
+  if (name.find('/', dot) != std::string::npos) return std::string::npos;
+  return dot;
+}
+
+// A failed picture file is reported once per output with the number of
+// further failures, so a full disk does not produce one line per frame.
+struct SeriesFailures {
+  std::string first;
+  int32_t count = 0;
+  void Add(const std::string& what) {
+    if (count++ == 0) first = what;
+  }
+  void Report(const std::string& label, std::vector<std::string>& out) const {
+    if (count == 0) return;
+    std::string line = label + ": " + first;
+    if (count > 1) line += " (and " + std::to_string(count - 1) + " more pictures not written)";
+    out.push_back(line);
+  }
+};
+
+struct Output {
+  bool alpha = false;
+  std::string name;
+  MovieOutputKind kind = MovieOutputKind::None;
+  std::unique_ptr<AviWriter> writer;  // AVI outputs only
+  bool usable = false;                // can receive frames
+  SeriesFailures seriesFailures;
+  const char* Label() const { return alpha ? "alpha output" : "main output"; }
+};
+
+}  // namespace
+
+std::string TrimOutputName(const std::string& name) {
+  const char* blanks = " \t\r\n\v\f";
+  const size_t a = name.find_first_not_of(blanks);
+  if (a == std::string::npos) return "";
+  const size_t b = name.find_last_not_of(blanks);
+  return name.substr(a, b - a + 1);
+}
+
+MovieOutputKind OutputKindForName(const std::string& name) {
+  if (name.empty()) return MovieOutputKind::None;
+  const size_t dot = ExtensionStart(name);
+  if (dot != std::string::npos && Lower(name.substr(dot)) == ".avi") return MovieOutputKind::Avi;
+  return MovieOutputKind::Series;
+}
+
+std::string NumberedFileName(const std::string& name, int32_t frame) {
+  const size_t dot = ExtensionStart(name);
+  const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+  const std::string ext = dot == std::string::npos ? "" : name.substr(dot);
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%.4d", frame);
+  return base + digits + ext;
+}
+
+MovieSettings MovieSettingsFromModel(const TProjectModel& model) {
+  MovieSettings s;
+  s.mainName = TrimOutputName(model.OutPutFilen);
+  s.alphaName = TrimOutputName(model.OutPutAlpha);
+  s.firstFrame = model.FromCurrentFrame ? model.TimeLinePosition : model.TimeLineMin;
+  s.lastFrame = model.TimeLineMax;
+  return s;
+}
+
+MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
+                        const MovieCallbacks& cb) {
+  MovieReport report;
+  TCloudFrameParams& p = *r.Params;
+  Output outputs[2];
+  outputs[0].name = TrimOutputName(settings.mainName);
+  outputs[1].name = TrimOutputName(settings.alphaName);
+  outputs[1].alpha = true;
+  for (Output& o : outputs) o.kind = OutputKindForName(o.name);
+  if (outputs[0].kind == MovieOutputKind::None && outputs[1].kind == MovieOutputKind::None)
+    return report;
+  report.started = true;
+
+  const int32_t outW = p.ResX;
+  const int32_t outH = p.ResY;
+  const int32_t first = settings.firstFrame;
+  const int64_t total64 = int64_t{settings.lastFrame} - first + 1;
+  const int32_t total = static_cast<int32_t>(std::max<int64_t>(0, total64));
+  report.firstFrame = first;
+  report.totalFrames = total;
+  if (outW < 1 || outH < 1) {
+    report.failures.push_back("the output size must be at least 1 x 1 (got " +
+                              std::to_string(outW) + " x " + std::to_string(outH) + ")");
+    return report;
+  }
+
+  *r.RenderIdle = false;
+  MovieProgress = 0;
+  *r.PreviewBusy = true;
+  if (cb.pump) SetPump(cb.pump);
+  auto showName = [&](bool alpha, const std::string& file) {
+    if (cb.showOutputName) cb.showOutputName(alpha, file);
+  };
+  showName(false, "");
+  showName(true, "");
+
+  for (Output& o : outputs) {
+    if (o.kind == MovieOutputKind::Series) {
+      o.usable = true;
+    } else if (o.kind == MovieOutputKind::Avi) {
+      o.writer = std::make_unique<AviWriter>();
+      const auto started = Clock::now();
+      o.usable = o.writer->Open(o.name, outW, outH, settings.aviOptions);
+      report.outputSeconds += SecondsSince(started);
+      showName(o.alpha, o.name);
+      if (!o.usable)
+        report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());
+    }
+  }
+  const bool anyUsable = outputs[0].usable || outputs[1].usable;
+
+  p.WarpScale = 0;
+  bool renderFailed = false;
+  if (anyUsable && first != 0 && total > 0) {
+    // Fix the warp normalisation on frame 0's cloud layer, whatever frame the
+    // movie starts at.
+    *r.FrameProgress = 0;
+    *r.PixeProgress = 0;
+    EvalCurveSet(*r.Curves, p, 0);
+    CallShowParams(*r.Hooks, p);
+    const int64_t factor = std::max<int32_t>(1, p.OverSampling);
+    const int64_t w = int64_t{outW} * factor, h = int64_t{outH} * factor;
+    const auto started = Clock::now();
+    if (w <= INT32_MAX && h <= INT32_MAX) {
+      p.ResX = static_cast<int32_t>(w);
+      p.ResY = static_cast<int32_t>(h);
+      if (r.Stages.AllocFrameBuffers(p, false))
+        r.Stages.RenderCloudLayer(p);
+      else
+        renderFailed = true;
+      p.ResX = outW;
+      p.ResY = outH;
+    } else {
+      renderFailed = true;
+    }
+    p.Rendered = false;
+    report.renderSeconds += SecondsSince(started);
+    if (renderFailed)
+      report.failures.push_back("frame 0 could not be rendered at " + std::to_string(w) + " x " +
+                                std::to_string(h) + " to fix the warp normalisation");
+  }
+
+  const bool wantMain = outputs[0].kind != MovieOutputKind::None;
+  const bool wantAlpha = outputs[1].kind != MovieOutputKind::None;
+  Bitmap24 colour;
+  Bitmap24 alpha;
+  int32_t counter = 0;
+  if (anyUsable && !renderFailed) {
+    for (int64_t f64 = first; f64 <= settings.lastFrame; ++f64) {
+      const auto f = static_cast<int32_t>(f64);
+      if (r.Model) {
+        r.Model->TimeLinePosition = f;
+        r.Model->CurFrame = std::to_string(f);
+      }
+      if (cb.frameStarting) cb.frameStarting(f);
+      if (*r.RenderIdle || (cb.abortRequested && cb.abortRequested())) {
+        report.aborted = true;
+        break;
+      }
+      auto started = Clock::now();
+      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr);
+      report.renderSeconds += SecondsSince(started);
+      if (!rendered) {
+        report.failures.push_back("frame " + std::to_string(f) + " could not be rendered at " +
+                                  std::to_string(outW) + " x " + std::to_string(outH) +
+                                  " with oversampling " + std::to_string(p.OverSampling) +
+                                  " (not enough memory, or too large)");
+        break;
+      }
+      started = Clock::now();
+      for (Output& o : outputs) {
+        if (!o.usable) continue;
+        const Bitmap24& picture = o.alpha ? alpha : colour;
+        if (o.kind == MovieOutputKind::Avi) {
+          o.writer->Write(picture, counter);  // a failure is kept by the writer
+        } else {
+          const std::string file = NumberedFileName(o.name, f);
+          std::string error;
+          if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error))
+            o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
+          showName(o.alpha, file);
+        }
+        if (!o.alpha && cb.drawPicture) cb.drawPicture(colour);
+      }
+      report.outputSeconds += SecondsSince(started);
+      if (!wantMain && cb.drawPicture) cb.drawPicture(alpha);
+
+      ++counter;
+      MovieProgress = static_cast<int>(
+          RoundToInt64(100.0L / static_cast<long double>(total) * counter));
+      if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, MovieProgress});
+    }
+  }
+  report.framesDone = counter;
+
+  for (Output& o : outputs) {
+    if (o.kind == MovieOutputKind::Avi && o.usable) {
+      const auto started = Clock::now();
+      if (!o.writer->Close())
+        report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());
+      report.outputSeconds += SecondsSince(started);
+    }
+    o.seriesFailures.Report(o.Label(), report.failures);
+  }
+  *r.PreviewBusy = false;
+  MovieProgress = 0;
+  *r.FrameProgress = 0;
+  *r.RenderIdle = true;
+  if (cb.pump) SetPump({});
+  return report;
+}
+
+}  // namespace velmora

@@ -1,0 +1,108 @@
+// The movie export: every frame of a timeline range rendered at the output
+// size (with that frame's oversampling) and handed to one or two outputs, the
+// colour pictures to the main output and grey pictures of the clouds' alpha
+// channel to the alpha output.  Each output is an AVI movie when its name ends
+// in ".avi" (any case) and a numbered series of still pictures otherwise.
+//
+// The loop runs on the caller's thread.  What a window does during the export
+// (showing the record and the current file names, moving the gauges, letting
+// the user abort, processing events) comes in as callbacks, so the same loop
+// serves the desktop application and the command line.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "anim/FrameRender.h"
+#include "anim/ProjectModel.h"
+#include "output/AviWriter.h"
+#include "render/Pixe.h"
+
+namespace velmora {
+
+enum class MovieOutputKind { None, Avi, Series };
+
+// Blanks (spaces, tabs, line breaks) removed from both ends.
+std::string TrimOutputName(const std::string& name);
+
+// None for an empty name, Avi when the lower-cased extension is exactly
+// ".avi", Series otherwise.
+MovieOutputKind OutputKindForName(const std::string& name);
+
+// The file of frame f of a numbered series: the name without its extension,
+// f with at least four digits, then the extension.  The extension starts at a
+// "." among the last four characters that is not followed by a "/":
+// movie.bmp -> movie0007.bmp, movie.jpeg -> movie.jpeg0007.jpeg (no
+// extension: the whole name is the base), clip.avi.bmp -> clip.avi0000.bmp,
+// frame 12345 -> movie12345.bmp, frame -3 -> movie-0003.bmp.
+std::string NumberedFileName(const std::string& name, int32_t frame);
+
+struct MovieSettings {
+  std::string mainName;   // colour output; empty: not produced
+  std::string alphaName;  // alpha output; empty: not produced
+  int32_t firstFrame = 0;  // the start frame S
+  int32_t lastFrame = 0;   // the timeline maximum; no frame when below S
+  AviOptions aviOptions;   // for each AVI output
+  int jpegQuality = 75;    // for numbered JPEG pictures
+};
+
+// The settings a window's state gives: the trimmed output names, the range
+// from the current frame when FromCurrentFrame is set (else from the
+// timeline minimum) to the timeline maximum.
+MovieSettings MovieSettingsFromModel(const TProjectModel& model);
+
+struct MovieProgressInfo {
+  int32_t frame = 0;          // the frame just finished
+  int32_t framesDone = 0;     // the frame counter
+  int32_t totalFrames = 0;    // T = last - first + 1
+  int movieProgress = 0;      // round(100 / T x framesDone), ties to even
+};
+
+struct MovieCallbacks {
+  // The timeline moves to frame f (TimeLine position and CurFrame).
+  std::function<void(int32_t frame)> frameStarting;
+  // The current output file: alpha = false for the main output.  An empty
+  // name clears the label.
+  std::function<void(bool alpha, const std::string& fileName)> showOutputName;
+  // The picture just rendered, for the preview box (the colour picture, or
+  // the alpha picture when only the alpha output is produced).
+  std::function<void(const Bitmap24& picture)> drawPicture;
+  // After each frame: counters and MovieProgress.
+  std::function<void(const MovieProgressInfo&)> progress;
+  // Polled at the top of every frame besides RenderIdle: true stops the
+  // export before that frame (the Abort button).
+  std::function<bool()> abortRequested;
+  // Installed as the engine's message pump for the export and removed
+  // afterwards; leave it empty to keep the pump the host installed.
+  std::function<void()> pump;
+};
+
+struct MovieReport {
+  bool started = false;      // false when both names are empty
+  bool aborted = false;      // stopped by abortRequested or RenderIdle
+  int32_t firstFrame = 0;
+  int32_t totalFrames = 0;   // T
+  int32_t framesDone = 0;    // frame counter at the end
+  std::vector<std::string> failures;  // one line each; empty when all went well
+  double renderSeconds = 0;  // the pipeline, including the reduction
+  double outputSeconds = 0;  // encoding and writing the pictures
+  bool Succeeded() const { return started && failures.empty(); }
+};
+
+// Runs the export on the renderer's record, parameter set and model (whose
+// timeline position follows the frames).  The output size is the record's
+// ResX x ResY at the start.  The warp normalisation is reset and fixed on
+// frame 0 (rendered up to its cloud layer first when the range starts
+// elsewhere).  An abort, through abortRequested or RenderIdle (which a failed
+// buffer allocation sets too), takes effect at the top of a frame: the frame
+// in progress is finished and written and the movies are closed properly.
+// Failures (an AVI that cannot be opened or written, a picture file that
+// cannot be written, a frame that cannot be rendered) do not stop the other
+// output; they are collected in the report.  When no output can receive
+// frames at all, no frame is rendered.
+MovieReport RenderMovie(TFrameRenderer& renderer, const MovieSettings& settings,
+                        const MovieCallbacks& callbacks);
+
+}  // namespace velmora

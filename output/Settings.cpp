@@ -1,0 +1,242 @@
+#include "output/Settings.h"
+
+// The settings are byte texts (UTF-8 passes through unchanged); no wide
+// character conversion is needed.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "output/AtomicFile.h"
+
+namespace velmora {
+
+std::string ExecutablePath() {
+  std::string buf(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buf.size()) return "";
+  buf.resize(static_cast<size_t>(n));
+  return buf;
+}
+
+std::string SettingsPathBeside(const std::string& exePath) {
+  const size_t start = exePath.size() > 4 ? exePath.size() - 4 : 0;
+  const size_t dot = exePath.rfind('.');
+  const bool hasExt = dot != std::string::npos && dot >= start;
+  return (hasExt ? exePath.substr(0, dot) : exePath) + ".ini";
+}
+
+std::string UserSettingsPath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (xdg && xdg[0] == '/') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (!home || !home[0]) return "";
+    base = std::string(home) + "/.config";
+  }
+  return base + "/velmora/velmora.ini";
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool FolderWritable(const std::string& folder) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// Creates the folder and its missing parents (mode 0700 for new ones, as a
+// configuration folder should be).
+bool MakeFolders(const std::string& folder, std::string* error) {
+  if (folder.empty() || folder == "/" || folder == ".") return true;
+  struct stat st;
+  if (stat(folder.c_str(), &st) == 0) return true;
+  if (!MakeFolders(FolderOf(folder), error)) return false;
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    if (error) *error = "cannot create folder " + folder + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+std::string& ProcessSettingsPath() {
+  static std::string path;
+  return path;
+}
+bool& ProcessSettingsPathSet() {
+  static bool set = false;
+  return set;
+}
+
+std::string Trim(const std::string& s) {
+  const char* blanks = " \t\r\n";
+  const size_t a = s.find_first_not_of(blanks);
+  if (a == std::string::npos) return "";
+  const size_t b = s.find_last_not_of(blanks);
+  return s.substr(a, b - a + 1);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Loads the file into ini; a missing file gives an empty ini and false.
+bool LoadIni(const std::string& path, CSimpleIniA& ini) {
+  if (path.empty()) return false;
+  return ini.LoadFile(path.c_str()) == SI_OK;
+}
+
+}  // namespace
+
+std::string ChooseSettingsPath(const std::string& exePath) {
+  if (const char* env = std::getenv(SettingsPathVariable); env && env[0]) return env;
+  if (!exePath.empty()) {
+    const std::string beside = SettingsPathBeside(exePath);
+    if (FolderWritable(FolderOf(beside))) return beside;
+  }
+  const std::string user = UserSettingsPath();
+  if (!user.empty()) return user;
+  return exePath.empty() ? "" : SettingsPathBeside(exePath);
+}
+
+const std::string& SettingsPath() {
+  if (!ProcessSettingsPathSet()) {
+    ProcessSettingsPath() = ChooseSettingsPath(ExecutablePath());
+    ProcessSettingsPathSet() = true;
+  }
+  return ProcessSettingsPath();
+}
+
+void SetSettingsPath(std::string path) {
+  ProcessSettingsPath() = std::move(path);
+  ProcessSettingsPathSet() = true;
+}
+
+bool ParseIniInteger(const std::string& raw, int32_t& value) {
+  const std::string text = Trim(raw);
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  bool hex = false;
+  if (i < text.size() && text[i] == '$') {
+    hex = true;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= text.size()) return false;
+  const uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+  uint64_t v = 0;
+  for (; i < text.size(); ++i) {
+    const int d = hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+    if (d < 0) return false;
+    v = v * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+    if (v > limit) return false;
+  }
+  const uint32_t bits = static_cast<uint32_t>(negative ? (0 - v) : v);
+  value = static_cast<int32_t>(bits);
+  return true;
+}
+
+bool SettingsFileExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ReadIniString(const std::string& path, const std::string& section, const std::string& key,
+                   std::string& value) {
+  CSimpleIniA ini;
+  if (!LoadIni(path, ini)) return false;
+  const char* v = ini.GetValue(section.c_str(), key.c_str(), nullptr);
+  if (!v) return false;
+  value = v;
+  return true;
+}
+
+int32_t ReadIniInteger(const std::string& path, const std::string& section,
+                       const std::string& key, int32_t def) {
+  std::string text;
+  int32_t v = 0;
+  if (!ReadIniString(path, section, key, text) || !ParseIniInteger(text, v)) return def;
+  return v;
+}
+
+bool ReadIniBool(const std::string& path, const std::string& section, const std::string& key,
+                 bool def) {
+  return ReadIniInteger(path, section, key, def ? 1 : 0) != 0;
+}
+
+bool WriteIniValues(const std::string& path, const std::string& section,
+                    const std::vector<std::pair<std::string, std::string>>& values,
+                    std::string* error) {
+  if (path.empty()) {
+    if (error) *error = "no settings file";
+    return false;
+  }
+  CSimpleIniA ini;
+  ini.SetSpaces(false);  // key=value, as private-profile files have them
+  if (SettingsFileExists(path) && !LoadIni(path, ini)) {
+    // Refuse to replace a file that exists but cannot be read: writing would
+    // lose every other setting in it.
+    if (error) *error = "cannot read settings file " + path;
+    return false;
+  }
+  for (const auto& [key, value] : values) {
+    if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
+      if (error) *error = "cannot store " + key + " in " + path;
+      return false;
+    }
+  }
+  std::string text;
+  if (ini.Save(text) != SI_OK) {
+    if (error) *error = "cannot format settings for " + path;
+    return false;
+  }
+  if (!MakeFolders(FolderOf(path), error)) return false;
+  return WriteFileAtomically(path, text, error);
+}
+
+bool WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value, std::string* error) {
+  return WriteIniValues(path, section, {{key, value}}, error);
+}
+
+bool WriteIniInteger(const std::string& path, const std::string& section,
+                     const std::string& key, int32_t value, std::string* error) {
+  return WriteIniString(path, section, key, std::to_string(value), error);
+}
+
+bool WriteIniBool(const std::string& path, const std::string& section, const std::string& key,
+                  bool value, std::string* error) {
+  return WriteIniInteger(path, section, key, value ? 1 : 0, error);
+}
+
+uint8_t ReadJpegQuality(const std::string& path) {
+  return static_cast<uint8_t>(ReadIniInteger(path, SettingsSection, JpegQualityKey,
+                                              DefaultJpegQuality) & 0xFF);
+}
+
+bool WriteJpegQuality(const std::string& path, uint8_t quality, std::string* error) {
+  return WriteIniInteger(path, SettingsSection, JpegQualityKey, quality, error);
+}
+
+}  // namespace velmora
