@@ -137,8 +137,4 @@ bool RenderMovieFrame(TFrameRenderer& r, int32_t frame, Bitmap24& colour, Bitmap
   return true;
 }
 
-void RenderPreviewFrame() { RenderPreviewFrame(AppRenderer()); }
-void RerenderFromFilter() { RerenderFromFilter(AppRenderer()); }
-void RerenderMix() { RerenderMix(AppRenderer()); }
-
 }  // namespace velmora

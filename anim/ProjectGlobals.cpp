@@ -41,4 +41,8 @@ TFrameRenderer& AppRenderer() {
   return renderer;
 }
 
+void RenderPreviewFrame() { RenderPreviewFrame(AppRenderer()); }
+void RerenderFromFilter() { RerenderFromFilter(AppRenderer()); }
+void RerenderMix() { RerenderMix(AppRenderer()); }
+
 }  // namespace velmora
