@@ -1,0 +1,111 @@
+// The colour filter and the blur alone, at the preview size and the default
+// output size, with the new-project settings (blur radius 0: the stage only
+// seeds) and with a real blur brush in draft and full mode.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "render/Blur.h"
+#include "render/ColorFilter.h"
+#include "render/Pixe.h"
+#include "render/Render.h"
+
+using namespace velmora;
+
+namespace {
+
+// New-project values of the fields the two stages read.
+TCloudFrameParams DefaultParams() {
+  TCloudFrameParams p;
+  p.Seed = 65536;
+  p.Brightness = 1;
+  p.StartColor = {0, 0, 0, 255};
+  p.EndColor = {255, 255, 255, 255};
+  p.BlurRadius = 0;
+  p.BlurSamples = 32;
+  p.BlurCurve = 0;
+  p.BlurDraft = true;
+  return p;
+}
+
+// A smooth, tiling grey picture standing in for the cloud layer.
+void FillClouds(TPixeBuffer* b) {
+  const long double tau = 6.283185307179586476925286766559L;
+  for (int32_t y = 0; y < b->height; ++y) {
+    for (int32_t x = 0; x < b->width; ++x) {
+      const long double u = tau * x / b->width, v = tau * y / b->height;
+      const long double g = 127.5L + 60 * std::sin(u) * std::cos(2 * v) + 50 * std::sin(3 * u + v) +
+                            17 * std::cos(7 * u - 5 * v);
+      const uint32_t c = static_cast<uint32_t>(std::lround(std::fmin(std::fmax(g, 0.0L), 255.0L)));
+      b->data[y * b->width + x] = MakePixel(c, c, c, 255);
+    }
+  }
+}
+
+struct Frame {
+  TCloudFrameParams p = DefaultParams();
+  explicit Frame(int32_t n) {
+    p.cloud = NewPixeBuffer(n, n);
+    p.filtered_cloud = NewPixeBuffer(n, n);
+    FillClouds(p.cloud);
+    ColorFilterStage(p);
+  }
+  ~Frame() { FreeFrameBuffers(p); }
+};
+
+void BM_ColorFilter(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    ColorFilterStage(f.p);
+    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+  }
+}
+BENCHMARK(BM_ColorFilter)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+
+void BM_ColorFilterSlopes(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  f.p.SlopeR = 3.5L;
+  f.p.SlopeG = -2;
+  f.p.SlopeB = 0.7L;
+  f.p.SlopeA = -9;
+  f.p.Brightness = 0.8L;
+  for (auto _ : state) {
+    ColorFilterStage(f.p);
+    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+  }
+}
+BENCHMARK(BM_ColorFilterSlopes)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+
+// Blur with the new-project settings: radius 0.
+void BM_BlurDefault(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    BlurStage(f.p);
+    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+  }
+}
+BENCHMARK(BM_BlurDefault)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+
+// Blur with radius 0.01 and 32 samples; each run blurs a fresh copy.
+void BlurWithRadius(benchmark::State& state, bool draft) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  f.p.BlurRadius = 0.01L;
+  f.p.BlurDraft = draft;
+  f.p.BlurCurve = 50;
+  TPixeBuffer* original = NewPixeBuffer(f.p.filtered_cloud->width, f.p.filtered_cloud->height);
+  CopyPixeBuffer(original, f.p.filtered_cloud);
+  for (auto _ : state) {
+    state.PauseTiming();
+    CopyPixeBuffer(f.p.filtered_cloud, original);
+    state.ResumeTiming();
+    BlurStage(f.p);
+    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+  }
+  FreePixeBuffer(original);
+}
+void BM_BlurDraft(benchmark::State& state) { BlurWithRadius(state, true); }
+void BM_BlurFull(benchmark::State& state) { BlurWithRadius(state, false); }
+BENCHMARK(BM_BlurDraft)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlurFull)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+
+}  // namespace
