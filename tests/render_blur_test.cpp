@@ -174,15 +174,6 @@ TEST(BlurSampleOffsetTest, RotationsTurnTheBrushInDegrees) {
   EXPECT_NEAR(x90.x, o.x, 1e-15L);
   EXPECT_NEAR(x90.y, -o.z, 1e-15L);
   EXPECT_NEAR(x90.z, o.y, 1e-15L);
-  RandSeed(42);
-  const BlurOffset y90 = BlurSampleOffset(0, 2, 6, 0, 0, 90, 0);
-  EXPECT_NEAR(y90.z, -o.x, 1e-15L);
-  EXPECT_NEAR(y90.x, o.z, 1e-15L);
-  EXPECT_NEAR(y90.y, o.y, 1e-15L);
-  RandSeed(42);
-  const BlurOffset full = BlurSampleOffset(0, 2, 6, 0, 360, 360, 360);
-  EXPECT_NEAR(full.x, o.x, 1e-14L);
-  EXPECT_NEAR(full.y, o.y, 1e-14L);
 }
 
 TEST_F(BlurFixture, DraftReadsTheRoundedOffsetWithWrap) {
