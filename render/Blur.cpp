@@ -160,9 +160,40 @@ void PlanAxis(AxisPlan& plan, int32_t size, LD offset) {
   }
 }
 
-// Scratch of one bilinear pass, carved from one pool block.
-class PassScratch {
- public:
+// Memory the blur keeps from one run to the next: the accumulator and the
+// scratch block of the bilinear passes.  Both come from the block pool and
+// are replaced only when a larger size is needed, so repeated blurs at one
+// size make no pool requests at all.
+struct BlurWorkspace {
+  TPixeSumBuffer* acc = nullptr;
+  void* scratch = nullptr;
+  size_t scratchBytes = 0;
+};
+BlurWorkspace g_workspace;
+
+// The accumulator at w x h, zeroed; nullptr when it cannot be had.
+TPixeSumBuffer* AcquireAccumulator(int32_t w, int32_t h) {
+  BlurWorkspace& ws = g_workspace;
+  if (ws.acc == nullptr || ws.acc->width != w || ws.acc->height != h) {
+    FreePixeSumBuffer(ws.acc);
+    ws.acc = NewPixeSumBuffer(w, h);
+    if (ws.acc == nullptr) return nullptr;
+  }
+  ClearPixeSumBuffer(ws.acc);
+  return ws.acc;
+}
+
+void* AcquireScratch(size_t bytes) {
+  BlurWorkspace& ws = g_workspace;
+  if (ws.scratch != nullptr && ws.scratchBytes >= bytes) return ws.scratch;
+  HungerFreeMem(ws.scratch);
+  ws.scratch = HungerGetMem(bytes);
+  ws.scratchBytes = ws.scratch != nullptr ? bytes : 0;
+  return ws.scratch;
+}
+
+// Scratch of one bilinear pass, carved from the workspace's scratch block.
+struct PassScratch {
   PassScratch(int32_t w, int32_t h) {
     const size_t W = static_cast<size_t>(w);
     const size_t H = static_cast<size_t>(h);
@@ -182,10 +213,10 @@ class PassScratch {
     const size_t oYcls = reserve(H * sizeof(uint32_t));
     const size_t oYw = reserve(H * sizeof(LerpWeight));
     total += 64;  // room to align the start
-    if (total > static_cast<size_t>(INT32_MAX)) return;
-    block_ = HungerGetMem(total);
-    if (block_ == nullptr) return;
-    const uintptr_t start = (reinterpret_cast<uintptr_t>(block_) + 63) & ~static_cast<uintptr_t>(63);
+    if (total > static_cast<size_t>(INT32_MAX)) return;  // beyond the pool's block sizes
+    void* block = AcquireScratch(total);
+    if (block == nullptr) return;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 63) & ~static_cast<uintptr_t>(63);
     uint8_t* base = reinterpret_cast<uint8_t*>(start);
     rows = reinterpret_cast<PackedPixel*>(base + oRows);
     x = {reinterpret_cast<int32_t*>(base + oXlo), reinterpret_cast<int32_t*>(base + oXhi),
@@ -193,18 +224,12 @@ class PassScratch {
     y = {reinterpret_cast<int32_t*>(base + oYlo), reinterpret_cast<int32_t*>(base + oYhi),
          reinterpret_cast<uint32_t*>(base + oYcls), reinterpret_cast<LerpWeight*>(base + oYw), 0};
   }
-  ~PassScratch() { HungerFreeMem(block_); }
-  PassScratch(const PassScratch&) = delete;
-  PassScratch& operator=(const PassScratch&) = delete;
 
-  bool ok() const { return block_ != nullptr; }
+  bool ok() const { return rows != nullptr; }
 
   PackedPixel* rows = nullptr;  // source rows interpolated along x
   AxisPlan x{};
   AxisPlan y{};
-
- private:
-  void* block_ = nullptr;
 };
 
 // The per-pixel form of a bilinear pass, used when the scratch memory cannot
@@ -340,9 +365,8 @@ void BlurStage(TCloudFrameParams& params) {
   if (params.BlurRadius == 0) return;
   const LD R = params.BlurRadius * static_cast<LD>(w);
 
-  TPixeSumBuffer* acc = NewPixeSumBuffer(w, h);
+  TPixeSumBuffer* acc = AcquireAccumulator(w, h);
   if (acc == nullptr) return;
-  ClearPixeSumBuffer(acc);
   PixeProgress = 0;
   for (int64_t m = 0; m < count; ++m) {
     const BlurOffset o = BlurSampleOffset(m, count, R, params.BlurCurve, params.BlurRotX,
@@ -357,7 +381,12 @@ void BlurStage(TCloudFrameParams& params) {
   }
   // Every sample read the unblurred image; the average replaces it only now.
   BlurResolve(acc, img);
-  FreePixeSumBuffer(acc);
+}
+
+void FreeBlurBuffers() {
+  FreePixeSumBuffer(g_workspace.acc);
+  HungerFreeMem(g_workspace.scratch);
+  g_workspace = BlurWorkspace{};
 }
 
 }  // namespace velmora

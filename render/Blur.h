@@ -33,6 +33,11 @@ void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long doubl
 void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
                             long double y);
 
+// The blur keeps its accumulator and scratch memory (from the block pool)
+// between runs; this gives them back to the pool.  The engine's owner calls
+// it at shutdown, with the other engine buffers.
+void FreeBlurBuffers();
+
 // Divides every accumulated sum by its count (no samples: transparent black)
 // and writes the result, limited to 255, into dst (same size as acc).
 void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst);

@@ -418,4 +418,8 @@ TEST_F(BlurFixture, RepeatedBlursDoNotTouchTheHeap) {
     }
   }
   EXPECT_EQ(HungerGetCounters().heapBytes, heap);
+  // Released blur memory goes back to the pool and is served from there.
+  FreeBlurBuffers();
+  BlurStage(p);
+  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
 }
