@@ -27,22 +27,38 @@ Real StepSlope(Real dy, Real dx) {
   return dy / dx;
 }
 
-// The segment whose right-hand key is FindCurveSegment(x); never below 1.  An x
-// before the first key's frame can only come from out-of-order frames and
-// uses the first segment.
-int32_t SegmentAt(const TDivs_Curve* c, Real x) { return std::max<int32_t>(1, FindCurveSegment(c, x)); }
+// The two segment searches; evaluation is written once for both.
+struct IndexedSearch {
+  static int32_t Find(const TDivs_Curve* c, Real x) { return FindCurveSegment(c, x); }
+};
+struct ScanSearch {
+  static int32_t Find(const TDivs_Curve* c, Real x) { return FindCurveSegmentScan(c, x); }
+};
 
+// The segment whose right-hand key is the search's result; never below 1.  An
+// x before the first key's frame can only come from out-of-order frames and
+// uses the first segment.
+template <class S>
+int32_t SegmentAt(const TDivs_Curve* c, Real x) {
+  return std::max<int32_t>(1, S::Find(c, x));
+}
+
+// The power easings of a segment.  With exponent 1 the power of |v| is |v|
+// itself, so that case skips the power function and gives the same value.
 Real EaseIn(Real k, Real x, Real x0, Real y0, Real x1, Real y1) {
+  if (k == 1) return y0 + std::fabs(x - x0) * (y1 - y0) / std::fabs(x1 - x0);
   return PowEaseIn(k, x, x1, x0, y1, y0);
 }
 Real EaseOut(Real k, Real x, Real x0, Real y0, Real x1, Real y1) {
+  if (k == 1) return y1 - std::fabs(x1 - x) * (y1 - y0) / std::fabs(x1 - x0);
   return PowEaseOut(k, x, x1, x0, y1, y0);
 }
 
 // Linear interpolation on the segment that holds x; a segment of no width
 // gives its later key's value.
+template <class S>
 Real LinearAt(const TDivs_Curve* c, Real x) {
-  const int32_t i = SegmentAt(c, x);
+  const int32_t i = SegmentAt<S>(c, x);
   const Real x0 = c->Frames[i - 1], x1 = c->Frames[i];
   if (x0 == x1) return c->Values[i];
   return EaseIn(1, x, x0, c->Values[i - 1], x1, c->Values[i]);
@@ -73,8 +89,9 @@ Real LinearMean(const TDivs_Curve* c, Real p, Real q) {
 
 // Box average of the linear curve around x, one sample per frame, the window
 // being as wide as the segment that holds x and cut to the keys' range.
+template <class S>
 Real SmoothAt(const TDivs_Curve* c, Real x) {
-  const int32_t i = SegmentAt(c, x);
+  const int32_t i = SegmentAt<S>(c, x);
   const Real width = std::fabs(static_cast<Real>(c->Frames[i]) - c->Frames[i - 1]);
   Real a = c->Frames[0], b = c->Frames[c->Count - 1];
   if (a > b) std::swap(a, b);
@@ -86,7 +103,7 @@ Real SmoothAt(const TDivs_Curve* c, Real x) {
   Real sum = 0;
   int64_t count = 0;
   for (Real pos = lo; pos <= hi;) {
-    sum += LinearAt(c, pos);
+    sum += LinearAt<S>(c, pos);
     ++count;
     const Real next = pos + 1;
     if (next == pos) break;  // frames so large that one frame is below their precision
@@ -95,10 +112,11 @@ Real SmoothAt(const TDivs_Curve* c, Real x) {
   return sum / static_cast<Real>(count == 0 ? 1 : count);
 }
 
+template <class S>
 Real EvalMP(const TDivs_Curve* c, Real x) {
   const int32_t n = c->Count;
   const Real w = c->LinearWeight;
-  const int32_t i = SegmentAt(c, x);
+  const int32_t i = SegmentAt<S>(c, x);
   const Real y0 = c->Values[i - 1], y1 = c->Values[i];
   const Real x0 = c->Frames[i - 1], x1 = c->Frames[i];
   if (x == x1) return y1;
@@ -137,21 +155,22 @@ Real EvalMP(const TDivs_Curve* c, Real x) {
   return lin * w + ((1 - t) * vL + t * vR) * (1 - w);
 }
 
+template <class S>
 Real EvalBM(const TDivs_Curve* c, Real x) {
   const Real w = c->LinearWeight;
-  const int32_t h = SegmentAt(c, x);
+  const int32_t h = SegmentAt<S>(c, x);
   const Real y0 = c->Values[h - 1], y1 = c->Values[h];
   if (x == static_cast<Real>(c->Frames[h])) return y1;
   if (x == static_cast<Real>(c->Frames[h - 1])) return y0;
-  const Real sL = SmoothAt(c, c->Frames[h - 1]);
-  const Real sR = SmoothAt(c, c->Frames[h]);
+  const Real sL = SmoothAt<S>(c, c->Frames[h - 1]);
+  const Real sR = SmoothAt<S>(c, c->Frames[h]);
   const Real dy = y1 - y0;
   const Real ds = sR - sL;
   const Real g = ds == 0 ? 0 : dy / ds;
-  const Real lin = LinearAt(c, x);
+  const Real lin = LinearAt<S>(c, x);
   const Real ag = std::fabs(g);
   if (ag > 1 && ag < 2) {
-    const Real v = (SmoothAt(c, x) - sL) * g + y0;
+    const Real v = (SmoothAt<S>(c, x) - sL) * g + y0;
     return lin * w + (1 - w) * v;
   }
   return lin;
@@ -183,6 +202,16 @@ void InsertSlot(TDivs_Curve* c, int32_t i, int32_t frame, double value) {
   ++c->Count;
 }
 
+template <class S>
+double ValueAt(const TDivs_Curve* c, double x) {
+  if (c->Count <= 0) return 0;
+  if (c->Count == 1) return c->Values[0];
+  if (x < c->Frames[0]) return c->Values[0];
+  if (x > c->Frames[c->Count - 1]) return c->Values[c->Count - 1];
+  const Real v = c->Kind == CurveKindBM ? EvalBM<S>(c, x) : EvalMP<S>(c, x);
+  return static_cast<double>(v);
+}
+
 }  // namespace
 
 TDivs_Curve* NewCurve() { return new TDivs_Curve(); }
@@ -212,14 +241,11 @@ int32_t FindCurveSegment(const TDivs_Curve* c, long double x) {
   return static_cast<int32_t>(it - first);
 }
 
-double CurveValueAt(const TDivs_Curve* c, double x) {
-  if (c->Count <= 0) return 0;
-  if (c->Count == 1) return c->Values[0];
-  if (x < c->Frames[0]) return c->Values[0];
-  if (x > c->Frames[c->Count - 1]) return c->Values[c->Count - 1];
-  const Real v = c->Kind == CurveKindBM ? EvalBM(c, x) : EvalMP(c, x);
-  return static_cast<double>(v);
-}
+
+
+double CurveValueAt(const TDivs_Curve* c, double x) { return ValueAt<IndexedSearch>(c, x); }
+
+double CurveValueAtScan(const TDivs_Curve* c, double x) { return ValueAt<ScanSearch>(c, x); }
 
 bool SetCurveKey(TDivs_Curve* c, int32_t frame, double value) {
   if (c->Count <= 0) {

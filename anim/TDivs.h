@@ -51,6 +51,9 @@ void RebuildCurveIndex(TDivs_Curve* curve);
 // Where two keys share a frame the later one (in slot order) gives the value
 // there.
 double CurveValueAt(const TDivs_Curve* curve, double x);
+// The same evaluation with the plain scan as the segment search (reference for
+// tests and benchmarks; the results are identical).
+double CurveValueAtScan(const TDivs_Curve* curve, double x);
 
 // Index of the first key (from slot 0) whose frame is greater than x; Count-1
 // when there is none.  The indexed search and the plain scan that defines it.

@@ -123,6 +123,26 @@ TEST(Curve, IndexedSearchMatchesScanInAnyFrameOrder) {
   }
 }
 
+TEST(Curve, IndexedEvaluationIsIdenticalToScan) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 100; ++round) {
+    Curve c(NewCurve());
+    const int n = 2 + static_cast<int>(rng() % 30);
+    std::string text = std::string(round % 2 ? "TDiv_BM " : "TDiv_MP ") + std::to_string(n) + " 0.25";
+    int f = 0;
+    for (int i = 0; i < n; ++i) {
+      f += static_cast<int>(rng() % 9) - (round % 3 == 0 ? 3 : 0);  // every third curve out of order
+      text += " " + std::to_string(f) + " " + std::to_string(static_cast<int>(rng() % 100));
+    }
+    ASSERT_TRUE(CurveFromText(c.get(), text));
+    for (double x = -20; x <= 250; x += 0.25) {
+      const double a = CurveValueAt(c.get(), x), b = CurveValueAtScan(c.get(), x);
+      ASSERT_TRUE(a == b || (std::isnan(a) && std::isnan(b))) << text << " at " << x;
+      ASSERT_FALSE(std::isnan(a)) << text << " at " << x;
+    }
+  }
+}
+
 TEST(Curve, TwoKeysOnOneFrame) {
   // The later key gives the value at the shared frame; nothing is NaN.
   for (const char* text : {"TDiv_MP 3 0 0 0 10 5 10 9", "TDiv_BM 3 0.5 0 0 10 5 10 9",
