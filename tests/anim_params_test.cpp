@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "anim/CurveSet.h"
+#include "anim/ParamsText.h"
+
+using namespace velmora;
+
+TEST(ParamsListing, CurvesInSetOrderThenSettings) {
+  TCloudCurveSet* set = nullptr;
+  TCloudFrameParams params;
+  TProjectModel model;
+  ApplyNewProjectDefaults(set, params, model, TWindowHooks{});
+  CurveFromText(set->Curves[ccSeed], "TDiv_MP 2 0 0 -3 10 -13");
+  CurveFromText(set->Curves[ccEndGreen], "TDiv_MP 1 0 0 300");
+  CurveFromText(set->Curves[ccCloudY], "TDiv_MP 2 0 0 0 30 1E-5");
+  CurveFromText(set->Curves[ccBlurRotZ], "TDiv_MP 2 0 0 0 3 1");
+  EvalCurveSet(set, params, 6);
+  params.ResX = 640;
+  params.ResY = 48;
+  params.ClipBrightness = true;
+  params.BlurDraft = false;
+  model.TimeLineMin = -2;
+  model.TimeLinePosition = 17;
+  model.FromCurrentFrame = true;
+  model.OutPutFilen = "雲 1.avi";
+  const std::string text = FormatParamsListing(params, model);
+  const std::string expectedStart =
+      "seed -9\nbrightness 1\ncomplex 0.5\ncoverrate 0.5\nmin 0.4\nmax 1\nwmin 1\nwmax 1\n"
+      "noise 0.1\nwnoise 0.1\ncenter 0\ncolor0_red 0\ncolor0_green 0\ncolor0_blue 0\n"
+      "color0_alpha 255\ncolor1_red 255\ncolor1_green 44\ncolor1_blue 255\ncolor1_alpha 255\n"
+      "red_slope 0\ngreen_slope 0\nblue_slope 0\nalpha_slope 0\nwwx -8\nwwy 8\n"
+      "cloud_position.x 0\ncloud_position.y 2E-6\nwarp_position1.x 0\nwarp_position1.y 0\n"
+      "warp_position2.x 0\nwarp_position2.y 0\nblur_radius 0\nblur_number_of_ssample 32\n"
+      "blur_curve 0\noversampling 1\nblur_rotation.x 0\nblur_rotation.y 0\nblur_rotation.z 1\n";
+  EXPECT_EQ(text.substr(0, expectedStart.size()), expectedStart);
+  EXPECT_EQ(text.substr(expectedStart.size()),
+            "resolution 640 48\nframes -2 120\ncurrent_frame 17\ncenter_reverse 0\n"
+            "clip_brightness 1\nblur_draftmode 0\nrender_fromcurrentframe 1\n"
+            "output_avi \"雲 1.avi\"\noutputalpha_avi \"\"\n");
+  FreeCurveSet(set);
+}
