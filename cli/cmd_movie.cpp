@@ -1,7 +1,336 @@
+// velmora movie: renders the timeline as an AVI movie or a numbered picture
+// series, with an optional alpha movie.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "anim/ProjectModel.h"
+#include "anim/Token.h"
 #include "cli/Commands.h"
+#include "output/AviWriter.h"
+#include "output/MovieLoop.h"
+#include "output/Settings.h"
+#include "render/Render.h"
 
 namespace velmora::cli {
 
-int CmdMovie(const Args&) { return Fail(1, "the movie command is not available yet"); }
+namespace {
+
+const char kMovieUsage[] =
+    "usage: velmora movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [--from N | --from-current]\n"
+    "                     [--codec NAME] [--quality Q] [--keyframe N] [--bitrate BPS]\n"
+    "Renders the project's timeline.  An output whose name ends in .avi is an AVI\n"
+    "movie at 30 frames per second; any other name gives a numbered picture series\n"
+    "(movie.bmp -> movie0000.bmp, ...; .jpg/.jpeg are JPEG, .png PNG, others BMP).\n"
+    "  -o OUT          the colour output (default: the project's output_avi)\n"
+    "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
+    "                  (default: the project's outputalpha_avi)\n"
+    "  --from N        start at frame N instead of the timeline's start\n"
+    "  --from-current  start at the project's current frame\n"
+    "AVI options (stored in the settings file for later movies):\n"
+    "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
+    "  --quality Q     0 (smallest) to 100 (best)\n"
+    "  --keyframe N    a key frame every N frames (0: the codec's choice)\n"
+    "  --bitrate BPS   data rate in bits per second (k and M suffixes; 0: none)\n"
+    "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
+    "in progress and closes the files properly (exit status 130).\n";
+
+constexpr int kAbortedStatus = 130;
+
+struct MovieArgs {
+  std::optional<std::string> project;
+  std::optional<std::string> main;
+  std::optional<std::string> alpha;
+  std::optional<int32_t> from;
+  bool fromCurrent = false;
+  AviOptionOverrides avi;
+  bool anyAviOption = false;
+};
+
+// Bits per second with an optional k (1000) or M (1000000) suffix.
+std::optional<int64_t> ParseBitRate(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int64_t scale = 1;
+  std::string digits = text;
+  const char last = text.back();
+  if (last == 'k' || last == 'K') scale = 1000;
+  if (last == 'm' || last == 'M') scale = 1000000;
+  if (scale != 1) digits.pop_back();
+  const auto v = ParseInt32(digits);
+  if (!v || *v < 0) return std::nullopt;
+  return int64_t{*v} * scale;
+}
+
+std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string a = args[i];
+    std::optional<std::string> inlineValue;
+    if (a.rfind("--", 0) == 0) {
+      const size_t eq = a.find('=');
+      if (eq != std::string::npos) {
+        inlineValue = a.substr(eq + 1);
+        a = a.substr(0, eq);
+      }
+    }
+    auto value = [&](std::string& out) -> bool {
+      if (inlineValue) {
+        out = *inlineValue;
+        return true;
+      }
+      if (i + 1 >= args.size()) return false;
+      out = args[++i];
+      return true;
+    };
+    auto needs = [&](const std::string& what) {
+      return Fail(2, "movie: " + a + " needs " + what);
+    };
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kMovieUsage, stdout);
+      return 0;
+    } else if (a == "-o" || a == "--output") {
+      if (!value(v)) return needs("a file name");
+      m.main = v;
+    } else if (a == "--alpha") {
+      if (!value(v)) return needs("a file name");
+      m.alpha = v;
+    } else if (a == "--from") {
+      if (!value(v)) return needs("a frame number");
+      const auto f = ParseInt32(v);
+      if (!f) return Fail(2, "movie: --from needs an integer frame number, not '" + v + "'");
+      m.from = *f;
+    } else if (a == "--from-current") {
+      m.fromCurrent = true;
+    } else if (a == "--codec") {
+      if (!value(v)) return needs("a codec name");
+      if (!AviHandlerFromName(v, m.avi.handler))
+        return Fail(2, "movie: unknown codec '" + v +
+                           "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
+      m.avi.setHandler = true;
+      m.anyAviOption = true;
+    } else if (a == "--quality") {
+      if (!value(v)) return needs("a quality from 0 to 100");
+      const auto q = ParseInt32(v);
+      if (!q || *q < 0 || *q > 100)
+        return Fail(2, "movie: --quality needs a whole number from 0 to 100, not '" + v + "'");
+      m.avi.setQuality = true;
+      m.avi.quality = *q * 100;
+      m.anyAviOption = true;
+    } else if (a == "--keyframe") {
+      if (!value(v)) return needs("a frame count");
+      const auto n = ParseInt32(v);
+      if (!n || *n < 0) return Fail(2, "movie: --keyframe needs a frame count of 0 or more, not '" + v + "'");
+      m.avi.setKeyFrameEvery = true;
+      m.avi.keyFrameEvery = *n;
+      m.anyAviOption = true;
+    } else if (a == "--bitrate") {
+      if (!value(v)) return needs("a data rate in bits per second");
+      const auto bps = ParseBitRate(v);
+      if (!bps || (*bps + 7) / 8 > INT32_MAX)
+        return Fail(2, "movie: --bitrate needs bits per second such as 8000000 or 8M, not '" + v + "'");
+      m.avi.setBytesPerSecond = true;
+      m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
+      m.anyAviOption = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Fail(2, "movie: unknown option '" + a + "'");
+    } else if (!m.project) {
+      m.project = a;
+    } else {
+      return Fail(2, "movie: more than one project given");
+    }
+    if (inlineValue && (a == "--from-current" || a == "--help"))
+      return Fail(2, "movie: " + a + " takes no value");
+  }
+  if (m.from && m.fromCurrent) return Fail(2, "movie: give either --from or --from-current");
+  return std::nullopt;
+}
+
+// Puts the project's state in place: the new-project state, then the project
+// file when one is given.
+bool LoadProject(const std::optional<std::string>& project, std::string* error) {
+  NewProjectState();
+  if (!project) return true;
+  *error = "reading project files is not available yet";
+  return false;
+}
+
+volatile std::sig_atomic_t abortSignal = 0;
+
+void OnInterrupt(int) { abortSignal = 1; }
+
+// Ctrl-C (and a termination request) asks the movie to stop after the frame
+// in progress; a second Ctrl-C ends the program at once.
+class AbortOnInterrupt {
+ public:
+  AbortOnInterrupt() {
+    abortSignal = 0;
+    struct sigaction sa = {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &sa, &oldInt_);
+    sigaction(SIGTERM, &sa, &oldTerm_);
+  }
+  ~AbortOnInterrupt() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+  AbortOnInterrupt(const AbortOnInterrupt&) = delete;
+  AbortOnInterrupt& operator=(const AbortOnInterrupt&) = delete;
+
+ private:
+  struct sigaction oldInt_ = {};
+  struct sigaction oldTerm_ = {};
+};
+
+std::string Duration(double seconds) {
+  const long s = std::lround(seconds);
+  char buf[32];
+  if (s >= 3600)
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+// The progress line on a terminal: frames done of the total, the current
+// frame's own progress, and the time left estimated from the frames so far.
+class ProgressBar {
+ public:
+  explicit ProgressBar(bool enabled) : enabled_(enabled), start_(Clock::now()) {}
+
+  void Frames(int32_t done, int32_t total) {
+    done_ = done;
+    total_ = total;
+    Draw(true);
+  }
+  void Tick() { Draw(false); }
+  void Note(const std::string& text) {
+    if (!enabled_) return;
+    note_ = text;
+    Draw(true);
+  }
+  void Finish() {
+    if (enabled_ && drawn_) std::fputs("\n", stderr);
+    drawn_ = false;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Draw(bool force) {
+    if (!enabled_) return;
+    const auto now = Clock::now();
+    if (!force && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    const double within = std::clamp(FrameProgress, 0, 100) / 100.0;
+    const double fraction = total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_ : 1.0;
+    constexpr int kWidth = 30;
+    const int filled = static_cast<int>(fraction * kWidth);
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.resize(kWidth, '.');
+    std::string left = "--:--";
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    if (done_ > 0 && fraction > 0) left = Duration(elapsed / fraction - elapsed);
+    std::fprintf(stderr, "\r[%s] %d/%d frames  %3d%%  %s left%s%s\033[K", bar.c_str(), done_,
+                 total_, static_cast<int>(fraction * 100), left.c_str(),
+                 note_.empty() ? "" : "  ", note_.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+  bool enabled_;
+  Clock::time_point start_;
+  Clock::time_point last_{};
+  int32_t done_ = 0;
+  int32_t total_ = 0;
+  std::string note_;
+  bool drawn_ = false;
+};
+
+}  // namespace
+
+int CmdMovie(const Args& args) {
+  MovieArgs m;
+  if (auto status = ParseMovieArgs(args, m)) return *status;
+
+  std::string error;
+  if (!LoadProject(m.project, &error)) return Fail(1, "movie: " + error);
+  if (m.main) Project.OutPutFilen = *m.main;
+  if (m.alpha) Project.OutPutAlpha = *m.alpha;
+  if (m.fromCurrent) Project.FromCurrentFrame = true;
+  MovieSettings settings = MovieSettingsFromModel(Project);
+  if (m.from) {
+    if (*m.from < Project.TimeLineMin || *m.from > Project.TimeLineMax)
+      return Fail(2, "movie: --from " + std::to_string(*m.from) + " lies outside the timeline " +
+                         std::to_string(Project.TimeLineMin) + ".." +
+                         std::to_string(Project.TimeLineMax));
+    settings.firstFrame = *m.from;
+  }
+  if (settings.mainName.empty() && settings.alphaName.empty())
+    return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
+
+  const std::string& settingsPath = SettingsPath();
+  const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
+                      OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
+  if (anyAvi) {
+    if (m.avi.setHandler) {
+      std::string reason;
+      if (!AviHandlerAvailable(m.avi.handler, &reason)) return Fail(1, "movie: " + reason);
+    }
+    std::string warning;
+    settings.aviOptions = PrepareAviOptions(settingsPath, m.avi, &warning);
+    if (!warning.empty()) std::fprintf(stderr, "velmora: movie: warning: %s\n", warning.c_str());
+    std::string reason;
+    if (!AviHandlerAvailable(settings.aviOptions.handler, &reason))
+      return Fail(1, "movie: " + reason + " (stored in " + settingsPath +
+                         "; choose another with --codec)");
+  } else if (m.anyAviOption) {
+    std::fputs("velmora: movie: note: the AVI options are not used: no output is an AVI file\n",
+               stderr);
+  }
+  settings.jpegQuality = ReadJpegQuality(settingsPath);
+
+  av_log_set_level(AV_LOG_ERROR);
+  SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
+
+  ProgressBar bar(isatty(STDERR_FILENO) == 1);
+  AbortOnInterrupt interrupts;
+  bool abortNoted = false;
+  MovieCallbacks cb;
+  cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
+  cb.abortRequested = [&] { return abortSignal != 0; };
+  cb.pump = [&] {
+    if (abortSignal && !abortNoted) {
+      abortNoted = true;
+      bar.Note("stopping after this frame (Ctrl-C again to quit at once)");
+    }
+    bar.Tick();
+  };
+  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  const MovieReport report = RenderMovie(AppRenderer(), settings, cb);
+  bar.Finish();
+  SetMessageSink({});
+
+  for (const std::string& failure : report.failures)
+    std::fprintf(stderr, "velmora: movie: %s\n", failure.c_str());
+  if (report.aborted) {
+    std::fprintf(stderr, "velmora: movie: aborted after %d of %d frames\n", report.framesDone,
+                 report.totalFrames);
+    return kAbortedStatus;
+  }
+  return report.failures.empty() ? 0 : 1;
+}
 
 }  // namespace velmora::cli

@@ -79,7 +79,7 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec, int32_t width, int32_t height
   const bool even = width % 2 == 0 && height % 2 == 0;
   switch (codec->id) {
     case AV_CODEC_ID_MJPEG:
-      return AV_PIX_FMT_YUVJ420P;
+      return AV_PIX_FMT_YUV420P;  // with the full (JPEG) range
     case AV_CODEC_ID_FFV1:
       if (Supports(codec, AV_PIX_FMT_BGR0)) return AV_PIX_FMT_BGR0;
       break;
@@ -402,9 +402,9 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
     e->max_b_frames = 0;  // AVI has no presentation times; keep decode order = display order
     e->thread_count = 0;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(e->pix_fmt);
-    const bool fullRange = e->pix_fmt == AV_PIX_FMT_YUVJ420P || e->pix_fmt == AV_PIX_FMT_YUVJ422P ||
-                           e->pix_fmt == AV_PIX_FMT_YUVJ444P;
-    if (desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
+    const bool yuv = desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
+    const bool fullRange = id == AV_CODEC_ID_MJPEG;
+    if (yuv) {
       e->color_range = fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
       e->colorspace = AVCOL_SPC_BT470BG;
     }
@@ -453,6 +453,12 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
       m.Fail(std::string("cannot convert pictures for ") + codec->name);
       m.Discard();
       return false;
+    }
+    if (yuv) {
+      // BT.601 coefficients; full-range output for JPEG-based codecs.
+      const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
+      sws_setColorspaceDetails(m.sws, coefficients, 1, coefficients, fullRange ? 1 : 0, 0,
+                               1 << 16, 1 << 16);
     }
   }
 

@@ -80,9 +80,15 @@ MovieOutputKind OutputKindForName(const std::string& name) {
 }
 
 std::string NumberedFileName(const std::string& name, int32_t frame) {
-  const size_t dot = ExtensionStart(name);
-  const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-  const std::string ext = dot == std::string::npos ? "" : name.substr(dot);
+  // The base loses its extension only when the extension's dot stands among
+  // the last four characters; the extension put after the number is the
+  // name's whole extension (from the last dot of the file name).
+  const size_t shortDot = ExtensionStart(name);
+  const std::string base = shortDot == std::string::npos ? name : name.substr(0, shortDot);
+  const size_t slash = name.rfind('/');
+  const size_t dot = name.rfind('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string ext = hasExt ? name.substr(dot) : "";
   char digits[16];
   std::snprintf(digits, sizeof digits, "%.4d", frame);
   return base + digits + ext;

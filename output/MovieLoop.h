@@ -31,11 +31,13 @@ std::string TrimOutputName(const std::string& name);
 // ".avi", Series otherwise.
 MovieOutputKind OutputKindForName(const std::string& name);
 
-// The file of frame f of a numbered series: the name without its extension,
-// f with at least four digits, then the extension.  The extension starts at a
-// "." among the last four characters that is not followed by a "/":
-// movie.bmp -> movie0007.bmp, movie.jpeg -> movie.jpeg0007.jpeg (no
-// extension: the whole name is the base), clip.avi.bmp -> clip.avi0000.bmp,
+// The file of frame f of a numbered series: the name without its short
+// extension, f with at least four digits, then the name's extension.  The
+// name loses its extension only when that starts at a "." among the last four
+// characters (and no "/" follows it); the extension after the number is the
+// file name's part from its last dot:
+// movie.bmp -> movie0007.bmp, clip.avi.bmp -> clip.avi0000.bmp,
+// movie.jpeg -> movie.jpeg0007.jpeg, movie -> movie0007,
 // frame 12345 -> movie12345.bmp, frame -3 -> movie-0003.bmp.
 std::string NumberedFileName(const std::string& name, int32_t frame);
 

@@ -1,8 +1,10 @@
 #include "output/Settings.h"
 
 // The settings are byte texts (UTF-8 passes through unchanged); no wide
-// character conversion is needed.
+// character conversion is needed.  The ini parser's template code is compiled
+// here, its only user.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,7 +30,8 @@ std::string ExecutablePath() {
 std::string SettingsPathBeside(const std::string& exePath) {
   const size_t start = exePath.size() > 4 ? exePath.size() - 4 : 0;
   const size_t dot = exePath.rfind('.');
-  const bool hasExt = dot != std::string::npos && dot >= start;
+  const bool hasExt = dot != std::string::npos && dot >= start &&
+                      exePath.find('/', dot) == std::string::npos;
   return (hasExt ? exePath.substr(0, dot) : exePath) + ".ini";
 }
 

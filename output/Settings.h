@@ -19,7 +19,8 @@ inline constexpr char SettingsPathVariable[] = "VELMORA_SETTINGS";
 // The executable's own path, or "" when it cannot be found.
 std::string ExecutablePath();
 
-// exePath with its extension (a "." among the last four characters) removed,
+// exePath with its extension (a "." among the last four characters, with no
+// "/" after it) removed,
 // followed by ".ini": /opt/velmora/velmora -> /opt/velmora/velmora.ini,
 // tool.exe -> tool.ini, a.b.c.d -> a.b.c.ini.
 std::string SettingsPathBeside(const std::string& exePath);

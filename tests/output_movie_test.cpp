@@ -1,0 +1,373 @@
+// The movie export loop, on stand-in render stages that paint each frame's
+// number into the picture, so that runs stay fast and every written picture
+// can be traced to its frame.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "anim/CurveSet.h"
+#include "anim/FrameRender.h"
+#include "output/MovieLoop.h"
+#include "output/StillImage.h"
+
+namespace velmora {
+namespace {
+
+std::string TempDir() {
+  std::string tmpl = ::testing::TempDir() + "velmora_movie_XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  EXPECT_NE(mkdtemp(buf.data()), nullptr);
+  return buf.data();
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+size_t CountEntries(const std::string& dir) {
+  size_t n = 0;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    closedir(d);
+  }
+  return n;
+}
+
+Bitmap24 LoadBmp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  Bitmap24 bm;
+  std::string error;
+  EXPECT_TRUE(DecodeBmp(ss.str(), bm, &error)) << path << ": " << error;
+  return bm;
+}
+
+int64_t AviFrameCount(const std::string& path, int* w = nullptr, int* h = nullptr) {
+  AVFormatContext* fmt = nullptr;
+  if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) return -1;
+  avformat_find_stream_info(fmt, nullptr);
+  if (w) *w = fmt->streams[0]->codecpar->width;
+  if (h) *h = fmt->streams[0]->codecpar->height;
+  int64_t n = 0;
+  AVPacket* pkt = av_packet_alloc();
+  while (av_read_frame(fmt, pkt) >= 0) {
+    n += pkt->size > 0;
+    av_packet_unref(pkt);
+  }
+  av_packet_free(&pkt);
+  avformat_close_input(&fmt);
+  return n;
+}
+
+// A renderer over a record, set and model of its own, whose stages log what
+// they are asked to do and paint frame f as colour (f, 2f, 100) with alpha
+// 200 - f.
+struct Fixture {
+  TCloudFrameParams params;
+  TCloudCurveSet* curves = nullptr;
+  TProjectModel model;
+  TWindowHooks hooks;
+  bool renderIdle = true;
+  bool previewBusy = false;
+  int frameProgress = 0;
+  int pixeProgress = 0;
+  TFrameRenderer renderer;
+  std::vector<std::string> log;
+  std::function<void(int32_t)> duringFrame;  // called inside each full render
+
+  explicit Fixture(int32_t w, int32_t h, int32_t overSampling = 1) {
+    ApplyNewProjectDefaults(curves, params, model, hooks);
+    params.ResX = w;
+    params.ResY = h;
+    params.OverSampling = overSampling;
+    KeyCurveSetFromParams(curves, 0, params);
+    renderer = TFrameRenderer{&params,       &curves,       &model,       &renderIdle,
+                              &previewBusy,  &frameProgress, &pixeProgress, Stages(),
+                              &hooks};
+  }
+  ~Fixture() {
+    FreeCurveSet(curves);
+    FreeFrameBuffers(params);
+  }
+
+  TRenderStages Stages() {
+    TRenderStages s = EngineStages();
+    s.AllocFrameBuffers = [this](TCloudFrameParams& p, bool preview) {
+      log.push_back("alloc " + std::to_string(p.ResX) + "x" + std::to_string(p.ResY) +
+                    (preview ? " preview" : ""));
+      if (!p.filtered_cloud) p.filtered_cloud = NewPixeBuffer(p.ResX, p.ResY);
+      return p.filtered_cloud && ResizePixeBuffer(p.filtered_cloud, p.ResX, p.ResY);
+    };
+    s.RenderCloudLayer = [this](TCloudFrameParams& p) {
+      log.push_back(p.WarpScale == 0 ? "cloud unfixed" : "cloud");
+      if (p.WarpScale == 0) p.WarpScale = 1;
+    };
+    s.ColorFilterStage = [this](TCloudFrameParams& p) {
+      const int32_t f = model.TimeLinePosition;
+      log.push_back("filter " + std::to_string(f));
+      FillPixeBuffer(p.filtered_cloud, MakePixel(f, 2 * f, 100, 200 - f));
+      if (duringFrame) duringFrame(f);
+    };
+    s.MixTextureStage = [](TCloudFrameParams&, bool) {};
+    s.BlurStage = [](TCloudFrameParams&) {};
+    return s;
+  }
+
+  MovieReport Run(const MovieSettings& s, MovieCallbacks cb = {}) {
+    return RenderMovie(renderer, s, cb);
+  }
+};
+
+MovieSettings Range(const std::string& main, const std::string& alpha, int32_t first,
+                    int32_t last) {
+  MovieSettings s;
+  s.mainName = main;
+  s.alphaName = alpha;
+  s.firstFrame = first;
+  s.lastFrame = last;
+  s.aviOptions = DefaultAviOptions();
+  return s;
+}
+
+TEST(MovieNames, NumberedFileNames) {
+  EXPECT_EQ(NumberedFileName("movie.bmp", 0), "movie0000.bmp");
+  EXPECT_EQ(NumberedFileName("movie.bmp", 7), "movie0007.bmp");
+  EXPECT_EQ(NumberedFileName("movie.bmp", 12345), "movie12345.bmp");
+  EXPECT_EQ(NumberedFileName("movie.bmp", -3), "movie-0003.bmp");
+  EXPECT_EQ(NumberedFileName("clip.avi.bmp", 0), "clip.avi0000.bmp");
+  EXPECT_EQ(NumberedFileName("movie.jpeg", 7), "movie.jpeg0007.jpeg");
+  EXPECT_EQ(NumberedFileName("movie.JPG", 1), "movie0001.JPG");
+  EXPECT_EQ(NumberedFileName("movie", 42), "movie0042");
+  EXPECT_EQ(NumberedFileName("a.b.tiff", 3), "a.b.tiff0003.tiff");
+  EXPECT_EQ(NumberedFileName("out.d/m", 1), "out.d/m0001") << "a folder's dot is no extension";
+  EXPECT_EQ(NumberedFileName("/tmp/a.b", 9999), "/tmp/a9999.b");
+}
+
+TEST(MovieNames, OutputKinds) {
+  EXPECT_EQ(OutputKindForName(""), MovieOutputKind::None);
+  EXPECT_EQ(OutputKindForName("clip.avi"), MovieOutputKind::Avi);
+  EXPECT_EQ(OutputKindForName("clip.AVI"), MovieOutputKind::Avi);
+  EXPECT_EQ(OutputKindForName("clip.avi.bmp"), MovieOutputKind::Series);
+  EXPECT_EQ(OutputKindForName("clip.avi2"), MovieOutputKind::Series);
+  EXPECT_EQ(OutputKindForName("clip"), MovieOutputKind::Series);
+  EXPECT_EQ(TrimOutputName("  a b.avi \t"), "a b.avi");
+}
+
+TEST(MovieNames, SettingsFromTheWindowModel) {
+  TProjectModel m;
+  m.TimeLineMin = 3;
+  m.TimeLineMax = 120;
+  m.TimeLinePosition = 100;
+  m.OutPutFilen = " out.avi ";
+  MovieSettings s = MovieSettingsFromModel(m);
+  EXPECT_EQ(s.mainName, "out.avi");
+  EXPECT_EQ(s.alphaName, "");
+  EXPECT_EQ(s.firstFrame, 3);
+  EXPECT_EQ(s.lastFrame, 120);
+  m.FromCurrentFrame = true;
+  EXPECT_EQ(MovieSettingsFromModel(m).firstFrame, 100);
+}
+
+// Both outputs as numbered series: every frame written under its timeline
+// number, the colour picture to the main series and grey alpha pictures to
+// the alpha series.
+TEST(MovieLoop, NumberedSeriesCarryTimelineNumbers) {
+  const std::string dir = TempDir();
+  Fixture fx(8, 6);
+  std::vector<MovieProgressInfo> progress;
+  std::vector<std::string> shown;
+  MovieCallbacks cb;
+  cb.progress = [&](const MovieProgressInfo& p) { progress.push_back(p); };
+  cb.showOutputName = [&](bool alpha, const std::string& f) {
+    shown.push_back((alpha ? "A:" : "M:") + f);
+  };
+  const MovieReport r = fx.Run(Range(dir + "/movie.bmp", dir + "/alpha.bmp", 0, 2), cb);
+  EXPECT_TRUE(r.Succeeded());
+  EXPECT_FALSE(r.aborted);
+  EXPECT_EQ(r.framesDone, 3);
+  EXPECT_EQ(r.totalFrames, 3);
+  for (int f = 0; f < 3; ++f) {
+    const Bitmap24 c = LoadBmp(dir + "/movie000" + std::to_string(f) + ".bmp");
+    const Bitmap24 a = LoadBmp(dir + "/alpha000" + std::to_string(f) + ".bmp");
+    ASSERT_EQ(c.width, 8);
+    ASSERT_EQ(c.height, 6);
+    EXPECT_EQ(c.Row(5)[0], 100);  // B
+    EXPECT_EQ(c.Row(5)[1], 2 * f);
+    EXPECT_EQ(c.Row(5)[2], f);    // R
+    EXPECT_EQ(a.Row(0)[0], 200 - f);
+    EXPECT_EQ(a.Row(0)[1], 200 - f);
+    EXPECT_EQ(a.Row(0)[2], 200 - f);
+  }
+  EXPECT_EQ(CountEntries(dir), 6u);
+  ASSERT_EQ(progress.size(), 3u);
+  EXPECT_EQ(progress[0].movieProgress, 33);
+  EXPECT_EQ(progress[2].movieProgress, 100);
+  EXPECT_EQ(progress[2].framesDone, 3);
+  EXPECT_EQ(shown.front(), "M:");
+  EXPECT_EQ(shown.back(), "A:" + dir + "/alpha0002.bmp");
+  // The timeline stays at the last frame; the engine is idle again.
+  EXPECT_EQ(fx.model.TimeLinePosition, 2);
+  EXPECT_EQ(fx.model.CurFrame, "2");
+  EXPECT_TRUE(fx.renderIdle);
+  EXPECT_FALSE(fx.previewBusy);
+  EXPECT_EQ(MovieProgress, 0);
+}
+
+// Starting at a later frame: frame 0 is rendered up to its cloud layer first,
+// fixing the warp normalisation for the whole movie.
+TEST(MovieLoop, LaterStartPreRollsFrameZero) {
+  const std::string dir = TempDir();
+  Fixture fx(4, 4);
+  fx.params.WarpScale = 5;  // whatever an earlier preview fixed is reset
+  const MovieReport r = fx.Run(Range(dir + "/m.bmp", "", 5, 7));
+  EXPECT_TRUE(r.Succeeded());
+  EXPECT_EQ(r.framesDone, 3);
+  const std::vector<std::string> expected = {
+      "alloc 4x4", "cloud unfixed",                        // pre-roll of frame 0
+      "alloc 4x4", "cloud", "filter 5", "alloc 4x4", "cloud", "filter 6",
+      "alloc 4x4", "cloud", "filter 7"};
+  EXPECT_EQ(fx.log, expected);
+  EXPECT_FALSE(Exists(dir + "/m0004.bmp"));
+  EXPECT_TRUE(Exists(dir + "/m0005.bmp"));
+  EXPECT_TRUE(Exists(dir + "/m0007.bmp"));
+  EXPECT_FALSE(fx.params.Rendered);
+}
+
+TEST(MovieLoop, ProgressRoundsHalfToEven) {
+  const std::string dir = TempDir();
+  Fixture fx(2, 2);
+  std::vector<int> values;
+  MovieCallbacks cb;
+  cb.progress = [&](const MovieProgressInfo& p) { values.push_back(p.movieProgress); };
+  fx.Run(Range(dir + "/p.bmp", "", 0, 7), cb);  // T = 8: 12.5, 25, 37.5, ...
+  EXPECT_EQ(values, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+}
+
+// Oversampled frames are rendered at the factor's size and written at the
+// output size, to both outputs.
+TEST(MovieLoop, OversampledFramesAreWrittenAtOutputSize) {
+  const std::string dir = TempDir();
+  Fixture fx(32, 24, 3);
+  const MovieReport r = fx.Run(Range(dir + "/main.avi", dir + "/alpha.bmp", 0, 1));
+  ASSERT_TRUE(r.Succeeded()) << r.failures.front();
+  EXPECT_EQ(fx.log.front(), "alloc 96x72");
+  int w = 0, h = 0;
+  EXPECT_EQ(AviFrameCount(dir + "/main.avi", &w, &h), 2);
+  EXPECT_EQ(w, 32);
+  EXPECT_EQ(h, 24);
+  const Bitmap24 a = LoadBmp(dir + "/alpha0001.bmp");
+  EXPECT_EQ(a.width, 32);
+  EXPECT_EQ(a.height, 24);
+  EXPECT_EQ(a.Row(10)[0], 199);
+  EXPECT_EQ(fx.params.ResX, 32);
+  EXPECT_EQ(fx.params.ResY, 24);
+}
+
+// An abort asked for during a frame lets that frame finish and be written;
+// the movies are closed properly with the frames done.
+TEST(MovieLoop, AbortFinishesTheFrameInProgress) {
+  const std::string dir = TempDir();
+  Fixture fx(16, 16);
+  bool abort = false;
+  fx.duringFrame = [&](int32_t f) {
+    if (f == 2) abort = true;
+  };
+  MovieCallbacks cb;
+  cb.abortRequested = [&] { return abort; };
+  const MovieReport r = fx.Run(Range(dir + "/m.avi", dir + "/a.avi", 0, 9), cb);
+  EXPECT_TRUE(r.aborted);
+  EXPECT_TRUE(r.failures.empty());
+  EXPECT_EQ(r.framesDone, 3);
+  EXPECT_EQ(AviFrameCount(dir + "/m.avi"), 3);
+  EXPECT_EQ(AviFrameCount(dir + "/a.avi"), 3);
+  EXPECT_EQ(fx.model.TimeLinePosition, 3) << "shows the frame that was about to start";
+  EXPECT_TRUE(fx.renderIdle);
+
+  // The Abort button of a window sets RenderIdle during the render.
+  Fixture fy(4, 4);
+  fy.duringFrame = [&](int32_t f) {
+    if (f == 1) fy.renderIdle = true;
+  };
+  const MovieReport s = fy.Run(Range(dir + "/s.bmp", "", 0, 9));
+  EXPECT_TRUE(s.aborted);
+  EXPECT_EQ(s.framesDone, 2);
+  EXPECT_TRUE(Exists(dir + "/s0001.bmp"));
+  EXPECT_FALSE(Exists(dir + "/s0002.bmp"));
+}
+
+TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
+  const std::string dir = TempDir();
+  {
+    Fixture fx(8, 8);
+    const MovieReport r = fx.Run(Range(dir + "/missing/m.avi", dir + "/a.bmp", 0, 3));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_NE(r.failures[0].find("main output"), std::string::npos) << r.failures[0];
+    EXPECT_NE(r.failures[0].find("missing/m.avi"), std::string::npos) << r.failures[0];
+    EXPECT_EQ(r.framesDone, 4);
+    EXPECT_TRUE(Exists(dir + "/a0003.bmp"));
+  }
+  {
+    Fixture fx(8, 8);
+    const MovieReport r = fx.Run(Range(dir + "/a.bmp", dir + "/missing/b.bmp", 0, 3));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_NE(r.failures[0].find("alpha output"), std::string::npos) << r.failures[0];
+    EXPECT_NE(r.failures[0].find("3 more"), std::string::npos) << r.failures[0];
+  }
+  {
+    Fixture fx(8, 8);  // no output can take frames: nothing is rendered
+    const MovieReport r = fx.Run(Range(dir + "/missing/m.avi", dir + "/missing/a.avi", 5, 9));
+    EXPECT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.framesDone, 0);
+    EXPECT_TRUE(fx.log.empty());
+    EXPECT_TRUE(fx.renderIdle);
+  }
+  {
+    Fixture fx(0, 8);
+    const MovieReport r = fx.Run(Range(dir + "/z.bmp", "", 0, 3));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_FALSE(Exists(dir + "/z0000.bmp"));
+  }
+  {
+    Fixture fx(8, 8);  // allocation fails at frame 2: the loop ends there
+    auto alloc = fx.renderer.Stages.AllocFrameBuffers;
+    int calls = 0;
+    fx.renderer.Stages.AllocFrameBuffers = [&](TCloudFrameParams& p, bool preview) {
+      if (++calls == 3) {
+        *fx.renderer.RenderIdle = true;
+        return false;
+      }
+      return alloc(p, preview);
+    };
+    const MovieReport r = fx.Run(Range(dir + "/f.bmp", "", 0, 5));
+    EXPECT_EQ(r.framesDone, 2);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_NE(r.failures[0].find("frame 2"), std::string::npos) << r.failures[0];
+  }
+}
+
+TEST(MovieLoop, NothingHappensWithoutOutputNames) {
+  Fixture fx(8, 8);
+  const MovieReport r = fx.Run(Range("  ", "", 0, 3));
+  EXPECT_FALSE(r.started);
+  EXPECT_TRUE(fx.log.empty());
+  const MovieReport e = fx.Run(Range("x.bmp", "", 5, 4));  // maximum below the start
+  EXPECT_TRUE(e.started);
+  EXPECT_EQ(e.totalFrames, 0);
+  EXPECT_EQ(e.framesDone, 0);
+}
+
+}  // namespace
+}  // namespace velmora
