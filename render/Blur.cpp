@@ -10,6 +10,11 @@
 #include "render/Numeric.h"
 #include "render/Render.h"
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VELMORA_BLUR_AVX2 1
+#include <immintrin.h>
+#endif
+
 namespace velmora {
 
 namespace {
@@ -64,36 +69,49 @@ inline void AddPixel(SumPixel& s, PackedPixel p) {
   s.n = WrapAdd32(s.n, 1);
 }
 
-// One interpolation weight of the bilinear sample (the fraction f of a column
-// or a row), prepared so that a channel blend costs a table look-up.  A
-// channel blend is truncate(f * a + (1 - f) * b) in extended precision, which
-// is b + floor(f * (a - b)) unless f * (a - b) lies at or next to an integer;
-// `step` holds that floor for every difference a - b, or kNearStep where the
+// The interpolation weights of one axis of a bilinear pass.  Position p reads
+// cells lo[p] and hi[p] = lo[p] + 1 (wrapped) with the fraction of class
+// cls[p]; positions share a handful of distinct fractions (one per binary
+// magnitude of p - offset), so each is prepared once.
+//
+// A channel blend is truncate(f * a + (1 - f) * b) in extended precision,
+// which is b + floor(f * (a - b)) unless f * (a - b) lies at or next to an
+// integer.  step[c][a - b + 255] holds that floor, or kNearStep where the
 // extended evaluation must decide.  Equal channels (a == b) give a or a - 1
-// depending on how the two products round; `down` holds that correction,
+// depending on how the two products round; down[c][a] holds that correction,
 // taken from the extended evaluation itself.
-struct LerpWeight {
-  LD f;
-  LD w;  // 1 - f
-  int16_t step[511];  // index a - b + 255
-  uint8_t down[256];  // index a (== b)
-};
+constexpr uint32_t kMaxClasses = 128;
+constexpr int32_t kNearStep = INT32_MIN;
 
-constexpr int16_t kNearStep = INT16_MIN;
+struct AxisPlan {
+  int32_t* lo;
+  int32_t* hi;
+  int32_t* cls;
+  int32_t* step;  // kMaxClasses x 512
+  int32_t* down;  // kMaxClasses x 256
+  LD* f;          // kMaxClasses
+  LD* w;          // kMaxClasses: 1 - f
+  uint8_t* plain;  // kMaxClasses: no near step and no correction
+  double* fd;      // per position: the fraction as a double
+  uint8_t* plainAt;  // per position: plain[cls[p]]
+  uint32_t count;
+};
 
 // A product f * d that the double evaluation places further than this from an
 // integer floors like the extended blend: the two lie within 1e-13 of each
 // other for channel values up to 255.
 constexpr double kLerpGuard = 1e-9;
 
-inline uint32_t ExactLerp(const LerpWeight& k, uint32_t a, uint32_t b) {
-  const LD v = k.f * static_cast<LD>(a) + k.w * static_cast<LD>(b);
+inline uint32_t ExactLerp(LD f, LD w, uint32_t a, uint32_t b) {
+  const LD v = f * static_cast<LD>(a) + w * static_cast<LD>(b);
   return static_cast<uint32_t>(static_cast<int64_t>(v));
 }
 
-void InitLerpWeight(LerpWeight& k, LD f) {
-  k.f = f;
-  k.w = 1 - f;
+void InitClass(AxisPlan& plan, uint32_t c, LD f) {
+  plan.f[c] = f;
+  plan.w[c] = 1 - f;
+  int32_t* step = plan.step + c * 512;
+  int32_t* down = plan.down + c * 256;
   const double fd = static_cast<double>(f);
   for (int d = -255; d <= 255; ++d) {
     const double v = fd * d;
@@ -101,40 +119,42 @@ void InitLerpWeight(LerpWeight& k, LD f) {
     const double frac = v - fl;
     // f = 0 blends to b exactly: no difference is near.
     const bool near = d != 0 && f != 0 && (frac < kLerpGuard || frac > 1.0 - kLerpGuard);
-    k.step[d + 255] = near ? kNearStep : static_cast<int16_t>(fl);
+    step[d + 255] = near ? kNearStep : static_cast<int32_t>(fl);
   }
-  for (uint32_t c = 0; c < 256; ++c) k.down[c] = static_cast<uint8_t>(c - ExactLerp(k, c, c));
+  step[511] = 0;
+  bool plain = true;
+  for (int d = 0; d < 511; ++d) plain = plain && step[d] != kNearStep;
+  for (uint32_t a = 0; a < 256; ++a) {
+    down[a] = static_cast<int32_t>(a - ExactLerp(plan.f[c], plan.w[c], a, a));
+    plain = plain && down[a] == 0;
+  }
+  // Fractions with few significant bits (the usual case: p - offset keeps
+  // about 55 bits below the binary point) make both products exact, so equal
+  // channels never need the correction.
+  plan.plain[c] = plain ? 1 : 0;
 }
 
-inline uint32_t LerpChannel(const LerpWeight& k, uint32_t a, uint32_t b) {
+inline uint32_t LerpChannel(const AxisPlan& plan, uint32_t c, uint32_t a, uint32_t b) {
   const int32_t d = static_cast<int32_t>(a) - static_cast<int32_t>(b);
-  const int32_t s = k.step[d + 255];
+  const int32_t s = plan.step[c * 512 + static_cast<uint32_t>(d + 255)];
   if (s == kNearStep) [[unlikely]]
-    return ExactLerp(k, a, b);
-  const int32_t same = d == 0 ? k.down[a] : 0;
+    return ExactLerp(plan.f[c], plan.w[c], a, b);
+  const int32_t same = d == 0 ? plan.down[c * 256 + a] : 0;
   return static_cast<uint32_t>(static_cast<int32_t>(b) + s - same);
 }
 
-// InterpolateColor(a, b, f) of render/Pixe.h for a prepared weight.
-inline PackedPixel LerpPixel(const LerpWeight& k, PackedPixel a, PackedPixel b) {
+// InterpolateColor(a, b, f) of render/Pixe.h for fraction class c.
+inline PackedPixel LerpPixel(const AxisPlan& plan, uint32_t c, PackedPixel a, PackedPixel b) {
   if (IsTransparent(a)) a = (b & 0x00FFFFFFu) | (a & 0xFF000000u);
   if (IsTransparent(b)) b = (a & 0x00FFFFFFu) | (b & 0xFF000000u);
-  return LerpChannel(k, PixR(a), PixR(b)) | (LerpChannel(k, PixG(a), PixG(b)) << 8) |
-         (LerpChannel(k, PixB(a), PixB(b)) << 16) | (LerpChannel(k, PixA(a), PixA(b)) << 24);
+  return LerpChannel(plan, c, PixR(a), PixR(b)) | (LerpChannel(plan, c, PixG(a), PixG(b)) << 8) |
+         (LerpChannel(plan, c, PixB(a), PixB(b)) << 16) |
+         (LerpChannel(plan, c, PixA(a), PixA(b)) << 24);
 }
 
-// Cells and weights of one axis of a bilinear pass: position p reads cells
-// lo[p] and hi[p] = lo[p] + 1 (wrapped) with weight weights[cls[p]].  Many
-// positions share one fraction, so each distinct fraction is prepared once.
-struct AxisPlan {
-  int32_t* lo;
-  int32_t* hi;
-  uint32_t* cls;
-  LerpWeight* weights;
-  uint32_t count;
-};
-
-void PlanAxis(AxisPlan& plan, int32_t size, LD offset) {
+// Fills the plan for an axis of the given size read at p - offset.  False
+// when the positions need more distinct fractions than the plan can hold.
+bool PlanAxis(AxisPlan& plan, int32_t size, LD offset) {
   plan.count = 0;
   uint32_t last = 0;
   for (int32_t p = 0; p < size; ++p) {
@@ -144,20 +164,113 @@ void PlanAxis(AxisPlan& plan, int32_t size, LD offset) {
     plan.lo[p] = cell;
     plan.hi[p] = cell + 1 == size ? 0 : cell + 1;
     uint32_t idx = plan.count;
-    if (plan.count > 0 && plan.weights[last].f == frac) [[likely]] {
+    if (plan.count > 0 && plan.f[last] == frac) [[likely]] {
       idx = last;
     } else {
       for (uint32_t i = 0; i < plan.count; ++i) {
-        if (plan.weights[i].f == frac) {
+        if (plan.f[i] == frac) {
           idx = i;
           break;
         }
       }
-      if (idx == plan.count) InitLerpWeight(plan.weights[plan.count++], frac);
+      if (idx == plan.count) {
+        if (plan.count == kMaxClasses) return false;
+        InitClass(plan, plan.count++, frac);
+      }
     }
-    plan.cls[p] = idx;
+    plan.cls[p] = static_cast<int32_t>(idx);
+    plan.fd[p] = static_cast<double>(frac);
+    plan.plainAt[p] = plan.plain[idx];
     last = idx;
   }
+  return true;
+}
+
+// Row kernels of a bilinear pass, each from element `from` on.  Along x:
+// out[i] blends in[hi[i]] against in[lo[i]] with the fraction of column i.
+// Along y: out[i] blends bottom[i] against top[i] with one fraction class.
+void LerpRowX(const AxisPlan& plan, const PackedPixel* in, PackedPixel* out, int32_t n,
+              int32_t from) {
+  for (int32_t i = from; i < n; ++i)
+    out[i] = LerpPixel(plan, static_cast<uint32_t>(plan.cls[i]), in[plan.hi[i]], in[plan.lo[i]]);
+}
+
+void LerpRowY(const AxisPlan& plan, uint32_t c, const PackedPixel* bottom, const PackedPixel* top,
+              PackedPixel* out, int32_t n, int32_t from) {
+  for (int32_t i = from; i < n; ++i) out[i] = LerpPixel(plan, c, bottom[i], top[i]);
+}
+
+#ifdef VELMORA_BLUR_AVX2
+
+// The same blends for four pixels of plain fraction classes, without tables:
+// a channel is b + floor(f * (a - b)) with the product taken in doubles
+// exactly as the step table takes it.  fd points at the four pixels'
+// fractions (or one fraction repeated when `stride` is 0).
+__attribute__((target("avx2"))) inline __m128i Lerp4Plain(__m128i a, __m128i b, const double* fd,
+                                                           int stride) {
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i zero = _mm_setzero_si128();
+  // Transparent pixels take the other's colour (their alpha stays 0).
+  a = _mm_blendv_epi8(a, _mm_and_si128(b, rgb), _mm_cmpeq_epi32(_mm_and_si128(a, alpha), zero));
+  b = _mm_blendv_epi8(b, _mm_and_si128(a, rgb), _mm_cmpeq_epi32(_mm_and_si128(b, alpha), zero));
+  __m128i res[4];
+  for (int j = 0; j < 4; ++j) {
+    const __m128i av = _mm_cvtepu8_epi32(a);
+    const __m128i bv = _mm_cvtepu8_epi32(b);
+    a = _mm_srli_si128(a, 4);
+    b = _mm_srli_si128(b, 4);
+    const __m256d prod = _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(av, bv)),
+                                       _mm256_broadcast_sd(fd + j * stride));
+    res[j] = _mm_add_epi32(bv, _mm256_cvttpd_epi32(_mm256_floor_pd(prod)));
+  }
+  return _mm_packus_epi16(_mm_packus_epi32(res[0], res[1]), _mm_packus_epi32(res[2], res[3]));
+}
+
+__attribute__((target("avx2"))) int32_t LerpRowXAvx2(const AxisPlan& plan, const PackedPixel* in,
+                                                      PackedPixel* out, int32_t n) {
+  int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    uint32_t plain;
+    std::memcpy(&plain, plan.plainAt + i, 4);
+    if (plain != 0x01010101u) [[unlikely]] {
+      LerpRowX(plan, in, out, i + 4, i);
+      continue;
+    }
+    const __m128i a = _mm_setr_epi32(static_cast<int>(in[plan.hi[i]]), static_cast<int>(in[plan.hi[i + 1]]),
+                                     static_cast<int>(in[plan.hi[i + 2]]), static_cast<int>(in[plan.hi[i + 3]]));
+    const __m128i b = _mm_setr_epi32(static_cast<int>(in[plan.lo[i]]), static_cast<int>(in[plan.lo[i + 1]]),
+                                     static_cast<int>(in[plan.lo[i + 2]]), static_cast<int>(in[plan.lo[i + 3]]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), Lerp4Plain(a, b, plan.fd + i, 1));
+  }
+  return i;
+}
+
+__attribute__((target("avx2"))) int32_t LerpRowYAvx2(const AxisPlan& plan, uint32_t c, double fd,
+                                                      const PackedPixel* bottom,
+                                                      const PackedPixel* top, PackedPixel* out,
+                                                      int32_t n) {
+  if (!plan.plain[c]) return 0;
+  int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), Lerp4Plain(a, b, &fd, 0));
+  }
+  return i;
+}
+
+#endif
+
+bool g_vectorKernels = true;
+
+bool UseAvx2() {
+#ifdef VELMORA_BLUR_AVX2
+  static const bool supported = __builtin_cpu_supports("avx2");
+  return supported && g_vectorKernels;
+#else
+  return false;
+#endif
 }
 
 // Memory the blur keeps from one run to the next: the accumulator and the
@@ -204,14 +317,20 @@ struct PassScratch {
       return at;
     };
     const size_t oRows = reserve(W * H * sizeof(PackedPixel));
-    const size_t oXlo = reserve(W * sizeof(int32_t));
-    const size_t oXhi = reserve(W * sizeof(int32_t));
-    const size_t oXcls = reserve(W * sizeof(uint32_t));
-    const size_t oXw = reserve(W * sizeof(LerpWeight));
-    const size_t oYlo = reserve(H * sizeof(int32_t));
-    const size_t oYhi = reserve(H * sizeof(int32_t));
-    const size_t oYcls = reserve(H * sizeof(uint32_t));
-    const size_t oYw = reserve(H * sizeof(LerpWeight));
+    const size_t oLine = reserve(W * sizeof(PackedPixel));
+    size_t ox[10], oy[10];
+    for (auto [o, n] : {std::pair{ox, W}, std::pair{oy, H}}) {
+      o[0] = reserve(n * sizeof(int32_t));                   // lo
+      o[1] = reserve(n * sizeof(int32_t));                   // hi
+      o[2] = reserve(n * sizeof(int32_t));                   // cls
+      o[3] = reserve(kMaxClasses * 512 * sizeof(int32_t));   // step
+      o[4] = reserve(kMaxClasses * 256 * sizeof(int32_t));   // down
+      o[5] = reserve(kMaxClasses * sizeof(LD));              // f
+      o[6] = reserve(kMaxClasses * sizeof(LD));              // w
+      o[7] = reserve(kMaxClasses);                           // plain
+      o[8] = reserve(n * sizeof(double));                    // fd
+      o[9] = reserve(n);                                     // plainAt
+    }
     total += 64;  // room to align the start
     if (total > static_cast<size_t>(INT32_MAX)) return;  // beyond the pool's block sizes
     void* block = AcquireScratch(total);
@@ -219,15 +338,21 @@ struct PassScratch {
     const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 63) & ~static_cast<uintptr_t>(63);
     uint8_t* base = reinterpret_cast<uint8_t*>(start);
     rows = reinterpret_cast<PackedPixel*>(base + oRows);
-    x = {reinterpret_cast<int32_t*>(base + oXlo), reinterpret_cast<int32_t*>(base + oXhi),
-         reinterpret_cast<uint32_t*>(base + oXcls), reinterpret_cast<LerpWeight*>(base + oXw), 0};
-    y = {reinterpret_cast<int32_t*>(base + oYlo), reinterpret_cast<int32_t*>(base + oYhi),
-         reinterpret_cast<uint32_t*>(base + oYcls), reinterpret_cast<LerpWeight*>(base + oYw), 0};
+    line = reinterpret_cast<PackedPixel*>(base + oLine);
+    for (auto [plan, o] : {std::pair{&x, ox}, std::pair{&y, oy}}) {
+      *plan = {reinterpret_cast<int32_t*>(base + o[0]), reinterpret_cast<int32_t*>(base + o[1]),
+               reinterpret_cast<int32_t*>(base + o[2]), reinterpret_cast<int32_t*>(base + o[3]),
+               reinterpret_cast<int32_t*>(base + o[4]), reinterpret_cast<LD*>(base + o[5]),
+               reinterpret_cast<LD*>(base + o[6]),      base + o[7],
+               reinterpret_cast<double*>(base + o[8]),  base + o[9],
+               0};
+    }
   }
 
   bool ok() const { return rows != nullptr; }
 
   PackedPixel* rows = nullptr;  // source rows interpolated along x
+  PackedPixel* line = nullptr;  // one output row
   AxisPlan x{};
   AxisPlan y{};
 };
@@ -316,9 +441,12 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
     AccumulateBilinearPerPixel(src, acc, x, y);
     return;
   }
-  PlanAxis(s.x, w, x);
-  PlanAxis(s.y, h, y);
+  if (!PlanAxis(s.x, w, x) || !PlanAxis(s.y, h, y)) {
+    AccumulateBilinearPerPixel(src, acc, x, y);
+    return;
+  }
   const size_t W = static_cast<size_t>(w);
+  const bool avx2 = UseAvx2();
 
   // Along x: every source row interpolated at each output column.  Rows are
   // shared by neighbouring output rows (one's lower row is the next one's
@@ -326,19 +454,29 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
   for (int32_t r = 0; r < h; ++r) {
     const PackedPixel* in = src->data + static_cast<size_t>(r) * W;
     PackedPixel* out = s.rows + static_cast<size_t>(r) * W;
-    for (int32_t px = 0; px < w; ++px)
-      out[px] = LerpPixel(s.x.weights[s.x.cls[px]], in[s.x.hi[px]], in[s.x.lo[px]]);
+    int32_t done = 0;
+#ifdef VELMORA_BLUR_AVX2
+    if (avx2) done = LerpRowXAvx2(s.x, in, out, w);
+#endif
+    LerpRowX(s.x, in, out, w, done);
   }
   // Along y: the lower row (cell + 1) weighted by the fraction against the
-  // upper row.
+  // upper row, then added to the sums.
   for (int32_t py = 0; py < h; ++py) {
-    const LerpWeight& k = s.y.weights[s.y.cls[py]];
+    const uint32_t c = static_cast<uint32_t>(s.y.cls[py]);
     const PackedPixel* top = s.rows + static_cast<size_t>(s.y.lo[py]) * W;
     const PackedPixel* bottom = s.rows + static_cast<size_t>(s.y.hi[py]) * W;
+    int32_t done = 0;
+#ifdef VELMORA_BLUR_AVX2
+    if (avx2) done = LerpRowYAvx2(s.y, c, s.y.fd[py], bottom, top, s.line, w);
+#endif
+    LerpRowY(s.y, c, bottom, top, s.line, w, done);
     SumPixel* out = acc->data + static_cast<size_t>(py) * W;
-    for (int32_t px = 0; px < w; ++px) AddPixel(out[px], LerpPixel(k, bottom[px], top[px]));
+    for (int32_t px = 0; px < w; ++px) AddPixel(out[px], s.line[px]);
   }
 }
+
+void BlurUseVectorKernels(bool enable) { g_vectorKernels = enable; }
 
 void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst) {
   const size_t n = static_cast<size_t>(acc->width) * static_cast<size_t>(acc->height);

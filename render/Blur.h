@@ -33,6 +33,10 @@ void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long doubl
 void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
                             long double y);
 
+// Test hook: the bilinear passes use vector kernels where the processor has
+// them (the results are the same either way); false forces the plain ones.
+void BlurUseVectorKernels(bool enable);
+
 // The blur keeps its accumulator and scratch memory (from the block pool)
 // between runs; this gives them back to the pool.  The engine's owner calls
 // it at shutdown, with the other engine buffers.

@@ -237,7 +237,10 @@ TEST_F(BlurFixture, BilinearPassEqualsTheBilinearSampleAtEveryPixel) {
   const long double offsets[][2] = {{0.3L, -0.7L},   {-5.25L, 3.5L},      {2.0L / 3, 1.0L / 7},
                                     {100.9L, -47.1L}, {-0.0000001L, 0.5L}, {1e-19L, -1e-19L},
                                     {-36.99999L, 22.5L}, {NAN, 1.25L}};
+  // Both the vector kernels (where the processor has them) and the plain ones.
+  for (bool vector : {true, false})
   for (const auto& o : offsets) {
+    BlurUseVectorKernels(vector);
     TPixeSumBuffer* acc = NewPixeSumBuffer(37, 23);
     ClearPixeSumBuffer(acc);
     BlurAccumulateBilinear(img, acc, o[0], o[1]);
@@ -251,6 +254,7 @@ TEST_F(BlurFixture, BilinearPassEqualsTheBilinearSampleAtEveryPixel) {
     }
     FreePixeSumBuffer(acc);
   }
+  BlurUseVectorKernels(true);
   FreePixeBuffer(img);
 }
 
