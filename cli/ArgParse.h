@@ -1,0 +1,14 @@
+// Small helpers for the subcommands' argument parsing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace velmora::cli {
+
+// "WxH" with both parts whole positive integers, or nothing.
+std::optional<std::pair<int32_t, int32_t>> ParseSize(const std::string& text);
+
+}  // namespace velmora::cli

@@ -1,0 +1,18 @@
+// Opening the project a command works on: the new-project state, or a
+// project file opened as the File menu's Open does.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace velmora::cli {
+
+// Sets up the global project state.  Without a path: the new-project
+// defaults.  Returns false when the command must stop (status set: 1 for a
+// missing or unreadable file).  On success status is 0, or 3 when the file
+// ran into an error part-way (a warning was printed; the command goes on with
+// what was loaded and should exit with 3 once its output is complete).
+bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
+                           int& status);
+
+}  // namespace velmora::cli

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "render/MemoryHunger.h"
+#include "render/Render.h"
+#include "render/StillRender.h"
+
+using namespace velmora;
+
+namespace {
+
+// The new-project values of every field the stages read.
+TCloudFrameParams DefaultRecord(int32_t w, int32_t h) {
+  TCloudFrameParams p;
+  p.ResX = w;
+  p.ResY = h;
+  p.OverSampling = 1;
+  p.Seed = 65536;
+  p.Brightness = 1.0L;
+  p.Complex = 0.5L;
+  p.Coverrate = 0.5L;
+  p.MinRadius = 0.4L;
+  p.MaxRadius = 1.0L;
+  p.wMinRadius = 1.0L;
+  p.wMaxRadius = 1.0L;
+  p.Noise = 0.1L;
+  p.wNoise = 0.1L;
+  p.StartColor = {0, 0, 0, 255};
+  p.EndColor = {255, 255, 255, 255};
+  p.WX = -8;
+  p.WY = 8;
+  p.BlurSamples = 32;
+  p.BlurDraft = true;
+  p.PreviewWidth = 128;
+  p.PreviewHeight = 128;
+  return p;
+}
+
+struct MessageCapture {
+  std::vector<std::string> messages;
+  MessageCapture() {
+    SetMessageSink([this](const std::string& m) { messages.push_back(m); });
+  }
+  ~MessageCapture() { SetMessageSink(nullptr); }
+};
+
+Bitmap24 Gradient(int32_t w, int32_t h) {
+  Bitmap24 bm;
+  bm.SetSize(w, h);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) PutBitmapPixel(bm, x, y, false, static_cast<uint32_t>((x * 7 + y * 13) % 256) * 0x010101u);
+  return bm;
+}
+
+}  // namespace
+
+TEST(DownSample, EachPixelIsTheRoundedMeanOfItsBlock) {
+  Bitmap24 src;
+  src.SetSize(6, 3);
+  // Block (0, 0) holds 0,1,2 / 3,4,5 / 6,7,9 in red: mean 37/9 = 4.11 -> 4.
+  int vals[9] = {0, 1, 2, 3, 4, 5, 6, 7, 9};
+  for (int i = 0; i < 9; ++i) PutBitmapPixel(src, i % 3, i / 3, false, static_cast<uint32_t>(vals[i]));
+  // Block (1, 0): eight 255s and one 0 in blue -> 226.67 -> 227.
+  for (int i = 0; i < 9; ++i) PutBitmapPixel(src, 3 + i % 3, i / 3, false, i == 4 ? 0u : 0xFF0000u);
+  Bitmap24 dst;
+  dst.SetSize(2, 1);
+  DownSample(dst, src);
+  EXPECT_EQ(GetBitmapPixel(dst, 0, 0, false), 4u);
+  EXPECT_EQ(GetBitmapPixel(dst, 1, 0, false), 227u << 16);
+  EXPECT_EQ(FrameProgress, 0);  // round(0 / 1 * 100) after the only row
+}
+
+TEST(DownSample, HalfwayMeansRoundToEven) {
+  Bitmap24 src;
+  src.SetSize(2, 1);
+  PutBitmapPixel(src, 0, 0, false, 0x000001u);
+  PutBitmapPixel(src, 1, 0, false, 0x000002u);  // mean 1.5 -> 2
+  Bitmap24 dst;
+  dst.SetSize(1, 1);
+  DownSample(dst, src);
+  EXPECT_EQ(GetBitmapPixel(dst, 0, 0, false), 2u);
+  PutBitmapPixel(src, 0, 0, false, 0x000002u);
+  PutBitmapPixel(src, 1, 0, false, 0x000003u);  // mean 2.5 -> 2
+  DownSample(dst, src);
+  EXPECT_EQ(GetBitmapPixel(dst, 0, 0, false), 2u);
+}
+
+TEST(DownSample, FactorOneCopies) {
+  const Bitmap24 src = Gradient(5, 4);
+  Bitmap24 dst;
+  dst.SetSize(5, 4);
+  DownSample(dst, src);
+  EXPECT_EQ(dst.bytes, src.bytes);
+}
+
+TEST(MixTexture, WithoutTextureCopiesTheClouds) {
+  TCloudFrameParams p = DefaultRecord(4, 4);
+  p.filtered_cloud = NewPixeBuffer(4, 4);
+  p.mixed_texture = NewPixeBuffer(1, 1);
+  FillPixeBuffer(p.filtered_cloud, MakePixel(1, 2, 3, 4));
+  MixTextureStage(p, true);
+  EXPECT_EQ(p.mixed_texture->width, 4);
+  EXPECT_EQ(GetPixel(p.mixed_texture, 3, 3, false), MakePixel(1, 2, 3, 4));
+  EXPECT_EQ(FrameProgress, 100);
+  FreeFrameBuffers(p);
+}
+
+TEST(MixTexture, CloudsOverAndUnderATexture) {
+  TCloudFrameParams p = DefaultRecord(4, 4);
+  p.filtered_cloud = NewPixeBuffer(4, 4);
+  p.mixed_texture = NewPixeBuffer(4, 4);
+  TPixeBuffer* tex = NewPixeBuffer(2, 2);
+  FillPixeBuffer(tex, MakePixel(100, 0, 0, 255));
+  FillPixeBuffer(p.filtered_cloud, MakePixel(0, 50, 0, 255));
+  p.Texture = tex;
+  p.PileMode = 0;  // add
+
+  // Clouds over the texture: the texture is averaged onto black (mode 2:
+  // round(100 * 255 / 256) = 100), then the clouds are added.
+  p.UnderTexture = 0;
+  MixTextureStage(p, false);
+  EXPECT_EQ(GetPixel(p.mixed_texture, 3, 3, false), MakePixel(100, 50, 0, 255));
+
+  // Texture over the clouds: clouds copied, texture added with its alpha.
+  p.UnderTexture = 1;
+  MixTextureStage(p, true);
+  EXPECT_EQ(GetPixel(p.mixed_texture, 0, 0, false), MakePixel(100, 50, 0, 255));
+
+  // Average mode with a half-transparent texture.
+  FillPixeBuffer(tex, MakePixel(200, 0, 0, 128));
+  p.PileMode = 2;
+  MixTextureStage(p, false);
+  EXPECT_EQ(PixR(GetPixel(p.mixed_texture, 1, 1, false)), 100u);  // round(200 * 128 / 256)
+  p.Texture = nullptr;
+  FreePixeBuffer(tex);
+  FreeFrameBuffers(p);
+}
+
+TEST(AllocFrameBuffers, SizesEveryBufferAndThePens) {
+  TCloudFrameParams p = DefaultRecord(40, 30);
+  ASSERT_TRUE(AllocFrameBuffers(p, false));
+  EXPECT_EQ(p.base_pattern->width, 40);
+  EXPECT_EQ(p.mixed_texture->height, 30);
+  EXPECT_EQ(Pens.WarpPenB->width, 40);
+  ASSERT_TRUE(AllocFrameBuffers(p, true));
+  EXPECT_EQ(p.cloud->width, 128);
+  EXPECT_EQ(Pens.CloudPen->height, 128);
+  EXPECT_FALSE(p.Rendered);
+  FreeFrameBuffers(p);
+}
+
+TEST(AllocFrameBuffers, FailureNamesTheBufferAndRunsNoStage) {
+  MessageCapture capture;
+  TCloudFrameParams p = DefaultRecord(16, 16);
+  RenderIdle = false;
+  HungerSimulateHeapFailure(true);
+  EXPECT_FALSE(AllocFrameBuffers(p, false));
+  HungerSimulateHeapFailure(false);
+  ASSERT_FALSE(capture.messages.empty());
+  EXPECT_EQ(capture.messages[0], "雲模様バッファ(base_pattern)の確保に失敗しました");
+  EXPECT_TRUE(RenderIdle);
+  FreeFrameBuffers(p);
+
+  // A resize that fails empties its slot and names it.
+  capture.messages.clear();
+  p = DefaultRecord(8, 8);
+  ASSERT_TRUE(AllocFrameBuffers(p, false));
+  p.ResX = 3000;
+  p.ResY = 3000;
+  HungerSimulateHeapFailure(true);
+  EXPECT_FALSE(AllocFrameBuffers(p, false));
+  HungerSimulateHeapFailure(false);
+  ASSERT_EQ(capture.messages.size(), 1u);
+  EXPECT_EQ(capture.messages[0], "雲模様バッファ(base_pattern)の再確保に失敗しました");
+  EXPECT_EQ(p.base_pattern, nullptr);
+  FreeFrameBuffers(p);
+}
+
+TEST(StillRender, RefusesEmptyOutputAndTreatsLowOversamplingAsNone) {
+  TCloudFrameParams p = DefaultRecord(0, 16);
+  std::string error;
+  EXPECT_FALSE(RenderStillFrame(p, &error));
+  EXPECT_NE(error.find("at least 1 x 1"), std::string::npos);
+
+  p = DefaultRecord(24, 16);
+  p.OverSampling = 0;
+  ASSERT_TRUE(RenderStillFrame(p, &error)) << error;
+  EXPECT_EQ(p.ResX, 24);
+  EXPECT_EQ(p.filtered_cloud->width, 24);
+  Bitmap24 out;
+  StillPicture(p, out);
+  EXPECT_EQ(out.width, 24);
+  EXPECT_EQ(out.height, 16);
+  FreeFrameBuffers(p);
+}
+
+TEST(StillRender, OversamplingRendersLargerAndReduces) {
+  TCloudFrameParams p = DefaultRecord(20, 12);
+  p.OverSampling = 3;
+  std::string error;
+  ASSERT_TRUE(RenderStillFrame(p, &error)) << error;
+  EXPECT_EQ(p.filtered_cloud->width, 60);
+  EXPECT_EQ(p.filtered_cloud->height, 36);
+  EXPECT_EQ(p.ResX, 20);  // the output size is restored
+  EXPECT_FALSE(p.Rendered);
+  Bitmap24 out;
+  StillPicture(p, out);
+  EXPECT_EQ(out.width, 20);
+  EXPECT_EQ(out.height, 12);
+  // The first output pixel is the rounded mean of the 3 x 3 block.
+  Bitmap24 full;
+  BufferToBitmap(full, p.filtered_cloud);
+  int sum = 0;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) sum += full.Row(y)[x * 3 + 1];
+  EXPECT_NEAR(out.Row(0)[1], sum / 9.0, 0.5);
+  FreeFrameBuffers(p);
+}
+
+TEST(StillRender, RepeatedRendersAtOneSizeDoNotTouchTheHeap) {
+  TCloudFrameParams p = DefaultRecord(32, 32);
+  p.BlurRadius = 0.05L;
+  p.BlurDraft = false;
+  std::string error;
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  const uint64_t heap = HungerGetCounters().heapBytes;
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
+  FreeFrameBuffers(p);
+}
+
+TEST(StillRender, SameSettingsGiveTheSamePixels) {
+  TCloudFrameParams p = DefaultRecord(48, 32);
+  std::string error;
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  Bitmap24 first;
+  StillPicture(p, first);
+  // An unrelated render in between must not leak state into the next one.
+  TCloudFrameParams q = DefaultRecord(16, 16);
+  q.Seed = 7;
+  ASSERT_TRUE(RenderStillFrame(q, &error));
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  Bitmap24 second;
+  StillPicture(p, second);
+  EXPECT_EQ(first.bytes, second.bytes);
+  FreeFrameBuffers(p);
+  FreeFrameBuffers(q);
+}
