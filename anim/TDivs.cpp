@@ -100,13 +100,16 @@ Real SmoothAt(const TDivs_Curve* c, Real x) {
   Real hi = x + width / 2;
   if (b < hi) hi = b;
   if (hi - lo > SmoothSampleLimit) return LinearMean(c, lo, lo + std::floor(hi - lo));
+  // Frames so large that one frame is below their precision: the samples
+  // cannot step, so the window's mean stands for them.
+  if (lo + 1 == lo && hi > lo) return LinearMean(c, lo, hi);
   Real sum = 0;
   int64_t count = 0;
   for (Real pos = lo; pos <= hi;) {
     sum += LinearAt<S>(c, pos);
     ++count;
     const Real next = pos + 1;
-    if (next == pos) break;  // frames so large that one frame is below their precision
+    if (next == pos) break;
     pos = next;
   }
   return sum / static_cast<Real>(count == 0 ? 1 : count);
