@@ -1,0 +1,77 @@
+// The movie export: 30 frames of the new-project animation at 512 x 512 into
+// a Motion JPEG AVI, and the encoder alone on the same pictures.  Reports
+// frames per second and the share of the export spent encoding and writing.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "anim/FrameRender.h"
+#include "anim/ProjectModel.h"
+#include "output/AviWriter.h"
+#include "output/MovieLoop.h"
+
+namespace velmora {
+namespace {
+
+constexpr int32_t kFrames = 30;
+
+std::string TempName(const char* stem) {
+  return "/tmp/velmora_bench_" + std::to_string(getpid()) + "_" + stem + ".avi";
+}
+
+void BM_MovieExportMjpeg512(benchmark::State& state) {
+  av_log_set_level(AV_LOG_ERROR);
+  const std::string path = TempName("export");
+  double render = 0, output = 0, frames = 0;
+  for (auto _ : state) {
+    NewProjectState();  // 512 x 512, oversampling 1
+    MovieSettings s;
+    s.mainName = path;
+    s.firstFrame = 0;
+    s.lastFrame = kFrames - 1;
+    s.aviOptions = DefaultAviOptions();
+    const MovieReport r = RenderMovie(AppRenderer(), s, {});
+    if (!r.Succeeded()) state.SkipWithError(r.failures.empty() ? "no frames" : r.failures[0].c_str());
+    render += r.renderSeconds;
+    output += r.outputSeconds;
+    frames += r.framesDone;
+  }
+  std::remove(path.c_str());
+  state.counters["fps"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+  state.counters["encode_share"] = output / (render + output);
+  state.counters["render_s_per_frame"] = render / frames;
+  state.counters["encode_ms_per_frame"] = output * 1000 / frames;
+}
+BENCHMARK(BM_MovieExportMjpeg512)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// The encoder alone: the pictures of one rendered frame, written 30 times.
+void BM_AviEncodeMjpeg512(benchmark::State& state) {
+  av_log_set_level(AV_LOG_ERROR);
+  NewProjectState();
+  Bitmap24 picture;
+  RenderMovieFrame(AppRenderer(), 0, picture, nullptr);
+  const std::string path = TempName("encode");
+  double frames = 0;
+  for (auto _ : state) {
+    AviWriter writer;
+    if (!writer.Open(path, picture.width, picture.height, DefaultAviOptions()))
+      state.SkipWithError(writer.LastError().c_str());
+    for (int32_t f = 0; f < kFrames; ++f) writer.Write(picture, f);
+    if (!writer.Close()) state.SkipWithError(writer.LastError().c_str());
+    frames += kFrames;
+  }
+  std::remove(path.c_str());
+  state.counters["fps"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_AviEncodeMjpeg512)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+}  // namespace velmora
