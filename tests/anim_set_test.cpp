@@ -36,18 +36,6 @@ std::string Dump(const TCloudFrameParams& p) {
 
 }  // namespace
 
-TEST(CurveSet, NamesFollowTheSetOrder) {
-  EXPECT_STREQ(CloudCurveInfo(ccSeed).Name, "seed");
-  EXPECT_STREQ(CloudCurveInfo(ccCloudX).Name, "cloud_position.x");
-  EXPECT_STREQ(CloudCurveInfo(ccWarp2Y).Name, "warp_position2.y");
-  EXPECT_STREQ(CloudCurveInfo(ccBlurSamples).Keyword, "blur_number_of_ssample");
-  EXPECT_STREQ(CloudCurveInfo(ccOverSampling).Name, "oversampling");
-  EXPECT_STREQ(CloudCurveInfo(ccBlurRotZ).Name, "blur_rotation.z");
-  int integers = 0;
-  for (int i = 0; i < CloudCurveCount; ++i) integers += CloudCurveInfo(i).CompareAsInteger;
-  EXPECT_EQ(integers, 11);  // seed, eight colour bytes, blur samples, oversampling
-}
-
 TEST(CurveSet, NewProjectKeysEveryCurveOnceAtFrameZero) {
   State s;
   for (int i = 0; i < CloudCurveCount; ++i) {
