@@ -10,6 +10,7 @@
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
 #include "cli/Commands.h"
+#include "cli/ProjectOpen.h"
 
 namespace velmora::cli {
 
@@ -60,13 +61,13 @@ std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
 int CmdParams(const Args& args) {
   ParamsOptions opts;
   if (auto status = ParseParamsArgs(args, opts)) return *status;
-  NewProjectState();
-  if (opts.project) return Fail(1, "params: reading project files is not available yet");
+  int status = 0;
+  if (!OpenProjectForCommand("params", opts.project, status)) return status;
   EvalProjectAt(opts.frame ? *opts.frame : Project.TimeLinePosition);
   const std::string text = FormatParamsListing(CloudParams, Project);
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (std::fflush(stdout) != 0) return Fail(1, "params: cannot write the output");
-  return 0;
+  return status;
 }
 
 }  // namespace velmora::cli

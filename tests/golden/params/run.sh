@@ -5,6 +5,7 @@
 # Usage: bash run.sh PATH_TO_velmora
 set -u
 bin="${1:?usage: run.sh PATH_TO_velmora}"
+[[ "$bin" == */* ]] && bin="$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")"
 here="$(cd "$(dirname "$0")" && pwd)"
 passed=0
 failed=0
