@@ -91,10 +91,12 @@ struct AxisPlan {
   int32_t* down;  // kMaxClasses x 256
   LD* f;          // kMaxClasses
   LD* w;          // kMaxClasses: 1 - f
-  uint8_t* plain;  // kMaxClasses: no near step and no correction
-  double* fd;      // per position: the fraction as a double
+  uint8_t* plain;    // kMaxClasses: the fixed-point blend below is exact
+  int32_t* fixed;    // kMaxClasses: the fraction in units of 2^-23
+  int32_t* fixedAt;  // per position: fixed[cls[p]]
   uint8_t* plainAt;  // per position: plain[cls[p]]
   uint32_t count;
+  int32_t shift;  // lo[p] = (p + shift) mod size for every p, or -1
 };
 
 // A product f * d that the double evaluation places further than this from an
@@ -122,15 +124,19 @@ void InitClass(AxisPlan& plan, uint32_t c, LD f) {
     step[d + 255] = near ? kNearStep : static_cast<int32_t>(fl);
   }
   step[511] = 0;
+  // Most fractions need neither the extended evaluation nor the correction,
+  // and their steps are what the fixed-point product (F * d) >> 23 gives with
+  // F = f in units of 2^-23; the vector kernels use that for such classes.
+  // Whether it holds is checked here for every difference.
+  const int32_t fixed = static_cast<int32_t>(std::nearbyint(fd * 0x1p23));
+  plan.fixed[c] = fixed;
   bool plain = true;
-  for (int d = 0; d < 511; ++d) plain = plain && step[d] != kNearStep;
+  for (int d = -255; d <= 255; ++d)
+    plain = plain && step[d + 255] != kNearStep && ((fixed * d) >> 23) == step[d + 255];
   for (uint32_t a = 0; a < 256; ++a) {
     down[a] = static_cast<int32_t>(a - ExactLerp(plan.f[c], plan.w[c], a, a));
     plain = plain && down[a] == 0;
   }
-  // Fractions with few significant bits (the usual case: p - offset keeps
-  // about 55 bits below the binary point) make both products exact, so equal
-  // channels never need the correction.
   plan.plain[c] = plain ? 1 : 0;
 }
 
@@ -156,6 +162,7 @@ inline PackedPixel LerpPixel(const AxisPlan& plan, uint32_t c, PackedPixel a, Pa
 // when the positions need more distinct fractions than the plan can hold.
 bool PlanAxis(AxisPlan& plan, int32_t size, LD offset) {
   plan.count = 0;
+  plan.shift = -1;
   uint32_t last = 0;
   for (int32_t p = 0; p < size; ++p) {
     int32_t cell;
@@ -179,10 +186,17 @@ bool PlanAxis(AxisPlan& plan, int32_t size, LD offset) {
       }
     }
     plan.cls[p] = static_cast<int32_t>(idx);
-    plan.fd[p] = static_cast<double>(frac);
+    plan.fixedAt[p] = plan.fixed[idx];
     plan.plainAt[p] = plan.plain[idx];
     last = idx;
   }
+  // Usually every position reads its cells at one wrapped distance.
+  int32_t shift = size > 0 ? plan.lo[0] : 0;
+  for (int32_t p = 0; p < size && shift >= 0; ++p) {
+    const int32_t expect = p + plan.lo[0] >= size ? p + plan.lo[0] - size : p + plan.lo[0];
+    if (plan.lo[p] != expect) shift = -1;
+  }
+  plan.shift = shift;
   return true;
 }
 
@@ -203,32 +217,38 @@ void LerpRowY(const AxisPlan& plan, uint32_t c, const PackedPixel* bottom, const
 #ifdef VELMORA_BLUR_AVX2
 
 // The same blends for four pixels of plain fraction classes, without tables:
-// a channel is b + floor(f * (a - b)) with the product taken in doubles
-// exactly as the step table takes it.  fd points at the four pixels'
-// fractions (or one fraction repeated when `stride` is 0).
-__attribute__((target("avx2"))) inline __m128i Lerp4Plain(__m128i a, __m128i b, const double* fd,
-                                                           int stride) {
+// a channel is b + ((F * (a - b)) >> 23), two pixels' channels per vector.
+// `fixed` holds the four pixels' F.
+__attribute__((target("avx2"))) inline __m128i Lerp4Plain(__m128i a, __m128i b, __m128i fixed) {
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i rgb = _mm_set1_epi32(0x00FFFFFF);
   const __m128i zero = _mm_setzero_si128();
   // Transparent pixels take the other's colour (their alpha stays 0).
   a = _mm_blendv_epi8(a, _mm_and_si128(b, rgb), _mm_cmpeq_epi32(_mm_and_si128(a, alpha), zero));
   b = _mm_blendv_epi8(b, _mm_and_si128(a, rgb), _mm_cmpeq_epi32(_mm_and_si128(b, alpha), zero));
-  __m128i res[4];
-  for (int j = 0; j < 4; ++j) {
-    const __m128i av = _mm_cvtepu8_epi32(a);
-    const __m128i bv = _mm_cvtepu8_epi32(b);
-    a = _mm_srli_si128(a, 4);
-    b = _mm_srli_si128(b, 4);
-    const __m256d prod = _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(av, bv)),
-                                       _mm256_broadcast_sd(fd + j * stride));
-    res[j] = _mm_add_epi32(bv, _mm256_cvttpd_epi32(_mm256_floor_pd(prod)));
+  const __m256i f256 = _mm256_castsi128_si256(fixed);
+  __m256i res[2];
+  for (int half = 0; half < 2; ++half) {
+    const __m256i av = _mm256_cvtepu8_epi32(half == 0 ? a : _mm_srli_si128(a, 8));
+    const __m256i bv = _mm256_cvtepu8_epi32(half == 0 ? b : _mm_srli_si128(b, 8));
+    const __m256i spread = half == 0 ? _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1)
+                                     : _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+    const __m256i fv = _mm256_permutevar8x32_epi32(f256, spread);
+    const __m256i step = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(av, bv), fv), 23);
+    res[half] = _mm256_add_epi32(bv, step);
   }
-  return _mm_packus_epi16(_mm_packus_epi32(res[0], res[1]), _mm_packus_epi32(res[2], res[3]));
+  // Lanes hold pixels 0 and 1 (first vector), 2 and 3 (second); pack the
+  // channels back into bytes in pixel order.
+  const __m256i p16 = _mm256_packus_epi32(res[0], res[1]);
+  const __m256i p8 = _mm256_packus_epi16(p16, p16);
+  return _mm_unpacklo_epi32(_mm256_castsi256_si128(p8), _mm256_extracti128_si256(p8, 1));
 }
 
+// Along x for an axis with one wrapped distance: `ext` holds the row rotated
+// so that position i reads ext[i + 1] against ext[i].
 __attribute__((target("avx2"))) int32_t LerpRowXAvx2(const AxisPlan& plan, const PackedPixel* in,
-                                                      PackedPixel* out, int32_t n) {
+                                                      const PackedPixel* ext, PackedPixel* out,
+                                                      int32_t n) {
   int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
     uint32_t plain;
@@ -237,27 +257,38 @@ __attribute__((target("avx2"))) int32_t LerpRowXAvx2(const AxisPlan& plan, const
       LerpRowX(plan, in, out, i + 4, i);
       continue;
     }
-    const __m128i a = _mm_setr_epi32(static_cast<int>(in[plan.hi[i]]), static_cast<int>(in[plan.hi[i + 1]]),
-                                     static_cast<int>(in[plan.hi[i + 2]]), static_cast<int>(in[plan.hi[i + 3]]));
-    const __m128i b = _mm_setr_epi32(static_cast<int>(in[plan.lo[i]]), static_cast<int>(in[plan.lo[i + 1]]),
-                                     static_cast<int>(in[plan.lo[i + 2]]), static_cast<int>(in[plan.lo[i + 3]]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), Lerp4Plain(a, b, plan.fd + i, 1));
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ext + i + 1));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ext + i));
+    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plan.fixedAt + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), Lerp4Plain(a, b, f));
   }
   return i;
 }
 
-__attribute__((target("avx2"))) int32_t LerpRowYAvx2(const AxisPlan& plan, uint32_t c, double fd,
+__attribute__((target("avx2"))) int32_t LerpRowYAvx2(const AxisPlan& plan, uint32_t c,
                                                       const PackedPixel* bottom,
                                                       const PackedPixel* top, PackedPixel* out,
                                                       int32_t n) {
   if (!plan.plain[c]) return 0;
+  const __m128i f = _mm_set1_epi32(plan.fixed[c]);
   int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), Lerp4Plain(a, b, &fd, 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), Lerp4Plain(a, b, f));
   }
   return i;
+}
+
+// Adds n pixels to n sums (AddPixel for each), four channels per vector.
+__attribute__((target("avx2"))) void AccumulateRowAvx2(SumPixel* out, const PackedPixel* in,
+                                                        int32_t n) {
+  for (int32_t i = 0; i < n; ++i) {
+    const __m128i px = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(in[i])));
+    __m128i* sums = reinterpret_cast<__m128i*>(&out[i].r);
+    _mm_storeu_si128(sums, _mm_add_epi32(_mm_loadu_si128(sums), px));
+    out[i].n = WrapAdd32(out[i].n, 1);
+  }
 }
 
 #endif
@@ -271,6 +302,17 @@ bool UseAvx2() {
 #else
   return false;
 #endif
+}
+
+void AccumulateRow(SumPixel* out, const PackedPixel* in, int32_t n, bool avx2) {
+#ifdef VELMORA_BLUR_AVX2
+  if (avx2) {
+    AccumulateRowAvx2(out, in, n);
+    return;
+  }
+#endif
+  (void)avx2;
+  for (int32_t i = 0; i < n; ++i) AddPixel(out[i], in[i]);
 }
 
 // Memory the blur keeps from one run to the next: the accumulator and the
@@ -318,7 +360,8 @@ struct PassScratch {
     };
     const size_t oRows = reserve(W * H * sizeof(PackedPixel));
     const size_t oLine = reserve(W * sizeof(PackedPixel));
-    size_t ox[10], oy[10];
+    const size_t oExt = reserve((W + 1) * sizeof(PackedPixel));
+    size_t ox[11], oy[11];
     for (auto [o, n] : {std::pair{ox, W}, std::pair{oy, H}}) {
       o[0] = reserve(n * sizeof(int32_t));                   // lo
       o[1] = reserve(n * sizeof(int32_t));                   // hi
@@ -328,8 +371,9 @@ struct PassScratch {
       o[5] = reserve(kMaxClasses * sizeof(LD));              // f
       o[6] = reserve(kMaxClasses * sizeof(LD));              // w
       o[7] = reserve(kMaxClasses);                           // plain
-      o[8] = reserve(n * sizeof(double));                    // fd
-      o[9] = reserve(n);                                     // plainAt
+      o[8] = reserve(kMaxClasses * sizeof(int32_t));         // fixed
+      o[9] = reserve(n * sizeof(int32_t));                   // fixedAt
+      o[10] = reserve(n);                                    // plainAt
     }
     total += 64;  // room to align the start
     if (total > static_cast<size_t>(INT32_MAX)) return;  // beyond the pool's block sizes
@@ -339,13 +383,15 @@ struct PassScratch {
     uint8_t* base = reinterpret_cast<uint8_t*>(start);
     rows = reinterpret_cast<PackedPixel*>(base + oRows);
     line = reinterpret_cast<PackedPixel*>(base + oLine);
+    ext = reinterpret_cast<PackedPixel*>(base + oExt);
     for (auto [plan, o] : {std::pair{&x, ox}, std::pair{&y, oy}}) {
       *plan = {reinterpret_cast<int32_t*>(base + o[0]), reinterpret_cast<int32_t*>(base + o[1]),
                reinterpret_cast<int32_t*>(base + o[2]), reinterpret_cast<int32_t*>(base + o[3]),
                reinterpret_cast<int32_t*>(base + o[4]), reinterpret_cast<LD*>(base + o[5]),
                reinterpret_cast<LD*>(base + o[6]),      base + o[7],
-               reinterpret_cast<double*>(base + o[8]),  base + o[9],
-               0};
+               reinterpret_cast<int32_t*>(base + o[8]), reinterpret_cast<int32_t*>(base + o[9]),
+               base + o[10],                            0,
+               -1};
     }
   }
 
@@ -353,6 +399,7 @@ struct PassScratch {
 
   PackedPixel* rows = nullptr;  // source rows interpolated along x
   PackedPixel* line = nullptr;  // one output row
+  PackedPixel* ext = nullptr;   // one source row rotated, plus one pixel
   AxisPlan x{};
   AxisPlan y{};
 };
@@ -415,6 +462,7 @@ void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long doubl
   if (w <= 0 || h <= 0) return;
   const int32_t sx = WrappedShift(x, w);
   const int32_t sy = WrappedShift(y, h);
+  const bool avx2 = UseAvx2();
   for (int32_t py = 0; py < h; ++py) {
     int32_t row = 0;
     if (sy >= 0) row = py >= sy ? py - sy : py - sy + h;
@@ -425,9 +473,8 @@ void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long doubl
       continue;
     }
     // Columns 0..sx-1 read the right end of the row, the rest its start.
-    const PackedPixel* wrapped = in + (w - sx);
-    for (int32_t px = 0; px < sx; ++px) AddPixel(out[px], wrapped[px]);
-    for (int32_t px = sx; px < w; ++px) AddPixel(out[px], in[px - sx]);
+    AccumulateRow(out, in + (w - sx), sx, avx2);
+    AccumulateRow(out + sx, in, w - sx, avx2);
   }
 }
 
@@ -456,7 +503,12 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
     PackedPixel* out = s.rows + static_cast<size_t>(r) * W;
     int32_t done = 0;
 #ifdef VELMORA_BLUR_AVX2
-    if (avx2) done = LerpRowXAvx2(s.x, in, out, w);
+    if (avx2 && s.x.shift >= 0) {
+      const size_t k = static_cast<size_t>(s.x.shift);
+      std::memcpy(s.ext, in + k, (W - k) * sizeof(PackedPixel));
+      std::memcpy(s.ext + (W - k), in, (k + 1) * sizeof(PackedPixel));
+      done = LerpRowXAvx2(s.x, in, s.ext, out, w);
+    }
 #endif
     LerpRowX(s.x, in, out, w, done);
   }
@@ -468,11 +520,10 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
     const PackedPixel* bottom = s.rows + static_cast<size_t>(s.y.hi[py]) * W;
     int32_t done = 0;
 #ifdef VELMORA_BLUR_AVX2
-    if (avx2) done = LerpRowYAvx2(s.y, c, s.y.fd[py], bottom, top, s.line, w);
+    if (avx2) done = LerpRowYAvx2(s.y, c, bottom, top, s.line, w);
 #endif
     LerpRowY(s.y, c, bottom, top, s.line, w, done);
-    SumPixel* out = acc->data + static_cast<size_t>(py) * W;
-    for (int32_t px = 0; px < w; ++px) AddPixel(out[px], s.line[px]);
+    AccumulateRow(acc->data + static_cast<size_t>(py) * W, s.line, w, avx2);
   }
 }
 
