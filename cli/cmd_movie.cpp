@@ -234,7 +234,7 @@ class ProgressBar {
     const auto now = Clock::now();
     if (!force && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
-    const double within = std::clamp(FrameProgress, 0, 100) / 100.0;
+    const double within = std::clamp(FrameProgress, 0, 99) / 100.0;  // the blur follows 100
     const double fraction = total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_ : 1.0;
     constexpr int kWidth = 30;
     const int filled = static_cast<int>(fraction * kWidth);

@@ -123,6 +123,11 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   const int32_t total = static_cast<int32_t>(std::max<int64_t>(0, total64));
   report.firstFrame = first;
   report.totalFrames = total;
+  if (outputs[0].kind != MovieOutputKind::None && outputs[0].name == outputs[1].name) {
+    report.failures.push_back("the main and the alpha output are the same file: " +
+                              outputs[0].name);
+    return report;
+  }
   if (outW < 1 || outH < 1) {
     report.failures.push_back("the output size must be at least 1 x 1 (got " +
                               std::to_string(outW) + " x " + std::to_string(outH) + ")");

@@ -335,6 +335,14 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     EXPECT_TRUE(fx.renderIdle);
   }
   {
+    Fixture fx(8, 8);  // one file for both outputs would lose the colour pictures
+    const MovieReport r = fx.Run(Range(dir + "/same.avi", " " + dir + "/same.avi", 0, 3));
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_NE(r.failures[0].find("same file"), std::string::npos) << r.failures[0];
+    EXPECT_TRUE(fx.log.empty());
+    EXPECT_FALSE(Exists(dir + "/same.avi"));
+  }
+  {
     Fixture fx(0, 8);
     const MovieReport r = fx.Run(Range(dir + "/z.bmp", "", 0, 3));
     ASSERT_EQ(r.failures.size(), 1u);
