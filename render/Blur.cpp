@@ -72,7 +72,8 @@ inline void AddPixel(SumPixel& s, PackedPixel p) {
 // The interpolation weights of one axis of a bilinear pass.  Position p reads
 // cells lo[p] and hi[p] = lo[p] + 1 (wrapped) with the fraction of class
 // cls[p]; positions share a handful of distinct fractions (one per binary
-// magnitude of p - offset), so each is prepared once.
+// magnitude of p - offset, rarely more than a dozen), so each is prepared
+// once.
 //
 // A channel blend is truncate(f * a + (1 - f) * b) in extended precision,
 // which is b + floor(f * (a - b)) unless f * (a - b) lies at or next to an
@@ -80,7 +81,7 @@ inline void AddPixel(SumPixel& s, PackedPixel p) {
 // extended evaluation must decide.  Equal channels (a == b) give a or a - 1
 // depending on how the two products round; down[c][a] holds that correction,
 // taken from the extended evaluation itself.
-constexpr uint32_t kMaxClasses = 128;
+constexpr uint32_t kMaxClasses = 64;
 constexpr int32_t kNearStep = INT32_MIN;
 
 struct AxisPlan {
