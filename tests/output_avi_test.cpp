@@ -309,21 +309,9 @@ TEST(AviWriter, HandlerNames) {
   EXPECT_TRUE(AviHandlerFromName("raw", h));
   EXPECT_EQ(h, 0u);
   EXPECT_TRUE(AviHandlerFromName("MJPEG", h));
-  EXPECT_EQ(h, FourCC('M', 'J', 'P', 'G'));
-  EXPECT_TRUE(AviHandlerFromName("ffv1", h));
-  EXPECT_EQ(h, FourCC('F', 'F', 'V', '1'));
-  EXPECT_TRUE(AviHandlerFromName("h264", h));
-  EXPECT_EQ(h, FourCC('H', '2', '6', '4'));
-  EXPECT_TRUE(AviHandlerFromName("mpeg4", h));
-  EXPECT_EQ(h, FourCC('X', 'V', 'I', 'D'));
-  EXPECT_TRUE(AviHandlerFromName("HFYU", h));
-  EXPECT_EQ(h, FourCC('H', 'F', 'Y', 'U'));
+  EXPECT_EQ(AviHandlerName(h), "MJPG");
+  EXPECT_TRUE(AviHandlerFromName("HFYU", h)) << "any four-character code";
   EXPECT_FALSE(AviHandlerFromName("theora", h));
-  EXPECT_FALSE(AviHandlerFromName("", h));
-  EXPECT_EQ(AviHandlerName(0), "uncompressed");
-  EXPECT_EQ(AviHandlerName(FourCC('M', 'J', 'P', 'G')), "MJPG");
-  EXPECT_TRUE(AviHandlerAvailable(FourCC('M', 'J', 'P', 'G'), nullptr));
-  EXPECT_TRUE(AviHandlerAvailable(0, nullptr));
 }
 
 // The options of section "AWR": written as the settings file keeps them, read

@@ -5,6 +5,9 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 #include <fstream>
 #include <sstream>
@@ -375,6 +378,31 @@ TEST(MovieLoop, NothingHappensWithoutOutputNames) {
   EXPECT_TRUE(e.started);
   EXPECT_EQ(e.totalFrames, 0);
   EXPECT_EQ(e.framesDone, 0);
+}
+
+// The command line's statuses: 2 for usage errors, 1 for failures; no movie
+// is written in either case.
+TEST(MovieCommand, UsageErrorsAndFailures) {
+  const char* bin = std::getenv("VELMORA_BIN");
+  if (!bin) GTEST_SKIP() << "VELMORA_BIN is not set";
+  const std::string dir = TempDir();
+  auto run = [&](const std::string& args) {
+    const std::string cmd = "VELMORA_SETTINGS=" + dir + "/v.ini " + bin + " movie " + args +
+                            " 2>/dev/null >/dev/null";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run(""), 2) << "no output";
+  EXPECT_EQ(run("-o " + dir + "/m.avi --from 121"), 2) << "outside the timeline 0..120";
+  EXPECT_EQ(run("-o " + dir + "/m.avi --from 3 --from-current"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --quality 101"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --codec theora"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --bitrate 5x"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --frobnicate"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --codec ZZZZ"), 1) << "no such codec";
+  EXPECT_EQ(run("-o " + dir + "/missing/m.avi"), 1) << "folder missing";
+  EXPECT_FALSE(Exists(dir + "/m.avi"));
+  EXPECT_FALSE(Exists(dir + "/missing"));
 }
 
 }  // namespace

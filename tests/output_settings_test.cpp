@@ -184,10 +184,5 @@ TEST(SettingsFile, WriteFailuresAreReported) {
   EXPECT_FALSE(error.empty());
 }
 
-TEST(SettingsFile, ProcessPathCanBeSet) {
-  SetSettingsPath("/tmp/chosen.ini");
-  EXPECT_EQ(SettingsPath(), "/tmp/chosen.ini");
-}
-
 }  // namespace
 }  // namespace velmora
