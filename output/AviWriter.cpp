@@ -242,8 +242,7 @@ struct AviWriter::Impl {
   int64_t frames = 0;
   int64_t lastSample = -1;
   double encodeSeconds = 0;
-  std::vector<uint8_t> rawFrame;  // bottom-up rows, each padded to 4 bytes
-  size_t rawStride = 0;
+  size_t rawStride = 0;  // bytes per uncompressed row, a multiple of 4
 
   bool Fail(const std::string& why) {
     if (!failed) error = why;
@@ -284,8 +283,6 @@ struct AviWriter::Impl {
     av_frame_free(&frame);
     av_packet_free(&packet);
     stream = nullptr;
-    rawFrame.clear();
-    rawFrame.shrink_to_fit();
   }
   void Discard() {
     Free();
@@ -381,7 +378,12 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
     std::memcpy(par->extradata, marker, sizeof marker);
     par->extradata_size = sizeof marker;
     m.rawStride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-    m.rawFrame.assign(m.rawStride * static_cast<size_t>(height), 0);
+    if (m.rawStride * static_cast<size_t>(height) > 0x7FFFFFFFu - AV_INPUT_BUFFER_PADDING_SIZE) {
+      m.Fail("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+             " is too large for an uncompressed movie");
+      m.Discard();
+      return false;
+    }
   } else {
     const AVCodecID id = CodecIdForHandler(options.handler);
     const AVCodec* codec = EncoderFor(id);
@@ -493,14 +495,17 @@ bool AviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
   bool ok = true;
   if (!m.enc) {
     const size_t rowBytes = static_cast<size_t>(m.width) * 3;
-    for (int32_t y = 0; y < m.height; ++y)
-      std::memcpy(m.rawFrame.data() + static_cast<size_t>(m.height - 1 - y) * m.rawStride,
-                  bm.Row(y), rowBytes);
-    int ret = av_new_packet(m.packet, static_cast<int>(m.rawFrame.size()));
+    const size_t frameBytes = m.rawStride * static_cast<size_t>(m.height);
+    int ret = av_new_packet(m.packet, static_cast<int>(frameBytes));
     if (ret < 0) {
       ok = m.Fail("out of memory writing " + m.target);
     } else {
-      std::memcpy(m.packet->data, m.rawFrame.data(), m.rawFrame.size());
+      // Bottom-up rows, each padded with zeros to a multiple of four bytes.
+      for (int32_t y = 0; y < m.height; ++y) {
+        uint8_t* row = m.packet->data + static_cast<size_t>(m.height - 1 - y) * m.rawStride;
+        std::memcpy(row, bm.Row(y), rowBytes);
+        std::memset(row + rowBytes, 0, m.rawStride - rowBytes);
+      }
       m.packet->pts = m.packet->dts = sampleNumber;
       m.packet->duration = 1;
       m.packet->flags |= AV_PKT_FLAG_KEY;
