@@ -3,10 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include "cli/Commands.h"
@@ -45,11 +42,12 @@ class StdoutConsole : public BrelConsole {
   std::string text_;
 };
 
-bool ReadAll(std::istream& in, std::string& out) {
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  out = ss.str();
-  return !in.bad();
+// Reads a whole stream as bytes; false on a read error (a directory, say).
+bool ReadAll(std::FILE* f, std::string& out) {
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  return !std::ferror(f);
 }
 
 void PrintError(BrelEnvH env) {
@@ -132,13 +130,15 @@ int CmdBrel(const Args& args) {
       }
       program = args[++i];
     } else if (a == "-") {
-      if (!ReadAll(std::cin, program)) return Fail(1, "cannot read stdin");
+      if (!ReadAll(stdin, program)) return Fail(1, "cannot read stdin");
     } else if (a.size() > 1 && a[0] == '-') {
       std::fputs(kBrelUsage, stderr);
       return 2;
     } else {
-      std::ifstream in(a, std::ios::binary);
-      if (!in || !ReadAll(in, program)) return Fail(1, "cannot read " + a);
+      std::FILE* f = std::fopen(a.c_str(), "rb");
+      const bool read = f && ReadAll(f, program);
+      if (f) std::fclose(f);
+      if (!read) return Fail(1, "cannot read " + a);
     }
     haveSource = true;
   }
