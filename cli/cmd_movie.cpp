@@ -18,6 +18,7 @@ extern "C" {
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
 #include "cli/Commands.h"
+#include "cli/ProjectOpen.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
@@ -156,15 +157,6 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   return std::nullopt;
 }
 
-// Puts the project's state in place: the new-project state, then the project
-// file when one is given.
-bool LoadProject(const std::optional<std::string>& project, std::string* error) {
-  NewProjectState();
-  if (!project) return true;
-  *error = "reading project files is not available yet";
-  return false;
-}
-
 volatile std::sig_atomic_t abortSignal = 0;
 
 void OnInterrupt(int) { abortSignal = 1; }
@@ -265,8 +257,8 @@ int CmdMovie(const Args& args) {
   MovieArgs m;
   if (auto status = ParseMovieArgs(args, m)) return *status;
 
-  std::string error;
-  if (!LoadProject(m.project, &error)) return Fail(1, "movie: " + error);
+  int projectStatus = 0;
+  if (!OpenProjectForCommand("movie", m.project, projectStatus)) return projectStatus;
   if (m.main) Project.OutPutFilen = *m.main;
   if (m.alpha) Project.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) Project.FromCurrentFrame = true;
@@ -330,7 +322,8 @@ int CmdMovie(const Args& args) {
                  report.totalFrames);
     return kAbortedStatus;
   }
-  return report.failures.empty() ? 0 : 1;
+  if (!report.failures.empty()) return 1;
+  return projectStatus;  // 3 when the project loaded with a warning
 }
 
 }  // namespace velmora::cli
