@@ -91,6 +91,10 @@ int Interactive() {
     if (!ok) {
       std::fflush(stdout);
       PrintError(env);
+      // Leave blocks and word calls the failed line opened, so that the next
+      // line starts at the top level; values and global names stay.
+      env->frames.clear();
+      if (env->tables.size() > 1) env->tables.resize(1);
     } else if (trimmed.rfind("man ", 0) == 0 && !env->values.empty() &&
                env->values.back().type == kBrelStr) {
       std::printf("%s\n", BrelPopValue(env).text.c_str());
