@@ -159,7 +159,10 @@ AviOptions PrepareAviOptions(const std::string& settingsPath, const AviOptionOve
   if (ov.setQuality) o.quality = ov.quality;
   if (ov.setKeyFrameEvery) {
     o.keyFrameEvery = ov.keyFrameEvery;
-    o.flags |= AviFlagKeyFrames;
+    if (ov.keyFrameEvery > 0)
+      o.flags |= AviFlagKeyFrames;
+    else
+      o.flags &= ~AviFlagKeyFrames;
   }
   if (ov.setBytesPerSecond) {
     o.bytesPerSecond = ov.bytesPerSecond;

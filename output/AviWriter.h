@@ -59,6 +59,7 @@ bool AviOptionsSave(const std::string& settingsPath, const AviOptions& options,
                     std::string* error);
 
 // Changes asked for on the command line; unset fields keep the stored value.
+// A key-frame interval or data rate above 0 sets its flag, 0 clears it.
 struct AviOptionOverrides {
   bool setHandler = false;
   uint32_t handler = 0;

@@ -353,6 +353,9 @@ TEST(AviOptions, StoredAsSectionAwr) {
   ASSERT_TRUE(AviOptionsLoad(ini, o));
   EXPECT_EQ(o, second);
   EXPECT_EQ(PrepareAviOptions(ini, {}, nullptr), second) << "later movies reuse them";
+  AviOptionOverrides clear;
+  clear.setKeyFrameEvery = clear.setBytesPerSecond = true;
+  EXPECT_EQ(PrepareAviOptions(ini, clear, nullptr).flags, 0) << "0 leaves it to the codec";
 
   std::ofstream(ini) << "[AWR]\nHandler=\nQuality=7500\n";
   ASSERT_TRUE(AviOptionsLoad(ini, o));
