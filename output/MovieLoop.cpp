@@ -57,6 +57,7 @@ struct Output {
   std::string name;
   MovieOutputKind kind = MovieOutputKind::None;
   std::unique_ptr<AviWriter> writer;  // AVI outputs only
+  bool opened = false;                // the AVI writer opened (and must be closed)
   bool usable = false;                // can receive frames
   SeriesFailures seriesFailures;
   const char* Label() const { return alpha ? "alpha output" : "main output"; }
@@ -150,7 +151,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     } else if (o.kind == MovieOutputKind::Avi) {
       o.writer = std::make_unique<AviWriter>();
       const auto started = Clock::now();
-      o.usable = o.writer->Open(o.name, outW, outH, settings.aviOptions);
+      o.opened = o.usable = o.writer->Open(o.name, outW, outH, settings.aviOptions);
       report.outputSeconds += SecondsSince(started);
       showName(o.alpha, o.name);
       if (!o.usable)
@@ -222,7 +223,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         if (!o.usable) continue;
         const Bitmap24& picture = o.alpha ? alpha : colour;
         if (o.kind == MovieOutputKind::Avi) {
-          o.writer->Write(picture, counter);  // a failure is kept by the writer
+          // A failed write is kept by the writer and reported when it closes;
+          // the movie takes no more frames.
+          o.usable = o.writer->Write(picture, counter);
         } else {
           const std::string file = NumberedFileName(o.name, f);
           std::string error;
@@ -230,21 +233,21 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
             o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
           showName(o.alpha, file);
         }
-        if (!o.alpha && cb.drawPicture) cb.drawPicture(colour);
       }
       report.outputSeconds += SecondsSince(started);
-      if (!wantMain && cb.drawPicture) cb.drawPicture(alpha);
+      if (cb.drawPicture) cb.drawPicture(wantMain ? colour : alpha);
 
       ++counter;
       MovieProgress = static_cast<int>(
           RoundToInt64(100.0L / static_cast<long double>(total) * counter));
       if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, MovieProgress});
+      if (!outputs[0].usable && !outputs[1].usable) break;  // every output has failed
     }
   }
   report.framesDone = counter;
 
   for (Output& o : outputs) {
-    if (o.kind == MovieOutputKind::Avi && o.usable) {
+    if (o.opened) {
       const auto started = Clock::now();
       if (!o.writer->Close())
         report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());

@@ -102,8 +102,10 @@ struct MovieReport {
 // in progress is finished and written and the movies are closed properly.
 // Failures (an AVI that cannot be opened or written, a picture file that
 // cannot be written, a frame that cannot be rendered) do not stop the other
-// output; they are collected in the report.  When no output can receive
-// frames at all, no frame is rendered.
+// output; they are collected in the report.  An AVI movie whose write failed
+// takes no more frames and is not put in place.  When no output can receive
+// frames (any more), no further frame is rendered.  One file named for both
+// outputs is refused before anything is written.
 MovieReport RenderMovie(TFrameRenderer& renderer, const MovieSettings& settings,
                         const MovieCallbacks& callbacks);
 

@@ -352,6 +352,19 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     EXPECT_FALSE(Exists(dir + "/z0000.bmp"));
   }
   {
+    Fixture fx(8, 8);  // a write fails at frame 2: the movie is dropped, the loop ends
+    auto alloc = fx.renderer.Stages.AllocFrameBuffers;
+    fx.renderer.Stages.AllocFrameBuffers = [&](TCloudFrameParams& p, bool preview) {
+      if (fx.model.TimeLinePosition == 2) p.ResX = 9;  // a picture of the wrong size
+      return alloc(p, preview);
+    };
+    const MovieReport r = fx.Run(Range(dir + "/w.avi", "", 0, 9));
+    EXPECT_EQ(r.framesDone, 3);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_NE(r.failures[0].find("9 x 8"), std::string::npos) << r.failures[0];
+    EXPECT_FALSE(Exists(dir + "/w.avi"));
+  }
+  {
     Fixture fx(8, 8);  // allocation fails at frame 2: the loop ends there
     auto alloc = fx.renderer.Stages.AllocFrameBuffers;
     int calls = 0;
