@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,21 @@ namespace {
   return true;
 }();
 
-std::string TempDir() {
-  std::string tmpl = ::testing::TempDir() + "velmora_avi_XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  EXPECT_NE(mkdtemp(buf.data()), nullptr);
-  return buf.data();
-}
+// A fresh folder for one test, removed with everything in it afterwards.
+struct TempFolder {
+  std::string path;
+  TempFolder() {
+    std::string tmpl = ::testing::TempDir() + "velmora_avi_XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    EXPECT_NE(mkdtemp(buf.data()), nullptr);
+    path = buf.data();
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
 
 std::vector<std::string> DirEntries(const std::string& dir) {
   std::vector<std::string> names;
@@ -152,7 +161,8 @@ AviOptions WithHandler(uint32_t handler) {
 // Uncompressed and FFV1 movies are lossless: every byte comes back, with odd
 // widths whose rows need padding too.
 TEST(AviWriter, LosslessCodecsGiveBackEveryPixelUpright) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const struct {
     uint32_t handler;
     const char* codec;
@@ -181,7 +191,8 @@ TEST(AviWriter, LosslessCodecsGiveBackEveryPixelUpright) {
 // Uncompressed rows are stored bottom-up, padded to four bytes, under a
 // positive height, as a device-independent bitmap has them.
 TEST(AviWriter, UncompressedFramesAreBottomUpPaddedRows) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const std::string path = dir + "/raw.avi";
   AviWriter writer;
   ASSERT_TRUE(writer.Open(path, 321, 2, WithHandler(0)));
@@ -210,7 +221,8 @@ TEST(AviWriter, UncompressedFramesAreBottomUpPaddedRows) {
 // Every compressing codec the installed FFmpeg offers writes a movie that
 // decodes to the right count, rate and size, with the distinct row on top.
 TEST(AviWriter, CompressedCodecsKeepCountRateSizeAndOrientation) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const struct {
     uint32_t handler;
     const char* codec;
@@ -249,7 +261,8 @@ TEST(AviWriter, CompressedCodecsKeepCountRateSizeAndOrientation) {
 }
 
 TEST(AviWriter, FailuresAreReportedAndLeaveNoFiles) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   {
     AviWriter writer;
     EXPECT_FALSE(writer.Open(dir + "/missing/movie.avi", 32, 32, DefaultAviOptions()));
@@ -273,7 +286,8 @@ TEST(AviWriter, FailuresAreReportedAndLeaveNoFiles) {
 // A movie that fails midway leaves the previous file as it was; a complete
 // one replaces it.  No temporary file stays behind either way.
 TEST(AviWriter, OnlyACompleteMovieReplacesTheTarget) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const std::string path = dir + "/movie.avi";
   std::ofstream(path) << "previous movie";
   {
@@ -317,7 +331,8 @@ TEST(AviWriter, HandlerNames) {
 // The options of section "AWR": written as the settings file keeps them, read
 // back unchanged, and defaulted to Motion JPEG when nothing is stored.
 TEST(AviOptions, StoredAsSectionAwr) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const std::string ini = dir + "/velmora.ini";
   AviOptions o;
   EXPECT_FALSE(AviOptionsLoad(ini, o)) << "no file";

@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,21 @@ extern "C" {
 namespace velmora {
 namespace {
 
-std::string TempDir() {
-  std::string tmpl = ::testing::TempDir() + "velmora_movie_XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  EXPECT_NE(mkdtemp(buf.data()), nullptr);
-  return buf.data();
-}
+// A fresh folder for one test, removed with everything in it afterwards.
+struct TempFolder {
+  std::string path;
+  TempFolder() {
+    std::string tmpl = ::testing::TempDir() + "velmora_movie_XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    EXPECT_NE(mkdtemp(buf.data()), nullptr);
+    path = buf.data();
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -188,7 +197,8 @@ TEST(MovieNames, SettingsFromTheWindowModel) {
 // number, the colour picture to the main series and grey alpha pictures to
 // the alpha series.
 TEST(MovieLoop, NumberedSeriesCarryTimelineNumbers) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   Fixture fx(8, 6);
   std::vector<MovieProgressInfo> progress;
   std::vector<std::string> shown;
@@ -232,7 +242,8 @@ TEST(MovieLoop, NumberedSeriesCarryTimelineNumbers) {
 // Starting at a later frame: frame 0 is rendered up to its cloud layer first,
 // fixing the warp normalisation for the whole movie.
 TEST(MovieLoop, LaterStartPreRollsFrameZero) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   Fixture fx(4, 4);
   fx.params.WarpScale = 5;  // whatever an earlier preview fixed is reset
   const MovieReport r = fx.Run(Range(dir + "/m.bmp", "", 5, 7));
@@ -250,7 +261,8 @@ TEST(MovieLoop, LaterStartPreRollsFrameZero) {
 }
 
 TEST(MovieLoop, ProgressRoundsHalfToEven) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   Fixture fx(2, 2);
   std::vector<int> values;
   MovieCallbacks cb;
@@ -262,7 +274,8 @@ TEST(MovieLoop, ProgressRoundsHalfToEven) {
 // Oversampled frames are rendered at the factor's size and written at the
 // output size, to both outputs.
 TEST(MovieLoop, OversampledFramesAreWrittenAtOutputSize) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   Fixture fx(32, 24, 3);
   const MovieReport r = fx.Run(Range(dir + "/main.avi", dir + "/alpha.bmp", 0, 1));
   ASSERT_TRUE(r.Succeeded()) << r.failures.front();
@@ -282,7 +295,8 @@ TEST(MovieLoop, OversampledFramesAreWrittenAtOutputSize) {
 // An abort asked for during a frame lets that frame finish and be written;
 // the movies are closed properly with the frames done.
 TEST(MovieLoop, AbortFinishesTheFrameInProgress) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   Fixture fx(16, 16);
   bool abort = false;
   fx.duringFrame = [&](int32_t f) {
@@ -312,7 +326,8 @@ TEST(MovieLoop, AbortFinishesTheFrameInProgress) {
 }
 
 TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   {
     Fixture fx(8, 8);
     const MovieReport r = fx.Run(Range(dir + "/missing/m.avi", dir + "/a.bmp", 0, 3));
@@ -398,7 +413,8 @@ TEST(MovieLoop, NothingHappensWithoutOutputNames) {
 TEST(MovieCommand, UsageErrorsAndFailures) {
   const char* bin = std::getenv("VELMORA_BIN");
   if (!bin) GTEST_SKIP() << "VELMORA_BIN is not set";
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   auto run = [&](const std::string& args) {
     const std::string cmd = "VELMORA_SETTINGS=" + dir + "/v.ini " + bin + " movie " + args +
                             " 2>/dev/null >/dev/null";

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,21 @@
 namespace velmora {
 namespace {
 
-std::string TempDir() {
-  std::string tmpl = ::testing::TempDir() + "velmora_ini_XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  EXPECT_NE(mkdtemp(buf.data()), nullptr);
-  return buf.data();
-}
+// A fresh folder for one test, removed with everything in it afterwards.
+struct TempFolder {
+  std::string path;
+  TempFolder() {
+    std::string tmpl = ::testing::TempDir() + "velmora_ini_XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    EXPECT_NE(mkdtemp(buf.data()), nullptr);
+    path = buf.data();
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -85,7 +94,8 @@ TEST(SettingsPath, UserPathFollowsXdg) {
 // Beside the executable when its folder is writable; otherwise in the user's
 // configuration folder, which is created on the first write.
 TEST(SettingsPath, UnwritableProgramFolderFallsBackToUserFolder) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   ScopedEnv over(SettingsPathVariable, nullptr);
   ScopedEnv xdg("XDG_CONFIG_HOME", (dir + "/config").c_str());
   EXPECT_EQ(ChooseSettingsPath(dir + "/velmora"), dir + "/velmora.ini");
@@ -131,7 +141,8 @@ TEST(SettingsFile, IntegerLiterals) {
 }
 
 TEST(SettingsFile, JpegQualityDefaultsAndLowEightBits) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const std::string ini = dir + "/velmora.ini";
   EXPECT_EQ(ReadJpegQuality(ini), 75) << "no file";
   EXPECT_EQ(ReadJpegQuality(""), 75) << "no path";
@@ -148,7 +159,8 @@ TEST(SettingsFile, JpegQualityDefaultsAndLowEightBits) {
 }
 
 TEST(SettingsFile, WritesKeepEverythingElse) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   const std::string ini = dir + "/velmora.ini";
   std::ofstream(ini) << "; comment\n[Velmora]\nPreview_AutoUpdate=1\nJpegQuality=50\n"
                         "[CustomColor]\nColorA=FFFFFF\n";
@@ -174,7 +186,8 @@ TEST(SettingsFile, WritesKeepEverythingElse) {
 }
 
 TEST(SettingsFile, WriteFailuresAreReported) {
-  const std::string dir = TempDir();
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
   std::string error;
   std::ofstream(dir + "/file") << "x";
   EXPECT_FALSE(WriteJpegQuality(dir + "/file/velmora.ini", 80, &error));

@@ -1,6 +1,9 @@
 // Still pictures: the format follows the name's extension.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,7 +38,9 @@ TEST(StillImage, FormatFollowsTheExtension) {
 // The bytes written are those of the format the name asks for, at the given
 // JPEG quality.
 TEST(StillImage, SavedBytesMatchTheName) {
-  const std::string dir = ::testing::TempDir();
+  std::string tmpl = ::testing::TempDir() + "velmora_still_XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string dir = tmpl + "/";
   Bitmap24 bm;
   bm.SetSize(16, 8);
   for (size_t i = 0; i < bm.bytes.size(); ++i) bm.bytes[i] = static_cast<uint8_t>(i * 37);
@@ -59,6 +64,7 @@ TEST(StillImage, SavedBytesMatchTheName) {
   EXPECT_EQ(back.bytes, bm.bytes);
   EXPECT_FALSE(SaveBitmapByExtension(bm, dir + "no/such/dir.bmp", 75, &error));
   EXPECT_FALSE(error.empty());
+  std::filesystem::remove_all(tmpl);
 }
 
 }  // namespace
