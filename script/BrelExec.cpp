@@ -118,19 +118,26 @@ bool BrelStep(BrelEnvH env) {
     return false;
   }
   if (env->running.empty()) return false;
-  std::string_view token = BrelNextToken(env);
+  std::string_view token;
+  try {
+    token = BrelNextToken(env);
+  } catch (const std::bad_alloc&) {
+    BrelSetError(env, 12, "BrelStep");
+    return false;
+  }
   while (!token.empty() && BrelIsDelimiter(static_cast<unsigned char>(token.front())))
     token.remove_prefix(1);
   while (!token.empty() && BrelIsDelimiter(static_cast<unsigned char>(token.back())))
     token.remove_suffix(1);
   const bool ok = token.empty() || BrelExecToken(env, token);
   if (env->traceView || env->stackView || env->controlView) {
+    // Views and the pump belong to the host; whatever they throw stays here
+    // and does not affect execution.
     try {
       RefreshViews(env);
-    } catch (const std::bad_alloc&) {
-      // A view that cannot be refreshed is skipped; execution is unaffected.
+      if (env->eventPump) env->eventPump();
+    } catch (...) {
     }
-    if (env->eventPump) env->eventPump();
   }
   return ok;
 }
