@@ -21,6 +21,24 @@ class CountingConsole : public velmora::BrelConsole {
   size_t written_ = 0;
 };
 
+// Views that only measure what they are given.
+class NullText : public velmora::BrelTextView {
+ public:
+  void SetText(const std::string& t) override { size_ = t.size(); }
+
+ private:
+  size_t size_ = 0;
+};
+
+class NullLines : public velmora::BrelLineView {
+ public:
+  void Clear() override { lines_ = 0; }
+  void Insert(int, const std::string&) override { ++lines_; }
+
+ private:
+  size_t lines_ = 0;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -32,6 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   env->limits.maxArrayElements = 64;
   env->limits.maxEnvironments = 32;
   BrelSetStepLimit(env, 3000);
+  // Inputs starting with "#" also run with the views attached.
+  NullText trace;
+  NullLines stack, control;
+  int pumps = 0;
+  if (size > 0 && data[0] == '#') {
+    env->traceView = &trace;
+    env->stackView = &stack;
+    env->controlView = &control;
+    env->eventPump = [&pumps] { ++pumps; };
+  }
 
   std::string input(reinterpret_cast<const char*>(data), size);
   const size_t split = input.find(std::string("\0\0", 2));
