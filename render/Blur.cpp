@@ -88,10 +88,10 @@ struct AxisPlan {
   int32_t* lo;
   int32_t* hi;
   int32_t* cls;
-  int32_t* step;  // kMaxClasses x 512
-  int32_t* down;  // kMaxClasses x 256
-  LD* f;          // kMaxClasses
-  LD* w;          // kMaxClasses: 1 - f
+  int32_t* step;     // kMaxClasses x 512
+  int32_t* down;     // kMaxClasses x 256
+  LD* f;             // kMaxClasses
+  LD* w;             // kMaxClasses: 1 - f
   uint8_t* plain;    // kMaxClasses: the fixed-point blend below is exact
   int32_t* fixed;    // kMaxClasses: the fraction in units of 2^-23
   int32_t* fixedAt;  // per position: fixed[cls[p]]
@@ -248,8 +248,8 @@ __attribute__((target("avx2"))) inline __m128i Lerp4Plain(__m128i a, __m128i b, 
 // Along x for an axis with one wrapped distance: `ext` holds the row rotated
 // so that position i reads ext[i + 1] against ext[i].
 __attribute__((target("avx2"))) int32_t LerpRowXAvx2(const AxisPlan& plan, const PackedPixel* in,
-                                                      const PackedPixel* ext, PackedPixel* out,
-                                                      int32_t n) {
+                                                     const PackedPixel* ext, PackedPixel* out,
+                                                     int32_t n) {
   int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
     uint32_t plain;
@@ -267,9 +267,9 @@ __attribute__((target("avx2"))) int32_t LerpRowXAvx2(const AxisPlan& plan, const
 }
 
 __attribute__((target("avx2"))) int32_t LerpRowYAvx2(const AxisPlan& plan, uint32_t c,
-                                                      const PackedPixel* bottom,
-                                                      const PackedPixel* top, PackedPixel* out,
-                                                      int32_t n) {
+                                                     const PackedPixel* bottom,
+                                                     const PackedPixel* top, PackedPixel* out,
+                                                     int32_t n) {
   if (!plan.plain[c]) return 0;
   const __m128i f = _mm_set1_epi32(plan.fixed[c]);
   int32_t i = 0;
@@ -283,7 +283,7 @@ __attribute__((target("avx2"))) int32_t LerpRowYAvx2(const AxisPlan& plan, uint3
 
 // Adds n pixels to n sums (AddPixel for each), four channels per vector.
 __attribute__((target("avx2"))) void AccumulateRowAvx2(SumPixel* out, const PackedPixel* in,
-                                                        int32_t n) {
+                                                       int32_t n) {
   for (int32_t i = 0; i < n; ++i) {
     const __m128i px = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(in[i])));
     __m128i* sums = reinterpret_cast<__m128i*>(&out[i].r);
@@ -364,19 +364,19 @@ struct PassScratch {
     const size_t oExt = reserve((W + 1) * sizeof(PackedPixel));
     size_t ox[11], oy[11];
     for (auto [o, n] : {std::pair{ox, W}, std::pair{oy, H}}) {
-      o[0] = reserve(n * sizeof(int32_t));                   // lo
-      o[1] = reserve(n * sizeof(int32_t));                   // hi
-      o[2] = reserve(n * sizeof(int32_t));                   // cls
-      o[3] = reserve(kMaxClasses * 512 * sizeof(int32_t));   // step
-      o[4] = reserve(kMaxClasses * 256 * sizeof(int32_t));   // down
-      o[5] = reserve(kMaxClasses * sizeof(LD));              // f
-      o[6] = reserve(kMaxClasses * sizeof(LD));              // w
-      o[7] = reserve(kMaxClasses);                           // plain
-      o[8] = reserve(kMaxClasses * sizeof(int32_t));         // fixed
-      o[9] = reserve(n * sizeof(int32_t));                   // fixedAt
-      o[10] = reserve(n);                                    // plainAt
+      o[0] = reserve(n * sizeof(int32_t));                  // lo
+      o[1] = reserve(n * sizeof(int32_t));                  // hi
+      o[2] = reserve(n * sizeof(int32_t));                  // cls
+      o[3] = reserve(kMaxClasses * 512 * sizeof(int32_t));  // step
+      o[4] = reserve(kMaxClasses * 256 * sizeof(int32_t));  // down
+      o[5] = reserve(kMaxClasses * sizeof(LD));             // f
+      o[6] = reserve(kMaxClasses * sizeof(LD));             // w
+      o[7] = reserve(kMaxClasses);                          // plain
+      o[8] = reserve(kMaxClasses * sizeof(int32_t));        // fixed
+      o[9] = reserve(n * sizeof(int32_t));                  // fixedAt
+      o[10] = reserve(n);                                   // plainAt
     }
-    total += 64;  // room to align the start
+    total += 64;                                         // room to align the start
     if (total > static_cast<size_t>(INT32_MAX)) return;  // beyond the pool's block sizes
     void* block = AcquireScratch(total);
     if (block == nullptr) return;
@@ -386,12 +386,18 @@ struct PassScratch {
     line = reinterpret_cast<PackedPixel*>(base + oLine);
     ext = reinterpret_cast<PackedPixel*>(base + oExt);
     for (auto [plan, o] : {std::pair{&x, ox}, std::pair{&y, oy}}) {
-      *plan = {reinterpret_cast<int32_t*>(base + o[0]), reinterpret_cast<int32_t*>(base + o[1]),
-               reinterpret_cast<int32_t*>(base + o[2]), reinterpret_cast<int32_t*>(base + o[3]),
-               reinterpret_cast<int32_t*>(base + o[4]), reinterpret_cast<LD*>(base + o[5]),
-               reinterpret_cast<LD*>(base + o[6]),      base + o[7],
-               reinterpret_cast<int32_t*>(base + o[8]), reinterpret_cast<int32_t*>(base + o[9]),
-               base + o[10],                            0,
+      *plan = {reinterpret_cast<int32_t*>(base + o[0]),
+               reinterpret_cast<int32_t*>(base + o[1]),
+               reinterpret_cast<int32_t*>(base + o[2]),
+               reinterpret_cast<int32_t*>(base + o[3]),
+               reinterpret_cast<int32_t*>(base + o[4]),
+               reinterpret_cast<LD*>(base + o[5]),
+               reinterpret_cast<LD*>(base + o[6]),
+               base + o[7],
+               reinterpret_cast<int32_t*>(base + o[8]),
+               reinterpret_cast<int32_t*>(base + o[9]),
+               base + o[10],
+               0,
                -1};
     }
   }
@@ -432,8 +438,8 @@ BlurOffset BlurSampleOffset(int64_t m, int64_t count, long double R, long double
 
   // The length factor runs from the centre (sample 1) to the rim; a single
   // sample keeps its full length instead of dividing by zero.
-  const LD q = count == 1 ? 1.0L
-                          : PowEaseIn(1, static_cast<LD>(m), static_cast<LD>(count), 1, 1, 0);
+  const LD q =
+      count == 1 ? 1.0L : PowEaseIn(1, static_cast<LD>(m), static_cast<LD>(count), 1, 1, 0);
   const LD l = PowEaseIn(1, curve, 100, 0, q, 1);
   x = l * x;
   y = l * y;
@@ -539,8 +545,8 @@ void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst) {
       dst->data[i] = 0;
       continue;
     }
-    dst->data[i] = MakePixel(limit(s.r / s.n), limit(s.g / s.n), limit(s.b / s.n),
-                             limit(s.a / s.n));
+    dst->data[i] =
+        MakePixel(limit(s.r / s.n), limit(s.g / s.n), limit(s.b / s.n), limit(s.a / s.n));
   }
 }
 

@@ -28,8 +28,7 @@ BlurOffset BlurSampleOffset(int64_t m, int64_t count, long double R, long double
 // to its count.  Draft reads the pixel at the rounded position; otherwise the
 // wrapped bilinear sample.  Both wrap around the edges.  Returns false when
 // the pass could not get its scratch memory and used the slow per-pixel path.
-void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
-                         long double y);
+void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x, long double y);
 void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
                             long double y);
 

@@ -21,10 +21,14 @@ uint32_t ChannelByte(long double slope, long double grey, uint8_t end, uint8_t s
 PackedPixel ColorFilterPixel(const TCloudFrameParams& params, uint32_t grey) {
   const long double v = static_cast<long double>(grey & 0xFFu);
   const long double br = params.Brightness;
-  const uint32_t r = ChannelByte(params.SlopeR, v, params.EndColor.r, params.StartColor.r, br, true);
-  const uint32_t g = ChannelByte(params.SlopeG, v, params.EndColor.g, params.StartColor.g, br, true);
-  const uint32_t b = ChannelByte(params.SlopeB, v, params.EndColor.b, params.StartColor.b, br, true);
-  const uint32_t a = ChannelByte(params.SlopeA, v, params.EndColor.a, params.StartColor.a, br, false);
+  const uint32_t r =
+      ChannelByte(params.SlopeR, v, params.EndColor.r, params.StartColor.r, br, true);
+  const uint32_t g =
+      ChannelByte(params.SlopeG, v, params.EndColor.g, params.StartColor.g, br, true);
+  const uint32_t b =
+      ChannelByte(params.SlopeB, v, params.EndColor.b, params.StartColor.b, br, true);
+  const uint32_t a =
+      ChannelByte(params.SlopeA, v, params.EndColor.a, params.StartColor.a, br, false);
   return MakePixel(r, g, b, a);
 }
 

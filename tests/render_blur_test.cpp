@@ -67,7 +67,8 @@ void ReferenceBlur(const TCloudFrameParams& p, TPixeBuffer* img) {
   for (int32_t i = 0; i < w * h; ++i) {
     uint32_t c[4] = {0, 0, 0, 0};
     if (count > 0)
-      for (int k = 0; k < 4; ++k) c[k] = static_cast<uint32_t>(std::min<int64_t>(sum[i * 4 + k] / count, 255));
+      for (int k = 0; k < 4; ++k)
+        c[k] = static_cast<uint32_t>(std::min<int64_t>(sum[i * 4 + k] / count, 255));
     img->data[i] = MakePixel(c[0], c[1], c[2], c[3]);
   }
 }
@@ -109,7 +110,8 @@ TEST(BlurSampleOffsetTest, TinyRadiusGivesTheCentreWithoutDrawing) {
   EXPECT_EQ(RandState(), 1234u);
   // Radii that are not numbers, or so large that the ball test would
   // overflow, behave alike instead of looping for ever.
-  for (long double r : {static_cast<long double>(NAN), static_cast<long double>(INFINITY), 0x1p9000L}) {
+  for (long double r :
+       {static_cast<long double>(NAN), static_cast<long double>(INFINITY), 0x1p9000L}) {
     const BlurOffset q = BlurSampleOffset(0, 4, r, 0, 0, 0, 0);
     EXPECT_EQ(q.x, 0);
     EXPECT_EQ(RandState(), 1234u);
@@ -234,26 +236,27 @@ TEST_F(BlurFixture, WholePixelOffsetsMatchDraftEverywhereIncludingTheEdges) {
 
 TEST_F(BlurFixture, BilinearPassEqualsTheBilinearSampleAtEveryPixel) {
   TPixeBuffer* img = MakePicture(37, 23, 11);
-  const long double offsets[][2] = {{0.3L, -0.7L},   {-5.25L, 3.5L},      {2.0L / 3, 1.0L / 7},
-                                    {100.9L, -47.1L}, {-0.0000001L, 0.5L}, {1e-19L, -1e-19L},
+  const long double offsets[][2] = {{0.3L, -0.7L},       {-5.25L, 3.5L},      {2.0L / 3, 1.0L / 7},
+                                    {100.9L, -47.1L},    {-0.0000001L, 0.5L}, {1e-19L, -1e-19L},
                                     {-36.99999L, 22.5L}, {NAN, 1.25L}};
   // Both the vector kernels (where the processor has them) and the plain ones.
   for (bool vector : {true, false})
-  for (const auto& o : offsets) {
-    BlurUseVectorKernels(vector);
-    TPixeSumBuffer* acc = NewPixeSumBuffer(37, 23);
-    ClearPixeSumBuffer(acc);
-    BlurAccumulateBilinear(img, acc, o[0], o[1]);
-    for (int32_t py = 0; py < 23; ++py) {
-      for (int32_t px = 0; px < 37; ++px) {
-        const PackedPixel v = BilinearSample(img, py - o[1], px - o[0]);
-        const SumPixel& s = acc->data[py * 37 + px];
-        ASSERT_EQ(s.n, 1);
-        ASSERT_EQ(MakePixel(s.r, s.g, s.b, s.a), v) << o[0] << "," << o[1] << " @" << px << "," << py;
+    for (const auto& o : offsets) {
+      BlurUseVectorKernels(vector);
+      TPixeSumBuffer* acc = NewPixeSumBuffer(37, 23);
+      ClearPixeSumBuffer(acc);
+      BlurAccumulateBilinear(img, acc, o[0], o[1]);
+      for (int32_t py = 0; py < 23; ++py) {
+        for (int32_t px = 0; px < 37; ++px) {
+          const PackedPixel v = BilinearSample(img, py - o[1], px - o[0]);
+          const SumPixel& s = acc->data[py * 37 + px];
+          ASSERT_EQ(s.n, 1);
+          ASSERT_EQ(MakePixel(s.r, s.g, s.b, s.a), v)
+              << o[0] << "," << o[1] << " @" << px << "," << py;
+        }
       }
+      FreePixeSumBuffer(acc);
     }
-    FreePixeSumBuffer(acc);
-  }
   BlurUseVectorKernels(true);
   FreePixeBuffer(img);
 }
@@ -299,7 +302,8 @@ TEST_F(BlurFixture, BlurOfATilingPictureStaysTiling) {
     TPixeBuffer* img = MakePicture(20, 20, 21);
     TPixeBuffer* shifted = NewPixeBuffer(20, 20);
     for (int32_t y = 0; y < 20; ++y)
-      for (int32_t x = 0; x < 20; ++x) PutPixel(shifted, x, y, false, GetPixel(img, x + 10, y + 7, true));
+      for (int32_t x = 0; x < 20; ++x)
+        PutPixel(shifted, x, y, false, GetPixel(img, x + 10, y + 7, true));
     p.filtered_cloud = img;
     BlurStage(p);
     p.filtered_cloud = shifted;

@@ -56,9 +56,9 @@ TEST_F(FilterFixture, NewProjectSettingsReproduceTheGreyLevelsOpaque) {
 TEST_F(FilterFixture, BrightnessScalesColourOnlyWithTiesToEven) {
   p.Brightness = 0.5L;
   ColorFilterStage(p);
-  EXPECT_EQ(Out(1), MakePixel(0, 0, 0, 255));        // 0.5 -> 0
-  EXPECT_EQ(Out(3), MakePixel(2, 2, 2, 255));        // 1.5 -> 2
-  EXPECT_EQ(Out(5), MakePixel(2, 2, 2, 255));        // 2.5 -> 2
+  EXPECT_EQ(Out(1), MakePixel(0, 0, 0, 255));          // 0.5 -> 0
+  EXPECT_EQ(Out(3), MakePixel(2, 2, 2, 255));          // 1.5 -> 2
+  EXPECT_EQ(Out(5), MakePixel(2, 2, 2, 255));          // 2.5 -> 2
   EXPECT_EQ(Out(255), MakePixel(128, 128, 128, 255));  // 127.5 -> 128
 
   p.Brightness = 0;
@@ -146,7 +146,7 @@ TEST_F(FilterFixture, ProgressRunsFrom90To95AndPumpsEveryRow) {
   EXPECT_EQ(pumps, 2);
   EXPECT_EQ(seen, (std::vector<int>{90, 95}));
   EXPECT_EQ(ColorFilterProgress(255, 512), 92);  // 5/511 x 255 = 2.495
-  EXPECT_EQ(ColorFilterProgress(0, 1), 95);       // one row: no division by zero
+  EXPECT_EQ(ColorFilterProgress(0, 1), 95);      // one row: no division by zero
   EXPECT_EQ(ColorFilterProgress(0, 0), 95);
 }
 
