@@ -33,7 +33,34 @@ PackedPixel ColorFilterPixel(const TCloudFrameParams& params, uint32_t grey) {
 }
 
 void MakeColorFilterTable(const TCloudFrameParams& params, ColorFilterTable& table) {
-  for (uint32_t v = 0; v < 256; ++v) table[v] = ColorFilterPixel(params, v);
+  struct Channel {
+    long double slope;
+    uint8_t end, start;
+    bool scaled;
+  };
+  const Channel ch[4] = {{params.SlopeR, params.EndColor.r, params.StartColor.r, true},
+                         {params.SlopeG, params.EndColor.g, params.StartColor.g, true},
+                         {params.SlopeB, params.EndColor.b, params.StartColor.b, true},
+                         {params.SlopeA, params.EndColor.a, params.StartColor.a, false}};
+  uint8_t bytes[4][256];
+  for (int c = 0; c < 4; ++c) {
+    // Channels with the same curve (the grey gradients: R, G and B alike)
+    // are evaluated once.
+    int same = -1;
+    for (int k = 0; k < c && same < 0; ++k) {
+      if (ch[k].slope == ch[c].slope && ch[k].end == ch[c].end && ch[k].start == ch[c].start &&
+          ch[k].scaled == ch[c].scaled)
+        same = k;
+    }
+    for (uint32_t v = 0; v < 256; ++v) {
+      bytes[c][v] = same >= 0
+                        ? bytes[same][v]
+                        : static_cast<uint8_t>(ChannelByte(ch[c].slope, v, ch[c].end, ch[c].start,
+                                                           params.Brightness, ch[c].scaled));
+    }
+  }
+  for (uint32_t v = 0; v < 256; ++v)
+    table[v] = MakePixel(bytes[0][v], bytes[1][v], bytes[2][v], bytes[3][v]);
 }
 
 int ColorFilterProgress(int32_t y, int32_t h) {
