@@ -116,6 +116,9 @@ TEST(BlurSampleOffsetTest, TinyRadiusGivesTheCentreWithoutDrawing) {
     EXPECT_EQ(q.x, 0);
     EXPECT_EQ(RandState(), 1234u);
   }
+  // 0.0001 itself is a radius: it draws.
+  BlurSampleOffset(0, 4, 0.0001L, 0, 0, 0, 0);
+  EXPECT_NE(RandState(), 1234u);
 }
 
 TEST(BlurSampleOffsetTest, OffsetsStayInsideTheBall) {
@@ -324,6 +327,12 @@ TEST_F(BlurFixture, RadiusZeroLeavesThePictureAlone) {
   BlurStage(p);
   EXPECT_TRUE(SamePixels(p.filtered_cloud, before));
   EXPECT_EQ(RandState(), 65536u);  // the stage seeded the generator all the same
+  // A radius that is not a number gives centre offsets only: the draft blur
+  // averages exact copies.
+  p.BlurRadius = NAN;
+  p.BlurSamples = 3;
+  BlurStage(p);
+  EXPECT_TRUE(SamePixels(p.filtered_cloud, before));
   FreePixeBuffer(before);
 }
 
