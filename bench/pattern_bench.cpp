@@ -1,0 +1,102 @@
+// The cloud layer's parts, each alone, at the preview size (128 x 128) and at
+// 512 x 512, with the new-project settings: pen generation, stamping of
+// base_pattern, the warp template (both layers and the normalisation), the
+// warp lookup, and the whole RenderCloudLayer (also at 1536 x 1536, the
+// export of 512 x 512 with oversampling 3).
+#include <benchmark/benchmark.h>
+
+#include "render/CloudPattern.h"
+#include "render/Numeric.h"
+#include "render/Render.h"
+#include "render/WarpEngine.h"
+
+using namespace velmora;
+
+namespace {
+
+TCloudFrameParams Defaults(int32_t size) {
+  TCloudFrameParams p;
+  p.ResX = p.ResY = size;
+  p.OverSampling = 1;
+  p.Seed = 65536;
+  p.Brightness = 1;
+  p.Complex = 0.5L;
+  p.Coverrate = 0.5L;
+  p.MinRadius = 0.4L;
+  p.MaxRadius = 1;
+  p.wMinRadius = 1;
+  p.wMaxRadius = 1;
+  p.Noise = 0.1L;
+  p.wNoise = 0.1L;
+  p.WX = -8;
+  p.WY = 8;
+  p.BlurSamples = 32;
+  p.BlurDraft = true;
+  return p;
+}
+
+// Frame buffers and pens at the size, one cloud layer rendered.
+struct Frame {
+  TCloudFrameParams p;
+  explicit Frame(int32_t size) : p(Defaults(size)) {
+    AllocFrameBuffers(p, false);
+    RenderCloudLayer(p);
+  }
+  ~Frame() {
+    FreeFrameBuffers(p);
+    FreePens();
+  }
+};
+
+void BM_MakePens(benchmark::State& state) {
+  const auto size = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    RandSeed(65536);
+    MakePens(size, size);
+    benchmark::DoNotOptimize(Pens.WarpPenB->data);
+  }
+  FreePens();
+}
+
+void BM_BasePattern(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    BuildBasePattern(f.p);
+    benchmark::DoNotOptimize(f.p.base_pattern->data);
+  }
+}
+
+void BM_WarpTemplate(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    FillPixeFloatBuffer(f.p.warp_template, FloatPixel{0, 0, 0, 255});
+    StampWarpLayer1(f.p);
+    StampWarpLayer2(f.p);
+    NormalizeWarpTemplate(f.p);
+    benchmark::DoNotOptimize(f.p.warp_template->data);
+  }
+}
+
+void BM_WarpLookup(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    WarpLookupToPacked(f.p.base_pattern, f.p.warp_template, f.p.cloud, f.p.WX, f.p.WY);
+    benchmark::DoNotOptimize(f.p.cloud->data);
+  }
+}
+
+void BM_RenderCloudLayer(benchmark::State& state) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) {
+    RenderCloudLayer(f.p);
+    benchmark::DoNotOptimize(f.p.cloud->data);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_MakePens)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BasePattern)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarpTemplate)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WarpLookup)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderCloudLayer)->Arg(128)->Arg(512)->Arg(1536)->Unit(benchmark::kMillisecond);

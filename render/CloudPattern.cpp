@@ -1,0 +1,500 @@
+#include "render/CloudPattern.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/Ease.h"
+#include "render/FastStamp.h"
+#include "render/Numeric.h"
+
+namespace velmora {
+
+EnginePens Pens;
+
+namespace {
+
+using LD = long double;
+
+bool g_reference = false;
+
+// Scratch slot of FastStamp's PoolScratch used here (slot 0 is the stamp's
+// column table).
+constexpr int kCoveredSlot = 1;
+constexpr int kDenCacheSlot = 2;
+
+}  // namespace
+
+void SetCloudReferenceMode(bool on) { g_reference = on; }
+bool CloudReferenceMode() { return g_reference; }
+
+void CloudStamp(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+                bool wrap, PixeRect dst) {
+  if (dst.width > 0 && dst.height > 0 &&
+      static_cast<int64_t>(dst.width) * dst.height > kMaxStampArea)
+    return;
+  if (g_reference)
+    StampPen(pen, src, target, mode, wrap, dst);
+  else
+    StampPenFast(pen, src, target, mode, wrap, dst);
+}
+
+long double Hypot(long double x, long double y) { return std::sqrt(x * x + y * y); }
+
+int32_t StampSize(long double v) {
+  if (!std::isfinite(v)) return 0;
+  const LD r = RoundEven(v);
+  if (r > INT32_MAX || r < INT32_MIN) return 0;
+  return static_cast<int32_t>(r);
+}
+
+int64_t CloudStampCount(long double complex) {
+  // Kept far from the int64 limits so that 2 x (N + 1) cannot overflow (a
+  // count that large would never finish anyway).
+  return std::min<int64_t>(RoundToInt64(complex * 20 * (complex * 10)), INT64_MAX / 8);
+}
+
+void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPixel colour,
+                 int32_t ry, int32_t rx) {
+  auto clamp32 = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  ForEachEllipseSpan(ry, rx, [&](int64_t dy, int64_t half) {
+    PutFloatSpan(b, clamp32(cx - half), clamp32(cx + half), wrap, colour, clamp32(cy + dy));
+  });
+}
+
+void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
+                TPixeFloatBuffer* target, int depth, long double s, long double oy,
+                long double ox) {
+  if (depth <= 0) return;
+  const LD r = RandomReal();
+  const int mode = (r >= 0.75L || s >= 0.7L) ? 9 : 8;
+  const TPixeFloatBuffer* source = s > 0.25L ? penA : penB;
+  const int32_t W = source->width, H = source->height;
+  const int32_t w = StampSize(s * W);
+  const int32_t h = StampSize(s * H);
+  const int32_t left = RoundToInt32(ox * W + static_cast<LD>(W - w) / 2);
+  const int32_t top = RoundToInt32(oy * H + static_cast<LD>(H - h) / 2);
+  CloudStamp(source, PixeRect{0, 0, W, H}, target, mode, false, PixeRect{left, top, w, h});
+
+  const LD r1 = RandomReal(), r2 = RandomReal(), r3 = RandomReal();
+  LD f = Hypot(r3 - 0.5L, r2 - 0.5L);
+  s = s * (r1 / 4 + 0.75L);
+  FractalPen(penA, penB, target, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
+             (r2 - 0.5L) / (s * f) / 50);
+
+  const LD r4 = RandomReal(), r5 = RandomReal(), r6 = RandomReal();
+  f = Hypot(r6 - 0.5L, r5 - 0.5L);
+  s = s * (r4 / 2 + 0.5L);
+  FractalPen(penA, penB, target, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
+             (r5 - 0.5L) / (s * f) / 60);
+}
+
+void MirrorColumns(TPixeFloatBuffer* b) {
+  const int32_t W = b->width, H = b->height;
+  if (W <= 0 || H <= 0) return;
+  for (int32_t y = 0; y < H; ++y) {
+    FloatPixel* row = b->data + static_cast<int64_t>(y) * W;
+    // j = 0 exchanges with column W, which is outside: column 0 reads zeros.
+    row[0] = FloatPixel{0, 0, 0, 0};
+    for (int32_t j = 1; j <= W / 2; ++j) std::swap(row[j], row[W - j]);
+  }
+}
+
+void MirrorRows(TPixeFloatBuffer* b) {
+  const int32_t W = b->width, H = b->height;
+  if (W <= 0 || H <= 0) return;
+  std::fill_n(b->data, W, FloatPixel{0, 0, 0, 0});
+  for (int32_t i = 1; i <= H / 2; ++i)
+    std::swap_ranges(b->data + static_cast<int64_t>(i) * W,
+                     b->data + static_cast<int64_t>(i + 1) * W,
+                     b->data + static_cast<int64_t>(H - i) * W);
+}
+
+void ClipLow(TPixeFloatBuffer* b, long double f) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (b->width <= 0 || b->height <= 0) return;
+  FloatPixel* p = b->data;
+  float mn = p[0].r, mx = p[0].r;
+  for (int64_t i = 0; i < n; ++i) {
+    if (p[i].r < mn) mn = p[i].r;
+    if (p[i].r > mx) mx = p[i].r;
+  }
+  const LD t = f * (static_cast<LD>(mx) - mn) + mn;
+  const float tf = static_cast<float>(t);
+  if (g_reference) {
+    for (int64_t i = 0; i < n; ++i)
+      if (static_cast<LD>(p[i].r) < t) p[i].r = p[i].g = p[i].b = tf;
+    return;
+  }
+  // r < t (extended) holds exactly when r <= below, the largest float under t.
+  if (std::isnan(t) || t == -INFINITY) return;
+  const float below = static_cast<LD>(tf) < t ? tf : std::nextafter(tf, -INFINITY);
+  for (int64_t i = 0; i < n; ++i)
+    if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
+}
+
+void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (b->width <= 0 || b->height <= 0) return;
+  FloatPixel* p = b->data;
+  float lo = p[0].r, hi = p[0].r, loA = p[0].a, hiA = p[0].a;
+  for (int64_t i = 0; i < n; ++i) {
+    for (float c : {p[i].r, p[i].g, p[i].b}) {
+      if (c < lo) lo = c;
+      if (c > hi) hi = c;
+    }
+    if (p[i].a < loA) loA = p[i].a;
+    if (p[i].a > hiA) hiA = p[i].a;
+  }
+  const LD offset = -static_cast<LD>(lo);
+  const LD scale = (static_cast<LD>(hi) - lo) / 256;
+  const LD aOffset = std::fabs(static_cast<LD>(loA));
+  const LD aScale = (static_cast<LD>(hiA) - loA) / 256;
+  if (scale <= 0) return;
+  const bool alpha = withAlpha && aScale > 0;
+  if (g_reference) {
+    for (int64_t i = 0; i < n; ++i) {
+      p[i].r = static_cast<float>((p[i].r + offset) / scale);
+      p[i].g = static_cast<float>((p[i].g + offset) / scale);
+      p[i].b = static_cast<float>((p[i].b + offset) / scale);
+      if (alpha) p[i].a = static_cast<float>((p[i].a + aOffset) / aScale);
+    }
+    return;
+  }
+  const double od = static_cast<double>(offset), sd = static_cast<double>(scale);
+  const double aod = static_cast<double>(aOffset), asd = static_cast<double>(aScale);
+  for (int64_t i = 0; i < n; ++i) {
+    p[i].r = NormalizeValueFast(p[i].r, offset, scale, od, sd);
+    p[i].g = NormalizeValueFast(p[i].g, offset, scale, od, sd);
+    p[i].b = NormalizeValueFast(p[i].b, offset, scale, od, sd);
+    if (alpha) p[i].a = NormalizeValueFast(p[i].a, aOffset, aScale, aod, asd);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Pens
+
+namespace {
+
+TPixeFloatBuffer** PenSlot(int i) {
+  switch (i) {
+    case 0: return &Pens.CloudPen;
+    case 1: return &Pens.PenShade;
+    case 2: return &Pens.WarpPenR;
+    case 3: return &Pens.WarpPenG;
+    default: return &Pens.WarpPenB;
+  }
+}
+
+// Step 3 of MakePens, literally: every ring with FillEllipse, largest first.
+void PenEllipsesLiteral(int32_t W, int32_t H) {
+  for (int64_t n = W; n > 0; n -= 2) {
+    const LD q = static_cast<LD>(W) / n;
+    const int32_t ry = RoundToInt32(H / q);
+    const LD level = 255 - 255 / q;
+    const float e = static_cast<float>(PowEaseInOut(2, level, 255, 0, 255, 0));
+    FillEllipse(Pens.CloudPen, W / 2, H / 2, false, FloatPixel{e, e, e, e}, ry / 2,
+                static_cast<int32_t>(n / 2));
+    const float e2 = static_cast<float>(PowEaseOut(2, level, 255, 0, 255, 0));
+    FillEllipse(Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
+                static_cast<int32_t>(n / 2));
+    FrameProgress = 7 - RoundToInt32(7.0L / W * n);
+    PumpMessages();
+  }
+}
+
+// Step 3 of MakePens in O(W x H): the rings are nested spans centred on the
+// same column, so a pixel ends with the colour of the last ring (in drawing
+// order) whose span on its row reaches it.  Walking the rings from the last
+// to the first, each row remembers the half-width already settled and only
+// the pixels beyond it take the ring's colour: every pixel is written once.
+bool PenEllipsesFast(int32_t W, int32_t H) {
+  auto* covered = static_cast<int64_t*>(
+      PoolScratch(kCoveredSlot, sizeof(int64_t) * static_cast<size_t>(std::max(H, 1))));
+  if (!covered) return false;
+  std::fill_n(covered, H, int64_t{-1});
+  const int64_t rings = (static_cast<int64_t>(W) + 1) / 2;  // n = W, W - 2, ... > 0
+  const int64_t cx = W / 2, cy = H / 2;
+  FloatPixel* cloud = Pens.CloudPen->data;
+  FloatPixel* shade = Pens.PenShade->data;
+  for (int64_t t = 0; t < rings; ++t) {
+    const int64_t n = W - 2 * (rings - 1 - t);  // the last ring first
+    const LD q = static_cast<LD>(W) / n;
+    const int32_t ry = RoundToInt32(H / q);
+    const LD level = 255 - 255 / q;
+    const float e = static_cast<float>(PowEaseInOut(2, level, 255, 0, 255, 0));
+    const float e2 = static_cast<float>(PowEaseOut(2, level, 255, 0, 255, 0));
+    const FloatPixel ce{e, e, e, e}, se{255, 255, 255, e2};
+    ForEachEllipseSpan(ry / 2, static_cast<int32_t>(n / 2), [&](int64_t dy, int64_t half) {
+      const int64_t row = cy + dy;
+      if (row < 0 || row >= H || half <= covered[row]) return;
+      FloatPixel* crow = cloud + row * W;
+      FloatPixel* srow = shade + row * W;
+      auto put = [&](int64_t x0, int64_t x1) {  // inclusive, clipped
+        x0 = std::max<int64_t>(x0, 0);
+        x1 = std::min<int64_t>(x1, W - 1);
+        for (int64_t x = x0; x <= x1; ++x) {
+          crow[x] = ce;
+          srow[x] = se;
+        }
+      };
+      if (covered[row] < 0) {
+        put(cx - half, cx + half);
+      } else {
+        put(cx - half, cx - covered[row] - 1);
+        put(cx + covered[row] + 1, cx + half);
+      }
+      covered[row] = half;
+    });
+    // Progress as the literal order reports it (its last value included).
+    FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
+    PumpMessages();
+  }
+  return true;
+}
+
+// SlopeEase(s, v, 255, 0, y1, 0) as Ease.cpp computes it, skipping the
+// powers whose value is already known: a zero base gives the end value
+// without the denominator, and a base of 255 is the denominator itself.
+inline LD ShadeFast(LD s, float v, LD y1) {
+  if (s >= 0) {
+    const LD k = s + 1;
+    const LD base = std::fabs(255 - static_cast<LD>(v));
+    if (base == 0) return y1;  // y1 - 0 x y1 / den
+    const LD num = std::pow(base, k);
+    const LD den = base == 255 ? num : std::pow(255.0L, k);
+    return y1 - num * y1 / den;
+  }
+  const LD k = std::fabs(s) + 1;
+  const LD base = std::fabs(static_cast<LD>(v) - 0);
+  if (base == 0) return 0;
+  const LD num = std::pow(base, k);
+  const LD den = base == 255 ? num : std::pow(255.0L, k);
+  return 0 + num * y1 / den;
+}
+
+struct ShadeChannel {
+  bool positive;  // s = d / div, else s = -d / div
+  int divisor;    // div = diag / divisor (1: diag itself)
+  LD y1;
+};
+
+// powl(255, k) for the exponents of one shading pass, remembered by the
+// integer d^2 that determines k (k = sqrt(d^2) / div + 1 for a fixed div).
+struct DenCache {
+  static constexpr size_t kSize = 1 << 14;
+  int64_t key[kSize];
+  LD value[kSize];
+  void Clear() { std::fill_n(key, kSize, int64_t{-1}); }
+  LD Get(int64_t d2, LD k) {
+    const size_t h = static_cast<size_t>((static_cast<uint64_t>(d2) * 0x9E3779B97F4A7C15ull) >> 50);
+    if (key[h] != d2) {
+      key[h] = d2;
+      value[h] = std::pow(255.0L, k);
+    }
+    return value[h];
+  }
+};
+
+// The exact s of a channel: d / div, or -d / div (which is -0 at d = 0).
+inline LD ExactSlope(int64_t d2, bool positive, LD div) {
+  const LD d = std::sqrt(static_cast<LD>(d2));
+  return positive ? d / div : -d / div;
+}
+
+// One shaded channel, fast: SlopeEase(s, v, 255, 0, y1, 0) is
+// y1 - y1 (b / 255)^k (ease-out, s >= 0) or y1 (b / 255)^k (ease-in), with
+// b = |255 - v| or |v| and k = |s| + 1.  Computed in double, with a bound far
+// above the difference to the extended computation (the powers' relative
+// error grows with k |ln(b / 255)| <= 4 x 104); when the float rounding is
+// not certain within it, the extended form of Ease.cpp decides.  A base of 0
+// gives the end value; a base of 255 makes the quotient num x y1 / den with
+// num = den, whose last bits only the extended powers decide (the power of
+// 255 is shared by all pixels at the same distance).
+inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, float v, LD y1,
+                              DenCache& cache) {
+  const bool out = positive || d2 == 0;  // -0 / div is an ease-out
+  const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
+  if (base == 0) return static_cast<float>(out ? y1 : 0);
+  if (base != 255) {
+    const double k = std::sqrt(static_cast<double>(d2)) / divD + 1;
+    const double y1d = static_cast<double>(y1);
+    double r, e;
+    if (out && v <= 127.5f) {
+      // y1 - y1 (1 - v / 255)^k without the cancellation near v = 0; the
+      // extended form is within a few units of 2^-56 y1 of the exact value.
+      r = -y1d * std::expm1(k * std::log1p(-static_cast<double>(v) / 255.0));
+      e = std::fabs(r) * 0x1p-36 + y1d * 0x1p-56;
+    } else {
+      const double x = y1d * std::pow(base / 255.0, k);
+      r = out ? y1d - x : x;
+      e = std::fabs(x) * 0x1p-36;
+    }
+    if (static_cast<float>(r - e) == static_cast<float>(r + e)) return static_cast<float>(r);
+    return static_cast<float>(ShadeFast(ExactSlope(d2, positive, div), v, y1));
+  }
+  const LD s = ExactSlope(d2, positive, div);
+  const LD den = cache.Get(d2, std::fabs(s) + 1);  // s + 1 = |s| + 1 for s >= 0
+  const LD q = den * y1 / den;                     // num = den
+  return static_cast<float>(out ? y1 - q : 0 + q);
+}
+
+// Step 7 of MakePens for one pen.
+void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int progressBase) {
+  const int32_t W = pen->width, H = pen->height;
+  int64_t px[4], py[4];
+  for (int k = 0; k < 4; ++k) {
+    px[k] = Random(static_cast<uint32_t>(W));
+    py[k] = Random(static_cast<uint32_t>(H));
+  }
+  LD div[4];
+  double divD[4];
+  for (int c = 0; c < 4; ++c) {
+    div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
+    divD[c] = static_cast<double>(div[c]);
+  }
+  DenCache* cache = g_reference
+                        ? nullptr
+                        : static_cast<DenCache*>(PoolScratch(kDenCacheSlot, sizeof(DenCache) * 4));
+  if (cache)
+    for (int c = 0; c < 4; ++c) cache[c].Clear();
+  for (int32_t y = 0; y < H; ++y) {
+    FloatPixel* row = pen->data + static_cast<int64_t>(y) * W;
+    for (int32_t x = 0; x < W; ++x) {
+      float* v = &row[x].r;
+      for (int c = 0; c < 4; ++c) {
+        const int64_t dx = x - px[c], dy = y - py[c];
+        if (!cache) {
+          const LD d = Hypot(static_cast<LD>(dx), static_cast<LD>(dy));
+          const LD s = ch[c].positive ? d / div[c] : -d / div[c];
+          v[c] = static_cast<float>(SlopeEase(s, v[c], 255, 0, ch[c].y1, 0));
+          continue;
+        }
+        // d^2 is an exact integer, and sqrt of it is the extended Hypot.
+        v[c] = ShadeChannelFast(dx * dx + dy * dy, ch[c].positive, div[c], divD[c], v[c], ch[c].y1,
+                                cache[c]);
+      }
+    }
+    FrameProgress = progressBase + RoundToInt32(static_cast<LD>(y) / H);
+    PumpMessages();
+  }
+}
+
+}  // namespace
+
+void FreePens() {
+  for (int i = 0; i < 5; ++i) {
+    FreePixeFloatBuffer(*PenSlot(i));
+    *PenSlot(i) = nullptr;
+  }
+}
+
+void MakePens(int32_t w, int32_t h) {
+  w = std::max(w, 0);
+  h = std::max(h, 0);
+  // 1. Create, or resize in the order of the slots.
+  bool exist = true;
+  for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(i);
+  if (!exist) {
+    FreePens();
+    for (int i = 0; i < 5; ++i) {
+      *PenSlot(i) = NewPixeFloatBuffer(w, h);
+      if (!*PenSlot(i)) {
+        FreePens();
+        return;
+      }
+    }
+  } else {
+    for (int i = 0; i < 5; ++i) {
+      if (!ResizePixeFloatBuffer(*PenSlot(i), w, h)) {
+        FreePens();
+        return;
+      }
+    }
+  }
+  // 2. Clear.
+  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(i), FloatPixel{0, 0, 0, 0});
+  // 3. Nested rings of CloudPen and PenShade.
+  if (g_reference || !PenEllipsesFast(w, h)) PenEllipsesLiteral(w, h);
+  // 4. The fractal composition.
+  FractalPen(Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, 7, 1.0L, 0, 0);
+  // 5. Mirrored copies (same size: the copies cannot fail).
+  CopyPixeFloatBuffer(Pens.WarpPenG, Pens.WarpPenR);
+  MirrorColumns(Pens.WarpPenG);
+  CopyPixeFloatBuffer(Pens.WarpPenB, Pens.WarpPenR);
+  MirrorRows(Pens.WarpPenB);
+  // 6, 7. Shading, R then G then B.
+  const LD diag = Hypot(Pens.WarpPenR->width, Pens.WarpPenR->height);
+  static const ShadeChannel kR[4] = {
+      {true, 1, 255}, {false, 3, 127}, {false, 2, 63}, {false, 1, 255}};
+  static const ShadeChannel kG[4] = {
+      {false, 2, 127}, {true, 1, 255}, {false, 3, 63}, {false, 1, 255}};
+  static const ShadeChannel kB[4] = {
+      {false, 3, 63}, {false, 2, 127}, {true, 1, 255}, {false, 1, 255}};
+  ShadePen(Pens.WarpPenR, kR, diag, 7);
+  ShadePen(Pens.WarpPenG, kG, diag, 8);
+  ShadePen(Pens.WarpPenB, kB, diag, 9);
+  // 8.
+  FrameProgress = 100;
+}
+
+// ---------------------------------------------------------------------------
+// base_pattern
+
+void BuildBasePattern(TCloudFrameParams& p) {
+  TPixeFloatBuffer* bp = p.base_pattern;
+  const TPixeFloatBuffer* pen = Pens.CloudPen;
+  if (!bp) return;
+  // 1.
+  FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255});
+  RandSeed(static_cast<uint32_t>(p.Seed));
+  const int32_t W = bp->width, H = bp->height;
+  const bool stamping = pen && pen->width == W && pen->height == H;
+  // 2.
+  int32_t sw = StampSize(W * p.MaxRadius);
+  int32_t sh = StampSize(H * p.MaxRadius);
+  // 3.
+  const int64_t N = CloudStampCount(p.Complex);
+  const int32_t offX = RoundToInt32(p.ResX * p.cx);
+  const int32_t offY = RoundToInt32(p.ResY * p.cy);
+  const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
+  // 4.
+  for (int64_t i = 0; i <= N + 1; ++i) {
+    int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
+    int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    if (p.Center > 0) {
+      const int32_t mx = WrapAdd32(x, sw / 2);
+      const int32_t my = WrapAdd32(y, sh / 2);
+      LD dx = static_cast<LD>(mx) - W / 2;
+      LD dy = static_cast<LD>(my) - H / 2;
+      const LD dist = Hypot(dx, dy);
+      if (dist > 0) {
+        dx = dx / dist;
+        dy = dy / dist;
+      }
+      LD target = (1 - p.Center) * dist;
+      if (p.CenterReverse) target = target + p.Center * halfDiag;
+      x = WrapSub32(RoundToInt32(dx * target + static_cast<LD>(W) / 2), sw / 2);
+      y = WrapSub32(RoundToInt32(dy * target + static_cast<LD>(H) / 2), sh / 2);
+    }
+    int mode;
+    if (p.ClipBrightness) {
+      mode = (i % 2 == 0) ? 12 : 13;
+    } else {
+      static const int kModes[4] = {5, 6, 0, 1};
+      mode = kModes[i % 4];
+    }
+    if (stamping) CloudStamp(pen, PixeRect{0, 0, W, H}, bp, mode, true, PixeRect{x, y, sw, sh});
+    const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
+    sw = StampSize((1 - RandomReal() * p.Noise) * g * W);
+    sh = StampSize((1 - RandomReal() * p.Noise) * g * H);
+    FrameProgress = RoundToInt32(20.0L / (N + 1) * i) + 10;
+    PumpMessages();
+  }
+  // 5, 6.
+  ClipLow(bp, 1 - p.Coverrate);
+  NormalizeBuffer(bp, false);
+}
+
+}  // namespace velmora

@@ -1,0 +1,206 @@
+#include "render/FastStamp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#include <immintrin.h>
+#endif
+
+#include "render/MemoryHunger.h"
+#include "render/Numeric.h"
+
+// The 32-byte vectors below are internal to this file: their argument-passing
+// ABI (which differs with and without AVX) never crosses a module boundary.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+namespace velmora {
+
+namespace {
+
+using LD = long double;
+
+}  // namespace
+
+// The kernels, for the baseline instruction set and for AVX2.  The vectors
+// are internal: their argument-passing ABI never crosses this file.
+namespace fs_base {
+using LD = long double;
+#include "render/FastStampKernels.inc"
+}  // namespace fs_base
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace fs_avx2 {
+using LD = long double;
+#define FS_AVX2 1
+#include "render/FastStampKernels.inc"
+#undef FS_AVX2
+}  // namespace fs_avx2
+#pragma GCC pop_options
+#define VELMORA_HAVE_AVX2_KERNELS 1
+#endif
+
+namespace {
+
+using RunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
+
+void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* cols, int64_t n,
+                     int mode) {
+  for (int64_t k = 0; k < n; ++k) {
+    const FloatPixel s = srcRow[cols[k]];
+    if (s.a == 0) continue;
+    dst[k] = FloatBlend(dst[k], s, mode);
+  }
+}
+
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+bool UseAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2");
+  return avx2;
+}
+#endif
+
+// As StampPen's coordinate rounding: half-even, far values clamped.  In
+// range, llrint rounds in the current mode (to nearest, ties to even) without
+// nearbyint's save and restore of the environment.
+inline int64_t RoundCoord(LD v) {
+  if (v > -0x1p40L && v < 0x1p40L) return std::clamp<int64_t>(std::llrint(v), INT32_MIN, INT32_MAX);
+  return std::clamp<int64_t>(RoundToInt64(v), INT32_MIN, INT32_MAX);
+}
+
+inline int64_t Mod(int64_t v, int64_t m) {
+  const int64_t r = v % m;
+  return r < 0 ? r + m : r;
+}
+
+// Stamps wider than this (never reached by sane settings) take the literal
+// per-pixel path instead of a column table.
+constexpr int32_t kMaxColumnTable = 1 << 24;
+
+struct ScratchSlot {
+  void* p = nullptr;        // the pool block
+  void* aligned = nullptr;  // its first 64-byte boundary
+  size_t cap = 0;
+};
+ScratchSlot g_scratch[8];
+
+}  // namespace
+
+void* PoolScratch(int slot, size_t bytes) {
+  // Pool payloads are only 8-byte aligned: ask for 64 more bytes and align.
+  ScratchSlot& s = g_scratch[slot];
+  if (s.cap >= bytes && s.p) return s.aligned;
+  HungerFreeMem(s.p);
+  const size_t want = std::max<size_t>(bytes, 64);
+  s.p = HungerGetMem(want + 64);
+  s.cap = s.p ? want : 0;
+  s.aligned =
+      s.p ? reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(s.p) + 63) & ~uintptr_t{63})
+          : nullptr;
+  return s.aligned;
+}
+
+FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) return fs_avx2::BlendOne(d, s, mode);
+#endif
+  return fs_base::BlendOne(d, s, mode);
+}
+
+void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+                  bool wrap, PixeRect dst) {
+  if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
+  const int32_t W = target->width, H = target->height;
+  const int32_t PW = pen->width, PH = pen->height;
+  if (W <= 0 || H <= 0 || PW <= 0 || PH <= 0) return;  // nothing to write or only zeros to read
+  auto* cols =
+      dst.width <= kMaxColumnTable
+          ? static_cast<int32_t*>(PoolScratch(0, sizeof(int32_t) * static_cast<size_t>(dst.width)))
+          : nullptr;
+  if (!cols) {
+    StampPen(pen, src, target, mode, wrap, dst);
+    return;
+  }
+  const LD sx = static_cast<LD>(src.width) / dst.width;
+  const LD sy = static_cast<LD>(src.height) / dst.height;
+
+  // Source columns of the target columns: u accumulated exactly as StampPen
+  // does; round(u) never decreases, so the columns inside the pen form one
+  // range [k0, k1).
+  int64_t k0 = -1, k1 = -1;
+  {
+    LD u = src.left;
+    for (int32_t k = 0; k < dst.width; ++k) {
+      const int64_t c = RoundCoord(u);
+      if (c >= 0 && c < PW) {
+        cols[k] = static_cast<int32_t>(c);
+        if (k0 < 0) k0 = k;
+        k1 = k + 1;
+      }
+      u += sx;
+    }
+  }
+  if (k0 < 0) return;
+
+  // Target columns of the range: wrapped into runs, or clipped.
+  const int64_t left = static_cast<int64_t>(dst.left) + k0;
+  int64_t kb = k0, ke = k1;
+  if (!wrap) {
+    kb = std::max<int64_t>(k0, -static_cast<int64_t>(dst.left));
+    ke = std::min<int64_t>(k1, static_cast<int64_t>(W) - dst.left);
+    if (kb >= ke) return;
+  }
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  const RunFn run = UseAvx2() ? fs_avx2::RunFor(mode) : fs_base::RunFor(mode);
+#else
+  const RunFn run = fs_base::RunFor(mode);
+#endif
+
+  LD v = src.top;
+  for (int64_t r = 0; r < dst.height; ++r, v += sy) {
+    const int64_t srow = RoundCoord(v);
+    if (srow < 0 || srow >= PH) continue;
+    int64_t ty = static_cast<int64_t>(dst.top) + r;
+    if (ty < 0 || ty >= H) {
+      if (!wrap) continue;
+      ty = Mod(ty, H);
+    }
+    FloatPixel* dstRow = target->data + ty * W;
+    const FloatPixel* srcRow = pen->data + srow * PW;
+    if (!wrap) {
+      const int64_t tx = static_cast<int64_t>(dst.left) + kb;
+      if (run)
+        run(dstRow + tx, srcRow, cols + kb, ke - kb);
+      else
+        BlendRunGeneric(dstRow + tx, srcRow, cols + kb, ke - kb, mode);
+      continue;
+    }
+    int64_t tx = Mod(left, W);
+    for (int64_t k = kb; k < ke;) {
+      const int64_t n = std::min<int64_t>(ke - k, W - tx);
+      if (run)
+        run(dstRow + tx, srcRow, cols + k, n);
+      else
+        BlendRunGeneric(dstRow + tx, srcRow, cols + k, n, mode);
+      k += n;
+      tx = 0;
+    }
+  }
+}
+
+PackedPixel FloatToPackedFast(FloatPixel f) {
+  auto conv = [](float c) -> uint32_t {
+    if (c > 255) return 255;
+    if (c < 0) return 0;
+    if (c != c) return 0;
+    return static_cast<uint32_t>(std::lrintf(c));
+  };
+  return MakePixel(conv(f.r), conv(f.g), conv(f.b), conv(f.a));
+}
+
+}  // namespace velmora

@@ -1,0 +1,256 @@
+#include "render/WarpEngine.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/CloudPattern.h"
+#include "render/Ease.h"
+#include "render/FastStamp.h"
+#include "render/Numeric.h"
+
+namespace velmora {
+
+int WarpRowProgress = 0;
+
+namespace {
+
+using LD = long double;
+
+constexpr LD kPi = 3.141592653589793238462643383279502884L;
+
+bool PensFit(int32_t W, int32_t H) {
+  const TPixeFloatBuffer* pens[] = {Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB};
+  for (const TPixeFloatBuffer* p : pens)
+    if (!p || p->width != W || p->height != H) return false;
+  return true;
+}
+
+// The lookup's constants: ax = WX x 12, ay = WY x 12, kx = W / 320,
+// ky = H / 240, in extended precision and (for the fast path) in double.
+struct WarpConsts {
+  int32_t W, H;
+  LD ax, ay, kx, ky;
+  double axd, ayd, kxd, kyd;
+  double bx, by;  // |ax kx| and |ay ky|: scales of the displacement
+
+  WarpConsts(int32_t w, int32_t h, LD WX, LD WY) : W(w), H(h) {
+    ax = WX * 12;
+    ay = WY * 12;
+    kx = static_cast<LD>(W) / 320;
+    ky = static_cast<LD>(H) / 240;
+    axd = static_cast<double>(ax);
+    ayd = static_cast<double>(ay);
+    kxd = static_cast<double>(kx);
+    kyd = static_cast<double>(ky);
+    bx = std::fabs(axd * kxd);
+    by = std::fabs(ayd * kyd);
+  }
+};
+
+// Steps b to e of WarpLookup in extended precision: the rounded
+// displacement.
+inline void DisplacementLiteral(const WarpConsts& k, FloatPixel T, int64_t& rx, int64_t& ry) {
+  const LD angle = static_cast<LD>(T.r) / 255 * 360;  // degrees
+  const LD rad = angle * kPi / 180;
+  const LD t = k.ax * (static_cast<LD>(T.g) / 255 - 0.5L) * k.kx;
+  const LD u = k.ay * (static_cast<LD>(T.b) / 255 - 0.5L) * k.ky;
+  const LD c = std::cos(rad), s = std::sin(rad);
+  const LD X = t * c - u * s;
+  const LD Y = t * s + u * c;
+  rx = RoundToInt64(X);
+  ry = RoundToInt64(Y);
+}
+
+// round(v) when v lies farther than e from every half-integer (then the
+// extended value, within e of v, rounds the same way); false otherwise.
+inline bool SureRound(double v, double e, int64_t& out) {
+  if (!(std::fabs(v) < 0x1p40)) return false;  // also NaN
+  const double fl = std::floor(v);
+  const double fr = v - fl;  // exact
+  if (!(std::fabs(fr - 0.5) > e)) return false;
+  out = static_cast<int64_t>(fl) + (fr > 0.5 ? 1 : 0);
+  return true;
+}
+
+// The same displacement, computed in double with an error bound far above
+// the difference between the double and the extended computations (both are
+// within a few units of 2^-52 of the exact values, relative to the size of
+// the displacement and of the angle); pixels whose displacement lies too
+// close to a half-integer take the literal path.
+inline void Displacement(const WarpConsts& k, FloatPixel T, int64_t& rx, int64_t& ry) {
+  constexpr double kRad = 2 * 3.14159265358979323846 / 255;  // rad per unit of R
+  const double R = T.r, G = T.g, B = T.b;
+  const double gt = G / 255.0 - 0.5, bt = B / 255.0 - 0.5;
+  const double t = k.axd * gt * k.kxd;
+  const double u = k.ayd * bt * k.kyd;
+  const double rad = R * kRad;
+  const double s = std::sin(rad), c = std::cos(rad);
+  const double X = t * c - u * s;
+  const double Y = t * s + u * c;
+  const double e = (k.bx * (std::fabs(G) / 255.0 + 0.5) + k.by * (std::fabs(B) / 255.0 + 0.5)) *
+                   (std::fabs(rad) + 4.0) * 0x1p-40;
+  if (SureRound(X, e, rx) && SureRound(Y, e, ry)) return;
+  DisplacementLiteral(k, T, rx, ry);
+}
+
+// Step f: the text's wrap, |(W + s) rem W| on the left.
+inline int32_t WrapLookupCoord(int64_t s, int32_t W) {
+  if (s < 0) {
+    const int64_t r = (static_cast<int64_t>(W) + s) % W;
+    s = r < 0 ? -r : r;
+  }
+  if (s > W - 1) s = s % W;
+  return static_cast<int32_t>(s);
+}
+
+template <typename Write>
+void LookupWalk(const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
+  const bool ref = CloudReferenceMode();
+  const int32_t W = k.W, H = k.H;
+  for (int32_t i = 0; i < H; ++i) {
+    const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
+    for (int32_t j = 0; j < W; ++j) {
+      int64_t dx, dy;
+      if (ref)
+        DisplacementLiteral(k, trow[j], dx, dy);
+      else
+        Displacement(k, trow[j], dx, dy);
+      const int32_t sx = WrapLookupCoord(j + dx, W);
+      const int32_t sy = WrapLookupCoord(i + dy, H);
+      write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+    }
+    WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
+    PumpMessages();
+  }
+}
+
+bool SameSize(const TPixeFloatBuffer* a, int32_t W, int32_t H) {
+  return a && a->width == W && a->height == H;
+}
+
+}  // namespace
+
+void WarpSourcePosition(FloatPixel T, int32_t j, int32_t i, int32_t W, int32_t H, long double WX,
+                        long double WY, int32_t& sx, int32_t& sy) {
+  const WarpConsts k(W, H, WX, WY);
+  int64_t dx, dy;
+  if (CloudReferenceMode())
+    DisplacementLiteral(k, T, dx, dy);
+  else
+    Displacement(k, T, dx, dy);
+  sx = WrapLookupCoord(j + dx, W);
+  sy = WrapLookupCoord(i + dy, H);
+}
+
+void WarpLookup(const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
+                TPixeFloatBuffer* target, long double WX, long double WY) {
+  if (!target) return;
+  const int32_t W = target->width, H = target->height;
+  if (W <= 0 || H <= 0 || !SameSize(base, W, H) || !SameSize(tmpl, W, H)) return;
+  const WarpConsts k(W, H, WX, WY);
+  LookupWalk(tmpl, k, [&](int64_t to, int64_t from) { target->data[to] = base->data[from]; });
+}
+
+void WarpLookupToPacked(const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
+                        TPixeBuffer* target, long double WX, long double WY) {
+  if (!target) return;
+  const int32_t W = target->width, H = target->height;
+  if (W <= 0 || H <= 0 || !SameSize(base, W, H) || !SameSize(tmpl, W, H)) return;
+  const WarpConsts k(W, H, WX, WY);
+  if (CloudReferenceMode()) {
+    LookupWalk(tmpl, k, [&](int64_t to, int64_t from) {
+      target->data[to] = FloatToPacked(base->data[from]);
+    });
+  } else {
+    LookupWalk(tmpl, k, [&](int64_t to, int64_t from) {
+      target->data[to] = FloatToPackedFast(base->data[from]);
+    });
+  }
+}
+
+void StampWarpLayer1(TCloudFrameParams& p) {
+  TPixeFloatBuffer* wt = p.warp_template;
+  if (!wt) return;
+  const int32_t W = wt->width, H = wt->height;
+  const bool stamping = PensFit(W, H);
+  RandSeed(static_cast<uint32_t>(p.Seed) + 1u);
+  int32_t sw = W, sh = H;
+  const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
+  const int32_t offX = RoundToInt32(p.ResX * p.wx1);
+  const int32_t offY = RoundToInt32(p.ResY * p.wy1);
+  for (int64_t u = 0; u <= M; ++u) {
+    const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
+    const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    if (stamping)
+      CloudStamp(Pens.WarpPenB, PixeRect{0, 0, W, H}, wt, 3, true, PixeRect{x, y, sw, sh});
+    sw = StampSize((1 - RandomReal() * p.wNoise) * (sw * 0.95L));
+    sh = StampSize((1 - RandomReal() * p.wNoise) * (sh * 0.95L));
+    PumpMessages();
+    // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
+    const LD prog = 10 / (p.Complex * 10) * u;
+    FrameProgress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
+  }
+}
+
+void StampWarpLayer2(TCloudFrameParams& p) {
+  TPixeFloatBuffer* wt = p.warp_template;
+  if (!wt) return;
+  const int32_t W = wt->width, H = wt->height;
+  const bool stamping = PensFit(W, H);
+  const int64_t N = CloudStampCount(p.Complex);
+  int32_t sw = StampSize(W * p.wMaxRadius);
+  int32_t sh = StampSize(H * p.wMaxRadius);
+  const int32_t offX = RoundToInt32(p.ResX * p.wx2);
+  const int32_t offY = RoundToInt32(p.ResY * p.wy2);
+  const TPixeFloatBuffer* pens[3] = {Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB};
+  static const int kModes[4] = {0, 1, 5, 6};
+  for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
+    // Seed + w, wrapping at 32 bits.
+    RandSeed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
+    const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
+    const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    if (stamping)
+      CloudStamp(pens[w % 3], PixeRect{0, 0, W, H}, wt, kModes[(w % 12) / 3], true,
+                 PixeRect{x, y, sw, sh});
+    const LD g = PowEaseOut(8, static_cast<LD>(w), p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
+    sw = StampSize((1 - RandomReal() * p.wNoise / 2) * g * W);
+    sh = StampSize((1 - RandomReal() * p.wNoise / 2) * g * H);
+    FrameProgress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
+    PumpMessages();
+  }
+}
+
+void NormalizeWarpTemplate(TCloudFrameParams& p) {
+  TPixeFloatBuffer* wt = p.warp_template;
+  if (!wt || wt->width <= 0 || wt->height <= 0) return;
+  FloatPixel* e = wt->data;
+  const int64_t n = static_cast<int64_t>(wt->width) * wt->height;
+  if (p.WarpScale == 0) {
+    float lo = e[0].r, hi = e[0].r;
+    for (int64_t i = 0; i < n; ++i)
+      for (float c : {e[i].r, e[i].g, e[i].b}) {
+        if (c < lo) lo = c;
+        if (c > hi) hi = c;
+      }
+    p.WarpOffset = -static_cast<LD>(lo);
+    p.WarpScale = (static_cast<LD>(hi) - lo) / 256;
+  }
+  if (!(p.WarpScale > 0)) return;
+  const LD off = p.WarpOffset, scale = p.WarpScale;
+  if (CloudReferenceMode()) {
+    for (int64_t i = 0; i < n; ++i) {
+      e[i].r = static_cast<float>((e[i].r + off) / scale);
+      e[i].g = static_cast<float>((e[i].g + off) / scale);
+      e[i].b = static_cast<float>((e[i].b + off) / scale);
+    }
+    return;
+  }
+  const double od = static_cast<double>(off), sd = static_cast<double>(scale);
+  for (int64_t i = 0; i < n; ++i) {
+    e[i].r = NormalizeValueFast(e[i].r, off, scale, od, sd);
+    e[i].g = NormalizeValueFast(e[i].g, off, scale, od, sd);
+    e[i].b = NormalizeValueFast(e[i].b, off, scale, od, sd);
+  }
+}
+
+}  // namespace velmora

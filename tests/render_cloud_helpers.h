@@ -1,0 +1,122 @@
+// Helpers shared by the cloud-layer tests (pattern and warp).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "render/CloudPattern.h"
+#include "render/Pixe.h"
+#include "render/Render.h"
+
+namespace velmora::testing_cloud {
+
+// The new-project values (Part 2.2) at a render size of w x h.
+inline TCloudFrameParams DefaultCloudParams(int32_t w, int32_t h) {
+  TCloudFrameParams p;
+  p.ResX = w;
+  p.ResY = h;
+  p.OverSampling = 1;
+  p.Seed = 65536;
+  p.Brightness = 1.0L;
+  p.Complex = 0.5L;
+  p.Coverrate = 0.5L;
+  p.MinRadius = 0.4L;
+  p.MaxRadius = 1.0L;
+  p.wMinRadius = 1.0L;
+  p.wMaxRadius = 1.0L;
+  p.Noise = 0.1L;
+  p.wNoise = 0.1L;
+  p.Center = 0;
+  p.StartColor = {0, 0, 0, 255};
+  p.EndColor = {255, 255, 255, 255};
+  p.WX = -8;
+  p.WY = 8;
+  p.BlurSamples = 32;
+  p.BlurDraft = true;
+  p.PreviewWidth = 128;
+  p.PreviewHeight = 128;
+  return p;
+}
+
+// FNV-1a over raw bytes.
+inline uint64_t Fnv(const void* data, size_t n, uint64_t h = 1469598103934665603ull) {
+  const auto* b = static_cast<const unsigned char*>(data);
+  for (size_t i = 0; i < n; ++i) {
+    h ^= b[i];
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+inline uint64_t Checksum(const TPixeFloatBuffer* b) {
+  if (!b || !b->data) return 0;
+  return Fnv(b->data, sizeof(FloatPixel) * static_cast<size_t>(b->width) * b->height);
+}
+inline uint64_t Checksum(const TPixeBuffer* b) {
+  if (!b || !b->data) return 0;
+  return Fnv(b->data, sizeof(PackedPixel) * static_cast<size_t>(b->width) * b->height);
+}
+
+// Bitwise equality of two float buffers; the first differing element in
+// *where.
+inline bool SameBits(const TPixeFloatBuffer* a, const TPixeFloatBuffer* b,
+                     std::string* where = nullptr) {
+  if (a->width != b->width || a->height != b->height) return false;
+  const int64_t n = static_cast<int64_t>(a->width) * a->height;
+  for (int64_t i = 0; i < n; ++i)
+    if (std::memcmp(&a->data[i], &b->data[i], sizeof(FloatPixel)) != 0) {
+      if (where)
+        *where = "element " + std::to_string(i % a->width) + "," + std::to_string(i / a->width) +
+                 ": " + std::to_string(a->data[i].r) + " vs " + std::to_string(b->data[i].r);
+      return false;
+    }
+  return true;
+}
+
+// Copy of a float buffer (caller frees).
+inline TPixeFloatBuffer* Clone(const TPixeFloatBuffer* b) {
+  TPixeFloatBuffer* c = NewPixeFloatBuffer(b->width, b->height);
+  CopyPixeFloatBuffer(c, b);
+  return c;
+}
+
+// The five frame buffers and the pens of one rendered cloud layer.
+struct LayerResult {
+  TPixeFloatBuffer* base = nullptr;
+  TPixeFloatBuffer* warp = nullptr;
+  TPixeBuffer* cloud = nullptr;
+  TPixeFloatBuffer* pens[5] = {};
+  long double warpOffset = 0, warpScale = 0;
+
+  LayerResult() = default;
+  LayerResult(const LayerResult&) = delete;
+  LayerResult& operator=(const LayerResult&) = delete;
+  ~LayerResult() {
+    FreePixeFloatBuffer(base);
+    FreePixeFloatBuffer(warp);
+    FreePixeBuffer(cloud);
+    for (auto* p : pens) FreePixeFloatBuffer(p);
+  }
+};
+
+// Allocates (making the pens afresh), renders the cloud layer in the given
+// mode and keeps copies of the results.
+inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out) {
+  SetCloudReferenceMode(reference);
+  FreePens();
+  if (AllocFrameBuffers(p, false)) RenderCloudLayer(p);
+  SetCloudReferenceMode(false);
+  out.base = Clone(p.base_pattern);
+  out.warp = Clone(p.warp_template);
+  out.cloud = NewPixeBuffer(p.cloud->width, p.cloud->height);
+  CopyPixeBuffer(out.cloud, p.cloud);
+  const TPixeFloatBuffer* pens[5] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
+                                     Pens.WarpPenB};
+  for (int i = 0; i < 5; ++i) out.pens[i] = Clone(pens[i]);
+  out.warpOffset = p.WarpOffset;
+  out.warpScale = p.WarpScale;
+  FreeFrameBuffers(p);
+  FreePens();
+}
+
+}  // namespace velmora::testing_cloud

@@ -1,0 +1,650 @@
+// Part 1.3: pens, the ellipse rasteriser, the fractal pen, the mirrors, the
+// stamping of base_pattern, ClipLow and NormalizeBuffer; and the exactness
+// of the optimised paths against the literal ones.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/CloudPattern.h"
+#include "render/Ease.h"
+#include "render/FastStamp.h"
+#include "render/MemoryHunger.h"
+#include "render/Numeric.h"
+#include "render/Render.h"
+#include "render_cloud_helpers.h"
+
+using namespace velmora;
+using namespace velmora::testing_cloud;
+
+namespace {
+
+// Renders the buffer as rows of '#' (alpha != 0) and '.'.
+std::string Picture(const TPixeFloatBuffer* b) {
+  std::string s;
+  for (int32_t y = 0; y < b->height; ++y) {
+    for (int32_t x = 0; x < b->width; ++x) s += b->data[y * b->width + x].a != 0 ? '#' : '.';
+    s += '\n';
+  }
+  return s;
+}
+
+std::string EllipsePicture(int32_t w, int32_t h, int32_t cx, int32_t cy, int32_t ry, int32_t rx) {
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(w, h);
+  FillPixeFloatBuffer(b, FloatPixel{0, 0, 0, 0});
+  FillEllipse(b, cx, cy, false, FloatPixel{1, 1, 1, 1}, ry, rx);
+  std::string s = Picture(b);
+  FreePixeFloatBuffer(b);
+  return s;
+}
+
+// Advances a copy of the generator state by n draws.
+uint32_t StateAfter(uint32_t seed, int n) {
+  for (int i = 0; i < n; ++i) seed = seed * 0x08088405u + 1u;
+  return seed;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Worked values of the text
+
+TEST(CloudPattern, StampCountOfTheText) {
+  // Complex = 0.62 (track bar 124): N = round(76.88) = 77, so 79 stamps.
+  EXPECT_EQ(CloudStampCount(124.0L / 200), 77);
+  EXPECT_EQ(CloudStampCount(0.5L), 50);
+  EXPECT_EQ(CloudStampCount(0), 0);
+  EXPECT_EQ(CloudStampCount(std::numeric_limits<long double>::quiet_NaN()), 0);
+}
+
+TEST(CloudPattern, StampSizeRoundsHalfEvenAndSkipsWhatIsNotFinite) {
+  EXPECT_EQ(StampSize(2.5L), 2);
+  EXPECT_EQ(StampSize(3.5L), 4);
+  EXPECT_EQ(StampSize(-3.5L), -4);
+  EXPECT_EQ(StampSize(511.49L), 511);
+  // Mended fault: a size that is not finite counts as 0 (the stamp is skipped).
+  EXPECT_EQ(StampSize(std::numeric_limits<long double>::quiet_NaN()), 0);
+  EXPECT_EQ(StampSize(std::numeric_limits<long double>::infinity()), 0);
+  EXPECT_EQ(StampSize(-std::numeric_limits<long double>::infinity()), 0);
+  // Sizes beyond 32 bits could never be drawn: skipped as well.
+  EXPECT_EQ(StampSize(1e12L), 0);
+  EXPECT_EQ(StampSize(2147483647.0L), 2147483647);
+  EXPECT_EQ(StampSize(2147483648.0L), 0);
+}
+
+TEST(CloudPattern, HypotIsTheSquareRootOfTheSumOfSquares) {
+  EXPECT_EQ(Hypot(3, 4), 5);
+  EXPECT_EQ(Hypot(512, 512), std::sqrt(524288.0L));
+  EXPECT_EQ(Hypot(-0.25L, 0), 0.25L);
+}
+
+// ---------------------------------------------------------------------------
+// FillEllipse
+
+TEST(CloudPattern, EllipseWiderThanHigh) {
+  // ry = 2 < rx = 3: step 170; g takes 0 then 1: rows cy and cy +- 1, each
+  // cx - 3 .. cx + 3 (the rasteriser never reaches row cy +- 2).
+  EXPECT_EQ(EllipsePicture(9, 7, 4, 3, 2, 3),
+            ".........\n"
+            ".........\n"
+            ".#######.\n"
+            ".#######.\n"
+            ".#######.\n"
+            ".........\n"
+            ".........\n");
+}
+
+TEST(CloudPattern, EllipseHigherThanWide) {
+  // ry = 3 >= rx = 2: step 170; rows cy +- 3 get e = 0, rows cy +- 2 and
+  // cy +- 1 e = 1, row cy (a = 0) e = 1.
+  EXPECT_EQ(EllipsePicture(7, 9, 3, 4, 3, 2),
+            ".......\n"
+            "...#...\n"
+            "..###..\n"
+            "..###..\n"
+            "..###..\n"
+            "..###..\n"
+            "..###..\n"
+            "...#...\n"
+            ".......\n");
+}
+
+TEST(CloudPattern, EllipseRadiusOneAndDegenerate) {
+  EXPECT_EQ(EllipsePicture(5, 5, 2, 2, 1, 1),
+            ".....\n"
+            ".###.\n"
+            ".###.\n"
+            ".###.\n"
+            ".....\n");
+  EXPECT_EQ(EllipsePicture(3, 3, 1, 1, 0, 1), "...\n...\n...\n");
+  EXPECT_EQ(EllipsePicture(3, 3, 1, 1, 1, 0), "...\n...\n...\n");
+  EXPECT_EQ(EllipsePicture(3, 3, 1, 1, -2, -2), "...\n...\n...\n");
+}
+
+TEST(CloudPattern, EllipseWithoutWrapClipsAndWithWrapContinues) {
+  EXPECT_EQ(EllipsePicture(5, 3, 0, 1, 1, 1),
+            "##...\n"
+            "##...\n"
+            "##...\n");
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(5, 3);
+  FillPixeFloatBuffer(b, FloatPixel{0, 0, 0, 0});
+  FillEllipse(b, 0, 1, true, FloatPixel{1, 1, 1, 1}, 1, 1);
+  EXPECT_EQ(Picture(b),
+            "##..#\n"
+            "##..#\n"
+            "##..#\n");
+  FreePixeFloatBuffer(b);
+}
+
+TEST(CloudPattern, EllipseSpansOfLargeRadiiStayInsideTheirBox) {
+  for (int32_t ry : {5, 17, 64, 255})
+    for (int32_t rx : {4, 17, 63, 256}) {
+      int64_t maxRow = 0, maxHalf = 0;
+      ForEachEllipseSpan(ry, rx, [&](int64_t dy, int64_t half) {
+        maxRow = std::max<int64_t>(maxRow, std::llabs(dy));
+        maxHalf = std::max<int64_t>(maxHalf, half);
+      });
+      EXPECT_LE(maxRow, ry) << ry << "," << rx;
+      EXPECT_LE(maxHalf, rx) << ry << "," << rx;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mirrors
+
+TEST(CloudPattern, MirrorColumnsLeavesColumnZeroZero) {
+  for (int32_t w : {1, 4, 5}) {
+    TPixeFloatBuffer* b = NewPixeFloatBuffer(w, 2);
+    for (int32_t i = 0; i < w * 2; ++i) b->data[i] = FloatPixel{float(i + 1), 0, 0, 1};
+    MirrorColumns(b);
+    for (int32_t y = 0; y < 2; ++y) {
+      EXPECT_EQ(b->data[y * w].r, 0) << w;
+      EXPECT_EQ(b->data[y * w].a, 0) << w;
+      for (int32_t x = 1; x < w; ++x)
+        EXPECT_EQ(b->data[y * w + x].r, float(y * w + (w - x) + 1)) << w;
+    }
+    FreePixeFloatBuffer(b);
+  }
+}
+
+TEST(CloudPattern, MirrorRowsLeavesRowZeroZero) {
+  for (int32_t h : {1, 4, 5}) {
+    TPixeFloatBuffer* b = NewPixeFloatBuffer(3, h);
+    for (int32_t i = 0; i < 3 * h; ++i) b->data[i] = FloatPixel{float(i + 1), 0, 0, 1};
+    MirrorRows(b);
+    for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(b->data[x].r, 0) << h;
+    for (int32_t y = 1; y < h; ++y)
+      for (int32_t x = 0; x < 3; ++x)
+        EXPECT_EQ(b->data[y * 3 + x].r, float((h - y) * 3 + x + 1)) << h;
+    FreePixeFloatBuffer(b);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// ClipLow and NormalizeBuffer
+
+TEST(CloudPattern, ClipLowRaisesEverythingBelowTheThreshold) {
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(4, 1);
+  b->data[0] = {10, 1, 2, 7};
+  b->data[1] = {20, 1, 2, 7};
+  b->data[2] = {30, 1, 2, 7};
+  b->data[3] = {50, 1, 2, 7};
+  ClipLow(b, 0.5L);  // t = 0.5 x 40 + 10 = 30
+  EXPECT_EQ(b->data[0].r, 30);
+  EXPECT_EQ(b->data[0].g, 30);
+  EXPECT_EQ(b->data[0].b, 30);
+  EXPECT_EQ(b->data[0].a, 7);
+  EXPECT_EQ(b->data[1].g, 30);
+  EXPECT_EQ(b->data[2].g, 1);  // 30 is not below 30
+  EXPECT_EQ(b->data[3].r, 50);
+  ClipLow(b, 1);  // Coverrate 0: everything flattened to the maximum
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(b->data[i].r, 50);
+  FreePixeFloatBuffer(b);
+}
+
+TEST(CloudPattern, ClipLowComparesInExtendedPrecision) {
+  // t = 1/3 x (1 - 0) + 0 is not a float; an element equal to float(t) is
+  // below t exactly when float(t) < t.
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(3, 1);
+  const long double t = 1.0L / 3;
+  const float tf = static_cast<float>(t);
+  b->data[0] = {0, 0, 0, 0};
+  b->data[1] = {tf, 5, 5, 0};
+  b->data[2] = {1, 1, 1, 0};
+  ClipLow(b, 1.0L / 3);
+  EXPECT_EQ(b->data[1].g, static_cast<long double>(tf) < t ? tf : 5.0f);
+  EXPECT_EQ(b->data[0].r, tf);
+  FreePixeFloatBuffer(b);
+}
+
+TEST(CloudPattern, NormalizeBufferStretchesTo256) {
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(2, 1);
+  b->data[0] = {-2, 0, 2, 10};
+  b->data[1] = {6, 4, 3, 20};
+  NormalizeBuffer(b, false);  // lo -2, hi 6, scale 8/256
+  EXPECT_EQ(b->data[0].r, 0);
+  EXPECT_EQ(b->data[0].g, 64);
+  EXPECT_EQ(b->data[0].b, 128);
+  EXPECT_EQ(b->data[1].r, 256);
+  EXPECT_EQ(b->data[0].a, 10);
+  NormalizeBuffer(b, true);  // colours already 0..256; alpha: |10| offset, 10/256 scale
+  EXPECT_EQ(b->data[0].a, 512);
+  EXPECT_EQ(b->data[1].a, 768);
+  // A flat buffer is left alone.
+  b->data[0] = {5, 5, 5, 1};
+  b->data[1] = {5, 5, 5, 2};
+  NormalizeBuffer(b, true);
+  EXPECT_EQ(b->data[0].r, 5);
+  EXPECT_EQ(b->data[1].a, 2);
+  FreePixeFloatBuffer(b);
+}
+
+// ---------------------------------------------------------------------------
+// Random-draw order
+
+TEST(CloudPattern, FractalPenDrawsSevenNumbersPerStamp) {
+  // Every call of depth > 0 draws r, r1, r2, r3, r4, r5, r6: depth 7 makes
+  // 127 calls and 889 draws, whatever the stamps look like.
+  TPixeFloatBuffer* a = NewPixeFloatBuffer(16, 16);
+  TPixeFloatBuffer* t = NewPixeFloatBuffer(16, 16);
+  FillPixeFloatBuffer(a, FloatPixel{100, 100, 100, 100});
+  FillPixeFloatBuffer(t, FloatPixel{0, 0, 0, 0});
+  RandSeed(12345);
+  FractalPen(a, a, t, 7, 1.0L, 0, 0);
+  EXPECT_EQ(RandState(), StateAfter(12345, 889));
+  RandSeed(1);
+  FractalPen(a, a, t, 0, 1.0L, 0, 0);
+  EXPECT_EQ(RandState(), 1u);
+  FreePixeFloatBuffer(a);
+  FreePixeFloatBuffer(t);
+}
+
+TEST(CloudPattern, MakePensDrawsFractalThenFourPointsPerWarpPen) {
+  // 889 draws of the fractal pen, then 3 x 4 points of 2 draws each.
+  for (auto [w, h] : {std::pair{0, 0}, {1, 1}, {7, 7}, {32, 32}, {5, 0}, {0, 5}, {1, 9}}) {
+    RandSeed(65536);
+    MakePens(w, h);
+    ASSERT_NE(Pens.CloudPen, nullptr);
+    EXPECT_EQ(Pens.WarpPenB->width, w);
+    EXPECT_EQ(RandState(), StateAfter(65536, 889 + 24)) << w << "x" << h;
+    EXPECT_EQ(FrameProgress, 100);
+  }
+  FreePens();
+}
+
+TEST(CloudPattern, PenChecksumsArePinned) {
+  // Pins the pens of seed 65536 at 48 x 40: the ring colours, the fractal
+  // pen's draw order and stamp rounding, the mirrors and the per-pen shading
+  // points.  A change here changes every picture: it must be deliberate.
+  for (bool reference : {true, false}) {
+    SetCloudReferenceMode(reference);
+    RandSeed(65536);
+    MakePens(48, 40);
+    SetCloudReferenceMode(false);
+    const uint64_t sums[5] = {Checksum(Pens.CloudPen), Checksum(Pens.PenShade),
+                              Checksum(Pens.WarpPenR), Checksum(Pens.WarpPenG),
+                              Checksum(Pens.WarpPenB)};
+    const uint64_t pinned[5] = {0x86727e6111ac238bull, 0x9da0e687deb51f61ull, 0xf8f5f7939a090b7eull,
+                                0x69bc50e85667de89ull, 0xc52512fd41a61d2ull};
+    for (int i = 0; i < 5; ++i)
+      EXPECT_EQ(sums[i], pinned[i]) << "pen " << i << std::hex << " 0x" << sums[i];
+    FreePens();
+  }
+}
+
+TEST(CloudPattern, PenShapes) {
+  RandSeed(7);
+  MakePens(64, 48);
+  const TPixeFloatBuffer* c = Pens.CloudPen;
+  // Corners are outside every ring; the centre has the brightest ring.
+  EXPECT_EQ(c->data[0].a, 0);
+  const FloatPixel centre = c->data[24 * 64 + 32];
+  EXPECT_GT(centre.r, 250);
+  EXPECT_EQ(centre.r, centre.a);
+  const FloatPixel shade = Pens.PenShade->data[24 * 64 + 32];
+  EXPECT_EQ(shade.r, 255);
+  // The outer ring (n = W, level 0) has colour 0.
+  EXPECT_EQ(c->data[24 * 64 + 0].a, 0);
+  // Mirrors: column 0 of WarpPenG and row 0 of WarpPenB are zero before
+  // shading, and shading keeps zeros at zero.
+  for (int32_t y = 0; y < 48; ++y) EXPECT_EQ(Pens.WarpPenG->data[y * 64].a, 0);
+  for (int32_t x = 0; x < 64; ++x) EXPECT_EQ(Pens.WarpPenB->data[x].a, 0);
+  FreePens();
+}
+
+// ---------------------------------------------------------------------------
+// The optimised paths give the literal paths' bits
+
+TEST(CloudExactness, FastBlendsEqualFloatBlend) {
+  std::mt19937_64 rng(42);
+  std::uniform_real_distribution<float> any(-300.0f, 600.0f);
+  std::uniform_real_distribution<float> alpha(0.0f, 255.0f);
+  const int modes[] = {0, 1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+  auto check = [&](FloatPixel d, FloatPixel s, int mode) {
+    const FloatPixel a = FloatBlend(d, s, mode);
+    const FloatPixel b = FloatBlendFast(d, s, mode);
+    return std::memcmp(&a, &b, sizeof a) == 0;
+  };
+  int bad = 0;
+  for (int i = 0; i < 300000; ++i) {
+    FloatPixel d{any(rng), any(rng), any(rng), alpha(rng)};
+    FloatPixel s{alpha(rng), alpha(rng), alpha(rng), alpha(rng)};
+    if (i % 7 == 0) s.a = std::round(s.a);
+    if (i % 11 == 0) d.r = std::round(d.r);
+    if (i % 13 == 0) d.a = 300;  // alpha beyond the clamp
+    for (int m : modes) bad += !check(d, s, m);
+  }
+  EXPECT_EQ(bad, 0);
+  // Specials: zeros of both signs, NaN, infinities.
+  const float specials[] = {0.0f,
+                            -0.0f,
+                            255.0f,
+                            1e-30f,
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(),
+                            3.4e38f};
+  for (float x : specials)
+    for (float y : specials)
+      for (int m : modes) {
+        const FloatPixel d{x, y, 1, x}, s{y, x, 2, 128};
+        const FloatPixel a = FloatBlend(d, s, m), b = FloatBlendFast(d, s, m);
+        // NaN results compare by bits too: the fast path falls back for them.
+        EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << m << " " << x << " " << y;
+      }
+}
+
+TEST(CloudExactness, FastBlendsEqualFloatBlendNearRoundingBoundaries) {
+  // Destinations chosen so that d + s.A x s.c / 255 lands within a hair of a
+  // float midpoint: the cases where a careless double computation differs.
+  std::mt19937_64 rng(7);
+  int bad = 0, cases = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const float sa = static_cast<float>(1 + rng() % 255);
+    const float sc = static_cast<float>(rng() % 256) + (rng() % 4) * 0.25f;
+    const long double t = static_cast<long double>(sa) * sc / 255;
+    // A float d whose sum with t is close to a midpoint: pick the target sum
+    // m = k + 1/2 ulp and d = float(m - t).
+    const float base = static_cast<float>(rng() % 2000) + 0.5f;
+    const float ulp = std::nextafter(base, 1e9f) - base;
+    const long double m = static_cast<long double>(base) + ulp / 2;
+    const float d0 = static_cast<float>(m - t);
+    for (float d : {d0, std::nextafter(d0, 1e9f), std::nextafter(d0, -1e9f)}) {
+      for (int mode : {0, 1, 3, 9, 12, 13}) {
+        const FloatPixel dp{d, d, d, 200}, sp{sc, sc, sc, sa};
+        const FloatPixel a = FloatBlend(dp, sp, mode), b = FloatBlendFast(dp, sp, mode);
+        bad += std::memcmp(&a, &b, sizeof a) != 0;
+        ++cases;
+      }
+    }
+  }
+  EXPECT_EQ(bad, 0) << cases;
+}
+
+TEST(CloudExactness, FastStampEqualsStampPen) {
+  std::mt19937 rng(3);
+  TPixeFloatBuffer* pen = NewPixeFloatBuffer(37, 29);
+  std::uniform_real_distribution<float> v(0, 255);
+  for (int i = 0; i < 37 * 29; ++i)
+    pen->data[i] = {v(rng), v(rng), v(rng), (i % 5 == 0) ? 0.0f : v(rng)};
+  TPixeFloatBuffer* a = NewPixeFloatBuffer(41, 23);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(41, 23);
+  for (int round = 0; round < 600; ++round) {
+    for (int i = 0; i < 41 * 23; ++i)
+      a->data[i] = b->data[i] = {v(rng) - 100, v(rng), v(rng), v(rng)};
+    const int modes[] = {0, 1, 3, 5, 6, 8, 9, 12, 13, 2, 7};
+    const int mode = modes[rng() % 11];
+    const bool wrap = rng() % 2;
+    const PixeRect src{static_cast<int32_t>(rng() % 5) - 2, static_cast<int32_t>(rng() % 5) - 2,
+                       static_cast<int32_t>(rng() % 45), static_cast<int32_t>(rng() % 35)};
+    const PixeRect dst{static_cast<int32_t>(rng() % 200) - 100,
+                       static_cast<int32_t>(rng() % 120) - 60,
+                       static_cast<int32_t>(rng() % 130) - 3, static_cast<int32_t>(rng() % 80) - 3};
+    StampPen(pen, src, a, mode, wrap, dst);
+    StampPenFast(pen, src, b, mode, wrap, dst);
+    std::string where;
+    ASSERT_TRUE(SameBits(a, b, &where))
+        << "round " << round << " mode " << mode << " wrap " << wrap << " " << where;
+  }
+  FreePixeFloatBuffer(pen);
+  FreePixeFloatBuffer(a);
+  FreePixeFloatBuffer(b);
+}
+
+TEST(CloudExactness, PensEqualTheLiteralConstruction) {
+  for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {33, 20}, {64, 64}, {50, 90}, {128, 128}}) {
+    TPixeFloatBuffer* fast[5];
+    RandSeed(99);
+    SetCloudReferenceMode(false);
+    MakePens(w, h);
+    TPixeFloatBuffer* pens[5] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
+                                 Pens.WarpPenB};
+    for (int i = 0; i < 5; ++i) fast[i] = Clone(pens[i]);
+    const uint32_t state = RandState();
+    FreePens();
+    RandSeed(99);
+    SetCloudReferenceMode(true);
+    MakePens(w, h);
+    SetCloudReferenceMode(false);
+    EXPECT_EQ(RandState(), state);
+    TPixeFloatBuffer* lit[5] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
+                                Pens.WarpPenB};
+    for (int i = 0; i < 5; ++i) {
+      std::string where;
+      EXPECT_TRUE(SameBits(fast[i], lit[i], &where))
+          << w << "x" << h << " pen " << i << " " << where;
+      FreePixeFloatBuffer(fast[i]);
+    }
+    FreePens();
+  }
+}
+
+TEST(CloudExactness, NormalizeValueEqualsExtended) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<float> v(-500, 3000);
+  int bad = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const float lo = v(rng), hi = lo + std::abs(v(rng)) + 1e-3f;
+    const long double off = -static_cast<long double>(lo);
+    const long double scale = (static_cast<long double>(hi) - lo) / 256;
+    const float x = (i % 3 == 0) ? v(rng) : lo + (hi - lo) * (static_cast<float>(i % 1000) / 1000);
+    const float a = static_cast<float>((x + off) / scale);
+    const float b =
+        NormalizeValueFast(x, off, scale, static_cast<double>(off), static_cast<double>(scale));
+    bad += std::memcmp(&a, &b, sizeof a) != 0;
+  }
+  EXPECT_EQ(bad, 0);
+}
+
+TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<float> v(-10, 270);
+  for (int i = 0; i < 100000; ++i) {
+    FloatPixel f{v(rng), std::round(v(rng) * 2) / 2, v(rng), v(rng)};
+    if (i % 17 == 0) f.g = std::numeric_limits<float>::quiet_NaN();
+    ASSERT_EQ(FloatToPackedFast(f), FloatToPacked(f)) << f.r << " " << f.g;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// base_pattern
+
+TEST(CloudLayer, SameSettingsGiveTheSamePattern) {
+  TCloudFrameParams p = DefaultCloudParams(48, 48);
+  LayerResult a, b;
+  RenderLayer(p, false, a);
+  RenderLayer(p, false, b);
+  EXPECT_TRUE(SameBits(a.base, b.base));
+  EXPECT_EQ(Checksum(a.cloud), Checksum(b.cloud));
+}
+
+TEST(CloudLayer, PositionOffsetsWrapAtTheWidth) {
+  // cx = 1.25 and cx = 0.25 give the same pattern when ResX = W.
+  TCloudFrameParams p = DefaultCloudParams(40, 40);
+  p.cx = 1.25L;
+  LayerResult a, b;
+  RenderLayer(p, false, a);
+  p.cx = 0.25L;
+  RenderLayer(p, false, b);
+  EXPECT_TRUE(SameBits(a.base, b.base));
+}
+
+TEST(CloudLayer, HalfOffsetsShiftEveryBufferByHalfItsSize) {
+  // Seamless tiling: every stamp and every look-up wraps, so moving the cloud
+  // layer and both warp layers by half the picture moves base_pattern,
+  // warp_template and cloud by exactly half the picture.
+  const int32_t W = 64, H = 48;
+  TCloudFrameParams p = DefaultCloudParams(W, H);
+  LayerResult a, b;
+  RenderLayer(p, false, a);
+  p.cx = p.wx1 = p.wx2 = 0.5L;
+  p.cy = p.wy1 = p.wy2 = 0.5L;
+  p.WarpScale = 0;
+  RenderLayer(p, false, b);
+  int bad = 0;
+  for (int32_t y = 0; y < H; ++y)
+    for (int32_t x = 0; x < W; ++x) {
+      const int64_t i = y * W + x, j = ((y + H / 2) % H) * W + (x + W / 2) % W;
+      bad += std::memcmp(&a.base->data[i], &b.base->data[j], sizeof(FloatPixel)) != 0;
+      bad += std::memcmp(&a.warp->data[i], &b.warp->data[j], sizeof(FloatPixel)) != 0;
+      bad += a.cloud->data[i] != b.cloud->data[j];
+    }
+  EXPECT_EQ(bad, 0);
+}
+
+TEST(CloudLayer, ComplexZeroNeitherCrashesNorLoops) {
+  TCloudFrameParams p = DefaultCloudParams(32, 32);
+  p.Complex = 0;
+  LayerResult r;
+  RenderLayer(p, false, r);
+  EXPECT_EQ(FrameProgress, 90);
+  // Stamp 0 is full size; every later stamp size is NaN or infinite: skipped.
+  ASSERT_NE(r.cloud, nullptr);
+}
+
+TEST(CloudLayer, HugeAndNaNStampSizesAreSkipped) {
+  for (long double maxRadius : {1e12L, std::numeric_limits<long double>::infinity(),
+                                std::numeric_limits<long double>::quiet_NaN(), -5.0L}) {
+    TCloudFrameParams p = DefaultCloudParams(24, 24);
+    p.MaxRadius = maxRadius;
+    p.wMaxRadius = maxRadius;
+    LayerResult r;
+    RenderLayer(p, false, r);
+    EXPECT_TRUE(r.cloud != nullptr);
+  }
+}
+
+TEST(CloudLayer, SeedSumsWrapAt32Bits) {
+  // Seed + 1 and Seed + w overflow int32 here; UBSan guards the arithmetic,
+  // and the layer must be a pure function of the settings.
+  for (int32_t seed : {INT32_MAX, INT32_MIN, -1}) {
+    TCloudFrameParams p = DefaultCloudParams(24, 24);
+    p.Seed = seed;
+    LayerResult a, b;
+    RenderLayer(p, false, a);
+    RenderLayer(p, false, b);
+    EXPECT_EQ(Checksum(a.warp), Checksum(b.warp)) << seed;
+  }
+  // Seed -1: layer 1 is seeded with 0, layer 2's stamp w with w - 1.
+  TCloudFrameParams p = DefaultCloudParams(24, 24);
+  p.Seed = -1;
+  p.Complex = 0.1L;
+  LayerResult a;
+  RenderLayer(p, false, a);
+  EXPECT_NE(Checksum(a.warp), 0u);
+}
+
+TEST(CloudLayer, OptimisedEqualsLiteralForManySettings) {
+  struct Case {
+    const char* name;
+    void (*set)(TCloudFrameParams&);
+  };
+  const Case cases[] = {
+      {"defaults", [](TCloudFrameParams&) {}},
+      {"clip brightness", [](TCloudFrameParams& p) { p.ClipBrightness = true; }},
+      {"centre", [](TCloudFrameParams& p) { p.Center = 0.6L; }},
+      {"centre reverse",
+       [](TCloudFrameParams& p) {
+         p.Center = 0.3L;
+         p.CenterReverse = true;
+       }},
+      {"complex",
+       [](TCloudFrameParams& p) {
+         p.Complex = 0.62L;
+         p.Noise = 0.9L;
+         p.wNoise = 0.7L;
+       }},
+      {"radii",
+       [](TCloudFrameParams& p) {
+         p.MinRadius = 0.05L;
+         p.MaxRadius = 1.7L;
+         p.wMinRadius = 0.2L;
+         p.wMaxRadius = 0.9L;
+       }},
+      {"offsets",
+       [](TCloudFrameParams& p) {
+         p.cx = -0.37L;
+         p.cy = 2.1L;
+         p.wx1 = 0.3L;
+         p.wy2 = -0.8L;
+       }},
+      {"warp",
+       [](TCloudFrameParams& p) {
+         p.WX = 20;
+         p.WY = -13.4L;
+         p.Coverrate = 0.93L;
+       }},
+      {"complex zero", [](TCloudFrameParams& p) { p.Complex = 0; }},
+      {"seed", [](TCloudFrameParams& p) { p.Seed = 1; }},
+  };
+  for (auto [w, h] : {std::pair{40, 40}, {33, 57}}) {
+    for (const Case& c : cases) {
+      TCloudFrameParams p = DefaultCloudParams(w, h);
+      c.set(p);
+      LayerResult fast, lit;
+      RenderLayer(p, false, fast);
+      RenderLayer(p, true, lit);
+      std::string where;
+      EXPECT_TRUE(SameBits(fast.base, lit.base, &where)) << c.name << " base " << where;
+      EXPECT_TRUE(SameBits(fast.warp, lit.warp, &where)) << c.name << " warp " << where;
+      EXPECT_EQ(Checksum(fast.cloud), Checksum(lit.cloud)) << c.name;
+      EXPECT_EQ(fast.warpScale, lit.warpScale) << c.name;
+    }
+  }
+}
+
+TEST(CloudLayer, DefaultLayerChecksumsArePinned) {
+  // Pins the whole cloud layer of the new-project settings at 64 x 64 (the
+  // pens, the draw order of every stamp, the rounding of sizes and
+  // positions, the normalisations and the lookup).  These values were
+  // produced by the literal implementation (reference mode) and are checked
+  // against the optimised one: an optimisation must leave them unchanged.
+  TCloudFrameParams p = DefaultCloudParams(64, 64);
+  for (bool reference : {true, false}) {
+    LayerResult r;
+    RenderLayer(p, reference, r);
+    EXPECT_EQ(Checksum(r.base), 0xe7ebab9a621cee03ull) << std::hex << Checksum(r.base);
+    EXPECT_EQ(Checksum(r.warp), 0xbc555f19f6bfa208ull) << std::hex << Checksum(r.warp);
+    EXPECT_EQ(Checksum(r.cloud), 0xe6a759771fcae7full) << std::hex << Checksum(r.cloud);
+  }
+}
+
+TEST(CloudLayer, RepeatedRendersDoNotTouchTheHeap) {
+  TCloudFrameParams p = DefaultCloudParams(64, 64);
+  ASSERT_TRUE(AllocFrameBuffers(p, false));
+  RenderCloudLayer(p);
+  ASSERT_TRUE(AllocFrameBuffers(p, false));
+  RenderCloudLayer(p);
+  const uint64_t heap = HungerGetCounters().heapBytes;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(AllocFrameBuffers(p, false));
+    RenderCloudLayer(p);
+  }
+  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
+  FreeFrameBuffers(p);
+  FreePens();
+}
