@@ -19,7 +19,7 @@ static_assert(sizeof(BlockHeader) == 8);
 constexpr size_t kLargeSlot = 256;
 constexpr size_t kListStep = 1024;
 
-struct Pool {
+struct PoolState {
   // Registry of blocks handed out; a released block's entry becomes null.
   // Empty entries are reused so the registry stays as large as the peak
   // number of live blocks.
@@ -32,7 +32,7 @@ struct Pool {
   HungerCounters counters;
   bool failHeap = false;
 
-  ~Pool() {
+  ~PoolState() {
     for (BlockHeader* b : registry) std::free(b);
     for (auto& list : small)
       for (BlockHeader* b : list) std::free(b);
@@ -52,11 +52,6 @@ struct Pool {
   }
 };
 
-Pool& ThePool() {
-  static Pool pool;
-  return pool;
-}
-
 BlockHeader* HeaderOf(const void* p) {
   return reinterpret_cast<BlockHeader*>(static_cast<char*>(const_cast<void*>(p)) -
                                         sizeof(BlockHeader));
@@ -64,9 +59,14 @@ BlockHeader* HeaderOf(const void* p) {
 
 }  // namespace
 
-void* HungerGetMem(size_t n) {
+struct HungerPool::State : PoolState {};
+
+HungerPool::HungerPool() : state_(new State) {}
+HungerPool::~HungerPool() { delete state_; }
+
+void* HungerPool::Get(size_t n) {
   if (n == 0 || n > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return nullptr;
-  Pool& pool = ThePool();
+  PoolState& pool = *state_;
   BlockHeader* block = nullptr;
   if (n < kLargeSlot) {
     auto& list = pool.small[n];
@@ -96,9 +96,9 @@ void* HungerGetMem(size_t n) {
   return reinterpret_cast<char*>(block) + sizeof(BlockHeader);
 }
 
-void HungerFreeMem(void* p) {
+void HungerPool::Free(void* p) {
   if (!p) return;
-  Pool& pool = ThePool();
+  PoolState& pool = *state_;
   BlockHeader* block = HeaderOf(p);
   pool.registry[static_cast<size_t>(block->registry)] = nullptr;
   pool.emptyEntries.push_back(block->registry);
@@ -110,10 +110,23 @@ void HungerFreeMem(void* p) {
   pool.counters.freedBytes += size;
 }
 
+const HungerCounters& HungerPool::Counters() const { return state_->counters; }
+
+void HungerPool::SimulateHeapFailure(bool fail) { state_->failHeap = fail; }
+
+static HungerPool& ThePool() {
+  static HungerPool pool;
+  return pool;
+}
+
+void* HungerGetMem(size_t n) { return ThePool().Get(n); }
+
+void HungerFreeMem(void* p) { ThePool().Free(p); }
+
 size_t HungerBlockSize(const void* p) { return static_cast<size_t>(HeaderOf(p)->size); }
 
-HungerCounters HungerGetCounters() { return ThePool().counters; }
+HungerCounters HungerGetCounters() { return ThePool().Counters(); }
 
-void HungerSimulateHeapFailure(bool fail) { ThePool().failHeap = fail; }
+void HungerSimulateHeapFailure(bool fail) { ThePool().SimulateHeapFailure(fail); }
 
 }  // namespace velmora

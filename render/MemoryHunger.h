@@ -29,4 +29,24 @@ HungerCounters HungerGetCounters();
 // blocks it already holds).
 void HungerSimulateHeapFailure(bool fail);
 
+// A pool of its own, with the same rules as the process-wide one; the free
+// functions above work on the process-wide instance.  Frees everything it
+// holds when destroyed.
+class HungerPool {
+ public:
+  HungerPool();
+  ~HungerPool();
+  HungerPool(const HungerPool&) = delete;
+  HungerPool& operator=(const HungerPool&) = delete;
+
+  void* Get(size_t n);
+  void Free(void* p);
+  const HungerCounters& Counters() const;
+  void SimulateHeapFailure(bool fail);
+
+ private:
+  struct State;
+  State* state_;
+};
+
 }  // namespace velmora

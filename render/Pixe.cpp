@@ -63,7 +63,7 @@ bool ResizeBuffer(Buf* b, int32_t w, int32_t h) {
     if (!data) return false;
     const int32_t cw = std::min(w, b->width);
     const int32_t ch = std::min(h, b->height);
-    for (int32_t y = 0; y < ch; ++y)
+    for (int32_t y = 0; cw > 0 && y < ch; ++y)
       std::memcpy(data + static_cast<size_t>(y) * w, b->data + static_cast<size_t>(y) * b->width,
                   static_cast<size_t>(cw) * sizeof(Elem));
   }

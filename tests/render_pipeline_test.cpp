@@ -121,7 +121,10 @@ TEST(MixTexture, CloudsOverAndUnderATexture) {
   // round(100 * 255 / 256) = 100), then the clouds are added.
   p.UnderTexture = 0;
   MixTextureStage(p, false);
-  EXPECT_EQ(GetPixel(p.mixed_texture, 3, 3, false), MakePixel(100, 50, 0, 255));
+  EXPECT_EQ(GetPixel(p.mixed_texture, 1, 1, false), MakePixel(100, 50, 0, 255));
+  // The last column's samples round to 2, outside the 2 x 2 texture and not
+  // wrapped: the texture leaves it black.
+  EXPECT_EQ(GetPixel(p.mixed_texture, 3, 3, false), MakePixel(0, 50, 0, 255));
 
   // Texture over the clouds: clouds copied, texture added with its alpha.
   p.UnderTexture = 1;
@@ -153,7 +156,8 @@ TEST(AllocFrameBuffers, SizesEveryBufferAndThePens) {
 
 TEST(AllocFrameBuffers, FailureNamesTheBufferAndRunsNoStage) {
   MessageCapture capture;
-  TCloudFrameParams p = DefaultRecord(16, 16);
+  // Sizes no other test uses, so that the pool holds no block to serve them.
+  TCloudFrameParams p = DefaultRecord(2900, 2900);
   RenderIdle = false;
   HungerSimulateHeapFailure(true);
   EXPECT_FALSE(AllocFrameBuffers(p, false));
@@ -167,8 +171,8 @@ TEST(AllocFrameBuffers, FailureNamesTheBufferAndRunsNoStage) {
   capture.messages.clear();
   p = DefaultRecord(8, 8);
   ASSERT_TRUE(AllocFrameBuffers(p, false));
-  p.ResX = 3000;
-  p.ResY = 3000;
+  p.ResX = 2950;
+  p.ResY = 2950;
   HungerSimulateHeapFailure(true);
   EXPECT_FALSE(AllocFrameBuffers(p, false));
   HungerSimulateHeapFailure(false);

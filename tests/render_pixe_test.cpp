@@ -8,30 +8,42 @@
 using namespace velmora;
 
 TEST(MemoryHunger, LargeBlocksAreReusedFirstFit) {
-  void* big = HungerGetMem(400);
+  HungerPool pool;
+  void* big = pool.Get(400);
   ASSERT_NE(big, nullptr);
-  HungerFreeMem(big);
-  const HungerCounters before = HungerGetCounters();
-  void* again = HungerGetMem(300);
+  pool.Free(big);
+  EXPECT_EQ(pool.Counters().freedBytes, 400u);
+  void* again = pool.Get(300);
   EXPECT_EQ(again, big);
   EXPECT_EQ(HungerBlockSize(again), 400u);
-  const HungerCounters after = HungerGetCounters();
-  EXPECT_EQ(after.reusedBytes - before.reusedBytes, 400u);
-  EXPECT_EQ(after.heapBytes, before.heapBytes);
-  HungerFreeMem(again);
+  EXPECT_EQ(pool.Counters().reusedBytes, 400u);
+  EXPECT_EQ(pool.Counters().heapBytes, 400u);
+  // Too large for the free block: a new one from the heap.
+  void* larger = pool.Get(500);
+  EXPECT_NE(larger, big);
+  EXPECT_EQ(pool.Counters().heapBytes, 900u);
+  pool.Free(again);
+  pool.Free(larger);
 }
 
 TEST(MemoryHunger, SmallBlocksComeBackInReleaseOrder) {
-  void* a = HungerGetMem(12);
-  void* b = HungerGetMem(12);
-  HungerFreeMem(a);
-  HungerFreeMem(b);
-  EXPECT_EQ(HungerGetMem(12), a);
-  EXPECT_EQ(HungerGetMem(12), b);
-  HungerFreeMem(a);
-  HungerFreeMem(b);
-  EXPECT_EQ(HungerGetMem(0), nullptr);
-  HungerFreeMem(nullptr);
+  HungerPool pool;
+  void* a = pool.Get(12);
+  void* b = pool.Get(12);
+  pool.Free(a);
+  pool.Free(b);
+  EXPECT_EQ(pool.Get(12), a);
+  EXPECT_EQ(pool.Get(12), b);
+  EXPECT_EQ(pool.Counters().reusedBytes, 24u);
+  // Small sizes are matched exactly: a 13-byte request does not take a
+  // 12-byte block.
+  pool.Free(a);
+  void* c = pool.Get(13);
+  EXPECT_NE(c, a);
+  pool.Free(b);
+  pool.Free(c);
+  EXPECT_EQ(pool.Get(0), nullptr);
+  pool.Free(nullptr);
 }
 
 TEST(MemoryHunger, HeapFailureLeavesBuffersUnchanged) {
