@@ -200,8 +200,11 @@ bool ExecWord(BrelEnvH env, const BrelVariable& entry) {
     BrelFrame frame;
     frame.kind = kFrameWord;
     frame.position = env->pointer;
-    env->frames.reserve(env->frames.size() + 1);
-    env->tables.reserve(env->tables.size() + 1);
+    // Room for both pushes first, so that neither can fail after the other;
+    // grown geometrically, since a slot at a time would copy the whole
+    // stack on every call of a deep recursion.
+    if (env->frames.size() == env->frames.capacity()) env->frames.reserve(2 * env->frames.size() + 8);
+    if (env->tables.size() == env->tables.capacity()) env->tables.reserve(2 * env->tables.size() + 8);
     env->frames.push_back(std::move(frame));
     env->tables.emplace_back();
   } catch (const std::bad_alloc&) {
