@@ -1,0 +1,166 @@
+#include "project/ProjectLoad.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "anim/CurveSet.h"
+
+namespace velmora {
+
+namespace {
+
+// Larger files are refused as unreadable: a project with every curve at its
+// full 1023 keys is under 2 MB.
+constexpr size_t kMaxProjectFileBytes = size_t{64} << 20;
+
+// Bounds on what a project's own Brel code may build.
+void LimitProjectEnv(BrelEnvH env) {
+  env->limits.maxTextBytes = size_t{1} << 20;
+  env->limits.maxArrayElements = int64_t{1} << 20;
+  env->limits.maxEnvironments = 64;
+  BrelSetStepLimit(env, ProjectStepLimit);
+}
+
+int32_t LineOf(std::string_view text, int32_t offset) {
+  if (offset <= 0) return 0;
+  const size_t end = std::min(static_cast<size_t>(offset) - 1, text.size());
+  return 1 + static_cast<int32_t>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(end), '\n'));
+}
+
+enum class ReadOutcome { Ok, Missing, Unreadable };
+
+ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = std::strerror(errno);
+    return (errno == ENOENT || errno == ENOTDIR) ? ReadOutcome::Missing : ReadOutcome::Unreadable;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : std::strerror(errno);
+    close(fd);
+    return ReadOutcome::Unreadable;
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = std::strerror(errno);
+      close(fd);
+      return ReadOutcome::Unreadable;
+    }
+    if (n == 0) break;
+    if (bytes.size() + static_cast<size_t>(n) > kMaxProjectFileBytes) {
+      error = "file too large for a project";
+      close(fd);
+      return ReadOutcome::Unreadable;
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return ReadOutcome::Ok;
+}
+
+}  // namespace
+
+TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& target) {
+  TProjectRunResult r;
+  BrelEnvH env = BrelCreateEnv(ProjectEnvName, nullptr);
+  if (!env) {
+    r.ErrorCode = 12;
+    r.ErrorMessage = BrelErrorText(12);
+    return r;
+  }
+  if (!RegisterProjectWords(env, target)) {
+    r.ErrorCode = env->errorCode;
+    r.ErrorMessage = env->errorMessage;
+    BrelFreeEnv(env);
+    return r;
+  }
+  env->program.assign(text);
+  LimitProjectEnv(env);
+  r.Ok = BrelRun(env);
+  if (!r.Ok) {
+    r.ErrorCode = env->errorCode;
+    r.ErrorMessage = env->errorMessage;
+    r.StepLimitHit = env->budget->limit > 0 && env->budget->used > env->budget->limit;
+    // The running text is the (empty) user dictionary followed by the
+    // program, so the read position is an offset into the program.
+    const int32_t skip = static_cast<int32_t>(env->userDictionary.size());
+    r.StopOffset = std::max<int32_t>(0, env->pointer - skip);
+    r.StopLine = LineOf(text, r.StopOffset);
+  }
+  BrelFreeEnv(env);
+  return r;
+}
+
+TProjectRunResult RunProjectText(std::string_view text) {
+  return RunProjectText(text, AppProjectTarget());
+}
+
+std::string ProjectProgramText(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  size_t i = 0;
+  const size_t n = bytes.size();
+  while (i < n) {
+    size_t j = i;
+    while (j < n && bytes[j] != '\r' && bytes[j] != '\n') ++j;
+    out.append(bytes, i, j - i);
+    out += "\r\n";
+    if (j < n && bytes[j] == '\r' && j + 1 < n && bytes[j + 1] == '\n') ++j;
+    i = j + 1;
+  }
+  return out;
+}
+
+bool LoadProjectFile(const std::string& path, TProjectLoadResult* result) {
+  TProjectLoadResult local;
+  TProjectLoadResult& r = result ? *result : local;
+  r = TProjectLoadResult{};
+  std::string bytes;
+  switch (ReadWholeFile(path, bytes, r.IoError)) {
+    case ReadOutcome::Missing:
+      r.Status = TProjectLoadStatus::Missing;
+      return false;
+    case ReadOutcome::Unreadable:
+      r.Status = TProjectLoadStatus::Unreadable;
+      return false;
+    case ReadOutcome::Ok:
+      break;
+  }
+  const std::string text = ProjectProgramText(bytes);
+  bytes.clear();
+
+  NewProjectState();
+  // The format can only switch draft mode on; a project saved with it off
+  // carries no blur_draftmode, so its absence must mean off.
+  CloudParams.BlurDraft = false;
+  r.Run = RunProjectText(text);
+  CloudParams.WarpScale = 0;
+  r.Status = r.Run.Ok ? TProjectLoadStatus::Loaded : TProjectLoadStatus::RunError;
+  return r.Run.Ok;
+}
+
+bool OpenProjectFile(const std::string& path, TProjectLoadResult* result) {
+  TProjectLoadResult local;
+  TProjectLoadResult& r = result ? *result : local;
+  SetTimeLinePosition(Project, 0);
+  const bool ok = LoadProjectFile(path, &r);
+  if (r.Status == TProjectLoadStatus::Missing || r.Status == TProjectLoadStatus::Unreadable)
+    return false;
+  Project.ProjectFileName = path;
+  EvalProjectAt(Project.TimeLinePosition);
+  CallShowParams(WindowHooks, CloudParams);
+  Project.TimeLineFrequency = Project.TimeLineMax / 10;
+  return ok;
+}
+
+}  // namespace velmora

@@ -1,0 +1,68 @@
+// Opening a project: the new-project defaults, then the file run as a Brel
+// program whose host words fill the project state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "project/ProjectWords.h"
+
+namespace velmora {
+
+// The name of the environment a project file runs in (what `envname` gives).
+inline constexpr char ProjectEnvName[] = "velmora data file paese system";
+
+// Execution steps a project may take.  A written project takes a few hundred;
+// the bound only stops texts that would never end (`begin again`) or grow
+// without limit.
+inline constexpr int64_t ProjectStepLimit = 1000000;
+
+struct TProjectRunResult {
+  bool Ok = false;            // the whole text ran (or stopped with terminate)
+  bool StepLimitHit = false;  // the step budget was spent
+  int ErrorCode = 0;          // the Brel error code when not Ok (may be 0)
+  std::string ErrorMessage;   // the Brel error text (may be empty)
+  int32_t StopOffset = 0;     // byte offset in the text just after the token that failed
+  int32_t StopLine = 0;       // 1-based line of that token (0 when the run did not start)
+};
+
+// Runs TEXT in a fresh environment named ProjectEnvName without a console,
+// with the 42 project words writing to TARGET and the step budget
+// ProjectStepLimit.  The environment is freed before returning.
+TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& target);
+TProjectRunResult RunProjectText(std::string_view text);  // the application's state
+
+enum class TProjectLoadStatus : uint8_t {
+  Loaded,      // the whole text ran
+  RunError,    // the run stopped part-way; what ran before keeps its effect
+  Missing,     // no file at the path; nothing was changed
+  Unreadable,  // the file exists but could not be read; nothing was changed
+};
+
+struct TProjectLoadResult {
+  TProjectLoadStatus Status = TProjectLoadStatus::Missing;
+  std::string IoError;    // Missing / Unreadable: the system's reason
+  TProjectRunResult Run;  // Loaded / RunError
+};
+
+// The program text of a file's bytes: lines end at CR LF, LF or CR and are
+// joined with CR LF after each; a UTF-8 byte-order mark at the start is
+// dropped.
+std::string ProjectProgramText(std::string_view bytes);
+
+// Reads the file, applies the new-project defaults with BlurDraft off (a
+// project without blur_draftmode had draft mode off), runs the text and
+// resets the warp normalisation.  True when the whole text ran.  A missing or
+// unreadable file changes nothing.
+bool LoadProjectFile(const std::string& path, TProjectLoadResult* result = nullptr);
+
+// The File menu's Open without its dialog and redraws: timeline position 0,
+// LoadProjectFile, ProjectFileName := path (when the file was read), the set
+// evaluated at the timeline position and shown (WindowHooks.ShowParams), the
+// timeline's tick frequency set to a tenth of its maximum.  The verdict is in
+// RESULT; the state is usable whatever it says unless the file was missing or
+// unreadable.
+bool OpenProjectFile(const std::string& path, TProjectLoadResult* result = nullptr);
+
+}  // namespace velmora

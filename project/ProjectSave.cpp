@@ -1,0 +1,18 @@
+#include "project/ProjectSave.h"
+
+#include "anim/ProjectModel.h"
+#include "output/AtomicFile.h"
+#include "project/ProjectText.h"
+
+namespace velmora {
+
+bool SaveProjectFile(const std::string& path, std::string* error) {
+  const std::string text = BuildProjectText();
+  return WriteFileAtomically(path, text, error);
+}
+
+bool ProjectNeedsName(const std::string& projectFileName) {
+  return projectFileName == NewProjectFileName;
+}
+
+}  // namespace velmora

@@ -1,0 +1,84 @@
+#include "project/ProjectText.h"
+
+#include "anim/TDivs.h"
+#include "render/NumberText.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr char kEol[] = "\r\n";
+
+void QuotedCurve(std::string& out, const TCloudCurveSet* set, int index) {
+  out += '"';
+  out += CurveToText(set->Curves[index]);
+  out += '"';
+}
+
+// One curve with its keyword on one line.
+void CurveLine(std::string& out, const TCloudCurveSet* set, int index) {
+  QuotedCurve(out, set, index);
+  out += ' ';
+  out += CloudCurveInfo(index).Keyword;
+  out += kEol;
+}
+
+// An output name as a string literal.  Brel strings have no escape, so a
+// double quote would end the literal early and turn the rest of the name
+// into stray tokens; it is dropped.
+void NameLine(std::string& out, const std::string& name, const char* keyword) {
+  out += '"';
+  for (char c : name)
+    if (c != '"') out += c;
+  out += "\" ";
+  out += keyword;
+  out += kEol;
+}
+
+void SwitchLine(std::string& out, bool on, const char* keyword) {
+  if (!on) return;
+  out += keyword;
+  out += kEol;
+}
+
+}  // namespace
+
+std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams& params,
+                             const TProjectModel& model) {
+  std::string out;
+  out += ProjectHeaderComment;
+  out += kEol;
+  // The curves up to blur_curve that have a keyword of their own, in set
+  // order; the position curves (25..30) are written as pairs further down.
+  for (int i = ccSeed; i <= ccWY; ++i) CurveLine(out, set, i);
+  for (int i : {ccBlurRadius, ccBlurSamples, ccBlurCurve}) CurveLine(out, set, i);
+
+  QuotedCurve(out, set, ccBlurRotX);
+  out += kEol;
+  QuotedCurve(out, set, ccBlurRotY);
+  out += kEol;
+  CurveLine(out, set, ccBlurRotZ);
+
+  for (int x : {ccCloudX, ccWarp1X, ccWarp2X}) {
+    QuotedCurve(out, set, x);
+    out += kEol;
+    CurveLine(out, set, x + 1);
+  }
+
+  out += FormatInt(params.ResX) + " " + FormatInt(params.ResY) + " resolution" + kEol;
+  CurveLine(out, set, ccOverSampling);
+  out += FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax) + " frames" + kEol;
+  out += FormatInt(model.TimeLinePosition) + " current_frame" + kEol;
+  NameLine(out, model.OutPutFilen, "output_avi");
+  NameLine(out, model.OutPutAlpha, "outputalpha_avi");
+
+  SwitchLine(out, params.CenterReverse, "center_reverse");
+  SwitchLine(out, params.ClipBrightness, "clip_brightness");
+  SwitchLine(out, params.BlurDraft, "blur_draftmode");
+  SwitchLine(out, model.FromCurrentFrame, "render_fromcurrentframe");
+  return out;
+}
+
+std::string BuildProjectText() { return BuildProjectText(CloudCurves, CloudParams, Project); }
+
+}  // namespace velmora

@@ -1,0 +1,46 @@
+// The 42 host words of a project file.  Each stores its arguments into the
+// project state: the parameter set's curves, the frame record's output size
+// and switches, and the window model's timeline, output names and
+// FromCurrentFrame.
+#pragma once
+
+#include "anim/CurveSet.h"
+#include "anim/ProjectModel.h"
+#include "render/Render.h"
+#include "script/Brel.h"
+
+namespace velmora {
+
+inline constexpr int ProjectWordCount = 42;
+
+struct TProjectWordInfo {
+  const char* Keyword;
+  const char* Signature;    // stack picture of the arguments, or nullptr
+  const char* Description;
+};
+
+// The words in registration order.
+const TProjectWordInfo& ProjectWordInfo(int index);
+// The manual line of a word: signature and a blank (when it has one), the
+// keyword, a blank, "→" and the description.
+std::string ProjectWordManual(int index);
+
+// What the words write to.  *Set is read when a word runs, so the set may be
+// replaced between runs.
+struct TProjectTarget {
+  TCloudCurveSet** Set = nullptr;
+  TCloudFrameParams* Params = nullptr;
+  TProjectModel* Model = nullptr;
+};
+
+// The application's state: CloudCurves, CloudParams and Project.
+TProjectTarget AppProjectTarget();
+
+// Adds the 42 words to the environment's own dictionary in table order; stops
+// at the first registration that fails and returns false.  Every word pops
+// all its arguments before it changes anything, so a word that fails (missing
+// argument, wrong type, `frames` with MIN above MAX) leaves the project as it
+// was.  TARGET must outlive the environment's runs.
+bool RegisterProjectWords(BrelEnvH env, const TProjectTarget& target);
+
+}  // namespace velmora

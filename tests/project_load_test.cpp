@@ -1,0 +1,267 @@
+// Opening projects: the loader's rules, the words' effects and failures, and
+// the bounds that keep a hostile file from hanging or corrupting anything.
+#include <string>
+
+#include "project/NameText.h"
+#include "project/ProjectWords.h"
+#include "project_test_util.h"
+
+using namespace velmora;
+using velmora::project_test::ProjectTest;
+
+namespace {
+
+const char kHeader[] = "( Velmora project file )\r\n";
+
+}  // namespace
+
+TEST_F(ProjectTest, FileThatStopsAfterTheSeedLine) {
+  // Draft mode on before the load: the file's silence must turn it off.
+  const auto r = Load(std::string(kHeader) + "\"TDiv_MP 2 0 0 7 30 9\" seed\r\n");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
+  EXPECT_EQ(CurveToText(Curve(ccSeed)), "TDiv_MP 2 0 0 7 30 9");
+  NewProjectState();
+  const std::string defaults = BuildProjectText();
+  Load(std::string(kHeader) + "\"TDiv_MP 2 0 0 7 30 9\" seed\r\n");
+  std::string expected = defaults;
+  expected.replace(expected.find("\"TDiv_MP 1 0 0 65536\""), 21, "\"TDiv_MP 2 0 0 7 30 9\"");
+  expected.erase(expected.find("blur_draftmode\r\n"));
+  EXPECT_EQ(BuildProjectText(), expected);
+  EXPECT_FALSE(CloudParams.BlurDraft);
+  EXPECT_EQ(CloudParams.WarpScale, 0);
+}
+
+TEST_F(ProjectTest, UnparsableCurveKeepsTheDefaultAndTheRunGoesOn) {
+  const auto r = Load(std::string(kHeader) +
+                      "\"TDiv_XX 1 0 0 3\" brightness\r\n"
+                      "\"tdiv_mp 1 0 0 3\" brightness\r\n"
+                      "\"TDiv_MP 1024 0 0 3\" brightness\r\n"
+                      "\"TDiv_MP 2 0 0 3\" brightness\r\n"
+                      "\"TDiv_BM 1 0.5 4 0.25\" complex\r\n");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
+  EXPECT_EQ(CurveToText(Curve(ccBrightness)), "TDiv_MP 1 0 0 1");
+  EXPECT_EQ(CurveToText(Curve(ccComplex)), "TDiv_BM 1 0.5 4 0.25");
+}
+
+TEST_F(ProjectTest, FramesAndCurrentFrame) {
+  Load("0 3 frames 5 current_frame");
+  EXPECT_EQ(Project.TimeLineMin, 0);
+  EXPECT_EQ(Project.TimeLineMax, 5);
+  EXPECT_EQ(Project.TimeLinePosition, 5);
+  EXPECT_EQ(Project.MaxFrame, "3");
+  EXPECT_EQ(Project.CurFrame, "5");
+
+  // A range entirely above the present one: the maximum goes first.
+  Load("200 300 frames");
+  EXPECT_EQ(Project.TimeLineMin, 200);
+  EXPECT_EQ(Project.TimeLineMax, 300);
+  EXPECT_EQ(Project.TimeLinePosition, 200);  // pulled into the range
+  EXPECT_EQ(Project.CurFrame, "0");          // the edit is not touched
+  // A new project keeps the minimum when it can, else starts from 0.
+  Load("-10 50 frames -20 current_frame");
+  EXPECT_EQ(Project.TimeLineMin, -20);
+  EXPECT_EQ(Project.TimeLineMax, 50);
+  EXPECT_EQ(Project.TimeLinePosition, -20);
+  Load("");
+  EXPECT_EQ(Project.TimeLineMin, -20);
+  EXPECT_EQ(Project.TimeLineMax, 120);
+}
+
+TEST_F(ProjectTest, FramesWithMinAboveMaxFailsWithError15AndStops) {
+  const auto r = Load("0 60 frames\r\n10 5 frames\r\n\"TDiv_MP 1 0 0 9\" seed\r\n");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::RunError);
+  EXPECT_EQ(r.Run.ErrorCode, 15);
+  EXPECT_EQ(r.Run.ErrorMessage, "値が範囲外か、間違っています。:frames");
+  EXPECT_EQ(r.Run.StopLine, 2);
+  EXPECT_EQ(Project.TimeLineMin, 0);
+  EXPECT_EQ(Project.TimeLineMax, 60);
+  EXPECT_EQ(Project.MaxFrame, "60");
+  EXPECT_EQ(CurveToText(Curve(ccSeed)), "TDiv_MP 1 0 0 65536");  // later lines never ran
+}
+
+TEST_F(ProjectTest, WordsWithWrongOrMissingArgumentsChangeNothing) {
+  struct Case {
+    const char* text;
+    int code;
+  };
+  const Case cases[] = {
+      {"\"TDiv_MP 1 0 0 5\" cloud_position", 6},   // one curve of two
+      {"\"TDiv_MP 1 0 0 5\" 7 cloud_position", 2},  // an int where the y curve goes
+      {"7 \"TDiv_MP 1 0 0 5\" cloud_position", 2},  // an int where the x curve goes
+      {"\"TDiv_MP 1 0 0 5\" \"TDiv_MP 1 0 0 5\" blur_rotation", 6},
+      {"1.5 seed", 2},
+      {"640 \"480\" resolution", 2},
+      {"\"640\" 480 resolution", 2},
+      {"480 resolution", 6},
+      {"5 frames", 6},
+      {"0 \"9\" frames", 2},
+      {"2.5 current_frame", 2},
+      {"12 output_avi", 2},
+      {"output_avi", 6},
+  };
+  NewProjectState();
+  const std::string before = BuildProjectText();
+  for (const Case& c : cases) {
+    const auto r = Load(c.text);
+    EXPECT_EQ(r.Status, TProjectLoadStatus::RunError) << c.text;
+    EXPECT_EQ(r.Run.ErrorCode, c.code) << c.text;
+    // Everything as after the defaults (draft mode off: the file never said on).
+    CloudParams.BlurDraft = true;
+    EXPECT_EQ(BuildProjectText(), before) << c.text;
+  }
+  const auto r = Load("\"TDiv_MP 1 0 0 5\" 7 cloud_position");
+  EXPECT_EQ(r.Run.ErrorMessage, "型が誤っています。");
+  EXPECT_EQ(Load("output_avi").Run.ErrorMessage, "値スタックがアンダーフローしました。");
+}
+
+TEST_F(ProjectTest, EveryWordStoresItsArguments) {
+  const auto r = Load(
+      "\"TDiv_MP 1 0 0 1\" \"TDiv_MP 1 0 0 2\" cloud_position "
+      "\"TDiv_MP 1 0 0 3\" \"TDiv_MP 1 0 0 4\" warp_position1 "
+      "\"TDiv_MP 1 0 0 5\" \"TDiv_MP 1 0 0 6\" warp_position2 "
+      "\"TDiv_MP 1 0 0 7\" \"TDiv_MP 1 0 0 8\" \"TDiv_MP 1 0 0 9\" blur_rotation "
+      "\"TDiv_MP 1 0 0 10\" blur_number_of_ssample \"TDiv_MP 1 0 0 11\" oversampling "
+      "\"TDiv_MP 1 0 0 12\" color1_alpha \"TDiv_MP 1 0 0 13\" wwy "
+      "33 -44 resolution center_reverse clip_brightness blur_draftmode "
+      "render_fromcurrentframe \"a.avi\" output_avi \"b.avi\" outputalpha_avi");
+  ASSERT_EQ(r.Status, TProjectLoadStatus::Loaded) << r.Run.ErrorMessage;
+  const int order[] = {ccCloudX, ccCloudY,  ccWarp1X,      ccWarp1Y,       ccWarp2X,
+                       ccWarp2Y, ccBlurRotX, ccBlurRotY,   ccBlurRotZ,     ccBlurSamples,
+                       ccOverSampling, ccEndAlpha, ccWY};
+  for (int k = 0; k < 13; ++k)
+    EXPECT_EQ(CurveToText(Curve(order[k])), "TDiv_MP 1 0 0 " + std::to_string(k + 1)) << k;
+  EXPECT_EQ(CloudParams.ResX, 33);
+  EXPECT_EQ(CloudParams.ResY, -44);
+  EXPECT_TRUE(CloudParams.CenterReverse && CloudParams.ClipBrightness && CloudParams.BlurDraft);
+  EXPECT_TRUE(Project.FromCurrentFrame);
+  EXPECT_EQ(Project.OutPutFilen, "a.avi");
+  EXPECT_EQ(Project.OutPutAlpha, "b.avi");
+}
+
+TEST_F(ProjectTest, StepBudgetStopsEndlessTexts) {
+  for (const char* text : {"begin again", ": w w ; w", "label top goto top"}) {
+    const auto r = Load(std::string("\"x.avi\" output_avi\r\n") + text);
+    EXPECT_EQ(r.Status, TProjectLoadStatus::RunError) << text;
+    EXPECT_TRUE(r.Run.StepLimitHit) << text;
+    EXPECT_EQ(r.Run.ErrorCode, 17) << text;
+    EXPECT_EQ(Project.OutPutFilen, "x.avi");  // what ran before stays
+  }
+  // A real project is far below the budget, and a failure is not a spent budget.
+  EXPECT_FALSE(Load("1 2 frames foo").Run.StepLimitHit);
+}
+
+TEST_F(ProjectTest, RunsInItsOwnEnvironmentWithoutConsole) {
+  auto r = Load("envname output_avi");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
+  EXPECT_EQ(Project.OutPutFilen, "velmora data file paese system");
+  r = Load("\"x\" output_avi 1 .");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::RunError);
+  EXPECT_EQ(r.Run.ErrorMessage, "");
+  EXPECT_EQ(Project.OutPutFilen, "x");
+  // The definitions of one run do not leak into the next.
+  EXPECT_EQ(Load(": six 6 ; six six resolution").Status, TProjectLoadStatus::Loaded);
+  EXPECT_EQ(Load("six").Run.ErrorMessage, "文法的な誤りです。:six");
+}
+
+TEST_F(ProjectTest, MissingAndUnreadableFilesChangeNothing) {
+  SetCurveKey(Curve(ccSeed), 40, 1);
+  Project.ProjectFileName = "mine.vlm";
+  const std::string before = BuildProjectText();
+  TProjectLoadResult r;
+  EXPECT_FALSE(OpenProjectFile(Path("absent.vlm"), &r));
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Missing);
+  EXPECT_FALSE(LoadProjectFile(dir, &r));  // a folder
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Unreadable);
+  EXPECT_EQ(BuildProjectText(), before);
+  EXPECT_EQ(Project.ProjectFileName, "mine.vlm");
+}
+
+TEST_F(ProjectTest, OpenNamesTheProjectAndEvaluatesAtItsPosition) {
+  int shows = 0;
+  WindowHooks.ShowParams = [&](const TCloudFrameParams&) { ++shows; };
+  WriteBytes(Path("a.vlm"), "\"TDiv_MP 2 0 0 0 100 100\" brightness 0 250 frames 50 current_frame foo");
+  TProjectLoadResult r;
+  EXPECT_FALSE(OpenProjectFile(Path("a.vlm"), &r));
+  WindowHooks.ShowParams = nullptr;
+  EXPECT_EQ(r.Status, TProjectLoadStatus::RunError);
+  EXPECT_EQ(r.Run.ErrorMessage, "文法的な誤りです。:foo");
+  EXPECT_EQ(Project.ProjectFileName, Path("a.vlm"));
+  EXPECT_EQ(CloudParams.Brightness, 50);
+  EXPECT_EQ(Project.TimeLineFrequency, 25);
+  EXPECT_GE(shows, 2);  // the defaults, then the loaded record
+}
+
+TEST(ProjectProgramText, LineEndsBecomeCrLf) {
+  EXPECT_EQ(ProjectProgramText(""), "");
+  EXPECT_EQ(ProjectProgramText("a"), "a\r\n");
+  EXPECT_EQ(ProjectProgramText("a\nb\rc\r\nd\n\re"), "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
+  EXPECT_EQ(ProjectProgramText("a\r\n\r\n"), "a\r\n\r\n");
+  EXPECT_EQ(ProjectProgramText("\xEF\xBB\xBF" "a"), "a\r\n");
+}
+
+TEST_F(ProjectTest, LineEndingsOfAnyKindLoad) {
+  auto r = Load("\"TDiv_MP 1 0 0 3\" seed\n\"TDiv_MP 1 0 0 4\" complex\r\"x\r\ny\" output_avi");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
+  EXPECT_EQ(CloudParams.Seed, 65536);  // not evaluated by Load
+  EXPECT_EQ(CurveToText(Curve(ccSeed)), "TDiv_MP 1 0 0 3");
+  EXPECT_EQ(CurveToText(Curve(ccComplex)), "TDiv_MP 1 0 0 4");
+  EXPECT_EQ(Project.OutPutFilen, "x\r\ny");
+  r = Load("\"TDiv_MP 1 0 0 3\" seed\r\nfoo\r\n");
+  EXPECT_EQ(r.Run.StopLine, 2);
+}
+
+TEST_F(ProjectTest, ShiftJisNamesAreShownDecoded) {
+  // 動画.avi and アルファ.avi as a Japanese system writes them.
+  Load("\"\x93\xae\x89\xe6.avi\" output_avi \"\x83\x41\x83\x8b\x83\x74\x83\x40.avi\" outputalpha_avi");
+  EXPECT_EQ(Project.OutPutFilen, "動画.avi");
+  EXPECT_EQ(Project.OutPutAlpha, "アルファ.avi");
+  EXPECT_NE(BuildProjectText().find("\"動画.avi\" output_avi\r\n\"アルファ.avi\" outputalpha_avi"),
+            std::string::npos);
+  // Half-width katakana and the yen-less backslash of CP932 paths.
+  EXPECT_EQ(ProjectNameText("C:\\\xb6\xde.avi"), "C:\\ｶﾞ.avi");
+  // A byte that starts no character, and a lead byte cut off at the end.
+  EXPECT_EQ(ProjectNameText("a\xa0" "b\x93"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+}
+
+TEST(ProjectNameText, Utf8Validity) {
+  EXPECT_TRUE(IsValidUtf8(""));
+  EXPECT_TRUE(IsValidUtf8("plain.avi"));
+  EXPECT_TRUE(IsValidUtf8("雲.avi \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // surrogate
+  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+  EXPECT_FALSE(IsValidUtf8("\xE9\x9B"));          // cut off
+  EXPECT_EQ(ProjectNameText("雲.avi"), "雲.avi");
+}
+
+TEST(ProjectWords, TableOrderAndManualLines) {
+  ASSERT_STREQ(ProjectWordInfo(0).Keyword, "seed");
+  EXPECT_STREQ(ProjectWordInfo(41).Keyword, "oversampling");
+  EXPECT_EQ(ProjectWordManual(25), "<x y : int> resolution →出力解像度");
+  EXPECT_EQ(ProjectWordManual(28), "render_fromcurrentframe →現在のフレームからレンダリング");
+  EXPECT_EQ(ProjectWordManual(14), "<str:TDivs_Curve> color0_alpha →カラーフィルタの色０α");
+  EXPECT_EQ(ProjectWordManual(39), "<x y z:TDivs_Curve> blur_rotation →ブラーブラシの回転");
+
+  BrelEnvH env = BrelCreateEnv(ProjectEnvName, nullptr);
+  ASSERT_NE(env, nullptr);
+  const size_t builtins = env->dictionary.Size();
+  ASSERT_TRUE(RegisterProjectWords(env, AppProjectTarget()));
+  const auto& cells = env->dictionary.Cells();
+  ASSERT_EQ(cells.size(), builtins + ProjectWordCount);
+  for (int i = 0; i < ProjectWordCount; ++i) {
+    EXPECT_EQ(cells[builtins + i]->name, ProjectWordInfo(i).Keyword);
+    EXPECT_EQ(cells[builtins + i]->manual, ProjectWordManual(i));
+  }
+  // Every keyword the writer uses is a word the reader knows.
+  TCloudCurveSet* set = nullptr;
+  TCloudFrameParams params;
+  TProjectModel model;
+  ApplyNewProjectDefaults(set, params, model, TWindowHooks{});
+  params.CenterReverse = params.ClipBrightness = model.FromCurrentFrame = true;
+  env->program = BuildProjectText(set, params, model);
+  TProjectTarget target{&set, &params, &model};
+  BrelFreeEnv(env);
+  const TProjectRunResult r = RunProjectText(BuildProjectText(set, params, model), target);
+  EXPECT_TRUE(r.Ok) << r.ErrorMessage;
+  FreeCurveSet(set);
+}

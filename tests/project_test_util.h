@@ -1,0 +1,67 @@
+// Shared fixture of the project tests: the application's project state reset
+// to a new project, a temporary folder, and helpers to write and load files.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "anim/CurveSet.h"
+#include "anim/ProjectModel.h"
+#include "project/ProjectLoad.h"
+#include "project/ProjectSave.h"
+#include "project/ProjectText.h"
+
+namespace velmora::project_test {
+
+class ProjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Project.TimeLineMin = 0;  // the one setting a new project keeps
+    NewProjectState();
+    std::string tmpl = ::testing::TempDir() + "velmora_project_XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    ASSERT_NE(mkdtemp(buf.data()), nullptr);
+    dir = buf.data();
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  std::string Path(const std::string& name) const { return dir + "/" + name; }
+  static void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  static std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Writes TEXT as a project file and loads it.
+  TProjectLoadResult Load(const std::string& text, const std::string& name = "p.vlm") {
+    WriteBytes(Path(name), text);
+    TProjectLoadResult r;
+    LoadProjectFile(Path(name), &r);
+    return r;
+  }
+  // The text the application saves now, and that text loaded and saved again.
+  std::string SaveLoadSave() {
+    const std::string first = BuildProjectText();
+    std::string error;
+    EXPECT_TRUE(SaveProjectFile(Path("rt.vlm"), &error)) << error;
+    EXPECT_EQ(ReadBytes(Path("rt.vlm")), first);
+    TProjectLoadResult r;
+    EXPECT_TRUE(LoadProjectFile(Path("rt.vlm"), &r)) << r.Run.ErrorMessage;
+    return BuildProjectText();
+  }
+  TDivs_Curve* Curve(int i) const { return CloudCurves->Curves[i]; }
+
+  std::string dir;
+};
+
+}  // namespace velmora::project_test

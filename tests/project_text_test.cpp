@@ -1,0 +1,186 @@
+// The project text: its exact bytes, and save / open / save round trips.
+#include <string>
+
+#include "project_test_util.h"
+
+using namespace velmora;
+using velmora::project_test::ProjectTest;
+
+namespace {
+
+const char kNewProjectText[] =
+    "( Velmora project file )\r\n"
+    "\"TDiv_MP 1 0 0 65536\" seed\r\n"
+    "\"TDiv_MP 1 0 0 1\" brightness\r\n"
+    "\"TDiv_MP 1 0 0 0.5\" complex\r\n"
+    "\"TDiv_MP 1 0 0 0.5\" coverrate\r\n"
+    "\"TDiv_MP 1 0 0 0.4\" min\r\n"
+    "\"TDiv_MP 1 0 0 1\" max\r\n"
+    "\"TDiv_MP 1 0 0 1\" wmin\r\n"
+    "\"TDiv_MP 1 0 0 1\" wmax\r\n"
+    "\"TDiv_MP 1 0 0 0.1\" noise\r\n"
+    "\"TDiv_MP 1 0 0 0.1\" wnoise\r\n"
+    "\"TDiv_MP 1 0 0 0\" center\r\n"
+    "\"TDiv_MP 1 0 0 0\" color0_red\r\n"
+    "\"TDiv_MP 1 0 0 0\" color0_green\r\n"
+    "\"TDiv_MP 1 0 0 0\" color0_blue\r\n"
+    "\"TDiv_MP 1 0 0 255\" color0_alpha\r\n"
+    "\"TDiv_MP 1 0 0 255\" color1_red\r\n"
+    "\"TDiv_MP 1 0 0 255\" color1_green\r\n"
+    "\"TDiv_MP 1 0 0 255\" color1_blue\r\n"
+    "\"TDiv_MP 1 0 0 255\" color1_alpha\r\n"
+    "\"TDiv_MP 1 0 0 0\" red_slope\r\n"
+    "\"TDiv_MP 1 0 0 0\" green_slope\r\n"
+    "\"TDiv_MP 1 0 0 0\" blue_slope\r\n"
+    "\"TDiv_MP 1 0 0 0\" alpha_slope\r\n"
+    "\"TDiv_MP 1 0 0 -8\" wwx\r\n"
+    "\"TDiv_MP 1 0 0 8\" wwy\r\n"
+    "\"TDiv_MP 1 0 0 0\" blur_radius\r\n"
+    "\"TDiv_MP 1 0 0 32\" blur_number_of_ssample\r\n"
+    "\"TDiv_MP 1 0 0 0\" blur_curve\r\n"
+    "\"TDiv_MP 1 0 0 0\"\r\n"
+    "\"TDiv_MP 1 0 0 0\"\r\n"
+    "\"TDiv_MP 1 0 0 0\" blur_rotation\r\n"
+    "\"TDiv_MP 1 0 0 0\"\r\n"
+    "\"TDiv_MP 1 0 0 0\" cloud_position\r\n"
+    "\"TDiv_MP 1 0 0 0\"\r\n"
+    "\"TDiv_MP 1 0 0 0\" warp_position1\r\n"
+    "\"TDiv_MP 1 0 0 0\"\r\n"
+    "\"TDiv_MP 1 0 0 0\" warp_position2\r\n"
+    "512 512 resolution\r\n"
+    "\"TDiv_MP 1 0 0 1\" oversampling\r\n"
+    "0 120 frames\r\n"
+    "0 current_frame\r\n"
+    "\"\" output_avi\r\n"
+    "\"\" outputalpha_avi\r\n"
+    "blur_draftmode\r\n";
+
+}  // namespace
+
+TEST_F(ProjectTest, NewProjectTextByteForByteAndRoundTrip) {
+  EXPECT_EQ(BuildProjectText(), kNewProjectText);
+  EXPECT_EQ(SaveLoadSave(), kNewProjectText);
+  EXPECT_EQ(Project.ProjectFileName, NewProjectFileName);  // Load alone does not rename
+}
+
+TEST_F(ProjectTest, EditedProjectRoundTripsAndKeepsEachCurveApart) {
+  // A distinct curve per slot shows that no two keywords are swapped.
+  for (int i = 0; i < CloudCurveCount; ++i) {
+    SetCurveKey(Curve(i), 10 + i, 100.25 + i);
+    SetCurveKey(Curve(i), -3, -0.0001 * (i + 1));
+  }
+  CloudCurves->Curves[ccComplex]->Kind = CurveKindBM;
+  CloudCurves->Curves[ccComplex]->LinearWeight = 0.75;
+  CloudParams.ResX = 1920;
+  CloudParams.ResY = -7;  // stored as given
+  SetTimeLineMax(Project, 300);
+  SetTimeLinePosition(Project, 250);
+  Project.OutPutFilen = "out dir/movie.avi";
+  Project.OutPutAlpha = "  alpha.avi  ";  // written untrimmed
+
+  std::string curves[CloudCurveCount];
+  for (int i = 0; i < CloudCurveCount; ++i) curves[i] = CurveToText(Curve(i));
+  const std::string text = BuildProjectText();
+  EXPECT_NE(text.find("\r\n1920 -7 resolution\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\n0 300 frames\r\n250 current_frame\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"  alpha.avi  \" outputalpha_avi\r\n"), std::string::npos);
+  EXPECT_EQ(SaveLoadSave(), text);
+  for (int i = 0; i < CloudCurveCount; ++i) EXPECT_EQ(CurveToText(Curve(i)), curves[i]) << i;
+  EXPECT_EQ(Project.TimeLinePosition, 250);
+  EXPECT_EQ(Project.CurFrame, "250");
+  EXPECT_EQ(Project.MaxFrame, "300");
+  EXPECT_EQ(Project.OutPutFilen, "out dir/movie.avi");
+}
+
+TEST_F(ProjectTest, EverySwitchCombination) {
+  const char* const names[4] = {"center_reverse", "clip_brightness", "blur_draftmode",
+                                "render_fromcurrentframe"};
+  for (int mask = 0; mask < 16; ++mask) {
+    NewProjectState();
+    CloudParams.CenterReverse = mask & 1;
+    CloudParams.ClipBrightness = mask & 2;
+    CloudParams.BlurDraft = mask & 4;
+    Project.FromCurrentFrame = mask & 8;
+    std::string tail = "\"\" outputalpha_avi\r\n";
+    for (int b = 0; b < 4; ++b)
+      if (mask & (1 << b)) tail += std::string(names[b]) + "\r\n";
+    const std::string text = BuildProjectText();
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << mask;
+
+    EXPECT_EQ(SaveLoadSave(), text) << mask;
+    EXPECT_EQ(CloudParams.CenterReverse, (mask & 1) != 0) << mask;
+    EXPECT_EQ(CloudParams.ClipBrightness, (mask & 2) != 0) << mask;
+    EXPECT_EQ(CloudParams.BlurDraft, (mask & 4) != 0) << mask;  // off survives reopening
+    EXPECT_EQ(Project.FromCurrentFrame, (mask & 8) != 0) << mask;
+  }
+}
+
+TEST_F(ProjectTest, OutputNamesEmptyJapaneseAndWithQuotes) {
+  EXPECT_NE(BuildProjectText().find("\r\n\"\" output_avi\r\n\"\" outputalpha_avi\r\n"),
+            std::string::npos);
+  Project.OutPutFilen = "雲の動画.avi";
+  Project.OutPutAlpha = "";
+  const std::string japanese = BuildProjectText();
+  EXPECT_NE(japanese.find("\r\n\"雲の動画.avi\" output_avi\r\n\"\" outputalpha_avi\r\n"),
+            std::string::npos);
+  EXPECT_EQ(SaveLoadSave(), japanese);
+  EXPECT_EQ(Project.OutPutFilen, "雲の動画.avi");
+  EXPECT_EQ(Project.OutPutAlpha, "");
+
+  // A quote would end the string early and break every later statement.
+  Project.OutPutFilen = "a\"b.avi";
+  const std::string text = BuildProjectText();
+  EXPECT_NE(text.find("\"ab.avi\" output_avi\r\n"), std::string::npos);
+  EXPECT_EQ(SaveLoadSave(), text);
+  EXPECT_EQ(Project.OutPutFilen, "ab.avi");
+}
+
+TEST_F(ProjectTest, CurvesOfNoKeysAndOfFullCapacitySurvive) {
+  while (Curve(ccNoise)->Count > 0) DeleteCurveKey(Curve(ccNoise), static_cast<int32_t>(Curve(ccNoise)->Frames[0]));
+  for (int32_t f = 0; f < MaxCurveKeys; ++f) ASSERT_TRUE(SetCurveKey(Curve(ccBlurRotY), f, f * 0.5 - 3));
+  ASSERT_EQ(Curve(ccBlurRotY)->Count, MaxCurveKeys);
+  const std::string text = BuildProjectText();
+  EXPECT_NE(text.find("\"TDiv_MP 0 0\" noise\r\n"), std::string::npos);
+  EXPECT_EQ(SaveLoadSave(), text);
+  EXPECT_EQ(Curve(ccNoise)->Count, 0);
+  EXPECT_EQ(Curve(ccBlurRotY)->Count, MaxCurveKeys);
+  EXPECT_EQ(Curve(ccBlurRotY)->Values[1022], 1022 * 0.5 - 3);
+}
+
+TEST_F(ProjectTest, SaveReplacesWholeAndAFailedSaveKeepsTheOldFile) {
+  const std::string path = Path("keep.vlm");
+  WriteBytes(path, "old contents");
+  std::string error;
+  ASSERT_TRUE(SaveProjectFile(path, &error)) << error;
+  EXPECT_EQ(ReadBytes(path), kNewProjectText);
+
+  // A name so long that no temporary file fits beside it: the save fails
+  // before anything reaches the old file.
+  const std::string longPath = Path(std::string(250, 'p') + ".vlm");
+  WriteBytes(longPath, "old project");
+  EXPECT_FALSE(SaveProjectFile(longPath, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(ReadBytes(longPath), "old project");
+
+  // A folder in the way: the rename fails, the folder and its file stay.
+  std::filesystem::create_directory(Path("dir.vlm"));
+  WriteBytes(Path("dir.vlm/inner"), "x");
+  EXPECT_FALSE(SaveProjectFile(Path("dir.vlm"), &error));
+  EXPECT_EQ(ReadBytes(Path("dir.vlm/inner")), "x");
+  EXPECT_FALSE(SaveProjectFile(Path("no such folder/p.vlm"), &error));
+
+  // No temporary file is left behind by any of them.
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 3);
+}
+
+TEST(ProjectNames, OnlyTheNewProjectNameAsksForAName) {
+  EXPECT_TRUE(ProjectNeedsName("新規.vlm"));
+  EXPECT_FALSE(ProjectNeedsName("./新規.vlm"));
+  EXPECT_FALSE(ProjectNeedsName("other.vlm"));
+}
