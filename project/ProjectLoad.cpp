@@ -152,7 +152,8 @@ bool LoadProjectFile(const std::string& path, TProjectLoadResult* result) {
 bool OpenProjectFile(const std::string& path, TProjectLoadResult* result) {
   TProjectLoadResult local;
   TProjectLoadResult& r = result ? *result : local;
-  SetTimeLinePosition(Project, 0);
+  // Loading starts with the new-project defaults, timeline position 0
+  // included; a file that cannot be read changes nothing at all.
   const bool ok = LoadProjectFile(path, &r);
   if (r.Status == TProjectLoadStatus::Missing || r.Status == TProjectLoadStatus::Unreadable)
     return false;

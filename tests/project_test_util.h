@@ -18,6 +18,14 @@
 
 namespace velmora::project_test {
 
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 class ProjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,13 +43,6 @@ class ProjectTest : public ::testing::Test {
   }
 
   std::string Path(const std::string& name) const { return dir + "/" + name; }
-  static void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   // Writes TEXT as a project file and loads it.
   TProjectLoadResult Load(const std::string& text, const std::string& name = "p.vlm") {
     WriteBytes(Path(name), text);

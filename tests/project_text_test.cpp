@@ -4,62 +4,22 @@
 #include "project_test_util.h"
 
 using namespace velmora;
-using velmora::project_test::ProjectTest;
+using namespace velmora::project_test;
 
 namespace {
 
-const char kNewProjectText[] =
-    "( Velmora project file )\r\n"
-    "\"TDiv_MP 1 0 0 65536\" seed\r\n"
-    "\"TDiv_MP 1 0 0 1\" brightness\r\n"
-    "\"TDiv_MP 1 0 0 0.5\" complex\r\n"
-    "\"TDiv_MP 1 0 0 0.5\" coverrate\r\n"
-    "\"TDiv_MP 1 0 0 0.4\" min\r\n"
-    "\"TDiv_MP 1 0 0 1\" max\r\n"
-    "\"TDiv_MP 1 0 0 1\" wmin\r\n"
-    "\"TDiv_MP 1 0 0 1\" wmax\r\n"
-    "\"TDiv_MP 1 0 0 0.1\" noise\r\n"
-    "\"TDiv_MP 1 0 0 0.1\" wnoise\r\n"
-    "\"TDiv_MP 1 0 0 0\" center\r\n"
-    "\"TDiv_MP 1 0 0 0\" color0_red\r\n"
-    "\"TDiv_MP 1 0 0 0\" color0_green\r\n"
-    "\"TDiv_MP 1 0 0 0\" color0_blue\r\n"
-    "\"TDiv_MP 1 0 0 255\" color0_alpha\r\n"
-    "\"TDiv_MP 1 0 0 255\" color1_red\r\n"
-    "\"TDiv_MP 1 0 0 255\" color1_green\r\n"
-    "\"TDiv_MP 1 0 0 255\" color1_blue\r\n"
-    "\"TDiv_MP 1 0 0 255\" color1_alpha\r\n"
-    "\"TDiv_MP 1 0 0 0\" red_slope\r\n"
-    "\"TDiv_MP 1 0 0 0\" green_slope\r\n"
-    "\"TDiv_MP 1 0 0 0\" blue_slope\r\n"
-    "\"TDiv_MP 1 0 0 0\" alpha_slope\r\n"
-    "\"TDiv_MP 1 0 0 -8\" wwx\r\n"
-    "\"TDiv_MP 1 0 0 8\" wwy\r\n"
-    "\"TDiv_MP 1 0 0 0\" blur_radius\r\n"
-    "\"TDiv_MP 1 0 0 32\" blur_number_of_ssample\r\n"
-    "\"TDiv_MP 1 0 0 0\" blur_curve\r\n"
-    "\"TDiv_MP 1 0 0 0\"\r\n"
-    "\"TDiv_MP 1 0 0 0\"\r\n"
-    "\"TDiv_MP 1 0 0 0\" blur_rotation\r\n"
-    "\"TDiv_MP 1 0 0 0\"\r\n"
-    "\"TDiv_MP 1 0 0 0\" cloud_position\r\n"
-    "\"TDiv_MP 1 0 0 0\"\r\n"
-    "\"TDiv_MP 1 0 0 0\" warp_position1\r\n"
-    "\"TDiv_MP 1 0 0 0\"\r\n"
-    "\"TDiv_MP 1 0 0 0\" warp_position2\r\n"
-    "512 512 resolution\r\n"
-    "\"TDiv_MP 1 0 0 1\" oversampling\r\n"
-    "0 120 frames\r\n"
-    "0 current_frame\r\n"
-    "\"\" output_avi\r\n"
-    "\"\" outputalpha_avi\r\n"
-    "blur_draftmode\r\n";
+// The new project's file, kept with the golden tests of the command line.
+std::string NewProjectText() {
+  return ReadBytes(VELMORA_SOURCE_DIR "/tests/golden/project/new_project.vlm");
+}
 
 }  // namespace
 
 TEST_F(ProjectTest, NewProjectTextByteForByteAndRoundTrip) {
-  EXPECT_EQ(BuildProjectText(), kNewProjectText);
-  EXPECT_EQ(SaveLoadSave(), kNewProjectText);
+  const std::string expected = NewProjectText();
+  ASSERT_NE(expected, "");
+  EXPECT_EQ(BuildProjectText(), expected);
+  EXPECT_EQ(SaveLoadSave(), expected);
   EXPECT_EQ(Project.ProjectFileName, NewProjectFileName);  // Load alone does not rename
 }
 
@@ -153,7 +113,7 @@ TEST_F(ProjectTest, SaveReplacesWholeAndAFailedSaveKeepsTheOldFile) {
   WriteBytes(path, "old contents");
   std::string error;
   ASSERT_TRUE(SaveProjectFile(path, &error)) << error;
-  EXPECT_EQ(ReadBytes(path), kNewProjectText);
+  EXPECT_EQ(ReadBytes(path), NewProjectText());
 
   // A name so long that no temporary file fits beside it: the save fails
   // before anything reaches the old file.
@@ -177,10 +137,4 @@ TEST_F(ProjectTest, SaveReplacesWholeAndAFailedSaveKeepsTheOldFile) {
     ++entries;
   }
   EXPECT_EQ(entries, 3);
-}
-
-TEST(ProjectNames, OnlyTheNewProjectNameAsksForAName) {
-  EXPECT_TRUE(ProjectNeedsName("新規.vlm"));
-  EXPECT_FALSE(ProjectNeedsName("./新規.vlm"));
-  EXPECT_FALSE(ProjectNeedsName("other.vlm"));
 }
