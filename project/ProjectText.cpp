@@ -25,11 +25,12 @@ void CurveLine(std::string& out, const TCloudCurveSet* set, int index) {
 
 // An output name as a string literal.  Brel strings have no escape, so a
 // double quote would end the literal early and turn the rest of the name
-// into stray tokens; it is dropped.
+// into stray tokens; and the reader turns every line end into CR LF, so a CR
+// or LF would not come back as it was.  Those bytes are dropped.
 void NameLine(std::string& out, const std::string& name, const char* keyword) {
   out += '"';
   for (char c : name)
-    if (c != '"') out += c;
+    if (c != '"' && c != '\r' && c != '\n') out += c;
   out += "\" ";
   out += keyword;
   out += kEol;

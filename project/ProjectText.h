@@ -16,8 +16,8 @@ inline constexpr char ProjectHeaderComment[] = "( Velmora project file )";
 // The whole file text: the header comment, the 28 single-curve lines, the
 // blur rotation, the three position pairs, resolution, oversampling, frames,
 // current frame, the two output names, then each switch that is on.  Reads
-// only.  A double quote cannot stand inside a Brel string, so any in an output
-// name is left out of the text rather than breaking the file.
+// only.  A double quote cannot stand inside a Brel string and a line end
+// would not read back as written, so output names are written without them.
 std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams& params,
                              const TProjectModel& model);
 // The same from the application's project state.

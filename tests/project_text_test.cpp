@@ -76,7 +76,7 @@ TEST_F(ProjectTest, EverySwitchCombination) {
   }
 }
 
-TEST_F(ProjectTest, OutputNamesEmptyJapaneseAndWithQuotes) {
+TEST_F(ProjectTest, OutputNamesEmptyJapaneseAndWithQuotesOrLineEnds) {
   EXPECT_NE(BuildProjectText().find("\r\n\"\" output_avi\r\n\"\" outputalpha_avi\r\n"),
             std::string::npos);
   Project.OutPutFilen = "雲の動画.avi";
@@ -88,8 +88,9 @@ TEST_F(ProjectTest, OutputNamesEmptyJapaneseAndWithQuotes) {
   EXPECT_EQ(Project.OutPutFilen, "雲の動画.avi");
   EXPECT_EQ(Project.OutPutAlpha, "");
 
-  // A quote would end the string early and break every later statement.
-  Project.OutPutFilen = "a\"b.avi";
+  // A quote would end the string early and break every later statement; a
+  // line end would come back as CR LF.
+  Project.OutPutFilen = "a\"b\r\n\r.avi";
   const std::string text = BuildProjectText();
   EXPECT_NE(text.find("\"ab.avi\" output_avi\r\n"), std::string::npos);
   EXPECT_EQ(SaveLoadSave(), text);
