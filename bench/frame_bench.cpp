@@ -1,0 +1,73 @@
+// Whole default frames: the preview at 128 x 128, the export at 512 x 512,
+// and 512 x 512 with oversampling 3 (a 1536 x 1536 render), in the steady
+// state (buffers and pens already at the render size) and cold (pens drawn
+// anew, as a fresh process or a change of size pays).
+#include <benchmark/benchmark.h>
+
+#include "anim/CurveSet.h"
+#include "render/Render.h"
+#include "render/StillRender.h"
+
+using namespace velmora;
+
+namespace {
+
+TCloudFrameParams DefaultRecord(int32_t size, int32_t overSampling) {
+  TCloudFrameParams p;
+  SetNewProjectParams(p);
+  p.ResX = size;
+  p.ResY = size;
+  p.OverSampling = overSampling;
+  p.PreviewWidth = 128;
+  p.PreviewHeight = 128;
+  return p;
+}
+
+void RunStages(TCloudFrameParams& p, bool preview) {
+  AllocFrameBuffers(p, preview);
+  RenderCloudLayer(p);
+  ColorFilterStage(p);
+  MixTextureStage(p, preview);
+  BlurStage(p);
+}
+
+void BM_PreviewFrame(benchmark::State& state) {
+  TCloudFrameParams p = DefaultRecord(512, 1);
+  RunStages(p, true);
+  for (auto _ : state) {
+    p.WarpScale = 0;
+    RunStages(p, true);
+    benchmark::DoNotOptimize(p.filtered_cloud->data[0]);
+  }
+  FreeFrameBuffers(p);
+}
+BENCHMARK(BM_PreviewFrame)->Unit(benchmark::kMillisecond);
+
+void BM_StillFrame(benchmark::State& state) {
+  TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)),
+                                      static_cast<int32_t>(state.range(1)));
+  Bitmap24 picture;
+  RenderStillFrame(p, nullptr);
+  for (auto _ : state) {
+    RenderStillFrame(p, nullptr);
+    StillPicture(p, picture);
+    benchmark::DoNotOptimize(picture.bytes.data());
+  }
+  FreeFrameBuffers(p);
+}
+BENCHMARK(BM_StillFrame)->Args({512, 1})->Args({512, 3})->Unit(benchmark::kMillisecond);
+
+void BM_StillFrameCold(benchmark::State& state) {
+  TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)), 1);
+  Bitmap24 picture;
+  for (auto _ : state) {
+    FreePens();
+    RenderStillFrame(p, nullptr);
+    StillPicture(p, picture);
+    benchmark::DoNotOptimize(picture.bytes.data());
+  }
+  FreeFrameBuffers(p);
+}
+BENCHMARK(BM_StillFrameCold)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+
+}  // namespace
