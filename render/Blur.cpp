@@ -30,23 +30,6 @@ constexpr LD kRadiusLimit = 0x1p8000L;
 
 LD Radians(LD degrees) { return degrees * kPi / 180; }
 
-// floor(v) wrapped into 0..size-1 and the fraction v - floor(v), exactly as
-// the bilinear sample takes them; a position that is not finite reads cell 0
-// with fraction 0.
-void WrappedCell(LD v, int32_t size, int32_t& cell, LD& frac) {
-  if (!std::isfinite(v)) {
-    cell = 0;
-    frac = 0;
-    return;
-  }
-  const LD f = std::floor(v);
-  frac = v - f;
-  LD m = std::fmod(f, static_cast<LD>(size));
-  if (m < 0) m += size;
-  cell = static_cast<int32_t>(m);
-  if (cell >= size) cell = 0;
-}
-
 // The rounded offset as a shift s in 0..size-1, so that position p reads
 // cell (p - s) mod size.  -1 when the offset is not finite: every position
 // then reads cell 0, as the bilinear sample does.

@@ -1,5 +1,5 @@
-// Stage 1 of the frame pipeline: RenderCloudLayer (order of Part 1.2; the
-// steps are in Parts 1.3 and 1.4).
+// Stage 1 of the frame pipeline: RenderCloudLayer, which stamps the base
+// pattern, builds and normalises the warp template and warps the pattern.
 #include "render/CloudPattern.h"
 #include "render/Numeric.h"
 #include "render/Render.h"

@@ -1,4 +1,4 @@
-// The cloud pattern generator (Part 1.3): the five pens, the integer
+// The cloud pattern generator: the five pens, the integer
 // ellipse rasteriser, the fractal pen, the mirrors, the stamping of
 // base_pattern, ClipLow and NormalizeBuffer.  MakePens, FreePens and the
 // Pens global of Render.h are defined in CloudPattern.cpp.
@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-// Hypot as the specification defines it: the square root of the sum of the
+// Hypot as the engine defines it: the square root of the sum of the
 // squares, in extended precision.
 long double Hypot(long double x, long double y);
 
@@ -93,7 +93,7 @@ void ClipLow(TPixeFloatBuffer* b, long double f);
 // Stretches R, G, B (and A when withAlpha) to 0..256.
 void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha);
 
-// Stamping of base_pattern (Part 1.3, "Stamping base_pattern"): fill, seed
+// Stamping of base_pattern: fill, seed
 // with Seed, the N + 2 cloud stamps, ClipLow, NormalizeBuffer.  Needs the
 // pens at the size of base_pattern.
 void BuildBasePattern(TCloudFrameParams& params);

@@ -46,7 +46,7 @@ inline float NormalizeValueFast(float v, long double offset, long double scale, 
   return static_cast<float>((static_cast<long double>(v) + offset) / scale);
 }
 
-// Float-to-packed conversion (Part 1.1), bit for bit with FloatToPacked.
+// Float-to-packed conversion, bit for bit with FloatToPacked.
 PackedPixel FloatToPackedFast(FloatPixel f);
 
 // Scratch memory from the block pool that persists between calls and only

@@ -398,11 +398,7 @@ PackedPixel InterpolateColor(PackedPixel a, PackedPixel b, long double x) {
   return out;
 }
 
-namespace {
-
-// floor(v) wrapped into 0..size-1, and the fraction v - floor(v).  Values that
-// are not finite read cell 0 with fraction 0.
-inline void WrappedCell(LD v, int32_t size, int32_t& cell, LD& frac) {
+void WrappedCell(long double v, int32_t size, int32_t& cell, long double& frac) {
   if (!std::isfinite(v)) {
     cell = 0;
     frac = 0;
@@ -415,8 +411,6 @@ inline void WrappedCell(LD v, int32_t size, int32_t& cell, LD& frac) {
   cell = static_cast<int32_t>(m);
   if (cell >= size) cell = 0;
 }
-
-}  // namespace
 
 PackedPixel BilinearSample(const TPixeBuffer* b, long double y, long double x) {
   if (b->width <= 0 || b->height <= 0) return 0;

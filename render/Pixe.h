@@ -114,6 +114,11 @@ void DrawScaledSupersampled(const TPixeBuffer* src, PixeRect srcRect, TPixeBuffe
 PackedPixel FloatToPacked(FloatPixel f);
 FloatPixel PackedToFloat(PackedPixel p);  // alpha becomes 255
 
+// floor(v) wrapped into 0..size-1 (size > 0) and the fraction v - floor(v),
+// as the bilinear sample takes them; a position that is not finite reads
+// cell 0 with fraction 0.
+void WrappedCell(long double v, int32_t size, int32_t& cell, long double& frac);
+
 // Colour interpolation and the wrapped bilinear sample of a pixel buffer.
 PackedPixel InterpolateColor(PackedPixel a, PackedPixel b, long double x);
 PackedPixel BilinearSample(const TPixeBuffer* b, long double y, long double x);

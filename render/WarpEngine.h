@@ -1,4 +1,4 @@
-// The warp (Part 1.4): the two stamped layers of the warp template, its
+// The warp: the two stamped layers of the warp template, its
 // normalisation with the record's WarpOffset / WarpScale, and WarpLookup,
 // which moves every pixel of the base pattern along the template's field.
 #pragma once

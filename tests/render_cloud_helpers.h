@@ -5,35 +5,20 @@
 #include <cstring>
 #include <string>
 
+#include "anim/CurveSet.h"
 #include "render/CloudPattern.h"
 #include "render/Pixe.h"
 #include "render/Render.h"
 
 namespace velmora::testing_cloud {
 
-// The new-project values (Part 2.2) at a render size of w x h.
+// The new-project values at a render size of w x h, with the preview box's
+// size.
 inline TCloudFrameParams DefaultCloudParams(int32_t w, int32_t h) {
   TCloudFrameParams p;
+  SetNewProjectParams(p);
   p.ResX = w;
   p.ResY = h;
-  p.OverSampling = 1;
-  p.Seed = 65536;
-  p.Brightness = 1.0L;
-  p.Complex = 0.5L;
-  p.Coverrate = 0.5L;
-  p.MinRadius = 0.4L;
-  p.MaxRadius = 1.0L;
-  p.wMinRadius = 1.0L;
-  p.wMaxRadius = 1.0L;
-  p.Noise = 0.1L;
-  p.wNoise = 0.1L;
-  p.Center = 0;
-  p.StartColor = {0, 0, 0, 255};
-  p.EndColor = {255, 255, 255, 255};
-  p.WX = -8;
-  p.WY = 8;
-  p.BlurSamples = 32;
-  p.BlurDraft = true;
   p.PreviewWidth = 128;
   p.PreviewHeight = 128;
   return p;

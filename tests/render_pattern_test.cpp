@@ -1,4 +1,4 @@
-// Part 1.3: pens, the ellipse rasteriser, the fractal pen, the mirrors, the
+// Pens, the ellipse rasteriser, the fractal pen, the mirrors, the
 // stamping of base_pattern, ClipLow and NormalizeBuffer; and the exactness
 // of the optimised paths against the literal ones.
 #include <gtest/gtest.h>

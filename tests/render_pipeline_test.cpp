@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "render/MemoryHunger.h"
+#include "render_cloud_helpers.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
 
@@ -11,31 +12,8 @@ using namespace velmora;
 
 namespace {
 
-// The new-project values of every field the stages read.
 TCloudFrameParams DefaultRecord(int32_t w, int32_t h) {
-  TCloudFrameParams p;
-  p.ResX = w;
-  p.ResY = h;
-  p.OverSampling = 1;
-  p.Seed = 65536;
-  p.Brightness = 1.0L;
-  p.Complex = 0.5L;
-  p.Coverrate = 0.5L;
-  p.MinRadius = 0.4L;
-  p.MaxRadius = 1.0L;
-  p.wMinRadius = 1.0L;
-  p.wMaxRadius = 1.0L;
-  p.Noise = 0.1L;
-  p.wNoise = 0.1L;
-  p.StartColor = {0, 0, 0, 255};
-  p.EndColor = {255, 255, 255, 255};
-  p.WX = -8;
-  p.WY = 8;
-  p.BlurSamples = 32;
-  p.BlurDraft = true;
-  p.PreviewWidth = 128;
-  p.PreviewHeight = 128;
-  return p;
+  return testing_cloud::DefaultCloudParams(w, h);
 }
 
 struct MessageCapture {

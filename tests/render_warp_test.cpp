@@ -1,4 +1,4 @@
-// Part 1.4: the warp layers, the warp normalisation and WarpLookup.
+// The warp layers, the warp normalisation and WarpLookup.
 #include <gtest/gtest.h>
 
 #include <cmath>
