@@ -18,9 +18,13 @@ namespace {
 // full 1023 keys is under 2 MB.
 constexpr size_t kMaxProjectFileBytes = size_t{64} << 20;
 
-// Bounds on what a project's own Brel code may build.
+// Bounds on what a project's own Brel code may build.  A written project
+// holds at most three values at a time and its longest text is a curve of
+// 1023 keys (under 64 KB); the bounds keep a hostile file below a few hundred
+// megabytes.
 void LimitProjectEnv(BrelEnvH env) {
   env->limits.maxTextBytes = size_t{1} << 20;
+  env->limits.maxValues = 256;
   env->limits.maxArrayElements = int64_t{1} << 20;
   env->limits.maxEnvironments = 64;
   BrelSetStepLimit(env, ProjectStepLimit);

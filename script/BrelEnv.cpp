@@ -207,6 +207,10 @@ bool BrelIsValidName(std::string_view name) {
 // --- Values -----------------------------------------------------------------
 
 bool BrelPushValue(BrelEnvH env, BrelValue value) {
+  if (env->values.size() >= env->limits.maxValues) {
+    BrelSetError(env, 7, "BrelPushValue");
+    return false;
+  }
   try {
     env->values.push_back(std::move(value));
   } catch (...) {

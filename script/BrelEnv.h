@@ -79,6 +79,7 @@ struct BrelLimits {
   size_t maxTextBytes = size_t{1} << 28;      // longest text `+` may build
   int64_t maxArrayElements = int64_t{1} << 26;  // elements of one array
   int maxEnvironments = 10000;                // live environments made by newenv
+  size_t maxValues = size_t{1} << 22;         // depth of the value stack
 };
 
 // Execution steps allowed to an environment and every environment it makes

@@ -21,6 +21,15 @@ TEST_F(BrelTest, FreshEnvironmentState) {
   EXPECT_EQ(env->name, "test");
 }
 
+TEST_F(BrelTest, ValueStackDepthIsBounded) {
+  env->limits.maxValues = 3;
+  env->program = "1 2 3 4";
+  EXPECT_FALSE(BrelRun(env));
+  EXPECT_EQ(env->errorCode, 7);
+  EXPECT_EQ(env->errorMessage, "値スタックがオーバーフローしました。:BrelPushValue");
+  EXPECT_EQ(env->values.size(), 3u);
+}
+
 TEST_F(BrelTest, RegistrationOrderFollowsTheManualList) {
   const auto& cells = env->dictionary.Cells();
   EXPECT_EQ(cells.front()->name, "version");

@@ -146,6 +146,12 @@ TEST_F(ProjectTest, StepBudgetStopsEndlessTexts) {
     EXPECT_EQ(r.Run.ErrorCode, 17) << text;
     EXPECT_EQ(Project.OutPutFilen, "x.avi");  // what ran before stays
   }
+  // A loop that piles up copies of a text stops at the value-stack bound long
+  // before it could exhaust memory.
+  const auto piled = Load("\"x.avi\" output_avi \"abcdefgh\" begin dup again");
+  EXPECT_EQ(piled.Status, TProjectLoadStatus::RunError);
+  EXPECT_EQ(piled.Run.ErrorCode, 7);
+  EXPECT_EQ(Project.OutPutFilen, "x.avi");
   // A real project is far below the budget, and a failure is not a spent budget.
   EXPECT_FALSE(Load("1 2 frames foo").Run.StepLimitHit);
 }
