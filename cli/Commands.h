@@ -15,6 +15,7 @@ int CmdParams(const Args& args);
 int CmdBrel(const Args& args);
 int CmdResave(const Args& args);
 int CmdMovie(const Args& args);
+int CmdSettings(const Args& args);
 
 // Prints "velmora: MESSAGE" on stderr and returns the status.
 int Fail(int status, const std::string& message);

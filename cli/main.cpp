@@ -27,6 +27,8 @@ const char kUsage[] =
     "                         open a project and write it as Save does\n"
     "  movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [options]\n"
     "                         render the timeline as a movie or numbered series\n"
+    "  settings [--jpeg-quality Q]\n"
+    "                         show the settings file; store the JPEG quality\n"
     "  brel [--stack] (-e TEXT | FILE | -)\n"
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
@@ -51,5 +53,6 @@ int main(int argc, char** argv) {
   if (cmd == "brel") return CmdBrel(args);
   if (cmd == "resave") return CmdResave(args);
   if (cmd == "movie") return CmdMovie(args);
+  if (cmd == "settings") return CmdSettings(args);
   return Fail(2, "unknown command '" + cmd + "' (try 'velmora --help')");
 }

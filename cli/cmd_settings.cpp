@@ -1,0 +1,66 @@
+// velmora settings [--jpeg-quality Q]: shows the settings file the program
+// uses and what it holds; --jpeg-quality stores the JPEG quality there, as
+// the JPEG quality dialog does when confirmed.
+#include <cstdio>
+#include <string>
+
+#include "anim/Token.h"
+#include "cli/Commands.h"
+#include "output/AviWriter.h"
+#include "output/Settings.h"
+
+namespace velmora::cli {
+
+namespace {
+
+const char kSettingsUsage[] =
+    "usage: velmora settings [--jpeg-quality Q]\n"
+    "Shows the settings file and its values; --jpeg-quality Q (0..100) stores the\n"
+    "quality of every JPEG picture written from now on.\n";
+
+// A four-character code as text, "0" for uncompressed.
+std::string HandlerText(uint32_t handler) {
+  if (handler == 0) return "0";
+  std::string s;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>((handler >> (8 * i)) & 0xFF);
+    s += (c >= 32 && c < 127) ? c : '?';
+  }
+  return s;
+}
+
+}  // namespace
+
+int CmdSettings(const Args& args) {
+  std::optional<int32_t> quality;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kSettingsUsage, stdout);
+      return 0;
+    }
+    if (a == "--jpeg-quality" && i + 1 < args.size()) {
+      quality = ParseInt32(args[++i]);
+      if (!quality || *quality < 0 || *quality > 100)
+        return Fail(2, "settings: --jpeg-quality needs an integer from 0 to 100");
+      continue;
+    }
+    return Fail(2, "settings: unknown argument '" + a + "'");
+  }
+  const std::string& path = SettingsPath();
+  if (quality) {
+    std::string error;
+    if (!WriteJpegQuality(path, static_cast<uint8_t>(*quality), &error))
+      return Fail(1, "settings: " + error);
+  }
+  AviOptions avi = DefaultAviOptions();
+  const bool stored = AviOptionsLoad(path, avi);
+  std::printf("settings %s\n", path.c_str());
+  std::printf("jpeg_quality %d\n", ReadJpegQuality(path));
+  std::printf("avi_codec %s%s\n", HandlerText(avi.handler).c_str(), stored ? "" : " (default)");
+  std::printf("avi_quality %d\navi_keyframe_every %d\navi_bytes_per_second %d\navi_flags %d\n",
+              avi.quality, avi.keyFrameEvery, avi.bytesPerSecond, avi.flags);
+  return 0;
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Command-line behaviour of velmora render and velmora settings: exit statuses,
+# the sizes of the pictures written, and that a failure leaves no file behind.
+# Usage: bash run.sh PATH_TO_velmora
+set -u
+bin="${1:?usage: run.sh PATH_TO_velmora}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export VELMORA_SETTINGS="$work/velmora.ini"
+passed=0
+failed=0
+
+check() {  # check NAME WANT_STATUS ARGS...
+  local name="$1" want="$2"
+  shift 2
+  "$bin" "$@" > "$work/out" 2> "$work/err"
+  local got=$?
+  if [[ "$got" != "$want" ]]; then
+    echo "FAIL $name: exit status $got, expected $want"; cat "$work/err"
+    failed=$((failed + 1))
+  elif [[ "$want" != 0 && $(wc -l < "$work/err") -ne 1 ]]; then
+    echo "FAIL $name: expected one line on stderr"; cat "$work/err"
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
+  fi
+}
+
+expect() {  # expect NAME CONDITION-COMMAND...
+  local name="$1"
+  shift
+  if "$@"; then passed=$((passed + 1)); else echo "FAIL $name"; failed=$((failed + 1)); fi
+}
+
+# Width and height of a BMP file from its header.
+bmp_size() { od -An -t d4 -j 18 -N 8 "$1" | tr -s ' ' | sed 's/^ //'; }
+
+check no-output 2 render
+check bad-frame 2 render -o "$work/a.png" --frame 1.5
+check bad-size 2 render -o "$work/a.png" --size 0x4
+check bad-buffer 2 render -o "$work/a.png" --buffer nothing
+check unknown-option 2 render -o "$work/a.png" --fast
+check two-projects 2 render a.vlm b.vlm -o "$work/a.png"
+check missing-folder 1 render -o "$work/none/a.bmp" --size 8x8
+expect missing-folder-leaves-nothing test ! -e "$work/none"
+check unknown-command 2 paint
+
+check small-bmp 0 render -o "$work/small.bmp" --size 24x10
+expect small-bmp-size test "$(bmp_size "$work/small.bmp")" = "24 10"
+check oversampled 0 render -o "$work/over.bmp" --size 20x12 --oversampling 3
+expect oversampled-size test "$(bmp_size "$work/over.bmp")" = "20 12"
+check buffer-at-render-size 0 render -o "$work/cloud.bmp" --size 20x12 --oversampling 2 --buffer cloud
+expect buffer-size test "$(bmp_size "$work/cloud.bmp")" = "40 24"
+check pen 0 render -o "$work/pen.bmp" --size 16x16 --buffer WarpPenB
+expect pen-size test "$(bmp_size "$work/pen.bmp")" = "16 16"
+check png 0 render -o "$work/a.png" --size 16x16
+expect png-signature test "$(head -c 4 "$work/a.png" | od -An -c | tr -d ' ')" = "211PNG"
+check jpeg 0 render -o "$work/a.JPEG" --size 16x16 --jpeg-quality 0
+expect jpeg-signature test "$(head -c 2 "$work/a.JPEG" | od -An -t x1 | tr -d ' ')" = "ffd8"
+
+# The same settings give the same picture; another seed another one.
+check again 0 render -o "$work/again.bmp" --size 24x10
+expect deterministic cmp -s "$work/small.bmp" "$work/again.bmp"
+check seed 0 render -o "$work/seed.bmp" --size 24x10 --seed 5
+expect seed-differs bash -c "! cmp -s '$work/small.bmp' '$work/seed.bmp'"
+
+# A failed write keeps the previous picture.
+cp "$work/small.bmp" "$work/keep.bmp"
+chmod a-w "$work"
+if [[ $(id -u) -ne 0 ]]; then
+  check read-only-folder 1 render -o "$work/keep.bmp" --size 8x8
+  expect previous-picture-kept cmp -s "$work/small.bmp" "$work/keep.bmp"
+fi
+chmod u+w "$work"
+expect no-temporary-files test -z "$(find "$work" -name '*.bmp.*' -o -name '*.png.*')"
+
+check settings-show 0 settings
+expect settings-default grep -qx "jpeg_quality 75" "$work/out"
+check settings-store 0 settings --jpeg-quality 30
+expect settings-stored grep -qx "jpeg_quality 30" "$work/out"
+check settings-range 2 settings --jpeg-quality 101
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
