@@ -5,6 +5,7 @@
 // export of 512 x 512 with oversampling 3).
 #include <benchmark/benchmark.h>
 
+#include "anim/CurveSet.h"
 #include "render/CloudPattern.h"
 #include "render/Numeric.h"
 #include "render/Render.h"
@@ -16,22 +17,8 @@ namespace {
 
 TCloudFrameParams Defaults(int32_t size) {
   TCloudFrameParams p;
+  SetNewProjectParams(p);
   p.ResX = p.ResY = size;
-  p.OverSampling = 1;
-  p.Seed = 65536;
-  p.Brightness = 1;
-  p.Complex = 0.5L;
-  p.Coverrate = 0.5L;
-  p.MinRadius = 0.4L;
-  p.MaxRadius = 1;
-  p.wMinRadius = 1;
-  p.wMaxRadius = 1;
-  p.Noise = 0.1L;
-  p.wNoise = 0.1L;
-  p.WX = -8;
-  p.WY = 8;
-  p.BlurSamples = 32;
-  p.BlurDraft = true;
   return p;
 }
 
