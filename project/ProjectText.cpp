@@ -23,14 +23,26 @@ void CurveLine(std::string& out, const TCloudCurveSet* set, int index) {
   out += kEol;
 }
 
-// An output name as a string literal.  Brel strings have no escape, so a
-// double quote would end the literal early and turn the rest of the name
-// into stray tokens; and the reader turns every line end into CR LF, so a CR
-// or LF would not come back as it was.  Those bytes are dropped.
+// An output name as a string literal, written as it is.  Brel strings have
+// no escape, so a double quote would end the literal early and turn the rest
+// of the name into stray tokens: it is dropped.  A name read from a project
+// file can hold line ends only as CR LF (a string literal may span lines, and
+// the reader joins lines with CR LF); those pairs are written unchanged and
+// read back the same.  A lone CR or LF would come back as CR LF, so it is
+// dropped.
 void NameLine(std::string& out, const std::string& name, const char* keyword) {
   out += '"';
-  for (char c : name)
-    if (c != '"' && c != '\r' && c != '\n') out += c;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c == '"') continue;
+    if (c == '\r' && i + 1 < name.size() && name[i + 1] == '\n') {
+      out += "\r\n";
+      ++i;
+      continue;
+    }
+    if (c == '\r' || c == '\n') continue;
+    out += c;
+  }
   out += "\" ";
   out += keyword;
   out += kEol;

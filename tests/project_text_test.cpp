@@ -89,12 +89,13 @@ TEST_F(ProjectTest, OutputNamesEmptyJapaneseAndWithQuotesOrLineEnds) {
   EXPECT_EQ(Project.OutPutAlpha, "");
 
   // A quote would end the string early and break every later statement; a
-  // line end would come back as CR LF.
-  Project.OutPutFilen = "a\"b\r\n\r.avi";
+  // lone CR or LF would come back as CR LF.  A CR LF pair (what a name read
+  // from a file holds when its literal spans lines) is written as it is.
+  Project.OutPutFilen = "a\"b\r\n\r.a\nvi";
   const std::string text = BuildProjectText();
-  EXPECT_NE(text.find("\"ab.avi\" output_avi\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\"ab\r\n.avi\" output_avi\r\n"), std::string::npos);
   EXPECT_EQ(SaveLoadSave(), text);
-  EXPECT_EQ(Project.OutPutFilen, "ab.avi");
+  EXPECT_EQ(Project.OutPutFilen, "ab\r\n.avi");
 }
 
 TEST_F(ProjectTest, CurvesOfNoKeysAndOfFullCapacitySurvive) {
