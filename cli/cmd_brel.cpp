@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "cli/Commands.h"
 #include "script/Brel.h"
@@ -50,8 +51,16 @@ bool ReadAll(std::FILE* f, std::string& out) {
   return !std::ferror(f);
 }
 
+// Writes a whole line to stderr; messages and texts may hold any byte, NUL
+// included, so nothing here goes through a C string.
+void ErrLine(std::string_view prefix, std::string_view text) {
+  std::fwrite(prefix.data(), 1, prefix.size(), stderr);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
 void PrintError(BrelEnvH env) {
-  std::fprintf(stderr, "error %d: %s\n", env->errorCode, env->errorMessage.c_str());
+  ErrLine("error " + std::to_string(env->errorCode) + ": ", env->errorMessage);
 }
 
 int Interactive() {
@@ -160,7 +169,7 @@ int CmdBrel(const Args& args) {
   std::fflush(stdout);
   if (!ok) PrintError(env);
   if (showStack)
-    for (const std::string& l : BrelStackLines(env)) std::fprintf(stderr, "stack: %s\n", l.c_str());
+    for (const std::string& l : BrelStackLines(env)) ErrLine("stack: ", l);
   BrelFreeEnv(env);
   return ok ? 0 : 1;
 }
