@@ -59,6 +59,9 @@ class BrelDictionary {
 struct BrelVariable {
   std::string name;
   uint8_t constant = 0;
+  // Set for the entries the label pre-pass makes; `subst` refuses them as it
+  // refuses constants (a variable that merely holds a label value is not one).
+  bool isLabel = false;
   int32_t dimensions = 0;
   BrelValue value;
   // Arrays only: the element type and one cell per element, kept in the

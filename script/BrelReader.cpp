@@ -185,6 +185,7 @@ bool PreLabelRegist(BrelEnvH env, int32_t from) {
       }
       auto entry = std::make_shared<BrelVariable>();
       entry->name = std::move(name);
+      entry->isLabel = true;
       entry->value = BrelValue::Position(kBrelLabel, pos);
       if (!RegistNameTable(env, std::move(entry))) {
         BrelSetError(env, 12, "PreLabelRegist");

@@ -192,8 +192,8 @@ bool Subst(BrelEnvH env) {
       return false;
     }
     // Labels and words are fixed positions in the text: like constants,
-    // they cannot be assigned.
-    if (entry->constant || entry->value.type == kBrelLabel || entry->value.type == kBrelWord) {
+    // they cannot be assigned.  A variable holding a label value can.
+    if (entry->constant || entry->isLabel || entry->value.type == kBrelWord) {
       BrelSetError(env, 2, "定数に代入できません。");
       return false;
     }
