@@ -285,13 +285,14 @@ bool IfBreak(BrelEnvH env) {
     BrelSetError(env, 6, "ifbreak");
     return false;
   }
-  if (env->frames.empty() || env->frames.back().kind == kFrameWord) {
+  if (env->frames.empty()) {
     BrelSetError(env, 1, "break はブロック内に記述されるものです。");
     return false;
   }
   bool truth;
   if (!PopTruth(env, truth)) return false;
-  return truth ? DoBreak(env) : true;
+  // A false condition leaves nothing, also directly inside a word body.
+  return truth ? Break(env) : true;
 }
 
 // --- goto ifgoto --------------------------------------------------------------
