@@ -38,7 +38,15 @@ int64_t RoundToInt64(long double v) {
 }
 
 int32_t RoundToInt32(long double v) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(v))));
+  if (!std::isfinite(v)) {
+    // NaN reads 0; the infinities keep the low bits of their saturated value.
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(RoundToInt64(v))));
+  }
+  // The low 32 bits of the exact rounded integer, however large: fmod is
+  // exact, so 1E20 (a multiple of 2^20) gives 0 rather than a saturated value.
+  long double m = std::fmod(RoundEven(v), 0x1p32L);
+  if (m < 0) m += 0x1p32L;
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(m)));
 }
 
 int64_t TruncToInt64(long double v) {

@@ -21,7 +21,8 @@ long double RoundEven(long double v);
 // Round half-even to a 64-bit integer; values beyond the int64 range (and NaN)
 // saturate (NaN gives 0) so that no conversion is undefined.
 int64_t RoundToInt64(long double v);
-// Round half-even and keep the low 32 bits (two's complement wrap).
+// Round half-even and keep the low 32 bits of the exact integer (two's
+// complement wrap, also beyond the int64 range); NaN gives 0.
 int32_t RoundToInt32(long double v);
 // Truncate toward zero, saturating like RoundToInt64.
 int64_t TruncToInt64(long double v);

@@ -174,8 +174,8 @@ TEST(CurveSet, ConversionsRoundHalfEvenAndKeepLowBits) {
   EXPECT_EQ(p.EndColor.a, 0);
   store(ccEndAlpha, 1.5);
   EXPECT_EQ(p.EndColor.a, 2);
-  store(ccEndBlue, 1e300);  // saturates before the low bits are taken
-  EXPECT_EQ(p.EndColor.b, 255);
+  store(ccEndBlue, 1e300);  // the low bits of the exact integer: a multiple of 2^300
+  EXPECT_EQ(p.EndColor.b, 0);
   store(ccBlurSamples, 32.4);  // reals are not rounded
   EXPECT_EQ(p.BlurSamples, static_cast<long double>(32.4));
   // Keys are written from the record: integers, bytes 0..255, reals.

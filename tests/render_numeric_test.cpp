@@ -64,6 +64,14 @@ TEST(Numeric, RoundHalfEven) {
   EXPECT_EQ(RoundToInt32(-2.5L), -2);
   EXPECT_EQ(RoundToInt32(-0.6L), -1);
   EXPECT_EQ(RoundToInt32(4294967296.0L + 7), 7);  // low 32 bits
+  EXPECT_EQ(RoundToInt32(-4294967296.0L - 7), -7);
+  // Beyond the int64 range: the low bits of the exact integer.  10^20 is a
+  // multiple of 2^20; 2^70 + 2^31 + 384 is exact in extended precision.
+  EXPECT_EQ(RoundToInt32(1e20L) & 0xFFFFF, 0);
+  EXPECT_EQ(RoundToInt32(1e20L), 1661992960);
+  EXPECT_EQ(RoundToInt32(0x1p70L + 0x1p31L + 384), static_cast<int32_t>(0x80000180u));
+  EXPECT_EQ(RoundToInt32(-0x1p70L - 1024), -1024);
+  EXPECT_EQ(RoundToInt32(NAN), 0);
   EXPECT_EQ(RoundToInt64(NAN), 0);
   EXPECT_EQ(RoundToInt64(1e30L), INT64_MAX);
 }
