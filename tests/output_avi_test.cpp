@@ -22,6 +22,7 @@ extern "C" {
 
 #include "output/AviWriter.h"
 #include "output/Settings.h"
+#include "temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -32,20 +33,9 @@ namespace {
   return true;
 }();
 
-// A fresh folder for one test, removed with everything in it afterwards.
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    std::string tmpl = ::testing::TempDir() + "velmora_avi_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    EXPECT_NE(mkdtemp(buf.data()), nullptr);
-    path = buf.data();
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
+// A fresh folder for one test.
+struct TempFolder : testing_util::TempFolder {
+  TempFolder() : testing_util::TempFolder("velmora_avi") {}
 };
 
 std::vector<std::string> DirEntries(const std::string& dir) {

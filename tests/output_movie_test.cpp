@@ -23,24 +23,14 @@ extern "C" {
 #include "anim/FrameRender.h"
 #include "output/MovieLoop.h"
 #include "output/StillImage.h"
+#include "temp_folder.h"
 
 namespace velmora {
 namespace {
 
-// A fresh folder for one test, removed with everything in it afterwards.
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    std::string tmpl = ::testing::TempDir() + "velmora_movie_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    EXPECT_NE(mkdtemp(buf.data()), nullptr);
-    path = buf.data();
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
+// A fresh folder for one test.
+struct TempFolder : testing_util::TempFolder {
+  TempFolder() : testing_util::TempFolder("velmora_movie") {}
 };
 
 bool Exists(const std::string& path) {

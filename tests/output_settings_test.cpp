@@ -14,24 +14,14 @@
 #include <vector>
 
 #include "output/Settings.h"
+#include "temp_folder.h"
 
 namespace velmora {
 namespace {
 
-// A fresh folder for one test, removed with everything in it afterwards.
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    std::string tmpl = ::testing::TempDir() + "velmora_ini_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    EXPECT_NE(mkdtemp(buf.data()), nullptr);
-    path = buf.data();
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
+// A fresh folder for one test.
+struct TempFolder : testing_util::TempFolder {
+  TempFolder() : testing_util::TempFolder("velmora_ini") {}
 };
 
 std::string ReadFile(const std::string& path) {

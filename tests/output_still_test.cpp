@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "output/StillImage.h"
+#include "temp_folder.h"
 
 namespace velmora {
 namespace {
@@ -38,9 +39,8 @@ TEST(StillImage, FormatFollowsTheExtension) {
 // The bytes written are those of the format the name asks for, at the given
 // JPEG quality.
 TEST(StillImage, SavedBytesMatchTheName) {
-  std::string tmpl = ::testing::TempDir() + "velmora_still_XXXXXX";
-  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-  const std::string dir = tmpl + "/";
+  const testing_util::TempFolder folder("velmora_still");
+  const std::string dir = folder.path + "/";
   Bitmap24 bm;
   bm.SetSize(16, 8);
   for (size_t i = 0; i < bm.bytes.size(); ++i) bm.bytes[i] = static_cast<uint8_t>(i * 37);
@@ -64,7 +64,6 @@ TEST(StillImage, SavedBytesMatchTheName) {
   EXPECT_EQ(back.bytes, bm.bytes);
   EXPECT_FALSE(SaveBitmapByExtension(bm, dir + "no/such/dir.bmp", 75, &error));
   EXPECT_FALSE(error.empty());
-  std::filesystem::remove_all(tmpl);
 }
 
 }  // namespace

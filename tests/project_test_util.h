@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "project/ProjectLoad.h"
 #include "project/ProjectSave.h"
 #include "project/ProjectText.h"
+#include "temp_folder.h"
+
 
 namespace velmora::project_test {
 
@@ -31,17 +34,12 @@ class ProjectTest : public ::testing::Test {
   void SetUp() override {
     Project.TimeLineMin = 0;  // the one setting a new project keeps
     NewProjectState();
-    std::string tmpl = ::testing::TempDir() + "velmora_project_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    ASSERT_NE(mkdtemp(buf.data()), nullptr);
-    dir = buf.data();
+    folder = std::make_unique<testing_util::TempFolder>("velmora_project");
+    dir = folder->path;
   }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+  void TearDown() override { folder.reset(); }
 
+  std::unique_ptr<testing_util::TempFolder> folder;
   std::string Path(const std::string& name) const { return dir + "/" + name; }
   // Writes TEXT as a project file and loads it.
   TProjectLoadResult Load(const std::string& text, const std::string& name = "p.vlm") {
