@@ -2,26 +2,13 @@
 
 #include "anim/CurveSet.h"
 #include "anim/KeyEdit.h"
+#include "anim_test_state.h"
 
 using namespace velmora;
 
 namespace {
 
-struct State {
-  TCloudCurveSet* set = nullptr;
-  TCloudFrameParams params;
-  TProjectModel model;
-  TWindowHooks hooks;
-  int shows = 0, fullRequests = 0;
-  State() {
-    hooks.ShowParams = [this](const TCloudFrameParams&) { ++shows; };
-    hooks.RequestFullPreview = [this] { ++fullRequests; };
-    ApplyNewProjectDefaults(set, params, model, hooks);
-    shows = 0;
-  }
-  ~State() { FreeCurveSet(set); }
-  TTimeLineContext ctx() { return TTimeLineContext{set, params, model, hooks}; }
-};
+using testing_anim::State;
 
 }  // namespace
 

@@ -4,28 +4,14 @@
 
 #include "anim/CurveSet.h"
 #include "anim/KeyEdit.h"
+#include "anim_test_state.h"
 #include "render/NumberText.h"
 
 using namespace velmora;
 
 namespace {
 
-// A new project's state, owned by the test.
-struct State {
-  TCloudCurveSet* set = nullptr;
-  TCloudFrameParams params;
-  TProjectModel model;
-  TWindowHooks hooks;
-  int shows = 0, fullRequests = 0;
-  State() {
-    hooks.ShowParams = [this](const TCloudFrameParams&) { ++shows; };
-    hooks.RequestFullPreview = [this] { ++fullRequests; };
-    ApplyNewProjectDefaults(set, params, model, hooks);
-  }
-  ~State() { FreeCurveSet(set); }
-  TDivs_Curve* curve(int i) { return set->Curves[i]; }
-  TTimeLineContext ctx() { return TTimeLineContext{set, params, model, hooks}; }
-};
+using testing_anim::State;
 
 std::string Dump(const TCloudFrameParams& p) {
   std::string s;
