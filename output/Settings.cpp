@@ -214,7 +214,16 @@ bool WriteIniValues(const std::string& path, const std::string& section,
     if (error) *error = "cannot format settings for " + path;
     return false;
   }
-  if (!MakeFolders(FolderOf(path), error)) return false;
+  // Only the user's configuration folder is made; a folder named through
+  // the environment or beside the program must exist (a typing error there
+  // should not create folders).
+  const std::string folder = FolderOf(path);
+  if (path == UserSettingsPath()) {
+    if (!MakeFolders(folder, error)) return false;
+  } else if (struct stat st; stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (error) *error = "cannot write settings file " + path + ": no folder " + folder;
+    return false;
+  }
   return WriteFileAtomically(path, text, error);
 }
 
