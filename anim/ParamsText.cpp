@@ -1,6 +1,7 @@
 #include "anim/ParamsText.h"
 
 #include "anim/CurveSet.h"
+#include "base/DisplayText.h"
 #include "render/NumberText.h"
 
 namespace velmora {
@@ -27,8 +28,9 @@ std::string FormatParamsListing(const TCloudFrameParams& params, const TProjectM
   line("clip_brightness", flag(params.ClipBrightness));
   line("blur_draftmode", flag(params.BlurDraft));
   line("render_fromcurrentframe", flag(model.FromCurrentFrame));
-  line("output_avi", "\"" + model.OutPutFilen + "\"");
-  line("outputalpha_avi", "\"" + model.OutPutAlpha + "\"");
+  // Names come from the project file: shown with their control bytes escaped.
+  line("output_avi", "\"" + ForDisplay(model.OutPutFilen) + "\"");
+  line("outputalpha_avi", "\"" + ForDisplay(model.OutPutAlpha) + "\"");
   return out;
 }
 

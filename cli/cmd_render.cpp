@@ -10,6 +10,8 @@
 #include "cli/ArgParse.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
+#include "base/DisplayText.h"
+#include "base/ReplaceFile.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
@@ -117,6 +119,8 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
     }
   }
   if (!o.output) return Fail(2, "render: no output file given (-o OUT)");
+  if (o.project && SameFile(*o.output, *o.project))
+    return Fail(1, "render: refusing to write over the project " + ForDisplay(*o.project));
   return std::nullopt;
 }
 
@@ -155,10 +159,16 @@ int CmdRender(const Args& args) {
   if (o.overSampling) CloudParams.OverSampling = *o.overSampling;
   if (o.seed) CloudParams.Seed = *o.seed;
 
-  SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
+  // The engine's message (which buffer could not be had) joins the
+  // command's own line, so a failure is one line.
+  std::string engineMessage;
+  SetMessageSink([&](const std::string& m) { engineMessage = m; });
   std::string error;
-  if (!RenderStillFrame(CloudParams, &error)) {
+  const bool rendered = RenderStillFrame(CloudParams, &error);
+  SetMessageSink({});
+  if (!rendered) {
     FreeProjectState();
+    if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
   Bitmap24 picture;

@@ -74,11 +74,20 @@ fi
 chmod u+w "$work"
 expect no-temporary-files test -z "$(find "$work" -name '*.bmp.*' -o -name '*.png.*')"
 
+# A render too large for memory fails with one line; the opened project is
+# never an output.
+check too-large 1 render -o "$work/big.bmp" --size 60000x60000
+check resave-new 0 resave /dev/null -o "$work/p.vlm"
+check over-project 1 render "$work/p.vlm" -o "$work/p.vlm" --size 8x8
+expect project-kept grep -q "resolution" "$work/p.vlm"
+
 check settings-show 0 settings
 expect settings-default grep -qx "jpeg_quality 75" "$work/out"
 check settings-store 0 settings --jpeg-quality 30
 expect settings-stored grep -qx "jpeg_quality 30" "$work/out"
 check settings-range 2 settings --jpeg-quality 101
+VELMORA_SETTINGS="$work/none/v.ini" check settings-missing-folder 1 settings --jpeg-quality 30
+expect settings-folder-not-made test ! -e "$work/none"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
