@@ -2,7 +2,7 @@
 
 #include "anim/CurveSet.h"
 #include "base/DisplayText.h"
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 namespace velmora {
 

@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "base/FileName.h"
+
 namespace velmora {
 
 namespace {
@@ -17,13 +19,6 @@ namespace {
 bool Fail(std::string* error, const std::string& what, int err) {
   if (error) *error = what + ": " + std::strerror(err);
   return false;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 std::string TempFolder() {

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "base/AtomicFile.h"
 #include "base/ReplaceFile.h"
-#include "output/AtomicFile.h"
 #include "temp_folder.h"
 
 namespace velmora {
