@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "render/Translate.h"
 
 namespace velmora::cli {
 
@@ -38,6 +39,7 @@ const char kUsage[] =
 
 int main(int argc, char** argv) {
   using namespace velmora::cli;
+  velmora::SetUpMessageLanguage(argv[0]);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
