@@ -3,8 +3,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "base/Translate.h"
 #include "cli/Commands.h"
-#include "render/Translate.h"
 
 namespace velmora::cli {
 

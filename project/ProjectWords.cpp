@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "anim/TDivs.h"
+#include "base/NumberText.h"
+#include "base/Translate.h"
 #include "project/NameText.h"
-#include "render/Translate.h"
-#include "render/NumberText.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "render/Numeric.h"
-#include "render/Translate.h"
+#include "base/Numeric.h"
+#include "base/Translate.h"
 #include "render/Render.h"
 
 namespace velmora {

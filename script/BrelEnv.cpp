@@ -2,12 +2,12 @@
 // tables, the binary dictionary and the registry of environments made by
 // `newenv`.
 #include "script/BrelEnv.h"
-#include "render/Translate.h"
 
 #include <algorithm>
 #include <map>
 #include <new>
 
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora {

@@ -2,8 +2,8 @@
 // environments are named by int handles that newenv hands out; a handle is
 // looked up in the registry on every use, so an int naming no live
 // environment is an error rather than a dangling pointer.
+#include "base/Translate.h"
 #include "script/BrelExec.h"
-#include "render/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora::brelword {

@@ -1,6 +1,6 @@
 // The error table and the error state of an environment.
+#include "base/Translate.h"
 #include "script/BrelEnv.h"
-#include "render/Translate.h"
 
 namespace velmora {
 

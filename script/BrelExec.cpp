@@ -1,11 +1,11 @@
 #include "script/BrelExec.h"
-#include "render/Translate.h"
 
 #include <algorithm>
 #include <climits>
 #include <new>
 
-#include "render/NumberText.h"
+#include "base/NumberText.h"
+#include "base/Translate.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"
 

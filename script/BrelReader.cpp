@@ -1,11 +1,11 @@
 #include "script/BrelReader.h"
-#include "render/Translate.h"
 
 #include <cmath>
 #include <cstring>
 #include <optional>
 
-#include "render/NumberText.h"
+#include "base/NumberText.h"
+#include "base/Translate.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "render/Translate.h"
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora {

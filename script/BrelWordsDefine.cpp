@@ -2,8 +2,8 @@
 // cleanup and the manual lookup.
 #include <string>
 
+#include "base/Translate.h"
 #include "script/BrelReader.h"
-#include "render/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora {

@@ -1,8 +1,8 @@
 // Stack words, arithmetic, comparison and logic.
 #include <cmath>
 
-#include "render/Numeric.h"
-#include "render/Translate.h"
+#include "base/Numeric.h"
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora::brelword {

@@ -1,4 +1,4 @@
-#include "render/Translate.h"
+#include "base/Translate.h"
 
 #include <libintl.h>
 
