@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora {
@@ -281,7 +282,7 @@ bool BrelTruth(BrelEnvH env, const BrelValue& v, bool& truth) {
       truth = !v.text.empty();
       return true;
     case kBrelReal:
-      BrelSetError(env, 2, "真偽値は整数または文字列です。");
+      BrelSetError(env, 2, Tr("真偽値は整数または文字列です。"));
       return false;
     default:
       truth = v.num != 0;
@@ -362,8 +363,9 @@ bool BrelChargeMemory(BrelEnvH env, size_t bytes, std::string_view context) {
 
 bool BrelRoomForFrame(BrelEnvH env, std::string_view context) {
   if (env->frames.size() >= env->limits.maxFrames) {
-    BrelSetError(env, 9, std::string(context) + ":ワードの呼び出しとブロックの入れ子は " +
-                             std::to_string(env->limits.maxFrames) + " 段までです。");
+    BrelSetError(env, 9, std::string(context) + ":" +
+                             TrFormat("ワードの呼び出しとブロックの入れ子は %s 段までです。",
+                                      {std::to_string(env->limits.maxFrames)}));
     return false;
   }
   return BrelChargeMemory(env, sizeof(BrelFrame) + sizeof(BrelNameTable), context);

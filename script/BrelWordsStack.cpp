@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "base/Numeric.h"
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora::brelword {
@@ -167,15 +168,15 @@ bool Sub(BrelEnvH env) { return Arith(env, ArithOp::kSub, "-"); }
 bool Mul(BrelEnvH env) { return Arith(env, ArithOp::kMul, "*"); }
 
 bool Div(BrelEnvH env) {
-  static constexpr std::string_view kZero = "除算で零除算が発生しました。";
-  static constexpr std::string_view kOverflow = "除算で桁あふれが発生しました。";
+  static constexpr const char* kZero = TrNoop("除算で零除算が発生しました。");
+  static constexpr const char* kOverflow = TrNoop("除算で桁あふれが発生しました。");
   if (!Need(env, 2, "/")) return false;
   BrelValue b = BrelPopValue(env);
   BrelValue a = BrelPopValue(env);
   if (a.type == kBrelInt && b.type == kBrelInt) {
     // The one int quotient outside the range overflows.
     if (b.num == 0 || (a.num == INT32_MIN && b.num == -1)) {
-      BrelSetError(env, 3, b.num == 0 ? kZero : kOverflow);
+      BrelSetError(env, 3, Tr(b.num == 0 ? kZero : kOverflow));
       return false;
     }
     return BrelPushInt(env, a.num / b.num);
@@ -184,7 +185,7 @@ bool Div(BrelEnvH env) {
     const long double y = AsReal(b);
     const long double r = AsReal(a) / y;
     if (y == 0 || !std::isfinite(r)) {
-      BrelSetError(env, 3, y == 0 ? kZero : kOverflow);
+      BrelSetError(env, 3, Tr(y == 0 ? kZero : kOverflow));
       return false;
     }
     return BrelPushReal(env, r);
@@ -202,7 +203,7 @@ bool Mod(BrelEnvH env) {
     return false;
   }
   if (b.num == 0) {
-    BrelSetError(env, 3, "剰余で零除算が発生しました。");
+    BrelSetError(env, 3, Tr("剰余で零除算が発生しました。"));
     return false;
   }
   // The remainder of INT32_MIN by -1 is 0; computing it directly overflows.
