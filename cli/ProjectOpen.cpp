@@ -24,14 +24,15 @@ std::string RunWarning(const std::string& path, const TProjectRunResult& run) {
 }  // namespace
 
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
-                           int& status) {
+                           int& status, bool strict) {
   status = 0;
   if (!path) {
     NewProjectState();
     return true;
   }
   TProjectLoadResult result;
-  OpenProjectFile(*path, &result);
+  // "-" is the standard input, as image tools read it.
+  OpenProjectFile(*path == "-" ? std::string("/dev/stdin") : *path, &result);
   const std::string prefix = std::string(command) + ": ";
   switch (result.Status) {
     case TProjectLoadStatus::Missing:
@@ -41,10 +42,18 @@ bool OpenProjectForCommand(const char* command, const std::optional<std::string>
       status = Fail(1, prefix + "cannot read project '" + *path + "': " + result.IoError);
       return false;
     case TProjectLoadStatus::RunError:
-      status = Fail(3, prefix + RunWarning(*path, result.Run));
-      return true;
     case TProjectLoadStatus::Loaded:
       break;
+  }
+  for (const TProjectWarning& w : result.Run.Warnings)
+    Fail(0, prefix + "warning: " + *path + ":" + std::to_string(w.Line) + ": " +
+                (w.Curve.empty() ? "" : w.Curve + ": ") + w.Problem +
+                (w.Refused ? "; the curve keeps its previous keys" : ""));
+  if (result.Status == TProjectLoadStatus::RunError)
+    status = Fail(3, prefix + RunWarning(*path, result.Run));
+  if (strict && (status != 0 || !result.Run.Warnings.empty())) {
+    status = Fail(3, prefix + "stopped: the project has warnings (--strict)");
+    return false;
   }
   return true;
 }
