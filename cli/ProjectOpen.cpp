@@ -21,6 +21,12 @@ std::string RunWarning(const std::string& path, const TProjectRunResult& run) {
   return msg;
 }
 
+// "PATH:LINE: CURVE: PROBLEM" and what became of the curve.
+std::string WarningText(const std::string& path, const TProjectWarning& w) {
+  return path + ":" + std::to_string(w.Line) + ": " + (w.Curve.empty() ? "" : w.Curve + ": ") +
+         w.Problem + (w.Refused ? "; the curve keeps its previous keys" : "");
+}
+
 }  // namespace
 
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
@@ -45,16 +51,19 @@ bool OpenProjectForCommand(const char* command, const std::optional<std::string>
     case TProjectLoadStatus::Loaded:
       break;
   }
-  for (const TProjectWarning& w : result.Run.Warnings)
-    Fail(0, prefix + "warning: " + *path + ":" + std::to_string(w.Line) + ": " +
-                (w.Curve.empty() ? "" : w.Curve + ": ") + w.Problem +
-                (w.Refused ? "; the curve keeps its previous keys" : ""));
-  if (result.Status == TProjectLoadStatus::RunError)
-    status = Fail(3, prefix + RunWarning(*path, result.Run));
-  if (strict && (status != 0 || !result.Run.Warnings.empty())) {
-    status = Fail(3, prefix + "stopped: the project has warnings (--strict)");
+  const auto& warnings = result.Run.Warnings;
+  if (strict && (!warnings.empty() || result.Status == TProjectLoadStatus::RunError)) {
+    // One failure line: the first problem and how many there were.
+    const std::string first = warnings.empty() ? RunWarning(*path, result.Run)
+                                               : WarningText(*path, warnings.front());
+    const size_t count = warnings.size() + (result.Status == TProjectLoadStatus::RunError);
+    status = Fail(3, prefix + first + " (--strict: " + std::to_string(count) +
+                         (count == 1 ? " warning)" : " warnings)"));
     return false;
   }
+  for (const TProjectWarning& w : warnings) Fail(0, prefix + "warning: " + WarningText(*path, w));
+  if (result.Status == TProjectLoadStatus::RunError)
+    status = Fail(3, prefix + RunWarning(*path, result.Run));
   return true;
 }
 
