@@ -123,14 +123,26 @@ struct AviPlayer::Impl {
   }
 
   void Convert() {
-    sws = sws_getCachedContext(sws, frame->width, frame->height,
-                               static_cast<AVPixelFormat>(frame->format), frame->width,
+    // The full-range JPEG formats are the plain ones with the full range
+    // set on the converter.
+    auto format = static_cast<AVPixelFormat>(frame->format);
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    switch (format) {
+      case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P; fullRange = true; break;
+      case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P; fullRange = true; break;
+      case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P; fullRange = true; break;
+      default: break;
+    }
+    sws = sws_getCachedContext(sws, frame->width, frame->height, format, frame->width,
                                frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
                                nullptr);
     if (!sws) {
       lastError = "cannot convert the movie's pictures";
       return;
     }
+    const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
+    sws_setColorspaceDetails(sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
+                             1 << 16);
     picture.SetSize(frame->width, frame->height);
     uint8_t* dst[1] = {picture.bytes.data()};
     const int dstStride[1] = {frame->width * 3};
