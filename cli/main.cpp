@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "base/Translate.h"
 #include "cli/Commands.h"
 
 namespace velmora::cli {
@@ -10,6 +11,13 @@ namespace velmora::cli {
 int Fail(int status, const std::string& message) {
   std::cerr << "velmora: " << message << "\n";
   return status;
+}
+
+bool WriteStdout(const std::string& command, std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  Fail(1, command + ": cannot write the output");
+  return false;
 }
 
 }  // namespace velmora::cli
@@ -56,6 +64,7 @@ const CommandEntry* FindCommand(const std::string& name) {
 
 int main(int argc, char** argv) {
   using namespace velmora::cli;
+  velmora::SetUpMessageLanguage(argv[0]);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
