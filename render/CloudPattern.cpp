@@ -6,6 +6,7 @@
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "render/Numeric.h"
+#include "render/StampBatch.h"
 
 namespace velmora {
 
@@ -63,9 +64,11 @@ void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPi
   });
 }
 
-void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
-                TPixeFloatBuffer* target, int depth, long double s, long double oy,
-                long double ox) {
+namespace {
+
+// FractalPen's recursion, queuing its stamps in drawing order.
+void FractalPenInto(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB, StampBatch& batch,
+                    int depth, long double s, long double oy, long double ox) {
   if (depth <= 0) return;
   const LD r = RandomReal();
   const int mode = (r >= 0.75L || s >= 0.7L) ? 9 : 8;
@@ -75,19 +78,30 @@ void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
   const int32_t h = StampSize(s * H);
   const int32_t left = RoundToInt32(ox * W + static_cast<LD>(W - w) / 2);
   const int32_t top = RoundToInt32(oy * H + static_cast<LD>(H - h) / 2);
-  CloudStamp(source, PixeRect{0, 0, W, H}, target, mode, false, PixeRect{left, top, w, h});
+  batch.Add(source, PixeRect{0, 0, W, H}, mode, false, PixeRect{left, top, w, h});
 
   const LD r1 = RandomReal(), r2 = RandomReal(), r3 = RandomReal();
   LD f = Hypot(r3 - 0.5L, r2 - 0.5L);
   s = s * (r1 / 4 + 0.75L);
-  FractalPen(penA, penB, target, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
-             (r2 - 0.5L) / (s * f) / 50);
+  FractalPenInto(penA, penB, batch, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
+                 (r2 - 0.5L) / (s * f) / 50);
 
   const LD r4 = RandomReal(), r5 = RandomReal(), r6 = RandomReal();
   f = Hypot(r6 - 0.5L, r5 - 0.5L);
   s = s * (r4 / 2 + 0.5L);
-  FractalPen(penA, penB, target, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
-             (r5 - 0.5L) / (s * f) / 60);
+  FractalPenInto(penA, penB, batch, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
+                 (r5 - 0.5L) / (s * f) / 60);
+}
+
+}  // namespace
+
+void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
+                TPixeFloatBuffer* target, int depth, long double s, long double oy,
+                long double ox) {
+  // 2^depth - 1 stamps; deeper recursions stamp as they go.
+  StampBatch batch(target, depth > 0 && depth < 20 ? (int64_t{1} << depth) - 1 : 0);
+  FractalPenInto(penA, penB, batch, depth, s, oy, ox);
+  batch.Run(EngineThreadPool(), [](int64_t, int64_t) {});
 }
 
 void MirrorColumns(TPixeFloatBuffer* b) {
@@ -459,7 +473,10 @@ void BuildBasePattern(TCloudFrameParams& p) {
   const int32_t offX = RoundToInt32(p.ResX * p.cx);
   const int32_t offY = RoundToInt32(p.ResY * p.cy);
   const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
-  // 4.
+  // 4. The draws run in order here; the stamps are applied afterwards, band
+  // by band on the pool.
+  StampBatch batch(stamping ? bp : nullptr, N + 2);
+  int progress = 10;
   for (int64_t i = 0; i <= N + 1; ++i) {
     int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
@@ -485,13 +502,17 @@ void BuildBasePattern(TCloudFrameParams& p) {
       static const int kModes[4] = {5, 6, 0, 1};
       mode = kModes[i % 4];
     }
-    if (stamping) CloudStamp(pen, PixeRect{0, 0, W, H}, bp, mode, true, PixeRect{x, y, sw, sh});
+    batch.Add(pen, PixeRect{0, 0, W, H}, mode, true, PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
     sw = StampSize((1 - RandomReal() * p.Noise) * g * W);
     sh = StampSize((1 - RandomReal() * p.Noise) * g * H);
-    FrameProgress = RoundToInt32(20.0L / (N + 1) * i) + 10;
-    PumpMessages();
+    progress = RoundToInt32(20.0L / (N + 1) * i) + 10;
+    if (!batch.Queued()) {
+      FrameProgress = progress;
+      PumpMessages();
+    }
   }
+  batch.RunWithProgress(EngineThreadPool(), 10, progress);
   // 5, 6.
   ClipLow(bp, 1 - p.Coverrate);
   NormalizeBuffer(bp, false);

@@ -5,6 +5,7 @@
 
 #include "render/Numeric.h"
 #include "render/Render.h"
+#include "render/ThreadPool.h"
 
 namespace velmora {
 
@@ -14,6 +15,11 @@ bool PreviewBusy = false;
 int FrameProgress = 0;
 int MovieProgress = 0;
 int PixeProgress = 0;
+
+ThreadPool& EngineThreadPool() {
+  static ThreadPool pool(ThreadPool::HardwareThreads());
+  return pool;
+}
 
 namespace {
 std::function<void()>& PumpHook() {

@@ -7,6 +7,7 @@
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "render/Numeric.h"
+#include "render/StampBatch.h"
 
 namespace velmora {
 
@@ -178,18 +179,21 @@ void StampWarpLayer1(TCloudFrameParams& p) {
   const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
   const int32_t offX = RoundToInt32(p.ResX * p.wx1);
   const int32_t offY = RoundToInt32(p.ResY * p.wy1);
+  StampBatch batch(stamping ? wt : nullptr, M + 1);
+  int progress = 30;
   for (int64_t u = 0; u <= M; ++u) {
     const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
-    if (stamping)
-      CloudStamp(Pens.WarpPenB, PixeRect{0, 0, W, H}, wt, 3, true, PixeRect{x, y, sw, sh});
+    batch.Add(Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - RandomReal() * p.wNoise) * (sh * 0.95L));
-    PumpMessages();
+    if (!batch.Queued()) PumpMessages();
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
-    FrameProgress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
+    progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
+    if (!batch.Queued()) FrameProgress = progress;
   }
+  batch.RunWithProgress(EngineThreadPool(), 30, progress);
 }
 
 void StampWarpLayer2(TCloudFrameParams& p) {
@@ -204,20 +208,25 @@ void StampWarpLayer2(TCloudFrameParams& p) {
   const int32_t offY = RoundToInt32(p.ResY * p.wy2);
   const TPixeFloatBuffer* pens[3] = {Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
+  StampBatch batch(stamping ? wt : nullptr, 2 * (N + 1) + 1);
+  int progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
     RandSeed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
     const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
-    if (stamping)
-      CloudStamp(pens[w % 3], PixeRect{0, 0, W, H}, wt, kModes[(w % 12) / 3], true,
-                 PixeRect{x, y, sw, sh});
+    batch.Add(pens[w % 3], PixeRect{0, 0, W, H}, kModes[(w % 12) / 3], true,
+              PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(8, static_cast<LD>(w), p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
     sw = StampSize((1 - RandomReal() * p.wNoise / 2) * g * W);
     sh = StampSize((1 - RandomReal() * p.wNoise / 2) * g * H);
-    FrameProgress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
-    PumpMessages();
+    progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
+    if (!batch.Queued()) {
+      FrameProgress = progress;
+      PumpMessages();
+    }
   }
+  batch.RunWithProgress(EngineThreadPool(), 40, progress);
 }
 
 void NormalizeWarpTemplate(TCloudFrameParams& p) {
