@@ -13,4 +13,10 @@ std::optional<std::pair<int32_t, int32_t>> ParseSize(const std::string& text) {
   return std::make_pair(*w, *h);
 }
 
+std::optional<int32_t> ParseThreads(const std::string& text) {
+  const auto n = ParseInt32(text);
+  if (!n || *n < 1 || *n > kMaxThreads) return std::nullopt;
+  return *n;
+}
+
 }  // namespace velmora::cli

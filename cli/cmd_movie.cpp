@@ -17,12 +17,14 @@ extern "C" {
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "cli/ArgParse.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "render/Render.h"
+#include "render/ThreadPool.h"
 
 namespace velmora::cli {
 
@@ -39,6 +41,8 @@ const char kMovieUsage[] =
     "                  (default: the project's outputalpha_avi)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
     "  --from-current  start at the project's current frame\n"
+    "  --threads N     render on N threads (default: every core; 1: one thread);\n"
+    "                  the pictures are the same for every N\n"
     "AVI options (stored in the settings file for later movies):\n"
     "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
@@ -57,6 +61,7 @@ struct MovieArgs {
   bool fromCurrent = false;
   AviOptionOverrides avi;
   bool anyAviOption = false;
+  std::optional<int32_t> threads;
 };
 
 // Bits per second with an optional k (1000) or M (1000000) suffix.
@@ -111,6 +116,12 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
       const auto f = ParseInt32(v);
       if (!f) return Fail(2, "movie: --from needs an integer frame number, not '" + v + "'");
       m.from = *f;
+    } else if (a == "--threads") {
+      if (!value(v)) return needs("a thread count");
+      m.threads = ParseThreads(v);
+      if (!m.threads)
+        return Fail(2, "movie: --threads needs a whole number from 1 to " +
+                           std::to_string(kMaxThreads) + ", not '" + v + "'");
     } else if (a == "--from-current") {
       m.fromCurrent = true;
     } else if (a == "--codec") {
@@ -256,6 +267,7 @@ class ProgressBar {
 int CmdMovie(const Args& args) {
   MovieArgs m;
   if (auto status = ParseMovieArgs(args, m)) return *status;
+  if (m.threads) EngineThreadPool().SetThreads(*m.threads);
 
   int projectStatus = 0;
   if (!OpenProjectForCommand("movie", m.project, projectStatus)) return projectStatus;

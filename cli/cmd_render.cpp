@@ -14,6 +14,7 @@
 #include "output/StillImage.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "render/ThreadPool.h"
 
 namespace velmora::cli {
 
@@ -36,6 +37,8 @@ const char kRenderUsage[] =
     "  --seed N            random seed (overrides the animated value)\n"
     "  --jpeg-quality Q    JPEG quality 0..100 for this picture (default: the\n"
     "                      settings file's JpegQuality, 75 without one)\n"
+    "  --threads N         render on N threads (default: every core; 1: one\n"
+    "                      thread); the picture is the same for every N\n"
     "Without PROJECT the new-project settings are rendered.\n";
 
 struct RenderOptions {
@@ -47,6 +50,7 @@ struct RenderOptions {
   std::optional<int32_t> overSampling;
   std::optional<int32_t> seed;
   std::optional<int32_t> jpegQuality;
+  std::optional<int32_t> threads;
 };
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
@@ -108,6 +112,13 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
       if (auto s = needInt(o.jpegQuality)) return s;
       if (*o.jpegQuality < 0 || *o.jpegQuality > 100)
         return Fail(2, "render: --jpeg-quality must lie between 0 and 100");
+    } else if (a == "--threads") {
+      const auto v = takeValue();
+      if (!v) return Fail(2, "render: --threads needs a thread count");
+      o.threads = ParseThreads(*v);
+      if (!o.threads)
+        return Fail(2, "render: --threads needs a whole number from 1 to " +
+                           std::to_string(kMaxThreads) + ", not '" + *v + "'");
     } else if (a.size() > 1 && a[0] == '-') {
       return Fail(2, "render: unknown option '" + a + "'");
     } else if (!o.project) {
@@ -144,6 +155,7 @@ void BufferBitmap(const std::string& name, Bitmap24& bm) {
 int CmdRender(const Args& args) {
   RenderOptions o;
   if (auto status = ParseRenderArgs(args, o)) return *status;
+  if (o.threads) EngineThreadPool().SetThreads(*o.threads);
 
   int projectStatus = 0;
   if (!OpenProjectForCommand("render", o.project, projectStatus)) return projectStatus;

@@ -354,26 +354,31 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
   return static_cast<float>(out ? y1 - q : 0 + q);
 }
 
-// Step 7 of MakePens for one pen.
-void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int progressBase) {
-  const int32_t W = pen->width, H = pen->height;
+// Step 7 of MakePens for one pen: its four random points, then the
+// per-pixel shading, which draws nothing.
+struct PenShading {
+  TPixeFloatBuffer* pen;
+  const ShadeChannel* ch;
+  int progressBase;
   int64_t px[4], py[4];
-  for (int k = 0; k < 4; ++k) {
-    px[k] = Random(static_cast<uint32_t>(W));
-    py[k] = Random(static_cast<uint32_t>(H));
-  }
   LD div[4];
   double divD[4];
-  for (int c = 0; c < 4; ++c) {
-    div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
-    divD[c] = static_cast<double>(div[c]);
+
+  void Draw(LD diag) {
+    for (int k = 0; k < 4; ++k) {
+      px[k] = Random(static_cast<uint32_t>(pen->width));
+      py[k] = Random(static_cast<uint32_t>(pen->height));
+    }
+    for (int c = 0; c < 4; ++c) {
+      div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
+      divD[c] = static_cast<double>(div[c]);
+    }
   }
-  DenCache* cache = g_reference
-                        ? nullptr
-                        : static_cast<DenCache*>(PoolScratch(kDenCacheSlot, sizeof(DenCache) * 4));
-  if (cache)
-    for (int c = 0; c < 4; ++c) cache[c].Clear();
-  for (int32_t y = 0; y < H; ++y) {
+
+  // Shades row y; cache is four caches of this pen's channels, or null for
+  // the literal evaluation.
+  void Row(int32_t y, DenCache* cache) const {
+    const int32_t W = pen->width;
     FloatPixel* row = pen->data + static_cast<int64_t>(y) * W;
     for (int32_t x = 0; x < W; ++x) {
       float* v = &row[x].r;
@@ -390,9 +395,36 @@ void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int p
                                 cache[c]);
       }
     }
-    FrameProgress = progressBase + RoundToInt32(static_cast<LD>(y) / H);
-    PumpMessages();
   }
+};
+
+// Shades the three warp pens: the points of R, G and B are drawn in that
+// order, then the rows of all three are shaded side by side on the pool.
+// Each thread has its own caches of the powers of 255 (their values do not
+// depend on which thread fills them).
+void ShadeWarpPens(PenShading (&pens)[3], LD diag) {
+  for (PenShading& p : pens) p.Draw(diag);
+  ThreadPool& pool = EngineThreadPool();
+  const int32_t H = pens[0].pen->height;
+  if (H <= 0 || pens[0].pen->width <= 0) return;
+  const int threads = pool.Threads();
+  DenCache* caches =
+      g_reference ? nullptr
+                  : static_cast<DenCache*>(PoolScratch(
+                        kDenCacheSlot, sizeof(DenCache) * 12 * static_cast<size_t>(threads)));
+  if (caches)
+    for (int i = 0; i < 12 * threads; ++i) caches[i].Clear();
+  pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int worker) {
+    for (int64_t i = b; i < e; ++i) {
+      const int k = static_cast<int>(i / H);
+      const int32_t y = static_cast<int32_t>(i % H);
+      pens[k].Row(y, caches ? caches + (worker * 3 + k) * 4 : nullptr);
+      if (worker == 0) {
+        FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
+        PumpMessages();
+      }
+    }
+  });
 }
 
 }  // namespace
@@ -446,9 +478,10 @@ void MakePens(int32_t w, int32_t h) {
       {false, 2, 127}, {true, 1, 255}, {false, 3, 63}, {false, 1, 255}};
   static const ShadeChannel kB[4] = {
       {false, 3, 63}, {false, 2, 127}, {true, 1, 255}, {false, 1, 255}};
-  ShadePen(Pens.WarpPenR, kR, diag, 7);
-  ShadePen(Pens.WarpPenG, kG, diag, 8);
-  ShadePen(Pens.WarpPenB, kB, diag, 9);
+  PenShading shading[3] = {{Pens.WarpPenR, kR, 7, {}, {}, {}, {}},
+                           {Pens.WarpPenG, kG, 8, {}, {}, {}, {}},
+                           {Pens.WarpPenB, kB, 9, {}, {}, {}, {}}};
+  ShadeWarpPens(shading, diag);
   // 8.
   FrameProgress = 100;
 }
