@@ -6,6 +6,7 @@
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "render/Numeric.h"
+#include "render/ParallelPixels.h"
 #include "render/StampBatch.h"
 
 namespace velmora {
@@ -129,11 +130,11 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
-  float mn = p[0].r, mx = p[0].r;
-  for (int64_t i = 0; i < n; ++i) {
-    if (p[i].r < mn) mn = p[i].r;
-    if (p[i].r > mx) mx = p[i].r;
-  }
+  ThreadPool& pool = EngineThreadPool();
+  const ScanRange range = ParallelScan(
+      pool, n, ScanRange{p[0].r, p[0].r}, [&](ScanRange& r, int64_t i) { r.Take(p[i].r); },
+      [](ScanRange& into, const ScanRange& from) { into.Merge(from); });
+  const float mn = range.lo, mx = range.hi;
   const LD t = f * (static_cast<LD>(mx) - mn) + mn;
   const float tf = static_cast<float>(t);
   if (g_reference) {
@@ -144,23 +145,33 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
   // r < t (extended) holds exactly when r <= below, the largest float under t.
   if (std::isnan(t) || t == -INFINITY) return;
   const float below = static_cast<LD>(tf) < t ? tf : std::nextafter(tf, -INFINITY);
-  for (int64_t i = 0; i < n; ++i)
-    if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
+  ForElements(pool, n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i)
+      if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
+  });
 }
 
 void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
-  float lo = p[0].r, hi = p[0].r, loA = p[0].a, hiA = p[0].a;
-  for (int64_t i = 0; i < n; ++i) {
-    for (float c : {p[i].r, p[i].g, p[i].b}) {
-      if (c < lo) lo = c;
-      if (c > hi) hi = c;
-    }
-    if (p[i].a < loA) loA = p[i].a;
-    if (p[i].a > hiA) hiA = p[i].a;
-  }
+  ThreadPool& pool = EngineThreadPool();
+  struct Ranges {
+    ScanRange rgb, a;
+  };
+  const Ranges ranges = ParallelScan(
+      pool, n, Ranges{{p[0].r, p[0].r}, {p[0].a, p[0].a}},
+      [&](Ranges& r, int64_t i) {
+        r.rgb.Take(p[i].r);
+        r.rgb.Take(p[i].g);
+        r.rgb.Take(p[i].b);
+        r.a.Take(p[i].a);
+      },
+      [](Ranges& into, const Ranges& from) {
+        into.rgb.Merge(from.rgb);
+        into.a.Merge(from.a);
+      });
+  const float lo = ranges.rgb.lo, hi = ranges.rgb.hi, loA = ranges.a.lo, hiA = ranges.a.hi;
   const LD offset = -static_cast<LD>(lo);
   const LD scale = (static_cast<LD>(hi) - lo) / 256;
   const LD aOffset = std::fabs(static_cast<LD>(loA));
@@ -178,12 +189,14 @@ void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
   }
   const double od = static_cast<double>(offset), sd = static_cast<double>(scale);
   const double aod = static_cast<double>(aOffset), asd = static_cast<double>(aScale);
-  for (int64_t i = 0; i < n; ++i) {
-    p[i].r = NormalizeValueFast(p[i].r, offset, scale, od, sd);
-    p[i].g = NormalizeValueFast(p[i].g, offset, scale, od, sd);
-    p[i].b = NormalizeValueFast(p[i].b, offset, scale, od, sd);
-    if (alpha) p[i].a = NormalizeValueFast(p[i].a, aOffset, aScale, aod, asd);
-  }
+  ForElements(pool, n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      p[i].r = NormalizeValueFast(p[i].r, offset, scale, od, sd);
+      p[i].g = NormalizeValueFast(p[i].g, offset, scale, od, sd);
+      p[i].b = NormalizeValueFast(p[i].b, offset, scale, od, sd);
+      if (alpha) p[i].a = NormalizeValueFast(p[i].a, aOffset, aScale, aod, asd);
+    }
+  });
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "render/Numeric.h"
+#include "render/ParallelPixels.h"
 #include "render/StampBatch.h"
 
 namespace velmora {
@@ -108,21 +109,27 @@ template <typename Write>
 void LookupWalk(const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = CloudReferenceMode();
   const int32_t W = k.W, H = k.H;
-  for (int32_t i = 0; i < H; ++i) {
-    const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
-    for (int32_t j = 0; j < W; ++j) {
-      int64_t dx, dy;
-      if (ref)
-        DisplacementLiteral(k, trow[j], dx, dy);
-      else
-        Displacement(k, trow[j], dx, dy);
-      const int32_t sx = WrapLookupCoord(j + dx, W);
-      const int32_t sy = WrapLookupCoord(i + dy, H);
-      write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+  // Rows on the pool; the calling thread reports and pumps after its rows.
+  EngineThreadPool().For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
+    for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
+      const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
+      for (int32_t j = 0; j < W; ++j) {
+        int64_t dx, dy;
+        if (ref)
+          DisplacementLiteral(k, trow[j], dx, dy);
+        else
+          Displacement(k, trow[j], dx, dy);
+        const int32_t sx = WrapLookupCoord(j + dx, W);
+        const int32_t sy = WrapLookupCoord(i + dy, H);
+        write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+      }
+      if (worker == 0) {
+        WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
+        PumpMessages();
+      }
     }
-    WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
-    PumpMessages();
-  }
+  });
+  WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
 }
 
 bool SameSize(const TPixeFloatBuffer* a, int32_t W, int32_t H) {
@@ -234,15 +241,18 @@ void NormalizeWarpTemplate(TCloudFrameParams& p) {
   if (!wt || wt->width <= 0 || wt->height <= 0) return;
   FloatPixel* e = wt->data;
   const int64_t n = static_cast<int64_t>(wt->width) * wt->height;
+  ThreadPool& pool = EngineThreadPool();
   if (p.WarpScale == 0) {
-    float lo = e[0].r, hi = e[0].r;
-    for (int64_t i = 0; i < n; ++i)
-      for (float c : {e[i].r, e[i].g, e[i].b}) {
-        if (c < lo) lo = c;
-        if (c > hi) hi = c;
-      }
-    p.WarpOffset = -static_cast<LD>(lo);
-    p.WarpScale = (static_cast<LD>(hi) - lo) / 256;
+    const ScanRange r = ParallelScan(
+        pool, n, ScanRange{e[0].r, e[0].r},
+        [&](ScanRange& s, int64_t i) {
+          s.Take(e[i].r);
+          s.Take(e[i].g);
+          s.Take(e[i].b);
+        },
+        [](ScanRange& into, const ScanRange& from) { into.Merge(from); });
+    p.WarpOffset = -static_cast<LD>(r.lo);
+    p.WarpScale = (static_cast<LD>(r.hi) - r.lo) / 256;
   }
   if (!(p.WarpScale > 0)) return;
   const LD off = p.WarpOffset, scale = p.WarpScale;
@@ -255,11 +265,13 @@ void NormalizeWarpTemplate(TCloudFrameParams& p) {
     return;
   }
   const double od = static_cast<double>(off), sd = static_cast<double>(scale);
-  for (int64_t i = 0; i < n; ++i) {
-    e[i].r = NormalizeValueFast(e[i].r, off, scale, od, sd);
-    e[i].g = NormalizeValueFast(e[i].g, off, scale, od, sd);
-    e[i].b = NormalizeValueFast(e[i].b, off, scale, od, sd);
-  }
+  ForElements(pool, n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      e[i].r = NormalizeValueFast(e[i].r, off, scale, od, sd);
+      e[i].g = NormalizeValueFast(e[i].g, off, scale, od, sd);
+      e[i].b = NormalizeValueFast(e[i].b, off, scale, od, sd);
+    }
+  });
 }
 
 }  // namespace velmora
