@@ -8,7 +8,7 @@
 
 #include "render/Ease.h"
 #include "render/MemoryHunger.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/ParallelPixels.h"
 #include "render/Render.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "base/Numeric.h"
 #include "render/CloudPattern.h"
-#include "render/Numeric.h"
 #include "render/Render.h"
 
 namespace velmora {
