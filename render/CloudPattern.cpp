@@ -1,6 +1,7 @@
 #include "render/CloudPattern.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "render/Ease.h"
@@ -23,6 +24,8 @@ bool g_reference = false;
 // column table).
 constexpr int kCoveredSlot = 1;
 constexpr int kDenCacheSlot = 2;
+constexpr int kDenIndexSlot = 6;
+constexpr int kDenValueSlot = 7;
 
 }  // namespace
 
@@ -339,8 +342,10 @@ inline LD ExactSlope(int64_t d2, bool positive, LD div) {
 // gives the end value; a base of 255 makes the quotient num x y1 / den with
 // num = den, whose last bits only the extended powers decide (the power of
 // 255 is shared by all pixels at the same distance).
+// den(d2, k) gives powl(255, k).
+template <typename Den>
 inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, float v, LD y1,
-                              DenCache& cache) {
+                              Den&& den) {
   const bool out = positive || d2 == 0;  // -0 / div is an ease-out
   const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
   if (base == 0) return static_cast<float>(out ? y1 : 0);
@@ -362,9 +367,16 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
     return static_cast<float>(ShadeFast(ExactSlope(d2, positive, div), v, y1));
   }
   const LD s = ExactSlope(d2, positive, div);
-  const LD den = cache.Get(d2, std::fabs(s) + 1);  // s + 1 = |s| + 1 for s >= 0
-  const LD q = den * y1 / den;                     // num = den
+  const LD p = den(d2, std::fabs(s) + 1);  // s + 1 = |s| + 1 for s >= 0
+  const LD q = p * y1 / p;                 // num = den
   return static_cast<float>(out ? y1 - q : 0 + q);
+}
+
+// Whether ShadeChannelFast needs the power of 255 for this value.
+inline bool NeedsDen(int64_t d2, bool positive, float v) {
+  const bool out = positive || d2 == 0;
+  const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
+  return base == 255;
 }
 
 // Step 7 of MakePens for one pen: its four random points, then the
@@ -388,50 +400,148 @@ struct PenShading {
     }
   }
 
-  // Shades row y; cache is four caches of this pen's channels, or null for
-  // the literal evaluation.
-  void Row(int32_t y, DenCache* cache) const {
+  // Calls fn(c, d2, v) for every channel of row y: d2 is the squared
+  // distance to the channel's point, v the channel's value.
+  template <typename Fn>
+  void ForRow(int32_t y, Fn&& fn) const {
     const int32_t W = pen->width;
     FloatPixel* row = pen->data + static_cast<int64_t>(y) * W;
     for (int32_t x = 0; x < W; ++x) {
       float* v = &row[x].r;
       for (int c = 0; c < 4; ++c) {
         const int64_t dx = x - px[c], dy = y - py[c];
-        if (!cache) {
-          const LD d = Hypot(static_cast<LD>(dx), static_cast<LD>(dy));
-          const LD s = ch[c].positive ? d / div[c] : -d / div[c];
-          v[c] = static_cast<float>(SlopeEase(s, v[c], 255, 0, ch[c].y1, 0));
-          continue;
-        }
-        // d^2 is an exact integer, and sqrt of it is the extended Hypot.
-        v[c] = ShadeChannelFast(dx * dx + dy * dy, ch[c].positive, div[c], divD[c], v[c], ch[c].y1,
-                                cache[c]);
+        fn(c, dx * dx + dy * dy, v[c]);
       }
     }
   }
+
+  // Shades row y; den(c, d2, k) gives powl(255, k) for channel c.
+  template <typename Den>
+  void Row(int32_t y, Den&& den) const {
+    ForRow(y, [&](int c, int64_t d2, float& v) {
+      // d^2 is an exact integer, and sqrt of it is the extended Hypot.
+      v = ShadeChannelFast(d2, ch[c].positive, div[c], divD[c], v, ch[c].y1,
+                           [&](int64_t d, LD k) { return den(c, d, k); });
+    });
+  }
+
+  // Shades row y as SlopeEase defines it.
+  void RowLiteral(int32_t y) const {
+    ForRow(y, [&](int c, int64_t d2, float& v) {
+      const LD d = std::sqrt(static_cast<LD>(d2));
+      const LD s = ch[c].positive ? d / div[c] : -d / div[c];
+      v = static_cast<float>(SlopeEase(s, v, 255, 0, ch[c].y1, 0));
+    });
+  }
 };
+
+// powl(255, k) for every squared distance d^2 at which the shading of the
+// three pens needs it (pixels whose base is 255), computed once on the pool
+// before the shading.  k = sqrt(d^2) / div + 1 depends on d^2 and on the
+// channel's divisor (1, 2 or 3) alone.
+struct DenTables {
+  int32_t* index = nullptr;  // 3 x span: position of (divisor, d^2) in values
+  LD* values = nullptr;
+  int64_t span = 0;          // largest d^2 + 1
+  LD Get(int divisor, int64_t d2) const { return values[index[(divisor - 1) * span + d2]]; }
+};
+
+// Tables above this many entries are not built (the caches serve instead).
+constexpr int64_t kMaxDenIndex = int64_t{1} << 24;
+
+bool BuildDenTables(const PenShading (&pens)[3], LD diag, ThreadPool& pool, DenTables& t) {
+  const int64_t W = pens[0].pen->width, H = pens[0].pen->height;
+  t.span = (W - 1) * (W - 1) + (H - 1) * (H - 1) + 1;
+  const int64_t n = 3 * t.span;
+  if (n > kMaxDenIndex) return false;
+  t.index = static_cast<int32_t*>(PoolScratch(kDenIndexSlot, sizeof(int32_t) * static_cast<size_t>(n)));
+  if (!t.index) return false;
+  // 1. Mark the entries needed.
+  ParallelFill(pool, t.index, n, int32_t{0});
+  pool.For(3 * H, 4, [&](int64_t b, int64_t e, int) {
+    for (int64_t i = b; i < e; ++i) {
+      const PenShading& p = pens[i / H];
+      p.ForRow(static_cast<int32_t>(i % H), [&](int c, int64_t d2, float& v) {
+        if (NeedsDen(d2, p.ch[c].positive, v))
+          std::atomic_ref<int32_t>(t.index[(p.ch[c].divisor - 1) * t.span + d2])
+              .store(1, std::memory_order_relaxed);
+      });
+    }
+  });
+  // 2. Number them in order: counts per chunk, then positions.
+  constexpr int64_t kChunks = 256;
+  const int64_t chunk = (n + kChunks - 1) / kChunks;
+  int64_t first[kChunks + 1] = {};
+  pool.For(kChunks, 1, [&](int64_t b, int64_t e, int) {
+    for (int64_t c = b; c < e; ++c) {
+      int64_t count = 0;
+      for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) count += t.index[i];
+      first[c + 1] = count;
+    }
+  });
+  for (int64_t c = 0; c < kChunks; ++c) first[c + 1] += first[c];
+  const int64_t needed = first[kChunks];
+  // The values, and the (divisor, d^2) entry of each.
+  auto* block = static_cast<uint8_t*>(PoolScratch(
+      kDenValueSlot, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
+  if (!block) return false;
+  t.values = reinterpret_cast<LD*>(block);
+  auto* entry = reinterpret_cast<int32_t*>(block + sizeof(LD) * static_cast<size_t>(needed));
+  pool.For(kChunks, 1, [&](int64_t b, int64_t e, int) {
+    for (int64_t c = b; c < e; ++c) {
+      int64_t at = first[c];
+      for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) {
+        if (!t.index[i]) continue;
+        entry[at] = static_cast<int32_t>(i);
+        t.index[i] = static_cast<int32_t>(at++);
+      }
+    }
+  });
+  // 3. The powers, as DenCache computes them.
+  pool.For(needed, 64, [&](int64_t b, int64_t e, int) {
+    for (int64_t j = b; j < e; ++j) {
+      const int divisor = static_cast<int>(entry[j] / t.span) + 1;
+      const int64_t d2 = entry[j] % t.span;
+      const LD div = divisor == 1 ? diag : diag / divisor;
+      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(d2)) / div + 1);
+    }
+  });
+  return true;
+}
 
 // Shades the three warp pens: the points of R, G and B are drawn in that
 // order, then the rows of all three are shaded side by side on the pool.
-// Each thread has its own caches of the powers of 255 (their values do not
-// depend on which thread fills them).
+// The powers of 255 come from the tables, or from caches of each thread when
+// the tables would be too large (the values do not depend on which thread
+// computes them).
 void ShadeWarpPens(PenShading (&pens)[3], LD diag) {
   for (PenShading& p : pens) p.Draw(diag);
   ThreadPool& pool = EngineThreadPool();
   const int32_t H = pens[0].pen->height;
   if (H <= 0 || pens[0].pen->width <= 0) return;
   const int threads = pool.Threads();
+  DenTables tables;
+  const bool useTables = !g_reference && BuildDenTables(pens, diag, pool, tables);
   DenCache* caches =
-      g_reference ? nullptr
-                  : static_cast<DenCache*>(PoolScratch(
-                        kDenCacheSlot, sizeof(DenCache) * 12 * static_cast<size_t>(threads)));
+      g_reference || useTables
+          ? nullptr
+          : static_cast<DenCache*>(
+                PoolScratch(kDenCacheSlot, sizeof(DenCache) * 12 * static_cast<size_t>(threads)));
   if (caches)
     for (int i = 0; i < 12 * threads; ++i) caches[i].Clear();
   pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int worker) {
     for (int64_t i = b; i < e; ++i) {
       const int k = static_cast<int>(i / H);
       const int32_t y = static_cast<int32_t>(i % H);
-      pens[k].Row(y, caches ? caches + (worker * 3 + k) * 4 : nullptr);
+      const PenShading& pen = pens[k];
+      if (useTables) {
+        pen.Row(y, [&](int c, int64_t d2, LD) { return tables.Get(pen.ch[c].divisor, d2); });
+      } else if (caches) {
+        DenCache* own = caches + (worker * 3 + k) * 4;
+        pen.Row(y, [&](int c, int64_t d2, LD kexp) { return own[c].Get(d2, kexp); });
+      } else {
+        pen.RowLiteral(y);
+      }
       if (worker == 0) {
         FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
         PumpMessages();

@@ -84,7 +84,7 @@ PackedPixel FloatToPackedFast(FloatPixel f);
 
 // Scratch memory from the block pool that persists between calls and only
 // grows, so repeated renders at one size do not touch the heap; 64-byte
-// aligned.  Slots: 0 the stamp's column table, 1 and 2 MakePens, 3 to 5 the
+// aligned.  Slots: 0 the stamp's column table, 1, 2, 6 and 7 MakePens, 3 to 5 the
 // stamp batches.
 void* PoolScratch(int slot, size_t bytes);
 
