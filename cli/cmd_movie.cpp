@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -17,9 +18,11 @@ extern "C" {
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
-#include "cli/ArgParse.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
+#include "cli/SetOptions.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
@@ -41,6 +44,9 @@ const char kMovieUsage[] =
     "                  (default: the project's outputalpha_avi)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
     "  --from-current  start at the project's current frame\n"
+    "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
+    "                  would (repeatable; 'velmora params --list' lists them)\n"
+    "  --strict        a project warning stops the command (exit status 3)\n"
     "  --threads N     render on N threads (default: every core; 1: one thread);\n"
     "                  the pictures are the same for every N\n"
     "AVI options (stored in the settings file for later movies):\n"
@@ -61,6 +67,9 @@ struct MovieArgs {
   bool fromCurrent = false;
   AviOptionOverrides avi;
   bool anyAviOption = false;
+  std::vector<std::string> setTexts;
+  std::vector<SetOption> sets;
+  bool strict = false;
   std::optional<int32_t> threads;
 };
 
@@ -79,92 +88,57 @@ std::optional<int64_t> ParseBitRate(const std::string& text) {
 }
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> inlineValue;
-    if (a.rfind("--", 0) == 0) {
-      const size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        inlineValue = a.substr(eq + 1);
-        a = a.substr(0, eq);
-      }
-    }
-    auto value = [&](std::string& out) -> bool {
-      if (inlineValue) {
-        out = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    auto needs = [&](const std::string& what) {
-      return Fail(2, "movie: " + a + " needs " + what);
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kMovieUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      if (!value(v)) return needs("a file name");
-      m.main = v;
-    } else if (a == "--alpha") {
-      if (!value(v)) return needs("a file name");
-      m.alpha = v;
-    } else if (a == "--from") {
-      if (!value(v)) return needs("a frame number");
-      const auto f = ParseInt32(v);
-      if (!f) return Fail(2, "movie: --from needs an integer frame number, not '" + v + "'");
-      m.from = *f;
-    } else if (a == "--threads") {
-      if (!value(v)) return needs("a thread count");
-      m.threads = ParseThreads(v);
-      if (!m.threads)
-        return Fail(2, "movie: --threads needs a whole number from 1 to " +
-                           std::to_string(kMaxThreads) + ", not '" + v + "'");
-    } else if (a == "--from-current") {
-      m.fromCurrent = true;
-    } else if (a == "--codec") {
-      if (!value(v)) return needs("a codec name");
-      if (!AviHandlerFromName(v, m.avi.handler))
-        return Fail(2, "movie: unknown codec '" + v +
-                           "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
-      m.avi.setHandler = true;
-      m.anyAviOption = true;
-    } else if (a == "--quality") {
-      if (!value(v)) return needs("a quality from 0 to 100");
-      const auto q = ParseInt32(v);
-      if (!q || *q < 0 || *q > 100)
-        return Fail(2, "movie: --quality needs a whole number from 0 to 100, not '" + v + "'");
-      m.avi.setQuality = true;
-      m.avi.quality = *q * 100;
-      m.anyAviOption = true;
-    } else if (a == "--keyframe") {
-      if (!value(v)) return needs("a frame count");
-      const auto n = ParseInt32(v);
-      if (!n || *n < 0) return Fail(2, "movie: --keyframe needs a frame count of 0 or more, not '" + v + "'");
-      m.avi.setKeyFrameEvery = true;
-      m.avi.keyFrameEvery = *n;
-      m.anyAviOption = true;
-    } else if (a == "--bitrate") {
-      if (!value(v)) return needs("a data rate in bits per second");
-      const auto bps = ParseBitRate(v);
-      if (!bps || (*bps + 7) / 8 > INT32_MAX)
-        return Fail(2, "movie: --bitrate needs bits per second such as 8000000 or 8M, not '" + v + "'");
-      m.avi.setBytesPerSecond = true;
-      m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
-      m.anyAviOption = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "movie: unknown option '" + a + "'");
-    } else if (!m.project) {
-      m.project = a;
-    } else {
-      return Fail(2, "movie: more than one project given");
-    }
-    if (inlineValue && (a == "--from-current" || a == "--help"))
-      return Fail(2, "movie: " + a + " takes no value");
+  CommandLine cl("movie", kMovieUsage);
+  std::optional<std::string> from, codec, quality, keyframe, bitrate, threads;
+  cl.Project(m.project);
+  cl.Flag("--strict", m.strict);
+  cl.Value("-o,--output", m.main, "a file name");
+  cl.Value("--alpha", m.alpha, "a file name");
+  cl.Value("--from", from, "a frame number");
+  cl.Flag("--from-current", m.fromCurrent);
+  cl.Value("--codec", codec, "a codec name");
+  cl.Value("--quality", quality, "a quality from 0 to 100");
+  cl.Value("--keyframe", keyframe, "a frame count");
+  cl.Value("--bitrate", bitrate, "a data rate in bits per second");
+  cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
+  cl.Value("--threads", threads, "a thread count");
+  if (auto s = cl.Parse(args)) return s;
+  if (auto s = cl.Threads(threads, m.threads)) return s;
+  if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
+  if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
+  if (codec) {
+    if (!AviHandlerFromName(*codec, m.avi.handler))
+      return cl.Usage("unknown codec '" + *codec +
+                      "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
+    m.avi.setHandler = true;
+    m.anyAviOption = true;
   }
-  if (m.from && m.fromCurrent) return Fail(2, "movie: give either --from or --from-current");
+  if (quality) {
+    const auto q = ParseInt32(*quality);
+    if (!q || *q < 0 || *q > 100)
+      return cl.Usage("--quality needs a whole number from 0 to 100, not '" + *quality + "'");
+    m.avi.setQuality = true;
+    m.avi.quality = *q * 100;
+    m.anyAviOption = true;
+  }
+  if (keyframe) {
+    const auto n = ParseInt32(*keyframe);
+    if (!n || *n < 0)
+      return cl.Usage("--keyframe needs a frame count of 0 or more, not '" + *keyframe + "'");
+    m.avi.setKeyFrameEvery = true;
+    m.avi.keyFrameEvery = *n;
+    m.anyAviOption = true;
+  }
+  if (bitrate) {
+    const auto bps = ParseBitRate(*bitrate);
+    if (!bps || (*bps + 7) / 8 > INT32_MAX)
+      return cl.Usage("--bitrate needs bits per second such as 8000000 or 8M, not '" + *bitrate +
+                      "'");
+    m.avi.setBytesPerSecond = true;
+    m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
+    m.anyAviOption = true;
+  }
+  if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
   return std::nullopt;
 }
 
@@ -197,71 +171,6 @@ class AbortOnInterrupt {
   struct sigaction oldTerm_ = {};
 };
 
-std::string Duration(double seconds) {
-  const long s = std::lround(seconds);
-  char buf[32];
-  if (s >= 3600)
-    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  else
-    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
-  return buf;
-}
-
-// The progress line on a terminal: frames done of the total, the current
-// frame's own progress, and the time left estimated from the frames so far.
-class ProgressBar {
- public:
-  explicit ProgressBar(bool enabled) : enabled_(enabled), start_(Clock::now()) {}
-
-  void Frames(int32_t done, int32_t total) {
-    done_ = done;
-    total_ = total;
-    Draw(true);
-  }
-  void Tick() { Draw(false); }
-  void Note(const std::string& text) {
-    if (!enabled_) return;
-    note_ = text;
-    Draw(true);
-  }
-  void Finish() {
-    if (enabled_ && drawn_) std::fputs("\n", stderr);
-    drawn_ = false;
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-
-  void Draw(bool force) {
-    if (!enabled_) return;
-    const auto now = Clock::now();
-    if (!force && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    const double within = std::clamp(FrameProgress, 0, 99) / 100.0;  // the blur follows 100
-    const double fraction = total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_ : 1.0;
-    constexpr int kWidth = 30;
-    const int filled = static_cast<int>(fraction * kWidth);
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.resize(kWidth, '.');
-    std::string left = "--:--";
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    if (done_ > 0 && fraction > 0) left = Duration(elapsed / fraction - elapsed);
-    std::fprintf(stderr, "\r[%s] %d/%d frames  %3d%%  %s left%s%s\033[K", bar.c_str(), done_,
-                 total_, static_cast<int>(fraction * 100), left.c_str(),
-                 note_.empty() ? "" : "  ", note_.c_str());
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
-  bool enabled_;
-  Clock::time_point start_;
-  Clock::time_point last_{};
-  int32_t done_ = 0;
-  int32_t total_ = 0;
-  std::string note_;
-  bool drawn_ = false;
-};
-
 }  // namespace
 
 int CmdMovie(const Args& args) {
@@ -270,7 +179,8 @@ int CmdMovie(const Args& args) {
   if (m.threads) EngineThreadPool().SetThreads(*m.threads);
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("movie", m.project, projectStatus)) return projectStatus;
+  if (!OpenProjectForCommand("movie", m.project, projectStatus, m.strict)) return projectStatus;
+  EvalProjectAt(ApplySetOptions(m.sets, std::nullopt));
   if (m.main) Project.OutPutFilen = *m.main;
   if (m.alpha) Project.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) Project.FromCurrentFrame = true;
@@ -309,7 +219,7 @@ int CmdMovie(const Args& args) {
   av_log_set_level(AV_LOG_ERROR);
   SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
 
-  ProgressBar bar(isatty(STDERR_FILENO) == 1);
+  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   AbortOnInterrupt interrupts;
   bool abortNoted = false;
   MovieCallbacks cb;
