@@ -57,6 +57,17 @@ const CommandEntry kCommands[] = {
     {"movie", velmora::cli::CmdMovie},   {"settings", velmora::cli::CmdSettings},
 };
 
+// The status once the standard streams are flushed: output that could not
+// be written is a failure (status 1) even when the command itself succeeded.
+int FinishStreams(int status) {
+  std::cout.flush();
+  const bool outLost = std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout.good();
+  const bool errLost = std::fflush(stderr) != 0 || std::ferror(stderr);
+  if (outLost && !errLost) std::fputs("velmora: cannot write the output\n", stderr);
+  if ((outLost || errLost) && (status == 0 || status == 3)) return 1;
+  return status;
+}
+
 const CommandEntry* FindCommand(const std::string& name) {
   for (const CommandEntry& c : kCommands)
     if (name == c.name) return &c;
@@ -65,9 +76,8 @@ const CommandEntry* FindCommand(const std::string& name) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   using namespace velmora::cli;
-  velmora::SetUpMessageLanguage(argv[0]);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -89,4 +99,9 @@ int main(int argc, char** argv) {
   }
   if (const CommandEntry* c = FindCommand(cmd)) return c->run(args);
   return Fail(2, "unknown command '" + cmd + "' (try 'velmora --help')");
+}
+
+int main(int argc, char** argv) {
+  velmora::SetUpMessageLanguage(argv[0]);
+  return FinishStreams(Run(argc, argv));
 }

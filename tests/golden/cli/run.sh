@@ -116,6 +116,15 @@ expect help-shows-options grep -q -- "--set KEYWORD=VALUE" "$work/out"
 check params-list 0 params --list
 expect list-has-every-curve test "$(grep -c '^[a-z]' "$work/out")" -ge 38
 
+# Output that cannot be written is a failure; program files are bounded.
+"$bin" brel -e '"hi" .' > /dev/full 2> /dev/null
+expect lost-output-fails test $? -eq 1
+"$bin" render --help > /dev/full 2> /dev/null
+expect lost-help-fails test $? -eq 1
+check brel-file-too-large 1 brel /dev/zero
+check brel-memory-bound 1 brel --max-memory 1M -e '0 var i "x" var s 1 21 for i s s + subst s next'
+expect brel-memory-error grep -q "^error 12: " "$work/err"
+
 check settings-show 0 settings
 expect settings-default grep -qx "jpeg_quality 75" "$work/out"
 check settings-store 0 settings --jpeg-quality 30
