@@ -1,10 +1,22 @@
 #include "cli/CommandLine.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "anim/Token.h"
+#include "base/NumberText.h"
 
 namespace velmora::cli {
+
+std::optional<int> CommandLine::WorkPerPixel(const std::optional<std::string>& text,
+                                             long double& out) {
+  if (!text) return std::nullopt;
+  const auto v = ParseReal(*text);
+  if (!v || !(*v >= 0) || !std::isfinite(*v))
+    return Usage("--max-work needs operations per pixel of 0 or more, not '" + *text + "'");
+  out = *v;
+  return std::nullopt;
+}
 
 CommandLine::CommandLine(std::string command, const char* usage)
     : command_(std::move(command)), usage_(usage), app_("", "velmora " + command_) {

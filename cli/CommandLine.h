@@ -47,6 +47,8 @@ class CommandLine {
 
   // The integer in TEXT (when given) into OUT; otherwise the usage error
   // "NAME needs WHAT, not 'TEXT'".
+  // A work bound per pixel: a number of 0 or more (0: no limit).
+  std::optional<int> WorkPerPixel(const std::optional<std::string>& text, long double& out);
   std::optional<int> Int(const std::optional<std::string>& text, const std::string& name,
                          const std::string& what, std::optional<int32_t>& out) const;
 

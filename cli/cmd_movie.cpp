@@ -44,6 +44,8 @@ const char kMovieUsage[] =
     "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
     "                  (default: the project's outputalpha_avi)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
+    "  --max-work N    stop at a frame that needs more than N operations per\n"
+    "                  pixel (default 20000; 0: no limit)\n"
     "  --from-current  start at the project's current frame\n"
     "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
     "                  would (repeatable; 'velmora params --list' lists them)\n"
@@ -65,6 +67,7 @@ struct MovieArgs {
   std::optional<std::string> main;
   std::optional<std::string> alpha;
   std::optional<int32_t> from;
+  long double workPerPixel = DefaultWorkPerPixel;
   bool fromCurrent = false;
   AviOptionOverrides avi;
   bool anyAviOption = false;
@@ -90,12 +93,13 @@ std::optional<int64_t> ParseBitRate(const std::string& text) {
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", kMovieUsage);
-  std::optional<std::string> from, codec, quality, keyframe, bitrate, threads;
+  std::optional<std::string> maxWork, from, codec, quality, keyframe, bitrate, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
   cl.Value("-o,--output", m.main, "a file name");
   cl.Value("--alpha", m.alpha, "a file name");
   cl.Value("--from", from, "a frame number");
+  cl.Value("--max-work", maxWork, "operations per pixel");
   cl.Flag("--from-current", m.fromCurrent);
   cl.Value("--codec", codec, "a codec name");
   cl.Value("--quality", quality, "a quality from 0 to 100");
@@ -107,6 +111,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   if (auto s = cl.Threads(threads, m.threads)) return s;
   if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
+  if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
   if (codec) {
     if (!AviHandlerFromName(*codec, m.avi.handler))
       return cl.Usage("unknown codec '" + *codec +
@@ -222,6 +227,7 @@ int CmdMovie(const Args& args) {
                stderr);
   }
   settings.jpegQuality = ReadJpegQuality(settingsPath);
+  settings.workPerPixel = m.workPerPixel;
   if (m.project && *m.project != "-") settings.protectedFile = *m.project;
   for (const std::string& line : DescribeMovieOutputs(settings))
     std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());

@@ -45,6 +45,8 @@ const char kRenderUsage[] =
     "  --size WxH          output size (overrides the project's resolution)\n"
     "  --oversampling N    oversampling factor (overrides the animated value)\n"
     "  --seed N            random seed (overrides the animated value)\n"
+    "  --max-work N        stop a frame that needs more than N operations per\n"
+    "                      pixel (default 20000; 0: no limit)\n"
     "  --jpeg-quality Q    JPEG quality 0..100 for this picture (default: the\n"
     "                      settings file's JpegQuality, 75 without one)\n"
     "  --set KEYWORD=VALUE key a parameter at the frame rendered, as a project\n"
@@ -60,6 +62,7 @@ struct RenderOptions {
   std::optional<std::string> project;
   std::optional<std::string> output;
   std::optional<int32_t> frame;
+  long double workPerPixel = DefaultWorkPerPixel;
   std::optional<std::string> buffer;
   std::optional<std::pair<int32_t, int32_t>> size;
   std::optional<int32_t> overSampling;
@@ -91,7 +94,7 @@ std::string BufferNameList() {
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   CommandLine cl("render", kRenderUsage);
-  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format, threads;
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");
@@ -100,6 +103,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--size", size, "WxH");
   cl.Value("--oversampling", overSampling, "a value");
   cl.Value("--seed", seed, "a value");
+  cl.Value("--max-work", maxWork, "operations per pixel");
   cl.Value("--jpeg-quality", quality, "a value");
   cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
   cl.Value("--format", format, "png, jpeg or bmp");
@@ -124,6 +128,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   }
   if (auto s = cl.Int(overSampling, "--oversampling", "an integer", o.overSampling)) return s;
   if (auto s = cl.Int(seed, "--seed", "an integer", o.seed)) return s;
+  if (auto s = cl.WorkPerPixel(maxWork, o.workPerPixel)) return s;
   if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage("--jpeg-quality must lie between 0 and 100");
@@ -180,7 +185,7 @@ int CmdRender(const Args& args) {
                   std::chrono::seconds(1));
   bar.Still();
   SetPump([&bar] { bar.Tick(); });
-  const bool rendered = RenderStillFrame(CloudParams, &error);
+  const bool rendered = RenderStillFrame(CloudParams, &error, o.workPerPixel);
   SetPump({});
   SetMessageSink({});
   bar.Finish();

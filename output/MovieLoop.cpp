@@ -181,6 +181,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   }
   const bool anyUsable = outputs[0].usable || outputs[1].usable;
 
+  TWorkBudget budget;
+  budget.PerPixel = settings.workPerPixel;
+  p.Work = &budget;
   p.WarpScale = 0;
   bool renderFailed = false;
   if (anyUsable && first != 0 && total > 0) {
@@ -200,6 +203,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         r.Stages.RenderCloudLayer(p);
       else
         renderFailed = true;
+      renderFailed = renderFailed || budget.Exceeded;
       p.ResX = outW;
       p.ResY = outH;
     } else {
@@ -207,7 +211,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     }
     p.Rendered = false;
     report.renderSeconds += SecondsSince(started);
-    if (renderFailed)
+    if (renderFailed && budget.Exceeded)
+      report.failures.push_back("frame 0: " + DescribeWorkOverrun(p, outW, outH));
+    else if (renderFailed)
       report.failures.push_back("frame 0 could not be rendered at " + std::to_string(w) + " x " +
                                 std::to_string(h) + " to fix the warp normalisation");
   }
@@ -230,8 +236,15 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         break;
       }
       auto started = Clock::now();
-      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr);
+      budget.Restart();
+      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr) &&
+                            !budget.Exceeded;
       report.renderSeconds += SecondsSince(started);
+      if (budget.Exceeded) {
+        report.failures.push_back("frame " + std::to_string(f) + ": " +
+                                  DescribeWorkOverrun(p, outW, outH));
+        break;
+      }
       if (!rendered) {
         report.failures.push_back("frame " + std::to_string(f) + " could not be rendered at " +
                                   std::to_string(outW) + " x " + std::to_string(outH) +
@@ -268,6 +281,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     }
   }
   report.framesDone = counter;
+  p.Work = nullptr;
 
   for (Output& o : outputs) {
     if (o.opened) {

@@ -57,6 +57,10 @@ struct MovieSettings {
   int32_t lastFrame = 0;   // the timeline maximum; no frame when below S
   AviOptions aviOptions;   // for each AVI output
   int jpegQuality = 75;    // for numbered JPEG pictures
+  // Operations one frame may take per pixel of its render size (TWorkBudget;
+  // 0: no limit); a frame that needs more ends the export with a failure
+  // naming its parameters.
+  long double workPerPixel = DefaultWorkPerPixel;
   // A file no output may write over (the project file that was opened).
   std::string protectedFile;
 };

@@ -567,6 +567,8 @@ void BlurStage(TCloudFrameParams& params) {
   if (acc == nullptr) return;
   PixeProgress = 0;
   for (int64_t m = 0; m < count; ++m) {
+    // A pass costs its pixels and a fixed share for the offset and the pump.
+    if (!ChargeWork(params, static_cast<LD>(w) * h + 4096, "blur samples")) return;
     const BlurOffset o = BlurSampleOffset(m, count, R, params.BlurCurve, params.BlurRotX,
                                           params.BlurRotY, params.BlurRotZ);
     const LD oy = ratio * o.y;

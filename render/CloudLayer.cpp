@@ -11,7 +11,7 @@ void RenderCloudLayer(TCloudFrameParams& params) {
   TPixeFloatBuffer* base = params.base_pattern;
   TPixeFloatBuffer* warp = params.warp_template;
   TPixeBuffer* cloud = params.cloud;
-  if (!base || !warp || !cloud) return;
+  if (!base || !warp || !cloud || WorkExceeded(params)) return;
   // 1.
   FillPixeFloatBuffer(base, FloatPixel{0, 0, 0, 255});
   FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255});
@@ -22,6 +22,7 @@ void RenderCloudLayer(TCloudFrameParams& params) {
   // 4, 5. Warp layers (30..40, 40..80).
   StampWarpLayer1(params);
   StampWarpLayer2(params);
+  if (WorkExceeded(params)) return;  // the frame is abandoned
   // 6. Fix the normalisation if needed, then apply it.
   NormalizeWarpTemplate(params);
   // 7. Lookup and conversion to packed pixels.

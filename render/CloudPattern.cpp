@@ -658,6 +658,8 @@ void BuildBasePattern(TCloudFrameParams& p) {
       static const int kModes[4] = {5, 6, 0, 1};
       mode = kModes[i % 4];
     }
+    if (!ChargeWork(p, static_cast<LD>(std::max(sw, 0)) * std::max(sh, 0) + 1, "cloud stamps"))
+      break;
     batch.Add(pen, PixeRect{0, 0, W, H}, mode, true, PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
     sw = StampSize((1 - RandomReal() * p.Noise) * g * W);

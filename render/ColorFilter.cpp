@@ -72,7 +72,7 @@ int ColorFilterProgress(int32_t y, int32_t h) {
 void ColorFilterStage(TCloudFrameParams& params) {
   const TPixeBuffer* src = params.cloud;
   TPixeBuffer* dst = params.filtered_cloud;
-  if (src == nullptr || dst == nullptr) return;
+  if (src == nullptr || dst == nullptr || WorkExceeded(params)) return;
   // The output always has the size of the grey image it is made from.
   if (!ResizePixeBuffer(dst, src->width, src->height)) return;
   FillPixeBuffer(dst, 0xFF000000u);

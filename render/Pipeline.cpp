@@ -107,6 +107,14 @@ bool AllocFrameBuffers(TCloudFrameParams& params, bool preview) {
   params.Rendered = false;
   const int32_t w = std::max(preview ? params.PreviewWidth : params.ResX, 0);
   const int32_t h = std::max(preview ? params.PreviewHeight : params.ResY, 0);
+  // Every stage makes a few full-size passes; new pens take about 130 more
+  // (127 full-size stamps of the fractal pen and the shading).
+  const long double pixels = static_cast<long double>(w) * h;
+  if (params.Work) params.Work->SetRenderSize(w, h);
+  if (!ChargeWork(params, pixels * (PensMatch(w, h) ? 30 : 160), "render size")) {
+    RenderIdle = true;
+    return false;
+  }
 
   using F = TPixeFloatBuffer;
   using P = TPixeBuffer;

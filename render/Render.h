@@ -7,6 +7,7 @@
 #include <string>
 
 #include "render/Pixe.h"
+#include "render/WorkBudget.h"
 
 namespace velmora {
 
@@ -68,6 +69,8 @@ struct TCloudFrameParams {
   TPixeBuffer* cloud = nullptr;
   TPixeBuffer* filtered_cloud = nullptr;
   TPixeBuffer* mixed_texture = nullptr;
+  // The frame's work budget, set by the host for exports; none when null.
+  TWorkBudget* Work = nullptr;
 };
 
 // The one global record and the shared engine state.

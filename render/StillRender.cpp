@@ -8,7 +8,7 @@ int32_t EffectiveOverSampling(const TCloudFrameParams& params) {
   return params.OverSampling < 1 ? 1 : params.OverSampling;
 }
 
-bool RenderStillFrame(TCloudFrameParams& params, std::string* error) {
+bool RenderStillFrame(TCloudFrameParams& params, std::string* error, long double workPerPixel) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return false;
@@ -32,6 +32,9 @@ bool RenderStillFrame(TCloudFrameParams& params, std::string* error) {
   params.ResX = static_cast<int32_t>(w);
   params.ResY = static_cast<int32_t>(h);
 
+  TWorkBudget budget;
+  budget.PerPixel = workPerPixel;
+  params.Work = &budget;
   const bool allocated = AllocFrameBuffers(params, false);
   if (allocated) {
     RenderCloudLayer(params);
@@ -39,11 +42,14 @@ bool RenderStillFrame(TCloudFrameParams& params, std::string* error) {
     MixTextureStage(params, false);
     BlurStage(params);
   }
+  const std::string overrun = budget.Exceeded ? DescribeWorkOverrun(params, outW, outH) : "";
+  params.Work = nullptr;
   params.Rendered = false;
   params.ResX = outW;
   params.ResY = outH;
   PreviewBusy = false;
   RenderIdle = true;
+  if (!overrun.empty()) return fail(overrun);
   if (!allocated)
     return fail("not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) +
                 " render");

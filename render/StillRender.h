@@ -16,7 +16,11 @@ int32_t EffectiveOverSampling(const TCloudFrameParams& params);
 // blur.  The record's output size is restored afterwards and `Rendered` is
 // cleared.  Returns false with a one-line reason when the output size is
 // not positive, the render size does not fit, or allocation fails.
-bool RenderStillFrame(TCloudFrameParams& params, std::string* error);
+// The frame stops when it needs more than workPerPixel operations per pixel
+// of the render size (TWorkBudget; 0: no limit); the reason then names the
+// parameters that drove it there.
+bool RenderStillFrame(TCloudFrameParams& params, std::string* error,
+                      long double workPerPixel = DefaultWorkPerPixel);
 
 // The exported picture of the last RenderStillFrame: `filtered_cloud` as a
 // bitmap, reduced by DownSample when oversampling is above 1.

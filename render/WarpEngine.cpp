@@ -191,6 +191,8 @@ void StampWarpLayer1(TCloudFrameParams& p) {
   for (int64_t u = 0; u <= M; ++u) {
     const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    if (!ChargeWork(p, static_cast<LD>(std::max(sw, 0)) * std::max(sh, 0) + 1, "warp stamps"))
+      break;
     batch.Add(Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - RandomReal() * p.wNoise) * (sh * 0.95L));
@@ -222,6 +224,8 @@ void StampWarpLayer2(TCloudFrameParams& p) {
     RandSeed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
     const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    if (!ChargeWork(p, static_cast<LD>(std::max(sw, 0)) * std::max(sh, 0) + 1, "warp stamps"))
+      break;
     batch.Add(pens[w % 3], PixeRect{0, 0, W, H}, kModes[(w % 12) / 3], true,
               PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(8, static_cast<LD>(w), p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);

@@ -1,0 +1,38 @@
+#include "render/WorkBudget.h"
+
+#include <cstring>
+
+#include "base/NumberText.h"
+#include "render/Render.h"
+
+namespace velmora {
+
+bool ChargeWork(TCloudFrameParams& params, long double units, const char* stage) {
+  return !params.Work || params.Work->Charge(units, stage);
+}
+
+bool WorkExceeded(const TCloudFrameParams& params) {
+  return params.Work && params.Work->Exceeded;
+}
+
+std::string DescribeWorkOverrun(const TCloudFrameParams& p, int32_t outW, int32_t outH) {
+  const TWorkBudget* b = p.Work;
+  std::string line = "the frame needs more than " + FormatReal(b ? b->PerPixel : 0) +
+                     " operations per pixel (--max-work)";
+  const std::string stage = b ? b->Stage : "";
+  line += " in its " + stage + ": ";
+  if (stage == "cloud stamps")
+    line += "complex " + FormatReal(p.Complex) + ", min " + FormatReal(p.MinRadius) + ", max " +
+            FormatReal(p.MaxRadius) + ", noise " + FormatReal(p.Noise);
+  else if (stage == "warp stamps")
+    line += "complex " + FormatReal(p.Complex) + ", wmin " + FormatReal(p.wMinRadius) +
+            ", wmax " + FormatReal(p.wMaxRadius) + ", wnoise " + FormatReal(p.wNoise);
+  else if (stage == "blur samples")
+    line += "blur_number_of_ssample " + FormatReal(p.BlurSamples);
+  else
+    line += "resolution " + std::to_string(outW) + " x " + std::to_string(outH);
+  line += ", oversampling " + std::to_string(p.OverSampling);
+  return line;
+}
+
+}  // namespace velmora

@@ -1,0 +1,61 @@
+// The work budget of one frame: pixels blended by stamps, pixels of every
+// full-size pass and samples taken by the blur, counted as the render goes.
+// A project can ask for stamps that grow without bound, thousands of blur
+// samples or a vast oversampling; the budget stops such a frame at once
+// instead of letting it run for hours.  The default lies far above anything
+// the window's controls produce at any output size a user would render.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+struct TCloudFrameParams;
+
+// Pixel operations per pixel of the render size.  The window's controls give
+// at most about 200 full-size cloud stamps, 400 warp stamps, a few hundred
+// blur samples and some 160 full-size passes: under 2000.
+inline constexpr int64_t DefaultWorkPerPixel = 20000;
+// Every frame may take this much whatever its size, so small renders are
+// never starved; it takes well under a second.
+inline constexpr int64_t WorkFloor = 100000000;
+
+struct TWorkBudget {
+  long double PerPixel = 0;  // 0: no limit
+  long double Limit = 0;     // PerPixel for the render size, at least WorkFloor
+  long double Done = 0;
+  bool Exceeded = false;
+  const char* Stage = "";  // what was being counted when the limit was passed
+
+  // Fixes the limit for a render of W x H pixels.
+  void SetRenderSize(int32_t w, int32_t h) {
+    const long double l = PerPixel * w * h;
+    Limit = PerPixel <= 0 ? 0 : l > WorkFloor ? l : WorkFloor;
+  }
+  // Adds UNITS of work; false once the total passes the limit.
+  bool Charge(long double units, const char* stage) {
+    if (Exceeded) return false;
+    Done += units;
+    if (Limit > 0 && Done > Limit) {
+      Exceeded = true;
+      Stage = stage;
+    }
+    return !Exceeded;
+  }
+  void Restart() {
+    Done = 0;
+    Exceeded = false;
+    Stage = "";
+  }
+};
+
+// Charges the record's budget; true when the record has none.
+bool ChargeWork(TCloudFrameParams& params, long double units, const char* stage);
+bool WorkExceeded(const TCloudFrameParams& params);
+
+// One line naming the limit and the parameter values that drove the work
+// past it, for the frame's output size (the record holds the render size).
+std::string DescribeWorkOverrun(const TCloudFrameParams& params, int32_t outW, int32_t outH);
+
+}  // namespace velmora
