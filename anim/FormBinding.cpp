@@ -1,0 +1,208 @@
+#include "anim/FormBinding.h"
+
+#include <charconv>
+
+#include "anim/KeyEdit.h"
+#include "render/NumberText.h"
+#include "render/Numeric.h"
+
+namespace velmora {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Reads the edits one by one into the record; the first text that is not a
+// number ends the read and is remembered.
+class FormReader {
+ public:
+  explicit FormReader(TFormReadError* error) : error_(error) {}
+
+  bool ok() const { return ok_; }
+
+  void Integer(const char* control, const std::string& text, int32_t& field) {
+    if (!ok_) return;
+    if (const auto v = ParseIntegerText(text))
+      field = *v;
+    else
+      Fail(control, text, true);
+  }
+  void Real(const char* control, const std::string& text, long double& field) {
+    if (!ok_) return;
+    if (const auto v = ParseRealText(text))
+      field = *v;
+    else
+      Fail(control, text, false);
+  }
+  void Bar(const TTrackBarScale& bar, int32_t position, long double& field) {
+    if (ok_) field = TrackBarValue(bar, position);
+  }
+  template <typename T>
+  void Set(T& field, T value) {
+    if (ok_) field = value;
+  }
+
+ private:
+  void Fail(const char* control, const std::string& text, bool integer) {
+    ok_ = false;
+    if (error_) *error_ = TFormReadError{control, text, integer};
+  }
+  TFormReadError* error_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+int32_t TrackBarPosition(const TTrackBarScale& bar, long double value) {
+  const int64_t p = RoundToInt64(value * bar.Scale);
+  if (p < bar.Min) return bar.Min;
+  if (p > bar.Max) return bar.Max;
+  return static_cast<int32_t>(p);
+}
+
+long double TrackBarValue(const TTrackBarScale& bar, int32_t position) {
+  return static_cast<long double>(position) / bar.Scale;
+}
+
+uint32_t PanelColour(const ColorRGBA& c) {
+  return static_cast<uint32_t>(c.r) | (static_cast<uint32_t>(c.g) << 8) |
+         (static_cast<uint32_t>(c.b) << 16);
+}
+
+void SetFromPanelColour(ColorRGBA& c, uint32_t panel) {
+  c.r = static_cast<uint8_t>(panel & 0xFF);
+  c.g = static_cast<uint8_t>((panel >> 8) & 0xFF);
+  c.b = static_cast<uint8_t>((panel >> 16) & 0xFF);
+}
+
+int32_t AlphaBarPosition(uint8_t alpha) { return 255 - alpha; }
+
+uint8_t AlphaFromBar(int32_t position) {
+  return static_cast<uint8_t>((255 - position) & 0xFF);
+}
+
+std::optional<int32_t> ParseIntegerText(std::string_view text) {
+  text = TrimBlanks(text);
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-') return std::nullopt;
+  }
+  int32_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return v;
+}
+
+std::optional<long double> ParseRealText(std::string_view text) {
+  return ParseReal(TrimBlanks(text));
+}
+
+void ShowParamsInForm(const TCloudFrameParams& p, TFormState& f) {
+  f.ResX = FormatInt(p.ResX);
+  f.ResY = FormatInt(p.ResY);
+  f.OverSampling = FormatInt(p.OverSampling);
+  f.HasTexture = p.Texture != nullptr;
+  f.TextureWidth = p.Texture ? p.Texture->width : 0;
+  f.TextureHeight = p.Texture ? p.Texture->height : 0;
+  f.Seed = FormatInt(p.Seed);
+  if (p.PileMode <= 2) f.PileMode = p.PileMode;
+  if (p.UnderTexture <= 1) f.Upper = p.UnderTexture == 0;
+  f.Brightness = TrackBarPosition(BrightnessBar, p.Brightness);
+  f.Complex = TrackBarPosition(ComplexBar, p.Complex);
+  f.Coverrate = TrackBarPosition(BrightnessBar, p.Coverrate);
+  f.MinRadius = TrackBarPosition(BrightnessBar, p.MinRadius);
+  f.MaxRadius = TrackBarPosition(BrightnessBar, p.MaxRadius);
+  f.wMinRadius = TrackBarPosition(BrightnessBar, p.wMinRadius);
+  f.wMaxRadius = TrackBarPosition(BrightnessBar, p.wMaxRadius);
+  f.Noise = TrackBarPosition(BrightnessBar, p.Noise);
+  f.wNoise = TrackBarPosition(BrightnessBar, p.wNoise);
+  f.Center = TrackBarPosition(BrightnessBar, p.Center);
+  f.WX = TrackBarPosition(WarpBar, p.WX);
+  f.WY = TrackBarPosition(WarpBar, p.WY);
+  f.SlopeR = TrackBarPosition(SlopeBar, p.SlopeR);
+  f.SlopeG = TrackBarPosition(SlopeBar, p.SlopeG);
+  f.SlopeB = TrackBarPosition(SlopeBar, p.SlopeB);
+  f.SlopeA = TrackBarPosition(SlopeBar, p.SlopeA);
+  f.StartColor = PanelColour(p.StartColor);
+  f.StartColorAlpha = AlphaBarPosition(p.StartColor.a);
+  f.EndColor = PanelColour(p.EndColor);
+  f.EndColorAlpha = AlphaBarPosition(p.EndColor.a);
+  f.ClipBrightness = p.ClipBrightness;
+  f.CenterReverse = p.CenterReverse;
+  f.cx = FormatReal(p.cx);
+  f.cy = FormatReal(p.cy);
+  f.wx1 = FormatReal(p.wx1);
+  f.wy1 = FormatReal(p.wy1);
+  f.wx2 = FormatReal(p.wx2);
+  f.wy2 = FormatReal(p.wy2);
+  f.BlurRadius = FormatReal(p.BlurRadius);
+  f.BlurSamples = FormatInt(RoundToInt64(p.BlurSamples));
+  f.BlurCurve = TrackBarPosition(BlurCurveBarScale, p.BlurCurve);
+  f.BlurRotX = FormatReal(p.BlurRotX);
+  f.BlurRotY = FormatReal(p.BlurRotY);
+  f.BlurRotZ = FormatReal(p.BlurRotZ);
+  f.BlurDraft = p.BlurDraft;
+}
+
+bool ReadFormInto(const TFormState& f, TCloudFrameParams& p, TFormReadError* error) {
+  FormReader r(error);
+  r.Integer("ResX", f.ResX, p.ResX);
+  r.Integer("ResY", f.ResY, p.ResY);
+  r.Integer("OverSamplingEdBx", f.OverSampling, p.OverSampling);
+  r.Integer("Seed", f.Seed, p.Seed);
+  r.Set(p.PileMode, static_cast<uint8_t>(f.PileMode));
+  r.Set(p.UnderTexture, static_cast<uint8_t>(f.Upper ? 0 : 1));
+  r.Bar(BrightnessBar, f.Brightness, p.Brightness);
+  r.Bar(ComplexBar, f.Complex, p.Complex);
+  r.Bar(BrightnessBar, f.Coverrate, p.Coverrate);
+  r.Bar(BrightnessBar, f.MinRadius, p.MinRadius);
+  r.Bar(BrightnessBar, f.MaxRadius, p.MaxRadius);
+  r.Bar(BrightnessBar, f.wMinRadius, p.wMinRadius);
+  r.Bar(BrightnessBar, f.wMaxRadius, p.wMaxRadius);
+  r.Bar(WarpBar, f.WX, p.WX);
+  r.Bar(WarpBar, f.WY, p.WY);
+  r.Bar(BrightnessBar, f.Noise, p.Noise);
+  r.Bar(BrightnessBar, f.wNoise, p.wNoise);
+  if (r.ok()) {
+    SetFromPanelColour(p.StartColor, f.StartColor);
+    p.StartColor.a = AlphaFromBar(f.StartColorAlpha);
+    SetFromPanelColour(p.EndColor, f.EndColor);
+    p.EndColor.a = AlphaFromBar(f.EndColorAlpha);
+  }
+  r.Bar(SlopeBar, f.SlopeR, p.SlopeR);
+  r.Bar(SlopeBar, f.SlopeG, p.SlopeG);
+  r.Bar(SlopeBar, f.SlopeB, p.SlopeB);
+  r.Bar(SlopeBar, f.SlopeA, p.SlopeA);
+  r.Real("cxedbx", f.cx, p.cx);
+  r.Real("cyedbx", f.cy, p.cy);
+  r.Real("wx1edbx", f.wx1, p.wx1);
+  r.Real("wy1edbx", f.wy1, p.wy1);
+  r.Real("wx2edbx", f.wx2, p.wx2);
+  r.Real("wy2edbx", f.wy2, p.wy2);
+  r.Bar(BrightnessBar, f.Center, p.Center);
+  r.Set(p.CenterReverse, f.CenterReverse);
+  r.Set(p.ClipBrightness, f.ClipBrightness);
+  r.Real("BlurRadiusEdBx", f.BlurRadius, p.BlurRadius);
+  r.Real("BlurSamplesEdbx", f.BlurSamples, p.BlurSamples);
+  r.Bar(BlurCurveBarScale, f.BlurCurve, p.BlurCurve);
+  r.Real("BlurBrushRotXEdBx", f.BlurRotX, p.BlurRotX);
+  r.Real("BlurBrushRotYEdBx", f.BlurRotY, p.BlurRotY);
+  r.Real("BlurBrushRotZEdBx", f.BlurRotZ, p.BlurRotZ);
+  r.Set(p.BlurDraft, f.BlurDraft);
+  return r.ok();
+}
+
+bool ReadParams(const TFormState& form, TCloudFrameParams& params, TCloudCurveSet* set,
+                int32_t frame, bool key, bool renderIdle, bool previewBusy,
+                TFormReadError* error) {
+  if (!ReadFormInto(form, params, error)) return false;
+  if (key && renderIdle && !previewBusy) KeyChangedCurves(set, frame, params);
+  return true;
+}
+
+}  // namespace velmora
