@@ -6,7 +6,7 @@
 
 #include "anim/TDivs.h"
 #include "project/NameText.h"
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 
 namespace velmora {

@@ -1,7 +1,7 @@
 // Control words: blocks, loops, leaving blocks, jumps, the computed call,
 // user words and stopping.  They steer execution only by moving the read
 // position and by pushing and popping program pointer frames.
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "script/BrelExec.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"

@@ -4,7 +4,7 @@
 #include <climits>
 #include <new>
 
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"
 

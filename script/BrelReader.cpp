@@ -4,7 +4,7 @@
 #include <cstring>
 #include <optional>
 
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 // Stack words, arithmetic, comparison and logic.
 #include <cmath>
 
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "script/BrelWords.h"
 
 namespace velmora::brelword {
