@@ -1,21 +1,16 @@
 #include "anim/FormBinding.h"
 
-#include <charconv>
-
 #include "anim/KeyEdit.h"
-#include "render/NumberText.h"
-#include "render/Numeric.h"
+#include "anim/Token.h"
+#include "base/Strings.h"
+#include "base/NumberText.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
+constexpr std::string_view kEditBlanks = " \t";
 
 // Reads the edits one by one into the record; the first text that is not a
 // number ends the read and is remembered.
@@ -87,19 +82,11 @@ uint8_t AlphaFromBar(int32_t position) {
 }
 
 std::optional<int32_t> ParseIntegerText(std::string_view text) {
-  text = TrimBlanks(text);
-  if (!text.empty() && text.front() == '+') {
-    text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-') return std::nullopt;
-  }
-  int32_t v = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return v;
+  return ParseInt32(Trim(text, kEditBlanks));
 }
 
 std::optional<long double> ParseRealText(std::string_view text) {
-  return ParseReal(TrimBlanks(text));
+  return ParseReal(Trim(text, kEditBlanks));
 }
 
 void ShowParamsInForm(const TCloudFrameParams& p, TFormState& f) {

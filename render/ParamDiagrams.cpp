@@ -2,7 +2,7 @@
 
 #include "render/Blur.h"
 #include "render/Ease.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

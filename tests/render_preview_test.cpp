@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/ParamDiagrams.h"
 #include "render/PreviewSchedule.h"
 
