@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "base/Translate.h"
 #include "cli/Commands.h"
 
 namespace velmora::cli {
@@ -56,6 +57,7 @@ const CommandEntry* FindCommand(const std::string& name) {
 
 int main(int argc, char** argv) {
   using namespace velmora::cli;
+  velmora::SetUpMessageLanguage(argv[0]);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
