@@ -4,9 +4,12 @@
 #include "app/DialogHost.h"
 #include "app/InternalCloudMakerUnit.h"
 #include "app/StudioTranslation.h"
+#include "base/Translate.h"
 #include "output/Settings.h"
 
 int main(int argc, char** argv) {
+  // The engine's own messages (shown in message boxes) follow the same locale.
+  velmora::SetUpMessageLanguage(argc > 0 ? argv[0] : "");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velmora-studio"));
   InstallTranslations(app);
