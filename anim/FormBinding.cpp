@@ -1,6 +1,7 @@
 #include "anim/FormBinding.h"
 
 #include "anim/KeyEdit.h"
+#include "anim/ParamTable.h"
 #include "anim/Token.h"
 #include "base/Strings.h"
 #include "base/NumberText.h"
@@ -53,6 +54,12 @@ class FormReader {
 
 }  // namespace
 
+TTrackBarScale TrackBarOf(int curve) {
+  const TParamInfo& p = CurveParam(curve);
+  const long double scale = RoundEven(1.0L / p.Step);
+  return TTrackBarScale{RoundToInt32(p.Min * scale), RoundToInt32(p.Max * scale), scale};
+}
+
 int32_t TrackBarPosition(const TTrackBarScale& bar, long double value) {
   const int64_t p = RoundToInt64(value * bar.Scale);
   if (p < bar.Min) return bar.Min;
@@ -99,22 +106,22 @@ void ShowParamsInForm(const TCloudFrameParams& p, TFormState& f) {
   f.Seed = FormatInt(p.Seed);
   if (p.PileMode <= 2) f.PileMode = p.PileMode;
   if (p.UnderTexture <= 1) f.Upper = p.UnderTexture == 0;
-  f.Brightness = TrackBarPosition(BrightnessBar, p.Brightness);
-  f.Complex = TrackBarPosition(ComplexBar, p.Complex);
-  f.Coverrate = TrackBarPosition(BrightnessBar, p.Coverrate);
-  f.MinRadius = TrackBarPosition(BrightnessBar, p.MinRadius);
-  f.MaxRadius = TrackBarPosition(BrightnessBar, p.MaxRadius);
-  f.wMinRadius = TrackBarPosition(BrightnessBar, p.wMinRadius);
-  f.wMaxRadius = TrackBarPosition(BrightnessBar, p.wMaxRadius);
-  f.Noise = TrackBarPosition(BrightnessBar, p.Noise);
-  f.wNoise = TrackBarPosition(BrightnessBar, p.wNoise);
-  f.Center = TrackBarPosition(BrightnessBar, p.Center);
-  f.WX = TrackBarPosition(WarpBar, p.WX);
-  f.WY = TrackBarPosition(WarpBar, p.WY);
-  f.SlopeR = TrackBarPosition(SlopeBar, p.SlopeR);
-  f.SlopeG = TrackBarPosition(SlopeBar, p.SlopeG);
-  f.SlopeB = TrackBarPosition(SlopeBar, p.SlopeB);
-  f.SlopeA = TrackBarPosition(SlopeBar, p.SlopeA);
+  f.Brightness = TrackBarPosition(TrackBarOf(ccBrightness), p.Brightness);
+  f.Complex = TrackBarPosition(TrackBarOf(ccComplex), p.Complex);
+  f.Coverrate = TrackBarPosition(TrackBarOf(ccCoverrate), p.Coverrate);
+  f.MinRadius = TrackBarPosition(TrackBarOf(ccMinRadius), p.MinRadius);
+  f.MaxRadius = TrackBarPosition(TrackBarOf(ccMaxRadius), p.MaxRadius);
+  f.wMinRadius = TrackBarPosition(TrackBarOf(ccWMinRadius), p.wMinRadius);
+  f.wMaxRadius = TrackBarPosition(TrackBarOf(ccWMaxRadius), p.wMaxRadius);
+  f.Noise = TrackBarPosition(TrackBarOf(ccNoise), p.Noise);
+  f.wNoise = TrackBarPosition(TrackBarOf(ccWNoise), p.wNoise);
+  f.Center = TrackBarPosition(TrackBarOf(ccCenter), p.Center);
+  f.WX = TrackBarPosition(TrackBarOf(ccWX), p.WX);
+  f.WY = TrackBarPosition(TrackBarOf(ccWY), p.WY);
+  f.SlopeR = TrackBarPosition(TrackBarOf(ccSlopeR), p.SlopeR);
+  f.SlopeG = TrackBarPosition(TrackBarOf(ccSlopeG), p.SlopeG);
+  f.SlopeB = TrackBarPosition(TrackBarOf(ccSlopeB), p.SlopeB);
+  f.SlopeA = TrackBarPosition(TrackBarOf(ccSlopeA), p.SlopeA);
   f.StartColor = PanelColour(p.StartColor);
   f.StartColorAlpha = AlphaBarPosition(p.StartColor.a);
   f.EndColor = PanelColour(p.EndColor);
@@ -129,7 +136,7 @@ void ShowParamsInForm(const TCloudFrameParams& p, TFormState& f) {
   f.wy2 = FormatReal(p.wy2);
   f.BlurRadius = FormatReal(p.BlurRadius);
   f.BlurSamples = FormatInt(RoundToInt64(p.BlurSamples));
-  f.BlurCurve = TrackBarPosition(BlurCurveBarScale, p.BlurCurve);
+  f.BlurCurve = TrackBarPosition(TrackBarOf(ccBlurCurve), p.BlurCurve);
   f.BlurRotX = FormatReal(p.BlurRotX);
   f.BlurRotY = FormatReal(p.BlurRotY);
   f.BlurRotZ = FormatReal(p.BlurRotZ);
@@ -144,39 +151,39 @@ bool ReadFormInto(const TFormState& f, TCloudFrameParams& p, TFormReadError* err
   r.Integer("Seed", f.Seed, p.Seed);
   r.Set(p.PileMode, static_cast<uint8_t>(f.PileMode));
   r.Set(p.UnderTexture, static_cast<uint8_t>(f.Upper ? 0 : 1));
-  r.Bar(BrightnessBar, f.Brightness, p.Brightness);
-  r.Bar(ComplexBar, f.Complex, p.Complex);
-  r.Bar(BrightnessBar, f.Coverrate, p.Coverrate);
-  r.Bar(BrightnessBar, f.MinRadius, p.MinRadius);
-  r.Bar(BrightnessBar, f.MaxRadius, p.MaxRadius);
-  r.Bar(BrightnessBar, f.wMinRadius, p.wMinRadius);
-  r.Bar(BrightnessBar, f.wMaxRadius, p.wMaxRadius);
-  r.Bar(WarpBar, f.WX, p.WX);
-  r.Bar(WarpBar, f.WY, p.WY);
-  r.Bar(BrightnessBar, f.Noise, p.Noise);
-  r.Bar(BrightnessBar, f.wNoise, p.wNoise);
+  r.Bar(TrackBarOf(ccBrightness), f.Brightness, p.Brightness);
+  r.Bar(TrackBarOf(ccComplex), f.Complex, p.Complex);
+  r.Bar(TrackBarOf(ccCoverrate), f.Coverrate, p.Coverrate);
+  r.Bar(TrackBarOf(ccMinRadius), f.MinRadius, p.MinRadius);
+  r.Bar(TrackBarOf(ccMaxRadius), f.MaxRadius, p.MaxRadius);
+  r.Bar(TrackBarOf(ccWMinRadius), f.wMinRadius, p.wMinRadius);
+  r.Bar(TrackBarOf(ccWMaxRadius), f.wMaxRadius, p.wMaxRadius);
+  r.Bar(TrackBarOf(ccWX), f.WX, p.WX);
+  r.Bar(TrackBarOf(ccWY), f.WY, p.WY);
+  r.Bar(TrackBarOf(ccNoise), f.Noise, p.Noise);
+  r.Bar(TrackBarOf(ccWNoise), f.wNoise, p.wNoise);
   if (r.ok()) {
     SetFromPanelColour(p.StartColor, f.StartColor);
     p.StartColor.a = AlphaFromBar(f.StartColorAlpha);
     SetFromPanelColour(p.EndColor, f.EndColor);
     p.EndColor.a = AlphaFromBar(f.EndColorAlpha);
   }
-  r.Bar(SlopeBar, f.SlopeR, p.SlopeR);
-  r.Bar(SlopeBar, f.SlopeG, p.SlopeG);
-  r.Bar(SlopeBar, f.SlopeB, p.SlopeB);
-  r.Bar(SlopeBar, f.SlopeA, p.SlopeA);
+  r.Bar(TrackBarOf(ccSlopeR), f.SlopeR, p.SlopeR);
+  r.Bar(TrackBarOf(ccSlopeG), f.SlopeG, p.SlopeG);
+  r.Bar(TrackBarOf(ccSlopeB), f.SlopeB, p.SlopeB);
+  r.Bar(TrackBarOf(ccSlopeA), f.SlopeA, p.SlopeA);
   r.Real("cxedbx", f.cx, p.cx);
   r.Real("cyedbx", f.cy, p.cy);
   r.Real("wx1edbx", f.wx1, p.wx1);
   r.Real("wy1edbx", f.wy1, p.wy1);
   r.Real("wx2edbx", f.wx2, p.wx2);
   r.Real("wy2edbx", f.wy2, p.wy2);
-  r.Bar(BrightnessBar, f.Center, p.Center);
+  r.Bar(TrackBarOf(ccCenter), f.Center, p.Center);
   r.Set(p.CenterReverse, f.CenterReverse);
   r.Set(p.ClipBrightness, f.ClipBrightness);
   r.Real("BlurRadiusEdBx", f.BlurRadius, p.BlurRadius);
   r.Real("BlurSamplesEdbx", f.BlurSamples, p.BlurSamples);
-  r.Bar(BlurCurveBarScale, f.BlurCurve, p.BlurCurve);
+  r.Bar(TrackBarOf(ccBlurCurve), f.BlurCurve, p.BlurCurve);
   r.Real("BlurBrushRotXEdBx", f.BlurRotX, p.BlurRotX);
   r.Real("BlurBrushRotYEdBx", f.BlurRotY, p.BlurRotY);
   r.Real("BlurBrushRotZEdBx", f.BlurRotZ, p.BlurRotZ);

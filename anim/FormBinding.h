@@ -24,12 +24,11 @@ struct TTrackBarScale {
   long double Scale;  // position = round(value * Scale); value = position / Scale
 };
 
-inline constexpr TTrackBarScale BrightnessBar{0, 100, 100};  // also the other 0..100 bars
-inline constexpr TTrackBarScale ComplexBar{1, 200, 200};
-inline constexpr TTrackBarScale WarpBar{-100, 100, 5};    // WX, WY
-inline constexpr TTrackBarScale SlopeBar{-100, 100, 10};  // the four colour-filter slopes
-inline constexpr TTrackBarScale BlurCurveBarScale{0, 100, 1};
-inline constexpr TTrackBarScale AlphaBar{0, 255, 1};  // position = 255 - alpha
+// The track bar of curve CURVE (a TParamControl::TrackBar row of the parameter
+// table): its range and step give the positions and the scale.
+TTrackBarScale TrackBarOf(int curve);
+// The alpha bars: 0..255, position = 255 - alpha.
+inline constexpr TTrackBarScale AlphaBar{0, 255, 1};
 
 // round(value * Scale) half-even, clamped to the bar's range (a value outside
 // the range shows at the bar's end).

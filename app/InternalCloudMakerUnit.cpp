@@ -201,13 +201,13 @@ void TInternalCloudMaker::BuildControls() {
   Seed = edit("Seed", 90);
   cg->addWidget(label(tr("ランダムシード")), 0, 0);
   cg->addWidget(Seed, 0, 1, Qt::AlignLeft);
-  Brightness = bar("Brightness", BrightnessBar);
-  Complex = bar("Complex", ComplexBar);
-  Coverrate = bar("Coverrate", BrightnessBar);
-  MinRadius = bar("MinRadius", BrightnessBar);
-  MaxRadius = bar("MaxRadius", BrightnessBar);
-  Noise = bar("Noise", BrightnessBar);
-  centertrackbar = bar("centertrackbar", BrightnessBar);
+  Brightness = bar("Brightness", TrackBarOf(ccBrightness));
+  Complex = bar("Complex", TrackBarOf(ccComplex));
+  Coverrate = bar("Coverrate", TrackBarOf(ccCoverrate));
+  MinRadius = bar("MinRadius", TrackBarOf(ccMinRadius));
+  MaxRadius = bar("MaxRadius", TrackBarOf(ccMaxRadius));
+  Noise = bar("Noise", TrackBarOf(ccNoise));
+  centertrackbar = bar("centertrackbar", TrackBarOf(ccCenter));
   const std::pair<QString, QSlider*> cloudBars[] = {
       {tr("明るさ"), Brightness},       {tr("複雑さ"), Complex},
       {tr("雲の量"), Coverrate},        {tr("最小サイズ"), MinRadius},
@@ -277,11 +277,11 @@ void TInternalCloudMaker::BuildControls() {
   columns->addLayout(midCol);
   auto* warpBox = new QGroupBox(tr("歪み"), this);
   auto* wg = CompactGrid(warpBox);
-  wMinRadius = bar("wMinRadius", BrightnessBar);
-  wMaxRadius = bar("wMaxRadius", BrightnessBar);
-  wNoise = bar("wNoise", BrightnessBar);
-  WX = bar("WX", WarpBar);
-  WY = bar("WY", WarpBar);
+  wMinRadius = bar("wMinRadius", TrackBarOf(ccWMinRadius));
+  wMaxRadius = bar("wMaxRadius", TrackBarOf(ccWMaxRadius));
+  wNoise = bar("wNoise", TrackBarOf(ccWNoise));
+  WX = bar("WX", TrackBarOf(ccWX));
+  WY = bar("WY", TrackBarOf(ccWY));
   const std::pair<QString, QSlider*> warpBars[] = {
       {tr("最小サイズ"), wMinRadius}, {tr("最大サイズ"), wMaxRadius}, {tr("ノイズ"), wNoise},
       {tr("Ｘ方向歪み"), WX},         {tr("Ｙ方向歪み"), WY},
@@ -328,10 +328,10 @@ void TInternalCloudMaker::BuildControls() {
   colours->addWidget(EndColorAlpha);
   colours->addStretch(1);
   fg->addLayout(colours, 0, 0, 1, 2);
-  ColorFilter_SlopeR = bar("ColorFilter_SlopeR", SlopeBar);
-  ColorFilter_SlopeG = bar("ColorFilter_SlopeG", SlopeBar);
-  ColorFilter_SlopeB = bar("ColorFilter_SlopeB", SlopeBar);
-  ColorFilter_Slopea = bar("ColorFilter_Slopea", SlopeBar);
+  ColorFilter_SlopeR = bar("ColorFilter_SlopeR", TrackBarOf(ccSlopeR));
+  ColorFilter_SlopeG = bar("ColorFilter_SlopeG", TrackBarOf(ccSlopeG));
+  ColorFilter_SlopeB = bar("ColorFilter_SlopeB", TrackBarOf(ccSlopeB));
+  ColorFilter_Slopea = bar("ColorFilter_Slopea", TrackBarOf(ccSlopeA));
   const std::pair<QString, QSlider*> slopes[] = {{tr("赤勾配"), ColorFilter_SlopeR},
                                                  {tr("緑勾配"), ColorFilter_SlopeG},
                                                  {tr("青勾配"), ColorFilter_SlopeB},
@@ -355,7 +355,7 @@ void TInternalCloudMaker::BuildControls() {
   BlurRadiusEdBx = edit("BlurRadiusEdBx", 60, tr("画面幅を１とするぼかし半径"));
   BlurSamplesEdbx =
       edit("BlurSamplesEdbx", 50, tr("ぼかしサンプル数（整数）。数に比例して処理は重くなる"));
-  BlurCurveBar = bar("BlurCurveBar", BlurCurveBarScale);
+  BlurCurveBar = bar("BlurCurveBar", TrackBarOf(ccBlurCurve));
   BlurBrushRotXEdBx = edit("BlurBrushRotXEdBx", 50);
   BlurBrushRotYEdBx = edit("BlurBrushRotYEdBx", 50);
   BlurBrushRotZEdBx = edit("BlurBrushRotZEdBx", 50);

@@ -1,5 +1,6 @@
 // Entry point of the desktop application: velmora-studio [PROJECT.vlm].
 #include <QApplication>
+#include <clocale>
 
 #include "app/DialogHost.h"
 #include "app/InternalCloudMakerUnit.h"
@@ -8,9 +9,11 @@
 #include "output/Settings.h"
 
 int main(int argc, char** argv) {
-  // The engine's own messages (shown in message boxes) follow the same locale.
-  velmora::SetUpMessageLanguage(argc > 0 ? argv[0] : "");
   QApplication app(argc, argv);
+  // Qt takes the whole locale from the environment; numbers keep "." and the
+  // engine's own messages (shown in message boxes) follow the user's language.
+  std::setlocale(LC_NUMERIC, "C");
+  velmora::SetUpMessageLanguage(argc > 0 ? argv[0] : "");
   QApplication::setApplicationName(QStringLiteral("velmora-studio"));
   InstallTranslations(app);
   QtDialogHost host;

@@ -19,13 +19,19 @@ std::vector<std::string> CurveTexts(const TCloudCurveSet* set) {
 }  // namespace
 
 TEST(FormBinding, ScalesColoursAndTexts) {
-  EXPECT_EQ(TrackBarPosition(BrightnessBar, 1.0L / 3), 33);
-  EXPECT_EQ(TrackBarPosition(ComplexBar, 0.0025L), 1);  // 0.5 rounds to 0, clamped to 1
-  EXPECT_EQ(TrackBarPosition(WarpBar, -8), -40);
-  EXPECT_EQ(TrackBarPosition(WarpBar, 30), 100);  // beyond the bar: its end
-  EXPECT_EQ(TrackBarPosition(SlopeBar, 0.25L), 2);
-  EXPECT_EQ(TrackBarValue(WarpBar, -41), -8.2L);
-  EXPECT_EQ(TrackBarValue(SlopeBar, 7), 0.7L);
+  const TTrackBarScale complex = TrackBarOf(ccComplex), warp = TrackBarOf(ccWX);
+  EXPECT_EQ(complex.Min, 1);
+  EXPECT_EQ(complex.Max, 200);
+  EXPECT_EQ(warp.Min, -100);
+  EXPECT_EQ(TrackBarOf(ccSlopeB).Scale, 10);
+  EXPECT_EQ(TrackBarOf(ccBlurCurve).Max, 100);
+  EXPECT_EQ(TrackBarPosition(TrackBarOf(ccBrightness), 1.0L / 3), 33);
+  EXPECT_EQ(TrackBarPosition(TrackBarOf(ccComplex), 0.0025L), 1);  // 0.5 rounds to 0, clamped to 1
+  EXPECT_EQ(TrackBarPosition(TrackBarOf(ccWX), -8), -40);
+  EXPECT_EQ(TrackBarPosition(TrackBarOf(ccWX), 30), 100);  // beyond the bar: its end
+  EXPECT_EQ(TrackBarPosition(TrackBarOf(ccSlopeR), 0.25L), 2);
+  EXPECT_EQ(TrackBarValue(TrackBarOf(ccWX), -41), -8.2L);
+  EXPECT_EQ(TrackBarValue(TrackBarOf(ccSlopeR), 7), 0.7L);
   EXPECT_EQ(PanelColour({1, 2, 3, 9}), 0x030201u);
   ColorRGBA c{0, 0, 0, 77};
   SetFromPanelColour(c, 0x00A0B0C0);
