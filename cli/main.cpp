@@ -13,6 +13,13 @@ int Fail(int status, const std::string& message) {
   return status;
 }
 
+bool WriteStdout(const std::string& command, std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  Fail(1, command + ": cannot write the output");
+  return false;
+}
+
 }  // namespace velmora::cli
 
 namespace {

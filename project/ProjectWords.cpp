@@ -1,8 +1,8 @@
 #include "project/ProjectWords.h"
 
-#include <array>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "anim/TDivs.h"
 #include "base/NumberText.h"
@@ -74,14 +74,21 @@ bool PopInts(BrelEnvH env, int32_t (&out)[N]) {
   return true;
 }
 
-// A word that parses its N strings into the curves INDICES of the set.  A
-// text that does not parse leaves its curve unchanged, and the run goes on.
-template <size_t N>
-BrelHostWord CurveWord(TProjectTarget t, std::array<int, N> indices) {
+// A word that parses one string per curve into the curves INDICES of the
+// set.  A text that does not parse leaves its curve unchanged, and the run
+// goes on.
+BrelHostWord CurveWord(TProjectTarget t, std::vector<int> indices) {
   return [t, indices](BrelEnvH env) {
-    std::string texts[N];
-    if (!PopStrings(env, texts)) return false;
-    for (size_t i = 0; i < N; ++i) CurveFromText((*t.Set)->Curves[indices[i]], texts[i]);
+    std::vector<std::string> texts(indices.size());
+    for (size_t i = texts.size(); i-- > 0;)
+      if (!BrelPopStr(env, texts[i])) return false;
+    for (size_t i = 0; i < indices.size(); ++i) {
+      std::string problem;
+      const bool read = CurveFromText((*t.Set)->Curves[indices[i]], texts[i], &problem);
+      if (t.Warnings && !problem.empty())
+        t.Warnings->push_back({env->pointer - static_cast<int32_t>(env->userDictionary.size()),
+                               CloudCurveInfo(indices[i]).Name, problem, !read});
+    }
     return true;
   };
 }
@@ -140,14 +147,12 @@ bool CurrentFrameWord(BrelEnvH env, TProjectModel& m) {
 BrelHostWord Handler(const TProjectTarget& t, std::string_view k) {
   TCloudFrameParams& p = *t.Params;
   TProjectModel& m = *t.Model;
-  // Single-curve words: the keyword of the set's table.
+  // Curve words: every curve of the parameter table under that keyword, in
+  // the set's order (cloud_position takes x then y).
+  std::vector<int> curves;
   for (int i = 0; i < CloudCurveCount; ++i)
-    if (k == CloudCurveInfo(i).Keyword && k == CloudCurveInfo(i).Name)
-      return CurveWord<1>(t, {i});
-  if (k == "cloud_position") return CurveWord<2>(t, {ccCloudX, ccCloudY});
-  if (k == "warp_position1") return CurveWord<2>(t, {ccWarp1X, ccWarp1Y});
-  if (k == "warp_position2") return CurveWord<2>(t, {ccWarp2X, ccWarp2Y});
-  if (k == "blur_rotation") return CurveWord<3>(t, {ccBlurRotX, ccBlurRotY, ccBlurRotZ});
+    if (k == CloudCurveInfo(i).Keyword) curves.push_back(i);
+  if (!curves.empty()) return CurveWord(t, std::move(curves));
   if (k == "resolution")
     return [&p](BrelEnvH env) {
       int32_t a[2];
