@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "anim/ProjectModel.h"
+#include "base/DisplayText.h"
 #include "anim/Token.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -181,6 +182,12 @@ int CmdMovie(const Args& args) {
   int projectStatus = 0;
   if (!OpenProjectForCommand("movie", m.project, projectStatus, m.strict)) return projectStatus;
   EvalProjectAt(ApplySetOptions(m.sets, std::nullopt));
+  // With -o the project's alpha name is used only when --alpha asks for it.
+  if (m.main && !m.alpha && !TrimOutputName(Project.OutPutAlpha).empty()) {
+    std::fprintf(stderr, "velmora: movie: note: the project's alpha output %s is not written "
+                 "(give --alpha to write one)\n", ForDisplay(TrimOutputName(Project.OutPutAlpha)).c_str());
+    Project.OutPutAlpha.clear();
+  }
   if (m.main) Project.OutPutFilen = *m.main;
   if (m.alpha) Project.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) Project.FromCurrentFrame = true;
@@ -215,9 +222,15 @@ int CmdMovie(const Args& args) {
                stderr);
   }
   settings.jpegQuality = ReadJpegQuality(settingsPath);
+  if (m.project && *m.project != "-") settings.protectedFile = *m.project;
+  for (const std::string& line : DescribeMovieOutputs(settings))
+    std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());
 
   av_log_set_level(AV_LOG_ERROR);
-  SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
+  // The engine's message (which buffer could not be had) joins the line of
+  // the frame that failed.
+  std::string engineMessage;
+  SetMessageSink([&](const std::string& text) { engineMessage = text; });
 
   ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   AbortOnInterrupt interrupts;
@@ -237,8 +250,16 @@ int CmdMovie(const Args& args) {
   bar.Finish();
   SetMessageSink({});
 
-  for (const std::string& failure : report.failures)
-    std::fprintf(stderr, "velmora: movie: %s\n", failure.c_str());
+  for (std::string failure : report.failures) {
+    const std::string vague = "(not enough memory, or too large)";
+    if (const size_t at = failure.find(vague); at != std::string::npos && !engineMessage.empty()) {
+      failure.replace(at, vague.size(), "(" + engineMessage + ")");
+      engineMessage.clear();
+    }
+    std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(failure).c_str());
+  }
+  for (const std::string& note : report.notes)
+    std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(note).c_str());
   if (report.aborted) {
     std::fprintf(stderr, "velmora: movie: aborted after %d of %d frames\n", report.framesDone,
                  report.totalFrames);
