@@ -212,10 +212,7 @@ int RunBrelConsole() {
     const bool interrupted = interruptSignal != 0;
     interruptSignal = 0;
     pending = ok && env->stopped && env->resume > 0 && env->pointer == env->resume;
-    if (!console.EndsLine()) {
-      std::printf("\n");
-      console.Append("\n");
-    }
+    if (!console.EndsLine()) console.Append("\n");  // writes it too
     if (!ok) {
       std::fflush(stdout);
       if (interrupted)
