@@ -24,14 +24,14 @@ std::string RunWarning(const std::string& path, const TProjectRunResult& run) {
 }  // namespace
 
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
-                           int& status) {
+                           Document& doc, int& status) {
   status = 0;
   if (!path) {
-    NewProjectState();
+    doc.ApplyNewProjectDefaults();
     return true;
   }
   TProjectLoadResult result;
-  OpenProjectFile(*path, &result);
+  OpenProjectFile(doc, *path, {}, &result);
   const std::string prefix = std::string(command) + ": ";
   switch (result.Status) {
     case TProjectLoadStatus::Missing:

@@ -5,14 +5,15 @@
 #include <optional>
 #include <string>
 
+#include "anim/Document.h"
+
 namespace velmora::cli {
 
-// Sets up the global project state.  Without a path: the new-project
-// defaults.  Returns false when the command must stop (status set: 1 for a
+// Sets up DOC for a command.  Without a path: the new-project defaults.  Returns false when the command must stop (status set: 1 for a
 // missing or unreadable file).  On success status is 0, or 3 when the file
 // ran into an error part-way (a warning was printed; the command goes on with
 // what was loaded and should exit with 3 once its output is complete).
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
-                           int& status);
+                           Document& doc, int& status);
 
 }  // namespace velmora::cli

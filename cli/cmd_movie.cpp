@@ -18,6 +18,7 @@ extern "C" {
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
 #include "cli/Commands.h"
+#include "cli/DefaultContext.h"
 #include "cli/ProjectOpen.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
@@ -47,7 +48,7 @@ const char kMovieUsage[] =
     "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
     "in progress and closes the files properly (exit status 130).\n";
 
-constexpr int kAbortedStatus = 130;
+constexpr int kAbortedStatus = kInterruptedStatus;
 
 struct MovieArgs {
   std::optional<std::string> project;
@@ -157,35 +158,6 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   return std::nullopt;
 }
 
-volatile std::sig_atomic_t abortSignal = 0;
-
-void OnInterrupt(int) { abortSignal = 1; }
-
-// Ctrl-C (and a termination request) asks the movie to stop after the frame
-// in progress; a second Ctrl-C ends the program at once.
-class AbortOnInterrupt {
- public:
-  AbortOnInterrupt() {
-    abortSignal = 0;
-    struct sigaction sa = {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &sa, &oldInt_);
-    sigaction(SIGTERM, &sa, &oldTerm_);
-  }
-  ~AbortOnInterrupt() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-  AbortOnInterrupt(const AbortOnInterrupt&) = delete;
-  AbortOnInterrupt& operator=(const AbortOnInterrupt&) = delete;
-
- private:
-  struct sigaction oldInt_ = {};
-  struct sigaction oldTerm_ = {};
-};
-
 std::string Duration(double seconds) {
   const long s = std::lround(seconds);
   char buf[32];
@@ -200,7 +172,8 @@ std::string Duration(double seconds) {
 // frame's own progress, and the time left estimated from the frames so far.
 class ProgressBar {
  public:
-  explicit ProgressBar(bool enabled) : enabled_(enabled), start_(Clock::now()) {}
+  ProgressBar(bool enabled, const RenderContext& ctx)
+      : enabled_(enabled), ctx_(ctx), start_(Clock::now()) {}
 
   void Frames(int32_t done, int32_t total) {
     done_ = done;
@@ -226,7 +199,7 @@ class ProgressBar {
     const auto now = Clock::now();
     if (!force && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
-    const double within = std::clamp(FrameProgress, 0, 99) / 100.0;  // the blur follows 100
+    const double within = std::clamp(ctx_.FrameProgress.load(), 0, 99) / 100.0;  // the blur follows 100
     const double fraction = total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_ : 1.0;
     constexpr int kWidth = 30;
     const int filled = static_cast<int>(fraction * kWidth);
@@ -243,6 +216,7 @@ class ProgressBar {
   }
 
   bool enabled_;
+  const RenderContext& ctx_;
   Clock::time_point start_;
   Clock::time_point last_{};
   int32_t done_ = 0;
@@ -258,22 +232,24 @@ int CmdMovie(const Args& args) {
   if (auto status = ParseMovieArgs(args, m)) return *status;
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("movie", m.project, projectStatus)) return projectStatus;
-  if (m.main) Project.OutPutFilen = *m.main;
-  if (m.alpha) Project.OutPutAlpha = *m.alpha;
-  if (m.fromCurrent) Project.FromCurrentFrame = true;
-  MovieSettings settings = MovieSettingsFromModel(Project);
+  Document doc;
+  if (!OpenProjectForCommand("movie", m.project, doc, projectStatus)) return projectStatus;
+  TProjectModel& model = doc.Model;
+  if (m.main) model.OutPutFilen = *m.main;
+  if (m.alpha) model.OutPutAlpha = *m.alpha;
+  if (m.fromCurrent) model.FromCurrentFrame = true;
+  MovieSettings settings = MovieSettingsFromModel(model);
   if (m.from) {
-    if (*m.from < Project.TimeLineMin || *m.from > Project.TimeLineMax)
+    if (*m.from < model.TimeLineMin || *m.from > model.TimeLineMax)
       return Fail(2, "movie: --from " + std::to_string(*m.from) + " lies outside the timeline " +
-                         std::to_string(Project.TimeLineMin) + ".." +
-                         std::to_string(Project.TimeLineMax));
+                         std::to_string(model.TimeLineMin) + ".." +
+                         std::to_string(model.TimeLineMax));
     settings.firstFrame = *m.from;
   }
   if (settings.mainName.empty() && settings.alphaName.empty())
     return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
 
-  const std::string& settingsPath = SettingsPath();
+  const std::string settingsPath = SettingsPath();
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
                       OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
   if (anyAvi) {
@@ -295,25 +271,28 @@ int CmdMovie(const Args& args) {
   settings.jpegQuality = ReadJpegQuality(settingsPath);
 
   av_log_set_level(AV_LOG_ERROR);
-  SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
+  RenderContext& ctx = DefaultContext();
+  ctx.SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
 
-  ProgressBar bar(isatty(STDERR_FILENO) == 1);
-  AbortOnInterrupt interrupts;
+  ProgressBar bar(isatty(STDERR_FILENO) == 1, ctx);
+  InterruptToAbort interrupts(true);
   bool abortNoted = false;
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
-  cb.abortRequested = [&] { return abortSignal != 0; };
+  cb.abortRequested = [&] { return InterruptToAbort::Requested(); };
   cb.pump = [&] {
-    if (abortSignal && !abortNoted) {
+    if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
       bar.Note("stopping after this frame (Ctrl-C again to quit at once)");
     }
     bar.Tick();
   };
   bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
-  const MovieReport report = RenderMovie(AppRenderer(), settings, cb);
+  const TWindowHooks hooks;
+  TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
+  const MovieReport report = RenderMovie(renderer, settings, cb);
   bar.Finish();
-  SetMessageSink({});
+  ctx.SetMessageSink({});
 
   for (const std::string& failure : report.failures)
     std::fprintf(stderr, "velmora: movie: %s\n", failure.c_str());

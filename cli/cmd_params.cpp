@@ -62,9 +62,10 @@ int CmdParams(const Args& args) {
   ParamsOptions opts;
   if (auto status = ParseParamsArgs(args, opts)) return *status;
   int status = 0;
-  if (!OpenProjectForCommand("params", opts.project, status)) return status;
-  EvalProjectAt(opts.frame ? *opts.frame : Project.TimeLinePosition);
-  const std::string text = FormatParamsListing(CloudParams, Project);
+  Document doc;
+  if (!OpenProjectForCommand("params", opts.project, doc, status)) return status;
+  doc.EvalAt(opts.frame ? *opts.frame : doc.Model.TimeLinePosition);
+  const std::string text = FormatParamsListing(doc.Params, doc.Model);
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (std::fflush(stdout) != 0) return Fail(1, "params: cannot write the output");
   return status;

@@ -9,6 +9,7 @@
 #include "anim/Token.h"
 #include "cli/ArgParse.h"
 #include "cli/Commands.h"
+#include "cli/DefaultContext.h"
 #include "cli/ProjectOpen.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
@@ -121,8 +122,9 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
 }
 
 // Converts the named buffer at render size into a bitmap.
-void BufferBitmap(const std::string& name, Bitmap24& bm) {
-  const TCloudFrameParams& p = CloudParams;
+void BufferBitmap(const RenderContext& ctx, const std::string& name, Bitmap24& bm) {
+  const TFrameBuffers& p = ctx.Frame;
+  const EnginePens& Pens = ctx.Pens;
   const TPixeFloatBuffer* floats = nullptr;
   const TPixeBuffer* pixels = nullptr;
   if (name == "base_pattern") floats = p.base_pattern;
@@ -146,27 +148,32 @@ int CmdRender(const Args& args) {
   if (auto status = ParseRenderArgs(args, o)) return *status;
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("render", o.project, projectStatus)) return projectStatus;
-  EvalProjectAt(o.frame ? *o.frame : Project.TimeLinePosition);
+  Document doc;
+  if (!OpenProjectForCommand("render", o.project, doc, projectStatus)) return projectStatus;
+  TCloudFrameParams& params = doc.Params;
+  doc.EvalAt(o.frame ? *o.frame : doc.Model.TimeLinePosition);
   if (o.size) {
-    CloudParams.ResX = o.size->first;
-    CloudParams.ResY = o.size->second;
+    params.ResX = o.size->first;
+    params.ResY = o.size->second;
   }
-  if (o.overSampling) CloudParams.OverSampling = *o.overSampling;
-  if (o.seed) CloudParams.Seed = *o.seed;
+  if (o.overSampling) params.OverSampling = *o.overSampling;
+  if (o.seed) params.Seed = *o.seed;
 
-  SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
+  RenderContext& ctx = DefaultContext();
+  ctx.SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
   std::string error;
-  if (!RenderStillFrame(CloudParams, &error)) {
-    FreeProjectState();
-    return Fail(1, "render: " + error);
+  bool rendered = false;
+  {
+    InterruptToAbort interrupts(false);
+    rendered = RenderStillFrame(ctx, params, &error);
   }
+  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: interrupted");
+  if (!rendered) return Fail(1, "render: " + error);
   Bitmap24 picture;
   if (o.buffer)
-    BufferBitmap(*o.buffer, picture);
+    BufferBitmap(ctx, *o.buffer, picture);
   else
-    StillPicture(CloudParams, picture);
-  FreeProjectState();
+    StillPicture(ctx, params, picture);
 
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
   if (!SaveBitmapByExtension(picture, *o.output, quality, &error))

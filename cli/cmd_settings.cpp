@@ -47,7 +47,7 @@ int CmdSettings(const Args& args) {
     }
     return Fail(2, "settings: unknown argument '" + a + "'");
   }
-  const std::string& path = SettingsPath();
+  const std::string path = SettingsPath();
   if (quality) {
     std::string error;
     if (!WriteJpegQuality(path, static_cast<uint8_t>(*quality), &error))

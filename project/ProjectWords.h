@@ -5,6 +5,7 @@
 #pragma once
 
 #include "anim/CurveSet.h"
+#include "anim/Document.h"
 #include "anim/ProjectModel.h"
 #include "render/Render.h"
 #include "script/Brel.h"
@@ -33,8 +34,8 @@ struct TProjectTarget {
   TProjectModel* Model = nullptr;
 };
 
-// The application's state: CloudCurves, CloudParams and Project.
-TProjectTarget AppProjectTarget();
+// The words writing into a document.
+TProjectTarget DocumentTarget(Document& doc);
 
 // Adds the 42 words to the environment's own dictionary in table order; stops
 // at the first registration that fails and returns false.  Every word pops

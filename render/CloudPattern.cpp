@@ -15,27 +15,18 @@ namespace {
 
 using LD = long double;
 
-bool g_reference = false;
-
-// Scratch slot of FastStamp's PoolScratch used here (slot 0 is the stamp's
-// column table).
-constexpr int kCoveredSlot = 1;
-constexpr int kDenCacheSlot = 2;
 
 }  // namespace
 
-void SetCloudReferenceMode(bool on) { g_reference = on; }
-bool CloudReferenceMode() { return g_reference; }
-
-void CloudStamp(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void CloudStamp(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                 bool wrap, PixeRect dst) {
   if (dst.width > 0 && dst.height > 0 &&
       static_cast<int64_t>(dst.width) * dst.height > kMaxStampArea)
     return;
-  if (g_reference)
+  if (ctx.CloudReferenceMode)
     StampPen(pen, src, target, mode, wrap, dst);
   else
-    StampPenFast(pen, src, target, mode, wrap, dst);
+    StampPenFast(ctx, pen, src, target, mode, wrap, dst);
 }
 
 long double Hypot(long double x, long double y) { return std::sqrt(x * x + y * y); }
@@ -63,11 +54,11 @@ void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPi
   });
 }
 
-void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
+void FractalPen(RenderContext& ctx, const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
                 TPixeFloatBuffer* target, int depth, long double s, long double oy,
                 long double ox) {
   if (depth <= 0) return;
-  const LD r = RandomReal();
+  const LD r = ctx.Rng.RandomReal();
   const int mode = (r >= 0.75L || s >= 0.7L) ? 9 : 8;
   const TPixeFloatBuffer* source = s > 0.25L ? penA : penB;
   const int32_t W = source->width, H = source->height;
@@ -75,18 +66,18 @@ void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
   const int32_t h = StampSize(s * H);
   const int32_t left = RoundToInt32(ox * W + static_cast<LD>(W - w) / 2);
   const int32_t top = RoundToInt32(oy * H + static_cast<LD>(H - h) / 2);
-  CloudStamp(source, PixeRect{0, 0, W, H}, target, mode, false, PixeRect{left, top, w, h});
+  CloudStamp(ctx, source, PixeRect{0, 0, W, H}, target, mode, false, PixeRect{left, top, w, h});
 
-  const LD r1 = RandomReal(), r2 = RandomReal(), r3 = RandomReal();
+  const LD r1 = ctx.Rng.RandomReal(), r2 = ctx.Rng.RandomReal(), r3 = ctx.Rng.RandomReal();
   LD f = Hypot(r3 - 0.5L, r2 - 0.5L);
   s = s * (r1 / 4 + 0.75L);
-  FractalPen(penA, penB, target, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
+  FractalPen(ctx, penA, penB, target, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
              (r2 - 0.5L) / (s * f) / 50);
 
-  const LD r4 = RandomReal(), r5 = RandomReal(), r6 = RandomReal();
+  const LD r4 = ctx.Rng.RandomReal(), r5 = ctx.Rng.RandomReal(), r6 = ctx.Rng.RandomReal();
   f = Hypot(r6 - 0.5L, r5 - 0.5L);
   s = s * (r4 / 2 + 0.5L);
-  FractalPen(penA, penB, target, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
+  FractalPen(ctx, penA, penB, target, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
              (r5 - 0.5L) / (s * f) / 60);
 }
 
@@ -111,7 +102,7 @@ void MirrorRows(TPixeFloatBuffer* b) {
                      b->data + static_cast<int64_t>(H - i) * W);
 }
 
-void ClipLow(TPixeFloatBuffer* b, long double f) {
+void ClipLow(RenderContext& ctx, TPixeFloatBuffer* b, long double f) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
@@ -122,7 +113,7 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
   }
   const LD t = f * (static_cast<LD>(mx) - mn) + mn;
   const float tf = static_cast<float>(t);
-  if (g_reference) {
+  if (ctx.CloudReferenceMode) {
     for (int64_t i = 0; i < n; ++i)
       if (static_cast<LD>(p[i].r) < t) p[i].r = p[i].g = p[i].b = tf;
     return;
@@ -134,7 +125,7 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
     if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
 }
 
-void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
+void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
@@ -153,7 +144,7 @@ void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
   const LD aScale = (static_cast<LD>(hiA) - loA) / 256;
   if (scale <= 0) return;
   const bool alpha = withAlpha && aScale > 0;
-  if (g_reference) {
+  if (ctx.CloudReferenceMode) {
     for (int64_t i = 0; i < n; ++i) {
       p[i].r = static_cast<float>((p[i].r + offset) / scale);
       p[i].g = static_cast<float>((p[i].g + offset) / scale);
@@ -177,30 +168,30 @@ void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
 
 namespace {
 
-TPixeFloatBuffer** PenSlot(int i) {
+TPixeFloatBuffer** PenSlot(RenderContext& ctx, int i) {
   switch (i) {
-    case 0: return &Pens.CloudPen;
-    case 1: return &Pens.PenShade;
-    case 2: return &Pens.WarpPenR;
-    case 3: return &Pens.WarpPenG;
-    default: return &Pens.WarpPenB;
+    case 0: return &ctx.Pens.CloudPen;
+    case 1: return &ctx.Pens.PenShade;
+    case 2: return &ctx.Pens.WarpPenR;
+    case 3: return &ctx.Pens.WarpPenG;
+    default: return &ctx.Pens.WarpPenB;
   }
 }
 
 // Step 3 of MakePens, literally: every ring with FillEllipse, largest first.
-void PenEllipsesLiteral(int32_t W, int32_t H) {
+void PenEllipsesLiteral(RenderContext& ctx, int32_t W, int32_t H) {
   for (int64_t n = W; n > 0; n -= 2) {
     const LD q = static_cast<LD>(W) / n;
     const int32_t ry = RoundToInt32(H / q);
     const LD level = 255 - 255 / q;
     const float e = static_cast<float>(PowEaseInOut(2, level, 255, 0, 255, 0));
-    FillEllipse(Pens.CloudPen, W / 2, H / 2, false, FloatPixel{e, e, e, e}, ry / 2,
+    FillEllipse(ctx.Pens.CloudPen, W / 2, H / 2, false, FloatPixel{e, e, e, e}, ry / 2,
                 static_cast<int32_t>(n / 2));
     const float e2 = static_cast<float>(PowEaseOut(2, level, 255, 0, 255, 0));
-    FillEllipse(Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
+    FillEllipse(ctx.Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
                 static_cast<int32_t>(n / 2));
-    FrameProgress = 7 - RoundToInt32(7.0L / W * n);
-    PumpMessages();
+    ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * n);
+    if (!ctx.Pump()) return;
   }
 }
 
@@ -209,15 +200,15 @@ void PenEllipsesLiteral(int32_t W, int32_t H) {
 // order) whose span on its row reaches it.  Walking the rings from the last
 // to the first, each row remembers the half-width already settled and only
 // the pixels beyond it take the ring's colour: every pixel is written once.
-bool PenEllipsesFast(int32_t W, int32_t H) {
+bool PenEllipsesFast(RenderContext& ctx, int32_t W, int32_t H) {
   auto* covered = static_cast<int64_t*>(
-      PoolScratch(kCoveredSlot, sizeof(int64_t) * static_cast<size_t>(std::max(H, 1))));
+      ctx.StampScratch[kCoveredSlot].Get(ctx.Pool, sizeof(int64_t) * static_cast<size_t>(std::max(H, 1))));
   if (!covered) return false;
   std::fill_n(covered, H, int64_t{-1});
   const int64_t rings = (static_cast<int64_t>(W) + 1) / 2;  // n = W, W - 2, ... > 0
   const int64_t cx = W / 2, cy = H / 2;
-  FloatPixel* cloud = Pens.CloudPen->data;
-  FloatPixel* shade = Pens.PenShade->data;
+  FloatPixel* cloud = ctx.Pens.CloudPen->data;
+  FloatPixel* shade = ctx.Pens.PenShade->data;
   for (int64_t t = 0; t < rings; ++t) {
     const int64_t n = W - 2 * (rings - 1 - t);  // the last ring first
     const LD q = static_cast<LD>(W) / n;
@@ -248,8 +239,8 @@ bool PenEllipsesFast(int32_t W, int32_t H) {
       covered[row] = half;
     });
     // Progress as the literal order reports it (its last value included).
-    FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
-    PumpMessages();
+    ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
+    if (!ctx.Pump()) return true;
   }
   return true;
 }
@@ -341,12 +332,12 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
 }
 
 // Step 7 of MakePens for one pen.
-void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int progressBase) {
+void ShadePen(RenderContext& ctx, TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int progressBase) {
   const int32_t W = pen->width, H = pen->height;
   int64_t px[4], py[4];
   for (int k = 0; k < 4; ++k) {
-    px[k] = Random(static_cast<uint32_t>(W));
-    py[k] = Random(static_cast<uint32_t>(H));
+    px[k] = ctx.Rng.Random(static_cast<uint32_t>(W));
+    py[k] = ctx.Rng.Random(static_cast<uint32_t>(H));
   }
   LD div[4];
   double divD[4];
@@ -354,9 +345,9 @@ void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int p
     div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
     divD[c] = static_cast<double>(div[c]);
   }
-  DenCache* cache = g_reference
+  DenCache* cache = ctx.CloudReferenceMode
                         ? nullptr
-                        : static_cast<DenCache*>(PoolScratch(kDenCacheSlot, sizeof(DenCache) * 4));
+                        : static_cast<DenCache*>(ctx.StampScratch[kDenCacheSlot].Get(ctx.Pool, sizeof(DenCache) * 4));
   if (cache)
     for (int c = 0; c < 4; ++c) cache[c].Clear();
   for (int32_t y = 0; y < H; ++y) {
@@ -376,79 +367,74 @@ void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int p
                                 cache[c]);
       }
     }
-    FrameProgress = progressBase + RoundToInt32(static_cast<LD>(y) / H);
-    PumpMessages();
+    ctx.FrameProgress = progressBase + RoundToInt32(static_cast<LD>(y) / H);
+    if (!ctx.Pump()) return;
   }
 }
 
 }  // namespace
 
-void FreePens() {
-  for (int i = 0; i < 5; ++i) {
-    FreePixeFloatBuffer(*PenSlot(i));
-    *PenSlot(i) = nullptr;
-  }
-}
-
-void MakePens(int32_t w, int32_t h) {
+void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
   w = std::max(w, 0);
   h = std::max(h, 0);
   // 1. Create, or resize in the order of the slots.
   bool exist = true;
-  for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(i);
+  for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(ctx, i);
   if (!exist) {
-    FreePens();
+    ctx.Pens.Free();
     for (int i = 0; i < 5; ++i) {
-      *PenSlot(i) = NewPixeFloatBuffer(w, h);
-      if (!*PenSlot(i)) {
-        FreePens();
+      *PenSlot(ctx, i) = NewPixeFloatBuffer(ctx.Pool, w, h);
+      if (!*PenSlot(ctx, i)) {
+        ctx.Pens.Free();
         return;
       }
     }
   } else {
     for (int i = 0; i < 5; ++i) {
-      if (!ResizePixeFloatBuffer(*PenSlot(i), w, h)) {
-        FreePens();
+      if (!ResizePixeFloatBuffer(*PenSlot(ctx, i), w, h)) {
+        ctx.Pens.Free();
         return;
       }
     }
   }
   // 2. Clear.
-  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(i), FloatPixel{0, 0, 0, 0});
+  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0});
   // 3. Nested rings of CloudPen and PenShade.
-  if (g_reference || !PenEllipsesFast(w, h)) PenEllipsesLiteral(w, h);
+  if (ctx.CloudReferenceMode || !PenEllipsesFast(ctx, w, h)) PenEllipsesLiteral(ctx, w, h);
   // 4. The fractal composition.
-  FractalPen(Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, 7, 1.0L, 0, 0);
+  FractalPen(ctx, ctx.Pens.CloudPen, ctx.Pens.PenShade, ctx.Pens.WarpPenR, 7, 1.0L, 0, 0);
   // 5. Mirrored copies (same size: the copies cannot fail).
-  CopyPixeFloatBuffer(Pens.WarpPenG, Pens.WarpPenR);
-  MirrorColumns(Pens.WarpPenG);
-  CopyPixeFloatBuffer(Pens.WarpPenB, Pens.WarpPenR);
-  MirrorRows(Pens.WarpPenB);
+  CopyPixeFloatBuffer(ctx.Pens.WarpPenG, ctx.Pens.WarpPenR);
+  MirrorColumns(ctx.Pens.WarpPenG);
+  CopyPixeFloatBuffer(ctx.Pens.WarpPenB, ctx.Pens.WarpPenR);
+  MirrorRows(ctx.Pens.WarpPenB);
   // 6, 7. Shading, R then G then B.
-  const LD diag = Hypot(Pens.WarpPenR->width, Pens.WarpPenR->height);
+  const LD diag = Hypot(ctx.Pens.WarpPenR->width, ctx.Pens.WarpPenR->height);
   static const ShadeChannel kR[4] = {
       {true, 1, 255}, {false, 3, 127}, {false, 2, 63}, {false, 1, 255}};
   static const ShadeChannel kG[4] = {
       {false, 2, 127}, {true, 1, 255}, {false, 3, 63}, {false, 1, 255}};
   static const ShadeChannel kB[4] = {
       {false, 3, 63}, {false, 2, 127}, {true, 1, 255}, {false, 1, 255}};
-  ShadePen(Pens.WarpPenR, kR, diag, 7);
-  ShadePen(Pens.WarpPenG, kG, diag, 8);
-  ShadePen(Pens.WarpPenB, kB, diag, 9);
+  ShadePen(ctx, ctx.Pens.WarpPenR, kR, diag, 7);
+  ShadePen(ctx, ctx.Pens.WarpPenG, kG, diag, 8);
+  ShadePen(ctx, ctx.Pens.WarpPenB, kB, diag, 9);
   // 8.
-  FrameProgress = 100;
+  ctx.FrameProgress = 100;
+  // Pens cut short by an abort are incomplete: the next render makes them anew.
+  if (ctx.AbortRequested()) ctx.Pens.Free();
 }
 
 // ---------------------------------------------------------------------------
 // base_pattern
 
-void BuildBasePattern(TCloudFrameParams& p) {
-  TPixeFloatBuffer* bp = p.base_pattern;
-  const TPixeFloatBuffer* pen = Pens.CloudPen;
+void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
+  TPixeFloatBuffer* bp = ctx.Frame.base_pattern;
+  const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
   if (!bp) return;
   // 1.
   FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255});
-  RandSeed(static_cast<uint32_t>(p.Seed));
+  ctx.Rng.Seed(static_cast<uint32_t>(p.Seed));
   const int32_t W = bp->width, H = bp->height;
   const bool stamping = pen && pen->width == W && pen->height == H;
   // 2.
@@ -461,8 +447,8 @@ void BuildBasePattern(TCloudFrameParams& p) {
   const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
   // 4.
   for (int64_t i = 0; i <= N + 1; ++i) {
-    int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
-    int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
+    int32_t y = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(H))), offY);
     if (p.Center > 0) {
       const int32_t mx = WrapAdd32(x, sw / 2);
       const int32_t my = WrapAdd32(y, sh / 2);
@@ -485,16 +471,16 @@ void BuildBasePattern(TCloudFrameParams& p) {
       static const int kModes[4] = {5, 6, 0, 1};
       mode = kModes[i % 4];
     }
-    if (stamping) CloudStamp(pen, PixeRect{0, 0, W, H}, bp, mode, true, PixeRect{x, y, sw, sh});
+    if (stamping) CloudStamp(ctx, pen, PixeRect{0, 0, W, H}, bp, mode, true, PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
-    sw = StampSize((1 - RandomReal() * p.Noise) * g * W);
-    sh = StampSize((1 - RandomReal() * p.Noise) * g * H);
-    FrameProgress = RoundToInt32(20.0L / (N + 1) * i) + 10;
-    PumpMessages();
+    sw = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * W);
+    sh = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * H);
+    ctx.FrameProgress = RoundToInt32(20.0L / (N + 1) * i) + 10;
+    if (!ctx.Pump()) return;
   }
   // 5, 6.
-  ClipLow(bp, 1 - p.Coverrate);
-  NormalizeBuffer(bp, false);
+  ClipLow(ctx, bp, 1 - p.Coverrate);
+  NormalizeBuffer(ctx, bp, false);
 }
 
 }  // namespace velmora

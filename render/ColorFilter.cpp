@@ -68,9 +68,9 @@ int ColorFilterProgress(int32_t y, int32_t h) {
   return RoundToInt32(5.0L / static_cast<long double>(h - 1) * static_cast<long double>(y)) + 90;
 }
 
-void ColorFilterStage(TCloudFrameParams& params) {
-  const TPixeBuffer* src = params.cloud;
-  TPixeBuffer* dst = params.filtered_cloud;
+void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params) {
+  const TPixeBuffer* src = ctx.Frame.cloud;
+  TPixeBuffer* dst = ctx.Frame.filtered_cloud;
   if (src == nullptr || dst == nullptr) return;
   // The output always has the size of the grey image it is made from.
   if (!ResizePixeBuffer(dst, src->width, src->height)) return;
@@ -87,8 +87,8 @@ void ColorFilterStage(TCloudFrameParams& params) {
       PackedPixel* out = dst->data + static_cast<size_t>(y) * static_cast<size_t>(w);
       for (int32_t x = 0; x < w; ++x) out[x] = table[in[x] & 0xFFu];
     }
-    FrameProgress = ColorFilterProgress(y, h);
-    PumpMessages();
+    ctx.FrameProgress = ColorFilterProgress(y, h);
+    if (!ctx.Pump()) return;
   }
 }
 

@@ -59,10 +59,9 @@ void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* c
 }
 
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-bool UseAvx2() {
-  static const bool avx2 = __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2");
-  return avx2;
-}
+// Asked at each stamp (a few thousand per frame) rather than cached, so the
+// module keeps no state of its own.
+bool UseAvx2() { return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2"); }
 #endif
 
 // As StampPen's coordinate rounding: half-even, far values clamped.  In
@@ -82,28 +81,7 @@ inline int64_t Mod(int64_t v, int64_t m) {
 // per-pixel path instead of a column table.
 constexpr int32_t kMaxColumnTable = 1 << 24;
 
-struct ScratchSlot {
-  void* p = nullptr;        // the pool block
-  void* aligned = nullptr;  // its first 64-byte boundary
-  size_t cap = 0;
-};
-ScratchSlot g_scratch[8];
-
 }  // namespace
-
-void* PoolScratch(int slot, size_t bytes) {
-  // Pool payloads are only 8-byte aligned: ask for 64 more bytes and align.
-  ScratchSlot& s = g_scratch[slot];
-  if (s.cap >= bytes && s.p) return s.aligned;
-  HungerFreeMem(s.p);
-  const size_t want = std::max<size_t>(bytes, 64);
-  s.p = HungerGetMem(want + 64);
-  s.cap = s.p ? want : 0;
-  s.aligned =
-      s.p ? reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(s.p) + 63) & ~uintptr_t{63})
-          : nullptr;
-  return s.aligned;
-}
 
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode) {
 #ifdef VELMORA_HAVE_AVX2_KERNELS
@@ -112,7 +90,7 @@ FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode) {
   return fs_base::BlendOne(d, s, mode);
 }
 
-void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                   bool wrap, PixeRect dst) {
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
   const int32_t W = target->width, H = target->height;
@@ -120,7 +98,8 @@ void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* t
   if (W <= 0 || H <= 0 || PW <= 0 || PH <= 0) return;  // nothing to write or only zeros to read
   auto* cols =
       dst.width <= kMaxColumnTable
-          ? static_cast<int32_t*>(PoolScratch(0, sizeof(int32_t) * static_cast<size_t>(dst.width)))
+          ? static_cast<int32_t*>(ctx.StampScratch[kColumnTableSlot].Get(
+                ctx.Pool, sizeof(int32_t) * static_cast<size_t>(dst.width)))
           : nullptr;
   if (!cols) {
     StampPen(pen, src, target, mode, wrap, dst);

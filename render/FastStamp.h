@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "render/Pixe.h"
+#include "render/RenderContext.h"
 
 namespace velmora {
 
@@ -28,7 +29,7 @@ namespace velmora {
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);
 
 // StampPen(pen, src, target, mode, wrap, dst), bit for bit.
-void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                   bool wrap, PixeRect dst);
 
 // float(c) of an extended value c = (v + offset) / scale, bit for bit, for a
@@ -49,9 +50,10 @@ inline float NormalizeValueFast(float v, long double offset, long double scale, 
 // Float-to-packed conversion, bit for bit with FloatToPacked.
 PackedPixel FloatToPackedFast(FloatPixel f);
 
-// Scratch memory from the block pool that persists between calls and only
-// grows, so repeated renders at one size do not touch the heap; 64-byte
-// aligned.  Slots: 0 the stamp's column table, 1 and 2 MakePens.
-void* PoolScratch(int slot, size_t bytes);
+// Slots of the context's StampScratch: the stamp's column table, and two
+// used by MakePens.
+inline constexpr int kColumnTableSlot = 0;
+inline constexpr int kCoveredSlot = 1;
+inline constexpr int kDenCacheSlot = 2;
 
 }  // namespace velmora

@@ -30,32 +30,37 @@ struct SumPixel {
   int32_t r, g, b, a, n;
 };
 
+class HungerPool;
+
 // A buffer header: width, height and the data block, element (x, y) at index
-// x + y * width.  Headers and data both come from the block pool; whoever
-// holds the header owns the buffer.
+// x + y * width.  Headers and data both come from a block pool, which the
+// header names; whoever holds the header owns the buffer.
 struct TPixeBuffer {
   int32_t width;
   int32_t height;
   PackedPixel* data;
+  HungerPool* pool;  // where header and data came from; null for borrowed pixels
 };
 
 struct TPixeFloatBuffer {
   int32_t width;
   int32_t height;
   FloatPixel* data;
+  HungerPool* pool;  // where header and data came from; null for borrowed pixels
 };
 
 struct TPixeSumBuffer {
   int32_t width;
   int32_t height;
   SumPixel* data;
+  HungerPool* pool;  // where header and data came from; null for borrowed pixels
 };
 
 // Creation returns nullptr on failure (and releases what it had obtained);
 // a negative size counts as 0.  Contents are undefined.
-TPixeBuffer* NewPixeBuffer(int32_t w, int32_t h);
-TPixeFloatBuffer* NewPixeFloatBuffer(int32_t w, int32_t h);
-TPixeSumBuffer* NewPixeSumBuffer(int32_t w, int32_t h);
+TPixeBuffer* NewPixeBuffer(HungerPool& pool, int32_t w, int32_t h);
+TPixeFloatBuffer* NewPixeFloatBuffer(HungerPool& pool, int32_t w, int32_t h);
+TPixeSumBuffer* NewPixeSumBuffer(HungerPool& pool, int32_t w, int32_t h);
 // Data first, then header; nullptr is ignored.
 void FreePixeBuffer(TPixeBuffer* b);
 void FreePixeFloatBuffer(TPixeFloatBuffer* b);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,6 +93,17 @@ struct BrelStepBudget {
   int64_t used = 0;
 };
 
+// What an environment shares with every environment made from it (by newenv,
+// and by those in turn): the registry of live environments by handle, the
+// next handle, and the nesting of token executions.  Each environment that
+// BrelCreateEnv makes starts a tree of its own, so separate hosts (or
+// threads) never see each other's environments.
+struct BrelInterpreter {
+  std::map<int32_t, BrelEnv*> registry;
+  int32_t nextHandle = 0;  // handles are never reused
+  int nesting = 0;         // executions in progress, across the tree
+};
+
 struct BrelEnv {
   std::vector<BrelValue> values;
   std::vector<BrelFrame> frames;
@@ -116,6 +128,7 @@ struct BrelEnv {
   void* hostData = nullptr;
   BrelLimits limits;
   std::shared_ptr<BrelStepBudget> budget;
+  std::shared_ptr<BrelInterpreter> interpreter;
 
   // Bookkeeping of the interpreter itself.
   std::string tokenBuffer;     // holds a token that is not a slice of the text
@@ -177,8 +190,8 @@ const char* BrelErrorText(int code);
 
 // --- Handles of environments made by newenv --------------------------------
 
-// The live environment with that handle, or nullptr.
-BrelEnvH BrelEnvFromHandle(int32_t handle);
+// The live environment with that handle in ENV's tree, or nullptr.
+BrelEnvH BrelEnvFromHandle(BrelEnvH env, int32_t handle);
 // Makes a child environment registered under a fresh handle, or nullptr when
 // memory or the environment bound is exhausted.
 BrelEnvH BrelNewChildEnv(BrelEnvH maker);
