@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -17,9 +18,12 @@ extern "C" {
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
+#include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
+#include "cli/SetOptions.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
@@ -40,6 +44,9 @@ const char kMovieUsage[] =
     "                  (default: the project's outputalpha_avi)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
     "  --from-current  start at the project's current frame\n"
+    "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
+    "                  would (repeatable; 'velmora params --list' lists them)\n"
+    "  --strict        a project warning stops the command (exit status 3)\n"
     "AVI options (stored in the settings file for later movies):\n"
     "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
@@ -58,6 +65,9 @@ struct MovieArgs {
   bool fromCurrent = false;
   AviOptionOverrides avi;
   bool anyAviOption = false;
+  std::vector<std::string> setTexts;
+  std::vector<SetOption> sets;
+  bool strict = false;
 };
 
 // Bits per second with an optional k (1000) or M (1000000) suffix.
@@ -75,155 +85,57 @@ std::optional<int64_t> ParseBitRate(const std::string& text) {
 }
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> inlineValue;
-    if (a.rfind("--", 0) == 0) {
-      const size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        inlineValue = a.substr(eq + 1);
-        a = a.substr(0, eq);
-      }
-    }
-    auto value = [&](std::string& out) -> bool {
-      if (inlineValue) {
-        out = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    auto needs = [&](const std::string& what) {
-      return Fail(2, "movie: " + a + " needs " + what);
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kMovieUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      if (!value(v)) return needs("a file name");
-      m.main = v;
-    } else if (a == "--alpha") {
-      if (!value(v)) return needs("a file name");
-      m.alpha = v;
-    } else if (a == "--from") {
-      if (!value(v)) return needs("a frame number");
-      const auto f = ParseInt32(v);
-      if (!f) return Fail(2, "movie: --from needs an integer frame number, not '" + v + "'");
-      m.from = *f;
-    } else if (a == "--from-current") {
-      m.fromCurrent = true;
-    } else if (a == "--codec") {
-      if (!value(v)) return needs("a codec name");
-      if (!AviHandlerFromName(v, m.avi.handler))
-        return Fail(2, "movie: unknown codec '" + v +
-                           "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
-      m.avi.setHandler = true;
-      m.anyAviOption = true;
-    } else if (a == "--quality") {
-      if (!value(v)) return needs("a quality from 0 to 100");
-      const auto q = ParseInt32(v);
-      if (!q || *q < 0 || *q > 100)
-        return Fail(2, "movie: --quality needs a whole number from 0 to 100, not '" + v + "'");
-      m.avi.setQuality = true;
-      m.avi.quality = *q * 100;
-      m.anyAviOption = true;
-    } else if (a == "--keyframe") {
-      if (!value(v)) return needs("a frame count");
-      const auto n = ParseInt32(v);
-      if (!n || *n < 0) return Fail(2, "movie: --keyframe needs a frame count of 0 or more, not '" + v + "'");
-      m.avi.setKeyFrameEvery = true;
-      m.avi.keyFrameEvery = *n;
-      m.anyAviOption = true;
-    } else if (a == "--bitrate") {
-      if (!value(v)) return needs("a data rate in bits per second");
-      const auto bps = ParseBitRate(v);
-      if (!bps || (*bps + 7) / 8 > INT32_MAX)
-        return Fail(2, "movie: --bitrate needs bits per second such as 8000000 or 8M, not '" + v + "'");
-      m.avi.setBytesPerSecond = true;
-      m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
-      m.anyAviOption = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "movie: unknown option '" + a + "'");
-    } else if (!m.project) {
-      m.project = a;
-    } else {
-      return Fail(2, "movie: more than one project given");
-    }
-    if (inlineValue && (a == "--from-current" || a == "--help"))
-      return Fail(2, "movie: " + a + " takes no value");
+  CommandLine cl("movie", kMovieUsage);
+  std::optional<std::string> from, codec, quality, keyframe, bitrate;
+  cl.Project(m.project);
+  cl.Flag("--strict", m.strict);
+  cl.Value("-o,--output", m.main, "a file name");
+  cl.Value("--alpha", m.alpha, "a file name");
+  cl.Value("--from", from, "a frame number");
+  cl.Flag("--from-current", m.fromCurrent);
+  cl.Value("--codec", codec, "a codec name");
+  cl.Value("--quality", quality, "a quality from 0 to 100");
+  cl.Value("--keyframe", keyframe, "a frame count");
+  cl.Value("--bitrate", bitrate, "a data rate in bits per second");
+  cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
+  if (auto s = cl.Parse(args)) return s;
+  if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
+  if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
+  if (codec) {
+    if (!AviHandlerFromName(*codec, m.avi.handler))
+      return cl.Usage("unknown codec '" + *codec +
+                      "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
+    m.avi.setHandler = true;
+    m.anyAviOption = true;
   }
-  if (m.from && m.fromCurrent) return Fail(2, "movie: give either --from or --from-current");
+  if (quality) {
+    const auto q = ParseInt32(*quality);
+    if (!q || *q < 0 || *q > 100)
+      return cl.Usage("--quality needs a whole number from 0 to 100, not '" + *quality + "'");
+    m.avi.setQuality = true;
+    m.avi.quality = *q * 100;
+    m.anyAviOption = true;
+  }
+  if (keyframe) {
+    const auto n = ParseInt32(*keyframe);
+    if (!n || *n < 0)
+      return cl.Usage("--keyframe needs a frame count of 0 or more, not '" + *keyframe + "'");
+    m.avi.setKeyFrameEvery = true;
+    m.avi.keyFrameEvery = *n;
+    m.anyAviOption = true;
+  }
+  if (bitrate) {
+    const auto bps = ParseBitRate(*bitrate);
+    if (!bps || (*bps + 7) / 8 > INT32_MAX)
+      return cl.Usage("--bitrate needs bits per second such as 8000000 or 8M, not '" + *bitrate +
+                      "'");
+    m.avi.setBytesPerSecond = true;
+    m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
+    m.anyAviOption = true;
+  }
+  if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
   return std::nullopt;
 }
-
-std::string Duration(double seconds) {
-  const long s = std::lround(seconds);
-  char buf[32];
-  if (s >= 3600)
-    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  else
-    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
-  return buf;
-}
-
-// The progress line on a terminal: frames done of the total, the current
-// frame's own progress, and the time left estimated from the frames so far.
-class ProgressBar {
- public:
-  ProgressBar(bool enabled, const RenderContext& ctx)
-      : enabled_(enabled), ctx_(ctx), start_(Clock::now()) {}
-
-  void Frames(int32_t done, int32_t total) {
-    done_ = done;
-    total_ = total;
-    Draw(true);
-  }
-  void Tick() { Draw(false); }
-  void Note(const std::string& text) {
-    if (!enabled_) return;
-    note_ = text;
-    Draw(true);
-  }
-  void Finish() {
-    if (enabled_ && drawn_) std::fputs("\n", stderr);
-    drawn_ = false;
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-
-  void Draw(bool force) {
-    if (!enabled_) return;
-    const auto now = Clock::now();
-    if (!force && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    const double within = std::clamp(ctx_.FrameProgress.load(), 0, 99) / 100.0;  // the blur follows 100
-    const double fraction = total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_ : 1.0;
-    constexpr int kWidth = 30;
-    const int filled = static_cast<int>(fraction * kWidth);
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.resize(kWidth, '.');
-    std::string left = "--:--";
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    if (done_ > 0 && fraction > 0) left = Duration(elapsed / fraction - elapsed);
-    std::fprintf(stderr, "\r[%s] %d/%d frames  %3d%%  %s left%s%s\033[K", bar.c_str(), done_,
-                 total_, static_cast<int>(fraction * 100), left.c_str(),
-                 note_.empty() ? "" : "  ", note_.c_str());
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
-  bool enabled_;
-  const RenderContext& ctx_;
-  Clock::time_point start_;
-  Clock::time_point last_{};
-  int32_t done_ = 0;
-  int32_t total_ = 0;
-  std::string note_;
-  bool drawn_ = false;
-};
 
 }  // namespace
 
@@ -233,7 +145,9 @@ int CmdMovie(const Args& args) {
 
   int projectStatus = 0;
   Document doc;
-  if (!OpenProjectForCommand("movie", m.project, doc, projectStatus)) return projectStatus;
+  if (!OpenProjectForCommand("movie", m.project, doc, projectStatus, m.strict))
+    return projectStatus;
+  doc.EvalAt(ApplySetOptions(doc, m.sets, std::nullopt));
   TProjectModel& model = doc.Model;
   if (m.main) model.OutPutFilen = *m.main;
   if (m.alpha) model.OutPutAlpha = *m.alpha;
@@ -274,12 +188,13 @@ int CmdMovie(const Args& args) {
   RenderContext& ctx = DefaultContext();
   ctx.SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
 
-  ProgressBar bar(isatty(STDERR_FILENO) == 1, ctx);
+  ProgressBar bar(ctx, isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
+  // The first Ctrl-C stops after the frame in progress, the next one at once.
   InterruptToAbort interrupts(true);
   bool abortNoted = false;
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
-  cb.abortRequested = [&] { return InterruptToAbort::Requested(); };
+  cb.abortRequested = [] { return InterruptToAbort::Requested(); };
   cb.pump = [&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;

@@ -1,16 +1,22 @@
 // velmora render [PROJECT.vlm] -o OUT [--frame N] [--buffer NAME] [options]:
 // renders one still picture exactly as the still export does and writes it by
 // its extension, or writes one of the engine's buffers at render size.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
-#include "cli/ArgParse.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
+#include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
+#include "cli/SetOptions.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
@@ -25,7 +31,9 @@ const char kRenderUsage[] =
     "Renders one still picture as the still export does: at the output size times\n"
     "the oversampling factor, reduced to the output size.  The format follows\n"
     "OUT's extension: .png PNG, .jpg/.jpeg JPEG, anything else 24-bit BMP.\n"
-    "  -o OUT              the picture to write (required)\n"
+    "  -o OUT              the picture to write (required); - writes it to the\n"
+    "                      standard output in the format of --format (png, jpeg,\n"
+    "                      bmp; default png)\n"
     "  --frame N           evaluate the animation at frame N (default: the\n"
     "                      project's current frame, 0 for a new project)\n"
     "  --buffer NAME       write an engine buffer at render size instead:\n"
@@ -37,7 +45,12 @@ const char kRenderUsage[] =
     "  --seed N            random seed (overrides the animated value)\n"
     "  --jpeg-quality Q    JPEG quality 0..100 for this picture (default: the\n"
     "                      settings file's JpegQuality, 75 without one)\n"
-    "Without PROJECT the new-project settings are rendered.\n";
+    "  --set KEYWORD=VALUE key a parameter at the frame rendered, as a project\n"
+    "                      would (repeatable; 'velmora params --list' lists them)\n"
+    "  --strict            a project warning (a refused curve text, an error in\n"
+    "                      the file) stops the command (exit status 3)\n"
+    "Without PROJECT the new-project settings are rendered; - reads the project\n"
+    "from the standard input.\n";
 
 struct RenderOptions {
   std::optional<std::string> project;
@@ -48,6 +61,10 @@ struct RenderOptions {
   std::optional<int32_t> overSampling;
   std::optional<int32_t> seed;
   std::optional<int32_t> jpegQuality;
+  std::vector<std::string> setTexts;
+  std::vector<SetOption> sets;
+  ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
+  bool strict = false;
 };
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
@@ -60,64 +77,51 @@ bool IsBufferName(const std::string& name) {
   return false;
 }
 
+std::string BufferNameList() {
+  std::string list;
+  for (const char* n : kBufferNames) list += std::string(list.empty() ? "" : ", ") + n;
+  return list;
+}
+
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> value;
-    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
-      value = a.substr(a.find('=') + 1);
-      a = a.substr(0, a.find('='));
-    }
-    auto takeValue = [&]() -> std::optional<std::string> {
-      if (value) return value;
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    auto needInt = [&](std::optional<int32_t>& slot) -> std::optional<int> {
-      const auto v = takeValue();
-      if (!v) return Fail(2, "render: " + a + " needs a value");
-      const auto n = ParseInt32(*v);
-      if (!n) return Fail(2, "render: " + a + " needs an integer, not '" + *v + "'");
-      slot = *n;
-      return std::nullopt;
-    };
-    if (a == "--help" || a == "-h") {
-      std::fputs(kRenderUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      const auto v = takeValue();
-      if (!v || v->empty()) return Fail(2, "render: -o needs a file name");
-      o.output = *v;
-    } else if (a == "--frame") {
-      if (auto s = needInt(o.frame)) return s;
-    } else if (a == "--buffer") {
-      const auto v = takeValue();
-      if (!v) return Fail(2, "render: --buffer needs a buffer name");
-      if (!IsBufferName(*v)) return Fail(2, "render: unknown buffer '" + *v + "'");
-      o.buffer = *v;
-    } else if (a == "--size") {
-      const auto v = takeValue();
-      if (!v) return Fail(2, "render: --size needs WxH");
-      o.size = ParseSize(*v);
-      if (!o.size) return Fail(2, "render: --size needs WxH with positive integers, not '" + *v + "'");
-    } else if (a == "--oversampling") {
-      if (auto s = needInt(o.overSampling)) return s;
-    } else if (a == "--seed") {
-      if (auto s = needInt(o.seed)) return s;
-    } else if (a == "--jpeg-quality") {
-      if (auto s = needInt(o.jpegQuality)) return s;
-      if (*o.jpegQuality < 0 || *o.jpegQuality > 100)
-        return Fail(2, "render: --jpeg-quality must lie between 0 and 100");
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "render: unknown option '" + a + "'");
-    } else if (!o.project) {
-      o.project = a;
-    } else {
-      return Fail(2, "render: more than one project given");
-    }
+  CommandLine cl("render", kRenderUsage);
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format;
+  cl.Project(o.project);
+  cl.Flag("--strict", o.strict);
+  cl.Value("-o,--output", o.output, "a file name");
+  cl.Value("--frame", frame, "a value");
+  cl.Value("--buffer", buffer, "a buffer name");
+  cl.Value("--size", size, "WxH");
+  cl.Value("--oversampling", overSampling, "a value");
+  cl.Value("--seed", seed, "a value");
+  cl.Value("--jpeg-quality", quality, "a value");
+  cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
+  cl.Value("--format", format, "png, jpeg or bmp");
+  if (auto s = cl.Parse(args)) return s;
+  if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
+  if (format) {
+    if (o.output != "-") return cl.Usage("--format is for -o - (a file's format follows its extension)");
+    if (*format == "png") o.format = ImageFormat::Png;
+    else if (*format == "jpg" || *format == "jpeg") o.format = ImageFormat::Jpeg;
+    else if (*format == "bmp") o.format = ImageFormat::Bmp;
+    else return cl.Usage("unknown format '" + *format + "' (png, jpeg or bmp)");
   }
-  if (!o.output) return Fail(2, "render: no output file given (-o OUT)");
+  if (o.output && o.output->empty()) return cl.Usage("-o needs a file name");
+  if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
+  if (buffer && !IsBufferName(*buffer))
+    return cl.Usage("unknown buffer '" + *buffer + "' (one of " + BufferNameList() + ")");
+  o.buffer = buffer;
+  if (size) {
+    o.size = ParseSize(*size);
+    if (!o.size) return cl.Usage("--size needs WxH with positive integers, not '" + *size + "'");
+  }
+  if (auto s = cl.Int(overSampling, "--oversampling", "an integer", o.overSampling)) return s;
+  if (auto s = cl.Int(seed, "--seed", "an integer", o.seed)) return s;
+  if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
+  if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
+    return cl.Usage("--jpeg-quality must lie between 0 and 100");
+  if (!o.output) return cl.Usage("no output file given (-o OUT)");
   return std::nullopt;
 }
 
@@ -149,9 +153,10 @@ int CmdRender(const Args& args) {
 
   int projectStatus = 0;
   Document doc;
-  if (!OpenProjectForCommand("render", o.project, doc, projectStatus)) return projectStatus;
+  if (!OpenProjectForCommand("render", o.project, doc, projectStatus, o.strict))
+    return projectStatus;
   TCloudFrameParams& params = doc.Params;
-  doc.EvalAt(o.frame ? *o.frame : doc.Model.TimeLinePosition);
+  doc.EvalAt(ApplySetOptions(doc, o.sets, o.frame));
   if (o.size) {
     params.ResX = o.size->first;
     params.ResY = o.size->second;
@@ -162,11 +167,19 @@ int CmdRender(const Args& args) {
   RenderContext& ctx = DefaultContext();
   ctx.SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
   std::string error;
+  // A render that takes longer than a second shows a bar on a terminal.
+  ProgressBar bar(ctx,
+                  isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Off,
+                  std::chrono::seconds(1));
+  bar.Still();
   bool rendered = false;
   {
     InterruptToAbort interrupts(false);
+    const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
     rendered = RenderStillFrame(ctx, params, &error);
+    ctx.SetPump(before);
   }
+  bar.Finish();
   if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: interrupted");
   if (!rendered) return Fail(1, "render: " + error);
   Bitmap24 picture;
@@ -176,6 +189,14 @@ int CmdRender(const Args& args) {
     StillPicture(ctx, params, picture);
 
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
+  if (*o.output == "-") {
+    std::string bytes;
+    const bool encoded = o.format == ImageFormat::Png    ? EncodePng(picture, bytes, &error)
+                         : o.format == ImageFormat::Jpeg ? EncodeJpeg(picture, quality, bytes, &error)
+                                                         : EncodeBmp(picture, bytes, &error);
+    if (!encoded) return Fail(1, "render: " + error);
+    return WriteStdout("render", bytes) ? projectStatus : 1;
+  }
   if (!SaveBitmapByExtension(picture, *o.output, quality, &error))
     return Fail(1, "render: " + error);
   return projectStatus;

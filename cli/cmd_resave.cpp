@@ -6,6 +6,7 @@
 #include <string>
 
 #include "anim/ProjectModel.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
 #include "project/ProjectSave.h"
@@ -16,38 +17,26 @@ namespace velmora::cli {
 namespace {
 
 const char kResaveUsage[] =
-    "usage: velmora resave PROJECT.vlm [-o OUT.vlm]\n"
+    "usage: velmora resave PROJECT.vlm [-o OUT.vlm] [--strict]\n"
     "Opens the project as the File menu's Open does and writes the text that\n"
     "Save writes: to OUT.vlm (replaced only once the new text is complete), or\n"
-    "to the standard output without -o.  OUT.vlm may be PROJECT.vlm itself.\n";
+    "to the standard output without -o.  OUT.vlm may be PROJECT.vlm itself.\n"
+    "--strict: a project warning stops the command (exit status 3).\n";
 
 struct ResaveOptions {
   std::optional<std::string> project;
   std::optional<std::string> output;
+  bool strict = false;
 };
 
 std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kResaveUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      if (i + 1 >= args.size() || args[i + 1].empty())
-        return Fail(2, "resave: " + a + " needs a file name");
-      o.output = args[++i];
-    } else if (a.rfind("--output=", 0) == 0) {
-      if (a.size() == 9) return Fail(2, "resave: --output needs a file name");
-      o.output = a.substr(9);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "resave: unknown option '" + a + "'");
-    } else if (!o.project) {
-      o.project = a;
-    } else {
-      return Fail(2, "resave: more than one project given");
-    }
-  }
-  if (!o.project) return Fail(2, "resave: no project given (velmora resave PROJECT.vlm)");
+  CommandLine cl("resave", kResaveUsage);
+  cl.Project(o.project);
+  cl.Flag("--strict", o.strict);
+  cl.Value("-o,--output", o.output, "a file name");
+  if (auto s = cl.Parse(args)) return s;
+  if (o.output && o.output->empty()) return cl.Usage("--output needs a file name");
+  if (!o.project) return cl.Usage("no project given (velmora resave PROJECT.vlm)");
   return std::nullopt;
 }
 
@@ -58,7 +47,7 @@ int CmdResave(const Args& args) {
   if (auto status = ParseResaveArgs(args, o)) return *status;
   int status = 0;
   Document doc;
-  if (!OpenProjectForCommand("resave", o.project, doc, status)) return status;
+  if (!OpenProjectForCommand("resave", o.project, doc, status, o.strict)) return status;
   doc.EvalAt(doc.Model.TimeLinePosition);
   if (o.output) {
     std::string error;
@@ -66,9 +55,7 @@ int CmdResave(const Args& args) {
     return status;
   }
   const std::string text = BuildProjectText(doc);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail(1, "resave: cannot write the output");
-  return status;
+  return WriteStdout("resave", text) ? status : 1;
 }
 
 }  // namespace velmora::cli

@@ -1,60 +1,61 @@
 #include "project/ProjectWords.h"
 
-#include <array>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "anim/TDivs.h"
-#include "project/NameText.h"
 #include "base/NumberText.h"
+#include "base/Translate.h"
+#include "project/NameText.h"
 
 namespace velmora {
 
 namespace {
 
 const TProjectWordInfo kWords[ProjectWordCount] = {
-    {"seed", "<str:TDivs_Curve>", "ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。"},
-    {"brightness", "<str:TDivs_Curve>", "明るさを指定する。"},
-    {"complex", "<str:TDivs_Curve>", "複雑さを指定する。"},
-    {"coverrate", "<str:TDivs_Curve>", "雲の量を指定する"},
-    {"min", "<str:TDivs_Curve>", "雲パターン最小サイズを指定する。"},
-    {"max", "<str:TDivs_Curve>", "雲パターン最大サイズを指定する。"},
-    {"wmin", "<str:TDivs_Curve>", "歪パターン最小サイズを指定する。"},
-    {"wmax", "<str:TDivs_Curve>", "歪パターン最大サイズを指定する。"},
-    {"noise", "<str:TDivs_Curve>", "ノイズの量を指定する"},
-    {"wnoise", "<str:TDivs_Curve>", "歪パターン用ノイズの量を指定する"},
-    {"center", "<str:TDivs_Curve>", "雲パターンを中央に寄せる。"},
-    {"color0_red", "<str:TDivs_Curve>", "カラーフィルタの色０赤"},
-    {"color0_green", "<str:TDivs_Curve>", "カラーフィルタの色０緑"},
-    {"color0_blue", "<str:TDivs_Curve>", "カラーフィルタの色０青"},
-    {"color0_alpha", "<str:TDivs_Curve>", "カラーフィルタの色０α"},
-    {"color1_red", "<str:TDivs_Curve>", "カラーフィルタの色1赤"},
-    {"color1_green", "<str:TDivs_Curve>", "カラーフィルタの色1緑"},
-    {"color1_blue", "<str:TDivs_Curve>", "カラーフィルタの色1青"},
-    {"color1_alpha", "<str:TDivs_Curve>", "カラーフィルタの色1α"},
-    {"red_slope", "<str:TDivs_Curve>", "カラーフィルタの赤勾配"},
-    {"green_slope", "<str:TDivs_Curve>", "カラーフィルタの緑勾配"},
-    {"blue_slope", "<str:TDivs_Curve>", "カラーフィルタの青勾配"},
-    {"alpha_slope", "<str:TDivs_Curve>", "カラーフィルタのα勾配"},
-    {"wwx", "<str:TDivs_Curve>", "Ｘ方向歪み"},
-    {"wwy", "<str:TDivs_Curve>", "Ｙ方向歪み"},
-    {"resolution", "<x y : int>", "出力解像度"},
-    {"frames", "<min max : int>", "フレーム数"},
-    {"current_frame", "<fno : int>", "カレントフレーム"},
-    {"render_fromcurrentframe", nullptr, "現在のフレームからレンダリング"},
-    {"center_reverse", nullptr, "中心分布反転"},
-    {"clip_brightness", nullptr, "明るさはクリップする"},
-    {"output_avi", "<str:filename>", "出力動画ファイル名"},
-    {"outputalpha_avi", "<str:filename>", "出力α動画ファイル名"},
-    {"cloud_position", "<x y:TDivs_Curve>", "雲基本位置"},
-    {"warp_position1", "<x y:TDivs_Curve>", "歪1位置"},
-    {"warp_position2", "<x y:TDivs_Curve>", "歪2位置"},
-    {"blur_radius", "<r : TDivs_Curve>", "ブラー半径"},
-    {"blur_number_of_ssample", "<n : TDivs_Curve>", "ブラーのサンプル数"},
-    {"blur_curve", "<c : TDivs_Curve>", "ブラーブラシの勾配値"},
-    {"blur_rotation", "<x y z:TDivs_Curve>", "ブラーブラシの回転"},
-    {"blur_draftmode", nullptr, "ドラフトモードブラー"},
-    {"oversampling", "<a : TDivs_Curve>", "オーバーサンプリング倍率"},
+    {"seed", "<str:TDivs_Curve>", TrNoop("ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。")},
+    {"brightness", "<str:TDivs_Curve>", TrNoop("明るさを指定する。")},
+    {"complex", "<str:TDivs_Curve>", TrNoop("複雑さを指定する。")},
+    {"coverrate", "<str:TDivs_Curve>", TrNoop("雲の量を指定する")},
+    {"min", "<str:TDivs_Curve>", TrNoop("雲パターン最小サイズを指定する。")},
+    {"max", "<str:TDivs_Curve>", TrNoop("雲パターン最大サイズを指定する。")},
+    {"wmin", "<str:TDivs_Curve>", TrNoop("歪パターン最小サイズを指定する。")},
+    {"wmax", "<str:TDivs_Curve>", TrNoop("歪パターン最大サイズを指定する。")},
+    {"noise", "<str:TDivs_Curve>", TrNoop("ノイズの量を指定する")},
+    {"wnoise", "<str:TDivs_Curve>", TrNoop("歪パターン用ノイズの量を指定する")},
+    {"center", "<str:TDivs_Curve>", TrNoop("雲パターンを中央に寄せる。")},
+    {"color0_red", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０赤")},
+    {"color0_green", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０緑")},
+    {"color0_blue", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０青")},
+    {"color0_alpha", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０α")},
+    {"color1_red", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1赤")},
+    {"color1_green", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1緑")},
+    {"color1_blue", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1青")},
+    {"color1_alpha", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1α")},
+    {"red_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの赤勾配")},
+    {"green_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの緑勾配")},
+    {"blue_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの青勾配")},
+    {"alpha_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタのα勾配")},
+    {"wwx", "<str:TDivs_Curve>", TrNoop("Ｘ方向歪み")},
+    {"wwy", "<str:TDivs_Curve>", TrNoop("Ｙ方向歪み")},
+    {"resolution", "<x y : int>", TrNoop("出力解像度")},
+    {"frames", "<min max : int>", TrNoop("フレーム数")},
+    {"current_frame", "<fno : int>", TrNoop("カレントフレーム")},
+    {"render_fromcurrentframe", nullptr, TrNoop("現在のフレームからレンダリング")},
+    {"center_reverse", nullptr, TrNoop("中心分布反転")},
+    {"clip_brightness", nullptr, TrNoop("明るさはクリップする")},
+    {"output_avi", "<str:filename>", TrNoop("出力動画ファイル名")},
+    {"outputalpha_avi", "<str:filename>", TrNoop("出力α動画ファイル名")},
+    {"cloud_position", "<x y:TDivs_Curve>", TrNoop("雲基本位置")},
+    {"warp_position1", "<x y:TDivs_Curve>", TrNoop("歪1位置")},
+    {"warp_position2", "<x y:TDivs_Curve>", TrNoop("歪2位置")},
+    {"blur_radius", "<r : TDivs_Curve>", TrNoop("ブラー半径")},
+    {"blur_number_of_ssample", "<n : TDivs_Curve>", TrNoop("ブラーのサンプル数")},
+    {"blur_curve", "<c : TDivs_Curve>", TrNoop("ブラーブラシの勾配値")},
+    {"blur_rotation", "<x y z:TDivs_Curve>", TrNoop("ブラーブラシの回転")},
+    {"blur_draftmode", nullptr, TrNoop("ドラフトモードブラー")},
+    {"oversampling", "<a : TDivs_Curve>", TrNoop("オーバーサンプリング倍率")},
 };
 
 // Pops N strings; the last argument is on top, so it is popped first and
@@ -73,14 +74,21 @@ bool PopInts(BrelEnvH env, int32_t (&out)[N]) {
   return true;
 }
 
-// A word that parses its N strings into the curves INDICES of the set.  A
-// text that does not parse leaves its curve unchanged, and the run goes on.
-template <size_t N>
-BrelHostWord CurveWord(TProjectTarget t, std::array<int, N> indices) {
+// A word that parses one string per curve into the curves INDICES of the
+// set.  A text that does not parse leaves its curve unchanged, and the run
+// goes on.
+BrelHostWord CurveWord(TProjectTarget t, std::vector<int> indices) {
   return [t, indices](BrelEnvH env) {
-    std::string texts[N];
-    if (!PopStrings(env, texts)) return false;
-    for (size_t i = 0; i < N; ++i) CurveFromText((*t.Set)->Curves[indices[i]], texts[i]);
+    std::vector<std::string> texts(indices.size());
+    for (size_t i = texts.size(); i-- > 0;)
+      if (!BrelPopStr(env, texts[i])) return false;
+    for (size_t i = 0; i < indices.size(); ++i) {
+      std::string problem;
+      const bool read = CurveFromText((*t.Set)->Curves[indices[i]], texts[i], &problem);
+      if (t.Warnings && !problem.empty())
+        t.Warnings->push_back({env->pointer - static_cast<int32_t>(env->userDictionary.size()),
+                               CloudCurveInfo(indices[i]).Name, problem, !read});
+    }
     return true;
   };
 }
@@ -139,14 +147,12 @@ bool CurrentFrameWord(BrelEnvH env, TProjectModel& m) {
 BrelHostWord Handler(const TProjectTarget& t, std::string_view k) {
   TCloudFrameParams& p = *t.Params;
   TProjectModel& m = *t.Model;
-  // Single-curve words: the keyword of the set's table.
+  // Curve words: every curve of the parameter table under that keyword, in
+  // the set's order (cloud_position takes x then y).
+  std::vector<int> curves;
   for (int i = 0; i < CloudCurveCount; ++i)
-    if (k == CloudCurveInfo(i).Keyword && k == CloudCurveInfo(i).Name)
-      return CurveWord<1>(t, {i});
-  if (k == "cloud_position") return CurveWord<2>(t, {ccCloudX, ccCloudY});
-  if (k == "warp_position1") return CurveWord<2>(t, {ccWarp1X, ccWarp1Y});
-  if (k == "warp_position2") return CurveWord<2>(t, {ccWarp2X, ccWarp2Y});
-  if (k == "blur_rotation") return CurveWord<3>(t, {ccBlurRotX, ccBlurRotY, ccBlurRotZ});
+    if (k == CloudCurveInfo(i).Keyword) curves.push_back(i);
+  if (!curves.empty()) return CurveWord(t, std::move(curves));
   if (k == "resolution")
     return [&p](BrelEnvH env) {
       int32_t a[2];
@@ -179,7 +185,7 @@ std::string ProjectWordManual(int index) {
   }
   manual += w.Keyword;
   manual += " →";
-  manual += w.Description;
+  manual += Tr(w.Description);
   return manual;
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/Numeric.h"
+#include "base/Translate.h"
 #include "render/Render.h"
 
 namespace velmora {
@@ -11,10 +12,10 @@ namespace velmora {
 namespace {
 
 std::string CreateFailedText(const char* slot) {
-  return std::string("雲模様バッファ(") + slot + ")の確保に失敗しました";
+  return TrFormat("雲模様バッファ(%s)の確保に失敗しました", {slot});
 }
 std::string ResizeFailedText(const char* slot) {
-  return std::string("雲模様バッファ(") + slot + ")の再確保に失敗しました";
+  return TrFormat("雲模様バッファ(%s)の再確保に失敗しました", {slot});
 }
 
 // Makes sure one frame-buffer slot holds a buffer of w x h; reports and
@@ -70,7 +71,7 @@ bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool previ
   }
   if (!ctx.Pens.CloudPen) {
     // An abort while the pens were made is no allocation failure.
-    if (!ctx.AbortRequested()) ctx.ShowMessage("雲模様ペン先バッファの(再)確保に失敗しました");
+    if (!ctx.AbortRequested()) ctx.ShowMessage(Tr("雲模様ペン先バッファの(再)確保に失敗しました"));
     ctx.RenderIdle = true;
     return false;
   }

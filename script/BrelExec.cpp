@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/NumberText.h"
+#include "base/Translate.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"
 
@@ -38,7 +39,7 @@ std::string_view AllocContext(std::string_view word) {
   if (word == "while") return "BrelWhile";
   if (word == ":") return "BrelDefineWordStart";
   if (word == "var" || word == "const") return "DefConstVariable";
-  if (word == "newenv") return "newenv:新たな実行環境が確保できませんでした。";
+  if (word == "newenv") return Tr("newenv:新たな実行環境が確保できませんでした。");
   return word;
 }
 
@@ -113,7 +114,7 @@ bool BrelStep(BrelEnvH env) {
   ActiveGuard active(env);
   BrelStepBudget& budget = *env->budget;
   if (budget.limit > 0 && ++budget.used > budget.limit) {
-    BrelSetError(env, 17, "実行ステップ数の上限に達しました。");
+    BrelSetError(env, 17, Tr("実行ステップ数の上限に達しました。"));
     return false;
   }
   if (env->running.empty()) return false;
@@ -144,7 +145,7 @@ bool BrelStep(BrelEnvH env) {
 bool BrelExecToken(BrelEnvH env, std::string_view token) {
   NestingGuard nesting(*env->interpreter);
   if (nesting.shared.nesting > kBrelMaxNesting) {
-    BrelSetError(env, 17, "実行の入れ子が深すぎます。");
+    BrelSetError(env, 17, Tr("実行の入れ子が深すぎます。"));
     return false;
   }
   // Binary dictionary first: built-in and host words cannot be hidden.
@@ -184,7 +185,7 @@ bool BrelExecToken(BrelEnvH env, std::string_view token) {
     }
     BrelValue literal;
     if (!BrelParseLiteral(token, literal)) {
-      BrelSetError(env, 1, token);
+      BrelSetError(env, 1, TrFormatIn("word or value not recognised", "%s", {token}));
       return false;
     }
     return BrelPushValue(env, std::move(literal));
