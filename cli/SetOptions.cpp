@@ -58,11 +58,11 @@ std::optional<std::string> ParseOne(const std::string& text, SetOption& o) {
     o.value = static_cast<double>(*v);
     return std::nullopt;
   }
-  const std::string keyword = o.param->Keyword;
-  if (keyword == "resolution") {
+  const TParamInfo* row = o.param;
+  if (row == &kParamTable[psResolution]) {
     if (!IntPair(value, "x", o.first, o.second) || o.first < 1 || o.second < 1)
       return what + " needs WxH with positive integers, not '" + value + "'";
-  } else if (keyword == "frames") {
+  } else if (row == &kParamTable[psFrames]) {
     if (!IntPair(value, "..", o.first, o.second) || o.first > o.second)
       return what + " needs MIN..MAX with MIN not above MAX, not '" + value + "'";
   } else if (o.param->Control == TParamControl::CheckBox) {
@@ -91,20 +91,21 @@ int32_t ApplySetOptions(Document& doc, const std::vector<SetOption>& sets,
   const TProjectTarget target = DocumentTarget(doc);
   for (const SetOption& o : sets) {
     const std::string keyword = o.param->Keyword;
+    const TParamInfo* row = o.param;
     if (o.param->Curve >= 0) continue;
-    if (keyword == "resolution" || keyword == "frames") {
+    if (row == &kParamTable[psResolution] || row == &kParamTable[psFrames]) {
       // The project word itself, so that the timeline rules are the same.
       RunProjectText(std::to_string(o.first) + " " + std::to_string(o.second) + " " + keyword,
                      target);
     } else if (o.value != 0) {
       RunProjectText(keyword, target);
-    } else if (keyword == "center_reverse") {
+    } else if (row == &kParamTable[psCenterReverse]) {
       doc.Params.CenterReverse = false;
-    } else if (keyword == "clip_brightness") {
+    } else if (row == &kParamTable[psClipBrightness]) {
       doc.Params.ClipBrightness = false;
-    } else if (keyword == "blur_draftmode") {
+    } else if (row == &kParamTable[psBlurDraftMode]) {
       doc.Params.BlurDraft = false;
-    } else if (keyword == "render_fromcurrentframe") {
+    } else if (row == &kParamTable[psFromCurrentFrame]) {
       doc.Model.FromCurrentFrame = false;
     }
   }

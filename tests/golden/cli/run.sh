@@ -94,6 +94,11 @@ check refused-curve-warns 0 params "$work/bad.vlm"
 expect warning-names-line grep -q "bad.vlm:1: brightness: unknown curve kind" "$work/err"
 check strict 3 render --strict "$work/bad.vlm" -o "$work/strict.bmp"
 expect strict-writes-nothing test ! -e "$work/strict.bmp"
+# Away from a terminal a movie logs a line at every tenth of its frames.
+mkdir "$work/series"
+check movie-log 0 movie --set resolution=8x8 --set frames=0..19 -o "$work/series/m.bmp"
+expect movie-log-lines test "$(grep -c 'frames (' "$work/err")" = 10
+expect movie-log-last grep -q "^velmora: movie: 20/20 frames (100%), .* elapsed, 0:00 left$" "$work/err"
 check version 0 --version
 check help-command 0 help render
 expect help-shows-options grep -q -- "--set KEYWORD=VALUE" "$work/out"
