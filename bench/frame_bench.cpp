@@ -1,12 +1,14 @@
-// Whole default frames: the preview at 128 x 128, the export at 512 x 512,
-// and 512 x 512 with oversampling 3 (a 1536 x 1536 render), in the steady
-// state (buffers and pens already at the render size) and cold (pens drawn
-// anew, as a fresh process or a change of size pays).
+// Whole default frames: the preview at 128 x 128, the export at 512 x 512
+// and 1024 x 1024, and 512 x 512 with oversampling 3 (a 1536 x 1536 render),
+// in the steady state (buffers and pens already at the render size) and cold
+// (pens drawn anew, as a fresh process or a change of size pays).  The last
+// argument of each case is the number of render threads.
 #include <benchmark/benchmark.h>
 
 #include "anim/CurveSet.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "render/ThreadPool.h"
 
 using namespace velmora;
 
@@ -31,8 +33,13 @@ void RunStages(RenderContext& ctx, TCloudFrameParams& p, bool preview) {
   BlurStage(ctx, p);
 }
 
+void UseThreads(RenderContext& ctx, int64_t threads) {
+  ctx.Threads.SetThreads(static_cast<int>(threads));
+}
+
 void BM_PreviewFrame(benchmark::State& state) {
   RenderContext ctx;
+  UseThreads(ctx, state.range(0));
   TCloudFrameParams p = DefaultRecord(512, 1);
   RunStages(ctx, p, true);
   for (auto _ : state) {
@@ -41,10 +48,11 @@ void BM_PreviewFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(ctx.Frame.filtered_cloud->data[0]);
   }
 }
-BENCHMARK(BM_PreviewFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StillFrame(benchmark::State& state) {
   RenderContext ctx;
+  UseThreads(ctx, state.range(2));
   TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)),
                                       static_cast<int32_t>(state.range(1)));
   Bitmap24 picture;
@@ -55,10 +63,16 @@ void BM_StillFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(picture.bytes.data());
   }
 }
-BENCHMARK(BM_StillFrame)->Args({512, 1})->Args({512, 3})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StillFrame)
+    ->ArgsProduct({{512, 1024}, {1}, {1, 2}})
+    ->Args({512, 3, 1})
+    ->Args({512, 3, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_StillFrameCold(benchmark::State& state) {
   RenderContext ctx;
+  UseThreads(ctx, state.range(1));
   TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)), 1);
   Bitmap24 picture;
   for (auto _ : state) {
@@ -68,6 +82,9 @@ void BM_StillFrameCold(benchmark::State& state) {
     benchmark::DoNotOptimize(picture.bytes.data());
   }
 }
-BENCHMARK(BM_StillFrameCold)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StillFrameCold)
+    ->ArgsProduct({{128, 512}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The movie export: 30 frames of the new-project animation at 512 x 512 into
 // a Motion JPEG AVI, and the encoder alone on the same pictures.  Reports
 // frames per second and the share of the export spent encoding and writing.
+// The argument of the export is the number of render threads.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -17,6 +18,7 @@ extern "C" {
 #include "anim/ProjectModel.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
+#include "render/ThreadPool.h"
 
 namespace velmora {
 namespace {
@@ -33,6 +35,7 @@ void BM_MovieExportMjpeg512(benchmark::State& state) {
   double render = 0, output = 0, frames = 0;
   for (auto _ : state) {
     RenderContext ctx;
+    ctx.Threads.SetThreads(static_cast<int>(state.range(0)));
     Document doc;
     doc.ApplyNewProjectDefaults();  // 512 x 512, oversampling 1
     const TWindowHooks hooks;
@@ -54,7 +57,12 @@ void BM_MovieExportMjpeg512(benchmark::State& state) {
   state.counters["render_s_per_frame"] = render / frames;
   state.counters["encode_ms_per_frame"] = output * 1000 / frames;
 }
-BENCHMARK(BM_MovieExportMjpeg512)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_MovieExportMjpeg512)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // The encoder alone: the pictures of one rendered frame, written 30 times.
 void BM_AviEncodeMjpeg512(benchmark::State& state) {

@@ -28,6 +28,7 @@ extern "C" {
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "render/Render.h"
+#include "render/ThreadPool.h"
 
 namespace velmora::cli {
 
@@ -47,6 +48,8 @@ const char kMovieUsage[] =
     "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
     "                  would (repeatable; 'velmora params --list' lists them)\n"
     "  --strict        a project warning stops the command (exit status 3)\n"
+    "  --threads N     render on N threads (default: every core; 1: one thread);\n"
+    "                  the pictures are the same for every N\n"
     "AVI options (stored in the settings file for later movies):\n"
     "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
@@ -68,6 +71,7 @@ struct MovieArgs {
   std::vector<std::string> setTexts;
   std::vector<SetOption> sets;
   bool strict = false;
+  std::optional<int32_t> threads;
 };
 
 // Bits per second with an optional k (1000) or M (1000000) suffix.
@@ -86,7 +90,7 @@ std::optional<int64_t> ParseBitRate(const std::string& text) {
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", kMovieUsage);
-  std::optional<std::string> from, codec, quality, keyframe, bitrate;
+  std::optional<std::string> from, codec, quality, keyframe, bitrate, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
   cl.Value("-o,--output", m.main, "a file name");
@@ -98,7 +102,9 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   cl.Value("--keyframe", keyframe, "a frame count");
   cl.Value("--bitrate", bitrate, "a data rate in bits per second");
   cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
+  cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
+  if (auto s = cl.Threads(threads, m.threads)) return s;
   if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
   if (codec) {
@@ -142,6 +148,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
 int CmdMovie(const Args& args) {
   MovieArgs m;
   if (auto status = ParseMovieArgs(args, m)) return *status;
+  if (m.threads) DefaultContext().Threads.SetThreads(*m.threads);
 
   int projectStatus = 0;
   Document doc;

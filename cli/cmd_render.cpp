@@ -21,6 +21,7 @@
 #include "output/StillImage.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "render/ThreadPool.h"
 
 namespace velmora::cli {
 
@@ -49,6 +50,8 @@ const char kRenderUsage[] =
     "                      would (repeatable; 'velmora params --list' lists them)\n"
     "  --strict            a project warning (a refused curve text, an error in\n"
     "                      the file) stops the command (exit status 3)\n"
+    "  --threads N         render on N threads (default: every core; 1: one\n"
+    "                      thread); the picture is the same for every N\n"
     "Without PROJECT the new-project settings are rendered; - reads the project\n"
     "from the standard input.\n";
 
@@ -65,6 +68,7 @@ struct RenderOptions {
   std::vector<SetOption> sets;
   ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
   bool strict = false;
+  std::optional<int32_t> threads;
 };
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
@@ -86,7 +90,7 @@ std::string BufferNameList() {
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   CommandLine cl("render", kRenderUsage);
-  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format;
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");
@@ -98,6 +102,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--jpeg-quality", quality, "a value");
   cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
   cl.Value("--format", format, "png, jpeg or bmp");
+  cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
   if (format) {
@@ -121,6 +126,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage("--jpeg-quality must lie between 0 and 100");
+  if (auto s = cl.Threads(threads, o.threads)) return s;
   if (!o.output) return cl.Usage("no output file given (-o OUT)");
   return std::nullopt;
 }
@@ -150,6 +156,7 @@ void BufferBitmap(const RenderContext& ctx, const std::string& name, Bitmap24& b
 int CmdRender(const Args& args) {
   RenderOptions o;
   if (auto status = ParseRenderArgs(args, o)) return *status;
+  if (o.threads) DefaultContext().Threads.SetThreads(*o.threads);
 
   int projectStatus = 0;
   Document doc;

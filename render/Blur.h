@@ -40,6 +40,6 @@ void BlurAccumulateBilinear(RenderContext& ctx, const TPixeBuffer* src, TPixeSum
 
 // Divides every accumulated sum by its count (no samples: transparent black)
 // and writes the result, limited to 255, into dst (same size as acc).
-void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst);
+void BlurResolve(RenderContext& ctx, const TPixeSumBuffer* acc, TPixeBuffer* dst);
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 
 #include "render/MemoryHunger.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
 
 namespace velmora {
 
@@ -471,26 +472,40 @@ void PutBitmapPixel(Bitmap24& bm, int32_t x, int32_t y, bool wrap, uint32_t colo
   bm.bytes[i + 2] = static_cast<uint8_t>(colour);
 }
 
-void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b) {
+void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
-  const size_t n = static_cast<size_t>(b->width) * b->height;
-  for (size_t i = 0; i < n; ++i) {
-    const PackedPixel p = b->data[i];
-    bm.bytes[i * 3] = static_cast<uint8_t>(PixB(p));
-    bm.bytes[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
-    bm.bytes[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
-  }
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  uint8_t* out = bm.bytes.data();
+  auto convert = [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      const PackedPixel p = b->data[i];
+      out[i * 3] = static_cast<uint8_t>(PixB(p));
+      out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
+      out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
+    }
+  };
+  if (pool)
+    ForElements(*pool, n, convert);
+  else
+    convert(0, n);
 }
 
-void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b) {
+void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b, ThreadPool* pool) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
-  const size_t n = static_cast<size_t>(b->width) * b->height;
-  for (size_t i = 0; i < n; ++i) {
-    const PackedPixel p = FloatToPacked(b->data[i]);
-    bm.bytes[i * 3] = static_cast<uint8_t>(PixB(p));
-    bm.bytes[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
-    bm.bytes[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
-  }
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  uint8_t* out = bm.bytes.data();
+  auto convert = [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      const PackedPixel p = FloatToPacked(b->data[i]);
+      out[i * 3] = static_cast<uint8_t>(PixB(p));
+      out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
+      out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
+    }
+  };
+  if (pool)
+    ForElements(*pool, n, convert);
+  else
+    convert(0, n);
 }
 
 }  // namespace velmora

@@ -31,6 +31,7 @@ struct SumPixel {
 };
 
 class HungerPool;
+class ThreadPool;
 
 // A buffer header: width, height and the data block, element (x, y) at index
 // x + y * width.  Headers and data both come from a block pool, which the
@@ -148,7 +149,8 @@ uint32_t GetBitmapPixel(const Bitmap24& bm, int32_t x, int32_t y, bool wrap);
 void PutBitmapPixel(Bitmap24& bm, int32_t x, int32_t y, bool wrap, uint32_t colour);
 
 // Sizes the bitmap to the buffer and writes every pixel's B, G, R.
-void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b);
-void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b);
+// POOL (when given) shares the rows out among its threads.
+void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool = nullptr);
+void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b, ThreadPool* pool = nullptr);
 
 }  // namespace velmora

@@ -29,6 +29,7 @@
 #include "base/Numeric.h"
 #include "render/MemoryHunger.h"
 #include "render/Pixe.h"
+#include "render/ThreadPool.h"
 
 namespace velmora {
 
@@ -119,7 +120,9 @@ class RenderContext {
   EnginePens Pens;
   ScratchBlock StampScratch[kStampScratchSlots];
   BlurWorkspace Blur;
-  // Where a thread pool for parallel stages belongs.
+  // The threads of the stages' pixel work (every core unless set otherwise;
+  // the pictures are the same for every count).
+  ThreadPool Threads{ThreadPool::HardwareThreads()};
 
   // Test hooks: the literal per-pixel forms of the optimised cloud paths, and
   // the blur's vector kernels.

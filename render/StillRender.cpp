@@ -34,7 +34,9 @@ TRenderStages EngineStages() {
   s.ColorFilterStage = ColorFilterStage;
   s.MixTextureStage = MixTextureStage;
   s.BlurStage = BlurStage;
-  s.BufferToBitmap = BufferToBitmap;
+  s.BufferToBitmap = [](RenderContext& ctx, Bitmap24& bm, const TPixeBuffer* b) {
+    BufferToBitmap(bm, b, &ctx.Threads);
+  };
   s.DownSample = DownSample;
   return s;
 }
@@ -109,7 +111,7 @@ void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, B
   const TPixeBuffer* buffer = ctx.Frame.filtered_cloud;
   Bitmap24 full;
   if (buffer && buffer->data)
-    stages.BufferToBitmap(full, buffer);
+    stages.BufferToBitmap(ctx, full, buffer);
   else
     SizeBitmap(full, 0, 0);
   Reduce(ctx, stages, colour, std::move(full), factor);

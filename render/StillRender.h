@@ -18,7 +18,7 @@ struct TRenderStages {
   std::function<void(RenderContext&, const TCloudFrameParams&)> ColorFilterStage;
   std::function<void(RenderContext&, const TCloudFrameParams&, bool fast)> MixTextureStage;
   std::function<void(RenderContext&, const TCloudFrameParams&)> BlurStage;
-  std::function<void(Bitmap24&, const TPixeBuffer*)> BufferToBitmap;
+  std::function<void(RenderContext&, Bitmap24&, const TPixeBuffer*)> BufferToBitmap;
   std::function<void(RenderContext&, Bitmap24&, const Bitmap24&)> DownSample;
 };
 TRenderStages EngineStages();

@@ -61,7 +61,7 @@ struct Rig {
       note(fast ? "mix fast" : "mix");
     };
     st.BlurStage = [note](RenderContext&, const TCloudFrameParams&) { note("blur"); };
-    st.BufferToBitmap = [](Bitmap24& bm, const TPixeBuffer* b) {
+    st.BufferToBitmap = [](RenderContext&, Bitmap24& bm, const TPixeBuffer* b) {
       bm.width = b->width;
       bm.height = b->height;
       bm.bytes.clear();

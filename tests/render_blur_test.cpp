@@ -95,7 +95,7 @@ struct BlurFixture : ::testing::Test {
     else
       BlurAccumulateBilinear(ctx, src, acc, x, y);
     TPixeBuffer* out = NewPixeBuffer(ctx.Pool, src->width, src->height);
-    BlurResolve(acc, out);
+    BlurResolve(ctx, acc, out);
     FreePixeSumBuffer(acc);
     return out;
   }
@@ -396,7 +396,7 @@ TEST_F(BlurFixture, ResolveDividesTruncatingAndLimits) {
   acc->data[1] = {600, 700, 2, 5, 2};  // quotients above 255 are limited
   acc->data[2] = {9, 9, 9, 9, 0};      // no samples
   TPixeBuffer* out = NewPixeBuffer(ctx.Pool, 3, 1);
-  BlurResolve(acc, out);
+  BlurResolve(ctx, acc, out);
   EXPECT_EQ(out->data[0], MakePixel(255, 1, 0, 255));
   EXPECT_EQ(out->data[1], MakePixel(255, 255, 1, 2));
   EXPECT_EQ(out->data[2], 0u);

@@ -93,9 +93,10 @@ struct LayerResult {
 };
 
 // Allocates (making the pens afresh), renders the cloud layer in the given
-// mode and keeps copies of the results.
-inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out) {
+// mode (on THREADS threads when above 0) and keeps copies of the results.
+inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out, int threads = 0) {
   RenderContext ctx;
+  if (threads > 0) ctx.Threads.SetThreads(threads);
   ctx.CloudReferenceMode = reference;
   if (AllocFrameBuffers(ctx, p, false)) RenderCloudLayer(ctx, p);
   const TFrameBuffers& f = ctx.Frame;

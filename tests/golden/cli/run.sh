@@ -64,6 +64,11 @@ check again 0 render -o "$work/again.bmp" --size 24x10
 expect deterministic cmp -s "$work/small.bmp" "$work/again.bmp"
 check seed 0 render -o "$work/seed.bmp" --size 24x10 --seed 5
 expect seed-differs bash -c "! cmp -s '$work/small.bmp' '$work/seed.bmp'"
+check threads-one 0 render -o "$work/one.bmp" --size 24x10 --threads 1
+check threads-three 0 render -o "$work/three.bmp" --size 24x10 --threads=3
+expect threads-same-picture cmp -s "$work/one.bmp" "$work/three.bmp"
+check threads-zero 2 render -o "$work/a.png" --threads 0
+check movie-threads-text 2 movie --threads many
 
 # A failed write keeps the previous picture.
 cp "$work/small.bmp" "$work/keep.bmp"
