@@ -17,6 +17,7 @@ extern "C" {
 }
 
 #include "anim/ProjectModel.h"
+#include "base/DisplayText.h"
 #include "anim/Token.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -156,6 +157,12 @@ int CmdMovie(const Args& args) {
     return projectStatus;
   doc.EvalAt(ApplySetOptions(doc, m.sets, std::nullopt));
   TProjectModel& model = doc.Model;
+  // With -o the project's alpha name is used only when --alpha asks for it.
+  if (m.main && !m.alpha && !TrimOutputName(model.OutPutAlpha).empty()) {
+    std::fprintf(stderr, "velmora: movie: note: the project's alpha output %s is not written "
+                 "(give --alpha to write one)\n", ForDisplay(TrimOutputName(model.OutPutAlpha)).c_str());
+    model.OutPutAlpha.clear();
+  }
   if (m.main) model.OutPutFilen = *m.main;
   if (m.alpha) model.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) model.FromCurrentFrame = true;
@@ -190,10 +197,16 @@ int CmdMovie(const Args& args) {
                stderr);
   }
   settings.jpegQuality = ReadJpegQuality(settingsPath);
+  if (m.project && *m.project != "-") settings.protectedFile = *m.project;
+  for (const std::string& line : DescribeMovieOutputs(settings))
+    std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());
 
   av_log_set_level(AV_LOG_ERROR);
   RenderContext& ctx = DefaultContext();
-  ctx.SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
+  // The engine's message (which buffer could not be had) joins the line of
+  // the frame that failed.
+  std::string engineMessage;
+  ctx.SetMessageSink([&](const std::string& text) { engineMessage = text; });
 
   ProgressBar bar(ctx, isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   // The first Ctrl-C stops after the frame in progress, the next one at once.
@@ -216,8 +229,16 @@ int CmdMovie(const Args& args) {
   bar.Finish();
   ctx.SetMessageSink({});
 
-  for (const std::string& failure : report.failures)
-    std::fprintf(stderr, "velmora: movie: %s\n", failure.c_str());
+  for (std::string failure : report.failures) {
+    const std::string vague = "(not enough memory, or too large)";
+    if (const size_t at = failure.find(vague); at != std::string::npos && !engineMessage.empty()) {
+      failure.replace(at, vague.size(), "(" + engineMessage + ")");
+      engineMessage.clear();
+    }
+    std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(failure).c_str());
+  }
+  for (const std::string& note : report.notes)
+    std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(note).c_str());
   if (report.aborted) {
     std::fprintf(stderr, "velmora: movie: aborted after %d of %d frames\n", report.framesDone,
                  report.totalFrames);

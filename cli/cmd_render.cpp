@@ -11,6 +11,8 @@
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "base/DisplayText.h"
+#include "base/ReplaceFile.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
@@ -128,6 +130,8 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
     return cl.Usage("--jpeg-quality must lie between 0 and 100");
   if (auto s = cl.Threads(threads, o.threads)) return s;
   if (!o.output) return cl.Usage("no output file given (-o OUT)");
+  if (o.project && *o.project != "-" && *o.output != "-" && SameFile(*o.output, *o.project))
+    return Fail(1, "render: refusing to write over the project " + ForDisplay(*o.project));
   return std::nullopt;
 }
 
@@ -172,7 +176,10 @@ int CmdRender(const Args& args) {
   if (o.seed) params.Seed = *o.seed;
 
   RenderContext& ctx = DefaultContext();
-  ctx.SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
+  // The engine's message (which buffer could not be had) joins the
+  // command's own line, so a failure is one line.
+  std::string engineMessage;
+  ctx.SetMessageSink([&](const std::string& m) { engineMessage = m; });
   std::string error;
   // A render that takes longer than a second shows a bar on a terminal.
   ProgressBar bar(ctx,
@@ -186,9 +193,13 @@ int CmdRender(const Args& args) {
     rendered = RenderStillFrame(ctx, params, &error);
     ctx.SetPump(before);
   }
+  ctx.SetMessageSink({});
   bar.Finish();
   if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: interrupted");
-  if (!rendered) return Fail(1, "render: " + error);
+  if (!rendered) {
+    if (!engineMessage.empty()) error += " (" + engineMessage + ")";
+    return Fail(1, "render: " + error);
+  }
   Bitmap24 picture;
   if (o.buffer)
     BufferBitmap(ctx, *o.buffer, picture);
