@@ -13,9 +13,9 @@ void RenderCloudLayer(RenderContext& ctx, TCloudFrameParams& params) {
   TPixeBuffer* cloud = ctx.Frame.cloud;
   if (!base || !warp || !cloud) return;
   // 1.
-  FillPixeFloatBuffer(base, FloatPixel{0, 0, 0, 255});
-  FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255});
-  FillPixeBuffer(cloud, 0xFF000000u);
+  FillPixeFloatBuffer(base, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
+  FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
+  FillPixeBuffer(cloud, 0xFF000000u, &ctx.Threads);
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
   // 2, 3. Cloud stamps (FrameProgress 10..30), coverage clip, normalisation.
   BuildBasePattern(ctx, params);

@@ -569,7 +569,7 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
     }
   }
   // 2. Clear.
-  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0});
+  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
   // 3. Nested rings of CloudPen and PenShade.
   if (ctx.CloudReferenceMode || !PenEllipsesFast(ctx, w, h)) PenEllipsesLiteral(ctx, w, h);
   // 4. The fractal composition.
@@ -605,7 +605,7 @@ void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
   const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
   if (!bp) return;
   // 1.
-  FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255});
+  FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
   ctx.Rng.Seed(static_cast<uint32_t>(p.Seed));
   const int32_t W = bp->width, H = bp->height;
   const bool stamping = pen && pen->width == W && pen->height == H;

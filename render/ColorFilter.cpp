@@ -75,7 +75,7 @@ void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params) {
   if (src == nullptr || dst == nullptr) return;
   // The output always has the size of the grey image it is made from.
   if (!ResizePixeBuffer(dst, src->width, src->height)) return;
-  FillPixeBuffer(dst, 0xFF000000u);
+  FillPixeBuffer(dst, 0xFF000000u, &ctx.Threads);
 
   ColorFilterTable table;
   MakeColorFilterTable(params, table);

@@ -91,7 +91,7 @@ void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool f
     return;
   }
   if (!ResizePixeBuffer(mixed, clouds->width, clouds->height)) return;
-  FillPixeBuffer(mixed, 0xFF000000u);
+  FillPixeBuffer(mixed, 0xFF000000u, &ctx.Threads);
   const PixeRect D{0, 0, mixed->width, mixed->height};
   const PixeRect T{0, 0, tex->width, tex->height};
   auto drawTexture = [&](int mode) {

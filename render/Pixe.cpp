@@ -130,11 +130,19 @@ bool CopyPixeFloatBuffer(TPixeFloatBuffer* dst, const TPixeFloatBuffer* src) {
   return CopyBuffer<TPixeFloatBuffer, FloatPixel>(dst, src);
 }
 
-void FillPixeBuffer(TPixeBuffer* b, PackedPixel v) {
-  ParallelFill(EngineThreadPool(), b->data, static_cast<int64_t>(b->width) * b->height, v);
+void FillPixeBuffer(TPixeBuffer* b, PackedPixel v, ThreadPool* pool) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (pool)
+    ParallelFill(*pool, b->data, n, v);
+  else
+    std::fill_n(b->data, n, v);
 }
-void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v) {
-  ParallelFill(EngineThreadPool(), b->data, static_cast<int64_t>(b->width) * b->height, v);
+void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v, ThreadPool* pool) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (pool)
+    ParallelFill(*pool, b->data, n, v);
+  else
+    std::fill_n(b->data, n, v);
 }
 void ClearPixeSumBuffer(TPixeSumBuffer* b) {
   std::fill_n(b->data, static_cast<size_t>(b->width) * b->height, SumPixel{0, 0, 0, 0, 0});

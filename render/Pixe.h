@@ -74,8 +74,9 @@ bool ResizePixeFloatBuffer(TPixeFloatBuffer* b, int32_t w, int32_t h);
 bool CopyPixeBuffer(TPixeBuffer* dst, const TPixeBuffer* src);
 bool CopyPixeFloatBuffer(TPixeFloatBuffer* dst, const TPixeFloatBuffer* src);
 
-void FillPixeBuffer(TPixeBuffer* b, PackedPixel v);
-void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v);
+// POOL (when given) shares the fill out among its threads.
+void FillPixeBuffer(TPixeBuffer* b, PackedPixel v, ThreadPool* pool = nullptr);
+void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v, ThreadPool* pool = nullptr);
 void ClearPixeSumBuffer(TPixeSumBuffer* b);
 
 // Wrapped coordinate: v mod size made non-negative.
