@@ -26,8 +26,8 @@ void TInternalCloudMaker::OutPutFilenChange() {
 
 // Copies the progress values into the gauges.
 void TInternalCloudMaker::ProgressTimerTimer() {
-  IProgressBar->setValue(velmora::FrameProgress);
-  PixeProgressBar->setValue(velmora::PixeProgress);
+  IProgressBar->setValue(ctx_.FrameProgress);
+  PixeProgressBar->setValue(ctx_.PixeProgress);
 }
 
 void TInternalCloudMaker::JPEG1Click() {}
