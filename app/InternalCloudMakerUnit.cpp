@@ -22,6 +22,7 @@
 
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
+#include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
 #include "output/Settings.h"
 #include "output/WindowSettings.h"

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "anim/FormBinding.h"
@@ -29,6 +30,7 @@ class QSlider;
 class QTimer;
 class ColourPanel;
 class PaintBox;
+struct TOutputSection;
 
 class TInternalCloudMaker : public QMainWindow {
   Q_OBJECT
@@ -185,6 +187,7 @@ class TInternalCloudMaker : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
+  friend struct TOutputSection;  // the output section (app/OutputSection.h)
   void BuildControls();
   void BuildMenus();
   void ConnectHandlers();
@@ -213,5 +216,6 @@ class TInternalCloudMaker : public QMainWindow {
   bool shown_ = false;
   bool reading_ = false;  // a conversion error box is up: edits finishing meanwhile are ignored
   int previewRenders_ = 0;
+  std::unique_ptr<TOutputSection> output_;
   QMenu *fileMenu_ = nullptr, *settingsMenu_ = nullptr;
 };

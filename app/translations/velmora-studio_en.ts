@@ -9,7 +9,7 @@
     </message>
     <message>
         <source>テクスチャ画像なし</source>
-        <translation>No texture image</translation>
+        <translation>No texture</translation>
     </message>
     <message>
         <source>&apos;%1&apos; は整数ではありません</source>
@@ -329,7 +329,7 @@
     </message>
     <message>
         <source>倍率</source>
-        <translation>Oversampling</translation>
+        <translation>Factor</translation>
     </message>
     <message>
         <source>作画中止（動画ファイルは作画が完了したフレームまで正常に出力されます。多分）</source>
