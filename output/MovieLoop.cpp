@@ -116,6 +116,7 @@ MovieSettings MovieSettingsFromModel(const TProjectModel& model) {
 MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
                         const MovieCallbacks& cb) {
   MovieReport report;
+  RenderContext& ctx = *r.Context;
   TCloudFrameParams& p = *r.Params;
   Output outputs[2];
   outputs[0].name = TrimOutputName(settings.mainName);
@@ -156,10 +157,13 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     return report;
   }
 
-  *r.RenderIdle = false;
-  MovieProgress = 0;
-  *r.PreviewBusy = true;
-  if (cb.pump) SetPump(cb.pump);
+  ctx.RenderIdle = false;
+  ctx.MovieProgress = 0;
+  ctx.PreviewBusy = true;
+  // The export's pump stands in for the host's until the end, which gets its
+  // own back then.
+  std::function<void()> hostPump;
+  if (cb.pump) hostPump = ctx.SetPump(cb.pump);
   auto showName = [&](bool alpha, const std::string& file) {
     if (cb.showOutputName) cb.showOutputName(alpha, file);
   };
@@ -181,29 +185,30 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   }
   const bool anyUsable = outputs[0].usable || outputs[1].usable;
 
-  TWorkBudget budget;
-  budget.PerPixel = settings.workPerPixel;
-  p.Work = &budget;
+  // The export's work budget stands in for the host's until the end.
+  const long double hostWorkPerPixel = ctx.Work.PerPixel;
+  ctx.Work.PerPixel = settings.workPerPixel;
   p.WarpScale = 0;
   bool renderFailed = false;
   if (anyUsable && first != 0 && total > 0) {
     // Fix the warp normalisation on frame 0's cloud layer, whatever frame the
     // movie starts at.
-    *r.FrameProgress = 0;
-    *r.PixeProgress = 0;
+    ctx.FrameProgress = 0;
+    ctx.PixeProgress = 0;
     EvalCurveSet(*r.Curves, p, 0);
     CallShowParams(*r.Hooks, p);
-    const int64_t factor = std::max<int32_t>(1, p.OverSampling);
+    const int64_t factor = EffectiveOverSampling(p);
     const int64_t w = int64_t{outW} * factor, h = int64_t{outH} * factor;
     const auto started = Clock::now();
-    if (w <= INT32_MAX && h <= INT32_MAX) {
-      p.ResX = static_cast<int32_t>(w);
-      p.ResY = static_cast<int32_t>(h);
-      if (r.Stages.AllocFrameBuffers(p, false))
-        r.Stages.RenderCloudLayer(p);
+    int32_t renderW = 0, renderH = 0;
+    if (OversampledSize(p, renderW, renderH, nullptr)) {
+      p.ResX = renderW;
+      p.ResY = renderH;
+      if (r.Stages.AllocFrameBuffers(ctx, p, false))
+        r.Stages.RenderCloudLayer(ctx, p);
       else
         renderFailed = true;
-      renderFailed = renderFailed || budget.Exceeded;
+      renderFailed = renderFailed || ctx.Work.Exceeded;
       p.ResX = outW;
       p.ResY = outH;
     } else {
@@ -211,11 +216,14 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     }
     p.Rendered = false;
     report.renderSeconds += SecondsSince(started);
-    if (renderFailed && budget.Exceeded)
-      report.failures.push_back("frame 0: " + DescribeWorkOverrun(p, outW, outH));
-    else if (renderFailed)
+    if (ctx.AbortRequested()) {
+      report.aborted = true;
+    } else if (renderFailed && ctx.Work.Exceeded) {
+      report.failures.push_back("frame 0: " + DescribeWorkOverrun(ctx.Work, p, outW, outH));
+    } else if (renderFailed) {
       report.failures.push_back("frame 0 could not be rendered at " + std::to_string(w) + " x " +
                                 std::to_string(h) + " to fix the warp normalisation");
+    }
   }
 
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;
@@ -223,7 +231,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   Bitmap24 colour;
   Bitmap24 alpha;
   int32_t counter = 0;
-  if (anyUsable && !renderFailed) {
+  if (anyUsable && !renderFailed && !report.aborted) {
     for (int64_t f64 = first; f64 <= settings.lastFrame; ++f64) {
       const auto f = static_cast<int32_t>(f64);
       if (r.Model) {
@@ -231,18 +239,21 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         r.Model->CurFrame = std::to_string(f);
       }
       if (cb.frameStarting) cb.frameStarting(f);
-      if (*r.RenderIdle || (cb.abortRequested && cb.abortRequested())) {
+      if (ctx.RenderIdle || ctx.AbortRequested() || (cb.abortRequested && cb.abortRequested())) {
         report.aborted = true;
         break;
       }
       auto started = Clock::now();
-      budget.Restart();
-      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr) &&
-                            !budget.Exceeded;
+      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr);
       report.renderSeconds += SecondsSince(started);
-      if (budget.Exceeded) {
+      if (!rendered && ctx.AbortRequested()) {
+        // Stopped mid-frame: the frame is incomplete and is not written.
+        report.aborted = true;
+        break;
+      }
+      if (!rendered && ctx.Work.Exceeded) {
         report.failures.push_back("frame " + std::to_string(f) + ": " +
-                                  DescribeWorkOverrun(p, outW, outH));
+                                  DescribeWorkOverrun(ctx.Work, p, outW, outH));
         break;
       }
       if (!rendered) {
@@ -274,14 +285,14 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       if (cb.drawPicture) cb.drawPicture(wantMain ? colour : alpha);
 
       ++counter;
-      MovieProgress = static_cast<int>(
+      ctx.MovieProgress = static_cast<int>(
           RoundToInt64(100.0L / static_cast<long double>(total) * counter));
-      if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, MovieProgress});
+      if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, ctx.MovieProgress});
       if (!outputs[0].usable && !outputs[1].usable) break;  // every output has failed
     }
   }
   report.framesDone = counter;
-  p.Work = nullptr;
+  ctx.Work.PerPixel = hostWorkPerPixel;
 
   for (Output& o : outputs) {
     if (o.opened) {
@@ -298,11 +309,11 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     }
     o.seriesFailures.Report(o.Label(), report.failures);
   }
-  *r.PreviewBusy = false;
-  MovieProgress = 0;
-  *r.FrameProgress = 0;
-  *r.RenderIdle = true;
-  if (cb.pump) SetPump({});
+  ctx.PreviewBusy = false;
+  ctx.MovieProgress = 0;
+  ctx.FrameProgress = 0;
+  ctx.RenderIdle = true;
+  if (cb.pump) ctx.SetPump(std::move(hostPump));
   return report;
 }
 

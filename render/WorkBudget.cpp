@@ -7,19 +7,11 @@
 
 namespace velmora {
 
-bool ChargeWork(TCloudFrameParams& params, long double units, const char* stage) {
-  return !params.Work || params.Work->Charge(units, stage);
-}
-
-bool WorkExceeded(const TCloudFrameParams& params) {
-  return params.Work && params.Work->Exceeded;
-}
-
-std::string DescribeWorkOverrun(const TCloudFrameParams& p, int32_t outW, int32_t outH) {
-  const TWorkBudget* b = p.Work;
-  std::string line = "the frame needs more than " + FormatReal(b ? b->PerPixel : 0) +
+std::string DescribeWorkOverrun(const TWorkBudget& b, const TCloudFrameParams& p, int32_t outW,
+                                int32_t outH) {
+  std::string line = "the frame needs more than " + FormatReal(b.PerPixel) +
                      " operations per pixel (--max-work)";
-  const std::string stage = b ? b->Stage : "";
+  const std::string stage = b.Stage;
   line += " in its " + stage + ": ";
   if (stage == "cloud stamps")
     line += "complex " + FormatReal(p.Complex) + ", min " + FormatReal(p.MinRadius) + ", max " +

@@ -33,7 +33,9 @@ struct TWorkBudget {
     const long double l = PerPixel * w * h;
     Limit = PerPixel <= 0 ? 0 : l > WorkFloor ? l : WorkFloor;
   }
-  // Adds UNITS of work; false once the total passes the limit.
+  // Adds UNITS of work; false once the total passes the limit.  Called on
+  // the render's own thread, once per stamp or pass (never per pixel in the
+  // worker threads), so the count needs no synchronisation.
   bool Charge(long double units, const char* stage) {
     if (Exceeded) return false;
     Done += units;
@@ -43,6 +45,7 @@ struct TWorkBudget {
     }
     return !Exceeded;
   }
+  // Starts the count of a new frame (the per-pixel limit stays).
   void Restart() {
     Done = 0;
     Exceeded = false;
@@ -50,12 +53,9 @@ struct TWorkBudget {
   }
 };
 
-// Charges the record's budget; true when the record has none.
-bool ChargeWork(TCloudFrameParams& params, long double units, const char* stage);
-bool WorkExceeded(const TCloudFrameParams& params);
-
 // One line naming the limit and the parameter values that drove the work
 // past it, for the frame's output size (the record holds the render size).
-std::string DescribeWorkOverrun(const TCloudFrameParams& params, int32_t outW, int32_t outH);
+std::string DescribeWorkOverrun(const TWorkBudget& budget, const TCloudFrameParams& params,
+                                int32_t outW, int32_t outH);
 
 }  // namespace velmora
