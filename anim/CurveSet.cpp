@@ -1,6 +1,6 @@
 #include "anim/CurveSet.h"
 
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

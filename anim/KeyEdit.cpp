@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "anim/Token.h"
-#include "render/NumberText.h"
-#include "render/Numeric.h"
+#include "base/NumberText.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

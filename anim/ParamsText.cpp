@@ -1,7 +1,7 @@
 #include "anim/ParamsText.h"
 
 #include "anim/CurveSet.h"
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 namespace velmora {
 

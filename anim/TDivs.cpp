@@ -8,8 +8,8 @@
 
 #include "anim/Token.h"
 #include "render/Ease.h"
-#include "render/NumberText.h"
-#include "render/Numeric.h"
+#include "base/NumberText.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 
 #include "anim/CurveSet.h"
 #include "render/CloudPattern.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 #include "render/WarpEngine.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "script/Brel.h"
 
@@ -119,43 +120,32 @@ int Interactive() {
 }  // namespace
 
 int CmdBrel(const Args& args) {
+  CommandLine cl("brel", kBrelUsage);
   bool showStack = false;
-  bool haveSource = false;
-  std::string program;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kBrelUsage, stdout);
-      return 0;
-    }
-    if (a == "--stack") {
-      showStack = true;
-      continue;
-    }
-    if (haveSource) {
-      std::fputs(kBrelUsage, stderr);
-      return 2;
-    }
-    if (a == "-e") {
-      if (i + 1 >= args.size()) {
-        std::fputs(kBrelUsage, stderr);
-        return 2;
-      }
-      program = args[++i];
-    } else if (a == "-") {
-      if (!ReadAll(stdin, program)) return Fail(1, "cannot read stdin");
-    } else if (a.size() > 1 && a[0] == '-') {
-      std::fputs(kBrelUsage, stderr);
-      return 2;
-    } else {
-      std::FILE* f = std::fopen(a.c_str(), "rb");
-      const bool read = f && ReadAll(f, program);
-      if (f) std::fclose(f);
-      if (!read) return Fail(1, "cannot read " + a);
-    }
-    haveSource = true;
+  std::optional<std::string> text, file;
+  cl.Flag("--stack", showStack);
+  cl.Value("-e", text, "a program text");
+  cl.Project(file);
+  cl.Quiet();  // any misuse shows the usage on stderr instead
+  if (auto stop = cl.Parse(args)) {
+    if (*stop != 0) std::fputs(kBrelUsage, stderr);
+    return *stop;
   }
-  if (!haveSource) {
+  if (text && file) {
+    std::fputs(kBrelUsage, stderr);
+    return 2;
+  }
+  std::string program;
+  if (text) {
+    program = *text;
+  } else if (file && *file == "-") {
+    if (!ReadAll(stdin, program)) return Fail(1, "cannot read stdin");
+  } else if (file) {
+    std::FILE* f = std::fopen(file->c_str(), "rb");
+    const bool read = f && ReadAll(f, program);
+    if (f) std::fclose(f);
+    if (!read) return Fail(1, "cannot read " + *file);
+  } else {
     if (!showStack && isatty(STDIN_FILENO)) return Interactive();
     std::fputs(kBrelUsage, stderr);
     return 2;

@@ -17,6 +17,7 @@ extern "C" {
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
 #include "output/AviWriter.h"
@@ -74,86 +75,52 @@ std::optional<int64_t> ParseBitRate(const std::string& text) {
 }
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> inlineValue;
-    if (a.rfind("--", 0) == 0) {
-      const size_t eq = a.find('=');
-      if (eq != std::string::npos) {
-        inlineValue = a.substr(eq + 1);
-        a = a.substr(0, eq);
-      }
-    }
-    auto value = [&](std::string& out) -> bool {
-      if (inlineValue) {
-        out = *inlineValue;
-        return true;
-      }
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    auto needs = [&](const std::string& what) {
-      return Fail(2, "movie: " + a + " needs " + what);
-    };
-    std::string v;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kMovieUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      if (!value(v)) return needs("a file name");
-      m.main = v;
-    } else if (a == "--alpha") {
-      if (!value(v)) return needs("a file name");
-      m.alpha = v;
-    } else if (a == "--from") {
-      if (!value(v)) return needs("a frame number");
-      const auto f = ParseInt32(v);
-      if (!f) return Fail(2, "movie: --from needs an integer frame number, not '" + v + "'");
-      m.from = *f;
-    } else if (a == "--from-current") {
-      m.fromCurrent = true;
-    } else if (a == "--codec") {
-      if (!value(v)) return needs("a codec name");
-      if (!AviHandlerFromName(v, m.avi.handler))
-        return Fail(2, "movie: unknown codec '" + v +
-                           "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
-      m.avi.setHandler = true;
-      m.anyAviOption = true;
-    } else if (a == "--quality") {
-      if (!value(v)) return needs("a quality from 0 to 100");
-      const auto q = ParseInt32(v);
-      if (!q || *q < 0 || *q > 100)
-        return Fail(2, "movie: --quality needs a whole number from 0 to 100, not '" + v + "'");
-      m.avi.setQuality = true;
-      m.avi.quality = *q * 100;
-      m.anyAviOption = true;
-    } else if (a == "--keyframe") {
-      if (!value(v)) return needs("a frame count");
-      const auto n = ParseInt32(v);
-      if (!n || *n < 0) return Fail(2, "movie: --keyframe needs a frame count of 0 or more, not '" + v + "'");
-      m.avi.setKeyFrameEvery = true;
-      m.avi.keyFrameEvery = *n;
-      m.anyAviOption = true;
-    } else if (a == "--bitrate") {
-      if (!value(v)) return needs("a data rate in bits per second");
-      const auto bps = ParseBitRate(v);
-      if (!bps || (*bps + 7) / 8 > INT32_MAX)
-        return Fail(2, "movie: --bitrate needs bits per second such as 8000000 or 8M, not '" + v + "'");
-      m.avi.setBytesPerSecond = true;
-      m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
-      m.anyAviOption = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "movie: unknown option '" + a + "'");
-    } else if (!m.project) {
-      m.project = a;
-    } else {
-      return Fail(2, "movie: more than one project given");
-    }
-    if (inlineValue && (a == "--from-current" || a == "--help"))
-      return Fail(2, "movie: " + a + " takes no value");
+  CommandLine cl("movie", kMovieUsage);
+  std::optional<std::string> from, codec, quality, keyframe, bitrate;
+  cl.Project(m.project);
+  cl.Value("-o,--output", m.main, "a file name");
+  cl.Value("--alpha", m.alpha, "a file name");
+  cl.Value("--from", from, "a frame number");
+  cl.Flag("--from-current", m.fromCurrent);
+  cl.Value("--codec", codec, "a codec name");
+  cl.Value("--quality", quality, "a quality from 0 to 100");
+  cl.Value("--keyframe", keyframe, "a frame count");
+  cl.Value("--bitrate", bitrate, "a data rate in bits per second");
+  if (auto s = cl.Parse(args)) return s;
+  if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
+  if (codec) {
+    if (!AviHandlerFromName(*codec, m.avi.handler))
+      return cl.Usage("unknown codec '" + *codec +
+                      "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
+    m.avi.setHandler = true;
+    m.anyAviOption = true;
   }
-  if (m.from && m.fromCurrent) return Fail(2, "movie: give either --from or --from-current");
+  if (quality) {
+    const auto q = ParseInt32(*quality);
+    if (!q || *q < 0 || *q > 100)
+      return cl.Usage("--quality needs a whole number from 0 to 100, not '" + *quality + "'");
+    m.avi.setQuality = true;
+    m.avi.quality = *q * 100;
+    m.anyAviOption = true;
+  }
+  if (keyframe) {
+    const auto n = ParseInt32(*keyframe);
+    if (!n || *n < 0)
+      return cl.Usage("--keyframe needs a frame count of 0 or more, not '" + *keyframe + "'");
+    m.avi.setKeyFrameEvery = true;
+    m.avi.keyFrameEvery = *n;
+    m.anyAviOption = true;
+  }
+  if (bitrate) {
+    const auto bps = ParseBitRate(*bitrate);
+    if (!bps || (*bps + 7) / 8 > INT32_MAX)
+      return cl.Usage("--bitrate needs bits per second such as 8000000 or 8M, not '" + *bitrate +
+                      "'");
+    m.avi.setBytesPerSecond = true;
+    m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
+    m.anyAviOption = true;
+  }
+  if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
   return std::nullopt;
 }
 

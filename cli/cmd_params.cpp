@@ -9,6 +9,7 @@
 #include "anim/ParamsText.h"
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
 
@@ -29,31 +30,12 @@ struct ParamsOptions {
 
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::optional<std::string> frameText;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kParamsUsage, stdout);
-      return 0;
-    } else if (a == "--frame") {
-      if (i + 1 >= args.size()) return Fail(2, "params: --frame needs a frame number");
-      frameText = args[++i];
-    } else if (a.rfind("--frame=", 0) == 0) {
-      frameText = a.substr(8);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "params: unknown option '" + a + "'");
-    } else if (!opts.project) {
-      opts.project = a;
-    } else {
-      return Fail(2, "params: more than one project given");
-    }
-    if (frameText) {
-      const auto f = ParseInt32(*frameText);
-      if (!f) return Fail(2, "params: --frame needs an integer frame number, not '" + *frameText + "'");
-      opts.frame = *f;
-    }
-  }
-  return std::nullopt;
+  CommandLine cl("params", kParamsUsage);
+  std::optional<std::string> frame;
+  cl.Project(opts.project);
+  cl.Value("--frame", frame, "a frame number");
+  if (auto s = cl.Parse(args)) return s;
+  return cl.Int(frame, "--frame", "an integer frame number", opts.frame);
 }
 
 }  // namespace

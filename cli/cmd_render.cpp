@@ -7,7 +7,7 @@
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
-#include "cli/ArgParse.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
 #include "output/Settings.h"
@@ -59,64 +59,40 @@ bool IsBufferName(const std::string& name) {
   return false;
 }
 
+std::string BufferNameList() {
+  std::string list;
+  for (const char* n : kBufferNames) list += std::string(list.empty() ? "" : ", ") + n;
+  return list;
+}
+
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> value;
-    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
-      value = a.substr(a.find('=') + 1);
-      a = a.substr(0, a.find('='));
-    }
-    auto takeValue = [&]() -> std::optional<std::string> {
-      if (value) return value;
-      if (i + 1 >= args.size()) return std::nullopt;
-      return args[++i];
-    };
-    auto needInt = [&](std::optional<int32_t>& slot) -> std::optional<int> {
-      const auto v = takeValue();
-      if (!v) return Fail(2, "render: " + a + " needs a value");
-      const auto n = ParseInt32(*v);
-      if (!n) return Fail(2, "render: " + a + " needs an integer, not '" + *v + "'");
-      slot = *n;
-      return std::nullopt;
-    };
-    if (a == "--help" || a == "-h") {
-      std::fputs(kRenderUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      const auto v = takeValue();
-      if (!v || v->empty()) return Fail(2, "render: -o needs a file name");
-      o.output = *v;
-    } else if (a == "--frame") {
-      if (auto s = needInt(o.frame)) return s;
-    } else if (a == "--buffer") {
-      const auto v = takeValue();
-      if (!v) return Fail(2, "render: --buffer needs a buffer name");
-      if (!IsBufferName(*v)) return Fail(2, "render: unknown buffer '" + *v + "'");
-      o.buffer = *v;
-    } else if (a == "--size") {
-      const auto v = takeValue();
-      if (!v) return Fail(2, "render: --size needs WxH");
-      o.size = ParseSize(*v);
-      if (!o.size) return Fail(2, "render: --size needs WxH with positive integers, not '" + *v + "'");
-    } else if (a == "--oversampling") {
-      if (auto s = needInt(o.overSampling)) return s;
-    } else if (a == "--seed") {
-      if (auto s = needInt(o.seed)) return s;
-    } else if (a == "--jpeg-quality") {
-      if (auto s = needInt(o.jpegQuality)) return s;
-      if (*o.jpegQuality < 0 || *o.jpegQuality > 100)
-        return Fail(2, "render: --jpeg-quality must lie between 0 and 100");
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "render: unknown option '" + a + "'");
-    } else if (!o.project) {
-      o.project = a;
-    } else {
-      return Fail(2, "render: more than one project given");
-    }
+  CommandLine cl("render", kRenderUsage);
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality;
+  cl.Project(o.project);
+  cl.Value("-o,--output", o.output, "a file name");
+  cl.Value("--frame", frame, "a value");
+  cl.Value("--buffer", buffer, "a buffer name");
+  cl.Value("--size", size, "WxH");
+  cl.Value("--oversampling", overSampling, "a value");
+  cl.Value("--seed", seed, "a value");
+  cl.Value("--jpeg-quality", quality, "a value");
+  if (auto s = cl.Parse(args)) return s;
+  if (o.output && o.output->empty()) return cl.Usage("-o needs a file name");
+  if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
+  if (buffer && !IsBufferName(*buffer))
+    return cl.Usage("unknown buffer '" + *buffer + "' (one of " + BufferNameList() + ")");
+  o.buffer = buffer;
+  if (size) {
+    o.size = ParseSize(*size);
+    if (!o.size) return cl.Usage("--size needs WxH with positive integers, not '" + *size + "'");
   }
-  if (!o.output) return Fail(2, "render: no output file given (-o OUT)");
+  if (auto s = cl.Int(overSampling, "--oversampling", "an integer", o.overSampling)) return s;
+  if (auto s = cl.Int(seed, "--seed", "an integer", o.seed)) return s;
+  if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
+  if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
+    return cl.Usage("--jpeg-quality must lie between 0 and 100");
+  if (!o.output) return cl.Usage("no output file given (-o OUT)");
   return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "anim/ProjectModel.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
 #include "project/ProjectSave.h"
@@ -27,27 +28,12 @@ struct ResaveOptions {
 };
 
 std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kResaveUsage, stdout);
-      return 0;
-    } else if (a == "-o" || a == "--output") {
-      if (i + 1 >= args.size() || args[i + 1].empty())
-        return Fail(2, "resave: " + a + " needs a file name");
-      o.output = args[++i];
-    } else if (a.rfind("--output=", 0) == 0) {
-      if (a.size() == 9) return Fail(2, "resave: --output needs a file name");
-      o.output = a.substr(9);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Fail(2, "resave: unknown option '" + a + "'");
-    } else if (!o.project) {
-      o.project = a;
-    } else {
-      return Fail(2, "resave: more than one project given");
-    }
-  }
-  if (!o.project) return Fail(2, "resave: no project given (velmora resave PROJECT.vlm)");
+  CommandLine cl("resave", kResaveUsage);
+  cl.Project(o.project);
+  cl.Value("-o,--output", o.output, "a file name");
+  if (auto s = cl.Parse(args)) return s;
+  if (o.output && o.output->empty()) return cl.Usage("--output needs a file name");
+  if (!o.project) return cl.Usage("no project given (velmora resave PROJECT.vlm)");
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "anim/Token.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "output/AviWriter.h"
 #include "output/Settings.h"
@@ -32,20 +33,15 @@ std::string HandlerText(uint32_t handler) {
 }  // namespace
 
 int CmdSettings(const Args& args) {
+  CommandLine cl("settings", kSettingsUsage);
+  std::optional<std::string> qualityText;
   std::optional<int32_t> quality;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kSettingsUsage, stdout);
-      return 0;
-    }
-    if (a == "--jpeg-quality" && i + 1 < args.size()) {
-      quality = ParseInt32(args[++i]);
-      if (!quality || *quality < 0 || *quality > 100)
-        return Fail(2, "settings: --jpeg-quality needs an integer from 0 to 100");
-      continue;
-    }
-    return Fail(2, "settings: unknown argument '" + a + "'");
+  cl.Value("--jpeg-quality", qualityText, "an integer from 0 to 100");
+  if (auto s = cl.Parse(args)) return *s;
+  if (qualityText) {
+    quality = ParseInt32(*qualityText);
+    if (!quality || *quality < 0 || *quality > 100)
+      return cl.Usage("--jpeg-quality needs an integer from 0 to 100");
   }
   const std::string& path = SettingsPath();
   if (quality) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "base/Translate.h"
 #include "cli/Commands.h"
 
 namespace velmora::cli {
@@ -32,27 +33,50 @@ const char kUsage[] =
     "  brel [--stack] (-e TEXT | FILE | -)\n"
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
-    "Run 'velmora COMMAND --help' for the options of a command.\n";
+    "  help COMMAND           the options of a command (or velmora COMMAND --help)\n"
+    "  --version              the program's version\n";
+
+struct CommandEntry {
+  const char* name;
+  int (*run)(const velmora::cli::Args&);
+};
+
+const CommandEntry kCommands[] = {
+    {"render", velmora::cli::CmdRender}, {"params", velmora::cli::CmdParams},
+    {"brel", velmora::cli::CmdBrel},     {"resave", velmora::cli::CmdResave},
+    {"movie", velmora::cli::CmdMovie},   {"settings", velmora::cli::CmdSettings},
+};
+
+const CommandEntry* FindCommand(const std::string& name) {
+  for (const CommandEntry& c : kCommands)
+    if (name == c.name) return &c;
+  return nullptr;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace velmora::cli;
+  velmora::SetUpMessageLanguage(argv[0]);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   const std::string cmd = argv[1];
   Args args(argv + 2, argv + argc);
+  if (cmd == "--version" || cmd == "-V") {
+    std::printf("velmora %s\n", VELMORA_VERSION);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+    if (cmd == "help" && !args.empty()) {
+      // help COMMAND: that command's own help.
+      if (const CommandEntry* c = FindCommand(args[0])) return c->run({"--help"});
+      return Fail(2, "help: unknown command '" + args[0] + "' (try 'velmora --help')");
+    }
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (cmd == "render") return CmdRender(args);
-  if (cmd == "params") return CmdParams(args);
-  if (cmd == "brel") return CmdBrel(args);
-  if (cmd == "resave") return CmdResave(args);
-  if (cmd == "movie") return CmdMovie(args);
-  if (cmd == "settings") return CmdSettings(args);
+  if (const CommandEntry* c = FindCommand(cmd)) return c->run(args);
   return Fail(2, "unknown command '" + cmd + "' (try 'velmora --help')");
 }

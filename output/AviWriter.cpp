@@ -22,6 +22,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "base/Strings.h"
 #include "output/Settings.h"
 
 namespace velmora {
@@ -178,9 +179,7 @@ AviOptions PrepareAviOptions(const std::string& settingsPath, const AviOptionOve
 }
 
 bool AviHandlerFromName(const std::string& name, uint32_t& handler) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string lower = ToLower(name);
   if (lower == "raw" || lower == "uncompressed" || lower == "none" || lower == "rgb") {
     handler = 0;
   } else if (lower == "mjpeg" || lower == "mjpg") {

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/FileName.h"
+#include "base/Strings.h"
 #include "output/StillImage.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 
 namespace velmora {
@@ -18,22 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-// Where the extension of a file name starts: a "." among the last four
-// characters with no "/" after it; npos when the name has none.
-size_t ExtensionStart(const std::string& name) {
-  const size_t start = name.size() > 4 ? name.size() - 4 : 0;
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot < start) return std::string::npos;
-  if (name.find('/', dot) != std::string::npos) return std::string::npos;
-  return dot;
 }
 
 // A failed picture file is reported once per output with the number of
@@ -65,18 +51,12 @@ struct Output {
 
 }  // namespace
 
-std::string TrimOutputName(const std::string& name) {
-  const char* blanks = " \t\r\n\v\f";
-  const size_t a = name.find_first_not_of(blanks);
-  if (a == std::string::npos) return "";
-  const size_t b = name.find_last_not_of(blanks);
-  return name.substr(a, b - a + 1);
-}
+std::string TrimOutputName(const std::string& name) { return Trim(name); }
 
 MovieOutputKind OutputKindForName(const std::string& name) {
   if (name.empty()) return MovieOutputKind::None;
   const size_t dot = ExtensionStart(name);
-  if (dot != std::string::npos && Lower(name.substr(dot)) == ".avi") return MovieOutputKind::Avi;
+  if (dot != std::string::npos && ToLower(name.substr(dot)) == ".avi") return MovieOutputKind::Avi;
   return MovieOutputKind::Series;
 }
 
@@ -84,8 +64,7 @@ std::string NumberedFileName(const std::string& name, int32_t frame) {
   // The base loses its extension only when the extension's dot stands among
   // the last four characters; the extension put after the number is the
   // name's whole extension (from the last dot of the file name).
-  const size_t shortDot = ExtensionStart(name);
-  const std::string base = shortDot == std::string::npos ? name : name.substr(0, shortDot);
+  const std::string base = StripExtension(name);
   const size_t slash = name.rfind('/');
   const size_t dot = name.rfind('.');
   const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);

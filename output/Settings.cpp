@@ -15,7 +15,9 @@
 #include <cstring>
 #include <limits>
 
-#include "output/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/FileName.h"
+#include "base/Strings.h"
 
 namespace velmora {
 
@@ -28,11 +30,7 @@ std::string ExecutablePath() {
 }
 
 std::string SettingsPathBeside(const std::string& exePath) {
-  const size_t start = exePath.size() > 4 ? exePath.size() - 4 : 0;
-  const size_t dot = exePath.rfind('.');
-  const bool hasExt = dot != std::string::npos && dot >= start &&
-                      exePath.find('/', dot) == std::string::npos;
-  return (hasExt ? exePath.substr(0, dot) : exePath) + ".ini";
+  return StripExtension(exePath) + ".ini";
 }
 
 std::string UserSettingsPath() {
@@ -86,14 +84,6 @@ bool& ProcessSettingsPathSet() {
   return set;
 }
 
-std::string Trim(const std::string& s) {
-  const char* blanks = " \t\r\n";
-  const size_t a = s.find_first_not_of(blanks);
-  if (a == std::string::npos) return "";
-  const size_t b = s.find_last_not_of(blanks);
-  return s.substr(a, b - a + 1);
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -134,7 +124,7 @@ void SetSettingsPath(std::string path) {
 }
 
 bool ParseIniInteger(const std::string& raw, int32_t& value) {
-  const std::string text = Trim(raw);
+  const std::string text = Trim(raw, " \t\r\n");
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';

@@ -9,26 +9,12 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "output/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/Strings.h"
 
 namespace velmora {
 
-std::string FileExtension(const std::string& name) {
-  const size_t start = name.size() > 4 ? name.size() - 4 : 0;
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot < start) return "";
-  return name.substr(dot);
-}
-
 namespace {
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-bool EndsWith(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
 void PutLE16(std::string& out, uint32_t v) {
   out += static_cast<char>(v & 0xFF);
   out += static_cast<char>((v >> 8) & 0xFF);
@@ -45,7 +31,7 @@ uint32_t GetLE(const std::string& s, size_t at, int bytes) {
 }  // namespace
 
 ImageFormat ImageFormatForName(const std::string& name) {
-  const std::string lower = Lower(name);
+  const std::string lower = ToLower(name);
   if (EndsWith(lower, ".jpg") || EndsWith(lower, ".jpeg")) return ImageFormat::Jpeg;
   if (EndsWith(lower, ".png")) return ImageFormat::Png;
   return ImageFormat::Bmp;

@@ -10,10 +10,6 @@ namespace velmora {
 
 enum class ImageFormat { Bmp, Png, Jpeg };
 
-// The extension of a name starts at a "." among its last four characters;
-// otherwise the name has none (empty result).
-std::string FileExtension(const std::string& name);
-
 // ".jpg" and ".jpeg" (any case) are JPEG, ".png" is PNG, every other name BMP.
 ImageFormat ImageFormatForName(const std::string& name);
 

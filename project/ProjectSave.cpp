@@ -1,7 +1,7 @@
 #include "project/ProjectSave.h"
 
 #include "anim/ProjectModel.h"
-#include "output/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "project/ProjectText.h"
 
 namespace velmora {

@@ -1,7 +1,7 @@
 #include "project/ProjectText.h"
 
 #include "anim/TDivs.h"
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 namespace velmora {
 

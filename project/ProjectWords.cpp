@@ -5,56 +5,57 @@
 #include <utility>
 
 #include "anim/TDivs.h"
+#include "base/NumberText.h"
+#include "base/Translate.h"
 #include "project/NameText.h"
-#include "render/NumberText.h"
 
 namespace velmora {
 
 namespace {
 
 const TProjectWordInfo kWords[ProjectWordCount] = {
-    {"seed", "<str:TDivs_Curve>", "ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。"},
-    {"brightness", "<str:TDivs_Curve>", "明るさを指定する。"},
-    {"complex", "<str:TDivs_Curve>", "複雑さを指定する。"},
-    {"coverrate", "<str:TDivs_Curve>", "雲の量を指定する"},
-    {"min", "<str:TDivs_Curve>", "雲パターン最小サイズを指定する。"},
-    {"max", "<str:TDivs_Curve>", "雲パターン最大サイズを指定する。"},
-    {"wmin", "<str:TDivs_Curve>", "歪パターン最小サイズを指定する。"},
-    {"wmax", "<str:TDivs_Curve>", "歪パターン最大サイズを指定する。"},
-    {"noise", "<str:TDivs_Curve>", "ノイズの量を指定する"},
-    {"wnoise", "<str:TDivs_Curve>", "歪パターン用ノイズの量を指定する"},
-    {"center", "<str:TDivs_Curve>", "雲パターンを中央に寄せる。"},
-    {"color0_red", "<str:TDivs_Curve>", "カラーフィルタの色０赤"},
-    {"color0_green", "<str:TDivs_Curve>", "カラーフィルタの色０緑"},
-    {"color0_blue", "<str:TDivs_Curve>", "カラーフィルタの色０青"},
-    {"color0_alpha", "<str:TDivs_Curve>", "カラーフィルタの色０α"},
-    {"color1_red", "<str:TDivs_Curve>", "カラーフィルタの色1赤"},
-    {"color1_green", "<str:TDivs_Curve>", "カラーフィルタの色1緑"},
-    {"color1_blue", "<str:TDivs_Curve>", "カラーフィルタの色1青"},
-    {"color1_alpha", "<str:TDivs_Curve>", "カラーフィルタの色1α"},
-    {"red_slope", "<str:TDivs_Curve>", "カラーフィルタの赤勾配"},
-    {"green_slope", "<str:TDivs_Curve>", "カラーフィルタの緑勾配"},
-    {"blue_slope", "<str:TDivs_Curve>", "カラーフィルタの青勾配"},
-    {"alpha_slope", "<str:TDivs_Curve>", "カラーフィルタのα勾配"},
-    {"wwx", "<str:TDivs_Curve>", "Ｘ方向歪み"},
-    {"wwy", "<str:TDivs_Curve>", "Ｙ方向歪み"},
-    {"resolution", "<x y : int>", "出力解像度"},
-    {"frames", "<min max : int>", "フレーム数"},
-    {"current_frame", "<fno : int>", "カレントフレーム"},
-    {"render_fromcurrentframe", nullptr, "現在のフレームからレンダリング"},
-    {"center_reverse", nullptr, "中心分布反転"},
-    {"clip_brightness", nullptr, "明るさはクリップする"},
-    {"output_avi", "<str:filename>", "出力動画ファイル名"},
-    {"outputalpha_avi", "<str:filename>", "出力α動画ファイル名"},
-    {"cloud_position", "<x y:TDivs_Curve>", "雲基本位置"},
-    {"warp_position1", "<x y:TDivs_Curve>", "歪1位置"},
-    {"warp_position2", "<x y:TDivs_Curve>", "歪2位置"},
-    {"blur_radius", "<r : TDivs_Curve>", "ブラー半径"},
-    {"blur_number_of_ssample", "<n : TDivs_Curve>", "ブラーのサンプル数"},
-    {"blur_curve", "<c : TDivs_Curve>", "ブラーブラシの勾配値"},
-    {"blur_rotation", "<x y z:TDivs_Curve>", "ブラーブラシの回転"},
-    {"blur_draftmode", nullptr, "ドラフトモードブラー"},
-    {"oversampling", "<a : TDivs_Curve>", "オーバーサンプリング倍率"},
+    {"seed", "<str:TDivs_Curve>", TrNoop("ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。")},
+    {"brightness", "<str:TDivs_Curve>", TrNoop("明るさを指定する。")},
+    {"complex", "<str:TDivs_Curve>", TrNoop("複雑さを指定する。")},
+    {"coverrate", "<str:TDivs_Curve>", TrNoop("雲の量を指定する")},
+    {"min", "<str:TDivs_Curve>", TrNoop("雲パターン最小サイズを指定する。")},
+    {"max", "<str:TDivs_Curve>", TrNoop("雲パターン最大サイズを指定する。")},
+    {"wmin", "<str:TDivs_Curve>", TrNoop("歪パターン最小サイズを指定する。")},
+    {"wmax", "<str:TDivs_Curve>", TrNoop("歪パターン最大サイズを指定する。")},
+    {"noise", "<str:TDivs_Curve>", TrNoop("ノイズの量を指定する")},
+    {"wnoise", "<str:TDivs_Curve>", TrNoop("歪パターン用ノイズの量を指定する")},
+    {"center", "<str:TDivs_Curve>", TrNoop("雲パターンを中央に寄せる。")},
+    {"color0_red", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０赤")},
+    {"color0_green", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０緑")},
+    {"color0_blue", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０青")},
+    {"color0_alpha", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０α")},
+    {"color1_red", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1赤")},
+    {"color1_green", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1緑")},
+    {"color1_blue", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1青")},
+    {"color1_alpha", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1α")},
+    {"red_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの赤勾配")},
+    {"green_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの緑勾配")},
+    {"blue_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの青勾配")},
+    {"alpha_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタのα勾配")},
+    {"wwx", "<str:TDivs_Curve>", TrNoop("Ｘ方向歪み")},
+    {"wwy", "<str:TDivs_Curve>", TrNoop("Ｙ方向歪み")},
+    {"resolution", "<x y : int>", TrNoop("出力解像度")},
+    {"frames", "<min max : int>", TrNoop("フレーム数")},
+    {"current_frame", "<fno : int>", TrNoop("カレントフレーム")},
+    {"render_fromcurrentframe", nullptr, TrNoop("現在のフレームからレンダリング")},
+    {"center_reverse", nullptr, TrNoop("中心分布反転")},
+    {"clip_brightness", nullptr, TrNoop("明るさはクリップする")},
+    {"output_avi", "<str:filename>", TrNoop("出力動画ファイル名")},
+    {"outputalpha_avi", "<str:filename>", TrNoop("出力α動画ファイル名")},
+    {"cloud_position", "<x y:TDivs_Curve>", TrNoop("雲基本位置")},
+    {"warp_position1", "<x y:TDivs_Curve>", TrNoop("歪1位置")},
+    {"warp_position2", "<x y:TDivs_Curve>", TrNoop("歪2位置")},
+    {"blur_radius", "<r : TDivs_Curve>", TrNoop("ブラー半径")},
+    {"blur_number_of_ssample", "<n : TDivs_Curve>", TrNoop("ブラーのサンプル数")},
+    {"blur_curve", "<c : TDivs_Curve>", TrNoop("ブラーブラシの勾配値")},
+    {"blur_rotation", "<x y z:TDivs_Curve>", TrNoop("ブラーブラシの回転")},
+    {"blur_draftmode", nullptr, TrNoop("ドラフトモードブラー")},
+    {"oversampling", "<a : TDivs_Curve>", TrNoop("オーバーサンプリング倍率")},
 };
 
 // Pops N strings; the last argument is on top, so it is popped first and
@@ -179,7 +180,7 @@ std::string ProjectWordManual(int index) {
   }
   manual += w.Keyword;
   manual += " →";
-  manual += w.Description;
+  manual += Tr(w.Description);
   return manual;
 }
 

@@ -7,7 +7,7 @@
 
 #include "render/Ease.h"
 #include "render/MemoryHunger.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)

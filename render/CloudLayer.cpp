@@ -1,7 +1,7 @@
 // Stage 1 of the frame pipeline: RenderCloudLayer, which stamps the base
 // pattern, builds and normalises the warp template and warps the pattern.
 #include "render/CloudPattern.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 #include "render/WarpEngine.h"
 

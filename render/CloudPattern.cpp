@@ -5,7 +5,7 @@
 
 #include "render/Ease.h"
 #include "render/FastStamp.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

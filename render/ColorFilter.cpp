@@ -1,7 +1,7 @@
 #include "render/ColorFilter.h"
 
 #include "render/Ease.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

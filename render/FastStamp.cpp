@@ -9,7 +9,7 @@
 #endif
 
 #include "render/MemoryHunger.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 // The 32-byte vectors below are internal to this file: their argument-passing
 // ABI (which differs with and without AVX) never crosses a module boundary.

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "render/Numeric.h"
+#include "base/Numeric.h"
+#include "base/Translate.h"
 #include "render/Render.h"
 
 namespace velmora {
@@ -56,10 +57,10 @@ void FreeFrameBuffers(TCloudFrameParams& params) {
 namespace {
 
 std::string CreateFailedText(const char* slot) {
-  return std::string("雲模様バッファ(") + slot + ")の確保に失敗しました";
+  return TrFormat("雲模様バッファ(%s)の確保に失敗しました", {slot});
 }
 std::string ResizeFailedText(const char* slot) {
-  return std::string("雲模様バッファ(") + slot + ")の再確保に失敗しました";
+  return TrFormat("雲模様バッファ(%s)の再確保に失敗しました", {slot});
 }
 
 // Makes sure one frame-buffer slot holds a buffer of w x h; reports and
@@ -118,7 +119,7 @@ bool AllocFrameBuffers(TCloudFrameParams& params, bool preview) {
   }
   if (!PensMatch(w, h)) MakePens(w, h);
   if (!Pens.CloudPen) {
-    ShowEngineMessage("雲模様ペン先バッファの(再)確保に失敗しました");
+    ShowEngineMessage(Tr("雲模様ペン先バッファの(再)確保に失敗しました"));
     RenderIdle = true;
     return false;
   }

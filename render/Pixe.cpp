@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "render/MemoryHunger.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

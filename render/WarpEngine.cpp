@@ -6,7 +6,7 @@
 #include "render/CloudPattern.h"
 #include "render/Ease.h"
 #include "render/FastStamp.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 

@@ -1,7 +1,8 @@
 // Control words: blocks, loops, leaving blocks, jumps, the computed call,
 // user words and stopping.  They steer execution only by moving the read
 // position and by pushing and popping program pointer frames.
-#include "render/Numeric.h"
+#include "base/Numeric.h"
+#include "base/Translate.h"
 #include "script/BrelExec.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"
@@ -42,7 +43,7 @@ void DropLocalTable(BrelEnvH env) {
 bool DoBreak(BrelEnvH env) {
   std::string_view closer;
   if (!BrelSkipBlock(env, closer)) {
-    BrelSetError(env, 1, "ブロックの終端がありません。");
+    BrelSetError(env, 1, Tr("ブロックの終端がありません。"));
     return false;
   }
   env->frames.pop_back();
@@ -59,7 +60,7 @@ bool DoTerminate(BrelEnvH env) {
 BrelEntryPtr ReadLabel(BrelEnvH env) {
   std::string name(BrelNextToken(env));
   if (!BrelIsValidName(name)) {
-    BrelSetError(env, 1, name + " は適切なラベル名ではありません。");
+    BrelSetError(env, 1, TrFormat("%s は適切なラベル名ではありません。", {name}));
     return nullptr;
   }
   BrelEntryPtr entry = BrelFindName(env, name);
@@ -68,7 +69,7 @@ BrelEntryPtr ReadLabel(BrelEnvH env) {
     return nullptr;
   }
   if (entry->dimensions > 0 || entry->value.type != kBrelLabel) {
-    BrelSetError(env, 2, name + " は、ラベルではありません。");
+    BrelSetError(env, 2, TrFormat("%s は、ラベルではありません。", {name}));
     return nullptr;
   }
   return entry;
@@ -89,7 +90,7 @@ bool If(BrelEnvH env) {
   if (truth) return true;
   std::string_view tok = BrelSkipToElse(env);
   if (tok.empty()) {
-    BrelSetError(env, 1, "endif が見当たりません");
+    BrelSetError(env, 1, Tr("endif が見当たりません"));
     return false;
   }
   if (tok == "endif") env->frames.pop_back();
@@ -98,16 +99,16 @@ bool If(BrelEnvH env) {
 
 bool Else(BrelEnvH env) {
   if (!TopIs(env, kFrameIf)) {
-    BrelSetError(env, 1, "if がないのに else があります。");
+    BrelSetError(env, 1, Tr("if がないのに else があります。"));
     return false;
   }
   std::string_view tok = BrelSkipToElse(env);
   if (tok.empty()) {
-    BrelSetError(env, 1, "endif が見当たりません");
+    BrelSetError(env, 1, Tr("endif が見当たりません"));
     return false;
   }
   if (tok == "else") {
-    BrelSetError(env, 1, "if がないのに else があります。");
+    BrelSetError(env, 1, Tr("if がないのに else があります。"));
     return false;
   }
   env->frames.pop_back();
@@ -116,7 +117,7 @@ bool Else(BrelEnvH env) {
 
 bool Endif(BrelEnvH env) {
   if (!TopIs(env, kFrameIf)) {
-    BrelSetError(env, 1, "if がないのに endif があります。");
+    BrelSetError(env, 1, Tr("if がないのに endif があります。"));
     return false;
   }
   env->frames.pop_back();
@@ -129,7 +130,7 @@ bool Begin(BrelEnvH env) { return PushFrame(env, kFrameBegin, "BrelBegin"); }
 
 bool Again(BrelEnvH env) {
   if (!TopIs(env, kFrameBegin)) {
-    BrelSetError(env, 1, "again に対応する begin がありません。");
+    BrelSetError(env, 1, Tr("again に対応する begin がありません。"));
     return false;
   }
   env->pointer = env->frames.back().position;
@@ -142,7 +143,7 @@ bool Until(BrelEnvH env) {
     return false;
   }
   if (!TopIs(env, kFrameBegin)) {
-    BrelSetError(env, 1, "until に対応する begin がありません。");
+    BrelSetError(env, 1, Tr("until に対応する begin がありません。"));
     return false;
   }
   bool truth;
@@ -170,7 +171,7 @@ bool While(BrelEnvH env) {
   env->frames.pop_back();
   std::string_view closer;
   if (!BrelSkipBlock(env, closer) || closer != "whend") {
-    BrelSetError(env, 1, "while に対応する whend がない。");
+    BrelSetError(env, 1, Tr("while に対応する whend がない。"));
     return false;
   }
   return true;
@@ -178,7 +179,7 @@ bool While(BrelEnvH env) {
 
 bool Whend(BrelEnvH env) {
   if (!TopIs(env, kFrameWhile)) {
-    BrelSetError(env, 1, "whend に対応する while　がない。");
+    BrelSetError(env, 1, Tr("whend に対応する while　がない。"));
     return false;
   }
   // Back to the first byte of the while token, so that while runs again.
@@ -196,21 +197,21 @@ bool For(BrelEnvH env) {
   std::string name(BrelNextToken(env));
   BrelEntryPtr var = BrelFindName(env, name);
   if (!var) {
-    BrelSetError(env, 13, "for制御変数に指定された " + name + " は未定義です。");
+    BrelSetError(env, 13, TrFormat("for制御変数に指定された %s は未定義です。", {name}));
     return false;
   }
   if (var->dimensions > 0 || var->value.type != kBrelInt) {
-    BrelSetError(env, 2, "for制御変数に指定された " + name + " は整数ではありません。");
+    BrelSetError(env, 2, TrFormat("for制御変数に指定された %s は整数ではありません。", {name}));
     return false;
   }
   if (var->constant) {
-    BrelSetError(env, 2, "定数 " + name + " はfor制御変数には指定できません。");
+    BrelSetError(env, 2, TrFormat("定数 %s はfor制御変数には指定できません。", {name}));
     return false;
   }
   BrelValue e = BrelPopValue(env);
   BrelValue s = BrelPopValue(env);
   if (e.type != kBrelInt || s.type != kBrelInt) {
-    BrelSetError(env, 2, "forの初期値と終了値はともに整数である必要があります。");
+    BrelSetError(env, 2, Tr("forの初期値と終了値はともに整数である必要があります。"));
     return false;
   }
   try {
@@ -232,7 +233,7 @@ bool For(BrelEnvH env) {
 
 bool Next(BrelEnvH env) {
   if (!TopIs(env, kFrameFor)) {
-    BrelSetError(env, 1, "next に対応する forがありません。");
+    BrelSetError(env, 1, Tr("next に対応する forがありません。"));
     return false;
   }
   BrelFrame& f = env->frames.back();
@@ -256,11 +257,11 @@ bool Step(BrelEnvH env) {
   }
   BrelValue n = BrelPopValue(env);
   if (n.type != kBrelInt) {
-    BrelSetError(env, 2, "stepで指定されるfor増分値は整数型である必要があります。");
+    BrelSetError(env, 2, Tr("stepで指定されるfor増分値は整数型である必要があります。"));
     return false;
   }
   if (!TopIs(env, kFrameFor)) {
-    BrelSetError(env, 1, "step に対応する forがありません。");
+    BrelSetError(env, 1, Tr("step に対応する forがありません。"));
     return false;
   }
   env->frames.back().step = n.num;
@@ -274,7 +275,7 @@ bool Step(BrelEnvH env) {
 // would drop the call's frame but keep its local table.
 bool Break(BrelEnvH env) {
   if (env->frames.empty() || env->frames.back().kind == kFrameWord) {
-    BrelSetError(env, 1, "break はブロック内に記述されるものです。");
+    BrelSetError(env, 1, Tr("break はブロック内に記述されるものです。"));
     return false;
   }
   return DoBreak(env);
@@ -286,7 +287,7 @@ bool IfBreak(BrelEnvH env) {
     return false;
   }
   if (env->frames.empty()) {
-    BrelSetError(env, 1, "break はブロック内に記述されるものです。");
+    BrelSetError(env, 1, Tr("break はブロック内に記述されるものです。"));
     return false;
   }
   bool truth;
@@ -330,7 +331,7 @@ bool On(BrelEnvH env) {
   for (int64_t index = 0;; ++index) {
     std::string_view tok = BrelNextToken(env);
     if (tok.empty()) {
-      BrelSetError(env, 1, "on に対応する endon がありません。");
+      BrelSetError(env, 1, Tr("on に対応する endon がありません。"));
       return false;
     }
     if (tok == "endon") break;
@@ -348,7 +349,7 @@ bool On(BrelEnvH env) {
 }
 
 bool EndOn(BrelEnvH env) {
-  BrelSetError(env, 1, "endonに対応するonがありません。");
+  BrelSetError(env, 1, Tr("endonに対応するonがありません。"));
   return false;
 }
 
@@ -357,11 +358,11 @@ bool EndOn(BrelEnvH env) {
 bool DefineWordStart(BrelEnvH env) {
   std::string name(BrelNextToken(env));
   if (BrelFindName(env, name)) {
-    BrelSetError(env, 14, name + " は同スコープ内ですでに宣言されています。");
+    BrelSetError(env, 14, TrFormat("%s は同スコープ内ですでに宣言されています。", {name}));
     return false;
   }
   if (!BrelIsValidName(name)) {
-    BrelSetError(env, 1, name + " はワード名として適切ではありません。");
+    BrelSetError(env, 1, TrFormat("%s はワード名として適切ではありません。", {name}));
     return false;
   }
   const int32_t body = env->pointer;
@@ -382,7 +383,7 @@ bool DefineWordEnd(BrelEnvH env) {
     return false;
   }
   if (env->frames.back().kind != kFrameWord) {
-    BrelSetError(env, 1, "ワード内のif,もしくはループブロックが終了していません。");
+    BrelSetError(env, 1, Tr("ワード内のif,もしくはループブロックが終了していません。"));
     return false;
   }
   env->pointer = env->frames.back().position;

@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora {
@@ -272,7 +273,7 @@ bool BrelTruth(BrelEnvH env, const BrelValue& v, bool& truth) {
       truth = !v.text.empty();
       return true;
     case kBrelReal:
-      BrelSetError(env, 2, "真偽値は整数または文字列です。");
+      BrelSetError(env, 2, Tr("真偽値は整数または文字列です。"));
       return false;
     default:
       truth = v.num != 0;

@@ -2,6 +2,7 @@
 // environments are named by int handles that newenv hands out; a handle is
 // looked up in the registry on every use, so an int naming no live
 // environment is an error rather than a dangling pointer.
+#include "base/Translate.h"
 #include "script/BrelExec.h"
 #include "script/BrelWords.h"
 
@@ -13,7 +14,7 @@ namespace {
 // after reporting error 15 with the word as context.
 BrelEnvH LookUp(BrelEnvH env, int32_t handle, std::string_view word) {
   BrelEnvH other = BrelEnvFromHandle(handle);
-  if (!other) BrelSetError(env, 15, std::string(word) + ":環境が存在しません。");
+  if (!other) BrelSetError(env, 15, TrFormat("%s:環境が存在しません。", {word}));
   return other;
 }
 
@@ -28,7 +29,7 @@ bool Cont(BrelEnvH env) { return BrelContinue(env); }
 bool NewEnv(BrelEnvH env) {
   BrelEnvH child = BrelNewChildEnv(env);
   if (!child) {
-    BrelSetError(env, 12, "newenv:新たな実行環境が確保できませんでした。");
+    BrelSetError(env, 12, Tr("newenv:新たな実行環境が確保できませんでした。"));
     return false;
   }
   return BrelPushInt(env, child->handle);
@@ -41,7 +42,7 @@ bool FreeEnv(BrelEnvH env) {
   if (!other) return false;
   // An environment that is executing (or whose offspring is) stays alive.
   if (BrelEnvTreeBusy(other)) {
-    BrelSetError(env, 15, "freeenv:実行中の環境は解放できません。");
+    BrelSetError(env, 15, Tr("freeenv:実行中の環境は解放できません。"));
     return false;
   }
   BrelFreeEnv(other);

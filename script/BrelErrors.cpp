@@ -1,4 +1,5 @@
 // The error table and the error state of an environment.
+#include "base/Translate.h"
 #include "script/BrelEnv.h"
 
 namespace velmora {
@@ -7,31 +8,31 @@ namespace {
 
 const char* const kErrorTexts[] = {
     "",
-    "文法的な誤りです。",
-    "型が誤っています。",
-    "数学的なエラーです。",
-    "型変換などでのエラーです。",
-    "このワードは忘却できません。",
-    "値スタックがアンダーフローしました。",
-    "値スタックがオーバーフローしました。",
-    "プログラムポインタスタックがアンダーフローしました。",
-    "プログラムポインタスタックがオーバーフローしました。",
-    "継続実行できません。",
-    "実行開始できません。",
-    "メモリーが枯渇しました。",
-    "未定義の名称です。",
-    "重複定義です。",
-    "値が範囲外か、間違っています。",
-    "未定義のエラーです。",
-    "そのほかのエラーです。",
+    TrNoop("文法的な誤りです。"),
+    TrNoop("型が誤っています。"),
+    TrNoop("数学的なエラーです。"),
+    TrNoop("型変換などでのエラーです。"),
+    TrNoop("このワードは忘却できません。"),
+    TrNoop("値スタックがアンダーフローしました。"),
+    TrNoop("値スタックがオーバーフローしました。"),
+    TrNoop("プログラムポインタスタックがアンダーフローしました。"),
+    TrNoop("プログラムポインタスタックがオーバーフローしました。"),
+    TrNoop("継続実行できません。"),
+    TrNoop("実行開始できません。"),
+    TrNoop("メモリーが枯渇しました。"),
+    TrNoop("未定義の名称です。"),
+    TrNoop("重複定義です。"),
+    TrNoop("値が範囲外か、間違っています。"),
+    TrNoop("未定義のエラーです。"),
+    TrNoop("そのほかのエラーです。"),
 };
 constexpr int kErrorCount = sizeof kErrorTexts / sizeof kErrorTexts[0];
 
 }  // namespace
 
 const char* BrelErrorText(int code) {
-  if (code >= 0 && code < kErrorCount) return kErrorTexts[code];
-  return "未定義のエラーです。";
+  if (code >= 0 && code < kErrorCount) return Tr(kErrorTexts[code]);
+  return Tr("未定義のエラーです。");
 }
 
 void BrelSetError(BrelEnvH env, int code, std::string_view context) {
@@ -44,7 +45,7 @@ void BrelSetError(BrelEnvH env, int code, std::string_view context) {
   }
   std::string msg = BrelErrorText(stored);
   if (!context.empty()) {
-    msg += ':';
+    msg += TrIn("between an error text and its context", ":");
     msg.append(context);
   }
   env->errorMessage = std::move(msg);

@@ -4,7 +4,8 @@
 #include <climits>
 #include <new>
 
-#include "render/NumberText.h"
+#include "base/NumberText.h"
+#include "base/Translate.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"
 
@@ -39,7 +40,7 @@ std::string_view AllocContext(std::string_view word) {
   if (word == "while") return "BrelWhile";
   if (word == ":") return "BrelDefineWordStart";
   if (word == "var" || word == "const") return "DefConstVariable";
-  if (word == "newenv") return "newenv:新たな実行環境が確保できませんでした。";
+  if (word == "newenv") return Tr("newenv:新たな実行環境が確保できませんでした。");
   return word;
 }
 
@@ -114,7 +115,7 @@ bool BrelStep(BrelEnvH env) {
   ActiveGuard active(env);
   BrelStepBudget& budget = *env->budget;
   if (budget.limit > 0 && ++budget.used > budget.limit) {
-    BrelSetError(env, 17, "実行ステップ数の上限に達しました。");
+    BrelSetError(env, 17, Tr("実行ステップ数の上限に達しました。"));
     return false;
   }
   if (env->running.empty()) return false;
@@ -145,7 +146,7 @@ bool BrelStep(BrelEnvH env) {
 bool BrelExecToken(BrelEnvH env, std::string_view token) {
   NestingGuard nesting;
   if (g_nesting > kBrelMaxNesting) {
-    BrelSetError(env, 17, "実行の入れ子が深すぎます。");
+    BrelSetError(env, 17, Tr("実行の入れ子が深すぎます。"));
     return false;
   }
   // Binary dictionary first: built-in and host words cannot be hidden.
@@ -185,7 +186,7 @@ bool BrelExecToken(BrelEnvH env, std::string_view token) {
     }
     BrelValue literal;
     if (!BrelParseLiteral(token, literal)) {
-      BrelSetError(env, 1, token);
+      BrelSetError(env, 1, TrFormatIn("word or value not recognised", "%s", {token}));
       return false;
     }
     return BrelPushValue(env, std::move(literal));

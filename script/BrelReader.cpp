@@ -4,7 +4,8 @@
 #include <cstring>
 #include <optional>
 
-#include "render/NumberText.h"
+#include "base/NumberText.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
@@ -176,11 +177,11 @@ bool PreLabelRegist(BrelEnvH env, int32_t from) {
       if (tok != "label") continue;
       std::string name(BrelReadToken(env->running, pos, buffer));
       if (!BrelIsValidName(name)) {
-        BrelSetError(env, 1, name + " は、ラベルの名前として適切ではない");
+        BrelSetError(env, 1, TrFormat("%s は、ラベルの名前として適切ではない", {name}));
         return false;
       }
       if (BrelFindName(env, name)) {
-        BrelSetError(env, 14, name + " は、同じスコープ内ですでに登録されている名前である");
+        BrelSetError(env, 14, TrFormat("%s は、同じスコープ内ですでに登録されている名前である", {name}));
         return false;
       }
       auto entry = std::make_shared<BrelVariable>();
@@ -247,7 +248,7 @@ bool BrelSkipDefinition(BrelEnvH env) {
   for (;;) {
     std::string_view tok = BrelNextToken(env);
     if (tok.empty()) {
-      BrelSetError(env, 1, ": があるのに ; がない");
+      BrelSetError(env, 1, Tr(": があるのに ; がない"));
       return false;
     }
     if (tok == ";") {

@@ -2,6 +2,7 @@
 // cleanup and the manual lookup.
 #include <string>
 
+#include "base/Translate.h"
 #include "script/BrelReader.h"
 #include "script/BrelWords.h"
 
@@ -16,7 +17,7 @@ ptrdiff_t IndexOf(const BrelNameTable& table, std::string_view name) {
 }
 
 std::string OutOfRange(const BrelVariable& entry, size_t dim) {
-  return "配列 " + entry.name + " の第 " + std::to_string(dim) + " 添え字が範囲をオーバーしている。";
+  return TrFormat("配列 %s の第 %s 添え字が範囲をオーバーしている。", {entry.name, std::to_string(dim)});
 }
 
 // Pops the n subscripts of an array (subscript 1 on top) and turns them
@@ -28,9 +29,9 @@ bool PopOffset(BrelEnvH env, const BrelVariable& entry, bool forSubst, size_t& o
     int32_t idx;
     if (!BrelPopInt(env, idx)) {
       if (forSubst)
-        BrelSetError(env, 2, "第 " + std::to_string(i) + " 添え字が整数ではありません");
+        BrelSetError(env, 2, TrFormat("第 %s 添え字が整数ではありません", {std::to_string(i)}));
       else
-        BrelSetError(env, 2, "添え字の型が整数ではない。");
+        BrelSetError(env, 2, Tr("添え字の型が整数ではない。"));
       return false;
     }
     const int32_t size = entry.sizes[i - 1];
@@ -53,11 +54,11 @@ bool DefConstVariable(BrelEnvH env, uint8_t constant) {
   std::string name(BrelNextToken(env));
   if (env->tables.empty()) env->tables.emplace_back();
   if (IndexOf(env->tables.back(), name) >= 0) {
-    BrelSetError(env, 14, name + " は同スコープ内ですでに登録されています。");
+    BrelSetError(env, 14, TrFormat("%s は同スコープ内ですでに登録されています。", {name}));
     return false;
   }
   if (!BrelIsValidName(name)) {
-    BrelSetError(env, 1, name + " は定数／変数名として適切ではありません。");
+    BrelSetError(env, 1, TrFormat("%s は定数／変数名として適切ではありません。", {name}));
     return false;
   }
   auto entry = std::make_shared<BrelVariable>();
@@ -102,11 +103,11 @@ bool Array(BrelEnvH env) {
   }
   int32_t n;
   if (!BrelPopInt(env, n)) {
-    BrelSetError(env, 2, "次元数が整数ではありません");
+    BrelSetError(env, 2, Tr("次元数が整数ではありません"));
     return false;
   }
   if (n < 1) {
-    BrelSetError(env, 15, "次元数は１以上である必要があります");
+    BrelSetError(env, 15, Tr("次元数は１以上である必要があります"));
     return false;
   }
   std::string name(BrelNextToken(env));
@@ -118,7 +119,7 @@ bool Array(BrelEnvH env) {
     }
     int32_t size;
     if (!BrelPopInt(env, size)) {
-      BrelSetError(env, 2, "第 " + std::to_string(i) + " 添え字が整数ではありません");
+      BrelSetError(env, 2, TrFormat("第 %s 添え字が整数ではありません", {std::to_string(i)}));
       return false;
     }
     sizes.push_back(size);
@@ -177,12 +178,12 @@ bool Subst(BrelEnvH env) {
   }
   std::string name(BrelNextToken(env));
   if (!BrelIsValidName(name)) {
-    BrelSetError(env, 1, name + " は変数名として適切ではありません。");
+    BrelSetError(env, 1, TrFormat("%s は変数名として適切ではありません。", {name}));
     return false;
   }
   BrelEntryPtr entry = BrelFindName(env, name);
   if (!entry) {
-    BrelSetError(env, 13, name + " は変数として定義されていません。");
+    BrelSetError(env, 13, TrFormat("%s は変数として定義されていません。", {name}));
     return false;
   }
   if (entry->dimensions == 0) {
@@ -194,21 +195,21 @@ bool Subst(BrelEnvH env) {
     // Labels and words are fixed positions in the text: like constants,
     // they cannot be assigned.  A variable holding a label value can.
     if (entry->constant || entry->isLabel || entry->value.type == kBrelWord) {
-      BrelSetError(env, 2, "定数に代入できません。");
+      BrelSetError(env, 2, Tr("定数に代入できません。"));
       return false;
     }
     entry->value = std::move(v);
     return true;
   }
   if (env->values.size() < entry->sizes.size() + 1) {
-    BrelSetError(env, 6, "配列へのsubstで値スタックがアンダーフローしました。");
+    BrelSetError(env, 6, Tr("配列へのsubstで値スタックがアンダーフローしました。"));
     return false;
   }
   size_t offset;
   if (!PopOffset(env, *entry, true, offset)) return false;
   BrelValue v = BrelPopValue(env);
   if (v.type != entry->elementType) {
-    BrelSetError(env, 2, "配列へのsubst");
+    BrelSetError(env, 2, Tr("配列へのsubst"));
     return false;
   }
   switch (v.type) {
@@ -237,7 +238,7 @@ bool Forget(BrelEnvH env) {
     return false;
   }
   if (env->tables.empty()) {
-    BrelSetError(env, 17, "なぜかグローバルネームテーブルがありません。");
+    BrelSetError(env, 17, Tr("なぜかグローバルネームテーブルがありません。"));
     return false;
   }
   auto tryErase = [&](BrelNameTable& table) {
@@ -260,7 +261,7 @@ bool Cleanup(BrelEnvH env) {
 bool Man(BrelEnvH env) {
   std::string name(BrelNextToken(env));
   if (BrelCellPtr cell = env->dictionary.Find(name, false))
-    return BrelPushStr(env, "(BinDic)/" + cell->manual);
+    return BrelPushStr(env, "(BinDic)/" + Tr(cell->manual));
   BrelEntryPtr entry = BrelFindName(env, name);
   if (!entry || entry->dimensions > 0 || entry->value.type != kBrelWord)
     return BrelPushStr(env, "NotExist");

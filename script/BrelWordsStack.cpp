@@ -1,7 +1,8 @@
 // Stack words, arithmetic, comparison and logic.
 #include <cmath>
 
-#include "render/Numeric.h"
+#include "base/Numeric.h"
+#include "base/Translate.h"
 #include "script/BrelWords.h"
 
 namespace velmora::brelword {
@@ -167,14 +168,14 @@ bool Sub(BrelEnvH env) { return Arith(env, ArithOp::kSub, "-"); }
 bool Mul(BrelEnvH env) { return Arith(env, ArithOp::kMul, "*"); }
 
 bool Div(BrelEnvH env) {
-  static constexpr std::string_view kFault = "除算で零除算が発生しました。";
+  static constexpr const char* kFault = TrNoop("除算で零除算が発生しました。");
   if (!Need(env, 2, "/")) return false;
   BrelValue b = BrelPopValue(env);
   BrelValue a = BrelPopValue(env);
   if (a.type == kBrelInt && b.type == kBrelInt) {
     // Zero divisors and the one quotient outside the range are faults.
     if (b.num == 0 || (a.num == INT32_MIN && b.num == -1)) {
-      BrelSetError(env, 3, kFault);
+      BrelSetError(env, 3, Tr(kFault));
       return false;
     }
     return BrelPushInt(env, a.num / b.num);
@@ -183,7 +184,7 @@ bool Div(BrelEnvH env) {
     const long double y = AsReal(b);
     const long double r = AsReal(a) / y;
     if (y == 0 || !std::isfinite(r)) {
-      BrelSetError(env, 3, kFault);
+      BrelSetError(env, 3, Tr(kFault));
       return false;
     }
     return BrelPushReal(env, r);
@@ -201,7 +202,7 @@ bool Mod(BrelEnvH env) {
     return false;
   }
   if (b.num == 0) {
-    BrelSetError(env, 3, "剰余で零除算が発生しました。");
+    BrelSetError(env, 3, Tr("剰余で零除算が発生しました。"));
     return false;
   }
   // The remainder of INT32_MIN by -1 is 0; computing it directly overflows.

@@ -1,8 +1,8 @@
 // Type tests, conversions, output and information words.
 #include <cmath>
 
-#include "render/NumberText.h"
-#include "render/Numeric.h"
+#include "base/NumberText.h"
+#include "base/Numeric.h"
 #include "script/BrelWords.h"
 
 namespace velmora {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "anim/FrameRender.h"
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 using namespace velmora;
 

@@ -5,7 +5,7 @@
 #include "anim/CurveSet.h"
 #include "anim/KeyEdit.h"
 #include "anim_test_state.h"
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 using namespace velmora;
 

@@ -6,7 +6,7 @@
 
 #include "render/Blur.h"
 #include "render/MemoryHunger.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Pixe.h"
 #include "render/Render.h"
 

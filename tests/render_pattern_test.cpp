@@ -14,7 +14,7 @@
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "render/MemoryHunger.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 #include "render_cloud_helpers.h"
 

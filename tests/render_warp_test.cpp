@@ -7,7 +7,7 @@
 #include <random>
 
 #include "render/CloudPattern.h"
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 #include "render/Render.h"
 #include "render/WarpEngine.h"
 #include "render_cloud_helpers.h"

@@ -3,6 +3,7 @@
 # the sizes of the pictures written, and that a failure leaves no file behind.
 # Usage: bash run.sh PATH_TO_velmora
 set -u
+export LC_ALL=C LANGUAGE=  # messages in their source language
 bin="${1:?usage: run.sh PATH_TO_velmora}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

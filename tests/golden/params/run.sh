@@ -4,6 +4,7 @@
 # present, the expected exit status (0 otherwise).
 # Usage: bash run.sh PATH_TO_velmora
 set -u
+export LC_ALL=C LANGUAGE=  # messages in their source language
 bin="${1:?usage: run.sh PATH_TO_velmora}"
 [[ "$bin" == */* ]] && bin="$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")"
 here="$(cd "$(dirname "$0")" && pwd)"

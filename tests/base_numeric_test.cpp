@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "render/NumberText.h"
-#include "render/Numeric.h"
+#include "base/NumberText.h"
+#include "base/Numeric.h"
 
 using namespace velmora;
 

@@ -1,4 +1,4 @@
-#include "render/Numeric.h"
+#include "base/Numeric.h"
 
 #include <cfenv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "render/NumberText.h"
+#include "base/NumberText.h"
 
 #include <charconv>
 #include <cmath>
