@@ -23,7 +23,7 @@ extern "C" {
 #include "cli/FarmWork.h"
 #include "cli/ProjectOpen.h"
 #include "cli/Subprocess.h"
-#include "output/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "render/Render.h"
