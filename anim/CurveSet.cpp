@@ -1,55 +1,11 @@
 #include "anim/CurveSet.h"
 
+#include "anim/ParamTable.h"
 #include "base/Numeric.h"
 
 namespace velmora {
 
 namespace {
-
-constexpr TCurveStore I32 = TCurveStore::Int32;
-constexpr TCurveStore B8 = TCurveStore::Byte;
-constexpr TCurveStore R = TCurveStore::Real;
-
-const TCloudCurveInfo kInfo[CloudCurveCount] = {
-    {"seed", "seed", I32, true},
-    {"brightness", "brightness", R, false},
-    {"complex", "complex", R, false},
-    {"coverrate", "coverrate", R, false},
-    {"min", "min", R, false},
-    {"max", "max", R, false},
-    {"wmin", "wmin", R, false},
-    {"wmax", "wmax", R, false},
-    {"noise", "noise", R, false},
-    {"wnoise", "wnoise", R, false},
-    {"center", "center", R, false},
-    {"color0_red", "color0_red", B8, true},
-    {"color0_green", "color0_green", B8, true},
-    {"color0_blue", "color0_blue", B8, true},
-    {"color0_alpha", "color0_alpha", B8, true},
-    {"color1_red", "color1_red", B8, true},
-    {"color1_green", "color1_green", B8, true},
-    {"color1_blue", "color1_blue", B8, true},
-    {"color1_alpha", "color1_alpha", B8, true},
-    {"red_slope", "red_slope", R, false},
-    {"green_slope", "green_slope", R, false},
-    {"blue_slope", "blue_slope", R, false},
-    {"alpha_slope", "alpha_slope", R, false},
-    {"wwx", "wwx", R, false},
-    {"wwy", "wwy", R, false},
-    {"cloud_position", "cloud_position.x", R, false},
-    {"cloud_position", "cloud_position.y", R, false},
-    {"warp_position1", "warp_position1.x", R, false},
-    {"warp_position1", "warp_position1.y", R, false},
-    {"warp_position2", "warp_position2.x", R, false},
-    {"warp_position2", "warp_position2.y", R, false},
-    {"blur_radius", "blur_radius", R, false},
-    {"blur_number_of_ssample", "blur_number_of_ssample", R, true},
-    {"blur_curve", "blur_curve", R, false},
-    {"oversampling", "oversampling", I32, true},
-    {"blur_rotation", "blur_rotation.x", R, false},
-    {"blur_rotation", "blur_rotation.y", R, false},
-    {"blur_rotation", "blur_rotation.z", R, false},
-};
 
 // The field of a curve, const or not as the record; null for other kinds.
 template <class P>
@@ -113,7 +69,7 @@ auto IntField(P& p, int index) -> decltype(&p.Seed) {
 
 }  // namespace
 
-const TCloudCurveInfo& CloudCurveInfo(int index) { return kInfo[index]; }
+const TCloudCurveInfo& CloudCurveInfo(int index) { return CurveParam(index); }
 
 TCloudCurveSet* NewCurveSet() {
   auto* set = new TCloudCurveSet();

@@ -1,6 +1,7 @@
 #include "anim/ParamsText.h"
 
 #include "anim/CurveSet.h"
+#include "anim/ParamTable.h"
 #include "base/NumberText.h"
 
 namespace velmora {
@@ -20,15 +21,15 @@ std::string FormatParamsListing(const TCloudFrameParams& params, const TProjectM
     line(info.Name, info.Store == TCurveStore::Real ? FormatReal(v)
                                                     : FormatInt(static_cast<long long>(v)));
   }
-  line("resolution", FormatInt(params.ResX) + " " + FormatInt(params.ResY));
-  line("frames", FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax));
-  line("current_frame", FormatInt(model.TimeLinePosition));
-  line("center_reverse", flag(params.CenterReverse));
-  line("clip_brightness", flag(params.ClipBrightness));
-  line("blur_draftmode", flag(params.BlurDraft));
-  line("render_fromcurrentframe", flag(model.FromCurrentFrame));
-  line("output_avi", "\"" + model.OutPutFilen + "\"");
-  line("outputalpha_avi", "\"" + model.OutPutAlpha + "\"");
+  line(kParamTable[psResolution].Keyword, FormatInt(params.ResX) + " " + FormatInt(params.ResY));
+  line(kParamTable[psFrames].Keyword, FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax));
+  line(kParamTable[psCurrentFrame].Keyword, FormatInt(model.TimeLinePosition));
+  line(kParamTable[psCenterReverse].Keyword, flag(params.CenterReverse));
+  line(kParamTable[psClipBrightness].Keyword, flag(params.ClipBrightness));
+  line(kParamTable[psBlurDraftMode].Keyword, flag(params.BlurDraft));
+  line(kParamTable[psFromCurrentFrame].Keyword, flag(model.FromCurrentFrame));
+  line(kParamTable[psOutputAvi].Keyword, "\"" + model.OutPutFilen + "\"");
+  line(kParamTable[psOutputAlphaAvi].Keyword, "\"" + model.OutPutAlpha + "\"");
   return out;
 }
 

@@ -319,30 +319,49 @@ std::string CurveToText(const TDivs_Curve* c) {
   return out;
 }
 
-bool CurveFromText(TDivs_Curve* curve, std::string_view text) {
+bool CurveFromText(TDivs_Curve* curve, std::string_view text, std::string* problem) {
+  auto refuse = [&](std::string why) {
+    if (problem) *problem = std::move(why);
+    return false;
+  };
+  // A number token that does not parse still counts as 0; the first one is
+  // reported.
+  auto real = [&](std::string_view token) {
+    if (problem && problem->empty()) {
+      const auto v = ParseReal(token);
+      if (!v || !(std::fabs(*v) <= static_cast<long double>(DBL_MAX)))
+        *problem = "'" + std::string(token) + "' is not a number (read as 0)";
+    }
+    return TokenReal(token);
+  };
+  if (problem) problem->clear();
   TTokenReader reader = BeginTokens(text);
   std::string_view token;
-  if (!NextToken(reader, token)) return false;
+  if (!NextToken(reader, token)) return refuse("an empty curve text");
   uint8_t kind;
   if (token == "TDiv_MP")
     kind = CurveKindMP;
   else if (token == "TDiv_BM")
     kind = CurveKindBM;
   else
-    return false;
-  if (!NextToken(reader, token)) return false;
+    return refuse("unknown curve kind '" + std::string(token) + "'");
+  if (!NextToken(reader, token)) return refuse("no key count");
   const auto count = ParseInt32(token);
-  if (!count || *count < 0 || *count > MaxCurveKeys) return false;
-  if (!NextToken(reader, token)) return false;
+  if (!count || *count < 0 || *count > MaxCurveKeys)
+    return refuse("key count '" + std::string(token) + "' is not a whole number from 0 to " +
+                  std::to_string(MaxCurveKeys));
+  if (!NextToken(reader, token)) return refuse("no linear weight");
   auto parsed = std::make_unique<TDivs_Curve>();
   parsed->Kind = kind;
-  parsed->LinearWeight = TokenReal(token);
+  parsed->LinearWeight = real(token);
   parsed->Count = *count;
   for (int32_t i = 0; i < *count; ++i) {
-    if (!NextToken(reader, token)) return false;
-    parsed->Frames[i] = TokenReal(token);
-    if (!NextToken(reader, token)) return false;
-    parsed->Values[i] = TokenReal(token);
+    std::string_view frame, value;
+    if (!NextToken(reader, frame) || !NextToken(reader, value))
+      return refuse("the text ends after " + std::to_string(i) + " of " + std::to_string(*count) +
+                    " keys");
+    parsed->Frames[i] = real(frame);
+    parsed->Values[i] = real(value);
   }
   RebuildCurveIndex(parsed.get());
   *curve = *parsed;

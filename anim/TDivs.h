@@ -81,6 +81,8 @@ std::string CurveToText(const TDivs_Curve* curve);
 // exactly as it was on failure (unknown tag, count token that is not an
 // integer from 0 to MaxCurveKeys, missing tokens).  Numbers that do not parse
 // (or lie outside the range of a double) count as 0.
-bool CurveFromText(TDivs_Curve* curve, std::string_view text);
+// PROBLEM, when given, receives why the text was refused, or on success the
+// first number that did not parse (empty when there was none).
+bool CurveFromText(TDivs_Curve* curve, std::string_view text, std::string* problem = nullptr);
 
 }  // namespace velmora

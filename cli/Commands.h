@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::cli {
@@ -21,5 +22,9 @@ int CmdAssemble(const Args& args);
 
 // Prints "velmora: MESSAGE" on stderr and returns the status.
 int Fail(int status, const std::string& message);
+
+// Writes BYTES to stdout and flushes; on failure prints
+// "velmora: COMMAND: cannot write the output" and returns false.
+bool WriteStdout(const std::string& command, std::string_view bytes);
 
 }  // namespace velmora::cli

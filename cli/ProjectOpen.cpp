@@ -21,17 +21,24 @@ std::string RunWarning(const std::string& path, const TProjectRunResult& run) {
   return msg;
 }
 
+// "PATH:LINE: CURVE: PROBLEM" and what became of the curve.
+std::string WarningText(const std::string& path, const TProjectWarning& w) {
+  return path + ":" + std::to_string(w.Line) + ": " + (w.Curve.empty() ? "" : w.Curve + ": ") +
+         w.Problem + (w.Refused ? "; the curve keeps its previous keys" : "");
+}
+
 }  // namespace
 
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
-                           int& status) {
+                           int& status, bool strict) {
   status = 0;
   if (!path) {
     NewProjectState();
     return true;
   }
   TProjectLoadResult result;
-  OpenProjectFile(*path, &result);
+  // "-" is the standard input, as image tools read it.
+  OpenProjectFile(*path == "-" ? std::string("/dev/stdin") : *path, &result);
   const std::string prefix = std::string(command) + ": ";
   switch (result.Status) {
     case TProjectLoadStatus::Missing:
@@ -41,11 +48,22 @@ bool OpenProjectForCommand(const char* command, const std::optional<std::string>
       status = Fail(1, prefix + "cannot read project '" + *path + "': " + result.IoError);
       return false;
     case TProjectLoadStatus::RunError:
-      status = Fail(3, prefix + RunWarning(*path, result.Run));
-      return true;
     case TProjectLoadStatus::Loaded:
       break;
   }
+  const auto& warnings = result.Run.Warnings;
+  if (strict && (!warnings.empty() || result.Status == TProjectLoadStatus::RunError)) {
+    // One failure line: the first problem and how many there were.
+    const std::string first = warnings.empty() ? RunWarning(*path, result.Run)
+                                               : WarningText(*path, warnings.front());
+    const size_t count = warnings.size() + (result.Status == TProjectLoadStatus::RunError);
+    status = Fail(3, prefix + first + " (--strict: " + std::to_string(count) +
+                         (count == 1 ? " warning)" : " warnings)"));
+    return false;
+  }
+  for (const TProjectWarning& w : warnings) Fail(0, prefix + "warning: " + WarningText(*path, w));
+  if (result.Status == TProjectLoadStatus::RunError)
+    status = Fail(3, prefix + RunWarning(*path, result.Run));
   return true;
 }
 

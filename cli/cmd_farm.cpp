@@ -21,6 +21,7 @@ extern "C" {
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/FarmWork.h"
+#include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/Subprocess.h"
 #include "base/AtomicFile.h"
@@ -50,8 +51,6 @@ const char kFarmUsage[] =
     "  --sbatch-arg=ARG   one more option for sbatch (repeatable)\n"
     "  --no-wait          print the job id and the assemble command and return\n"
     "--from, --from-current and the AVI options are those of velmora movie.\n";
-
-using Clock = std::chrono::steady_clock;
 
 struct FarmArgs {
   std::optional<std::string> project, main, alpha, chunks, workDir, partition, from;
@@ -106,28 +105,20 @@ int32_t FramesDone(const FarmFolder& folder, const FarmRecord& record) {
 
 // Follows the job until it leaves the queue, showing the frames done.
 bool WaitForJob(const FarmFolder& folder, const FarmRecord& record, std::string* error) {
-  const bool terminal = isatty(STDERR_FILENO) == 1;
-  const int32_t total = record.frames.Count();
-  int32_t shown = -1;
-  const auto start = Clock::now();
+  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
+  bar.Note("job " + record.jobId);
   for (;;) {
     const auto active = JobActive(record.jobId, error);
-    if (!active) return false;
-    const int32_t done = FramesDone(folder, record);
-    if (done != shown || terminal) {
-      const long seconds = static_cast<long>(
-          std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count());
-      std::fprintf(stderr, "%svelmora: farm: job %s: %d/%d frames done  %ld:%02ld%s",
-                   terminal ? "\r" : "", record.jobId.c_str(), done, total, seconds / 60,
-                   seconds % 60, terminal ? "\033[K" : "\n");
-      std::fflush(stderr);
-      shown = done;
+    if (!active) break;
+    bar.Frames(FramesDone(folder, record), record.frames.Count());
+    if (!*active) {
+      bar.Finish();
+      return true;
     }
-    if (!*active) break;
     std::this_thread::sleep_for(std::chrono::seconds(1));
   }
-  if (terminal) std::fputs("\n", stderr);
-  return true;
+  bar.Finish();
+  return false;
 }
 
 }  // namespace

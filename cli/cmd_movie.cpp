@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -20,7 +21,9 @@ extern "C" {
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/FarmWork.h"
+#include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
+#include "cli/SetOptions.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
@@ -43,6 +46,9 @@ const char kMovieUsage[] =
     "  --from-current  start at the project's current frame\n"
     "  --frames A..B   only frames A to B of that run, exactly as the whole run\n"
     "                  renders them (for rendering a movie in parts)\n"
+    "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
+    "                  would (repeatable; 'velmora params --list' lists them)\n"
+    "  --strict        a project warning stops the command (exit status 3)\n"
     "AVI options (stored in the settings file for later movies):\n"
     "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
@@ -61,19 +67,25 @@ struct MovieArgs {
   std::optional<std::string> frames;
   bool fromCurrent = false;
   AviOptionArgs avi;
+  std::vector<std::string> setTexts;
+  std::vector<SetOption> sets;
+  bool strict = false;
 };
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", kMovieUsage);
   std::optional<std::string> from;
   cl.Project(m.project);
+  cl.Flag("--strict", m.strict);
   cl.Value("-o,--output", m.main, "a file name");
   cl.Value("--alpha", m.alpha, "a file name");
   cl.Value("--from", from, "a frame number");
   cl.Flag("--from-current", m.fromCurrent);
   cl.Value("--frames", m.frames, "a frame range A..B");
   m.avi.Add(cl);
+  cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
   if (auto s = cl.Parse(args)) return s;
+  if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
   if (auto s = m.avi.Check(cl)) return s;
   if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
@@ -109,71 +121,6 @@ class AbortOnInterrupt {
   struct sigaction oldTerm_ = {};
 };
 
-std::string Duration(double seconds) {
-  const long s = std::lround(seconds);
-  char buf[32];
-  if (s >= 3600)
-    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-  else
-    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
-  return buf;
-}
-
-// The progress line on a terminal: frames done of the total, the current
-// frame's own progress, and the time left estimated from the frames so far.
-class ProgressBar {
- public:
-  explicit ProgressBar(bool enabled) : enabled_(enabled), start_(Clock::now()) {}
-
-  void Frames(int32_t done, int32_t total) {
-    done_ = done;
-    total_ = total;
-    Draw(true);
-  }
-  void Tick() { Draw(false); }
-  void Note(const std::string& text) {
-    if (!enabled_) return;
-    note_ = text;
-    Draw(true);
-  }
-  void Finish() {
-    if (enabled_ && drawn_) std::fputs("\n", stderr);
-    drawn_ = false;
-  }
-
- private:
-  using Clock = std::chrono::steady_clock;
-
-  void Draw(bool force) {
-    if (!enabled_) return;
-    const auto now = Clock::now();
-    if (!force && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    const double within = std::clamp(FrameProgress, 0, 99) / 100.0;  // the blur follows 100
-    const double fraction = total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_ : 1.0;
-    constexpr int kWidth = 30;
-    const int filled = static_cast<int>(fraction * kWidth);
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.resize(kWidth, '.');
-    std::string left = "--:--";
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    if (done_ > 0 && fraction > 0) left = Duration(elapsed / fraction - elapsed);
-    std::fprintf(stderr, "\r[%s] %d/%d frames  %3d%%  %s left%s%s\033[K", bar.c_str(), done_,
-                 total_, static_cast<int>(fraction * 100), left.c_str(),
-                 note_.empty() ? "" : "  ", note_.c_str());
-    std::fflush(stderr);
-    drawn_ = true;
-  }
-
-  bool enabled_;
-  Clock::time_point start_;
-  Clock::time_point last_{};
-  int32_t done_ = 0;
-  int32_t total_ = 0;
-  std::string note_;
-  bool drawn_ = false;
-};
-
 }  // namespace
 
 int CmdMovie(const Args& args) {
@@ -181,7 +128,8 @@ int CmdMovie(const Args& args) {
   if (auto status = ParseMovieArgs(args, m)) return *status;
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("movie", m.project, projectStatus)) return projectStatus;
+  if (!OpenProjectForCommand("movie", m.project, projectStatus, m.strict)) return projectStatus;
+  EvalProjectAt(ApplySetOptions(m.sets, std::nullopt));
   if (m.main) Project.OutPutFilen = *m.main;
   if (m.alpha) Project.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) Project.FromCurrentFrame = true;
@@ -215,7 +163,7 @@ int CmdMovie(const Args& args) {
   av_log_set_level(AV_LOG_ERROR);
   SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
 
-  ProgressBar bar(isatty(STDERR_FILENO) == 1);
+  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   AbortOnInterrupt interrupts;
   bool abortNoted = false;
   MovieCallbacks cb;

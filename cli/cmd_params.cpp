@@ -6,26 +6,39 @@
 #include <optional>
 #include <string>
 
+#include "anim/ParamTable.h"
 #include "anim/ParamsText.h"
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
+#include "cli/SetOptions.h"
 
 namespace velmora::cli {
 
 namespace {
 
 const char kParamsUsage[] =
-    "usage: velmora params [PROJECT.vlm] [--frame N]\n"
+    "usage: velmora params [PROJECT.vlm] [--frame N] [--set KEYWORD=VALUE]...\n"
+    "       velmora params --list\n"
     "Prints the frame record at frame N (default: the project's current frame),\n"
     "one 'name value' line per parameter curve, then the settings without curves.\n"
-    "Without PROJECT the new-project state is used.\n";
+    "Without PROJECT the new-project state is used.\n"
+    "  --set KEYWORD=VALUE  key a parameter at that frame first, as a project would\n"
+    "                       (repeatable; cloud_position.x=0.25, resolution=WxH,\n"
+    "                       frames=MIN..MAX, center_reverse=1)\n"
+    "  --strict             a project warning stops the command (exit status 3)\n"
+    "  --list               every parameter: name, new-project default, the range\n"
+    "                       of the window's control, unit and meaning\n";
 
 struct ParamsOptions {
   std::optional<std::string> project;
   std::optional<int32_t> frame;
+  bool list = false;
+  std::vector<std::string> setTexts;
+  std::vector<SetOption> sets;
+  bool strict = false;
 };
 
 // Returns an exit status when the command should stop (help or usage error).
@@ -33,8 +46,12 @@ std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
   CommandLine cl("params", kParamsUsage);
   std::optional<std::string> frame;
   cl.Project(opts.project);
+  cl.Flag("--strict", opts.strict);
   cl.Value("--frame", frame, "a frame number");
+  cl.Flag("--list", opts.list);
+  cl.Values("--set", opts.setTexts, "KEYWORD=VALUE");
   if (auto s = cl.Parse(args)) return s;
+  if (auto error = ParseSetOptions(opts.setTexts, opts.sets)) return cl.Usage(*error);
   return cl.Int(frame, "--frame", "an integer frame number", opts.frame);
 }
 
@@ -43,13 +60,12 @@ std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
 int CmdParams(const Args& args) {
   ParamsOptions opts;
   if (auto status = ParseParamsArgs(args, opts)) return *status;
+  if (opts.list) return WriteStdout("params", FormatParamTable()) ? 0 : 1;
   int status = 0;
-  if (!OpenProjectForCommand("params", opts.project, status)) return status;
-  EvalProjectAt(opts.frame ? *opts.frame : Project.TimeLinePosition);
+  if (!OpenProjectForCommand("params", opts.project, status, opts.strict)) return status;
+  EvalProjectAt(ApplySetOptions(opts.sets, opts.frame));
   const std::string text = FormatParamsListing(CloudParams, Project);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (std::fflush(stdout) != 0) return Fail(1, "params: cannot write the output");
-  return status;
+  return WriteStdout("params", text) ? status : 1;
 }
 
 }  // namespace velmora::cli

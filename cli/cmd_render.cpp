@@ -1,15 +1,21 @@
 // velmora render [PROJECT.vlm] -o OUT [--frame N] [--buffer NAME] [options]:
 // renders one still picture exactly as the still export does and writes it by
 // its extension, or writes one of the engine's buffers at render size.
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
+#include "cli/SetOptions.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
@@ -24,7 +30,9 @@ const char kRenderUsage[] =
     "Renders one still picture as the still export does: at the output size times\n"
     "the oversampling factor, reduced to the output size.  The format follows\n"
     "OUT's extension: .png PNG, .jpg/.jpeg JPEG, anything else 24-bit BMP.\n"
-    "  -o OUT              the picture to write (required)\n"
+    "  -o OUT              the picture to write (required); - writes it to the\n"
+    "                      standard output in the format of --format (png, jpeg,\n"
+    "                      bmp; default png)\n"
     "  --frame N           evaluate the animation at frame N (default: the\n"
     "                      project's current frame, 0 for a new project)\n"
     "  --buffer NAME       write an engine buffer at render size instead:\n"
@@ -36,7 +44,12 @@ const char kRenderUsage[] =
     "  --seed N            random seed (overrides the animated value)\n"
     "  --jpeg-quality Q    JPEG quality 0..100 for this picture (default: the\n"
     "                      settings file's JpegQuality, 75 without one)\n"
-    "Without PROJECT the new-project settings are rendered.\n";
+    "  --set KEYWORD=VALUE key a parameter at the frame rendered, as a project\n"
+    "                      would (repeatable; 'velmora params --list' lists them)\n"
+    "  --strict            a project warning (a refused curve text, an error in\n"
+    "                      the file) stops the command (exit status 3)\n"
+    "Without PROJECT the new-project settings are rendered; - reads the project\n"
+    "from the standard input.\n";
 
 struct RenderOptions {
   std::optional<std::string> project;
@@ -47,6 +60,10 @@ struct RenderOptions {
   std::optional<int32_t> overSampling;
   std::optional<int32_t> seed;
   std::optional<int32_t> jpegQuality;
+  std::vector<std::string> setTexts;
+  std::vector<SetOption> sets;
+  ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
+  bool strict = false;
 };
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
@@ -68,8 +85,9 @@ std::string BufferNameList() {
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   CommandLine cl("render", kRenderUsage);
-  std::optional<std::string> frame, buffer, size, overSampling, seed, quality;
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format;
   cl.Project(o.project);
+  cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");
   cl.Value("--frame", frame, "a value");
   cl.Value("--buffer", buffer, "a buffer name");
@@ -77,7 +95,17 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--oversampling", overSampling, "a value");
   cl.Value("--seed", seed, "a value");
   cl.Value("--jpeg-quality", quality, "a value");
+  cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
+  cl.Value("--format", format, "png, jpeg or bmp");
   if (auto s = cl.Parse(args)) return s;
+  if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
+  if (format) {
+    if (o.output != "-") return cl.Usage("--format is for -o - (a file's format follows its extension)");
+    if (*format == "png") o.format = ImageFormat::Png;
+    else if (*format == "jpg" || *format == "jpeg") o.format = ImageFormat::Jpeg;
+    else if (*format == "bmp") o.format = ImageFormat::Bmp;
+    else return cl.Usage("unknown format '" + *format + "' (png, jpeg or bmp)");
+  }
   if (o.output && o.output->empty()) return cl.Usage("-o needs a file name");
   if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
   if (buffer && !IsBufferName(*buffer))
@@ -122,8 +150,8 @@ int CmdRender(const Args& args) {
   if (auto status = ParseRenderArgs(args, o)) return *status;
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("render", o.project, projectStatus)) return projectStatus;
-  EvalProjectAt(o.frame ? *o.frame : Project.TimeLinePosition);
+  if (!OpenProjectForCommand("render", o.project, projectStatus, o.strict)) return projectStatus;
+  EvalProjectAt(ApplySetOptions(o.sets, o.frame));
   if (o.size) {
     CloudParams.ResX = o.size->first;
     CloudParams.ResY = o.size->second;
@@ -133,7 +161,15 @@ int CmdRender(const Args& args) {
 
   SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
   std::string error;
-  if (!RenderStillFrame(CloudParams, &error)) {
+  // A render that takes longer than a second shows a bar on a terminal.
+  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Off,
+                  std::chrono::seconds(1));
+  bar.Still();
+  SetPump([&bar] { bar.Tick(); });
+  const bool rendered = RenderStillFrame(CloudParams, &error);
+  SetPump({});
+  bar.Finish();
+  if (!rendered) {
     FreeProjectState();
     return Fail(1, "render: " + error);
   }
@@ -145,6 +181,14 @@ int CmdRender(const Args& args) {
   FreeProjectState();
 
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
+  if (*o.output == "-") {
+    std::string bytes;
+    const bool encoded = o.format == ImageFormat::Png    ? EncodePng(picture, bytes, &error)
+                         : o.format == ImageFormat::Jpeg ? EncodeJpeg(picture, quality, bytes, &error)
+                                                         : EncodeBmp(picture, bytes, &error);
+    if (!encoded) return Fail(1, "render: " + error);
+    return WriteStdout("render", bytes) ? projectStatus : 1;
+  }
   if (!SaveBitmapByExtension(picture, *o.output, quality, &error))
     return Fail(1, "render: " + error);
   return projectStatus;

@@ -17,19 +17,22 @@ namespace velmora::cli {
 namespace {
 
 const char kResaveUsage[] =
-    "usage: velmora resave PROJECT.vlm [-o OUT.vlm]\n"
+    "usage: velmora resave PROJECT.vlm [-o OUT.vlm] [--strict]\n"
     "Opens the project as the File menu's Open does and writes the text that\n"
     "Save writes: to OUT.vlm (replaced only once the new text is complete), or\n"
-    "to the standard output without -o.  OUT.vlm may be PROJECT.vlm itself.\n";
+    "to the standard output without -o.  OUT.vlm may be PROJECT.vlm itself.\n"
+    "--strict: a project warning stops the command (exit status 3).\n";
 
 struct ResaveOptions {
   std::optional<std::string> project;
   std::optional<std::string> output;
+  bool strict = false;
 };
 
 std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
   CommandLine cl("resave", kResaveUsage);
   cl.Project(o.project);
+  cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");
   if (auto s = cl.Parse(args)) return s;
   if (o.output && o.output->empty()) return cl.Usage("--output needs a file name");
@@ -43,7 +46,7 @@ int CmdResave(const Args& args) {
   ResaveOptions o;
   if (auto status = ParseResaveArgs(args, o)) return *status;
   int status = 0;
-  if (!OpenProjectForCommand("resave", o.project, status)) return status;
+  if (!OpenProjectForCommand("resave", o.project, status, o.strict)) return status;
   EvalProjectAt(Project.TimeLinePosition);
   if (o.output) {
     std::string error;
@@ -51,9 +54,7 @@ int CmdResave(const Args& args) {
     return status;
   }
   const std::string text = BuildProjectText();
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail(1, "resave: cannot write the output");
-  return status;
+  return WriteStdout("resave", text) ? status : 1;
 }
 
 }  // namespace velmora::cli

@@ -13,6 +13,13 @@ int Fail(int status, const std::string& message) {
   return status;
 }
 
+bool WriteStdout(const std::string& command, std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  Fail(1, command + ": cannot write the output");
+  return false;
+}
+
 }  // namespace velmora::cli
 
 namespace {
@@ -22,8 +29,9 @@ const char kUsage[] =
     "commands:\n"
     "  render [PROJECT.vlm] -o OUT [--frame N] [--buffer NAME] [options]\n"
     "                         render one still picture (.bmp, .png, .jpg)\n"
-    "  params [PROJECT.vlm] [--frame N]\n"
-    "                         print the frame record at a frame\n"
+    "  params [PROJECT.vlm] [--frame N] | params --list\n"
+    "                         print the frame record at a frame; --list: every\n"
+    "                         parameter with its default, range, unit, meaning\n"
     "  resave PROJECT.vlm [-o OUT.vlm]\n"
     "                         open a project and write it as Save does\n"
     "  movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [options]\n"
@@ -38,7 +46,9 @@ const char kUsage[] =
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
     "  help COMMAND           the options of a command (or velmora COMMAND --help)\n"
-    "  --version              the program's version\n";
+    "  --version              the program's version\n"
+    "render, movie and params take --set KEYWORD=VALUE (a parameter keyed at the\n"
+    "frame, as a project would) and --strict; '-' as PROJECT reads stdin.\n";
 
 struct CommandEntry {
   const char* name;

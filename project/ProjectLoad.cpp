@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "anim/CurveSet.h"
+#include "script/BrelReader.h"
 
 namespace velmora {
 
@@ -34,6 +35,21 @@ int32_t LineOf(std::string_view text, int32_t offset) {
   if (offset <= 0) return 0;
   const size_t end = std::min(static_cast<size_t>(offset) - 1, text.size());
   return 1 + static_cast<int32_t>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(end), '\n'));
+}
+
+// A string whose closing quote is missing takes the rest of the file: the
+// words after it never run.  Its line, or 0 when every string is closed.
+int32_t UnclosedStringLine(const std::string& text) {
+  int32_t pos = 0;
+  std::string buffer;
+  for (;;) {
+    const std::string_view token = BrelReadToken(text, pos, buffer);
+    if (token.empty()) return 0;
+    if (token.front() == '"' && token.data() == buffer.data()) {
+      const size_t start = text.size() - (buffer.size() - 1);
+      return LineOf(text, static_cast<int32_t>(start) + 1);
+    }
+  }
 }
 
 enum class ReadOutcome { Ok, Missing, Unreadable };
@@ -81,7 +97,10 @@ TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& ta
     r.ErrorMessage = BrelErrorText(12);
     return r;
   }
-  if (!RegisterProjectWords(env, target)) {
+  std::vector<TCurveTextWarning> warnings;
+  TProjectTarget t = target;
+  if (!t.Warnings) t.Warnings = &warnings;
+  if (!RegisterProjectWords(env, t)) {
     r.ErrorCode = env->errorCode;
     r.ErrorMessage = env->errorMessage;
     BrelFreeEnv(env);
@@ -100,6 +119,11 @@ TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& ta
     r.StopOffset = std::max<int32_t>(0, env->pointer - skip);
     r.StopLine = LineOf(text, r.StopOffset);
   }
+  for (const TCurveTextWarning& w : *t.Warnings)
+    r.Warnings.push_back({LineOf(text, std::max<int32_t>(0, w.Offset)), w.Keyword, w.Problem, w.Refused});
+  if (const int32_t line = UnclosedStringLine(std::string(text)))
+    r.Warnings.push_back({line, "", "a string without its closing quote runs to the end of the file",
+                          false});
   BrelFreeEnv(env);
   return r;
 }

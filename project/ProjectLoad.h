@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "project/ProjectWords.h"
 
@@ -18,6 +19,16 @@ inline constexpr char ProjectEnvName[] = "velmora data file paese system";
 // without limit.
 inline constexpr int64_t ProjectStepLimit = 1000000;
 
+// A curve text that was refused, or read with a number that did not parse
+// (Refused false), or a string left open: its 1-based line, the curve's name
+// (empty for a string) and why.
+struct TProjectWarning {
+  int32_t Line = 0;
+  std::string Curve;
+  std::string Problem;
+  bool Refused = false;
+};
+
 struct TProjectRunResult {
   bool Ok = false;            // the whole text ran (or stopped with terminate)
   bool StepLimitHit = false;  // the step budget was spent
@@ -25,6 +36,7 @@ struct TProjectRunResult {
   std::string ErrorMessage;   // the Brel error text (may be empty)
   int32_t StopOffset = 0;     // byte offset in the text just after the token that failed
   int32_t StopLine = 0;       // 1-based line of that token (0 when the run did not start)
+  std::vector<TProjectWarning> Warnings;  // curve texts refused, in the order run
 };
 
 // Runs TEXT in a fresh environment named ProjectEnvName without a console,

@@ -1,5 +1,6 @@
 #include "project/ProjectText.h"
 
+#include "anim/ParamTable.h"
 #include "anim/TDivs.h"
 #include "base/NumberText.h"
 
@@ -78,17 +79,17 @@ std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams&
     CurveLine(out, set, x + 1);
   }
 
-  out += FormatInt(params.ResX) + " " + FormatInt(params.ResY) + " resolution" + kEol;
+  out += FormatInt(params.ResX) + " " + FormatInt(params.ResY) + " " + kParamTable[psResolution].Keyword + kEol;
   CurveLine(out, set, ccOverSampling);
-  out += FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax) + " frames" + kEol;
-  out += FormatInt(model.TimeLinePosition) + " current_frame" + kEol;
-  NameLine(out, model.OutPutFilen, "output_avi");
-  NameLine(out, model.OutPutAlpha, "outputalpha_avi");
+  out += FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax) + " " + kParamTable[psFrames].Keyword + kEol;
+  out += FormatInt(model.TimeLinePosition) + " " + kParamTable[psCurrentFrame].Keyword + kEol;
+  NameLine(out, model.OutPutFilen, kParamTable[psOutputAvi].Keyword);
+  NameLine(out, model.OutPutAlpha, kParamTable[psOutputAlphaAvi].Keyword);
 
-  SwitchLine(out, params.CenterReverse, "center_reverse");
-  SwitchLine(out, params.ClipBrightness, "clip_brightness");
-  SwitchLine(out, params.BlurDraft, "blur_draftmode");
-  SwitchLine(out, model.FromCurrentFrame, "render_fromcurrentframe");
+  SwitchLine(out, params.CenterReverse, kParamTable[psCenterReverse].Keyword);
+  SwitchLine(out, params.ClipBrightness, kParamTable[psClipBrightness].Keyword);
+  SwitchLine(out, params.BlurDraft, kParamTable[psBlurDraftMode].Keyword);
+  SwitchLine(out, model.FromCurrentFrame, kParamTable[psFromCurrentFrame].Keyword);
   return out;
 }
 

@@ -1,9 +1,10 @@
 #include "project/ProjectWords.h"
 
-#include <array>
 #include <functional>
 #include <utility>
+#include <vector>
 
+#include "anim/ParamTable.h"
 #include "anim/TDivs.h"
 #include "base/NumberText.h"
 #include "base/Translate.h"
@@ -13,49 +14,52 @@ namespace velmora {
 
 namespace {
 
+// The keyword of a row of the parameter table.
+constexpr const char* Keyword(int row) { return kParamTable[row].Keyword; }
+
 const TProjectWordInfo kWords[ProjectWordCount] = {
-    {"seed", "<str:TDivs_Curve>", TrNoop("ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。")},
-    {"brightness", "<str:TDivs_Curve>", TrNoop("明るさを指定する。")},
-    {"complex", "<str:TDivs_Curve>", TrNoop("複雑さを指定する。")},
-    {"coverrate", "<str:TDivs_Curve>", TrNoop("雲の量を指定する")},
-    {"min", "<str:TDivs_Curve>", TrNoop("雲パターン最小サイズを指定する。")},
-    {"max", "<str:TDivs_Curve>", TrNoop("雲パターン最大サイズを指定する。")},
-    {"wmin", "<str:TDivs_Curve>", TrNoop("歪パターン最小サイズを指定する。")},
-    {"wmax", "<str:TDivs_Curve>", TrNoop("歪パターン最大サイズを指定する。")},
-    {"noise", "<str:TDivs_Curve>", TrNoop("ノイズの量を指定する")},
-    {"wnoise", "<str:TDivs_Curve>", TrNoop("歪パターン用ノイズの量を指定する")},
-    {"center", "<str:TDivs_Curve>", TrNoop("雲パターンを中央に寄せる。")},
-    {"color0_red", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０赤")},
-    {"color0_green", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０緑")},
-    {"color0_blue", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０青")},
-    {"color0_alpha", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０α")},
-    {"color1_red", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1赤")},
-    {"color1_green", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1緑")},
-    {"color1_blue", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1青")},
-    {"color1_alpha", "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1α")},
-    {"red_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの赤勾配")},
-    {"green_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの緑勾配")},
-    {"blue_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタの青勾配")},
-    {"alpha_slope", "<str:TDivs_Curve>", TrNoop("カラーフィルタのα勾配")},
-    {"wwx", "<str:TDivs_Curve>", TrNoop("Ｘ方向歪み")},
-    {"wwy", "<str:TDivs_Curve>", TrNoop("Ｙ方向歪み")},
-    {"resolution", "<x y : int>", TrNoop("出力解像度")},
-    {"frames", "<min max : int>", TrNoop("フレーム数")},
-    {"current_frame", "<fno : int>", TrNoop("カレントフレーム")},
-    {"render_fromcurrentframe", nullptr, TrNoop("現在のフレームからレンダリング")},
-    {"center_reverse", nullptr, TrNoop("中心分布反転")},
-    {"clip_brightness", nullptr, TrNoop("明るさはクリップする")},
-    {"output_avi", "<str:filename>", TrNoop("出力動画ファイル名")},
-    {"outputalpha_avi", "<str:filename>", TrNoop("出力α動画ファイル名")},
-    {"cloud_position", "<x y:TDivs_Curve>", TrNoop("雲基本位置")},
-    {"warp_position1", "<x y:TDivs_Curve>", TrNoop("歪1位置")},
-    {"warp_position2", "<x y:TDivs_Curve>", TrNoop("歪2位置")},
-    {"blur_radius", "<r : TDivs_Curve>", TrNoop("ブラー半径")},
-    {"blur_number_of_ssample", "<n : TDivs_Curve>", TrNoop("ブラーのサンプル数")},
-    {"blur_curve", "<c : TDivs_Curve>", TrNoop("ブラーブラシの勾配値")},
-    {"blur_rotation", "<x y z:TDivs_Curve>", TrNoop("ブラーブラシの回転")},
-    {"blur_draftmode", nullptr, TrNoop("ドラフトモードブラー")},
-    {"oversampling", "<a : TDivs_Curve>", TrNoop("オーバーサンプリング倍率")},
+    {Keyword(ccSeed), "<str:TDivs_Curve>", TrNoop("ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。")},
+    {Keyword(ccBrightness), "<str:TDivs_Curve>", TrNoop("明るさを指定する。")},
+    {Keyword(ccComplex), "<str:TDivs_Curve>", TrNoop("複雑さを指定する。")},
+    {Keyword(ccCoverrate), "<str:TDivs_Curve>", TrNoop("雲の量を指定する")},
+    {Keyword(ccMinRadius), "<str:TDivs_Curve>", TrNoop("雲パターン最小サイズを指定する。")},
+    {Keyword(ccMaxRadius), "<str:TDivs_Curve>", TrNoop("雲パターン最大サイズを指定する。")},
+    {Keyword(ccWMinRadius), "<str:TDivs_Curve>", TrNoop("歪パターン最小サイズを指定する。")},
+    {Keyword(ccWMaxRadius), "<str:TDivs_Curve>", TrNoop("歪パターン最大サイズを指定する。")},
+    {Keyword(ccNoise), "<str:TDivs_Curve>", TrNoop("ノイズの量を指定する")},
+    {Keyword(ccWNoise), "<str:TDivs_Curve>", TrNoop("歪パターン用ノイズの量を指定する")},
+    {Keyword(ccCenter), "<str:TDivs_Curve>", TrNoop("雲パターンを中央に寄せる。")},
+    {Keyword(ccStartRed), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０赤")},
+    {Keyword(ccStartGreen), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０緑")},
+    {Keyword(ccStartBlue), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０青")},
+    {Keyword(ccStartAlpha), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０α")},
+    {Keyword(ccEndRed), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1赤")},
+    {Keyword(ccEndGreen), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1緑")},
+    {Keyword(ccEndBlue), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1青")},
+    {Keyword(ccEndAlpha), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1α")},
+    {Keyword(ccSlopeR), "<str:TDivs_Curve>", TrNoop("カラーフィルタの赤勾配")},
+    {Keyword(ccSlopeG), "<str:TDivs_Curve>", TrNoop("カラーフィルタの緑勾配")},
+    {Keyword(ccSlopeB), "<str:TDivs_Curve>", TrNoop("カラーフィルタの青勾配")},
+    {Keyword(ccSlopeA), "<str:TDivs_Curve>", TrNoop("カラーフィルタのα勾配")},
+    {Keyword(ccWX), "<str:TDivs_Curve>", TrNoop("Ｘ方向歪み")},
+    {Keyword(ccWY), "<str:TDivs_Curve>", TrNoop("Ｙ方向歪み")},
+    {Keyword(psResolution), "<x y : int>", TrNoop("出力解像度")},
+    {Keyword(psFrames), "<min max : int>", TrNoop("フレーム数")},
+    {Keyword(psCurrentFrame), "<fno : int>", TrNoop("カレントフレーム")},
+    {Keyword(psFromCurrentFrame), nullptr, TrNoop("現在のフレームからレンダリング")},
+    {Keyword(psCenterReverse), nullptr, TrNoop("中心分布反転")},
+    {Keyword(psClipBrightness), nullptr, TrNoop("明るさはクリップする")},
+    {Keyword(psOutputAvi), "<str:filename>", TrNoop("出力動画ファイル名")},
+    {Keyword(psOutputAlphaAvi), "<str:filename>", TrNoop("出力α動画ファイル名")},
+    {Keyword(ccCloudX), "<x y:TDivs_Curve>", TrNoop("雲基本位置")},
+    {Keyword(ccWarp1X), "<x y:TDivs_Curve>", TrNoop("歪1位置")},
+    {Keyword(ccWarp2X), "<x y:TDivs_Curve>", TrNoop("歪2位置")},
+    {Keyword(ccBlurRadius), "<r : TDivs_Curve>", TrNoop("ブラー半径")},
+    {Keyword(ccBlurSamples), "<n : TDivs_Curve>", TrNoop("ブラーのサンプル数")},
+    {Keyword(ccBlurCurve), "<c : TDivs_Curve>", TrNoop("ブラーブラシの勾配値")},
+    {Keyword(ccBlurRotX), "<x y z:TDivs_Curve>", TrNoop("ブラーブラシの回転")},
+    {Keyword(psBlurDraftMode), nullptr, TrNoop("ドラフトモードブラー")},
+    {Keyword(ccOverSampling), "<a : TDivs_Curve>", TrNoop("オーバーサンプリング倍率")},
 };
 
 // Pops N strings; the last argument is on top, so it is popped first and
@@ -74,14 +78,21 @@ bool PopInts(BrelEnvH env, int32_t (&out)[N]) {
   return true;
 }
 
-// A word that parses its N strings into the curves INDICES of the set.  A
-// text that does not parse leaves its curve unchanged, and the run goes on.
-template <size_t N>
-BrelHostWord CurveWord(TProjectTarget t, std::array<int, N> indices) {
+// A word that parses one string per curve into the curves INDICES of the
+// set.  A text that does not parse leaves its curve unchanged, and the run
+// goes on.
+BrelHostWord CurveWord(TProjectTarget t, std::vector<int> indices) {
   return [t, indices](BrelEnvH env) {
-    std::string texts[N];
-    if (!PopStrings(env, texts)) return false;
-    for (size_t i = 0; i < N; ++i) CurveFromText((*t.Set)->Curves[indices[i]], texts[i]);
+    std::vector<std::string> texts(indices.size());
+    for (size_t i = texts.size(); i-- > 0;)
+      if (!BrelPopStr(env, texts[i])) return false;
+    for (size_t i = 0; i < indices.size(); ++i) {
+      std::string problem;
+      const bool read = CurveFromText((*t.Set)->Curves[indices[i]], texts[i], &problem);
+      if (t.Warnings && !problem.empty())
+        t.Warnings->push_back({env->pointer - static_cast<int32_t>(env->userDictionary.size()),
+                               CloudCurveInfo(indices[i]).Name, problem, !read});
+    }
     return true;
   };
 }
@@ -140,15 +151,13 @@ bool CurrentFrameWord(BrelEnvH env, TProjectModel& m) {
 BrelHostWord Handler(const TProjectTarget& t, std::string_view k) {
   TCloudFrameParams& p = *t.Params;
   TProjectModel& m = *t.Model;
-  // Single-curve words: the keyword of the set's table.
+  // Curve words: every curve of the parameter table under that keyword, in
+  // the set's order (cloud_position takes x then y).
+  std::vector<int> curves;
   for (int i = 0; i < CloudCurveCount; ++i)
-    if (k == CloudCurveInfo(i).Keyword && k == CloudCurveInfo(i).Name)
-      return CurveWord<1>(t, {i});
-  if (k == "cloud_position") return CurveWord<2>(t, {ccCloudX, ccCloudY});
-  if (k == "warp_position1") return CurveWord<2>(t, {ccWarp1X, ccWarp1Y});
-  if (k == "warp_position2") return CurveWord<2>(t, {ccWarp2X, ccWarp2Y});
-  if (k == "blur_rotation") return CurveWord<3>(t, {ccBlurRotX, ccBlurRotY, ccBlurRotZ});
-  if (k == "resolution")
+    if (k == CloudCurveInfo(i).Keyword) curves.push_back(i);
+  if (!curves.empty()) return CurveWord(t, std::move(curves));
+  if (k == Keyword(psResolution))
     return [&p](BrelEnvH env) {
       int32_t a[2];
       if (!PopInts(env, a)) return false;
@@ -156,14 +165,14 @@ BrelHostWord Handler(const TProjectTarget& t, std::string_view k) {
       p.ResY = a[1];
       return true;
     };
-  if (k == "frames") return [&m](BrelEnvH env) { return FramesWord(env, m); };
-  if (k == "current_frame") return [&m](BrelEnvH env) { return CurrentFrameWord(env, m); };
-  if (k == "render_fromcurrentframe") return FlagWord([&m] { m.FromCurrentFrame = true; });
-  if (k == "center_reverse") return FlagWord([&p] { p.CenterReverse = true; });
-  if (k == "clip_brightness") return FlagWord([&p] { p.ClipBrightness = true; });
-  if (k == "blur_draftmode") return FlagWord([&p] { p.BlurDraft = true; });
-  if (k == "output_avi") return NameWord(&m.OutPutFilen);
-  if (k == "outputalpha_avi") return NameWord(&m.OutPutAlpha);
+  if (k == Keyword(psFrames)) return [&m](BrelEnvH env) { return FramesWord(env, m); };
+  if (k == Keyword(psCurrentFrame)) return [&m](BrelEnvH env) { return CurrentFrameWord(env, m); };
+  if (k == Keyword(psFromCurrentFrame)) return FlagWord([&m] { m.FromCurrentFrame = true; });
+  if (k == Keyword(psCenterReverse)) return FlagWord([&p] { p.CenterReverse = true; });
+  if (k == Keyword(psClipBrightness)) return FlagWord([&p] { p.ClipBrightness = true; });
+  if (k == Keyword(psBlurDraftMode)) return FlagWord([&p] { p.BlurDraft = true; });
+  if (k == Keyword(psOutputAvi)) return NameWord(&m.OutPutFilen);
+  if (k == Keyword(psOutputAlphaAvi)) return NameWord(&m.OutPutAlpha);
   return {};
 }
 

@@ -4,6 +4,9 @@
 // FromCurrentFrame.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "anim/CurveSet.h"
 #include "anim/ProjectModel.h"
 #include "render/Render.h"
@@ -25,12 +28,23 @@ const TProjectWordInfo& ProjectWordInfo(int index);
 // keyword, a blank, "→" and the description.
 std::string ProjectWordManual(int index);
 
+// A curve text that a curve word refused (the curve kept its keys) or read
+// with a number that did not parse.
+struct TCurveTextWarning {
+  int32_t Offset = 0;   // the read position in the running text after the word
+  std::string Keyword;  // the word
+  std::string Problem;  // why, in English
+  bool Refused = true;  // the curve kept its keys (else: read with the number as 0)
+};
+
 // What the words write to.  *Set is read when a word runs, so the set may be
-// replaced between runs.
+// replaced between runs.  Warnings, when given, collects the curve texts
+// refused.
 struct TProjectTarget {
   TCloudCurveSet** Set = nullptr;
   TCloudFrameParams* Params = nullptr;
   TProjectModel* Model = nullptr;
+  std::vector<TCurveTextWarning>* Warnings = nullptr;
 };
 
 // The application's state: CloudCurves, CloudParams and Project.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -87,9 +88,13 @@ struct BrelLimits {
 
 // Execution steps allowed to an environment and every environment it makes
 // (they share one counter).  limit 0 means no limit.
+// interrupt, when set, is a host's flag (a Ctrl-C handler's): while it is
+// nonzero every step fails with error code 0 and no message, so the run
+// stops and the host reports why.
 struct BrelStepBudget {
   int64_t limit = 0;
   int64_t used = 0;
+  const volatile std::sig_atomic_t* interrupt = nullptr;
 };
 
 struct BrelEnv {

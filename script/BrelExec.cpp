@@ -114,6 +114,11 @@ bool BrelExecute(BrelEnvH env) {
 bool BrelStep(BrelEnvH env) {
   ActiveGuard active(env);
   BrelStepBudget& budget = *env->budget;
+  if (budget.interrupt && *budget.interrupt) {
+    env->errorCode = 0;
+    env->errorMessage.clear();
+    return false;
+  }
   if (budget.limit > 0 && ++budget.used > budget.limit) {
     BrelSetError(env, 17, Tr("実行ステップ数の上限に達しました。"));
     return false;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "anim/CurveSet.h"
+#include "anim/ParamTable.h"
 #include "anim/ParamsText.h"
 
 using namespace velmora;
@@ -40,4 +41,32 @@ TEST(ParamsListing, CurvesInSetOrderThenSettings) {
             "clip_brightness 1\nblur_draftmode 0\nrender_fromcurrentframe 1\n"
             "output_avi \"雲 1.avi\"\noutputalpha_avi \"\"\n");
   FreeCurveSet(set);
+}
+
+TEST(ParamTable, CurvesInSetOrderWithTheNewProjectDefaults) {
+  TCloudFrameParams params;
+  SetNewProjectParams(params);
+  for (int i = 0; i < CloudCurveCount; ++i) {
+    const TParamInfo& p = ParamTable()[i];
+    EXPECT_EQ(p.Curve, i);
+    EXPECT_EQ(&CloudCurveInfo(i), &p);
+    EXPECT_EQ(p.Default, static_cast<double>(CloudCurveField(params, i))) << p.Name;
+    if (p.Control == TParamControl::TrackBar) {
+      EXPECT_LE(p.Min, p.Default) << p.Name;
+      EXPECT_GE(p.Max, p.Default) << p.Name;
+    }
+  }
+  for (size_t i = CloudCurveCount; i < ParamTable().size(); ++i) EXPECT_EQ(ParamTable()[i].Curve, -1);
+}
+
+TEST(ParamTable, NamesKeywordsAndNearMatches) {
+  EXPECT_EQ(FindParam("complex")->Curve, ccComplex);
+  EXPECT_EQ(FindParam("cloud_position.y")->Curve, ccCloudY);
+  EXPECT_EQ(FindParam("resolution")->Curve, -1);
+  EXPECT_EQ(FindParam("cloud_position"), nullptr);  // two curves: which one?
+  EXPECT_EQ(FindParam("Complex"), nullptr);
+  EXPECT_EQ(NearParamNames("compex").front(), "complex");
+  EXPECT_EQ(NearParamNames("blur_rot").size(), 3u);
+  EXPECT_TRUE(NearParamNames("zzzzzzzzzz").empty());
+  EXPECT_NE(FormatParamTable().find("blur_radius"), std::string::npos);
 }

@@ -187,6 +187,20 @@ TEST_F(BrelTest, StepBudgetStopsEndlessLoops) {
   EXPECT_EQ(Top(), "int  :0");
 }
 
+TEST_F(BrelTest, HostInterruptStopsTheRunAndKeepsTheState) {
+  volatile std::sig_atomic_t flag = 0;
+  env->budget->interrupt = &flag;
+  ASSERT_TRUE(BrelRunLine(env, ": five 5 ;"));
+  flag = 1;
+  EXPECT_FALSE(BrelRunLine(env, "1 2"));
+  EXPECT_EQ(env->errorCode, 0);
+  EXPECT_TRUE(env->errorMessage.empty());
+  EXPECT_TRUE(env->values.empty());
+  flag = 0;
+  EXPECT_TRUE(BrelRunLine(env, "five"));
+  EXPECT_EQ(Top(), "int  :5");
+}
+
 TEST_F(BrelTest, NestingIsBounded) {
   EXPECT_FALSE(Run("run"));
   EXPECT_EQ(env->errorCode, 17);

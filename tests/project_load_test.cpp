@@ -2,6 +2,7 @@
 // the bounds that keep a hostile file from hanging or corrupting anything.
 #include <string>
 
+#include "anim/ParamTable.h"
 #include "project/NameText.h"
 #include "project/ProjectWords.h"
 #include "project_test_util.h"
@@ -41,6 +42,34 @@ TEST_F(ProjectTest, UnparsableCurveKeepsTheDefaultAndTheRunGoesOn) {
   EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
   EXPECT_EQ(CurveToText(Curve(ccBrightness)), "TDiv_MP 1 0 0 1");
   EXPECT_EQ(CurveToText(Curve(ccComplex)), "TDiv_BM 1 0.5 4 0.25");
+  // Each refused text is a warning naming its line and curve.
+  ASSERT_EQ(r.Run.Warnings.size(), 4u);
+  const int lines[] = {2, 3, 4, 5};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(r.Run.Warnings[i].Line, lines[i]);
+    EXPECT_EQ(r.Run.Warnings[i].Curve, "brightness");
+    EXPECT_TRUE(r.Run.Warnings[i].Refused);
+  }
+  EXPECT_EQ(r.Run.Warnings[0].Problem, "unknown curve kind 'TDiv_XX'");
+  EXPECT_EQ(r.Run.Warnings[2].Problem, "key count '1024' is not a whole number from 0 to 1023");
+  EXPECT_EQ(r.Run.Warnings[3].Problem, "the text ends after 1 of 2 keys");
+}
+
+TEST_F(ProjectTest, NumbersThatDoNotParseAndOpenStringsAreWarnings) {
+  const auto r = Load(std::string(kHeader) +
+                      "\"TDiv_MP 1 0 0 0\" \"TDiv_MP 1 0 0 x7\" warp_position1\r\n"
+                      "\"TDiv_MP 1 0 0 0.5\" complex\r\n"
+                      "\"TDiv_MP 1 0 0 0.25 coverrate\r\n");
+  EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
+  EXPECT_EQ(CurveToText(Curve(ccWarp1Y)), "TDiv_MP 1 0 0 0");
+  ASSERT_EQ(r.Run.Warnings.size(), 2u);
+  EXPECT_EQ(r.Run.Warnings[0].Line, 2);
+  EXPECT_EQ(r.Run.Warnings[0].Curve, "warp_position1.y");
+  EXPECT_EQ(r.Run.Warnings[0].Problem, "'x7' is not a number (read as 0)");
+  EXPECT_FALSE(r.Run.Warnings[0].Refused);
+  EXPECT_EQ(r.Run.Warnings[1].Line, 4);
+  EXPECT_EQ(r.Run.Warnings[1].Curve, "");
+  EXPECT_EQ(CurveToText(Curve(ccCoverrate)), "TDiv_MP 1 0 0 0.5");
 }
 
 TEST_F(ProjectTest, FramesAndCurrentFrame) {
@@ -247,4 +276,12 @@ TEST(ProjectWords, TableOrderAndManualLines) {
     EXPECT_EQ(cells[builtins + i]->manual, ProjectWordManual(i));
   }
   BrelFreeEnv(env);
+}
+
+TEST(ProjectWords, EveryParameterKeywordIsAWord) {
+  for (const TParamInfo& p : ParamTable()) {
+    bool found = false;
+    for (int i = 0; i < ProjectWordCount; ++i) found |= ProjectWordInfo(i).Keyword == std::string(p.Keyword);
+    EXPECT_TRUE(found) << p.Keyword;
+  }
 }

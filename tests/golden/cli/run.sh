@@ -75,6 +75,36 @@ fi
 chmod u+w "$work"
 expect no-temporary-files test -z "$(find "$work" -name '*.bmp.*' -o -name '*.png.*')"
 
+# --set keys a parameter as a project would: the same pixels as the project.
+printf '"TDiv_MP 1 0 0 0.7" complex\r\n24 10 resolution\r\n' > "$work/c7.vlm"
+check set-project 0 render "$work/c7.vlm" -o "$work/c7.bmp"
+check set-option 0 render -o "$work/set.bmp" --set complex=0.7 --set resolution=24x10
+expect set-equals-project cmp -s "$work/c7.bmp" "$work/set.bmp"
+check set-unknown 2 render -o "$work/x.bmp" --set compex=1
+expect set-near-match grep -q "did you mean complex" "$work/err"
+check set-not-number 2 params --set complex=high
+check set-two-curves 2 params --set cloud_position=0.5
+# Standard input and output, as image tools do.
+"$bin" render - -o - --format bmp < "$work/c7.vlm" > "$work/piped.bmp" 2> /dev/null
+expect stdin-stdout cmp -s "$work/c7.bmp" "$work/piped.bmp"
+check format-needs-stdout 2 render -o "$work/x.bmp" --format png
+# A refused curve text warns with its file and line; --strict fails.
+printf '"TDiv_XX 1 0 0 3" brightness\r\n' > "$work/bad.vlm"
+check refused-curve-warns 0 params "$work/bad.vlm"
+expect warning-names-line grep -q "bad.vlm:1: brightness: unknown curve kind" "$work/err"
+check strict 3 render --strict "$work/bad.vlm" -o "$work/strict.bmp"
+expect strict-writes-nothing test ! -e "$work/strict.bmp"
+# Away from a terminal a movie logs a line at every tenth of its frames.
+mkdir "$work/series"
+check movie-log 0 movie --set resolution=8x8 --set frames=0..19 -o "$work/series/m.bmp"
+expect movie-log-lines test "$(grep -c 'frames (' "$work/err")" = 10
+expect movie-log-last grep -q "^velmora: movie: 20/20 frames (100%), .* elapsed, 0:00 left$" "$work/err"
+check version 0 --version
+check help-command 0 help render
+expect help-shows-options grep -q -- "--set KEYWORD=VALUE" "$work/out"
+check params-list 0 params --list
+expect list-has-every-curve test "$(grep -c '^[a-z]' "$work/out")" -ge 38
+
 check settings-show 0 settings
 expect settings-default grep -qx "jpeg_quality 75" "$work/out"
 check settings-store 0 settings --jpeg-quality 30

@@ -1,0 +1,274 @@
+// The interactive Brel console: libedit line editing with a history kept in
+// the user's data folder, definitions and blocks over several lines, dot
+// commands, and Ctrl-C that stops the running program but keeps the
+// environment.
+#include <histedit.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/BrelOutput.h"
+#include "cli/Commands.h"
+#include "script/BrelReader.h"
+
+namespace velmora::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interruptSignal = 0;
+
+void OnInterrupt(int) { interruptSignal = 1; }
+
+// Ctrl-C sets interruptSignal while the console runs; reads are not
+// restarted, so a Ctrl-C at the prompt ends the wait for the line.
+class InterruptFlag {
+ public:
+  InterruptFlag() {
+    struct sigaction sa = {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &old_);
+  }
+  ~InterruptFlag() { sigaction(SIGINT, &old_, nullptr); }
+  InterruptFlag(const InterruptFlag&) = delete;
+  InterruptFlag& operator=(const InterruptFlag&) = delete;
+
+ private:
+  struct sigaction old_ = {};
+};
+
+// $XDG_DATA_HOME/velmora/brel_history (~/.local/share without it); the
+// folders are made when missing.  Empty when there is no home.
+std::string HistoryPath() {
+  std::string dir;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+    dir = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    dir = std::string(home) + "/.local/share";
+  } else {
+    return {};
+  }
+  dir += "/velmora";
+  for (size_t at = dir.find('/', 1);; at = dir.find('/', at + 1)) {
+    mkdir(dir.substr(0, at).c_str(), 0700);  // the whole path at the end
+    if (at == std::string::npos) break;
+  }
+  return dir + "/brel_history";
+}
+
+// The blocks still open at the end of TEXT, outermost first: ":" for a
+// definition, the opening word of a block, '"' for a string.
+std::vector<std::string> OpenBlocks(const std::string& text) {
+  static constexpr std::string_view kOpeners[] = {":", "if", "begin", "while", "for", "on"};
+  static constexpr std::string_view kClosers[] = {";", "endif", "again", "until", "whend", "next", "endon"};
+  // Words whose next token is a name, not code.
+  static constexpr std::string_view kNaming[] = {":", "for", "man", "label", "goto", "ifgoto", "forget"};
+  auto in = [](const auto& list, std::string_view t) {
+    return std::find(std::begin(list), std::end(list), t) != std::end(list);
+  };
+  std::vector<std::string> open;
+  std::string buffer;
+  int32_t pos = 0;
+  bool name = false;  // the token is the name after a naming word
+  for (std::string_view token; !(token = BrelReadToken(text, pos, buffer)).empty();) {
+    if (token.front() == '"' && token.data() == buffer.data()) {
+      open.emplace_back("\"");  // a string still open takes the rest
+      break;
+    }
+    if (name) {
+      name = false;
+      continue;
+    }
+    name = in(kNaming, token);
+    if (in(kOpeners, token))
+      open.emplace_back(token);
+    else if (in(kClosers, token) && !open.empty())
+      open.pop_back();
+  }
+  return open;
+}
+
+struct ConsoleState {
+  std::string prompt = "brel> ";
+};
+
+char* Prompt(EditLine* el) {
+  ConsoleState* state = nullptr;
+  el_get(el, EL_CLIENTDATA, &state);
+  return state->prompt.data();
+}
+
+std::string Trim(std::string_view s) {
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= 0x20) s.remove_suffix(1);
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= 0x20) s.remove_prefix(1);
+  return std::string(s);
+}
+
+// Names wrapped into lines of at most 78 characters, indented.
+void PrintNames(const char* heading, const std::vector<std::string>& names) {
+  std::printf("%s (%zu):\n", heading, names.size());
+  std::string line = " ";
+  for (const std::string& n : names) {
+    if (line.size() + 1 + n.size() > 78) {
+      std::printf("%s\n", line.c_str());
+      line = " ";
+    }
+    line += " " + n;
+  }
+  if (line.size() > 1) std::printf("%s\n", line.c_str());
+}
+
+const char kConsoleHelp[] =
+    "Each line runs in the same environment: values, variables and words stay.\n"
+    "A definition (: name ... ;) or block (if, begin, while, for, on) may span\n"
+    "lines: the prompt shows what is still open, and the text runs once it is\n"
+    "closed.  'man WORD' shows a word's manual; 'cont' continues after terminate.\n"
+    "Ctrl-C stops a running program (or drops an unfinished definition); at an\n"
+    "empty prompt Ctrl-C or Ctrl-D leaves.  The history is kept in\n"
+    "$XDG_DATA_HOME/velmora/brel_history.\n"
+    "  .words   the built-in words and your own\n"
+    "  .stack   the value stack, top first\n"
+    "  .clear   empty the value stack\n"
+    "  .help    this text\n";
+
+// A console command (a line starting with a dot).
+void DotCommand(BrelEnvH env, const std::string& command) {
+  if (command == ".help") {
+    std::fputs(kConsoleHelp, stdout);
+  } else if (command == ".words") {
+    std::vector<std::string> builtIn, own;
+    for (const BrelCellPtr& cell : env->dictionary.Cells()) builtIn.push_back(cell->name);
+    for (const BrelEntryPtr& entry : env->tables.front())
+      own.push_back(entry->name + (entry->value.type == kBrelWord ? "" : " (variable)"));
+    PrintNames("built-in words", builtIn);
+    PrintNames("your words and variables", own);
+  } else if (command == ".stack") {
+    const std::vector<std::string> lines = BrelStackLines(env);
+    if (lines.empty()) std::printf("(the stack is empty)\n");
+    for (const std::string& l : lines) std::printf("  %s\n", l.c_str());
+  } else if (command == ".clear") {
+    env->values.clear();
+  } else {
+    std::printf("unknown console command '%s' (.words, .stack, .clear, .help)\n", command.c_str());
+  }
+}
+
+// Leaves blocks and word calls a failed or stopped text opened, so that the
+// next line starts at the top level; values and global names stay.
+void BackToTopLevel(BrelEnvH env) {
+  env->frames.clear();
+  if (env->tables.size() > 1) env->tables.resize(1);
+}
+
+}  // namespace
+
+int RunBrelConsole() {
+  StdoutConsole console;
+  BrelEnvH env = BrelCreateEnv("brel", &console);
+  if (!env) return Fail(1, "cannot create the Brel environment");
+  InterruptFlag interruptFlag;
+  env->budget->interrupt = &interruptSignal;
+
+  ConsoleState state;
+  EditLine* el = el_init("velmora", stdin, stdout, stderr);
+  History* hist = history_init();
+  HistEvent ev;
+  history(hist, &ev, H_SETSIZE, 1000);
+  history(hist, &ev, H_SETUNIQUE, 1);
+  const std::string historyPath = HistoryPath();
+  if (!historyPath.empty()) history(hist, &ev, H_LOAD, historyPath.c_str());
+  el_set(el, EL_EDITOR, "emacs");
+  el_set(el, EL_CLIENTDATA, &state);
+  el_set(el, EL_PROMPT, &Prompt);
+  el_set(el, EL_HIST, history, hist);
+  el_source(el, nullptr);
+
+  std::printf("Brel console: each line runs in the same environment.  '.help' explains\n"
+              "the console, '.words' lists the words; Ctrl-D leaves.\n");
+  bool pending = false;  // a terminate left something to continue
+  std::string text;      // lines of a definition or block still open
+  for (;;) {
+    const std::vector<std::string> open = OpenBlocks(text);
+    state.prompt = "brel> ";
+    if (!text.empty()) {
+      state.prompt = "  ";
+      for (const std::string& o : open) state.prompt += o + " ";
+      state.prompt += "... ";
+    }
+    interruptSignal = 0;
+    int count = 0;
+    const char* got = el_gets(el, &count);
+    if (!got) {
+      const LineInfo* li = el_line(el);
+      const bool typed = li && li->lastchar != li->buffer;
+      if (interruptSignal && (typed || !text.empty())) {
+        // Ctrl-C drops what was being typed and starts afresh.
+        std::printf("^C\n");
+        text.clear();
+        el_reset(el);
+        continue;
+      }
+      break;  // Ctrl-D, or Ctrl-C at an empty prompt
+    }
+    std::string line(got, static_cast<size_t>(count));
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    const std::string trimmed = Trim(line);
+    if (!trimmed.empty()) history(hist, &ev, H_ENTER, line.c_str());
+    if (text.empty() && !trimmed.empty() && trimmed.front() == '.') {
+      DotCommand(env, trimmed);
+      continue;
+    }
+    text += text.empty() ? line : "\n" + line;
+    if (!OpenBlocks(text).empty()) continue;
+    const std::string run = std::move(text);
+    text.clear();
+
+    bool ok;
+    if (Trim(run) == "cont") {
+      // Continue the stopped program without appending the line, so that
+      // the continued run ends where the stopped line ended.
+      if (!pending) {
+        std::printf("nothing to continue\n");
+        continue;
+      }
+      ok = BrelContinue(env);
+    } else {
+      ok = BrelRunLine(env, run);
+    }
+    const bool interrupted = interruptSignal != 0;
+    interruptSignal = 0;
+    pending = ok && env->stopped && env->resume > 0 && env->pointer == env->resume;
+    if (!console.EndsLine()) {
+      std::printf("\n");
+      console.Append("\n");
+    }
+    if (!ok) {
+      std::fflush(stdout);
+      if (interrupted)
+        std::fputs("\ninterrupted\n", stderr);
+      else
+        PrintError(env);
+      BackToTopLevel(env);
+    } else if (Trim(run).rfind("man ", 0) == 0 && !env->values.empty() &&
+               env->values.back().type == kBrelStr) {
+      std::printf("%s\n", BrelPopValue(env).text.c_str());
+    }
+    if (pending) std::printf("(stopped; 'cont' continues)\n");
+    for (const std::string& l : BrelStackLines(env)) std::printf("  %s\n", l.c_str());
+  }
+  std::printf("\n");
+  if (!historyPath.empty()) history(hist, &ev, H_SAVE, historyPath.c_str());
+  el_end(el);
+  history_end(hist);
+  BrelFreeEnv(env);
+  return 0;
+}
+
+}  // namespace velmora::cli

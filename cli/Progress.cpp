@@ -1,0 +1,88 @@
+#include "cli/Progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "render/Render.h"
+
+namespace velmora::cli {
+
+std::string Duration(double seconds) {
+  const long s = std::lround(seconds);
+  char buf[32];
+  if (s >= 3600)
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+ProgressBar::ProgressBar(Mode mode, std::chrono::milliseconds delay)
+    : mode_(mode), start_(Clock::now()), delay_(delay) {}
+
+void ProgressBar::Frames(int32_t done, int32_t total) {
+  done_ = done;
+  total_ = total;
+  if (mode_ == Mode::Lines && total > 0) {
+    const int32_t tenths = static_cast<int32_t>(int64_t{done} * 10 / total);
+    if (done > 0 && tenths > tenthsLogged_) {
+      tenthsLogged_ = tenths;
+      const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+      std::fprintf(stderr, "%s\n", LogLine(done, total, elapsed).c_str());
+      std::fflush(stderr);
+    }
+    return;
+  }
+  Draw(true);
+}
+
+std::string ProgressBar::LogLine(int32_t done, int32_t total, double elapsed) {
+  const double fraction = total > 0 ? static_cast<double>(done) / total : 1.0;
+  const std::string left = fraction > 0 ? Duration(elapsed / fraction - elapsed) : "--:--";
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "velmora: movie: %d/%d frames (%d%%), %s elapsed, %s left", done,
+                total, static_cast<int>(fraction * 100), Duration(elapsed).c_str(), left.c_str());
+  return buf;
+}
+
+void ProgressBar::Tick() { Draw(false); }
+
+void ProgressBar::Note(const std::string& text) {
+  if (mode_ != Mode::Bar) return;
+  note_ = text;
+  Draw(true);
+}
+
+void ProgressBar::Finish() {
+  if (mode_ == Mode::Bar && drawn_) std::fputs("\n", stderr);
+  drawn_ = false;
+}
+
+void ProgressBar::Draw(bool force) {
+  if (mode_ != Mode::Bar) return;
+  const auto now = Clock::now();
+  if (now - start_ < delay_) return;
+  if (!force && now - last_ < std::chrono::milliseconds(100)) return;
+  last_ = now;
+  const double within = std::clamp(FrameProgress, 0, 99) / 100.0;  // the blur follows 100
+  const double fraction = still_       ? within
+                          : total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_
+                                       : 1.0;
+  constexpr int kWidth = 30;
+  const int filled = static_cast<int>(fraction * kWidth);
+  std::string bar(static_cast<size_t>(filled), '#');
+  bar.resize(kWidth, '.');
+  std::string left = "--:--";
+  const double elapsed = std::chrono::duration<double>(now - start_).count();
+  if ((done_ > 0 || still_) && fraction > 0) left = Duration(elapsed / fraction - elapsed);
+  const std::string frames =
+      still_ ? std::string() : std::to_string(done_) + "/" + std::to_string(total_) + " frames  ";
+  std::fprintf(stderr, "\r[%s] %s%3d%%  %s left%s%s\033[K", bar.c_str(), frames.c_str(),
+               static_cast<int>(fraction * 100), left.c_str(), note_.empty() ? "" : "  ",
+               note_.c_str());
+  std::fflush(stderr);
+  drawn_ = true;
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,53 @@
+// Progress of long work on stderr.  On a terminal: one bar redrawn in place
+// with the frames done of the total, the current frame's own progress and the
+// time left estimated from the frames so far.  Elsewhere (a log file, a
+// pipe): a line at every tenth of the frames, so logs show progress.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace velmora::cli {
+
+// "m:ss", or "h:mm:ss" from an hour on.
+std::string Duration(double seconds);
+
+class ProgressBar {
+ public:
+  enum class Mode { Bar, Lines, Off };
+  // DELAY: the bar is first drawn only once the work has taken that long.
+  explicit ProgressBar(Mode mode, std::chrono::milliseconds delay = {});
+
+  // One picture: the bar shows the frame's own progress only.
+  void Still() { still_ = true; }
+  // FRAMES done of TOTAL.
+  void Frames(int32_t done, int32_t total);
+  // Called often while a frame renders: redraws the bar at most every 100 ms.
+  void Tick();
+  // A note shown after the bar.
+  void Note(const std::string& text);
+  // Ends the bar's line.
+  void Finish();
+
+  // The line written at each tenth in Lines mode.
+  static std::string LogLine(int32_t done, int32_t total, double elapsed);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  void Draw(bool force);
+
+  Mode mode_;
+  Clock::time_point start_;
+  std::chrono::milliseconds delay_;
+  Clock::time_point last_{};
+  int32_t done_ = 0;
+  int32_t total_ = 0;
+  int32_t tenthsLogged_ = 0;
+  std::string note_;
+  bool drawn_ = false;
+  bool still_ = false;
+};
+
+}  // namespace velmora::cli

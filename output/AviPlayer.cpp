@@ -1,0 +1,323 @@
+#include "output/AviPlayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+namespace velmora {
+
+namespace {
+
+// One stored picture of the stream: its frame number and whether decoding
+// can start there.
+struct IndexEntry {
+  int64_t frame;
+  bool key;
+};
+
+std::string AvText(int code) {
+  char buf[AV_ERROR_MAX_STRING_SIZE] = {0};
+  av_strerror(code, buf, sizeof buf);
+  return buf;
+}
+
+}  // namespace
+
+struct AviPlayer::Impl {
+  AVFormatContext* fmt = nullptr;
+  AVCodecContext* dec = nullptr;
+  SwsContext* sws = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  int stream = -1;
+  int64_t base = 0;  // stream timestamp of frame 0
+
+  std::vector<IndexEntry> index;  // pictures in frame order
+  int64_t length = 0;
+  int32_t width = 0, height = 0;
+
+  PlayerMode mode = PlayerMode::NotReady;
+  int64_t position = 0;
+  bool looping = false;
+  // Playback clock: the frame playing started from and the time since.
+  int64_t anchor = 0;
+  double clockMs = 0;
+
+  Bitmap24 picture;
+  int64_t decoded = -1;       // frame number of the last picture decoded
+  bool canContinue = false;   // the demuxer stands right after that picture
+  std::string lastError;
+
+  ~Impl() { Close(); }
+
+  void Close() {
+    sws_freeContext(sws);
+    sws = nullptr;
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&dec);
+    avformat_close_input(&fmt);
+    stream = -1;
+    index.clear();
+    length = 0;
+    width = height = 0;
+    mode = PlayerMode::NotReady;
+    position = anchor = 0;
+    clockMs = 0;
+    picture = Bitmap24();
+    decoded = -1;
+    canContinue = false;
+  }
+
+  int64_t FrameOf(int64_t ts) const { return ts == AV_NOPTS_VALUE ? -1 : ts - base; }
+
+  // The demuxer's index where the container has one, else one pass over the
+  // packets.  Empty chunks (repeated pictures) count for the length only.
+  void BuildIndex() {
+    AVStream* st = fmt->streams[stream];
+    base = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    int64_t last = -1;
+    const int n = avformat_index_get_entries_count(st);
+    for (int i = 0; i < n; ++i) {
+      const AVIndexEntry* e = avformat_index_get_entry(st, i);
+      const int64_t f = FrameOf(e->timestamp);
+      if (f < 0) continue;
+      last = std::max(last, f);
+      if (e->size > 0) index.push_back({f, (e->flags & AVINDEX_KEYFRAME) != 0});
+    }
+    if (index.empty()) {
+      while (av_read_frame(fmt, packet) >= 0) {
+        if (packet->stream_index == stream) {
+          const int64_t f = FrameOf(packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts);
+          if (f >= 0) {
+            last = std::max(last, f);
+            if (packet->size > 0) index.push_back({f, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+          }
+        }
+        av_packet_unref(packet);
+      }
+      canContinue = false;
+    }
+    std::sort(index.begin(), index.end(),
+              [](const IndexEntry& a, const IndexEntry& b) { return a.frame < b.frame; });
+    if (!index.empty()) index.front().key = true;  // decoding starts at the first picture
+    length = std::max<int64_t>(last + 1, st->nb_frames);
+  }
+
+  // The stored picture shown at frame f: the last one at or before it.
+  size_t PictureAt(int64_t f) const {
+    auto it = std::upper_bound(index.begin(), index.end(), f,
+                               [](int64_t v, const IndexEntry& e) { return v < e.frame; });
+    return it == index.begin() ? 0 : static_cast<size_t>(it - index.begin()) - 1;
+  }
+
+  size_t KeyAtOrBefore(size_t i) const {
+    while (i > 0 && !index[i].key) --i;
+    return i;
+  }
+
+  void Convert() {
+    // The full-range JPEG formats are the plain ones with the full range
+    // set on the converter.
+    auto format = static_cast<AVPixelFormat>(frame->format);
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    switch (format) {
+      case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P; fullRange = true; break;
+      case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P; fullRange = true; break;
+      case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P; fullRange = true; break;
+      default: break;
+    }
+    sws = sws_getCachedContext(sws, frame->width, frame->height, format, frame->width,
+                               frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
+                               nullptr);
+    if (!sws) {
+      lastError = "cannot convert the movie's pictures";
+      return;
+    }
+    const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
+    sws_setColorspaceDetails(sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
+                             1 << 16);
+    picture.SetSize(frame->width, frame->height);
+    uint8_t* dst[1] = {picture.bytes.data()};
+    const int dstStride[1] = {frame->width * 3};
+    sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+  }
+
+  // Takes the decoder's finished pictures; true once the one of frame
+  // `target` (or a later one) has been converted.
+  bool Receive(int64_t target, int64_t packetFrame) {
+    while (avcodec_receive_frame(dec, frame) == 0) {
+      int64_t f = FrameOf(frame->best_effort_timestamp);
+      if (f < 0) f = packetFrame;
+      decoded = f;
+      if (f >= target) {
+        Convert();
+        av_frame_unref(frame);
+        return true;
+      }
+      av_frame_unref(frame);
+    }
+    return false;
+  }
+
+  // Decodes the stored picture `target` (a frame number from the index).
+  bool DecodePicture(size_t entry) {
+    const int64_t target = index[entry].frame;
+    if (decoded == target && !picture.bytes.empty()) return true;
+    const int64_t key = index[KeyAtOrBefore(entry)].frame;
+    if (!(canContinue && decoded < target && decoded >= key)) {
+      const int r = av_seek_frame(fmt, stream, key + base, AVSEEK_FLAG_BACKWARD);
+      if (r < 0) {
+        lastError = "cannot seek in the movie: " + AvText(r);
+        return false;
+      }
+      avcodec_flush_buffers(dec);
+      decoded = -1;
+      canContinue = true;
+    }
+    while (true) {
+      const int r = av_read_frame(fmt, packet);
+      if (r < 0) {
+        // End of the file: the decoder gives out what it still holds.
+        avcodec_send_packet(dec, nullptr);
+        const bool got = Receive(target, target);
+        canContinue = false;
+        if (!got && decoded < 0) lastError = "no picture of the movie could be decoded";
+        return got || !picture.bytes.empty();
+      }
+      if (packet->stream_index != stream || packet->size == 0) {
+        av_packet_unref(packet);
+        continue;
+      }
+      const int64_t pf = FrameOf(packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts);
+      const int s = avcodec_send_packet(dec, packet);
+      av_packet_unref(packet);
+      if (s < 0 && s != AVERROR(EAGAIN)) {
+        lastError = "cannot decode the movie: " + AvText(s);
+        continue;  // a damaged picture: go on with the next one
+      }
+      if (Receive(target, pf)) return true;
+    }
+  }
+
+  bool Show(int64_t f) {
+    if (index.empty()) return false;
+    position = std::clamp<int64_t>(f, 0, length - 1);
+    return DecodePicture(PictureAt(position));
+  }
+};
+
+AviPlayer::AviPlayer() : impl_(std::make_unique<Impl>()) {}
+AviPlayer::~AviPlayer() = default;
+
+bool AviPlayer::Open(const std::string& path, std::string* error) {
+  Impl& m = *impl_;
+  m.Close();
+  m.lastError.clear();
+  auto fail = [&](const std::string& why) {
+    m.Close();
+    m.lastError = why;
+    if (error) *error = path + ": " + why;
+    return false;
+  };
+  int r = avformat_open_input(&m.fmt, path.c_str(), nullptr, nullptr);
+  if (r < 0) return fail(AvText(r));
+  r = avformat_find_stream_info(m.fmt, nullptr);
+  if (r < 0) return fail(AvText(r));
+  const AVCodec* codec = nullptr;
+  m.stream = av_find_best_stream(m.fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+  if (m.stream < 0 || !codec) return fail("the file holds no video the player can decode");
+  m.dec = avcodec_alloc_context3(codec);
+  m.packet = av_packet_alloc();
+  m.frame = av_frame_alloc();
+  if (!m.dec || !m.packet || !m.frame) return fail("out of memory");
+  avcodec_parameters_to_context(m.dec, m.fmt->streams[m.stream]->codecpar);
+  // One thread keeps the decoder from holding pictures back, so each packet
+  // gives its picture at once.
+  m.dec->thread_count = 1;
+  r = avcodec_open2(m.dec, codec, nullptr);
+  if (r < 0) return fail(AvText(r));
+  m.width = m.dec->width;
+  m.height = m.dec->height;
+  m.BuildIndex();
+  if (m.index.empty() || m.width <= 0 || m.height <= 0) return fail("the movie has no pictures");
+  if (!m.Show(0)) return fail(m.lastError);
+  m.mode = PlayerMode::Stopped;
+  return true;
+}
+
+void AviPlayer::Close() { impl_->Close(); }
+bool AviPlayer::IsOpen() const { return impl_->mode != PlayerMode::NotReady; }
+PlayerMode AviPlayer::Mode() const { return impl_->mode; }
+int64_t AviPlayer::Length() const { return impl_->length; }
+int64_t AviPlayer::Position() const { return impl_->position; }
+int32_t AviPlayer::Width() const { return impl_->width; }
+int32_t AviPlayer::Height() const { return impl_->height; }
+const Bitmap24& AviPlayer::Frame() const { return impl_->picture; }
+const std::string& AviPlayer::LastError() const { return impl_->lastError; }
+void AviPlayer::SetLooping(bool on) { impl_->looping = on; }
+
+void AviPlayer::Play() {
+  Impl& m = *impl_;
+  if (!IsOpen()) return;
+  if (m.mode == PlayerMode::Stopped && m.position >= m.length - 1) m.Show(0);
+  m.mode = PlayerMode::Playing;
+  m.anchor = m.position;
+  m.clockMs = 0;
+}
+
+void AviPlayer::Pause() {
+  if (impl_->mode == PlayerMode::Playing) impl_->mode = PlayerMode::Paused;
+}
+
+void AviPlayer::Stop() {
+  if (impl_->mode == PlayerMode::Playing || impl_->mode == PlayerMode::Paused)
+    impl_->mode = PlayerMode::Stopped;
+}
+
+bool AviPlayer::Seek(int64_t frame) {
+  Impl& m = *impl_;
+  if (!IsOpen()) return false;
+  const bool ok = m.Show(frame);
+  m.anchor = m.position;
+  m.clockMs = 0;
+  return ok;
+}
+
+bool AviPlayer::Step(int64_t delta) {
+  Impl& m = *impl_;
+  if (!IsOpen()) return false;
+  const bool ok = m.Show(m.position + delta);
+  m.mode = PlayerMode::Stopped;
+  return ok;
+}
+
+void AviPlayer::Advance(double elapsedMs) {
+  Impl& m = *impl_;
+  if (m.mode != PlayerMode::Playing || elapsedMs <= 0) return;
+  m.clockMs += elapsedMs;
+  // The small allowance keeps sums of 1000/30 ms from falling just short.
+  const auto due = static_cast<int64_t>(
+      std::floor(m.clockMs * PlayerFramesPerSecond / 1000.0 + 1e-6));
+  int64_t target = m.anchor + due;
+  if (target >= m.length) {
+    if (!m.looping) {
+      m.Show(m.length - 1);
+      m.mode = PlayerMode::Stopped;
+      return;
+    }
+    target %= m.length;
+    // Restart the clock at the wrapped frame so it does not grow without end.
+    m.anchor = target;
+    m.clockMs = 0;
+  }
+  if (target != m.position) m.Show(target);
+}
+
+}  // namespace velmora
