@@ -444,6 +444,9 @@ TEST(MovieCommand, UsageErrorsAndFailures) {
   EXPECT_EQ(run(""), 2) << "no output";
   EXPECT_EQ(run("-o " + dir + "/m.avi --from 121"), 2) << "outside the timeline 0..120";
   EXPECT_EQ(run("-o " + dir + "/m.avi --from 3 --from-current"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --frames 100..121"), 2) << "outside the timeline";
+  EXPECT_EQ(run("-o " + dir + "/m.avi --frames 7..6"), 2);
+  EXPECT_EQ(run("-o " + dir + "/m.avi --frames 7"), 2);
   EXPECT_EQ(run("-o " + dir + "/m.avi --quality 101"), 2);
   EXPECT_EQ(run("-o " + dir + "/m.avi --codec theora"), 2);
   EXPECT_EQ(run("-o " + dir + "/m.avi --bitrate 5x"), 2);
