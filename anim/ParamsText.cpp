@@ -2,6 +2,7 @@
 
 #include "anim/CurveSet.h"
 #include "anim/ParamTable.h"
+#include "base/DisplayText.h"
 #include "base/NumberText.h"
 
 namespace velmora {
@@ -28,8 +29,9 @@ std::string FormatParamsListing(const TCloudFrameParams& params, const TProjectM
   line(kParamTable[psClipBrightness].Keyword, flag(params.ClipBrightness));
   line(kParamTable[psBlurDraftMode].Keyword, flag(params.BlurDraft));
   line(kParamTable[psFromCurrentFrame].Keyword, flag(model.FromCurrentFrame));
-  line(kParamTable[psOutputAvi].Keyword, "\"" + model.OutPutFilen + "\"");
-  line(kParamTable[psOutputAlphaAvi].Keyword, "\"" + model.OutPutAlpha + "\"");
+  // Names come from the project file: shown with their control bytes escaped.
+  line(kParamTable[psOutputAvi].Keyword, "\"" + ForDisplay(model.OutPutFilen) + "\"");
+  line(kParamTable[psOutputAlphaAvi].Keyword, "\"" + ForDisplay(model.OutPutAlpha) + "\"");
   return out;
 }
 

@@ -179,11 +179,14 @@ Real EvalBM(const TDivs_Curve* c, Real x) {
   return lin;
 }
 
-// A number token of the text form: not a number, or beyond the range of a
-// double, counts as 0.
+// A number token of the text form: not a number counts as 0; a number
+// beyond the range of a double becomes the largest finite value of its sign.
+// The text is read in extended precision, so the 15-digit text of a value
+// near the limit (1.79769313486232E308) reads back as that value, not as 0.
 double TokenReal(std::string_view token) {
   const auto v = ParseReal(token);
-  if (!v || !(std::fabs(*v) <= static_cast<long double>(DBL_MAX))) return 0;
+  if (!v) return 0;
+  if (std::fabs(*v) > static_cast<long double>(DBL_MAX)) return *v < 0 ? -DBL_MAX : DBL_MAX;
   return static_cast<double>(*v);
 }
 

@@ -1,6 +1,7 @@
 // Writing a whole file so that readers never see a half-written one: the
-// bytes go to a temporary file beside the target, which is then renamed over
-// it.  A failure leaves any previous file untouched.
+// bytes are written aside and put in place when complete (FileReplacement:
+// modes, owners, hard links, symbolic links and special files are kept).  A
+// failure leaves any previous file untouched.
 #pragma once
 
 #include <string>

@@ -19,4 +19,11 @@ std::string StripExtension(std::string_view name) {
   return std::string(name.substr(0, ExtensionStart(name)));
 }
 
+std::string FolderOf(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  if (slash == 0) return "/";
+  return std::string(path.substr(0, slash));
+}
+
 }  // namespace velmora

@@ -17,4 +17,7 @@ std::string FileExtension(std::string_view name);
 // The name without its extension (the whole name when it has none).
 std::string StripExtension(std::string_view name);
 
+// The folder part of a path: "." for a bare name, "/" for a name in the root.
+std::string FolderOf(std::string_view path);
+
 }  // namespace velmora

@@ -1,12 +1,14 @@
-// Whole default frames: the preview at 128 x 128, the export at 512 x 512,
-// and 512 x 512 with oversampling 3 (a 1536 x 1536 render), in the steady
-// state (buffers and pens already at the render size) and cold (pens drawn
-// anew, as a fresh process or a change of size pays).
+// Whole default frames: the preview at 128 x 128, the export at 512 x 512
+// and 1024 x 1024, and 512 x 512 with oversampling 3 (a 1536 x 1536 render),
+// in the steady state (buffers and pens already at the render size) and cold
+// (pens drawn anew, as a fresh process or a change of size pays).  The last
+// argument of each case is the number of render threads.
 #include <benchmark/benchmark.h>
 
 #include "anim/CurveSet.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "render/ThreadPool.h"
 
 using namespace velmora;
 
@@ -31,7 +33,10 @@ void RunStages(TCloudFrameParams& p, bool preview) {
   BlurStage(p);
 }
 
+void UseThreads(int64_t threads) { EngineThreadPool().SetThreads(static_cast<int>(threads)); }
+
 void BM_PreviewFrame(benchmark::State& state) {
+  UseThreads(state.range(0));
   TCloudFrameParams p = DefaultRecord(512, 1);
   RunStages(p, true);
   for (auto _ : state) {
@@ -41,9 +46,10 @@ void BM_PreviewFrame(benchmark::State& state) {
   }
   FreeFrameBuffers(p);
 }
-BENCHMARK(BM_PreviewFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StillFrame(benchmark::State& state) {
+  UseThreads(state.range(2));
   TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)),
                                       static_cast<int32_t>(state.range(1)));
   Bitmap24 picture;
@@ -55,9 +61,15 @@ void BM_StillFrame(benchmark::State& state) {
   }
   FreeFrameBuffers(p);
 }
-BENCHMARK(BM_StillFrame)->Args({512, 1})->Args({512, 3})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StillFrame)
+    ->ArgsProduct({{512, 1024}, {1}, {1, 2}})
+    ->Args({512, 3, 1})
+    ->Args({512, 3, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_StillFrameCold(benchmark::State& state) {
+  UseThreads(state.range(1));
   TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)), 1);
   Bitmap24 picture;
   for (auto _ : state) {
@@ -68,6 +80,9 @@ void BM_StillFrameCold(benchmark::State& state) {
   }
   FreeFrameBuffers(p);
 }
-BENCHMARK(BM_StillFrameCold)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StillFrameCold)
+    ->ArgsProduct({{128, 512}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

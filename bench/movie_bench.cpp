@@ -1,6 +1,7 @@
 // The movie export: 30 frames of the new-project animation at 512 x 512 into
 // a Motion JPEG AVI, and the encoder alone on the same pictures.  Reports
 // frames per second and the share of the export spent encoding and writing.
+// The argument of the export is the number of render threads.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -17,6 +18,7 @@ extern "C" {
 #include "anim/ProjectModel.h"
 #include "output/AviWriter.h"
 #include "output/MovieLoop.h"
+#include "render/ThreadPool.h"
 
 namespace velmora {
 namespace {
@@ -29,6 +31,7 @@ std::string TempName(const char* stem) {
 
 void BM_MovieExportMjpeg512(benchmark::State& state) {
   av_log_set_level(AV_LOG_ERROR);
+  EngineThreadPool().SetThreads(static_cast<int>(state.range(0)));
   const std::string path = TempName("export");
   double render = 0, output = 0, frames = 0;
   for (auto _ : state) {
@@ -50,7 +53,12 @@ void BM_MovieExportMjpeg512(benchmark::State& state) {
   state.counters["render_s_per_frame"] = render / frames;
   state.counters["encode_ms_per_frame"] = output * 1000 / frames;
 }
-BENCHMARK(BM_MovieExportMjpeg512)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_MovieExportMjpeg512)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // The encoder alone: the pictures of one rendered frame, written 30 times.
 void BM_AviEncodeMjpeg512(benchmark::State& state) {

@@ -65,6 +65,16 @@ std::optional<int> CommandLine::Int(const std::optional<std::string>& text,
   return std::nullopt;
 }
 
+std::optional<int> CommandLine::Threads(const std::optional<std::string>& text,
+                                        std::optional<int32_t>& out) const {
+  if (!text) return std::nullopt;
+  out = ParseInt32(*text);
+  if (!out || *out < 1 || *out > kMaxThreads)
+    return Usage("--threads needs a whole number from 1 to " + std::to_string(kMaxThreads) +
+                 ", not '" + *text + "'");
+  return std::nullopt;
+}
+
 std::optional<std::pair<int32_t, int32_t>> ParseSize(const std::string& text) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string::npos) return std::nullopt;

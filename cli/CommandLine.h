@@ -50,6 +50,12 @@ class CommandLine {
   std::optional<int> Int(const std::optional<std::string>& text, const std::string& name,
                          const std::string& what, std::optional<int32_t>& out) const;
 
+  // The render thread count of --threads in TEXT (when given) into OUT: a
+  // whole number from 1 to kMaxThreads, otherwise a usage error.
+  static constexpr int32_t kMaxThreads = 256;
+  std::optional<int> Threads(const std::optional<std::string>& text,
+                             std::optional<int32_t>& out) const;
+
   // The help text of the command.
   const char* Help() const { return usage_; }
 

@@ -212,8 +212,9 @@ std::string BatchScript(const FarmFolder& folder, const FarmRecord& record,
   s += "  *) echo \"velmora farm: task $SLURM_ARRAY_TASK_ID has no frame range\" >&2; exit 2 ;;\n"
        "esac\n"
        "echo \"velmora farm: task $SLURM_ARRAY_TASK_ID renders frames $frames on $(hostname)\"\n"
+       "# The CPUs Slurm gave the task, not every CPU of the node.\n"
        "exec " + ShellQuote(velmora) + " movie " + ShellQuote(folder.ProjectCopy()) +
-       " --frames \"$frames\" --from " + std::to_string(record.frames.first) + " -o " +
+       " --threads \"${SLURM_CPUS_PER_TASK:-1}\" --frames \"$frames\" --from " + std::to_string(record.frames.first) + " -o " +
        ShellQuote(folder.SeriesName(false)) + " --alpha " +
        ShellQuote(record.alpha ? folder.SeriesName(true) : "") + "\n";
   return s;

@@ -1,6 +1,7 @@
 #include "cli/ProjectOpen.h"
 
 #include "anim/ProjectModel.h"
+#include "base/DisplayText.h"
 #include "cli/Commands.h"
 #include "project/ProjectLoad.h"
 
@@ -13,8 +14,9 @@ namespace {
 std::string RunWarning(const std::string& path, const TProjectRunResult& run) {
   std::string where = run.StopLine > 0 ? "at line " + std::to_string(run.StopLine)
                                        : std::string("before its first statement");
-  std::string text = run.ErrorMessage.empty() ? std::string("(no error text)") : run.ErrorMessage;
-  std::string msg = "warning: project '" + path + "' stopped " + where + ": " + text;
+  std::string text =
+      run.ErrorMessage.empty() ? std::string("(no error text)") : ForDisplay(run.ErrorMessage);
+  std::string msg = "warning: project '" + ForDisplay(path) + "' stopped " + where + ": " + text;
   if (run.StepLimitHit)
     msg += " (" + std::to_string(ProjectStepLimit) + " steps spent: a loop that does not end?)";
   msg += "; the rest of the file was not run";

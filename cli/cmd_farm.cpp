@@ -44,8 +44,10 @@ const char kFarmUsage[] =
     "the movie from the pictures.  Running the same command again submits only\n"
     "the ranges whose frames are missing (after a failed or cancelled task).\n"
     "  -o OUT.avi         the colour movie (default: the project's output_avi)\n"
-    "  --alpha OUT.avi    the alpha movie (default: the project's outputalpha_avi)\n"
-    "  --chunks N         the number of tasks\n"
+    "  --alpha OUT.avi    the alpha movie (default without -o: the project's\n"
+    "                     outputalpha_avi)\n"
+    "  --chunks N         the number of tasks (each renders with the CPUs Slurm\n"
+    "                     gives it: --sbatch-arg=--cpus-per-task=C)\n"
     "  --work-dir DIR     the shared work folder (default: OUT.farm beside OUT.avi)\n"
     "  --partition P      the Slurm partition\n"
     "  --sbatch-arg=ARG   one more option for sbatch (repeatable)\n"
@@ -154,7 +156,9 @@ int CmdFarm(const Args& args) {
   if (!OpenProjectForCommand("farm", a.project, projectStatus)) return projectStatus;
   if (!projectText) return Fail(1, "farm: cannot read " + *a.project);
   const std::string mainName = TrimOutputName(a.main.value_or(Project.OutPutFilen));
-  const std::string alphaName = TrimOutputName(a.alpha.value_or(Project.OutPutAlpha));
+  // As for movie: with -o the project's alpha name counts only when --alpha asks for it.
+  const std::string alphaName =
+      TrimOutputName(a.alpha ? *a.alpha : a.main ? "" : Project.OutPutAlpha);
   if (mainName.empty() && alphaName.empty())
     return cl.Usage("no output: give -o OUT.avi or --alpha OUT.avi");
   for (const std::string& problem :

@@ -18,6 +18,7 @@ extern "C" {
 
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
+#include "base/DisplayText.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/FarmWork.h"
@@ -28,6 +29,7 @@ extern "C" {
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "render/Render.h"
+#include "render/ThreadPool.h"
 
 namespace velmora::cli {
 
@@ -49,6 +51,8 @@ const char kMovieUsage[] =
     "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
     "                  would (repeatable; 'velmora params --list' lists them)\n"
     "  --strict        a project warning stops the command (exit status 3)\n"
+    "  --threads N     render on N threads (default: every core; 1: one thread);\n"
+    "                  the pictures are the same for every N\n"
     "AVI options (stored in the settings file for later movies):\n"
     "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
@@ -70,11 +74,12 @@ struct MovieArgs {
   std::vector<std::string> setTexts;
   std::vector<SetOption> sets;
   bool strict = false;
+  std::optional<int32_t> threads;
 };
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", kMovieUsage);
-  std::optional<std::string> from;
+  std::optional<std::string> from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
   cl.Value("-o,--output", m.main, "a file name");
@@ -84,7 +89,9 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   cl.Value("--frames", m.frames, "a frame range A..B");
   m.avi.Add(cl);
   cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
+  cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
+  if (auto s = cl.Threads(threads, m.threads)) return s;
   if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
   if (auto s = m.avi.Check(cl)) return s;
@@ -126,10 +133,17 @@ class AbortOnInterrupt {
 int CmdMovie(const Args& args) {
   MovieArgs m;
   if (auto status = ParseMovieArgs(args, m)) return *status;
+  if (m.threads) EngineThreadPool().SetThreads(*m.threads);
 
   int projectStatus = 0;
   if (!OpenProjectForCommand("movie", m.project, projectStatus, m.strict)) return projectStatus;
   EvalProjectAt(ApplySetOptions(m.sets, std::nullopt));
+  // With -o the project's alpha name is used only when --alpha asks for it.
+  if (m.main && !m.alpha && !TrimOutputName(Project.OutPutAlpha).empty()) {
+    std::fprintf(stderr, "velmora: movie: note: the project's alpha output %s is not written "
+                 "(give --alpha to write one)\n", ForDisplay(TrimOutputName(Project.OutPutAlpha)).c_str());
+    Project.OutPutAlpha.clear();
+  }
   if (m.main) Project.OutPutFilen = *m.main;
   if (m.alpha) Project.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) Project.FromCurrentFrame = true;
@@ -159,9 +173,15 @@ int CmdMovie(const Args& args) {
                stderr);
   }
   settings.jpegQuality = ReadJpegQuality(settingsPath);
+  if (m.project && *m.project != "-") settings.protectedFile = *m.project;
+  for (const std::string& line : DescribeMovieOutputs(settings))
+    std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());
 
   av_log_set_level(AV_LOG_ERROR);
-  SetMessageSink([](const std::string& text) { std::fprintf(stderr, "\nvelmora: %s\n", text.c_str()); });
+  // The engine's message (which buffer could not be had) joins the line of
+  // the frame that failed.
+  std::string engineMessage;
+  SetMessageSink([&](const std::string& text) { engineMessage = text; });
 
   ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   AbortOnInterrupt interrupts;
@@ -181,8 +201,16 @@ int CmdMovie(const Args& args) {
   bar.Finish();
   SetMessageSink({});
 
-  for (const std::string& failure : report.failures)
-    std::fprintf(stderr, "velmora: movie: %s\n", failure.c_str());
+  for (std::string failure : report.failures) {
+    const std::string vague = "(not enough memory, or too large)";
+    if (const size_t at = failure.find(vague); at != std::string::npos && !engineMessage.empty()) {
+      failure.replace(at, vague.size(), "(" + engineMessage + ")");
+      engineMessage.clear();
+    }
+    std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(failure).c_str());
+  }
+  for (const std::string& note : report.notes)
+    std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(note).c_str());
   if (report.aborted) {
     std::fprintf(stderr, "velmora: movie: aborted after %d of %d frames\n", report.framesDone,
                  report.totalFrames);

@@ -11,6 +11,8 @@
 
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "base/DisplayText.h"
+#include "base/ReplaceFile.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
@@ -20,6 +22,7 @@
 #include "output/StillImage.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "render/ThreadPool.h"
 
 namespace velmora::cli {
 
@@ -48,6 +51,8 @@ const char kRenderUsage[] =
     "                      would (repeatable; 'velmora params --list' lists them)\n"
     "  --strict            a project warning (a refused curve text, an error in\n"
     "                      the file) stops the command (exit status 3)\n"
+    "  --threads N         render on N threads (default: every core; 1: one\n"
+    "                      thread); the picture is the same for every N\n"
     "Without PROJECT the new-project settings are rendered; - reads the project\n"
     "from the standard input.\n";
 
@@ -64,6 +69,7 @@ struct RenderOptions {
   std::vector<SetOption> sets;
   ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
   bool strict = false;
+  std::optional<int32_t> threads;
 };
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
@@ -85,7 +91,7 @@ std::string BufferNameList() {
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   CommandLine cl("render", kRenderUsage);
-  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format;
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");
@@ -97,6 +103,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--jpeg-quality", quality, "a value");
   cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
   cl.Value("--format", format, "png, jpeg or bmp");
+  cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
   if (format) {
@@ -120,7 +127,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage("--jpeg-quality must lie between 0 and 100");
+  if (auto s = cl.Threads(threads, o.threads)) return s;
   if (!o.output) return cl.Usage("no output file given (-o OUT)");
+  if (o.project && *o.project != "-" && *o.output != "-" && SameFile(*o.output, *o.project))
+    return Fail(1, "render: refusing to write over the project " + ForDisplay(*o.project));
   return std::nullopt;
 }
 
@@ -148,6 +158,7 @@ void BufferBitmap(const std::string& name, Bitmap24& bm) {
 int CmdRender(const Args& args) {
   RenderOptions o;
   if (auto status = ParseRenderArgs(args, o)) return *status;
+  if (o.threads) EngineThreadPool().SetThreads(*o.threads);
 
   int projectStatus = 0;
   if (!OpenProjectForCommand("render", o.project, projectStatus, o.strict)) return projectStatus;
@@ -159,7 +170,10 @@ int CmdRender(const Args& args) {
   if (o.overSampling) CloudParams.OverSampling = *o.overSampling;
   if (o.seed) CloudParams.Seed = *o.seed;
 
-  SetMessageSink([](const std::string& m) { std::fprintf(stderr, "velmora: %s\n", m.c_str()); });
+  // The engine's message (which buffer could not be had) joins the
+  // command's own line, so a failure is one line.
+  std::string engineMessage;
+  SetMessageSink([&](const std::string& m) { engineMessage = m; });
   std::string error;
   // A render that takes longer than a second shows a bar on a terminal.
   ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Off,
@@ -168,9 +182,11 @@ int CmdRender(const Args& args) {
   SetPump([&bar] { bar.Tick(); });
   const bool rendered = RenderStillFrame(CloudParams, &error);
   SetPump({});
+  SetMessageSink({});
   bar.Finish();
   if (!rendered) {
     FreeProjectState();
+    if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
   Bitmap24 picture;

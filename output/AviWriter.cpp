@@ -22,6 +22,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "base/ReplaceFile.h"
 #include "base/Strings.h"
 #include "output/Settings.h"
 
@@ -233,7 +234,7 @@ struct AviWriter::Impl {
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   std::string target;
-  std::string temp;
+  FileReplacement file;  // the movie is written aside, put in place when closed
   int32_t width = 0;
   int32_t height = 0;
   bool open = false;
@@ -288,8 +289,7 @@ struct AviWriter::Impl {
   }
   void Discard() {
     Free();
-    if (!temp.empty()) unlink(temp.c_str());
-    temp.clear();
+    file.Abandon();
     open = false;
   }
 };
@@ -330,19 +330,11 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
   std::string reason;
   if (!AviHandlerAvailable(options.handler, &reason)) return m.Fail(reason);
 
-  // The movie goes to a temporary file beside the target first.
-  std::vector<char> name(fileName.begin(), fileName.end());
-  const char suffix[] = ".part-XXXXXX";
-  name.insert(name.end(), suffix, suffix + sizeof suffix);  // includes the terminator
-  const int fd = mkstemp(name.data());
-  if (fd < 0) return m.Fail("cannot create " + fileName + ": " + std::strerror(errno));
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  close(fd);
-  m.temp = name.data();
+  // The movie is written aside first.
+  if (!m.file.Begin(fileName, &reason)) return m.Fail(reason);
+  const std::string temp = m.file.FdPath();
 
-  int ret = avformat_alloc_output_context2(&m.fmt, nullptr, "avi", m.temp.c_str());
+  int ret = avformat_alloc_output_context2(&m.fmt, nullptr, "avi", temp.c_str());
   if (ret < 0 || !m.fmt) {
     m.Fail("cannot prepare an AVI file: " + AvError(ret));
     m.Discard();
@@ -468,7 +460,7 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
     }
   }
 
-  ret = avio_open(&m.fmt->pb, m.temp.c_str(), AVIO_FLAG_WRITE);
+  ret = avio_open(&m.fmt->pb, temp.c_str(), AVIO_FLAG_WRITE);
   if (ret < 0) {
     m.Fail("cannot create " + fileName + ": " + AvError(ret));
     m.Discard();
@@ -542,7 +534,13 @@ bool AviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
   return true;
 }
 
-bool AviWriter::Close() {
+bool AviWriter::Close() { return Finish(nullptr); }
+
+bool AviWriter::CloseAs(const std::string& otherName) { return Finish(&otherName); }
+
+bool AviWriter::TargetExisted() const { return impl_->file.TargetExisted(); }
+
+bool AviWriter::Finish(const std::string* otherName) {
   Impl& m = *impl_;
   if (!m.open) {
     m.Discard();
@@ -566,9 +564,9 @@ bool AviWriter::Close() {
     const int ret = avio_closep(&m.fmt->pb);
     if (ret < 0) m.Fail("cannot write " + m.target + ": " + AvError(ret));
   }
-  if (!m.failed && rename(m.temp.c_str(), m.target.c_str()) != 0)
-    m.Fail("cannot replace " + m.target + ": " + std::strerror(errno));
-  if (!m.failed) m.temp.clear();  // now the target: keep it
+  std::string why;
+  if (!m.failed && !(otherName ? m.file.CommitAs(*otherName, &why) : m.file.Commit(&why)))
+    m.Fail(why);
   m.Discard();
   return !m.failed;
 }

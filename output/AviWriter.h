@@ -6,8 +6,8 @@
 // quality from 0 to 10000, a data rate in bytes per second and flags that say
 // which of the last three apply.  Handler 0 is uncompressed 24-bit RGB.
 //
-// The movie is written to a temporary file beside the target and renamed over
-// it when closed, so a failed movie never replaces a good file.  Files past
+// The movie is written aside and put in place when closed (FileReplacement),
+// so a failed movie never replaces a good file.  Files past
 // 1 GB get OpenDML (AVI 2.0) extension chunks and indexes from the muxer.
 #pragma once
 
@@ -116,6 +116,11 @@ class AviWriter {
   // Drops the movie being written: the temporary file is removed and the
   // target is left as it was.
   void Discard();
+  // Close, but puts the movie at otherName and leaves the target untouched
+  // (an interrupted movie beside the complete one it would have replaced).
+  bool CloseAs(const std::string& otherName);
+  // Whether a file stood at the movie's name when it was opened.
+  bool TargetExisted() const;
 
   // The first failure since Open, "" when none.
   const std::string& LastError() const;
@@ -125,6 +130,7 @@ class AviWriter {
   double EncodeSeconds() const;
 
  private:
+  bool Finish(const std::string* otherName);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

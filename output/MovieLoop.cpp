@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/FileName.h"
+#include "base/ReplaceFile.h"
 #include "base/Strings.h"
 #include "output/StillImage.h"
 #include "base/Numeric.h"
@@ -74,6 +75,35 @@ std::string NumberedFileName(const std::string& name, int32_t frame) {
   return base + digits + ext;
 }
 
+std::string PartialMovieName(const std::string& name) {
+  const size_t dot = ExtensionStart(name);
+  if (dot == std::string::npos) return name + ".partial";
+  return name.substr(0, dot) + ".partial" + name.substr(dot);
+}
+
+std::vector<std::string> DescribeMovieOutputs(const MovieSettings& s) {
+  std::vector<std::string> lines;
+  for (bool alpha : {false, true}) {
+    const std::string name = TrimOutputName(alpha ? s.alphaName : s.mainName);
+    const char* label = alpha ? "alpha output: " : "main output: ";
+    switch (OutputKindForName(name)) {
+      case MovieOutputKind::None:
+        break;
+      case MovieOutputKind::Avi:
+        lines.push_back(label + name);
+        break;
+      case MovieOutputKind::Series:
+        if (s.lastFrame <= s.firstFrame)
+          lines.push_back(label + NumberedFileName(name, s.firstFrame));
+        else
+          lines.push_back(label + NumberedFileName(name, s.firstFrame) + " .. " +
+                          NumberedFileName(name, s.lastFrame));
+        break;
+    }
+  }
+  return lines;
+}
+
 MovieSettings MovieSettingsFromModel(const TProjectModel& model) {
   MovieSettings s;
   s.mainName = TrimOutputName(model.OutPutFilen);
@@ -100,13 +130,25 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   const int32_t outH = p.ResY;
   const int32_t first = settings.firstFrame;
   const int64_t total64 = int64_t{settings.lastFrame} - first + 1;
-  const int32_t total = static_cast<int32_t>(std::max<int64_t>(0, total64));
+  // A range beyond 2^31 frames is counted as the largest int; it runs until
+  // stopped or until the disk fills.
+  const int32_t total = static_cast<int32_t>(std::clamp<int64_t>(total64, 0, INT32_MAX));
   report.firstFrame = first;
   report.totalFrames = total;
   if (outputs[0].kind != MovieOutputKind::None && outputs[0].name == outputs[1].name) {
     report.failures.push_back("the main and the alpha output are the same file: " +
                               outputs[0].name);
     return report;
+  }
+  auto isProtected = [&](const std::string& file) {
+    return !settings.protectedFile.empty() && SameFile(file, settings.protectedFile);
+  };
+  for (const Output& o : outputs) {
+    if (o.kind == MovieOutputKind::Avi && isProtected(o.name)) {
+      report.failures.push_back(std::string(o.Label()) + ": refusing to write over the project " +
+                                settings.protectedFile);
+      return report;
+    }
   }
   if (outW < 1 || outH < 1) {
     report.failures.push_back("the output size must be at least 1 x 1 (got " +
@@ -219,7 +261,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         } else {
           const std::string file = NumberedFileName(o.name, f);
           std::string error;
-          if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error))
+          if (isProtected(file))
+            o.seriesFailures.Add("refusing to write over the project " + file);
+          else if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error))
             o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
           showName(o.alpha, file);
         }
@@ -239,8 +283,14 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   for (Output& o : outputs) {
     if (o.opened) {
       const auto started = Clock::now();
-      if (!o.writer->Close())
+      // An interrupted movie does not replace a complete one.
+      const bool beside = report.aborted && o.writer->TargetExisted();
+      const std::string partial = PartialMovieName(o.name);
+      if (!(beside ? o.writer->CloseAs(partial) : o.writer->Close()))
         report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());
+      else if (beside)
+        report.notes.push_back(o.name + " was left as it was; the " + std::to_string(counter) +
+                               " frames made are in " + partial);
       report.outputSeconds += SecondsSince(started);
     }
     o.seriesFailures.Report(o.Label(), report.failures);

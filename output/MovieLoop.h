@@ -42,6 +42,15 @@ MovieOutputKind OutputKindForName(const std::string& name);
 // frame 12345 -> movie12345.bmp, frame -3 -> movie-0003.bmp.
 std::string NumberedFileName(const std::string& name, int32_t frame);
 
+// Where an interrupted movie goes when a file already stands at its name:
+// clip.avi -> clip.partial.avi.
+std::string PartialMovieName(const std::string& name);
+
+// One line per output for the user before the export starts: which files
+// will be written (an AVI file, or the first and last of a numbered series).
+struct MovieSettings;
+std::vector<std::string> DescribeMovieOutputs(const MovieSettings& settings);
+
 struct MovieSettings {
   std::string mainName;   // colour output; empty: not produced
   std::string alphaName;  // alpha output; empty: not produced
@@ -54,6 +63,8 @@ struct MovieSettings {
   std::optional<int32_t> runStart;
   AviOptions aviOptions;   // for each AVI output
   int jpegQuality = 75;    // for numbered JPEG pictures
+  // A file no output may write over (the project file that was opened).
+  std::string protectedFile;
 };
 
 // The settings a window's state gives: the trimmed output names, the range
@@ -94,6 +105,9 @@ struct MovieReport {
   int32_t totalFrames = 0;   // T
   int32_t framesDone = 0;    // frame counter at the end
   std::vector<std::string> failures;  // one line each; empty when all went well
+  // After an abort: one line for each movie that went beside the complete
+  // file it would have replaced, naming both.
+  std::vector<std::string> notes;
   double renderSeconds = 0;  // the pipeline, including the reduction
   double outputSeconds = 0;  // encoding and writing the pictures
   bool Succeeded() const { return started && failures.empty(); }
@@ -112,7 +126,9 @@ struct MovieReport {
 // output; they are collected in the report.  An AVI movie whose write failed
 // takes no more frames and is not put in place.  When no output can receive
 // frames (any more), no further frame is rendered.  One file named for both
-// outputs is refused before anything is written.
+// outputs is refused before anything is written, and so is an output that is
+// the protected file.  An aborted AVI movie whose name already held a file
+// leaves that file untouched and goes to PartialMovieName beside it.
 MovieReport RenderMovie(TFrameRenderer& renderer, const MovieSettings& settings,
                         const MovieCallbacks& callbacks);
 

@@ -48,13 +48,6 @@ std::string UserSettingsPath() {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 bool FolderWritable(const std::string& folder) {
   struct stat st;
   if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
@@ -204,7 +197,16 @@ bool WriteIniValues(const std::string& path, const std::string& section,
     if (error) *error = "cannot format settings for " + path;
     return false;
   }
-  if (!MakeFolders(FolderOf(path), error)) return false;
+  // Only the user's configuration folder is made; a folder named through
+  // the environment or beside the program must exist (a typing error there
+  // should not create folders).
+  const std::string folder = FolderOf(path);
+  if (path == UserSettingsPath()) {
+    if (!MakeFolders(folder, error)) return false;
+  } else if (struct stat st; stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (error) *error = "cannot write settings file " + path + ": no folder " + folder;
+    return false;
+  }
   return WriteFileAtomically(path, text, error);
 }
 

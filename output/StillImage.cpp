@@ -100,19 +100,26 @@ bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
   image.width = static_cast<png_uint_32>(bm.width);
   image.height = static_cast<png_uint_32>(bm.height);
   image.format = PNG_FORMAT_BGR;
-  png_alloc_size_t size = 0;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, bm.bytes.data(), 0, nullptr)) {
-    if (error) *error = std::string("PNG encoding failed: ") + image.message;
-    return false;
+  // Encoded once into room for the largest possible file; only a buffer that
+  // proves too small (libpng then reports the size it needs) is encoded again.
+  png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(image);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    out.resize(capacity);
+    png_alloc_size_t size = capacity;
+    const bool ok =
+        png_image_write_to_memory(&image, out.data(), &size, 0, bm.bytes.data(), 0, nullptr);
+    if (ok && size <= capacity) {
+      out.resize(size);
+      return true;
+    }
+    if (!ok && size <= capacity) break;
+    capacity = size;
+    image.warning_or_error = 0;
   }
-  out.assign(size, '\0');
-  if (!png_image_write_to_memory(&image, out.data(), &size, 0, bm.bytes.data(), 0, nullptr)) {
-    if (error) *error = std::string("PNG encoding failed: ") + image.message;
-    png_image_free(&image);
-    return false;
-  }
-  out.resize(size);
-  return true;
+  if (error) *error = std::string("PNG encoding failed: ") + image.message;
+  png_image_free(&image);
+  out.clear();
+  return false;
 }
 
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {

@@ -15,20 +15,18 @@ namespace velmora {
 
 namespace {
 
-// Larger files are refused as unreadable: a project with every curve at its
-// full 1023 keys is under 2 MB.
-constexpr size_t kMaxProjectFileBytes = size_t{64} << 20;
-
 // Bounds on what a project's own Brel code may build.  A written project
-// holds at most three values at a time and its longest text is a curve of
-// 1023 keys (under 64 KB); the bounds keep a hostile file below a few hundred
-// megabytes.
+// holds at most three values at a time, its longest text is a curve of 1023
+// keys (under 64 KB) and it calls no words; all that a hostile file builds
+// together stays within ProjectMemoryLimit.
 void LimitProjectEnv(BrelEnvH env) {
   env->limits.maxTextBytes = size_t{1} << 20;
   env->limits.maxValues = 256;
   env->limits.maxArrayElements = int64_t{1} << 20;
   env->limits.maxEnvironments = 64;
+  env->limits.maxFrames = ProjectFrameLimit;
   BrelSetStepLimit(env, ProjectStepLimit);
+  BrelSetMemoryLimit(env, ProjectMemoryLimit);
 }
 
 int32_t LineOf(std::string_view text, int32_t offset) {
@@ -76,7 +74,7 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::stri
       return ReadOutcome::Unreadable;
     }
     if (n == 0) break;
-    if (bytes.size() + static_cast<size_t>(n) > kMaxProjectFileBytes) {
+    if (bytes.size() + static_cast<size_t>(n) > ProgramFileByteLimit) {
       error = "file too large for a project";
       close(fd);
       return ReadOutcome::Unreadable;

@@ -2,6 +2,7 @@
 // program whose host words fill the project state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,16 @@ inline constexpr char ProjectEnvName[] = "velmora data file paese system";
 // the bound only stops texts that would never end (`begin again`) or grow
 // without limit.
 inline constexpr int64_t ProjectStepLimit = 1000000;
+
+// Bytes a project's program may hold in texts, arrays and stacks together,
+// and the depth of its word calls and nested blocks.  A written project
+// holds a few curve texts and nests nothing.
+inline constexpr size_t ProjectMemoryLimit = size_t{256} << 20;
+inline constexpr size_t ProjectFrameLimit = 1000;
+
+// Largest project or program file read: a project with every curve at its
+// full 1023 keys is under 2 MB.
+inline constexpr size_t ProgramFileByteLimit = size_t{64} << 20;
 
 // A curve text that was refused, or read with a number that did not parse
 // (Refused false), or a string left open: its 1-based line, the curve's name

@@ -1,5 +1,6 @@
 #include "render/Blur.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "render/Ease.h"
 #include "render/MemoryHunger.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
 #include "render/Render.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -318,7 +320,7 @@ TPixeSumBuffer* AcquireAccumulator(int32_t w, int32_t h) {
     ws.acc = NewPixeSumBuffer(w, h);
     if (ws.acc == nullptr) return nullptr;
   }
-  ClearPixeSumBuffer(ws.acc);
+  ParallelFill(EngineThreadPool(), ws.acc->data, static_cast<int64_t>(w) * h, SumPixel{0, 0, 0, 0, 0});
   return ws.acc;
 }
 
@@ -333,7 +335,8 @@ void* AcquireScratch(size_t bytes) {
 
 // Scratch of one bilinear pass, carved from the workspace's scratch block.
 struct PassScratch {
-  PassScratch(int32_t w, int32_t h) {
+  // line and ext are per thread: `threads` of each.
+  PassScratch(int32_t w, int32_t h, int threads) {
     const size_t W = static_cast<size_t>(w);
     const size_t H = static_cast<size_t>(h);
     size_t total = 0;
@@ -343,8 +346,11 @@ struct PassScratch {
       return at;
     };
     const size_t oRows = reserve(W * H * sizeof(PackedPixel));
-    const size_t oLine = reserve(W * sizeof(PackedPixel));
-    const size_t oExt = reserve((W + 1) * sizeof(PackedPixel));
+    const size_t T = static_cast<size_t>(threads);
+    lineStride = W;
+    extStride = (W + 1 + 15) & ~static_cast<size_t>(15);
+    const size_t oLine = reserve(T * W * sizeof(PackedPixel));
+    const size_t oExt = reserve(T * extStride * sizeof(PackedPixel));
     size_t ox[11], oy[11];
     for (auto [o, n] : {std::pair{ox, W}, std::pair{oy, H}}) {
       o[0] = reserve(n * sizeof(int32_t));                  // lo
@@ -388,8 +394,9 @@ struct PassScratch {
   bool ok() const { return rows != nullptr; }
 
   PackedPixel* rows = nullptr;  // source rows interpolated along x
-  PackedPixel* line = nullptr;  // one output row
-  PackedPixel* ext = nullptr;   // one source row rotated, plus one pixel
+  PackedPixel* line = nullptr;  // one output row per thread
+  PackedPixel* ext = nullptr;   // one source row rotated, plus one pixel, per thread
+  size_t lineStride = 0, extStride = 0;
   AxisPlan x{};
   AxisPlan y{};
 };
@@ -453,19 +460,21 @@ void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long doubl
   const int32_t sx = WrappedShift(x, w);
   const int32_t sy = WrappedShift(y, h);
   const bool avx2 = UseAvx2();
-  for (int32_t py = 0; py < h; ++py) {
-    int32_t row = 0;
-    if (sy >= 0) row = py >= sy ? py - sy : py - sy + h;
-    const PackedPixel* in = src->data + static_cast<size_t>(row) * static_cast<size_t>(w);
-    SumPixel* out = acc->data + static_cast<size_t>(py) * static_cast<size_t>(w);
-    if (sx < 0) {
-      for (int32_t px = 0; px < w; ++px) AddPixel(out[px], in[0]);
-      continue;
+  EngineThreadPool().For(h, RowGrain(w), [&](int64_t from, int64_t to, int) {
+    for (int32_t py = static_cast<int32_t>(from); py < to; ++py) {
+      int32_t row = 0;
+      if (sy >= 0) row = py >= sy ? py - sy : py - sy + h;
+      const PackedPixel* in = src->data + static_cast<size_t>(row) * static_cast<size_t>(w);
+      SumPixel* out = acc->data + static_cast<size_t>(py) * static_cast<size_t>(w);
+      if (sx < 0) {
+        for (int32_t px = 0; px < w; ++px) AddPixel(out[px], in[0]);
+        continue;
+      }
+      // Columns 0..sx-1 read the right end of the row, the rest its start.
+      AccumulateRow(out, in + (w - sx), sx, avx2);
+      AccumulateRow(out + sx, in, w - sx, avx2);
     }
-    // Columns 0..sx-1 read the right end of the row, the rest its start.
-    AccumulateRow(out, in + (w - sx), sx, avx2);
-    AccumulateRow(out + sx, in, w - sx, avx2);
-  }
+  });
 }
 
 void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
@@ -473,7 +482,8 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
   const int32_t w = src->width;
   const int32_t h = src->height;
   if (w <= 0 || h <= 0) return;
-  PassScratch s(w, h);
+  ThreadPool& pool = EngineThreadPool();
+  PassScratch s(w, h, pool.Threads());
   if (!s.ok()) {
     AccumulateBilinearPerPixel(src, acc, x, y);
     return;
@@ -488,33 +498,40 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
   // Along x: every source row interpolated at each output column.  Rows are
   // shared by neighbouring output rows (one's lower row is the next one's
   // upper row), so this halves the work of sampling each pixel on its own.
-  for (int32_t r = 0; r < h; ++r) {
-    const PackedPixel* in = src->data + static_cast<size_t>(r) * W;
-    PackedPixel* out = s.rows + static_cast<size_t>(r) * W;
-    int32_t done = 0;
+  const int64_t grain = RowGrain(w);
+  pool.For(h, grain, [&](int64_t from, int64_t to, int worker) {
+    [[maybe_unused]] PackedPixel* ext = s.ext + static_cast<size_t>(worker) * s.extStride;
+    for (int32_t r = static_cast<int32_t>(from); r < to; ++r) {
+      const PackedPixel* in = src->data + static_cast<size_t>(r) * W;
+      PackedPixel* out = s.rows + static_cast<size_t>(r) * W;
+      int32_t done = 0;
 #ifdef VELMORA_BLUR_AVX2
-    if (avx2 && s.x.shift >= 0) {
-      const size_t k = static_cast<size_t>(s.x.shift);
-      std::memcpy(s.ext, in + k, (W - k) * sizeof(PackedPixel));
-      std::memcpy(s.ext + (W - k), in, (k + 1) * sizeof(PackedPixel));
-      done = LerpRowXAvx2(s.x, in, s.ext, out, w);
-    }
+      if (avx2 && s.x.shift >= 0) {
+        const size_t k = static_cast<size_t>(s.x.shift);
+        std::memcpy(ext, in + k, (W - k) * sizeof(PackedPixel));
+        std::memcpy(ext + (W - k), in, (k + 1) * sizeof(PackedPixel));
+        done = LerpRowXAvx2(s.x, in, ext, out, w);
+      }
 #endif
-    LerpRowX(s.x, in, out, w, done);
-  }
+      LerpRowX(s.x, in, out, w, done);
+    }
+  });
   // Along y: the lower row (cell + 1) weighted by the fraction against the
   // upper row, then added to the sums.
-  for (int32_t py = 0; py < h; ++py) {
-    const uint32_t c = static_cast<uint32_t>(s.y.cls[py]);
-    const PackedPixel* top = s.rows + static_cast<size_t>(s.y.lo[py]) * W;
-    const PackedPixel* bottom = s.rows + static_cast<size_t>(s.y.hi[py]) * W;
-    int32_t done = 0;
+  pool.For(h, grain, [&](int64_t from, int64_t to, int worker) {
+    PackedPixel* line = s.line + static_cast<size_t>(worker) * s.lineStride;
+    for (int32_t py = static_cast<int32_t>(from); py < to; ++py) {
+      const uint32_t c = static_cast<uint32_t>(s.y.cls[py]);
+      const PackedPixel* top = s.rows + static_cast<size_t>(s.y.lo[py]) * W;
+      const PackedPixel* bottom = s.rows + static_cast<size_t>(s.y.hi[py]) * W;
+      int32_t done = 0;
 #ifdef VELMORA_BLUR_AVX2
-    if (avx2) done = LerpRowYAvx2(s.y, c, bottom, top, s.line, w);
+      if (avx2) done = LerpRowYAvx2(s.y, c, bottom, top, line, w);
 #endif
-    LerpRowY(s.y, c, bottom, top, s.line, w, done);
-    AccumulateRow(acc->data + static_cast<size_t>(py) * W, s.line, w, avx2);
-  }
+      LerpRowY(s.y, c, bottom, top, line, w, done);
+      AccumulateRow(acc->data + static_cast<size_t>(py) * W, line, w, avx2);
+    }
+  });
 }
 
 void BlurUseVectorKernels(bool enable) { g_vectorKernels = enable; }
@@ -522,15 +539,17 @@ void BlurUseVectorKernels(bool enable) { g_vectorKernels = enable; }
 void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst) {
   const size_t n = static_cast<size_t>(acc->width) * static_cast<size_t>(acc->height);
   auto limit = [](int32_t v) { return v >= 255 ? 255u : static_cast<uint32_t>(v) & 0xFFu; };
-  for (size_t i = 0; i < n; ++i) {
-    const SumPixel& s = acc->data[i];
-    if (s.n <= 0) {
-      dst->data[i] = 0;
-      continue;
+  ForElements(EngineThreadPool(), static_cast<int64_t>(n), [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      const SumPixel& s = acc->data[i];
+      if (s.n <= 0) {
+        dst->data[i] = 0;
+        continue;
+      }
+      dst->data[i] =
+          MakePixel(limit(s.r / s.n), limit(s.g / s.n), limit(s.b / s.n), limit(s.a / s.n));
     }
-    dst->data[i] =
-        MakePixel(limit(s.r / s.n), limit(s.g / s.n), limit(s.b / s.n), limit(s.a / s.n));
-  }
+  });
 }
 
 void BlurStage(TCloudFrameParams& params) {

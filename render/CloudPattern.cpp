@@ -1,11 +1,14 @@
 #include "render/CloudPattern.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
+#include "render/StampBatch.h"
 
 namespace velmora {
 
@@ -21,6 +24,8 @@ bool g_reference = false;
 // column table).
 constexpr int kCoveredSlot = 1;
 constexpr int kDenCacheSlot = 2;
+constexpr int kDenIndexSlot = 6;
+constexpr int kDenValueSlot = 7;
 
 }  // namespace
 
@@ -63,9 +68,11 @@ void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPi
   });
 }
 
-void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
-                TPixeFloatBuffer* target, int depth, long double s, long double oy,
-                long double ox) {
+namespace {
+
+// FractalPen's recursion, queuing its stamps in drawing order.
+void FractalPenInto(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB, StampBatch& batch,
+                    int depth, long double s, long double oy, long double ox) {
   if (depth <= 0) return;
   const LD r = RandomReal();
   const int mode = (r >= 0.75L || s >= 0.7L) ? 9 : 8;
@@ -75,19 +82,30 @@ void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
   const int32_t h = StampSize(s * H);
   const int32_t left = RoundToInt32(ox * W + static_cast<LD>(W - w) / 2);
   const int32_t top = RoundToInt32(oy * H + static_cast<LD>(H - h) / 2);
-  CloudStamp(source, PixeRect{0, 0, W, H}, target, mode, false, PixeRect{left, top, w, h});
+  batch.Add(source, PixeRect{0, 0, W, H}, mode, false, PixeRect{left, top, w, h});
 
   const LD r1 = RandomReal(), r2 = RandomReal(), r3 = RandomReal();
   LD f = Hypot(r3 - 0.5L, r2 - 0.5L);
   s = s * (r1 / 4 + 0.75L);
-  FractalPen(penA, penB, target, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
-             (r2 - 0.5L) / (s * f) / 50);
+  FractalPenInto(penA, penB, batch, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
+                 (r2 - 0.5L) / (s * f) / 50);
 
   const LD r4 = RandomReal(), r5 = RandomReal(), r6 = RandomReal();
   f = Hypot(r6 - 0.5L, r5 - 0.5L);
   s = s * (r4 / 2 + 0.5L);
-  FractalPen(penA, penB, target, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
-             (r5 - 0.5L) / (s * f) / 60);
+  FractalPenInto(penA, penB, batch, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
+                 (r5 - 0.5L) / (s * f) / 60);
+}
+
+}  // namespace
+
+void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
+                TPixeFloatBuffer* target, int depth, long double s, long double oy,
+                long double ox) {
+  // 2^depth - 1 stamps; deeper recursions stamp as they go.
+  StampBatch batch(target, depth > 0 && depth < 20 ? (int64_t{1} << depth) - 1 : 0);
+  FractalPenInto(penA, penB, batch, depth, s, oy, ox);
+  batch.Run(EngineThreadPool(), [](int64_t, int64_t) {});
 }
 
 void MirrorColumns(TPixeFloatBuffer* b) {
@@ -115,11 +133,11 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
-  float mn = p[0].r, mx = p[0].r;
-  for (int64_t i = 0; i < n; ++i) {
-    if (p[i].r < mn) mn = p[i].r;
-    if (p[i].r > mx) mx = p[i].r;
-  }
+  ThreadPool& pool = EngineThreadPool();
+  const ScanRange range = ParallelScan(
+      pool, n, ScanRange{p[0].r, p[0].r}, [&](ScanRange& r, int64_t i) { r.Take(p[i].r); },
+      [](ScanRange& into, const ScanRange& from) { into.Merge(from); });
+  const float mn = range.lo, mx = range.hi;
   const LD t = f * (static_cast<LD>(mx) - mn) + mn;
   const float tf = static_cast<float>(t);
   if (g_reference) {
@@ -130,23 +148,33 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
   // r < t (extended) holds exactly when r <= below, the largest float under t.
   if (std::isnan(t) || t == -INFINITY) return;
   const float below = static_cast<LD>(tf) < t ? tf : std::nextafter(tf, -INFINITY);
-  for (int64_t i = 0; i < n; ++i)
-    if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
+  ForElements(pool, n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i)
+      if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
+  });
 }
 
 void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
-  float lo = p[0].r, hi = p[0].r, loA = p[0].a, hiA = p[0].a;
-  for (int64_t i = 0; i < n; ++i) {
-    for (float c : {p[i].r, p[i].g, p[i].b}) {
-      if (c < lo) lo = c;
-      if (c > hi) hi = c;
-    }
-    if (p[i].a < loA) loA = p[i].a;
-    if (p[i].a > hiA) hiA = p[i].a;
-  }
+  ThreadPool& pool = EngineThreadPool();
+  struct Ranges {
+    ScanRange rgb, a;
+  };
+  const Ranges ranges = ParallelScan(
+      pool, n, Ranges{{p[0].r, p[0].r}, {p[0].a, p[0].a}},
+      [&](Ranges& r, int64_t i) {
+        r.rgb.Take(p[i].r);
+        r.rgb.Take(p[i].g);
+        r.rgb.Take(p[i].b);
+        r.a.Take(p[i].a);
+      },
+      [](Ranges& into, const Ranges& from) {
+        into.rgb.Merge(from.rgb);
+        into.a.Merge(from.a);
+      });
+  const float lo = ranges.rgb.lo, hi = ranges.rgb.hi, loA = ranges.a.lo, hiA = ranges.a.hi;
   const LD offset = -static_cast<LD>(lo);
   const LD scale = (static_cast<LD>(hi) - lo) / 256;
   const LD aOffset = std::fabs(static_cast<LD>(loA));
@@ -164,12 +192,14 @@ void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
   }
   const double od = static_cast<double>(offset), sd = static_cast<double>(scale);
   const double aod = static_cast<double>(aOffset), asd = static_cast<double>(aScale);
-  for (int64_t i = 0; i < n; ++i) {
-    p[i].r = NormalizeValueFast(p[i].r, offset, scale, od, sd);
-    p[i].g = NormalizeValueFast(p[i].g, offset, scale, od, sd);
-    p[i].b = NormalizeValueFast(p[i].b, offset, scale, od, sd);
-    if (alpha) p[i].a = NormalizeValueFast(p[i].a, aOffset, aScale, aod, asd);
-  }
+  ForElements(pool, n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      p[i].r = NormalizeValueFast(p[i].r, offset, scale, od, sd);
+      p[i].g = NormalizeValueFast(p[i].g, offset, scale, od, sd);
+      p[i].b = NormalizeValueFast(p[i].b, offset, scale, od, sd);
+      if (alpha) p[i].a = NormalizeValueFast(p[i].a, aOffset, aScale, aod, asd);
+    }
+  });
 }
 
 // ---------------------------------------------------------------------------
@@ -312,8 +342,10 @@ inline LD ExactSlope(int64_t d2, bool positive, LD div) {
 // gives the end value; a base of 255 makes the quotient num x y1 / den with
 // num = den, whose last bits only the extended powers decide (the power of
 // 255 is shared by all pixels at the same distance).
+// den(d2, k) gives powl(255, k).
+template <typename Den>
 inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, float v, LD y1,
-                              DenCache& cache) {
+                              Den&& den) {
   const bool out = positive || d2 == 0;  // -0 / div is an ease-out
   const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
   if (base == 0) return static_cast<float>(out ? y1 : 0);
@@ -335,50 +367,187 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
     return static_cast<float>(ShadeFast(ExactSlope(d2, positive, div), v, y1));
   }
   const LD s = ExactSlope(d2, positive, div);
-  const LD den = cache.Get(d2, std::fabs(s) + 1);  // s + 1 = |s| + 1 for s >= 0
-  const LD q = den * y1 / den;                     // num = den
+  const LD p = den(d2, std::fabs(s) + 1);  // s + 1 = |s| + 1 for s >= 0
+  const LD q = p * y1 / p;                 // num = den
   return static_cast<float>(out ? y1 - q : 0 + q);
 }
 
-// Step 7 of MakePens for one pen.
-void ShadePen(TPixeFloatBuffer* pen, const ShadeChannel (&ch)[4], LD diag, int progressBase) {
-  const int32_t W = pen->width, H = pen->height;
+// Whether ShadeChannelFast needs the power of 255 for this value.
+inline bool NeedsDen(int64_t d2, bool positive, float v) {
+  const bool out = positive || d2 == 0;
+  const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
+  return base == 255;
+}
+
+// Step 7 of MakePens for one pen: its four random points, then the
+// per-pixel shading, which draws nothing.
+struct PenShading {
+  TPixeFloatBuffer* pen;
+  const ShadeChannel* ch;
+  int progressBase;
   int64_t px[4], py[4];
-  for (int k = 0; k < 4; ++k) {
-    px[k] = Random(static_cast<uint32_t>(W));
-    py[k] = Random(static_cast<uint32_t>(H));
-  }
   LD div[4];
   double divD[4];
-  for (int c = 0; c < 4; ++c) {
-    div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
-    divD[c] = static_cast<double>(div[c]);
+
+  void Draw(LD diag) {
+    for (int k = 0; k < 4; ++k) {
+      px[k] = Random(static_cast<uint32_t>(pen->width));
+      py[k] = Random(static_cast<uint32_t>(pen->height));
+    }
+    for (int c = 0; c < 4; ++c) {
+      div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
+      divD[c] = static_cast<double>(div[c]);
+    }
   }
-  DenCache* cache = g_reference
-                        ? nullptr
-                        : static_cast<DenCache*>(PoolScratch(kDenCacheSlot, sizeof(DenCache) * 4));
-  if (cache)
-    for (int c = 0; c < 4; ++c) cache[c].Clear();
-  for (int32_t y = 0; y < H; ++y) {
+
+  // Calls fn(c, d2, v) for every channel of row y: d2 is the squared
+  // distance to the channel's point, v the channel's value.
+  template <typename Fn>
+  void ForRow(int32_t y, Fn&& fn) const {
+    const int32_t W = pen->width;
     FloatPixel* row = pen->data + static_cast<int64_t>(y) * W;
     for (int32_t x = 0; x < W; ++x) {
       float* v = &row[x].r;
       for (int c = 0; c < 4; ++c) {
         const int64_t dx = x - px[c], dy = y - py[c];
-        if (!cache) {
-          const LD d = Hypot(static_cast<LD>(dx), static_cast<LD>(dy));
-          const LD s = ch[c].positive ? d / div[c] : -d / div[c];
-          v[c] = static_cast<float>(SlopeEase(s, v[c], 255, 0, ch[c].y1, 0));
-          continue;
-        }
-        // d^2 is an exact integer, and sqrt of it is the extended Hypot.
-        v[c] = ShadeChannelFast(dx * dx + dy * dy, ch[c].positive, div[c], divD[c], v[c], ch[c].y1,
-                                cache[c]);
+        fn(c, dx * dx + dy * dy, v[c]);
       }
     }
-    FrameProgress = progressBase + RoundToInt32(static_cast<LD>(y) / H);
-    PumpMessages();
   }
+
+  // Shades row y; den(c, d2, k) gives powl(255, k) for channel c.
+  template <typename Den>
+  void Row(int32_t y, Den&& den) const {
+    ForRow(y, [&](int c, int64_t d2, float& v) {
+      // d^2 is an exact integer, and sqrt of it is the extended Hypot.
+      v = ShadeChannelFast(d2, ch[c].positive, div[c], divD[c], v, ch[c].y1,
+                           [&](int64_t d, LD k) { return den(c, d, k); });
+    });
+  }
+
+  // Shades row y as SlopeEase defines it.
+  void RowLiteral(int32_t y) const {
+    ForRow(y, [&](int c, int64_t d2, float& v) {
+      const LD d = std::sqrt(static_cast<LD>(d2));
+      const LD s = ch[c].positive ? d / div[c] : -d / div[c];
+      v = static_cast<float>(SlopeEase(s, v, 255, 0, ch[c].y1, 0));
+    });
+  }
+};
+
+// powl(255, k) for every squared distance d^2 at which the shading of the
+// three pens needs it (pixels whose base is 255), computed once on the pool
+// before the shading.  k = sqrt(d^2) / div + 1 depends on d^2 and on the
+// channel's divisor (1, 2 or 3) alone.
+struct DenTables {
+  int32_t* index = nullptr;  // 3 x span: position of (divisor, d^2) in values
+  LD* values = nullptr;
+  int64_t span = 0;          // largest d^2 + 1
+  LD Get(int divisor, int64_t d2) const { return values[index[(divisor - 1) * span + d2]]; }
+};
+
+// Tables above this many entries are not built (the caches serve instead).
+constexpr int64_t kMaxDenIndex = int64_t{1} << 24;
+
+bool BuildDenTables(const PenShading (&pens)[3], LD diag, ThreadPool& pool, DenTables& t) {
+  const int64_t W = pens[0].pen->width, H = pens[0].pen->height;
+  t.span = (W - 1) * (W - 1) + (H - 1) * (H - 1) + 1;
+  const int64_t n = 3 * t.span;
+  if (n > kMaxDenIndex) return false;
+  t.index = static_cast<int32_t*>(PoolScratch(kDenIndexSlot, sizeof(int32_t) * static_cast<size_t>(n)));
+  if (!t.index) return false;
+  // 1. Mark the entries needed.
+  ParallelFill(pool, t.index, n, int32_t{0});
+  pool.For(3 * H, 4, [&](int64_t b, int64_t e, int) {
+    for (int64_t i = b; i < e; ++i) {
+      const PenShading& p = pens[i / H];
+      p.ForRow(static_cast<int32_t>(i % H), [&](int c, int64_t d2, float& v) {
+        if (NeedsDen(d2, p.ch[c].positive, v))
+          std::atomic_ref<int32_t>(t.index[(p.ch[c].divisor - 1) * t.span + d2])
+              .store(1, std::memory_order_relaxed);
+      });
+    }
+  });
+  // 2. Number them in order: counts per chunk, then positions.
+  constexpr int64_t kChunks = 256;
+  const int64_t chunk = (n + kChunks - 1) / kChunks;
+  int64_t first[kChunks + 1] = {};
+  pool.For(kChunks, 1, [&](int64_t b, int64_t e, int) {
+    for (int64_t c = b; c < e; ++c) {
+      int64_t count = 0;
+      for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) count += t.index[i];
+      first[c + 1] = count;
+    }
+  });
+  for (int64_t c = 0; c < kChunks; ++c) first[c + 1] += first[c];
+  const int64_t needed = first[kChunks];
+  // The values, and the (divisor, d^2) entry of each.
+  auto* block = static_cast<uint8_t*>(PoolScratch(
+      kDenValueSlot, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
+  if (!block) return false;
+  t.values = reinterpret_cast<LD*>(block);
+  auto* entry = reinterpret_cast<int32_t*>(block + sizeof(LD) * static_cast<size_t>(needed));
+  pool.For(kChunks, 1, [&](int64_t b, int64_t e, int) {
+    for (int64_t c = b; c < e; ++c) {
+      int64_t at = first[c];
+      for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) {
+        if (!t.index[i]) continue;
+        entry[at] = static_cast<int32_t>(i);
+        t.index[i] = static_cast<int32_t>(at++);
+      }
+    }
+  });
+  // 3. The powers, as DenCache computes them.
+  pool.For(needed, 64, [&](int64_t b, int64_t e, int) {
+    for (int64_t j = b; j < e; ++j) {
+      const int divisor = static_cast<int>(entry[j] / t.span) + 1;
+      const int64_t d2 = entry[j] % t.span;
+      const LD div = divisor == 1 ? diag : diag / divisor;
+      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(d2)) / div + 1);
+    }
+  });
+  return true;
+}
+
+// Shades the three warp pens: the points of R, G and B are drawn in that
+// order, then the rows of all three are shaded side by side on the pool.
+// The powers of 255 come from the tables, or from caches of each thread when
+// the tables would be too large (the values do not depend on which thread
+// computes them).
+void ShadeWarpPens(PenShading (&pens)[3], LD diag) {
+  for (PenShading& p : pens) p.Draw(diag);
+  ThreadPool& pool = EngineThreadPool();
+  const int32_t H = pens[0].pen->height;
+  if (H <= 0 || pens[0].pen->width <= 0) return;
+  const int threads = pool.Threads();
+  DenTables tables;
+  const bool useTables = !g_reference && BuildDenTables(pens, diag, pool, tables);
+  DenCache* caches =
+      g_reference || useTables
+          ? nullptr
+          : static_cast<DenCache*>(
+                PoolScratch(kDenCacheSlot, sizeof(DenCache) * 12 * static_cast<size_t>(threads)));
+  if (caches)
+    for (int i = 0; i < 12 * threads; ++i) caches[i].Clear();
+  pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int worker) {
+    for (int64_t i = b; i < e; ++i) {
+      const int k = static_cast<int>(i / H);
+      const int32_t y = static_cast<int32_t>(i % H);
+      const PenShading& pen = pens[k];
+      if (useTables) {
+        pen.Row(y, [&](int c, int64_t d2, LD) { return tables.Get(pen.ch[c].divisor, d2); });
+      } else if (caches) {
+        DenCache* own = caches + (worker * 3 + k) * 4;
+        pen.Row(y, [&](int c, int64_t d2, LD kexp) { return own[c].Get(d2, kexp); });
+      } else {
+        pen.RowLiteral(y);
+      }
+      if (worker == 0) {
+        FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
+        PumpMessages();
+      }
+    }
+  });
 }
 
 }  // namespace
@@ -432,9 +601,10 @@ void MakePens(int32_t w, int32_t h) {
       {false, 2, 127}, {true, 1, 255}, {false, 3, 63}, {false, 1, 255}};
   static const ShadeChannel kB[4] = {
       {false, 3, 63}, {false, 2, 127}, {true, 1, 255}, {false, 1, 255}};
-  ShadePen(Pens.WarpPenR, kR, diag, 7);
-  ShadePen(Pens.WarpPenG, kG, diag, 8);
-  ShadePen(Pens.WarpPenB, kB, diag, 9);
+  PenShading shading[3] = {{Pens.WarpPenR, kR, 7, {}, {}, {}, {}},
+                           {Pens.WarpPenG, kG, 8, {}, {}, {}, {}},
+                           {Pens.WarpPenB, kB, 9, {}, {}, {}, {}}};
+  ShadeWarpPens(shading, diag);
   // 8.
   FrameProgress = 100;
 }
@@ -459,7 +629,10 @@ void BuildBasePattern(TCloudFrameParams& p) {
   const int32_t offX = RoundToInt32(p.ResX * p.cx);
   const int32_t offY = RoundToInt32(p.ResY * p.cy);
   const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
-  // 4.
+  // 4. The draws run in order here; the stamps are applied afterwards, band
+  // by band on the pool.
+  StampBatch batch(stamping ? bp : nullptr, N + 2);
+  int progress = 10;
   for (int64_t i = 0; i <= N + 1; ++i) {
     int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
@@ -485,13 +658,17 @@ void BuildBasePattern(TCloudFrameParams& p) {
       static const int kModes[4] = {5, 6, 0, 1};
       mode = kModes[i % 4];
     }
-    if (stamping) CloudStamp(pen, PixeRect{0, 0, W, H}, bp, mode, true, PixeRect{x, y, sw, sh});
+    batch.Add(pen, PixeRect{0, 0, W, H}, mode, true, PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
     sw = StampSize((1 - RandomReal() * p.Noise) * g * W);
     sh = StampSize((1 - RandomReal() * p.Noise) * g * H);
-    FrameProgress = RoundToInt32(20.0L / (N + 1) * i) + 10;
-    PumpMessages();
+    progress = RoundToInt32(20.0L / (N + 1) * i) + 10;
+    if (!batch.Queued()) {
+      FrameProgress = progress;
+      PumpMessages();
+    }
   }
+  batch.RunWithProgress(EngineThreadPool(), 10, progress);
   // 5, 6.
   ClipLow(bp, 1 - p.Coverrate);
   NormalizeBuffer(bp, false);

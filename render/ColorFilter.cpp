@@ -2,6 +2,7 @@
 
 #include "render/Ease.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
 
 namespace velmora {
 
@@ -81,15 +82,21 @@ void ColorFilterStage(TCloudFrameParams& params) {
 
   const int32_t w = src->width;
   const int32_t h = src->height;
-  for (int32_t y = 0; y < h; ++y) {
-    if (w > 0) {
-      const PackedPixel* in = src->data + static_cast<size_t>(y) * static_cast<size_t>(w);
-      PackedPixel* out = dst->data + static_cast<size_t>(y) * static_cast<size_t>(w);
-      for (int32_t x = 0; x < w; ++x) out[x] = table[in[x] & 0xFFu];
+  // Rows on the pool; the calling thread reports and pumps after its rows.
+  EngineThreadPool().For(h, RowGrain(w), [&](int64_t from, int64_t to, int worker) {
+    for (int32_t y = static_cast<int32_t>(from); y < to; ++y) {
+      if (w > 0) {
+        const PackedPixel* in = src->data + static_cast<size_t>(y) * static_cast<size_t>(w);
+        PackedPixel* out = dst->data + static_cast<size_t>(y) * static_cast<size_t>(w);
+        for (int32_t x = 0; x < w; ++x) out[x] = table[in[x] & 0xFFu];
+      }
+      if (worker == 0) {
+        FrameProgress = ColorFilterProgress(y, h);
+        PumpMessages();
+      }
     }
-    FrameProgress = ColorFilterProgress(y, h);
-    PumpMessages();
-  }
+  });
+  if (h > 0) FrameProgress = ColorFilterProgress(h - 1, h);  // the last row's value
 }
 
 }  // namespace velmora

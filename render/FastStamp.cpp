@@ -47,8 +47,6 @@ using LD = long double;
 
 namespace {
 
-using RunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
-
 void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* cols, int64_t n,
                      int mode) {
   for (int64_t k = 0; k < n; ++k) {
@@ -77,10 +75,6 @@ inline int64_t Mod(int64_t v, int64_t m) {
   const int64_t r = v % m;
   return r < 0 ? r + m : r;
 }
-
-// Stamps wider than this (never reached by sane settings) take the literal
-// per-pixel path instead of a column table.
-constexpr int32_t kMaxColumnTable = 1 << 24;
 
 struct ScratchSlot {
   void* p = nullptr;        // the pool block
@@ -112,20 +106,15 @@ FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode) {
   return fs_base::BlendOne(d, s, mode);
 }
 
-void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
-                  bool wrap, PixeRect dst) {
+void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* rows,
+               StampPlan& plan) {
+  plan.cols = cols;
+  plan.rows = rows;
+  plan.empty = true;
+  const PixeRect src = op.src, dst = op.dst;
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
-  const int32_t W = target->width, H = target->height;
-  const int32_t PW = pen->width, PH = pen->height;
+  const int32_t PW = op.pen->width, PH = op.pen->height;
   if (W <= 0 || H <= 0 || PW <= 0 || PH <= 0) return;  // nothing to write or only zeros to read
-  auto* cols =
-      dst.width <= kMaxColumnTable
-          ? static_cast<int32_t*>(PoolScratch(0, sizeof(int32_t) * static_cast<size_t>(dst.width)))
-          : nullptr;
-  if (!cols) {
-    StampPen(pen, src, target, mode, wrap, dst);
-    return;
-  }
   const LD sx = static_cast<LD>(src.width) / dst.width;
   const LD sy = static_cast<LD>(src.height) / dst.height;
 
@@ -146,51 +135,95 @@ void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* t
     }
   }
   if (k0 < 0) return;
-
   // Target columns of the range: wrapped into runs, or clipped.
-  const int64_t left = static_cast<int64_t>(dst.left) + k0;
-  int64_t kb = k0, ke = k1;
-  if (!wrap) {
-    kb = std::max<int64_t>(k0, -static_cast<int64_t>(dst.left));
-    ke = std::min<int64_t>(k1, static_cast<int64_t>(W) - dst.left);
-    if (kb >= ke) return;
+  plan.kb = k0;
+  plan.ke = k1;
+  if (!op.wrap) {
+    plan.kb = std::max<int64_t>(k0, -static_cast<int64_t>(dst.left));
+    plan.ke = std::min<int64_t>(k1, static_cast<int64_t>(W) - dst.left);
+    if (plan.kb >= plan.ke) return;
   }
-#ifdef VELMORA_HAVE_AVX2_KERNELS
-  const RunFn run = UseAvx2() ? fs_avx2::RunFor(mode) : fs_base::RunFor(mode);
-#else
-  const RunFn run = fs_base::RunFor(mode);
-#endif
-
+  // Source rows of the target rows, v accumulated as StampPen does; -1
+  // outside the pen.
   LD v = src.top;
-  for (int64_t r = 0; r < dst.height; ++r, v += sy) {
+  for (int32_t r = 0; r < dst.height; ++r, v += sy) {
     const int64_t srow = RoundCoord(v);
-    if (srow < 0 || srow >= PH) continue;
-    int64_t ty = static_cast<int64_t>(dst.top) + r;
-    if (ty < 0 || ty >= H) {
-      if (!wrap) continue;
-      ty = Mod(ty, H);
-    }
-    FloatPixel* dstRow = target->data + ty * W;
-    const FloatPixel* srcRow = pen->data + srow * PW;
-    if (!wrap) {
-      const int64_t tx = static_cast<int64_t>(dst.left) + kb;
-      if (run)
-        run(dstRow + tx, srcRow, cols + kb, ke - kb);
-      else
-        BlendRunGeneric(dstRow + tx, srcRow, cols + kb, ke - kb, mode);
-      continue;
-    }
-    int64_t tx = Mod(left, W);
-    for (int64_t k = kb; k < ke;) {
-      const int64_t n = std::min<int64_t>(ke - k, W - tx);
-      if (run)
-        run(dstRow + tx, srcRow, cols + k, n);
-      else
-        BlendRunGeneric(dstRow + tx, srcRow, cols + k, n, mode);
-      k += n;
-      tx = 0;
-    }
+    rows[r] = srow >= 0 && srow < PH ? static_cast<int32_t>(srow) : -1;
   }
+  plan.empty = false;
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  plan.run = UseAvx2() ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
+#else
+  plan.run = fs_base::RunFor(op.mode);
+#endif
+}
+
+namespace {
+
+// Stamp row r of a planned stamp into its target row.
+inline void ApplyStampRow(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
+                          int64_t r, int64_t ty) {
+  const int32_t srow = plan.rows[r];
+  if (srow < 0) return;
+  const int32_t W = target->width;
+  FloatPixel* dstRow = target->data + ty * W;
+  const FloatPixel* srcRow = op.pen->data + static_cast<int64_t>(srow) * op.pen->width;
+  auto blend = [&](FloatPixel* d, const int32_t* c, int64_t n) {
+    if (plan.run)
+      plan.run(d, srcRow, c, n);
+    else
+      BlendRunGeneric(d, srcRow, c, n, op.mode);
+  };
+  if (!op.wrap) {
+    blend(dstRow + op.dst.left + plan.kb, plan.cols + plan.kb, plan.ke - plan.kb);
+    return;
+  }
+  int64_t tx = Mod(static_cast<int64_t>(op.dst.left) + plan.kb, W);
+  for (int64_t k = plan.kb; k < plan.ke;) {
+    const int64_t n = std::min<int64_t>(plan.ke - k, W - tx);
+    blend(dstRow + tx, plan.cols + k, n);
+    k += n;
+    tx = 0;
+  }
+}
+
+}  // namespace
+
+void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
+                    int32_t y0, int32_t y1) {
+  if (plan.empty || y0 >= y1) return;
+  const int64_t H = target->height;
+  const int64_t top = op.dst.top, dh = op.dst.height;
+  if (!op.wrap) {
+    const int64_t r0 = std::max<int64_t>(y0 - top, 0), r1 = std::min<int64_t>(y1 - top, dh);
+    for (int64_t r = r0; r < r1; ++r) ApplyStampRow(op, plan, target, r, top + r);
+    return;
+  }
+  // Rows r with (top + r) mod H in [y0, y1): runs [base + jH, base + jH + len)
+  // for j = -1, 0, 1, ..., visited in increasing r as StampPen visits them.
+  const int64_t len = y1 - y0;
+  const int64_t base = Mod(y0 - top, H);
+  for (int64_t start = base - H; start < dh; start += H) {
+    const int64_t r0 = std::max<int64_t>(start, 0), r1 = std::min<int64_t>(start + len, dh);
+    for (int64_t r = r0; r < r1; ++r) ApplyStampRow(op, plan, target, r, Mod(top + r, H));
+  }
+}
+
+void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+                  bool wrap, PixeRect dst) {
+  if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
+  const StampOp op{pen, src, dst, mode, wrap};
+  int32_t* table = dst.width <= kMaxStampTable && dst.height <= kMaxStampTable
+                       ? static_cast<int32_t*>(PoolScratch(
+                             0, sizeof(int32_t) * (static_cast<size_t>(dst.width) + dst.height)))
+                       : nullptr;
+  if (!table) {
+    StampPen(pen, src, target, mode, wrap, dst);
+    return;
+  }
+  StampPlan plan;
+  PlanStamp(op, target->width, target->height, table, table + dst.width, plan);
+  ApplyStampRows(op, plan, target, 0, target->height);
 }
 
 PackedPixel FloatToPackedFast(FloatPixel f) {

@@ -24,6 +24,39 @@
 
 namespace velmora {
 
+// One stamp: StampPen(pen, src, target, mode, wrap, dst).
+struct StampOp {
+  const TPixeFloatBuffer* pen;
+  PixeRect src;
+  PixeRect dst;
+  int mode;
+  bool wrap;
+};
+
+// Stamps wider or taller than this (never reached by sane settings) take the
+// literal per-pixel path instead of column and row tables.
+constexpr int32_t kMaxStampTable = 1 << 24;
+
+using BlendRunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
+
+// The source columns and rows of one stamp into a W x H target, computed once
+// so that the stamp can be applied to any band of target rows.
+struct StampPlan {
+  int32_t* cols = nullptr;  // dst.width entries: the pen column of each target column
+  int32_t* rows = nullptr;  // dst.height entries: the pen row of each target row, or -1
+  int64_t kb = 0, ke = 0;   // the target columns [kb, ke) of the stamp that are written
+  BlendRunFn run = nullptr;
+  bool empty = true;        // the stamp writes nothing
+};
+// Fills the plan; cols and rows have room for dst.width and dst.height
+// entries (both at most kMaxStampTable).
+void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* rows,
+               StampPlan& plan);
+// Applies the planned stamp to the target rows y0 <= y < y1 only, in the
+// order StampPen writes them.
+void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
+                    int32_t y0, int32_t y1);
+
 // FloatBlend(d, s, mode), bit for bit.
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);
 
@@ -51,7 +84,8 @@ PackedPixel FloatToPackedFast(FloatPixel f);
 
 // Scratch memory from the block pool that persists between calls and only
 // grows, so repeated renders at one size do not touch the heap; 64-byte
-// aligned.  Slots: 0 the stamp's column table, 1 and 2 MakePens.
+// aligned.  Slots: 0 the stamp's column table, 1, 2, 6 and 7 MakePens, 3 to 5 the
+// stamp batches.
 void* PoolScratch(int slot, size_t bytes);
 
 }  // namespace velmora

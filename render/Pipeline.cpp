@@ -5,7 +5,9 @@
 
 #include "base/Numeric.h"
 #include "base/Translate.h"
+#include "render/ParallelPixels.h"
 #include "render/Render.h"
+#include "render/ThreadPool.h"
 
 namespace velmora {
 
@@ -15,6 +17,11 @@ bool PreviewBusy = false;
 int FrameProgress = 0;
 int MovieProgress = 0;
 int PixeProgress = 0;
+
+ThreadPool& EngineThreadPool() {
+  static ThreadPool pool(ThreadPool::HardwareThreads());
+  return pool;
+}
 
 namespace {
 std::function<void()>& PumpHook() {
@@ -171,30 +178,41 @@ void DownSample(Bitmap24& target, const Bitmap24& source) {
   }
   if (fx <= 0 || fy <= 0) return;
   const int64_t count = static_cast<int64_t>(fx) * fy;
-  for (int32_t i = 0; i < target.height; ++i) {
-    uint8_t* out = target.Row(i);
-    for (int32_t j = 0; j < target.width; ++j) {
-      int64_t sum[3] = {0, 0, 0};
-      for (int32_t dy = 0; dy < fy; ++dy) {
-        const int64_t sy = static_cast<int64_t>(i) * fy + dy;
-        if (sy >= source.height) continue;
-        const uint8_t* row = source.Row(static_cast<int32_t>(sy));
-        for (int32_t dx = 0; dx < fx; ++dx) {
-          const int64_t sx = static_cast<int64_t>(j) * fx + dx;
-          if (sx >= source.width) continue;
-          sum[0] += row[sx * 3];
-          sum[1] += row[sx * 3 + 1];
-          sum[2] += row[sx * 3 + 2];
+  auto progress = [&](int32_t i) {
+    return static_cast<int>(RoundToInt64(static_cast<long double>(i) / target.height * 100));
+  };
+  // Target rows on the pool; the calling thread reports and pumps after its
+  // rows.
+  const int64_t grain = std::max<int64_t>(RowGrain(source.width) / fy, 1);
+  EngineThreadPool().For(target.height, grain, [&](int64_t from, int64_t to, int worker) {
+    for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
+      uint8_t* out = target.Row(i);
+      for (int32_t j = 0; j < target.width; ++j) {
+        int64_t sum[3] = {0, 0, 0};
+        for (int32_t dy = 0; dy < fy; ++dy) {
+          const int64_t sy = static_cast<int64_t>(i) * fy + dy;
+          if (sy >= source.height) continue;
+          const uint8_t* row = source.Row(static_cast<int32_t>(sy));
+          for (int32_t dx = 0; dx < fx; ++dx) {
+            const int64_t sx = static_cast<int64_t>(j) * fx + dx;
+            if (sx >= source.width) continue;
+            sum[0] += row[sx * 3];
+            sum[1] += row[sx * 3 + 1];
+            sum[2] += row[sx * 3 + 2];
+          }
+        }
+        for (int c = 0; c < 3; ++c) {
+          const int64_t v = RoundToInt64(static_cast<long double>(sum[c]) / count);
+          out[j * 3 + c] = static_cast<uint8_t>(std::min<int64_t>(v, 255));
         }
       }
-      for (int c = 0; c < 3; ++c) {
-        const int64_t v = RoundToInt64(static_cast<long double>(sum[c]) / count);
-        out[j * 3 + c] = static_cast<uint8_t>(std::min<int64_t>(v, 255));
+      if (worker == 0) {
+        FrameProgress = progress(i);
+        PumpMessages();
       }
     }
-    FrameProgress = static_cast<int>(RoundToInt64(static_cast<long double>(i) / target.height * 100));
-    PumpMessages();
-  }
+  });
+  FrameProgress = progress(target.height - 1);  // the last row's value
 }
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 
 #include "render/MemoryHunger.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
 
 namespace velmora {
 
@@ -469,24 +470,30 @@ void PutBitmapPixel(Bitmap24& bm, int32_t x, int32_t y, bool wrap, uint32_t colo
 
 void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
-  const size_t n = static_cast<size_t>(b->width) * b->height;
-  for (size_t i = 0; i < n; ++i) {
-    const PackedPixel p = b->data[i];
-    bm.bytes[i * 3] = static_cast<uint8_t>(PixB(p));
-    bm.bytes[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
-    bm.bytes[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
-  }
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  uint8_t* out = bm.bytes.data();
+  ForElements(EngineThreadPool(), n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      const PackedPixel p = b->data[i];
+      out[i * 3] = static_cast<uint8_t>(PixB(p));
+      out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
+      out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
+    }
+  });
 }
 
 void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
-  const size_t n = static_cast<size_t>(b->width) * b->height;
-  for (size_t i = 0; i < n; ++i) {
-    const PackedPixel p = FloatToPacked(b->data[i]);
-    bm.bytes[i * 3] = static_cast<uint8_t>(PixB(p));
-    bm.bytes[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
-    bm.bytes[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
-  }
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  uint8_t* out = bm.bytes.data();
+  ForElements(EngineThreadPool(), n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      const PackedPixel p = FloatToPacked(b->data[i]);
+      out[i * 3] = static_cast<uint8_t>(PixB(p));
+      out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
+      out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
+    }
+  });
 }
 
 }  // namespace velmora

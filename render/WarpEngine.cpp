@@ -7,6 +7,8 @@
 #include "render/Ease.h"
 #include "render/FastStamp.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
+#include "render/StampBatch.h"
 
 namespace velmora {
 
@@ -107,21 +109,27 @@ template <typename Write>
 void LookupWalk(const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = CloudReferenceMode();
   const int32_t W = k.W, H = k.H;
-  for (int32_t i = 0; i < H; ++i) {
-    const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
-    for (int32_t j = 0; j < W; ++j) {
-      int64_t dx, dy;
-      if (ref)
-        DisplacementLiteral(k, trow[j], dx, dy);
-      else
-        Displacement(k, trow[j], dx, dy);
-      const int32_t sx = WrapLookupCoord(j + dx, W);
-      const int32_t sy = WrapLookupCoord(i + dy, H);
-      write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+  // Rows on the pool; the calling thread reports and pumps after its rows.
+  EngineThreadPool().For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
+    for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
+      const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
+      for (int32_t j = 0; j < W; ++j) {
+        int64_t dx, dy;
+        if (ref)
+          DisplacementLiteral(k, trow[j], dx, dy);
+        else
+          Displacement(k, trow[j], dx, dy);
+        const int32_t sx = WrapLookupCoord(j + dx, W);
+        const int32_t sy = WrapLookupCoord(i + dy, H);
+        write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+      }
+      if (worker == 0) {
+        WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
+        PumpMessages();
+      }
     }
-    WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
-    PumpMessages();
-  }
+  });
+  WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
 }
 
 bool SameSize(const TPixeFloatBuffer* a, int32_t W, int32_t H) {
@@ -178,18 +186,21 @@ void StampWarpLayer1(TCloudFrameParams& p) {
   const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
   const int32_t offX = RoundToInt32(p.ResX * p.wx1);
   const int32_t offY = RoundToInt32(p.ResY * p.wy1);
+  StampBatch batch(stamping ? wt : nullptr, M + 1);
+  int progress = 30;
   for (int64_t u = 0; u <= M; ++u) {
     const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
-    if (stamping)
-      CloudStamp(Pens.WarpPenB, PixeRect{0, 0, W, H}, wt, 3, true, PixeRect{x, y, sw, sh});
+    batch.Add(Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - RandomReal() * p.wNoise) * (sh * 0.95L));
-    PumpMessages();
+    if (!batch.Queued()) PumpMessages();
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
-    FrameProgress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
+    progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
+    if (!batch.Queued()) FrameProgress = progress;
   }
+  batch.RunWithProgress(EngineThreadPool(), 30, progress);
 }
 
 void StampWarpLayer2(TCloudFrameParams& p) {
@@ -204,20 +215,25 @@ void StampWarpLayer2(TCloudFrameParams& p) {
   const int32_t offY = RoundToInt32(p.ResY * p.wy2);
   const TPixeFloatBuffer* pens[3] = {Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
+  StampBatch batch(stamping ? wt : nullptr, 2 * (N + 1) + 1);
+  int progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
     RandSeed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
     const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
-    if (stamping)
-      CloudStamp(pens[w % 3], PixeRect{0, 0, W, H}, wt, kModes[(w % 12) / 3], true,
-                 PixeRect{x, y, sw, sh});
+    batch.Add(pens[w % 3], PixeRect{0, 0, W, H}, kModes[(w % 12) / 3], true,
+              PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(8, static_cast<LD>(w), p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
     sw = StampSize((1 - RandomReal() * p.wNoise / 2) * g * W);
     sh = StampSize((1 - RandomReal() * p.wNoise / 2) * g * H);
-    FrameProgress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
-    PumpMessages();
+    progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
+    if (!batch.Queued()) {
+      FrameProgress = progress;
+      PumpMessages();
+    }
   }
+  batch.RunWithProgress(EngineThreadPool(), 40, progress);
 }
 
 void NormalizeWarpTemplate(TCloudFrameParams& p) {
@@ -225,15 +241,18 @@ void NormalizeWarpTemplate(TCloudFrameParams& p) {
   if (!wt || wt->width <= 0 || wt->height <= 0) return;
   FloatPixel* e = wt->data;
   const int64_t n = static_cast<int64_t>(wt->width) * wt->height;
+  ThreadPool& pool = EngineThreadPool();
   if (p.WarpScale == 0) {
-    float lo = e[0].r, hi = e[0].r;
-    for (int64_t i = 0; i < n; ++i)
-      for (float c : {e[i].r, e[i].g, e[i].b}) {
-        if (c < lo) lo = c;
-        if (c > hi) hi = c;
-      }
-    p.WarpOffset = -static_cast<LD>(lo);
-    p.WarpScale = (static_cast<LD>(hi) - lo) / 256;
+    const ScanRange r = ParallelScan(
+        pool, n, ScanRange{e[0].r, e[0].r},
+        [&](ScanRange& s, int64_t i) {
+          s.Take(e[i].r);
+          s.Take(e[i].g);
+          s.Take(e[i].b);
+        },
+        [](ScanRange& into, const ScanRange& from) { into.Merge(from); });
+    p.WarpOffset = -static_cast<LD>(r.lo);
+    p.WarpScale = (static_cast<LD>(r.hi) - r.lo) / 256;
   }
   if (!(p.WarpScale > 0)) return;
   const LD off = p.WarpOffset, scale = p.WarpScale;
@@ -246,11 +265,13 @@ void NormalizeWarpTemplate(TCloudFrameParams& p) {
     return;
   }
   const double od = static_cast<double>(off), sd = static_cast<double>(scale);
-  for (int64_t i = 0; i < n; ++i) {
-    e[i].r = NormalizeValueFast(e[i].r, off, scale, od, sd);
-    e[i].g = NormalizeValueFast(e[i].g, off, scale, od, sd);
-    e[i].b = NormalizeValueFast(e[i].b, off, scale, od, sd);
-  }
+  ForElements(pool, n, [&](int64_t from, int64_t to) {
+    for (int64_t i = from; i < to; ++i) {
+      e[i].r = NormalizeValueFast(e[i].r, off, scale, od, sd);
+      e[i].g = NormalizeValueFast(e[i].g, off, scale, od, sd);
+      e[i].b = NormalizeValueFast(e[i].b, off, scale, od, sd);
+    }
+  });
 }
 
 }  // namespace velmora

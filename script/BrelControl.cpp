@@ -22,6 +22,7 @@ bool TopIs(BrelEnvH env, uint8_t kind) {
 }
 
 bool PushFrame(BrelEnvH env, uint8_t kind, std::string_view allocContext) {
+  if (!BrelRoomForFrame(env, allocContext)) return false;
   try {
     BrelFrame f;
     f.kind = kind;
@@ -214,6 +215,7 @@ bool For(BrelEnvH env) {
     BrelSetError(env, 2, Tr("forの初期値と終了値はともに整数である必要があります。"));
     return false;
   }
+  if (!BrelRoomForFrame(env, "for")) return false;
   try {
     BrelFrame f;
     f.kind = kFrameFor;

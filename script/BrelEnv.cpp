@@ -60,12 +60,15 @@ BrelEnvH BrelNewChildEnv(BrelEnvH maker) {
   auto& reg = Registry();
   if (static_cast<int64_t>(reg.size()) >= maker->limits.maxEnvironments) return nullptr;
   if (g_nextHandle == INT32_MAX) return nullptr;  // handles are never reused
+  const size_t size = sizeof(BrelEnv) + maker->dictionary.Size() * sizeof(BrelCellPtr);
+  if (!BrelChargeMemory(maker, size, "newenv")) return nullptr;
   BrelEnvH child = BrelCreateEnv(maker->name, maker->console);
   if (!child) return nullptr;
   try {
     for (const BrelCellPtr& cell : maker->dictionary.Cells()) child->dictionary.Append(cell);
     child->limits = maker->limits;
     child->budget = maker->budget;
+    child->memory = maker->memory;
     child->hostData = maker->hostData;
     child->handle = ++g_nextHandle;
     maker->children.push_back(child->handle);
@@ -113,6 +116,7 @@ BrelEnvH BrelCreateEnv(std::string_view name, BrelConsole* console) {
     env->name.assign(name);
     env->console = console;
     env->budget = std::make_shared<BrelStepBudget>();
+    env->memory = std::make_shared<BrelMemoryBudget>();
     if (!BrelRegistBinaryDictionary(env)) {
       delete env;
       return nullptr;
@@ -166,6 +170,10 @@ bool BrelAddHostWord(BrelEnvH env, std::string name, BrelHostWord handler, std::
 }
 
 bool RegistNameTable(BrelEnvH env, BrelEntryPtr entry) {
+  if (!BrelChargeMemory(env, sizeof(BrelVariable) + sizeof(BrelEntryPtr) + entry->name.size() +
+                                 entry->value.text.size(),
+                        "RegistNameTable"))
+    return false;
   try {
     if (env->tables.empty()) env->tables.emplace_back();
     env->tables.back().push_back(std::move(entry));
@@ -212,6 +220,7 @@ bool BrelPushValue(BrelEnvH env, BrelValue value) {
     BrelSetError(env, 7, "BrelPushValue");
     return false;
   }
+  if (!BrelChargeMemory(env, sizeof(BrelValue) + value.text.size(), "BrelPushValue")) return false;
   try {
     env->values.push_back(std::move(value));
   } catch (...) {
@@ -284,6 +293,82 @@ bool BrelTruth(BrelEnvH env, const BrelValue& v, bool& truth) {
 void BrelSetStepLimit(BrelEnvH env, int64_t steps) {
   env->budget->limit = steps;
   env->budget->used = 0;
+}
+
+// --- Memory budget ------------------------------------------------------------
+
+namespace {
+
+// Heap bytes of a text beyond its record (short texts live inside it).
+size_t HeapBytes(const std::string& s) {
+  return s.capacity() > std::string().capacity() ? s.capacity() + 1 : 0;
+}
+
+size_t EntryBytes(const BrelVariable& e) {
+  size_t n = sizeof(BrelVariable) + sizeof(BrelEntryPtr) + HeapBytes(e.name) +
+             HeapBytes(e.value.text) + e.sizes.capacity() * sizeof(int32_t) +
+             e.intElements.capacity() * sizeof(int32_t) +
+             e.realElements.capacity() * sizeof(long double) +
+             e.strElements.capacity() * sizeof(std::string);
+  for (const std::string& s : e.strElements) n += HeapBytes(s);
+  return n;
+}
+
+size_t EnvBytes(const BrelEnv& env) {
+  size_t n = sizeof(BrelEnv) + env.dictionary.Size() * sizeof(BrelCellPtr) +
+             HeapBytes(env.running) + HeapBytes(env.program) + HeapBytes(env.userDictionary) +
+             HeapBytes(env.tokenBuffer) + HeapBytes(env.errorMessage) +
+             env.values.capacity() * sizeof(BrelValue) + env.frames.capacity() * sizeof(BrelFrame) +
+             env.tables.capacity() * sizeof(BrelNameTable);
+  for (const BrelValue& v : env.values) n += HeapBytes(v.text);
+  for (const BrelNameTable& t : env.tables)
+    for (const BrelEntryPtr& e : t) n += EntryBytes(*e);
+  return n;
+}
+
+}  // namespace
+
+void BrelSetMemoryLimit(BrelEnvH env, size_t bytes) {
+  env->memory->limit = bytes;
+  env->memory->charged = BrelMemoryInUse(env);
+}
+
+size_t BrelMemoryInUse(BrelEnvH env) {
+  BrelEnvH root = env;
+  while (root->parent && root->parent->memory == env->memory) root = root->parent;
+  size_t n = 0;
+  for (BrelEnvH e : Subtree(root))
+    if (e->memory == env->memory) n += EnvBytes(*e);
+  return n;
+}
+
+bool BrelChargeMemory(BrelEnvH env, size_t bytes, std::string_view context) {
+  BrelMemoryBudget& m = *env->memory;
+  if (m.limit == 0) return true;
+  if (bytes <= m.limit && m.charged <= m.limit - bytes) {
+    m.charged += bytes;
+    return true;
+  }
+  // The charges ran out: count what is really held (texts and values freed
+  // since were never refunded).
+  const size_t held = BrelMemoryInUse(env);
+  if (bytes > m.limit || held > m.limit - bytes) {
+    m.charged = held;
+    BrelSetError(env, 12, context);
+    return false;
+  }
+  m.charged = held + bytes;
+  return true;
+}
+
+bool BrelRoomForFrame(BrelEnvH env, std::string_view context) {
+  if (env->frames.size() >= env->limits.maxFrames) {
+    BrelSetError(env, 9, std::string(context) + ":" +
+                             TrFormat("ワードの呼び出しとブロックの入れ子は %s 段までです。",
+                                      {std::to_string(env->limits.maxFrames)}));
+    return false;
+  }
+  return BrelChargeMemory(env, sizeof(BrelFrame) + sizeof(BrelNameTable), context);
 }
 
 }  // namespace velmora

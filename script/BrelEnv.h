@@ -84,6 +84,17 @@ struct BrelLimits {
   int64_t maxArrayElements = int64_t{1} << 26;  // elements of one array
   int maxEnvironments = 10000;                // live environments made by newenv
   size_t maxValues = size_t{1} << 22;         // depth of the value stack
+  size_t maxFrames = 100000;                  // depth of the program pointer stack
+};
+
+// Bytes that an environment and every environment it makes may hold in
+// texts, arrays, stacks and name tables (they share one budget).  Growth is
+// charged as it happens and never refunded; when the charges reach the limit
+// the holdings are counted exactly, so the limit applies to what is held.
+// limit 0 means no limit.
+struct BrelMemoryBudget {
+  size_t limit = size_t{1} << 30;
+  size_t charged = 0;
 };
 
 // Execution steps allowed to an environment and every environment it makes
@@ -121,6 +132,7 @@ struct BrelEnv {
   void* hostData = nullptr;
   BrelLimits limits;
   std::shared_ptr<BrelStepBudget> budget;
+  std::shared_ptr<BrelMemoryBudget> memory;
 
   // Bookkeeping of the interpreter itself.
   std::string tokenBuffer;     // holds a token that is not a slice of the text
@@ -192,5 +204,18 @@ bool BrelEnvTreeBusy(BrelEnvH env);
 
 // Sets the step budget shared by the environment and those it makes.
 void BrelSetStepLimit(BrelEnvH env, int64_t steps);
+
+// --- Memory budget -------------------------------------------------------------
+
+// Sets the memory budget shared by the environment and those it makes.
+void BrelSetMemoryLimit(BrelEnvH env, size_t bytes);
+// Charges BYTES that are about to be allocated.  When the budget cannot hold
+// them: error 12 with CONTEXT, false.
+bool BrelChargeMemory(BrelEnvH env, size_t bytes, std::string_view context);
+// Bytes held now by the environments sharing ENV's budget.
+size_t BrelMemoryInUse(BrelEnvH env);
+// Program pointer stack room for one more frame: error 9 naming the bound
+// when the stack is full, error 12 when the memory budget is spent.
+bool BrelRoomForFrame(BrelEnvH env, std::string_view context);
 
 }  // namespace velmora

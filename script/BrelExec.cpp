@@ -86,6 +86,8 @@ bool BrelRun(BrelEnvH env) {
       env->errorMessage += " in UserDictionary.";
       return false;
     }
+    if (!BrelChargeMemory(env, env->userDictionary.size() + env->program.size(), "BrelRun"))
+      return false;
     env->running = env->userDictionary + env->program;
     env->pointer = static_cast<int32_t>(env->userDictionary.size());
   } catch (const std::bad_alloc&) {
@@ -202,6 +204,7 @@ bool BrelExecToken(BrelEnvH env, std::string_view token) {
 }
 
 bool ExecWord(BrelEnvH env, const BrelVariable& entry) {
+  if (!BrelRoomForFrame(env, entry.name)) return false;
   try {
     BrelFrame frame;
     frame.kind = kFrameWord;

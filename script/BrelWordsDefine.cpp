@@ -1,5 +1,6 @@
 // Definitions: variables, constants, arrays, assignment, labels, forget,
 // cleanup and the manual lookup.
+#include <cstdint>
 #include <string>
 
 #include "base/Translate.h"
@@ -147,6 +148,16 @@ bool Array(BrelEnvH env) {
       count *= s;
     }
   }
+  // Every element is a copy of the initial value.
+  const size_t cellBytes = a.type == kBrelStr    ? sizeof(std::string) + a.text.size()
+                           : a.type == kBrelReal ? sizeof(long double)
+                                                 : sizeof(int32_t);
+  const size_t total = static_cast<size_t>(count);
+  if (total > 0 && cellBytes > SIZE_MAX / total) {
+    BrelSetError(env, 12, "array");
+    return false;
+  }
+  if (!BrelChargeMemory(env, total * cellBytes, "array")) return false;
   auto entry = std::make_shared<BrelVariable>();
   entry->name = std::move(name);
   entry->dimensions = n;

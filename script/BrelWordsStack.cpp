@@ -168,14 +168,15 @@ bool Sub(BrelEnvH env) { return Arith(env, ArithOp::kSub, "-"); }
 bool Mul(BrelEnvH env) { return Arith(env, ArithOp::kMul, "*"); }
 
 bool Div(BrelEnvH env) {
-  static constexpr const char* kFault = TrNoop("除算で零除算が発生しました。");
+  static constexpr const char* kZero = TrNoop("除算で零除算が発生しました。");
+  static constexpr const char* kOverflow = TrNoop("除算で桁あふれが発生しました。");
   if (!Need(env, 2, "/")) return false;
   BrelValue b = BrelPopValue(env);
   BrelValue a = BrelPopValue(env);
   if (a.type == kBrelInt && b.type == kBrelInt) {
-    // Zero divisors and the one quotient outside the range are faults.
+    // The one int quotient outside the range overflows.
     if (b.num == 0 || (a.num == INT32_MIN && b.num == -1)) {
-      BrelSetError(env, 3, Tr(kFault));
+      BrelSetError(env, 3, Tr(b.num == 0 ? kZero : kOverflow));
       return false;
     }
     return BrelPushInt(env, a.num / b.num);
@@ -184,7 +185,7 @@ bool Div(BrelEnvH env) {
     const long double y = AsReal(b);
     const long double r = AsReal(a) / y;
     if (y == 0 || !std::isfinite(r)) {
-      BrelSetError(env, 3, Tr(kFault));
+      BrelSetError(env, 3, Tr(y == 0 ? kZero : kOverflow));
       return false;
     }
     return BrelPushReal(env, r);

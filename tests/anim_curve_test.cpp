@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -268,6 +270,22 @@ TEST(CurveText, RoundTripsFromNoKeysToFull) {
   for (int i = 0; i < 100; ++i) EXPECT_NEAR(back->Values[i], r->Values[i], std::fabs(r->Values[i]) * 1e-14);
 }
 
+TEST(CurveText, ExtremeValuesReadBackAndResaveIdentically) {
+  const double extremes[] = {DBL_MAX, -DBL_MAX, 1.797693134862315e308, DBL_MIN, -DBL_MIN,
+                             std::numeric_limits<double>::denorm_min(), -1e-320, 1e-5, 1e15};
+  Curve c(NewCurve());
+  for (int i = 0; i < 9; ++i) SetCurveKey(c.get(), i, extremes[i]);
+  Curve once(NewCurve()), twice(NewCurve());
+  ASSERT_TRUE(CurveFromText(once.get(), CurveToText(c.get())));
+  ASSERT_TRUE(CurveFromText(twice.get(), CurveToText(once.get())));
+  EXPECT_EQ(CurveToText(twice.get()), CurveToText(once.get()));
+  EXPECT_EQ(once->Values[0], DBL_MAX);
+  EXPECT_EQ(once->Values[1], -DBL_MAX);
+  EXPECT_EQ(once->Values[5], std::numeric_limits<double>::denorm_min());
+  for (int i = 0; i < 9; ++i)
+    EXPECT_NEAR(once->Values[i], extremes[i], std::fabs(extremes[i]) * 1e-14) << i;
+}
+
 TEST(CurveText, RefusedTextsLeaveTheCurveUnchanged) {
   auto c = Keys({{0, 1}, {5, 2}});
   const std::string before = CurveToText(c.get());
@@ -291,8 +309,9 @@ TEST(CurveText, ReaderTokenRules) {
   // Surrounding and inner white space of any control code, trailing tokens ignored.
   EXPECT_EQ(CurveToText(Make("\t\r\n TDiv_BM\t2 \n0.5  1 2 3 4 extra tokens \r\n").get()),
             "TDiv_BM 2 0.5 1 2 3 4");
-  // Words, and numbers beyond a double, count as 0.
-  EXPECT_EQ(CurveToText(Make("TDiv_MP 2 w x 1 1E400 2").get()), "TDiv_MP 2 0 0 1 0 2");
+  // Words count as 0; numbers beyond a double as the largest of their sign.
+  EXPECT_EQ(CurveToText(Make("TDiv_MP 3 w x 1 1E400 2 -1E9999 5").get()),
+            "TDiv_MP 3 0 0 1 1.79769313486232E308 2 -1.79769313486232E308 5");
   EXPECT_EQ(CurveToText(Make("TDiv_MP 1 0 -1E-5 +2.5").get()), "TDiv_MP 1 0 -1E-5 2.5");
   // A count of 0 is the text of an emptied curve and reads back.
   auto c = Keys({{0, 1}});

@@ -30,6 +30,32 @@ TEST_F(BrelTest, ValueStackDepthIsBounded) {
   EXPECT_EQ(env->values.size(), 3u);
 }
 
+TEST_F(BrelTest, MemoryBudgetCoversTextsArraysAndOtherEnvironments) {
+  BrelSetMemoryLimit(env, size_t{4} << 20);
+  // A 64 KB text copied into each of 1024 elements would hold 64 MB.
+  const char* grow = "0 var i \"x\" var s 1 16 for i s s + subst s next ";
+  EXPECT_FALSE(Run(std::string(grow) + "s 1024 1 array a"));
+  EXPECT_EQ(env->errorMessage, "メモリーが枯渇しました。:array");
+  EXPECT_FALSE(Run(std::string(grow) + "1 100 for i s next"));
+  EXPECT_EQ(env->errorMessage, "メモリーが枯渇しました。:BrelPushValue");
+  // What was dropped is no longer held: a long loop of copies runs.
+  EXPECT_TRUE(Run(std::string(grow) + "1 1000 for i s drop next"));
+  EXPECT_LE(BrelMemoryInUse(env), size_t{1} << 20);
+  // A child environment spends the same budget.
+  EXPECT_FALSE(Run(std::string(grow) + "1 100 for i newenv s execenv drop next"));
+  EXPECT_EQ(env->errorCode, 12);
+}
+
+TEST_F(BrelTest, CallDepthIsBounded) {
+  env->limits.maxFrames = 50;
+  EXPECT_FALSE(Run(": f f ; f"));
+  EXPECT_EQ(env->errorCode, 9);
+  EXPECT_EQ(env->errorMessage, "プログラムポインタスタックがオーバーフローしました。:f:"
+                               "ワードの呼び出しとブロックの入れ子は 50 段までです。");
+  EXPECT_EQ(env->frames.size(), 50u);
+  EXPECT_TRUE(Run(": g 1 - dup if g endif ; 24 g"));  // two frames a call
+}
+
 TEST_F(BrelTest, RegistrationOrderFollowsTheManualList) {
   const auto& cells = env->dictionary.Cells();
   EXPECT_EQ(cells.front()->name, "version");

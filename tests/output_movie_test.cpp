@@ -333,6 +333,19 @@ TEST(MovieLoop, AbortFinishesTheFrameInProgress) {
   EXPECT_EQ(fx.model.TimeLinePosition, 3) << "shows the frame that was about to start";
   EXPECT_TRUE(fx.renderIdle);
 
+  // Aborted again over those complete movies: they stay, the frames made go
+  // beside them, and the notes name both files.
+  abort = false;
+  fx.duringFrame = [&](int32_t f) { abort = f == 1; };
+  const MovieReport again = fx.Run(Range(dir + "/m.avi", dir + "/a.avi", 0, 9), cb);
+  EXPECT_TRUE(again.aborted);
+  EXPECT_EQ(AviFrameCount(dir + "/m.avi"), 3);
+  EXPECT_EQ(AviFrameCount(dir + "/m.partial.avi"), 2);
+  EXPECT_EQ(AviFrameCount(dir + "/a.partial.avi"), 2);
+  ASSERT_EQ(again.notes.size(), 2u);
+  EXPECT_EQ(again.notes[0], dir + "/m.avi was left as it was; the 2 frames made are in " + dir +
+                                "/m.partial.avi");
+
   // The Abort button of a window sets RenderIdle during the render.
   Fixture fy(4, 4);
   fy.duringFrame = [&](int32_t f) {
@@ -415,6 +428,30 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_NE(r.failures[0].find("frame 2"), std::string::npos) << r.failures[0];
   }
+}
+
+TEST(MovieLoop, TheProtectedFileIsNeverWritten) {
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
+  std::ofstream(dir + "/p.avi") << "project";
+  std::ofstream(dir + "/s0001.bmp") << "project";
+  Fixture fx(4, 4);
+  MovieSettings s = Range(dir + "/p.avi", "", 0, 2);
+  s.protectedFile = dir + "/p.avi";
+  MovieReport r = fx.Run(s);
+  ASSERT_EQ(r.failures.size(), 1u);
+  EXPECT_EQ(r.failures[0], "main output: refusing to write over the project " + dir + "/p.avi");
+  EXPECT_EQ(r.framesDone, 0);
+  s = Range(dir + "/s.bmp", "", 0, 2);
+  s.protectedFile = dir + "/s0001.bmp";
+  r = fx.Run(s);
+  ASSERT_EQ(r.failures.size(), 1u);
+  EXPECT_EQ(r.failures[0], "main output: refusing to write over the project " + dir + "/s0001.bmp");
+  EXPECT_TRUE(Exists(dir + "/s0002.bmp"));
+  std::ifstream in(dir + "/s0001.bmp");
+  std::string text;
+  in >> text;
+  EXPECT_EQ(text, "project");
 }
 
 TEST(MovieLoop, NothingHappensWithoutOutputNames) {

@@ -185,6 +185,12 @@ TEST(SettingsFile, WriteFailuresAreReported) {
   error.clear();
   EXPECT_FALSE(WriteJpegQuality("", 80, &error));
   EXPECT_FALSE(error.empty());
+  // A folder named outright is reported missing, not made.
+  EXPECT_FALSE(WriteJpegQuality(dir + "/missing/velmora.ini", 80, &error));
+  EXPECT_EQ(error, "cannot write settings file " + dir + "/missing/velmora.ini: no folder " + dir +
+                       "/missing");
+  struct stat st;
+  EXPECT_NE(stat((dir + "/missing").c_str(), &st), 0);
 }
 
 }  // namespace

@@ -64,6 +64,11 @@ check again 0 render -o "$work/again.bmp" --size 24x10
 expect deterministic cmp -s "$work/small.bmp" "$work/again.bmp"
 check seed 0 render -o "$work/seed.bmp" --size 24x10 --seed 5
 expect seed-differs bash -c "! cmp -s '$work/small.bmp' '$work/seed.bmp'"
+check threads-one 0 render -o "$work/one.bmp" --size 24x10 --threads 1
+check threads-three 0 render -o "$work/three.bmp" --size 24x10 --threads=3
+expect threads-same-picture cmp -s "$work/one.bmp" "$work/three.bmp"
+check threads-zero 2 render -o "$work/a.png" --threads 0
+check movie-threads-text 2 movie --threads many
 
 # A failed write keeps the previous picture.
 cp "$work/small.bmp" "$work/keep.bmp"
@@ -75,6 +80,12 @@ fi
 chmod u+w "$work"
 expect no-temporary-files test -z "$(find "$work" -name '*.bmp.*' -o -name '*.png.*')"
 
+# A render too large for memory fails with one line; the opened project is
+# never an output.
+check too-large 1 render -o "$work/big.bmp" --size 60000x60000
+check resave-new 0 resave /dev/null -o "$work/p.vlm"
+check over-project 1 render "$work/p.vlm" -o "$work/p.vlm" --size 8x8
+expect project-kept grep -q "resolution" "$work/p.vlm"
 # --set keys a parameter as a project would: the same pixels as the project.
 printf '"TDiv_MP 1 0 0 0.7" complex\r\n24 10 resolution\r\n' > "$work/c7.vlm"
 check set-project 0 render "$work/c7.vlm" -o "$work/c7.bmp"
@@ -110,6 +121,8 @@ expect settings-default grep -qx "jpeg_quality 75" "$work/out"
 check settings-store 0 settings --jpeg-quality 30
 expect settings-stored grep -qx "jpeg_quality 30" "$work/out"
 check settings-range 2 settings --jpeg-quality 101
+VELMORA_SETTINGS="$work/none/v.ini" check settings-missing-folder 1 settings --jpeg-quality 30
+expect settings-folder-not-made test ! -e "$work/none"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -48,7 +48,7 @@ same en-composed-context "error 13: Undefined name: the for control variable i i
   LANG=en_US.UTF-8 -- brel -e '1 3 for i next'
 same ja-composed-context "error 13: 未定義の名称です。:for制御変数に指定された i は未定義です。" \
   LANG=C -- brel -e '1 3 for i next'
-same en-engine-message "velmora: Could not allocate the cloud buffer (base_pattern)" \
+same en-engine-message "velmora: render: not enough memory for a 12000 x 12000 render (Could not allocate the cloud buffer (base_pattern))" \
   LANG=en_US.UTF-8 -- render -o "$work/big.png" --size 12000x12000 --buffer base_pattern
 
 # Manual texts go to stdout; numbers keep "." under any language.

@@ -1,0 +1,120 @@
+#include "render/StampBatch.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "base/Numeric.h"
+#include "render/CloudPattern.h"
+#include "render/Render.h"
+
+namespace velmora {
+
+namespace {
+
+// Scratch slots of PoolScratch: the queued stamps and their tables.
+constexpr int kOpsSlot = 3;
+constexpr int kTableSlot = 4;
+
+// Longer sequences (only from extreme settings) are not queued.
+constexpr int64_t kMaxQueued = int64_t{1} << 16;
+// Column and row entries of all planned stamps together.
+constexpr int64_t kMaxTableEntries = int64_t{1} << 24;
+
+}  // namespace
+
+StampBatch::StampBatch(TPixeFloatBuffer* target, int64_t expected) : target_(target) {
+  if (!target || CloudReferenceMode() || expected <= 0 || expected > kMaxQueued) return;
+  ops_ = static_cast<StampOp*>(
+      PoolScratch(kOpsSlot, sizeof(StampOp) * static_cast<size_t>(expected)));
+  capacity_ = ops_ ? expected : 0;
+}
+
+void StampBatch::Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool wrap,
+                     PixeRect dst) {
+  if (!target_) return;
+  if (!ops_ || count_ == capacity_) {
+    // Unqueued: what is queued goes first.
+    RunSequential();
+    CloudStamp(pen, src, target_, mode, wrap, dst);
+    return;
+  }
+  if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
+  if (static_cast<int64_t>(dst.width) * dst.height > kMaxStampArea) return;
+  ops_[count_++] = StampOp{pen, src, dst, mode, wrap};
+}
+
+void StampBatch::RunSequential() {
+  for (int64_t i = 0; i < count_; ++i) {
+    const StampOp& op = ops_[i];
+    CloudStamp(op.pen, op.src, target_, op.mode, op.wrap, op.dst);
+  }
+  count_ = 0;
+}
+
+void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* ctx) {
+  if (!target_ || count_ == 0) return;
+  const int32_t W = target_->width, H = target_->height;
+  if (W <= 0 || H <= 0) {
+    count_ = 0;
+    return;
+  }
+  // Tables for every stamp, or the plain sequence when they would not fit.
+  int64_t entries = 0;
+  for (int64_t i = 0; i < count_; ++i) {
+    const PixeRect& d = ops_[i].dst;
+    if (d.width > kMaxStampTable || d.height > kMaxStampTable) entries = kMaxTableEntries + 1;
+    entries += static_cast<int64_t>(d.width) + d.height;
+  }
+  int32_t* table =
+      entries <= kMaxTableEntries
+          ? static_cast<int32_t*>(PoolScratch(kTableSlot, sizeof(int32_t) * static_cast<size_t>(entries)))
+          : nullptr;
+  StampPlan* plans = table ? static_cast<StampPlan*>(PoolScratch(
+                                 kOpsSlot + 2, sizeof(StampPlan) * static_cast<size_t>(count_)))
+                           : nullptr;
+  if (!plans) {
+    RunSequential();
+    return;
+  }
+  // Plan every stamp (each plan is its own sequential walk), then apply the
+  // sequence band by band.
+  {
+    int64_t at = 0;
+    for (int64_t i = 0; i < count_; ++i) {
+      plans[i].cols = table + at;
+      at += ops_[i].dst.width;
+      plans[i].rows = table + at;
+      at += ops_[i].dst.height;
+    }
+  }
+  pool.For(count_, 4, [&](int64_t b, int64_t e, int) {
+    for (int64_t i = b; i < e; ++i)
+      PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
+  });
+  // Bands small enough to stay in the cache, and several per thread.
+  const int64_t perThread = (H + 4 * pool.Threads() - 1) / (4 * pool.Threads());
+  const int32_t bandRows = static_cast<int32_t>(
+      std::max<int64_t>(1, std::min<int64_t>(std::max<int64_t>(8192 / W, 1), perThread)));
+  const int64_t bands = (H + bandRows - 1) / bandRows;
+  std::atomic<int64_t> done{0};
+  pool.For(bands, 1, [&](int64_t b, int64_t e, int worker) {
+    for (int64_t band = b; band < e; ++band) {
+      const int32_t y0 = static_cast<int32_t>(band * bandRows);
+      const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(H, y0 + int64_t{bandRows}));
+      for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
+      const int64_t finished = done.fetch_add(1) + 1;
+      if (worker == 0) progress(ctx, finished, bands);
+    }
+  });
+  count_ = 0;
+}
+
+void StampBatch::RunWithProgress(ThreadPool& pool, int from, int to) {
+  Run(pool, [&](int64_t done, int64_t total) {
+    FrameProgress = from + RoundToInt32(static_cast<long double>(to - from) * done / total);
+    PumpMessages();
+  });
+  FrameProgress = to;
+}
+
+}  // namespace velmora

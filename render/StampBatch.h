@@ -1,0 +1,55 @@
+// Sequences of stamps into one target, applied band by band on the thread
+// pool.  The random draws that place the stamps stay sequential: the caller
+// adds the stamps in order, and the batch applies the whole sequence to each
+// band of target rows in that order, so every pixel receives the same float
+// blends in the same order as stamping one stamp after the other, whatever
+// the number of threads.
+#pragma once
+
+#include <cstdint>
+
+#include "render/FastStamp.h"
+#include "render/ThreadPool.h"
+
+namespace velmora {
+
+class StampBatch {
+ public:
+  // Starts a sequence of at most `expected` stamps into target.  Longer
+  // sequences, and the literal reference mode, stamp each one at once.
+  StampBatch(TPixeFloatBuffer* target, int64_t expected);
+  StampBatch(const StampBatch&) = delete;
+  StampBatch& operator=(const StampBatch&) = delete;
+
+  // CloudStamp(pen, src, target, mode, wrap, dst), queued.
+  void Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool wrap, PixeRect dst);
+
+  // False when the stamps are applied as they are added (then the caller
+  // pumps after each one as usual).
+  bool Queued() const { return ops_ != nullptr; }
+
+  // Applies the queued stamps.  progress(done, total) runs on the calling
+  // thread after each band it finishes (done bands of total so far).
+  // Sets FrameProgress from `from` to `to` as the bands are done, pumping
+  // after each band the calling thread finishes.
+  void RunWithProgress(ThreadPool& pool, int from, int to);
+  template <typename Progress>
+  void Run(ThreadPool& pool, Progress&& progress) {
+    using P = std::remove_reference_t<Progress>;
+    RunWith(pool, [](void* ctx, int64_t done, int64_t total) {
+      (*static_cast<P*>(ctx))(done, total);
+    }, &progress);
+  }
+
+ private:
+  using ProgressFn = void (*)(void*, int64_t, int64_t);
+  void RunWith(ThreadPool& pool, ProgressFn progress, void* ctx);
+  void RunSequential();
+
+  TPixeFloatBuffer* target_;
+  StampOp* ops_ = nullptr;  // null: every stamp is applied when added
+  int64_t capacity_ = 0;
+  int64_t count_ = 0;
+};
+
+}  // namespace velmora

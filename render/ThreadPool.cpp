@@ -1,0 +1,92 @@
+#include "render/ThreadPool.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+ThreadPool::ThreadPool(int threads) : threads_(std::max(threads, 1)) { Start(); }
+
+ThreadPool::~ThreadPool() { Stop(); }
+
+int ThreadPool::HardwareThreads() {
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+void ThreadPool::SetThreads(int threads) {
+  threads = std::max(threads, 1);
+  if (threads == threads_) return;
+  Stop();
+  threads_ = threads;
+  Start();
+}
+
+void ThreadPool::Start() {
+  quit_ = false;
+  workers_.reserve(static_cast<size_t>(threads_ - 1));
+  for (int w = 1; w < threads_; ++w) workers_.emplace_back([this, w] { WorkerMain(w); });
+}
+
+void ThreadPool::Stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& t : workers_) t.join();
+  workers_.clear();
+}
+
+void ThreadPool::Work(int worker) {
+  for (;;) {
+    const int64_t b = next_.fetch_add(grain_, std::memory_order_relaxed);
+    if (b >= count_) return;
+    fn_(ctx_, b, std::min(b + grain_, count_), worker);
+  }
+}
+
+void ThreadPool::WorkerMain(int worker) {
+  uint64_t seen = 0;
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+      if (quit_) return;
+      seen = generation_;
+    }
+    Work(worker);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++finished_;
+    }
+    done_.notify_one();
+  }
+}
+
+void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
+  if (count <= 0) return;
+  grain = std::max<int64_t>(grain, 1);
+  bool expected = false;
+  if (threads_ == 1 || count <= grain || !busy_.compare_exchange_strong(expected, true)) {
+    for (int64_t b = 0; b < count; b += grain) fn(ctx, b, std::min(b + grain, count), 0);
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    fn_ = fn;
+    ctx_ = ctx;
+    count_ = count;
+    grain_ = grain;
+    next_.store(0, std::memory_order_relaxed);
+    finished_ = 0;
+    ++generation_;
+  }
+  wake_.notify_all();
+  Work(0);
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return finished_ == threads_ - 1; });
+  }
+  busy_.store(false);
+}
+
+}  // namespace velmora

@@ -1,0 +1,148 @@
+// The thread pool, and pictures that do not depend on the number of render
+// threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "render/MemoryHunger.h"
+#include "render/StillRender.h"
+#include "render/ThreadPool.h"
+#include "render_cloud_helpers.h"
+
+using namespace velmora;
+using namespace velmora::testing_cloud;
+
+namespace {
+
+// Sets the engine's thread count for one test and restores the default.
+struct EngineThreads {
+  explicit EngineThreads(int n) { EngineThreadPool().SetThreads(n); }
+  ~EngineThreads() { EngineThreadPool().SetThreads(ThreadPool::HardwareThreads()); }
+};
+
+// Checksums of everything one still render leaves: the picture, the five
+// frame buffers and the five pens.
+std::vector<uint64_t> RenderAll(TCloudFrameParams p, int threads) {
+  EngineThreads use(threads);
+  FreePens();
+  std::string error;
+  EXPECT_TRUE(RenderStillFrame(p, &error)) << error;
+  Bitmap24 picture;
+  StillPicture(p, picture);
+  std::vector<uint64_t> sums = {
+      Fnv(picture.bytes.data(), picture.bytes.size()), Checksum(p.base_pattern),
+      Checksum(p.warp_template), Checksum(p.cloud), Checksum(p.filtered_cloud),
+      Checksum(p.mixed_texture)};
+  for (const TPixeFloatBuffer* pen :
+       {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB})
+    sums.push_back(Checksum(pen));
+  FreeFrameBuffers(p);
+  FreePens();
+  return sums;
+}
+
+}  // namespace
+
+TEST(ThreadPool, EveryIndexRunsOnceOnAKnownWorker) {
+  for (int threads : {1, 2, 3, 7}) {
+    ThreadPool pool(threads);
+    for (auto [count, grain] : {std::pair<int64_t, int64_t>{0, 1}, {1, 1}, {5, 2}, {1000, 7},
+                                {1000, 1000}, {1000, 5000}}) {
+      std::vector<std::atomic<int>> hits(static_cast<size_t>(count));
+      std::atomic<bool> badWorker{false};
+      pool.For(count, grain, [&](int64_t b, int64_t e, int worker) {
+        if (worker < 0 || worker >= threads || e - b > grain || b >= e) badWorker = true;
+        for (int64_t i = b; i < e; ++i) ++hits[static_cast<size_t>(i)];
+      });
+      for (int64_t i = 0; i < count; ++i)
+        ASSERT_EQ(hits[static_cast<size_t>(i)], 1) << threads << " " << count << " " << i;
+      EXPECT_FALSE(badWorker) << threads << " " << count;
+    }
+  }
+}
+
+TEST(ThreadPool, ALoopInsideALoopRunsOnItsCallingThread) {
+  ThreadPool pool(3);
+  std::atomic<int> total{0};
+  std::atomic<bool> innerOnOther{false};
+  pool.For(6, 1, [&](int64_t, int64_t, int) {
+    pool.For(10, 1, [&](int64_t b, int64_t e, int worker) {
+      if (worker != 0) innerOnOther = true;
+      total += static_cast<int>(e - b);
+    });
+  });
+  EXPECT_EQ(total, 60);
+  EXPECT_FALSE(innerOnOther);
+  pool.SetThreads(2);  // restarting between loops keeps it usable
+  pool.For(4, 1, [&](int64_t, int64_t, int) { ++total; });
+  EXPECT_EQ(total, 64);
+}
+
+TEST(RenderThreads, EveryThreadCountGivesTheSameBuffersAndPicture) {
+  struct Case {
+    const char* name;
+    int32_t w, h;
+    std::function<void(TCloudFrameParams&)> set;
+  };
+  const std::vector<Case> cases = {
+      {"default", 64, 48, [](TCloudFrameParams&) {}},
+      {"odd size oversampled", 33, 19, [](TCloudFrameParams& p) { p.OverSampling = 3; }},
+      {"one pixel", 1, 1, [](TCloudFrameParams&) {}},
+      {"blur full", 41, 29,
+       [](TCloudFrameParams& p) {
+         p.BlurRadius = 0.04L;
+         p.BlurSamples = 5;
+         p.BlurCurve = 30;
+         p.BlurDraft = false;
+       }},
+      {"blur draft", 41, 29,
+       [](TCloudFrameParams& p) {
+         p.BlurRadius = 0.04L;
+         p.BlurSamples = 5;
+         p.BlurDraft = true;
+       }},
+      {"smooth clip, centre", 50, 70,
+       [](TCloudFrameParams& p) {
+         p.ClipBrightness = true;
+         p.Center = 0.5L;
+         p.CenterReverse = true;
+         p.Complex = 0.3L;
+       }},
+  };
+  for (const Case& c : cases) {
+    TCloudFrameParams p = DefaultCloudParams(c.w, c.h);
+    c.set(p);
+    const std::vector<uint64_t> one = RenderAll(p, 1);
+    for (int threads : {2, 3, 7})
+      EXPECT_EQ(RenderAll(p, threads), one) << c.name << ", " << threads << " threads";
+  }
+}
+
+TEST(RenderThreads, LayerChecksumsOfTheSingleThreadedEngineHold) {
+  // The pinned values of the new-project cloud layer at 64 x 64 (see the
+  // cloud layer tests), on more threads than the image has bands.
+  for (int threads : {1, 3, 7}) {
+    EngineThreads use(threads);
+    LayerResult r;
+    RenderLayer(DefaultCloudParams(64, 64), false, r);
+    EXPECT_EQ(Checksum(r.base), 0xe7ebab9a621cee03ull) << threads;
+    EXPECT_EQ(Checksum(r.warp), 0xbc555f19f6bfa208ull) << threads;
+    EXPECT_EQ(Checksum(r.cloud), 0xe6a759771fcae7full) << threads;
+  }
+}
+
+TEST(RenderThreads, RepeatedRendersOnSeveralThreadsDoNotTouchTheHeap) {
+  EngineThreads use(3);
+  TCloudFrameParams p = DefaultCloudParams(40, 24);
+  p.BlurRadius = 0.05L;
+  p.BlurDraft = false;
+  std::string error;
+  ASSERT_TRUE(RenderStillFrame(p, &error));
+  const uint64_t heap = HungerGetCounters().heapBytes;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(RenderStillFrame(p, &error));
+  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
+  FreeFrameBuffers(p);
+}
