@@ -31,7 +31,7 @@ std::string RangeText(const TParamInfo& p) {
     case TParamControl::FileEdit: return "name";
     case TParamControl::IntegerEdit:
       if (p.Min < 0) return "integer";
-      return FormatReal(p.Min) + ".. integer";
+      return FormatReal(p.Min) + " or more";
     case TParamControl::Timeline: return "integer";
     case TParamControl::CheckBox: return "0 or 1";
     default: break;
@@ -80,10 +80,10 @@ std::string FormatParamTable() {
     if (s.size() < w) s.resize(w, ' ');
     return s + "  ";
   };
-  std::string out = pad("NAME", 22) + pad("DEFAULT", 8) + pad("RANGE", 22) + pad("UNIT", 13) + "MEANING\n";
+  std::string out = pad("NAME", 23) + pad("DEFAULT", 8) + pad("RANGE", 22) + pad("UNIT", 13) + "MEANING\n";
   for (const TParamInfo& p : kParamTable) {
     const std::string def = p.Curve >= 0 ? FormatReal(p.Default) : std::string(p.DefaultText);
-    std::string line = pad(p.Name, 22) + pad(def.empty() ? "\"\"" : def, 8) + pad(RangeText(p), 22) +
+    std::string line = pad(p.Name, 23) + pad(def.empty() ? "\"\"" : def, 8) + pad(RangeText(p), 22) +
                        pad(p.Unit, 13) + p.Meaning;
     out += line + "\n";
   }

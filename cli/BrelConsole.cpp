@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -61,38 +60,6 @@ std::string HistoryPath() {
     if (at == std::string::npos) break;
   }
   return dir + "/brel_history";
-}
-
-// The blocks still open at the end of TEXT, outermost first: ":" for a
-// definition, the opening word of a block, '"' for a string.
-std::vector<std::string> OpenBlocks(const std::string& text) {
-  static constexpr std::string_view kOpeners[] = {":", "if", "begin", "while", "for", "on"};
-  static constexpr std::string_view kClosers[] = {";", "endif", "again", "until", "whend", "next", "endon"};
-  // Words whose next token is a name, not code.
-  static constexpr std::string_view kNaming[] = {":", "for", "man", "label", "goto", "ifgoto", "forget"};
-  auto in = [](const auto& list, std::string_view t) {
-    return std::find(std::begin(list), std::end(list), t) != std::end(list);
-  };
-  std::vector<std::string> open;
-  std::string buffer;
-  int32_t pos = 0;
-  bool name = false;  // the token is the name after a naming word
-  for (std::string_view token; !(token = BrelReadToken(text, pos, buffer)).empty();) {
-    if (token.front() == '"' && token.data() == buffer.data()) {
-      open.emplace_back("\"");  // a string still open takes the rest
-      break;
-    }
-    if (name) {
-      name = false;
-      continue;
-    }
-    name = in(kNaming, token);
-    if (in(kOpeners, token))
-      open.emplace_back(token);
-    else if (in(kClosers, token) && !open.empty())
-      open.pop_back();
-  }
-  return open;
 }
 
 struct ConsoleState {
@@ -195,7 +162,7 @@ int RunBrelConsole() {
   bool pending = false;  // a terminate left something to continue
   std::string text;      // lines of a definition or block still open
   for (;;) {
-    const std::vector<std::string> open = OpenBlocks(text);
+    const std::vector<std::string> open = BrelOpenBlocks(text);
     state.prompt = "brel> ";
     if (!text.empty()) {
       state.prompt = "  ";
@@ -226,7 +193,7 @@ int RunBrelConsole() {
       continue;
     }
     text += text.empty() ? line : "\n" + line;
-    if (!OpenBlocks(text).empty()) continue;
+    if (!BrelOpenBlocks(text).empty()) continue;
     const std::string run = std::move(text);
     text.clear();
 
@@ -245,10 +212,7 @@ int RunBrelConsole() {
     const bool interrupted = interruptSignal != 0;
     interruptSignal = 0;
     pending = ok && env->stopped && env->resume > 0 && env->pointer == env->resume;
-    if (!console.EndsLine()) {
-      std::printf("\n");
-      console.Append("\n");
-    }
+    if (!console.EndsLine()) console.Append("\n");  // writes it too
     if (!ok) {
       std::fflush(stdout);
       if (interrupted)

@@ -223,6 +223,30 @@ bool IsCloser(std::string_view t) {
 
 }  // namespace
 
+std::vector<std::string> BrelOpenBlocks(const std::string& text) {
+  std::vector<std::string> open;
+  std::string buffer;
+  int32_t pos = 0;
+  bool name = false;  // the token is the name after a naming word
+  for (std::string_view token; !(token = BrelReadToken(text, pos, buffer)).empty();) {
+    if (token.front() == '"' && token.data() == buffer.data()) {
+      open.emplace_back("\"");  // the string takes the rest of the text
+      break;
+    }
+    if (name) {
+      name = false;
+      continue;
+    }
+    name = token == ":" || token == "for" || token == "man" || token == "label" ||
+           token == "goto" || token == "ifgoto" || token == "forget";
+    if (IsOpener(token) || token == "on")
+      open.emplace_back(token);
+    else if ((IsCloser(token) || token == "endon") && !open.empty())
+      open.pop_back();
+  }
+  return open;
+}
+
 bool BrelSkipBlock(BrelEnvH env, std::string_view& closer) {
   int depth = 0;
   for (;;) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/BrelEnv.h"
 
@@ -24,6 +25,13 @@ std::string_view BrelReadToken(const std::string& text, int32_t& pos, std::strin
 inline std::string_view BrelNextToken(BrelEnvH env) {
   return BrelReadToken(env->running, env->pointer, env->tokenBuffer);
 }
+
+// What is still open at the end of TEXT, outermost first: the opening word
+// of each block (":", "if", "begin", "while", "for", "on") not yet closed,
+// and "\"" last when a string has no closing quote.  The name after ":",
+// "for", "man", "label", "goto", "ifgoto" and "forget" is not code.  A
+// console uses it to read a definition or block over several lines.
+std::vector<std::string> BrelOpenBlocks(const std::string& text);
 
 // Turns a token into a str, real or int value; false when it is none of
 // them (no error is set).

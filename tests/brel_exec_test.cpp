@@ -7,6 +7,7 @@
 
 #include "brel_test_util.h"
 #include "script/Brel.h"
+#include "script/BrelReader.h"
 
 namespace velmora {
 namespace {
@@ -199,6 +200,17 @@ TEST_F(BrelTest, HostInterruptStopsTheRunAndKeepsTheState) {
   flag = 0;
   EXPECT_TRUE(BrelRunLine(env, "five"));
   EXPECT_EQ(Top(), "int  :5");
+}
+
+TEST(BrelOpenBlocks, DefinitionsBlocksAndStringsLeftOpen) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(BrelOpenBlocks("1 2 + ."), V{});
+  EXPECT_EQ(BrelOpenBlocks(": sq\n dup *"), V{":"});
+  EXPECT_EQ(BrelOpenBlocks(": sq dup * ;"), V{});
+  EXPECT_EQ(BrelOpenBlocks(": w 1 if begin"), (V{":", "if", "begin"}));
+  EXPECT_EQ(BrelOpenBlocks(": w 1 if begin 0 until endif"), V{":"});
+  EXPECT_EQ(BrelOpenBlocks(": if ( a comment: if ) man begin"), V{":"});  // names are not code
+  EXPECT_EQ(BrelOpenBlocks("1 on a b endon \"text"), V{"\""});
 }
 
 TEST_F(BrelTest, NestingIsBounded) {
