@@ -127,10 +127,10 @@ bool CopyPixeFloatBuffer(TPixeFloatBuffer* dst, const TPixeFloatBuffer* src) {
 }
 
 void FillPixeBuffer(TPixeBuffer* b, PackedPixel v) {
-  std::fill_n(b->data, static_cast<size_t>(b->width) * b->height, v);
+  ParallelFill(EngineThreadPool(), b->data, static_cast<int64_t>(b->width) * b->height, v);
 }
 void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v) {
-  std::fill_n(b->data, static_cast<size_t>(b->width) * b->height, v);
+  ParallelFill(EngineThreadPool(), b->data, static_cast<int64_t>(b->width) * b->height, v);
 }
 void ClearPixeSumBuffer(TPixeSumBuffer* b) {
   std::fill_n(b->data, static_cast<size_t>(b->width) * b->height, SumPixel{0, 0, 0, 0, 0});

@@ -1,6 +1,7 @@
 #include "render/ThreadPool.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace velmora {
 
@@ -81,12 +82,21 @@ void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
     ++generation_;
   }
   wake_.notify_all();
-  Work(0);
+  // What the calling thread throws (a pump may) is passed on once the other
+  // workers have left the loop, which then runs no further chunks.
+  std::exception_ptr thrown;
+  try {
+    Work(0);
+  } catch (...) {
+    thrown = std::current_exception();
+    next_.store(count_, std::memory_order_relaxed);
+  }
   {
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [&] { return finished_ == threads_ - 1; });
   }
   busy_.store(false);
+  if (thrown) std::rethrow_exception(thrown);
 }
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include "base/FileName.h"
 #include "base/Strings.h"
+#include "base/Translate.h"
 
 namespace velmora {
 namespace {
@@ -26,6 +27,17 @@ TEST(StringsTest, TrimLowerAndSuffix) {
   EXPECT_EQ(ToLower("Clip.AVI \xE6\x96\xB0"), "clip.avi \xE6\x96\xB0");
   EXPECT_TRUE(EndsWith("a.jpeg", ".jpeg"));
   EXPECT_FALSE(EndsWith("peg", ".jpeg"));
+}
+
+// Without a catalogue (these tests bind none) every text is its source text.
+TEST(TranslateTest, PlaceholdersTakeArgumentsLiterallyAndInOrder) {
+  EXPECT_EQ(TrFormat("配列 %s の第 %s 添え字が範囲をオーバーしている。", {"a%sb", "2"}),
+            "配列 a%sb の第 2 添え字が範囲をオーバーしている。");
+  EXPECT_EQ(TrFormat("%s-%s", {"x"}), "x-%s") << "a placeholder without an argument stays";
+  EXPECT_EQ(TrFormatIn("no such context", "%s", {"foo"}), "foo");
+  EXPECT_STREQ(Tr(""), "");
+  const std::string withNul("a\0b", 3);
+  EXPECT_EQ(Tr(withNul), withNul);
 }
 
 }  // namespace

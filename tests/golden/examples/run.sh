@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The example projects keep rendering: every one through the gallery script
-# at 64 x 64 with its first two movie frames, and the 30-frame loop meets
-# itself: frame 30 is frame 0 again, so frame 29 leads into frame 0.
+# at 64 x 64 with its first two movie frames, and the looping movies meet
+# themselves: the frame after the last is the first again.
 # Usage: bash run.sh PATH_TO_velmora
 set -euo pipefail
 bin="${1:?usage: run.sh PATH_TO_velmora}"
@@ -17,7 +17,10 @@ for project in "$root"/examples/*.vlm; do
   [[ -s "$work/gallery/$name.png" ]] || { echo "FAIL: no picture of $name"; exit 1; }
 done
 
-"$bin" render "$root/examples/loop30.vlm" -o "$work/first.bmp" --size 48x48 --frame 0
-"$bin" render "$root/examples/loop30.vlm" -o "$work/after.bmp" --size 48x48 --frame 30
-cmp -s "$work/first.bmp" "$work/after.bmp" || { echo "FAIL: loop30 frame 30 differs from frame 0"; exit 1; }
+for loop in loop30:30 blue_sky:120; do
+  name="${loop%:*}" after="${loop#*:}"
+  "$bin" render "$root/examples/$name.vlm" -o "$work/first.bmp" --size 48x48 --frame 0
+  "$bin" render "$root/examples/$name.vlm" -o "$work/after.bmp" --size 48x48 --frame "$after"
+  cmp -s "$work/first.bmp" "$work/after.bmp" || { echo "FAIL: $name frame $after differs from frame 0"; exit 1; }
+done
 echo "examples passed"
