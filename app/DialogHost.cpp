@@ -1,0 +1,62 @@
+#include "app/DialogHost.h"
+
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+QFileDialog* NewFileDialog(QWidget* parent, const TFileDialogOptions& o) {
+  auto* d = new QFileDialog(parent, o.Title);
+  d->setNameFilters(o.NameFilters);
+  d->setDefaultSuffix(o.DefaultSuffix);
+  if (!o.Preset.isEmpty()) d->selectFile(o.Preset);
+  return d;
+}
+
+std::optional<QString> RunFileDialog(QFileDialog* d) {
+  std::optional<QString> chosen;
+  if (d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty())
+    chosen = d->selectedFiles().first();
+  delete d;
+  return chosen;
+}
+
+}  // namespace
+
+std::optional<QString> QtDialogHost::OpenFileName(QWidget* parent, const TFileDialogOptions& o) {
+  QFileDialog* d = NewFileDialog(parent, o);
+  d->setAcceptMode(QFileDialog::AcceptOpen);
+  d->setFileMode(o.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  return RunFileDialog(d);
+}
+
+std::optional<QString> QtDialogHost::SaveFileName(QWidget* parent, const TFileDialogOptions& o) {
+  QFileDialog* d = NewFileDialog(parent, o);
+  d->setAcceptMode(QFileDialog::AcceptSave);
+  d->setFileMode(QFileDialog::AnyFile);
+  return RunFileDialog(d);
+}
+
+void QtDialogHost::Message(QWidget* parent, const QString& text) {
+  QMessageBox::information(parent, QCoreApplication::applicationName(), text);
+}
+
+void QtDialogHost::Error(QWidget* parent, const QString& text) {
+  QMessageBox::critical(parent, QCoreApplication::applicationName(), text);
+}
+
+std::optional<QColor> QtDialogHost::ChooseColour(QWidget* parent, const QColor& initial,
+                                                 TCustomColours& custom) {
+  for (int i = 0; i < QColorDialog::customCount() && i < 16; ++i)
+    QColorDialog::setCustomColor(i, custom[i]);
+  const QColor chosen = QColorDialog::getColor(initial, parent);
+  if (!chosen.isValid()) return std::nullopt;
+  for (int i = 0; i < QColorDialog::customCount() && i < 16; ++i)
+    custom[i] = QColorDialog::customColor(i);
+  return chosen;
+}
+
+int QtDialogHost::Exec(QDialog& dialog) { return dialog.exec(); }

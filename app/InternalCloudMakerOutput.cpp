@@ -1,0 +1,244 @@
+// The main window's output section and Settings menu: still and movie
+// export, the output names, the gauges and the export options dialogs.
+//
+// An export runs on the window thread; the engine's pump processes window
+// events between stamps, rows and samples, so the gauges move, Abort can be
+// clicked and the menus stay usable while every control is disabled.
+#include <QAction>
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "anim/FrameRender.h"
+#include "anim/ProjectModel.h"
+#include "app/AviOptionsDialog.h"
+#include "app/InternalCloudMakerUnit.h"
+#include "app/OutputSection.h"
+#include "app/StudioWidgets.h"
+#include "output/AviWriter.h"
+#include "output/MovieLoop.h"
+#include "output/Settings.h"
+#include "output/StillImage.h"
+#include "render/Render.h"
+#include "render/StillRender.h"
+
+using namespace velmora;
+
+namespace {
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+QString Lines(const std::vector<std::string>& lines) {
+  QStringList out;
+  for (const std::string& l : lines) out << Text(l);
+  return out.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+TOutputSection::TOutputSection(TInternalCloudMaker& window, const std::string& settingsPath)
+    : JpegQuality(ReadJpegQuality(settingsPath)) {
+  JPEGQualityForm = new TJPEGQualityForm(JpegQuality, settingsPath, &window);
+  AVIView = new TAVIView(&window);
+  window.installEventFilter(this);
+}
+
+bool TOutputSection::eventFilter(QObject*, QEvent* event) {
+  if (event->type() == QEvent::Close && Exporting) RenderIdle = true;
+  return false;
+}
+
+void TOutputSection::Begin(TInternalCloudMaker& w, bool movie) {
+  w.output_->Exporting = true;
+  RenderIdle = false;
+  w.PreviewRenderInterval->stop();
+  w.DisableAllControls();
+  if (movie) w.Abort->setEnabled(true);
+  PixeProgress = 0;
+}
+
+void TOutputSection::End(TInternalCloudMaker& w) {
+  MovieProgress = 0;
+  FrameProgress = 0;
+  w.TProgressBar->setValue(0);
+  w.PreviewRenderInterval->start();
+  RenderIdle = true;
+  w.EnableAllControls();
+  w.Abort->setEnabled(false);
+  w.OutPutFilenChange();
+  w.output_->Exporting = false;
+}
+
+void TInternalCloudMaker::SavePictureClick() {
+  if (output_->Exporting) return;
+  // The still fixes the warp normalisation on the frame it saves.
+  CloudParams.WarpScale = 0;
+  TFileDialogOptions o;
+  o.Title = tr("雲模様を作画し保存します。");
+  o.NameFilters = {tr("すべてのﾌｧｲﾙ (*.*)"), tr("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"), tr("JPegイメージ (*.jpg)")};
+  o.DefaultSuffix = QStringLiteral("bmp");
+  const std::optional<QString> name = host_.SaveFileName(this, o);
+  if (!name) return;
+
+  TOutputSection::Begin(*this, false);
+  PreviewBusy = true;
+  bool saved = false;
+  std::string error;
+  // A control that holds no number has shown its error: nothing is written.
+  if (ReadParams(false)) {
+    if (RenderStillFrame(CloudParams, &error)) {
+      Bitmap24 picture;
+      StillPicture(CloudParams, picture);
+      saved = SaveBitmapByExtension(picture, name->toStdString(), output_->JpegQuality, &error);
+    }
+    PreviewBusy = false;
+    // A picture that was not written is reported as such, not as saved.
+    if (saved)
+      host_.Message(this, tr("画像の保存は終了しました"));
+    else
+      host_.Error(this, tr("画像を保存できませんでした。") + QLatin1Char('\n') + Text(error));
+  }
+  PreviewBusy = false;
+  TOutputSection::End(*this);
+}
+
+void TInternalCloudMaker::SaveMovieClick() {
+  TOutputSection& out = *output_;
+  if (out.Exporting) return;
+  const std::string mainName = TrimOutputName(OutPutFilen->text().toStdString());
+  const std::string alphaName = TrimOutputName(OutPutAlpha->text().toStdString());
+  TOutputSection::Begin(*this, true);
+  if ((mainName.empty() && alphaName.empty()) || !ReadParams(false)) {
+    TOutputSection::End(*this);
+    return;
+  }
+  MovieSettings settings = MovieSettingsFromModel(Project);
+  settings.mainName = mainName;
+  settings.alphaName = alphaName;
+  settings.jpegQuality = out.JpegQuality;
+  if (OutputKindForName(mainName) == MovieOutputKind::Avi ||
+      OutputKindForName(alphaName) == MovieOutputKind::Avi) {
+    // The first movie asks for the compression; later ones use what is stored.
+    AviOptions stored;
+    if (!AviOptionsLoad(settingsPath_, stored)) {
+      AviOptionsDialog dialog(settingsPath_, this);
+      host_.Exec(dialog);
+    }
+    std::string warning;
+    settings.aviOptions = PrepareAviOptions(settingsPath_, {}, &warning);
+  }
+  savefilename->clear();
+  savealphaname->clear();
+
+  MovieCallbacks cb;
+  cb.frameStarting = [this](int32_t f) {
+    const QSignalBlocker block(TimeLine);
+    TimeLine->setValue(f);
+    CurFrame->setText(QString::number(f));
+  };
+  cb.showOutputName = [this](bool alpha, const std::string& file) {
+    (alpha ? savealphaname : savefilename)->setText(Text(file));
+  };
+  cb.drawPicture = [this](const Bitmap24& picture) { TOutputSection::DrawPicture(*this, picture); };
+  cb.progress = [this](const MovieProgressInfo& info) {
+    tolframe->setText(QString::number(info.totalFrames));
+    doneframe->setText(QString::number(info.framesDone));
+    TProgressBar->setValue(info.movieProgress);
+  };
+  const MovieReport report = RenderMovie(AppRenderer(), settings, cb);
+
+  if (!report.failures.empty())
+    host_.Error(this, tr("動画の保存中に問題がありました。") + QLatin1Char('\n') +
+                          Lines(report.failures));
+  host_.Message(this, tr("動画の保存は終了しました"));
+  TOutputSection::End(*this);
+  // The finished movie is shown when the main output is a movie that was
+  // put in place (a failed one leaves any older file of that name alone).
+  const bool mainFailed =
+      std::any_of(report.failures.begin(), report.failures.end(),
+                  [](const std::string& f) { return f.rfind("main output", 0) == 0; });
+  if (OutputKindForName(mainName) == MovieOutputKind::Avi && !mainFailed &&
+      out.AVIView->SetFileName(Text(mainName)))
+    host_.Exec(*out.AVIView);
+}
+
+void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture) {
+  Bitmap24& preview = w.previewImage_;
+  if (picture.bytes.empty() || preview.bytes.empty()) return;
+  // The frame scaled over the whole preview, nearest pixel.
+  for (int32_t y = 0; y < preview.height; ++y) {
+    const uint8_t* src =
+        picture.Row(static_cast<int32_t>(int64_t{y} * picture.height / preview.height));
+    uint8_t* dst = preview.Row(y);
+    for (int32_t x = 0; x < preview.width; ++x) {
+      const uint8_t* s = src + int64_t{x} * picture.width / preview.width * 3;
+      std::copy(s, s + 3, dst + x * 3);
+    }
+  }
+  w.INternalCloudPreview->update();
+}
+
+// Stops the movie before its next frame; the frame in progress is written.
+void TInternalCloudMaker::AbortClick() { RenderIdle = true; }
+
+void TInternalCloudMaker::ReferOutPutClick() {
+  if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
+    OutPutFilen->setText(*name);
+}
+
+void TInternalCloudMaker::ReferOutPutAlphaClick() {
+  if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
+    OutPutAlpha->setText(*name);
+}
+
+std::optional<QString> TOutputSection::AskMovieName(TInternalCloudMaker& w) {
+  TFileDialogOptions o;
+  o.NameFilters = {TInternalCloudMaker::tr("VideoForWindows (*.avi)"),
+                   TInternalCloudMaker::tr("非圧縮ビットマップ(連番） (*.bmp)"),
+                   TInternalCloudMaker::tr("JPEG画像（連番） (*.jpg)")};
+  o.DefaultSuffix = QStringLiteral("avi");
+  return w.host_.SaveFileName(&w, o);
+}
+
+// The movie button is usable when either output name is non-blank.
+void TInternalCloudMaker::OutPutFilenChange() {
+  SaveMovie->setEnabled(!OutPutFilen->text().trimmed().isEmpty() ||
+                        !OutPutAlpha->text().trimmed().isEmpty());
+}
+
+// Copies the progress values into the gauges.
+void TInternalCloudMaker::ProgressTimerTimer() {
+  IProgressBar->setValue(FrameProgress);
+  PixeProgressBar->setValue(PixeProgress);
+}
+
+void TInternalCloudMaker::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }
+
+void TInternalCloudMaker::AVIA1Click() {
+  AviOptionsDialog dialog(settingsPath_, this);
+  host_.Exec(dialog);
+}
+
+void TInternalCloudMaker::ConnectOutputHandlers() {
+  output_ = std::make_unique<TOutputSection>(*this, settingsPath_);
+  connect(SavePicture, &QPushButton::clicked, this, &TInternalCloudMaker::SavePictureClick);
+  connect(SaveMovie, &QPushButton::clicked, this, &TInternalCloudMaker::SaveMovieClick);
+  connect(Abort, &QPushButton::clicked, this, &TInternalCloudMaker::AbortClick);
+  connect(ReferOutPut, &QPushButton::clicked, this, &TInternalCloudMaker::ReferOutPutClick);
+  connect(ReferOutPutAlpha, &QPushButton::clicked, this,
+          &TInternalCloudMaker::ReferOutPutAlphaClick);
+  connect(OutPutFilen, &QLineEdit::textChanged, this, &TInternalCloudMaker::OutPutFilenChange);
+  connect(OutPutAlpha, &QLineEdit::textChanged, this, &TInternalCloudMaker::OutPutFilenChange);
+  connect(JPEG1, &QAction::triggered, this, &TInternalCloudMaker::JPEG1Click);
+  connect(AVIA1, &QAction::triggered, this, &TInternalCloudMaker::AVIA1Click);
+}

@@ -1,0 +1,377 @@
+// The main window's parameter controls: the binding to the frame record, the
+// change handlers, the preview entry points and the debounce tick.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+
+#include "anim/FrameRender.h"
+#include "anim/ProjectModel.h"
+#include "app/InternalCloudMakerUnit.h"
+#include "app/StudioWidgets.h"
+#include "output/WindowSettings.h"
+#include "render/ParamDiagrams.h"
+#include "render/Render.h"
+
+using namespace velmora;
+
+namespace {
+
+std::string Text(const QLineEdit* e) { return e->text().toStdString(); }
+
+void SetText(QLineEdit* e, const std::string& text) {
+  const QString t = QString::fromStdString(text);
+  if (e->text() != t) e->setText(t);
+}
+
+void SetBar(QSlider* s, int32_t v) {
+  const QSignalBlocker block(s);
+  s->setValue(v);
+}
+
+void SetCheck(QAbstractButton* b, bool on) {
+  const QSignalBlocker block(b);
+  b->setChecked(on);
+}
+
+QColor ToQColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+uint32_t FromQColor(const QColor& c) {
+  return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+         (static_cast<uint32_t>(c.blue()) << 16);
+}
+
+}  // namespace
+
+TFormState TInternalCloudMaker::CollectForm() const {
+  TFormState f;
+  f.ResX = Text(ResX);
+  f.ResY = Text(ResY);
+  f.OverSampling = Text(OverSamplingEdBx);
+  f.Seed = Text(Seed);
+  f.PileMode = PileModeSub->isChecked() ? 1 : PileModeNorm->isChecked() ? 2 : 0;
+  f.Upper = Upper->isChecked();
+  f.Brightness = Brightness->value();
+  f.Complex = Complex->value();
+  f.Coverrate = Coverrate->value();
+  f.MinRadius = MinRadius->value();
+  f.MaxRadius = MaxRadius->value();
+  f.wMinRadius = wMinRadius->value();
+  f.wMaxRadius = wMaxRadius->value();
+  f.WX = WX->value();
+  f.WY = WY->value();
+  f.Noise = Noise->value();
+  f.wNoise = wNoise->value();
+  f.StartColor = StartColor->Colour();
+  f.StartColorAlpha = StartColorAlpha->value();
+  f.EndColor = EndColor->Colour();
+  f.EndColorAlpha = EndColorAlpha->value();
+  f.SlopeR = ColorFilter_SlopeR->value();
+  f.SlopeG = ColorFilter_SlopeG->value();
+  f.SlopeB = ColorFilter_SlopeB->value();
+  f.SlopeA = ColorFilter_Slopea->value();
+  f.cx = Text(cxedbx);
+  f.cy = Text(cyedbx);
+  f.wx1 = Text(wx1edbx);
+  f.wy1 = Text(wy1edbx);
+  f.wx2 = Text(wx2edbx);
+  f.wy2 = Text(wy2edbx);
+  f.Center = centertrackbar->value();
+  f.CenterReverse = centerreverse_chkbx->isChecked();
+  f.ClipBrightness = ClipBrightnessChkBx->isChecked();
+  f.BlurRadius = Text(BlurRadiusEdBx);
+  f.BlurSamples = Text(BlurSamplesEdbx);
+  f.BlurCurve = BlurCurveBar->value();
+  f.BlurRotX = Text(BlurBrushRotXEdBx);
+  f.BlurRotY = Text(BlurBrushRotYEdBx);
+  f.BlurRotZ = Text(BlurBrushRotZEdBx);
+  f.BlurDraft = BlurDraft->isChecked();
+  return f;
+}
+
+void TInternalCloudMaker::ApplyForm(const TFormState& f) {
+  SetText(ResX, f.ResX);
+  SetText(ResY, f.ResY);
+  SetText(OverSamplingEdBx, f.OverSampling);
+  textureresolution->setText(f.HasTexture ? tr("現在のテクスチャ画像解像度=%1x%2")
+                                                .arg(f.TextureWidth)
+                                                .arg(f.TextureHeight)
+                                          : tr("テクスチャ画像なし"));
+  SetText(Seed, f.Seed);
+  SetCheck(f.PileMode == 1 ? PileModeSub : f.PileMode == 2 ? PileModeNorm : PileModeAdd, true);
+  SetCheck(Upper, f.Upper);
+  const std::pair<QSlider*, int32_t> bars[] = {
+      {Brightness, f.Brightness},       {Complex, f.Complex},
+      {Coverrate, f.Coverrate},         {MinRadius, f.MinRadius},
+      {MaxRadius, f.MaxRadius},         {wMinRadius, f.wMinRadius},
+      {wMaxRadius, f.wMaxRadius},       {WX, f.WX},
+      {WY, f.WY},                       {Noise, f.Noise},
+      {wNoise, f.wNoise},               {StartColorAlpha, f.StartColorAlpha},
+      {EndColorAlpha, f.EndColorAlpha}, {ColorFilter_SlopeR, f.SlopeR},
+      {ColorFilter_SlopeG, f.SlopeG},   {ColorFilter_SlopeB, f.SlopeB},
+      {ColorFilter_Slopea, f.SlopeA},   {centertrackbar, f.Center},
+      {BlurCurveBar, f.BlurCurve},
+  };
+  for (const auto& [bar, v] : bars) SetBar(bar, v);
+  StartColor->SetColour(f.StartColor);
+  EndColor->SetColour(f.EndColor);
+  SetText(cxedbx, f.cx);
+  SetText(cyedbx, f.cy);
+  SetText(wx1edbx, f.wx1);
+  SetText(wy1edbx, f.wy1);
+  SetText(wx2edbx, f.wx2);
+  SetText(wy2edbx, f.wy2);
+  SetCheck(centerreverse_chkbx, f.CenterReverse);
+  SetCheck(ClipBrightnessChkBx, f.ClipBrightness);
+  SetText(BlurRadiusEdBx, f.BlurRadius);
+  SetText(BlurSamplesEdbx, f.BlurSamples);
+  SetText(BlurBrushRotXEdBx, f.BlurRotX);
+  SetText(BlurBrushRotYEdBx, f.BlurRotY);
+  SetText(BlurBrushRotZEdBx, f.BlurRotZ);
+  SetCheck(BlurDraft, f.BlurDraft);
+}
+
+void TInternalCloudMaker::ShowParams(const TCloudFrameParams& params) {
+  TFormState form = CollectForm();
+  ShowParamsInForm(params, form);
+  ApplyForm(form);
+  RedrawParameterPreviews();
+}
+
+bool TInternalCloudMaker::ReadParams(bool keys) {
+  TFormReadError error;
+  if (velmora::ReadParams(CollectForm(), CloudParams, CloudCurves, Project.TimeLinePosition, keys,
+                          RenderIdle, PreviewBusy, &error))
+    return true;
+  ShowReadError(error);
+  return false;
+}
+
+void TInternalCloudMaker::ShowReadError(const TFormReadError& error) {
+  const QString text = QString::fromStdString(error.Text);
+  // The box takes the focus; edits that finish because of it are not read again.
+  reading_ = true;
+  host_.Error(this, error.Integer ? tr("'%1' は整数ではありません").arg(text)
+                                  : tr("'%1' は浮動小数点数ではありません").arg(text));
+  reading_ = false;
+}
+
+void TInternalCloudMaker::RedrawParameterPreviews() {
+  TCloudFrameParams shown = CloudParams;
+  ReadFormInto(CollectForm(), shown, nullptr);
+  DrawColorFilterDiagram(filterImage_, shown);
+  ColorFilterPreview->update();
+  RedrawBlurSample();
+}
+
+void TInternalCloudMaker::RedrawBlurSample() {
+  DrawBlurBrushDiagram(blurImage_, CloudParams);
+  BlurCurveSample->update();
+}
+
+void TInternalCloudMaker::FullPreviewIfAuto() {
+  if (PreviewBusy || !AutoUpdate->isChecked()) return;
+  ++previewRenders_;
+  RenderPreviewFrame();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::FilterPreviewIfAuto() {
+  if (PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (!ReadParams(false)) return;
+  ++previewRenders_;
+  RerenderFromFilter();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::MixPreviewIfAuto() {
+  if (PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (!ReadParams(false)) return;
+  ++previewRenders_;
+  RerenderMix();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::DrawPreview() {
+  const TPixeBuffer* shown = CloudParams.filtered_cloud;
+  if (CloudParams.mixed_texture && shown && shown->width == previewImage_.width &&
+      shown->height == previewImage_.height)
+    BufferToBitmap(previewImage_, shown);
+  INternalCloudPreview->update();
+}
+
+void TInternalCloudMaker::PreviewRenderIntervalTimer() {
+  const TPreviewRun run = schedule_.Tick();
+  if (run != TPreviewRun::None) {
+    PreviewRenderInterval->stop();
+    if (run == TPreviewRun::Full)
+      FullPreviewIfAuto();
+    else
+      FilterPreviewIfAuto();
+    PreviewRenderInterval->start();
+  }
+  if (schedule_.ResetsProgress()) {
+    FrameProgress = 0;
+    PixeProgress = 0;
+  }
+}
+
+void TInternalCloudMaker::FullRenderPreviewEvent() {
+  ReadParams(true);
+  schedule_.RequestFull();
+}
+
+void TInternalCloudMaker::FilterRenderPreviewEvent() {
+  ReadParams(true);
+  RedrawParameterPreviews();
+  schedule_.RequestFilter();
+}
+
+void TInternalCloudMaker::CheckBoxFullRenderClick() {
+  if (!ReadParams(true)) return;
+  CloudParams.WarpScale = 0;
+  schedule_.RequestFull();
+}
+
+void TInternalCloudMaker::PileModeClick() {
+  RedrawParameterPreviews();
+  MixPreviewIfAuto();
+}
+
+void TInternalCloudMaker::UpperClick() { MixPreviewIfAuto(); }
+
+void TInternalCloudMaker::DisplayTextureLayerClick() {
+  // Not while a preview render runs: the mix would work on half-made buffers.
+  if (PreviewBusy) return;
+  ++previewRenders_;
+  RerenderMix();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::PositionEditDone() {
+  if (reading_ || !ReadParams(true)) return;
+  schedule_.RequestFull();
+}
+
+void TInternalCloudMaker::SizeEditDone() {
+  if (!reading_) ReadParams(true);
+}
+
+void TInternalCloudMaker::BlurEditDone() {
+  if (reading_ || !ReadParams(true)) return;
+  schedule_.RequestFilter();
+  RedrawBlurSample();
+}
+
+void TInternalCloudMaker::AutoUpdateClick() {
+  FullPreviewIfAuto();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::AlphaBarChange() {
+  RedrawParameterPreviews();
+  FilterPreviewIfAuto();
+}
+
+void TInternalCloudMaker::StartColorClick() { ChooseColour(StartColor); }
+void TInternalCloudMaker::EndColorClick() { ChooseColour(EndColor); }
+
+void TInternalCloudMaker::ChooseColour(ColourPanel* panel) {
+  TCustomColourList stored = ReadCustomColours(settingsPath_);
+  TCustomColours custom;
+  for (int i = 0; i < CustomColourCount; ++i) custom[i] = ToQColor(stored[i]);
+  const std::optional<QColor> chosen = host_.ChooseColour(this, ToQColor(panel->Colour()), custom);
+  if (!chosen) return;
+  panel->SetColour(FromQColor(*chosen));
+  for (int i = 0; i < CustomColourCount; ++i) stored[i] = FromQColor(custom[i]);
+  WriteCustomColours(settingsPath_, stored, nullptr);
+  RedrawParameterPreviews();
+  if (!ReadParams(true) || PreviewBusy) return;
+  ++previewRenders_;
+  RerenderFromFilter();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::ColorFilterResetClick() {
+  for (QSlider* s : {ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
+                     ColorFilter_Slopea, StartColorAlpha, EndColorAlpha})
+    SetBar(s, 0);
+  StartColor->SetColour(0x000000);
+  EndColor->SetColour(0xFFFFFF);
+  ReadParams(true);
+  RedrawParameterPreviews();
+  schedule_.RequestFilter();
+}
+
+void TInternalCloudMaker::RedrawClick() {
+  // A second render may not start inside a running one.
+  if (PreviewBusy) return;
+  CloudParams.WarpScale = 0;
+  if (!ReadParams(false)) return;
+  PreviewRenderInterval->stop();
+  ++previewRenders_;
+  RenderPreviewFrame();
+  PreviewRenderInterval->start();
+  DrawPreview();
+}
+
+void TInternalCloudMaker::ShowBufferView(const TPixeFloatBuffer* buffer) {
+  if (!buffer) return;
+  FloatBufferToBitmap(previewImage_, buffer);
+  INternalCloudPreview->update();
+}
+
+void TInternalCloudMaker::ShowCloudPenClick() { ShowBufferView(Pens.CloudPen); }
+void TInternalCloudMaker::ShowWarpPenRClick() { ShowBufferView(Pens.WarpPenR); }
+void TInternalCloudMaker::ShowWarpPenGClick() { ShowBufferView(Pens.WarpPenG); }
+void TInternalCloudMaker::ShowWarpPenBClick() { ShowBufferView(Pens.WarpPenB); }
+void TInternalCloudMaker::ShowBasePatternClick() { ShowBufferView(CloudParams.base_pattern); }
+void TInternalCloudMaker::ShowWarpTemplateClick() { ShowBufferView(CloudParams.warp_template); }
+
+void TInternalCloudMaker::ConnectHandlers() {
+  for (QSlider* s : {Complex, Coverrate, MinRadius, MaxRadius, wMinRadius, wMaxRadius, Noise,
+                     wNoise, WX, WY, centertrackbar})
+    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::FullRenderPreviewEvent);
+  for (QSlider* s : {Brightness, ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
+                     ColorFilter_Slopea, BlurCurveBar})
+    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::FilterRenderPreviewEvent);
+  for (QSlider* s : {StartColorAlpha, EndColorAlpha})
+    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::AlphaBarChange);
+  for (QCheckBox* c : {centerreverse_chkbx, ClipBrightnessChkBx})
+    connect(c, &QCheckBox::clicked, this, &TInternalCloudMaker::CheckBoxFullRenderClick);
+  for (QRadioButton* r : {PileModeAdd, PileModeNorm, PileModeSub})
+    connect(r, &QRadioButton::clicked, this, &TInternalCloudMaker::PileModeClick);
+  connect(Upper, &QCheckBox::clicked, this, &TInternalCloudMaker::UpperClick);
+  connect(DisplayTextureLayer, &QCheckBox::clicked, this,
+          &TInternalCloudMaker::DisplayTextureLayerClick);
+  for (QLineEdit* e : {Seed, cxedbx, cyedbx, wx1edbx, wy1edbx, wx2edbx, wy2edbx})
+    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::PositionEditDone);
+  for (QLineEdit* e : {ResX, ResY, OverSamplingEdBx})
+    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::SizeEditDone);
+  for (QLineEdit* e : {BlurRadiusEdBx, BlurSamplesEdbx, BlurBrushRotXEdBx, BlurBrushRotYEdBx,
+                       BlurBrushRotZEdBx})
+    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::BlurEditDone);
+  connect(BlurDraft, &QCheckBox::clicked, this, &TInternalCloudMaker::BlurEditDone);
+  connect(AutoUpdate, &QCheckBox::clicked, this, &TInternalCloudMaker::AutoUpdateClick);
+  connect(StartColor, &ColourPanel::clicked, this, &TInternalCloudMaker::StartColorClick);
+  connect(EndColor, &ColourPanel::clicked, this, &TInternalCloudMaker::EndColorClick);
+  connect(ColorFilterReset, &QPushButton::clicked, this,
+          &TInternalCloudMaker::ColorFilterResetClick);
+  connect(Redraw, &QPushButton::clicked, this, &TInternalCloudMaker::RedrawClick);
+  connect(ShowCloudPen, &QPushButton::clicked, this, &TInternalCloudMaker::ShowCloudPenClick);
+  connect(ShowWarpPenR, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenRClick);
+  connect(ShowWarpPenG, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenGClick);
+  connect(ShowWarpPenB, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenBClick);
+  connect(ShowBasePattern, &QPushButton::clicked, this,
+          &TInternalCloudMaker::ShowBasePatternClick);
+  connect(ShowWarpTemplate, &QPushButton::clicked, this,
+          &TInternalCloudMaker::ShowWarpTemplateClick);
+  connect(PreviewRenderInterval, &QTimer::timeout, this,
+          &TInternalCloudMaker::PreviewRenderIntervalTimer);
+  connect(ProgressTimer, &QTimer::timeout, this, &TInternalCloudMaker::ProgressTimerTimer);
+  ConnectProjectHandlers();
+}

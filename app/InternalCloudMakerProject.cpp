@@ -1,0 +1,201 @@
+// The main window's timeline and key buttons, the File menu and shutdown.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "anim/KeyEdit.h"
+#include "anim/ProjectModel.h"
+#include "app/InternalCloudMakerUnit.h"
+#include "output/WindowSettings.h"
+#include "project/ProjectLoad.h"
+#include "project/ProjectSave.h"
+
+using namespace velmora;
+
+namespace {
+
+TTimeLineContext AppTimeLine() {
+  return TTimeLineContext{CloudCurves, CloudParams, Project, WindowHooks};
+}
+
+}  // namespace
+
+void TInternalCloudMaker::ShowProjectModel() {
+  {
+    const QSignalBlocker block(TimeLine);
+    TimeLine->setRange(Project.TimeLineMin, Project.TimeLineMax);
+    TimeLine->setValue(Project.TimeLinePosition);
+    TimeLine->setTickInterval(Project.TimeLineFrequency);
+    TimeLine->setTickPosition(Project.TimeLineFrequency > 0 ? QSlider::TicksBelow
+                                                            : QSlider::NoTicks);
+  }
+  const auto setText = [](QLineEdit* e, const std::string& text) {
+    const QString t = QString::fromStdString(text);
+    if (e->text() != t) e->setText(t);
+  };
+  setText(CurFrame, Project.CurFrame);
+  setText(MaxFrame, Project.MaxFrame);
+  setText(OutPutFilen, Project.OutPutFilen);
+  setText(OutPutAlpha, Project.OutPutAlpha);
+  const QSignalBlocker block(FromCurrentFrame);
+  FromCurrentFrame->setChecked(Project.FromCurrentFrame);
+}
+
+void TInternalCloudMaker::ShowTimeLineError(int result, const std::string& text) {
+  const QString t = QString::fromStdString(text);
+  if (result == static_cast<int>(TTimeLineResult::NotInteger))
+    host_.Error(this, tr("'%1' は整数ではありません").arg(t));
+  else if (result == static_cast<int>(TTimeLineResult::Refused))
+    host_.Error(this, tr("ﾌﾟﾛﾊﾟﾃｨ %1 の範囲を超えています").arg(QStringLiteral("QSlider")));
+}
+
+void TInternalCloudMaker::TImeLineBarChange(int position) {
+  TimeLineMoved(AppTimeLine(), position);
+  ShowProjectModel();
+}
+
+void TInternalCloudMaker::MaxFrameExit() {
+  if (reading_) return;
+  Project.MaxFrame = MaxFrame->text().toStdString();
+  const TTimeLineResult r = ConfirmMaxFrame(Project);
+  ShowProjectModel();
+  reading_ = true;
+  ShowTimeLineError(static_cast<int>(r), Project.MaxFrame);
+  reading_ = false;
+}
+
+void TInternalCloudMaker::CurFrameExit() {
+  if (reading_) return;
+  Project.CurFrame = CurFrame->text().toStdString();
+  const TTimeLineResult r = ConfirmCurFrame(AppTimeLine());
+  ShowProjectModel();
+  reading_ = true;
+  ShowTimeLineError(static_cast<int>(r), Project.CurFrame);
+  reading_ = false;
+}
+
+void TInternalCloudMaker::PrevKeyClick() {
+  GoToPrevKey(AppTimeLine());
+  ShowProjectModel();
+}
+
+void TInternalCloudMaker::NextKeyClick() {
+  GoToNextKey(AppTimeLine());
+  ShowProjectModel();
+}
+
+void TInternalCloudMaker::DeleteKeysClick() {
+  DeleteKeysAtPosition(AppTimeLine());
+  ShowProjectModel();
+}
+
+void TInternalCloudMaker::Button2Click() { CreateKeysAtPosition(AppTimeLine()); }
+
+void TInternalCloudMaker::WriteAutoUpdateAndClose() {
+  if (!ReadParams(false)) return;
+  WritePreviewAutoUpdate(settingsPath_, AutoUpdate->isChecked(), nullptr);
+  close();
+}
+
+void TInternalCloudMaker::OkeyClick() { WriteAutoUpdateAndClose(); }
+void TInternalCloudMaker::Exit1Click() { WriteAutoUpdateAndClose(); }
+
+// The window is not a dialog, so a dialog result of Cancel changes nothing.
+void TInternalCloudMaker::CancelClick() {}
+
+TFileDialogOptions TInternalCloudMaker::ProjectDialog(const QString& title) const {
+  TFileDialogOptions o;
+  o.Title = title;
+  o.NameFilters = QStringList{tr("べるもら設定ファイル") + QStringLiteral(" (*.vlm)")};
+  o.DefaultSuffix = QStringLiteral("vlm");
+  o.Preset = QString::fromStdString(Project.ProjectFileName);
+  return o;
+}
+
+void TInternalCloudMaker::New1Click() {
+  NewProjectState();
+  ShowProjectModel();
+  RedrawParameterPreviews();
+  schedule_.RequestFull();
+  UpdateCaption();
+}
+
+void TInternalCloudMaker::Open1Click() {
+  TFileDialogOptions o = ProjectDialog(tr("開く"));
+  o.MustExist = true;
+  const std::optional<QString> path = host_.OpenFileName(this, o);
+  if (path) OpenProject(*path);
+}
+
+void TInternalCloudMaker::OpenProject(const QString& path) {
+  TProjectLoadResult result;
+  OpenProjectFile(path.toStdString(), &result);
+  if (result.Status == TProjectLoadStatus::Missing ||
+      result.Status == TProjectLoadStatus::Unreadable) {
+    host_.Error(this, tr("%1 を開けませんでした: %2")
+                          .arg(path, QString::fromStdString(result.IoError)));
+    return;
+  }
+  ShowProjectModel();
+  OutPutFilenChange();
+  schedule_.RequestFull();
+  RedrawParameterPreviews();
+  UpdateCaption();
+}
+
+void TInternalCloudMaker::SaveProjectTo(const std::string& path) {
+  std::string error;
+  if (!SaveProjectFile(path, &error)) {
+    host_.Error(this, tr("%1 を保存できませんでした: %2")
+                          .arg(QString::fromStdString(path), QString::fromStdString(error)));
+    return;
+  }
+  UpdateCaption();
+}
+
+void TInternalCloudMaker::O1Click() {
+  if (ProjectNeedsName(Project.ProjectFileName)) {
+    const std::optional<QString> path = host_.SaveFileName(this, ProjectDialog(tr("上書き保存")));
+    if (!path) return;
+    Project.ProjectFileName = path->toStdString();
+  }
+  SaveProjectTo(Project.ProjectFileName);
+}
+
+void TInternalCloudMaker::SaveAs1Click() {
+  const std::optional<QString> path =
+      host_.SaveFileName(this, ProjectDialog(tr("名前を付けて保存")));
+  if (!path) return;
+  Project.ProjectFileName = path->toStdString();
+  SaveProjectTo(Project.ProjectFileName);
+}
+
+void TInternalCloudMaker::ConnectProjectHandlers() {
+  connect(TimeLine, &QSlider::valueChanged, this, &TInternalCloudMaker::TImeLineBarChange);
+  connect(MaxFrame, &QLineEdit::editingFinished, this, &TInternalCloudMaker::MaxFrameExit);
+  connect(CurFrame, &QLineEdit::editingFinished, this, &TInternalCloudMaker::CurFrameExit);
+  connect(PrevKey, &QPushButton::clicked, this, &TInternalCloudMaker::PrevKeyClick);
+  connect(NextKey, &QPushButton::clicked, this, &TInternalCloudMaker::NextKeyClick);
+  connect(DeleteKeys, &QPushButton::clicked, this, &TInternalCloudMaker::DeleteKeysClick);
+  connect(Button2, &QPushButton::clicked, this, &TInternalCloudMaker::Button2Click);
+  connect(Okey, &QPushButton::clicked, this, &TInternalCloudMaker::OkeyClick);
+  connect(Cancel, &QPushButton::clicked, this, &TInternalCloudMaker::CancelClick);
+  connect(Exit1, &QAction::triggered, this, &TInternalCloudMaker::Exit1Click);
+  connect(New1, &QAction::triggered, this, &TInternalCloudMaker::New1Click);
+  connect(Open1, &QAction::triggered, this, &TInternalCloudMaker::Open1Click);
+  connect(O1, &QAction::triggered, this, &TInternalCloudMaker::O1Click);
+  connect(SaveAs1, &QAction::triggered, this, &TInternalCloudMaker::SaveAs1Click);
+  // The model follows the output names and the switch as the user edits them.
+  connect(OutPutFilen, &QLineEdit::textChanged, this, [this](const QString& t) {
+    Project.OutPutFilen = t.toStdString();
+  });
+  connect(OutPutAlpha, &QLineEdit::textChanged, this, [this](const QString& t) {
+    Project.OutPutAlpha = t.toStdString();
+  });
+  connect(FromCurrentFrame, &QCheckBox::toggled, this,
+          [](bool on) { Project.FromCurrentFrame = on; });
+  ConnectOutputHandlers();
+}

@@ -1,0 +1,210 @@
+// The main window of velmora-studio: every parameter control, the preview,
+// the timeline, the output section and the menus.  The window holds no rules
+// of its own: it mirrors the core's binding (anim/FormBinding), the preview
+// schedule (render/PreviewSchedule), the key editing and timeline
+// (anim/KeyEdit), the project files and the diagrams in its widgets.  Modal
+// dialogs and message boxes go through a DialogHost.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "anim/FormBinding.h"
+#include "app/DialogHost.h"
+#include "render/Pixe.h"
+#include "render/PreviewSchedule.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QTimer;
+class ColourPanel;
+class PaintBox;
+struct TOutputSection;
+
+class TInternalCloudMaker : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // SETTINGS_PATH is the settings file; HOST answers the dialogs.
+  TInternalCloudMaker(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
+  ~TInternalCloudMaker() override;
+
+  // The fixed client area, menu bar excluded.
+  static constexpr int ClientWidth = 913;
+  static constexpr int ClientHeight = 423;
+
+  // Opens a project as the File menu's Open does, without its dialog.
+  void OpenProject(const QString& path);
+
+  DialogHost& Host() { return host_; }
+  const std::string& SettingsFile() const { return settingsPath_; }
+  velmora::TPreviewSchedule& Schedule() { return schedule_; }
+  const velmora::Bitmap24& PreviewImage() const { return previewImage_; }
+  const velmora::Bitmap24& FilterImage() const { return filterImage_; }
+  const velmora::Bitmap24& BlurImage() const { return blurImage_; }
+  // Number of preview renders started (full, filter-only or mix).
+  int PreviewRenders() const { return previewRenders_; }
+
+  // The controls' values as the core's binding sees them, and back.
+  velmora::TFormState CollectForm() const;
+  void ApplyForm(const velmora::TFormState& form);
+
+  // Controls, named as on the form (objectName is the same).
+  QLineEdit *ResX, *ResY, *OverSamplingEdBx, *Seed;
+  QLabel* textureresolution;
+  QRadioButton *PileModeAdd, *PileModeSub, *PileModeNorm;
+  QCheckBox *Upper, *DisplayTextureLayer;
+  QSlider *Brightness, *Complex, *Coverrate, *MinRadius, *MaxRadius, *Noise, *centertrackbar;
+  QCheckBox *centerreverse_chkbx, *ClipBrightnessChkBx;
+  QLineEdit *cxedbx, *cyedbx;
+  QSlider *wMinRadius, *wMaxRadius, *wNoise, *WX, *WY;
+  QLineEdit *wx1edbx, *wy1edbx, *wx2edbx, *wy2edbx;
+  ColourPanel *StartColor, *EndColor;
+  QSlider *StartColorAlpha, *EndColorAlpha;
+  QSlider *ColorFilter_SlopeR, *ColorFilter_SlopeG, *ColorFilter_SlopeB, *ColorFilter_Slopea;
+  QPushButton* ColorFilterReset;
+  QLineEdit *BlurRadiusEdBx, *BlurSamplesEdbx;
+  QSlider* BlurCurveBar;
+  QLineEdit *BlurBrushRotXEdBx, *BlurBrushRotYEdBx, *BlurBrushRotZEdBx;
+  QCheckBox* BlurDraft;
+  QFrame* Bevel1;
+  PaintBox *INternalCloudPreview, *ColorFilterPreview, *BlurCurveSample;
+  QCheckBox* AutoUpdate;
+  QPushButton* Redraw;
+  QPushButton *ShowCloudPen, *ShowWarpPenR, *ShowWarpPenG, *ShowWarpPenB, *ShowBasePattern,
+      *ShowWarpTemplate;
+  QSlider* TimeLine;
+  QLineEdit *MaxFrame, *CurFrame;
+  QPushButton *PrevKey, *NextKey, *DeleteKeys, *Button2;
+  QLineEdit *OutPutFilen, *OutPutAlpha;
+  QPushButton *ReferOutPut, *ReferOutPutAlpha;
+  QCheckBox* FromCurrentFrame;
+  QPushButton *SavePicture, *SaveMovie, *Abort;
+  QProgressBar *TProgressBar, *IProgressBar, *PixeProgressBar;
+  QLabel *doneframe, *tolframe, *savefilename, *savealphaname;
+  QPushButton *Okey, *Cancel;
+  // Menu items.
+  QAction *New1, *Open1, *O1, *SaveAs1, *Exit1, *JPEG1, *AVIA1;
+  // Timers: the preview debounce (50 ms) and the gauges (100 ms).
+  QTimer *PreviewRenderInterval, *ProgressTimer;
+
+  // Every control of the window (menu items are not controls).
+  void DisableAllControls();
+  void EnableAllControls();
+
+ public slots:
+  // Parameter controls.
+  void FullRenderPreviewEvent();
+  void FilterRenderPreviewEvent();
+  void CheckBoxFullRenderClick();  // centerreverse_chkbx, ClipBrightnessChkBx
+  void PileModeClick();
+  void UpperClick();
+  void DisplayTextureLayerClick();
+  void PositionEditDone();  // Seed and the six position edits
+  void SizeEditDone();      // ResX, ResY, OverSamplingEdBx
+  void BlurEditDone();      // blur edits and BlurDraft
+  void AutoUpdateClick();
+  void AlphaBarChange();
+  void StartColorClick();
+  void EndColorClick();
+  void ColorFilterResetClick();
+  void RedrawClick();
+  void ShowCloudPenClick();
+  void ShowWarpPenRClick();
+  void ShowWarpPenGClick();
+  void ShowWarpPenBClick();
+  void ShowBasePatternClick();
+  void ShowWarpTemplateClick();
+  // Timeline and keys.
+  void TImeLineBarChange(int position);
+  void MaxFrameExit();
+  void CurFrameExit();
+  void PrevKeyClick();
+  void NextKeyClick();
+  void DeleteKeysClick();
+  void Button2Click();
+  // Shutdown.
+  void OkeyClick();
+  void CancelClick();
+  void Exit1Click();
+  // File menu.
+  void New1Click();
+  void Open1Click();
+  void O1Click();
+  void SaveAs1Click();
+  // Output section and Settings menu (app/InternalCloudMakerOutput.cpp).
+  void SavePictureClick();
+  void SaveMovieClick();
+  void AbortClick();
+  void ReferOutPutClick();
+  void ReferOutPutAlphaClick();
+  void OutPutFilenChange();
+  void ProgressTimerTimer();
+  void JPEG1Click();
+  void AVIA1Click();
+  // The debounce tick.
+  void PreviewRenderIntervalTimer();
+
+ public:
+  // Reads the controls into the frame record, keying changed parameters at the
+  // current frame when KEYS is set (and no render runs).  A text that is not a
+  // number shows its conversion error and stops the read there.
+  bool ReadParams(bool keys);
+  // Shows a record in the controls without running any handler, then redraws
+  // both diagrams.
+  void ShowParams(const velmora::TCloudFrameParams& params);
+  // Both diagrams, from the controls' current values.
+  void RedrawParameterPreviews();
+  void RedrawBlurSample();
+  // The guarded preview entry points: nothing while a preview render runs or
+  // automatic update is off.
+  void FullPreviewIfAuto();
+  void FilterPreviewIfAuto();
+  void MixPreviewIfAuto();
+  void DrawPreview();
+  // Caption: "NAME - 簡易雲模様動画生成～べるもら～" with the project's file name.
+  void UpdateCaption();
+  // Copies the timeline, frame edits, output names and switches of the
+  // project model into their controls (no handler runs).
+  void ShowProjectModel();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  friend struct TOutputSection;  // the output section (app/OutputSection.h)
+  void BuildControls();
+  void BuildMenus();
+  void ConnectHandlers();
+  void ConnectProjectHandlers();  // timeline, keys, File menu, shutdown
+  void ConnectOutputHandlers();   // output section and Settings menu
+  void FormShow();
+  void ShowBufferView(const velmora::TPixeFloatBuffer* buffer);
+  void ChooseColour(ColourPanel* panel);
+  void ShowReadError(const velmora::TFormReadError& error);
+  void ShowTimeLineError(int result, const std::string& text);
+  void SaveProjectTo(const std::string& path);
+  void WriteAutoUpdateAndClose();
+  TFileDialogOptions ProjectDialog(const QString& title) const;
+  QString ProductName() const;
+
+  DialogHost& host_;
+  std::string settingsPath_;
+  velmora::TPreviewSchedule schedule_;
+  velmora::Bitmap24 previewImage_, filterImage_, blurImage_;
+  bool shown_ = false;
+  bool reading_ = false;  // a conversion error box is up: edits finishing meanwhile are ignored
+  int previewRenders_ = 0;
+  std::unique_ptr<TOutputSection> output_;
+  QMenu *fileMenu_ = nullptr, *settingsMenu_ = nullptr;
+};

@@ -1,0 +1,168 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>AviOptionsDialog</name>
+    <message>
+        <source>非圧縮 (24 ビット RGB)</source>
+        <translation>Uncompressed (24-bit RGB)</translation>
+    </message>
+    <message>
+        <source>Motion JPEG</source>
+        <translation>Motion JPEG</translation>
+    </message>
+    <message>
+        <source>FFV1 (可逆圧縮)</source>
+        <translation>FFV1 (lossless)</translation>
+    </message>
+    <message>
+        <source>H.264</source>
+        <translation>H.264</translation>
+    </message>
+    <message>
+        <source>MPEG-4 Part 2 (Xvid 互換)</source>
+        <translation>MPEG-4 Part 2 (Xvid compatible)</translation>
+    </message>
+    <message>
+        <source>ビデオの圧縮</source>
+        <translation>Video Compression</translation>
+    </message>
+    <message>
+        <source>キー フレーム(&amp;K)</source>
+        <translation>&amp;Key frame every</translation>
+    </message>
+    <message>
+        <source>データ レート(&amp;D)</source>
+        <translation>&amp;Data rate</translation>
+    </message>
+    <message>
+        <source>圧縮プログラム(&amp;C):</source>
+        <translation>&amp;Compressor:</translation>
+    </message>
+    <message>
+        <source>圧縮の品質(&amp;Q):</source>
+        <translation>Compression &amp;quality:</translation>
+    </message>
+    <message>
+        <source>フレームごと</source>
+        <translation>frames</translation>
+    </message>
+    <message>
+        <source>KB/秒</source>
+        <translation>KB/s</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>設定ファイルに保存できませんでした。</source>
+        <translation>The settings file could not be written.</translation>
+    </message>
+</context>
+<context>
+    <name>TAVIView</name>
+    <message>
+        <source>再生</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>一時停止</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>コマ送り</source>
+        <translation>Step forward</translation>
+    </message>
+    <message>
+        <source>コマ戻し</source>
+        <translation>Step back</translation>
+    </message>
+    <message>
+        <source>この動画は再生できません。</source>
+        <translation>This movie cannot be played.</translation>
+    </message>
+</context>
+<context>
+    <name>TInternalCloudMaker</name>
+    <message>
+        <source>雲模様を作画し保存します。</source>
+        <translation>Render and save the cloud pattern</translation>
+    </message>
+    <message>
+        <source>すべてのﾌｧｲﾙ (*.*)</source>
+        <translation>All files (*.*)</translation>
+    </message>
+    <message>
+        <source>ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)</source>
+        <translation>Bitmap (*.bmp)</translation>
+    </message>
+    <message>
+        <source>JPegイメージ (*.jpg)</source>
+        <translation>JPEG image (*.jpg)</translation>
+    </message>
+    <message>
+        <source>画像の保存は終了しました</source>
+        <translation>The picture has been saved.</translation>
+    </message>
+    <message>
+        <source>画像を保存できませんでした。</source>
+        <translation>The picture could not be saved.</translation>
+    </message>
+    <message>
+        <source>動画の保存中に問題がありました。</source>
+        <translation>There were problems while saving the movie.</translation>
+    </message>
+    <message>
+        <source>動画の保存は終了しました</source>
+        <translation>The movie has been saved.</translation>
+    </message>
+    <message>
+        <source>VideoForWindows (*.avi)</source>
+        <translation>AVI movie (*.avi)</translation>
+    </message>
+    <message>
+        <source>非圧縮ビットマップ(連番） (*.bmp)</source>
+        <translation>Uncompressed bitmaps, numbered (*.bmp)</translation>
+    </message>
+    <message>
+        <source>JPEG画像（連番） (*.jpg)</source>
+        <translation>JPEG pictures, numbered (*.jpg)</translation>
+    </message>
+</context>
+<context>
+    <name>TJPEGQualityForm</name>
+    <message>
+        <source>JPEG圧縮率の指定</source>
+        <translation>JPEG Quality</translation>
+    </message>
+    <message>
+        <source>低品質高圧縮省サイズ</source>
+        <translation>Low quality, small file</translation>
+    </message>
+    <message>
+        <source>高品質低圧縮大サイズ</source>
+        <translation>High quality, large file</translation>
+    </message>
+    <message>
+        <source>圧縮率と品質のトレードオフを指定します。</source>
+        <translation>Sets the trade-off between file size and picture quality.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>設定ファイルに保存できませんでした。</source>
+        <translation>The settings file could not be written.</translation>
+    </message>
+</context>
+</TS>
