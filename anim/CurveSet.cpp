@@ -77,6 +77,12 @@ TCloudCurveSet* NewCurveSet() {
   return set;
 }
 
+TCloudCurveSet* CopyCurveSet(const TCloudCurveSet* source) {
+  TCloudCurveSet* set = NewCurveSet();
+  for (int i = 0; i < CloudCurveCount; ++i) *set->Curves[i] = *source->Curves[i];
+  return set;
+}
+
 void FreeCurveSet(TCloudCurveSet* set) {
   if (!set) return;
   for (TDivs_Curve* c : set->Curves) FreeCurve(c);

@@ -75,6 +75,7 @@ struct TCloudCurveSet {
 };
 
 TCloudCurveSet* NewCurveSet();  // 38 empty curves
+TCloudCurveSet* CopyCurveSet(const TCloudCurveSet* source);  // 38 copied curves
 void FreeCurveSet(TCloudCurveSet* set);
 
 // The field of curve INDEX as a key value: int32 fields as their integer,

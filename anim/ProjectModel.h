@@ -51,17 +51,4 @@ struct TWindowHooks {
 void CallShowParams(const TWindowHooks& hooks, const TCloudFrameParams& params);
 void CallHook(const std::function<void()>& hook);
 
-// The application's project state: the one parameter set (with the one frame
-// record CloudParams of the engine), the window model and the window hooks.
-extern TCloudCurveSet* CloudCurves;
-extern TProjectModel Project;
-extern TWindowHooks WindowHooks;
-
-// ApplyNewProjectDefaults on CloudCurves, CloudParams, Project and WindowHooks.
-void NewProjectState();
-// EvalCurveSet(CloudCurves, CloudParams, frame).
-void EvalProjectAt(int32_t frame);
-// Frees CloudCurves and the frame buffers of CloudParams (shut-down).
-void FreeProjectState();
-
 }  // namespace velmora

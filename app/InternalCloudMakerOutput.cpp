@@ -47,32 +47,32 @@ QString Lines(const std::vector<std::string>& lines) {
 }  // namespace
 
 TOutputSection::TOutputSection(TInternalCloudMaker& window, const std::string& settingsPath)
-    : JpegQuality(ReadJpegQuality(settingsPath)) {
+    : JpegQuality(ReadJpegQuality(settingsPath)), Context(window.Context()) {
   JPEGQualityForm = new TJPEGQualityForm(JpegQuality, settingsPath, &window);
   AVIView = new TAVIView(&window);
   window.installEventFilter(this);
 }
 
 bool TOutputSection::eventFilter(QObject*, QEvent* event) {
-  if (event->type() == QEvent::Close && Exporting) RenderIdle = true;
+  if (event->type() == QEvent::Close && Exporting) Context.RenderIdle = true;
   return false;
 }
 
 void TOutputSection::Begin(TInternalCloudMaker& w, bool movie) {
   w.output_->Exporting = true;
-  RenderIdle = false;
+  w.ctx_.RenderIdle = false;
   w.PreviewRenderInterval->stop();
   w.DisableAllControls();
   if (movie) w.Abort->setEnabled(true);
-  PixeProgress = 0;
+  w.ctx_.PixeProgress = 0;
 }
 
 void TOutputSection::End(TInternalCloudMaker& w) {
-  MovieProgress = 0;
-  FrameProgress = 0;
+  w.ctx_.MovieProgress = 0;
+  w.ctx_.FrameProgress = 0;
   w.TProgressBar->setValue(0);
   w.PreviewRenderInterval->start();
-  RenderIdle = true;
+  w.ctx_.RenderIdle = true;
   w.EnableAllControls();
   w.Abort->setEnabled(false);
   w.OutPutFilenChange();
@@ -82,7 +82,7 @@ void TOutputSection::End(TInternalCloudMaker& w) {
 void TInternalCloudMaker::SavePictureClick() {
   if (output_->Exporting) return;
   // The still fixes the warp normalisation on the frame it saves.
-  CloudParams.WarpScale = 0;
+  doc_.Params.WarpScale = 0;
   TFileDialogOptions o;
   o.Title = tr("雲模様を作画し保存します。");
   o.NameFilters = {tr("すべてのﾌｧｲﾙ (*.*)"), tr("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"), tr("JPegイメージ (*.jpg)")};
@@ -91,24 +91,24 @@ void TInternalCloudMaker::SavePictureClick() {
   if (!name) return;
 
   TOutputSection::Begin(*this, false);
-  PreviewBusy = true;
+  ctx_.PreviewBusy = true;
   bool saved = false;
   std::string error;
   // A control that holds no number has shown its error: nothing is written.
   if (ReadParams(false)) {
-    if (RenderStillFrame(CloudParams, &error)) {
+    if (RenderStillFrame(ctx_, doc_.Params, &error)) {
       Bitmap24 picture;
-      StillPicture(CloudParams, picture);
+      StillPicture(ctx_, doc_.Params, picture);
       saved = SaveBitmapByExtension(picture, name->toStdString(), output_->JpegQuality, &error);
     }
-    PreviewBusy = false;
+    ctx_.PreviewBusy = false;
     // A picture that was not written is reported as such, not as saved.
     if (saved)
       host_.Message(this, tr("画像の保存は終了しました"));
     else
       host_.Error(this, tr("画像を保存できませんでした。") + QLatin1Char('\n') + Text(error));
   }
-  PreviewBusy = false;
+  ctx_.PreviewBusy = false;
   TOutputSection::End(*this);
 }
 
@@ -122,7 +122,7 @@ void TInternalCloudMaker::SaveMovieClick() {
     TOutputSection::End(*this);
     return;
   }
-  MovieSettings settings = MovieSettingsFromModel(Project);
+  MovieSettings settings = MovieSettingsFromModel(doc_.Model);
   settings.mainName = mainName;
   settings.alphaName = alphaName;
   settings.jpegQuality = out.JpegQuality;
@@ -155,7 +155,7 @@ void TInternalCloudMaker::SaveMovieClick() {
     doneframe->setText(QString::number(info.framesDone));
     TProgressBar->setValue(info.movieProgress);
   };
-  const MovieReport report = RenderMovie(AppRenderer(), settings, cb);
+  const MovieReport report = RenderMovie(renderer_, settings, cb);
 
   if (!report.failures.empty())
     host_.Error(this, tr("動画の保存中に問題がありました。") + QLatin1Char('\n') +
@@ -189,7 +189,7 @@ void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture
 }
 
 // Stops the movie before its next frame; the frame in progress is written.
-void TInternalCloudMaker::AbortClick() { RenderIdle = true; }
+void TInternalCloudMaker::AbortClick() { ctx_.RenderIdle = true; }
 
 void TInternalCloudMaker::ReferOutPutClick() {
   if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
@@ -218,8 +218,8 @@ void TInternalCloudMaker::OutPutFilenChange() {
 
 // Copies the progress values into the gauges.
 void TInternalCloudMaker::ProgressTimerTimer() {
-  IProgressBar->setValue(FrameProgress);
-  PixeProgressBar->setValue(PixeProgress);
+  IProgressBar->setValue(ctx_.FrameProgress);
+  PixeProgressBar->setValue(ctx_.PixeProgress);
 }
 
 void TInternalCloudMaker::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }

@@ -144,8 +144,8 @@ void TInternalCloudMaker::ShowParams(const TCloudFrameParams& params) {
 
 bool TInternalCloudMaker::ReadParams(bool keys) {
   TFormReadError error;
-  if (velmora::ReadParams(CollectForm(), CloudParams, CloudCurves, Project.TimeLinePosition, keys,
-                          RenderIdle, PreviewBusy, &error))
+  if (velmora::ReadParams(CollectForm(), doc_.Params, doc_.Curves, doc_.Model.TimeLinePosition, keys,
+                          ctx_.RenderIdle, ctx_.PreviewBusy, &error))
     return true;
   ShowReadError(error);
   return false;
@@ -161,7 +161,7 @@ void TInternalCloudMaker::ShowReadError(const TFormReadError& error) {
 }
 
 void TInternalCloudMaker::RedrawParameterPreviews() {
-  TCloudFrameParams shown = CloudParams;
+  TCloudFrameParams shown = doc_.Params;
   ReadFormInto(CollectForm(), shown, nullptr);
   DrawColorFilterDiagram(filterImage_, shown);
   ColorFilterPreview->update();
@@ -169,36 +169,36 @@ void TInternalCloudMaker::RedrawParameterPreviews() {
 }
 
 void TInternalCloudMaker::RedrawBlurSample() {
-  DrawBlurBrushDiagram(blurImage_, CloudParams);
+  DrawBlurBrushDiagram(blurImage_, doc_.Params);
   BlurCurveSample->update();
 }
 
 void TInternalCloudMaker::FullPreviewIfAuto() {
-  if (PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
   ++previewRenders_;
-  RenderPreviewFrame();
+  RenderPreviewFrame(renderer_);
   DrawPreview();
 }
 
 void TInternalCloudMaker::FilterPreviewIfAuto() {
-  if (PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
   ++previewRenders_;
-  RerenderFromFilter();
+  RerenderFromFilter(renderer_);
   DrawPreview();
 }
 
 void TInternalCloudMaker::MixPreviewIfAuto() {
-  if (PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
   ++previewRenders_;
-  RerenderMix();
+  RerenderMix(renderer_);
   DrawPreview();
 }
 
 void TInternalCloudMaker::DrawPreview() {
-  const TPixeBuffer* shown = CloudParams.filtered_cloud;
-  if (CloudParams.mixed_texture && shown && shown->width == previewImage_.width &&
+  const TPixeBuffer* shown = ctx_.Frame.filtered_cloud;
+  if (ctx_.Frame.mixed_texture && shown && shown->width == previewImage_.width &&
       shown->height == previewImage_.height)
     BufferToBitmap(previewImage_, shown);
   INternalCloudPreview->update();
@@ -215,8 +215,8 @@ void TInternalCloudMaker::PreviewRenderIntervalTimer() {
     PreviewRenderInterval->start();
   }
   if (schedule_.ResetsProgress()) {
-    FrameProgress = 0;
-    PixeProgress = 0;
+    ctx_.FrameProgress = 0;
+    ctx_.PixeProgress = 0;
   }
 }
 
@@ -233,7 +233,7 @@ void TInternalCloudMaker::FilterRenderPreviewEvent() {
 
 void TInternalCloudMaker::CheckBoxFullRenderClick() {
   if (!ReadParams(true)) return;
-  CloudParams.WarpScale = 0;
+  doc_.Params.WarpScale = 0;
   schedule_.RequestFull();
 }
 
@@ -246,9 +246,9 @@ void TInternalCloudMaker::UpperClick() { MixPreviewIfAuto(); }
 
 void TInternalCloudMaker::DisplayTextureLayerClick() {
   // Not while a preview render runs: the mix would work on half-made buffers.
-  if (PreviewBusy) return;
+  if (ctx_.PreviewBusy) return;
   ++previewRenders_;
-  RerenderMix();
+  RerenderMix(renderer_);
   DrawPreview();
 }
 
@@ -290,9 +290,9 @@ void TInternalCloudMaker::ChooseColour(ColourPanel* panel) {
   for (int i = 0; i < CustomColourCount; ++i) stored[i] = FromQColor(custom[i]);
   WriteCustomColours(settingsPath_, stored, nullptr);
   RedrawParameterPreviews();
-  if (!ReadParams(true) || PreviewBusy) return;
+  if (!ReadParams(true) || ctx_.PreviewBusy) return;
   ++previewRenders_;
-  RerenderFromFilter();
+  RerenderFromFilter(renderer_);
   DrawPreview();
 }
 
@@ -309,12 +309,12 @@ void TInternalCloudMaker::ColorFilterResetClick() {
 
 void TInternalCloudMaker::RedrawClick() {
   // A second render may not start inside a running one.
-  if (PreviewBusy) return;
-  CloudParams.WarpScale = 0;
+  if (ctx_.PreviewBusy) return;
+  doc_.Params.WarpScale = 0;
   if (!ReadParams(false)) return;
   PreviewRenderInterval->stop();
   ++previewRenders_;
-  RenderPreviewFrame();
+  RenderPreviewFrame(renderer_);
   PreviewRenderInterval->start();
   DrawPreview();
 }
@@ -325,12 +325,12 @@ void TInternalCloudMaker::ShowBufferView(const TPixeFloatBuffer* buffer) {
   INternalCloudPreview->update();
 }
 
-void TInternalCloudMaker::ShowCloudPenClick() { ShowBufferView(Pens.CloudPen); }
-void TInternalCloudMaker::ShowWarpPenRClick() { ShowBufferView(Pens.WarpPenR); }
-void TInternalCloudMaker::ShowWarpPenGClick() { ShowBufferView(Pens.WarpPenG); }
-void TInternalCloudMaker::ShowWarpPenBClick() { ShowBufferView(Pens.WarpPenB); }
-void TInternalCloudMaker::ShowBasePatternClick() { ShowBufferView(CloudParams.base_pattern); }
-void TInternalCloudMaker::ShowWarpTemplateClick() { ShowBufferView(CloudParams.warp_template); }
+void TInternalCloudMaker::ShowCloudPenClick() { ShowBufferView(ctx_.Pens.CloudPen); }
+void TInternalCloudMaker::ShowWarpPenRClick() { ShowBufferView(ctx_.Pens.WarpPenR); }
+void TInternalCloudMaker::ShowWarpPenGClick() { ShowBufferView(ctx_.Pens.WarpPenG); }
+void TInternalCloudMaker::ShowWarpPenBClick() { ShowBufferView(ctx_.Pens.WarpPenB); }
+void TInternalCloudMaker::ShowBasePatternClick() { ShowBufferView(ctx_.Frame.base_pattern); }
+void TInternalCloudMaker::ShowWarpTemplateClick() { ShowBufferView(ctx_.Frame.warp_template); }
 
 void TInternalCloudMaker::ConnectHandlers() {
   for (QSlider* s : {Complex, Coverrate, MinRadius, MaxRadius, wMinRadius, wMaxRadius, Noise,

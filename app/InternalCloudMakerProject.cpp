@@ -17,8 +17,8 @@ using namespace velmora;
 
 namespace {
 
-TTimeLineContext AppTimeLine() {
-  return TTimeLineContext{CloudCurves, CloudParams, Project, WindowHooks};
+TTimeLineContext TimeLineOf(Document& doc, const TWindowHooks& hooks) {
+  return TTimeLineContext{doc.Curves, doc.Params, doc.Model, hooks};
 }
 
 }  // namespace
@@ -26,22 +26,22 @@ TTimeLineContext AppTimeLine() {
 void TInternalCloudMaker::ShowProjectModel() {
   {
     const QSignalBlocker block(TimeLine);
-    TimeLine->setRange(Project.TimeLineMin, Project.TimeLineMax);
-    TimeLine->setValue(Project.TimeLinePosition);
-    TimeLine->setTickInterval(Project.TimeLineFrequency);
-    TimeLine->setTickPosition(Project.TimeLineFrequency > 0 ? QSlider::TicksBelow
+    TimeLine->setRange(doc_.Model.TimeLineMin, doc_.Model.TimeLineMax);
+    TimeLine->setValue(doc_.Model.TimeLinePosition);
+    TimeLine->setTickInterval(doc_.Model.TimeLineFrequency);
+    TimeLine->setTickPosition(doc_.Model.TimeLineFrequency > 0 ? QSlider::TicksBelow
                                                             : QSlider::NoTicks);
   }
   const auto setText = [](QLineEdit* e, const std::string& text) {
     const QString t = QString::fromStdString(text);
     if (e->text() != t) e->setText(t);
   };
-  setText(CurFrame, Project.CurFrame);
-  setText(MaxFrame, Project.MaxFrame);
-  setText(OutPutFilen, Project.OutPutFilen);
-  setText(OutPutAlpha, Project.OutPutAlpha);
+  setText(CurFrame, doc_.Model.CurFrame);
+  setText(MaxFrame, doc_.Model.MaxFrame);
+  setText(OutPutFilen, doc_.Model.OutPutFilen);
+  setText(OutPutAlpha, doc_.Model.OutPutAlpha);
   const QSignalBlocker block(FromCurrentFrame);
-  FromCurrentFrame->setChecked(Project.FromCurrentFrame);
+  FromCurrentFrame->setChecked(doc_.Model.FromCurrentFrame);
 }
 
 void TInternalCloudMaker::ShowTimeLineError(int result, const std::string& text) {
@@ -53,46 +53,46 @@ void TInternalCloudMaker::ShowTimeLineError(int result, const std::string& text)
 }
 
 void TInternalCloudMaker::TImeLineBarChange(int position) {
-  TimeLineMoved(AppTimeLine(), position);
+  TimeLineMoved(TimeLineOf(doc_, hooks_), position);
   ShowProjectModel();
 }
 
 void TInternalCloudMaker::MaxFrameExit() {
   if (reading_) return;
-  Project.MaxFrame = MaxFrame->text().toStdString();
-  const TTimeLineResult r = ConfirmMaxFrame(Project);
+  doc_.Model.MaxFrame = MaxFrame->text().toStdString();
+  const TTimeLineResult r = ConfirmMaxFrame(doc_.Model);
   ShowProjectModel();
   reading_ = true;
-  ShowTimeLineError(static_cast<int>(r), Project.MaxFrame);
+  ShowTimeLineError(static_cast<int>(r), doc_.Model.MaxFrame);
   reading_ = false;
 }
 
 void TInternalCloudMaker::CurFrameExit() {
   if (reading_) return;
-  Project.CurFrame = CurFrame->text().toStdString();
-  const TTimeLineResult r = ConfirmCurFrame(AppTimeLine());
+  doc_.Model.CurFrame = CurFrame->text().toStdString();
+  const TTimeLineResult r = ConfirmCurFrame(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
   reading_ = true;
-  ShowTimeLineError(static_cast<int>(r), Project.CurFrame);
+  ShowTimeLineError(static_cast<int>(r), doc_.Model.CurFrame);
   reading_ = false;
 }
 
 void TInternalCloudMaker::PrevKeyClick() {
-  GoToPrevKey(AppTimeLine());
+  GoToPrevKey(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
 }
 
 void TInternalCloudMaker::NextKeyClick() {
-  GoToNextKey(AppTimeLine());
+  GoToNextKey(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
 }
 
 void TInternalCloudMaker::DeleteKeysClick() {
-  DeleteKeysAtPosition(AppTimeLine());
+  DeleteKeysAtPosition(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
 }
 
-void TInternalCloudMaker::Button2Click() { CreateKeysAtPosition(AppTimeLine()); }
+void TInternalCloudMaker::Button2Click() { CreateKeysAtPosition(TimeLineOf(doc_, hooks_)); }
 
 void TInternalCloudMaker::WriteAutoUpdateAndClose() {
   if (!ReadParams(false)) return;
@@ -111,12 +111,12 @@ TFileDialogOptions TInternalCloudMaker::ProjectDialog(const QString& title) cons
   o.Title = title;
   o.NameFilters = QStringList{tr("べるもら設定ファイル") + QStringLiteral(" (*.vlm)")};
   o.DefaultSuffix = QStringLiteral("vlm");
-  o.Preset = QString::fromStdString(Project.ProjectFileName);
+  o.Preset = QString::fromStdString(doc_.Model.ProjectFileName);
   return o;
 }
 
 void TInternalCloudMaker::New1Click() {
-  NewProjectState();
+  doc_.ApplyNewProjectDefaults(hooks_);
   ShowProjectModel();
   RedrawParameterPreviews();
   schedule_.RequestFull();
@@ -132,7 +132,7 @@ void TInternalCloudMaker::Open1Click() {
 
 void TInternalCloudMaker::OpenProject(const QString& path) {
   TProjectLoadResult result;
-  OpenProjectFile(path.toStdString(), &result);
+  OpenProjectFile(doc_, path.toStdString(), hooks_, &result);
   if (result.Status == TProjectLoadStatus::Missing ||
       result.Status == TProjectLoadStatus::Unreadable) {
     host_.Error(this, tr("%1 を開けませんでした: %2")
@@ -148,7 +148,7 @@ void TInternalCloudMaker::OpenProject(const QString& path) {
 
 void TInternalCloudMaker::SaveProjectTo(const std::string& path) {
   std::string error;
-  if (!SaveProjectFile(path, &error)) {
+  if (!SaveProjectFile(doc_, path, &error)) {
     host_.Error(this, tr("%1 を保存できませんでした: %2")
                           .arg(QString::fromStdString(path), QString::fromStdString(error)));
     return;
@@ -157,20 +157,20 @@ void TInternalCloudMaker::SaveProjectTo(const std::string& path) {
 }
 
 void TInternalCloudMaker::O1Click() {
-  if (ProjectNeedsName(Project.ProjectFileName)) {
+  if (ProjectNeedsName(doc_.Model.ProjectFileName)) {
     const std::optional<QString> path = host_.SaveFileName(this, ProjectDialog(tr("上書き保存")));
     if (!path) return;
-    Project.ProjectFileName = path->toStdString();
+    doc_.Model.ProjectFileName = path->toStdString();
   }
-  SaveProjectTo(Project.ProjectFileName);
+  SaveProjectTo(doc_.Model.ProjectFileName);
 }
 
 void TInternalCloudMaker::SaveAs1Click() {
   const std::optional<QString> path =
       host_.SaveFileName(this, ProjectDialog(tr("名前を付けて保存")));
   if (!path) return;
-  Project.ProjectFileName = path->toStdString();
-  SaveProjectTo(Project.ProjectFileName);
+  doc_.Model.ProjectFileName = path->toStdString();
+  SaveProjectTo(doc_.Model.ProjectFileName);
 }
 
 void TInternalCloudMaker::ConnectProjectHandlers() {
@@ -190,12 +190,12 @@ void TInternalCloudMaker::ConnectProjectHandlers() {
   connect(SaveAs1, &QAction::triggered, this, &TInternalCloudMaker::SaveAs1Click);
   // The model follows the output names and the switch as the user edits them.
   connect(OutPutFilen, &QLineEdit::textChanged, this, [this](const QString& t) {
-    Project.OutPutFilen = t.toStdString();
+    doc_.Model.OutPutFilen = t.toStdString();
   });
   connect(OutPutAlpha, &QLineEdit::textChanged, this, [this](const QString& t) {
-    Project.OutPutAlpha = t.toStdString();
+    doc_.Model.OutPutAlpha = t.toStdString();
   });
   connect(FromCurrentFrame, &QCheckBox::toggled, this,
-          [](bool on) { Project.FromCurrentFrame = on; });
+          [this](bool on) { doc_.Model.FromCurrentFrame = on; });
   ConnectOutputHandlers();
 }

@@ -63,7 +63,8 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       host_(host),
-      settingsPath_(std::move(settingsPath)) {
+      settingsPath_(std::move(settingsPath)),
+      renderer_(DocumentRenderer(ctx_, doc_, hooks_)) {
   setObjectName(QStringLiteral("InternalCloudMaker"));
   setWindowTitle(ProductName());
   QFont f = font();
@@ -74,21 +75,21 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
   previewImage_.SetSize(kPreviewSize, kPreviewSize);
   filterImage_.SetSize(kFilterPreviewWidth, kFilterPreviewHeight);
   blurImage_.SetSize(kBlurSampleSize, kBlurSampleSize);
-  PreviewBusy = false;
-  RenderIdle = true;
-  MovieProgress = 0;
-  FrameProgress = 0;
+  ctx_.PreviewBusy = false;
+  ctx_.RenderIdle = true;
+  ctx_.MovieProgress = 0;
+  ctx_.FrameProgress = 0;
 
   BuildControls();
   BuildMenus();
   ConnectHandlers();
 
-  WindowHooks.ShowParams = [this](const TCloudFrameParams& p) { ShowParams(p); };
-  WindowHooks.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
-  WindowHooks.RequestFullPreview = [this] { schedule_.RequestFull(); };
-  WindowHooks.DrawPreview = [this] { DrawPreview(); };
-  SetPump([] { QCoreApplication::processEvents(); });
-  SetMessageSink([this](const std::string& text) {
+  hooks_.ShowParams = [this](const TCloudFrameParams& p) { ShowParams(p); };
+  hooks_.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
+  hooks_.RequestFullPreview = [this] { schedule_.RequestFull(); };
+  hooks_.DrawPreview = [this] { DrawPreview(); };
+  ctx_.SetPump([] { QCoreApplication::processEvents(); });
+  ctx_.SetMessageSink([this](const std::string& text) {
     host_.Message(this, QString::fromStdString(text));
   });
   Abort->setEnabled(false);
@@ -98,12 +99,9 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
 TInternalCloudMaker::~TInternalCloudMaker() {
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
-  WindowHooks = TWindowHooks{};
-  SetPump(nullptr);
-  SetMessageSink(nullptr);
-  // Module end: the parameter set and the frame buffers.
-  FreeProjectState();
-  CloudParams.Rendered = false;
+  hooks_ = TWindowHooks{};
+  ctx_.SetPump(nullptr);
+  ctx_.SetMessageSink(nullptr);
 }
 
 QString TInternalCloudMaker::ProductName() const {
@@ -505,22 +503,22 @@ void TInternalCloudMaker::showEvent(QShowEvent* event) {
 }
 
 void TInternalCloudMaker::FormShow() {
-  NewProjectState();
+  doc_.ApplyNewProjectDefaults(hooks_);
   ShowProjectModel();
   RedrawParameterPreviews();
-  CloudParams.Rendered = false;
-  CloudParams.PreviewWidth = INternalCloudPreview->width();
-  CloudParams.PreviewHeight = INternalCloudPreview->height();
+  doc_.Params.Rendered = false;
+  doc_.Params.PreviewWidth = INternalCloudPreview->width();
+  doc_.Params.PreviewHeight = INternalCloudPreview->height();
   AutoUpdate->setChecked(ReadPreviewAutoUpdate(settingsPath_));
   ++previewRenders_;
-  RenderPreviewFrame();
+  RenderPreviewFrame(renderer_);
   DrawPreview();
   PreviewRenderInterval->start();
   ProgressTimer->start();
 }
 
 void TInternalCloudMaker::UpdateCaption() {
-  const QString name = QFileInfo(QString::fromStdString(Project.ProjectFileName)).fileName();
+  const QString name = QFileInfo(QString::fromStdString(doc_.Model.ProjectFileName)).fileName();
   setWindowTitle(name + QStringLiteral(" - ") + ProductName());
 }
 

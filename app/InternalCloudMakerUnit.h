@@ -12,6 +12,7 @@
 #include <string>
 
 #include "anim/FormBinding.h"
+#include "anim/FrameRender.h"
 #include "app/DialogHost.h"
 #include "render/Pixe.h"
 #include "render/PreviewSchedule.h"
@@ -37,6 +38,10 @@ class TInternalCloudMaker : public QMainWindow {
  public:
   // SETTINGS_PATH is the settings file; HOST answers the dialogs.
   TInternalCloudMaker(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
+
+  // The project being edited and the preview's render context.
+  velmora::Document& Doc() { return doc_; }
+  velmora::RenderContext& Context() { return ctx_; }
   ~TInternalCloudMaker() override;
 
   // The fixed client area, menu bar excluded.
@@ -200,6 +205,12 @@ class TInternalCloudMaker : public QMainWindow {
 
   DialogHost& host_;
   std::string settingsPath_;
+  // The project being edited and the context its preview renders with (on
+  // the window thread); renderer_ ties the two together with hooks_.
+  velmora::RenderContext ctx_;
+  velmora::Document doc_;
+  velmora::TWindowHooks hooks_;
+  velmora::TFrameRenderer renderer_;
   velmora::TPreviewSchedule schedule_;
   velmora::Bitmap24 previewImage_, filterImage_, blurImage_;
   bool shown_ = false;

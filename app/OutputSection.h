@@ -11,6 +11,7 @@
 #include "app/AVIViewSrc.h"
 #include "app/JPEGQualityunit.h"
 #include "render/Pixe.h"
+#include "render/RenderContext.h"
 
 class TInternalCloudMaker;
 
@@ -25,6 +26,8 @@ struct TOutputSection : QObject {
   // An export is running (events are pumped meanwhile, so handlers can run
   // again; they refuse to start a second export).
   bool Exporting = false;
+  // The window's render context (its RenderIdle is the movie's abort signal).
+  velmora::RenderContext& Context;
 
   // The window during an export: preview timer stopped, every control
   // disabled (Abort enabled for a movie), menus usable; End restores it.

@@ -5,24 +5,6 @@
 
 namespace velmora {
 
-namespace {
-uint32_t g_randState = 0;
-}
-
-void RandSeed(uint32_t seed) { g_randState = seed; }
-
-uint32_t RandState() { return g_randState; }
-
-uint32_t Random(uint32_t n) {
-  g_randState = g_randState * 0x08088405u + 1u;
-  return static_cast<uint32_t>((static_cast<uint64_t>(n) * g_randState) >> 32);
-}
-
-long double RandomReal() {
-  g_randState = g_randState * 0x08088405u + 1u;
-  return static_cast<long double>(g_randState) * 0x1p-32L;
-}
-
 long double RoundEven(long double v) {
   // The default floating-point environment rounds to nearest, ties to even;
   // nearbyint honours it without raising inexact.

@@ -43,21 +43,21 @@ void FillClouds(TPixeBuffer* b) {
 }
 
 struct Frame {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultParams();
   explicit Frame(int32_t n) {
-    p.cloud = NewPixeBuffer(n, n);
-    p.filtered_cloud = NewPixeBuffer(n, n);
-    FillClouds(p.cloud);
-    ColorFilterStage(p);
+    ctx.Frame.cloud = NewPixeBuffer(ctx.Pool, n, n);
+    ctx.Frame.filtered_cloud = NewPixeBuffer(ctx.Pool, n, n);
+    FillClouds(ctx.Frame.cloud);
+    ColorFilterStage(ctx, p);
   }
-  ~Frame() { FreeFrameBuffers(p); }
 };
 
 void BM_ColorFilter(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    ColorFilterStage(f.p);
-    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+    ColorFilterStage(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.filtered_cloud->data[0]);
   }
 }
 BENCHMARK(BM_ColorFilter)->Arg(128)->Arg(512)->Arg(1536)->Unit(benchmark::kMillisecond);
@@ -70,8 +70,8 @@ void BM_ColorFilterSlopes(benchmark::State& state) {
   f.p.SlopeA = -9;
   f.p.Brightness = 0.8L;
   for (auto _ : state) {
-    ColorFilterStage(f.p);
-    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+    ColorFilterStage(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.filtered_cloud->data[0]);
   }
 }
 BENCHMARK(BM_ColorFilterSlopes)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
@@ -80,8 +80,8 @@ BENCHMARK(BM_ColorFilterSlopes)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecon
 void BM_BlurDefault(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    BlurStage(f.p);
-    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+    BlurStage(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.filtered_cloud->data[0]);
   }
 }
 BENCHMARK(BM_BlurDefault)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
@@ -92,14 +92,14 @@ void BlurWithRadius(benchmark::State& state, bool draft) {
   f.p.BlurRadius = 0.01L;
   f.p.BlurDraft = draft;
   f.p.BlurCurve = 50;
-  TPixeBuffer* original = NewPixeBuffer(f.p.filtered_cloud->width, f.p.filtered_cloud->height);
-  CopyPixeBuffer(original, f.p.filtered_cloud);
+  TPixeBuffer* original = NewPixeBuffer(f.ctx.Pool, f.ctx.Frame.filtered_cloud->width, f.ctx.Frame.filtered_cloud->height);
+  CopyPixeBuffer(original, f.ctx.Frame.filtered_cloud);
   for (auto _ : state) {
     state.PauseTiming();
-    CopyPixeBuffer(f.p.filtered_cloud, original);
+    CopyPixeBuffer(f.ctx.Frame.filtered_cloud, original);
     state.ResumeTiming();
-    BlurStage(f.p);
-    benchmark::DoNotOptimize(f.p.filtered_cloud->data[0]);
+    BlurStage(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.filtered_cloud->data[0]);
   }
   FreePixeBuffer(original);
 }

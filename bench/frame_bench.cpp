@@ -25,41 +25,43 @@ TCloudFrameParams DefaultRecord(int32_t size, int32_t overSampling) {
   return p;
 }
 
-void RunStages(TCloudFrameParams& p, bool preview) {
-  AllocFrameBuffers(p, preview);
-  RenderCloudLayer(p);
-  ColorFilterStage(p);
-  MixTextureStage(p, preview);
-  BlurStage(p);
+void RunStages(RenderContext& ctx, TCloudFrameParams& p, bool preview) {
+  AllocFrameBuffers(ctx, p, preview);
+  RenderCloudLayer(ctx, p);
+  ColorFilterStage(ctx, p);
+  MixTextureStage(ctx, p, preview);
+  BlurStage(ctx, p);
 }
 
-void UseThreads(int64_t threads) { EngineThreadPool().SetThreads(static_cast<int>(threads)); }
+void UseThreads(RenderContext& ctx, int64_t threads) {
+  ctx.Threads.SetThreads(static_cast<int>(threads));
+}
 
 void BM_PreviewFrame(benchmark::State& state) {
-  UseThreads(state.range(0));
+  RenderContext ctx;
+  UseThreads(ctx, state.range(0));
   TCloudFrameParams p = DefaultRecord(512, 1);
-  RunStages(p, true);
+  RunStages(ctx, p, true);
   for (auto _ : state) {
     p.WarpScale = 0;
-    RunStages(p, true);
-    benchmark::DoNotOptimize(p.filtered_cloud->data[0]);
+    RunStages(ctx, p, true);
+    benchmark::DoNotOptimize(ctx.Frame.filtered_cloud->data[0]);
   }
-  FreeFrameBuffers(p);
 }
 BENCHMARK(BM_PreviewFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StillFrame(benchmark::State& state) {
-  UseThreads(state.range(2));
+  RenderContext ctx;
+  UseThreads(ctx, state.range(2));
   TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)),
                                       static_cast<int32_t>(state.range(1)));
   Bitmap24 picture;
-  RenderStillFrame(p, nullptr);
+  RenderStillFrame(ctx, p, nullptr);
   for (auto _ : state) {
-    RenderStillFrame(p, nullptr);
-    StillPicture(p, picture);
+    RenderStillFrame(ctx, p, nullptr);
+    StillPicture(ctx, p, picture);
     benchmark::DoNotOptimize(picture.bytes.data());
   }
-  FreeFrameBuffers(p);
 }
 BENCHMARK(BM_StillFrame)
     ->ArgsProduct({{512, 1024}, {1}, {1, 2}})
@@ -69,16 +71,16 @@ BENCHMARK(BM_StillFrame)
     ->UseRealTime();
 
 void BM_StillFrameCold(benchmark::State& state) {
-  UseThreads(state.range(1));
+  RenderContext ctx;
+  UseThreads(ctx, state.range(1));
   TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)), 1);
   Bitmap24 picture;
   for (auto _ : state) {
-    FreePens();
-    RenderStillFrame(p, nullptr);
-    StillPicture(p, picture);
+    ctx.Pens.Free();
+    RenderStillFrame(ctx, p, nullptr);
+    StillPicture(ctx, p, picture);
     benchmark::DoNotOptimize(picture.bytes.data());
   }
-  FreeFrameBuffers(p);
 }
 BENCHMARK(BM_StillFrameCold)
     ->ArgsProduct({{128, 512}, {1, 2}})

@@ -31,17 +31,21 @@ std::string TempName(const char* stem) {
 
 void BM_MovieExportMjpeg512(benchmark::State& state) {
   av_log_set_level(AV_LOG_ERROR);
-  EngineThreadPool().SetThreads(static_cast<int>(state.range(0)));
   const std::string path = TempName("export");
   double render = 0, output = 0, frames = 0;
   for (auto _ : state) {
-    NewProjectState();  // 512 x 512, oversampling 1
+    RenderContext ctx;
+    ctx.Threads.SetThreads(static_cast<int>(state.range(0)));
+    Document doc;
+    doc.ApplyNewProjectDefaults();  // 512 x 512, oversampling 1
+    const TWindowHooks hooks;
+    TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
     MovieSettings s;
     s.mainName = path;
     s.firstFrame = 0;
     s.lastFrame = kFrames - 1;
     s.aviOptions = DefaultAviOptions();
-    const MovieReport r = RenderMovie(AppRenderer(), s, {});
+    const MovieReport r = RenderMovie(renderer, s, {});
     if (!r.Succeeded()) state.SkipWithError(r.failures.empty() ? "no frames" : r.failures[0].c_str());
     render += r.renderSeconds;
     output += r.outputSeconds;
@@ -63,9 +67,13 @@ BENCHMARK(BM_MovieExportMjpeg512)
 // The encoder alone: the pictures of one rendered frame, written 30 times.
 void BM_AviEncodeMjpeg512(benchmark::State& state) {
   av_log_set_level(AV_LOG_ERROR);
-  NewProjectState();
+  RenderContext ctx;
+  Document doc;
+  doc.ApplyNewProjectDefaults();
+  const TWindowHooks hooks;
+  TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
   Bitmap24 picture;
-  RenderMovieFrame(AppRenderer(), 0, picture, nullptr);
+  RenderMovieFrame(renderer, 0, picture, nullptr);
   const std::string path = TempName("encode");
   double frames = 0;
   for (auto _ : state) {

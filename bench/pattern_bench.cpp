@@ -24,59 +24,57 @@ TCloudFrameParams Defaults(int32_t size) {
 
 // Frame buffers and pens at the size, one cloud layer rendered.
 struct Frame {
+  RenderContext ctx;
   TCloudFrameParams p;
   explicit Frame(int32_t size) : p(Defaults(size)) {
-    AllocFrameBuffers(p, false);
-    RenderCloudLayer(p);
-  }
-  ~Frame() {
-    FreeFrameBuffers(p);
-    FreePens();
+    AllocFrameBuffers(ctx, p, false);
+    RenderCloudLayer(ctx, p);
   }
 };
 
 void BM_MakePens(benchmark::State& state) {
   const auto size = static_cast<int32_t>(state.range(0));
+  RenderContext ctx;
   for (auto _ : state) {
-    RandSeed(65536);
-    MakePens(size, size);
-    benchmark::DoNotOptimize(Pens.WarpPenB->data);
+    ctx.Rng.Seed(65536);
+    MakePens(ctx, size, size);
+    benchmark::DoNotOptimize(ctx.Pens.WarpPenB->data);
   }
-  FreePens();
 }
 
 void BM_BasePattern(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    BuildBasePattern(f.p);
-    benchmark::DoNotOptimize(f.p.base_pattern->data);
+    BuildBasePattern(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.base_pattern->data);
   }
 }
 
 void BM_WarpTemplate(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    FillPixeFloatBuffer(f.p.warp_template, FloatPixel{0, 0, 0, 255});
-    StampWarpLayer1(f.p);
-    StampWarpLayer2(f.p);
-    NormalizeWarpTemplate(f.p);
-    benchmark::DoNotOptimize(f.p.warp_template->data);
+    FillPixeFloatBuffer(f.ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
+    StampWarpLayer1(f.ctx, f.p);
+    StampWarpLayer2(f.ctx, f.p);
+    NormalizeWarpTemplate(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.warp_template->data);
   }
 }
 
 void BM_WarpLookup(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    WarpLookupToPacked(f.p.base_pattern, f.p.warp_template, f.p.cloud, f.p.WX, f.p.WY);
-    benchmark::DoNotOptimize(f.p.cloud->data);
+    WarpLookupToPacked(f.ctx, f.ctx.Frame.base_pattern, f.ctx.Frame.warp_template, f.ctx.Frame.cloud,
+                       f.p.WX, f.p.WY);
+    benchmark::DoNotOptimize(f.ctx.Frame.cloud->data);
   }
 }
 
 void BM_RenderCloudLayer(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    RenderCloudLayer(f.p);
-    benchmark::DoNotOptimize(f.p.cloud->data);
+    RenderCloudLayer(f.ctx, f.p);
+    benchmark::DoNotOptimize(f.ctx.Frame.cloud->data);
   }
 }
 

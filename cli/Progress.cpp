@@ -18,8 +18,8 @@ std::string Duration(double seconds) {
   return buf;
 }
 
-ProgressBar::ProgressBar(Mode mode, std::chrono::milliseconds delay)
-    : mode_(mode), start_(Clock::now()), delay_(delay) {}
+ProgressBar::ProgressBar(const RenderContext& ctx, Mode mode, std::chrono::milliseconds delay)
+    : ctx_(ctx), mode_(mode), start_(Clock::now()), delay_(delay) {}
 
 void ProgressBar::Frames(int32_t done, int32_t total) {
   done_ = done;
@@ -65,7 +65,7 @@ void ProgressBar::Draw(bool force) {
   if (now - start_ < delay_) return;
   if (!force && now - last_ < std::chrono::milliseconds(100)) return;
   last_ = now;
-  const double within = std::clamp(FrameProgress, 0, 99) / 100.0;  // the blur follows 100
+  const double within = std::clamp(ctx_.FrameProgress.load(), 0, 99) / 100.0;  // the blur follows 100
   const double fraction = still_       ? within
                           : total_ > 0 ? (done_ + (done_ < total_ ? within : 0)) / total_
                                        : 1.0;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "render/RenderContext.h"
+
 namespace velmora::cli {
 
 // "m:ss", or "h:mm:ss" from an hour on.
@@ -16,8 +18,9 @@ std::string Duration(double seconds);
 class ProgressBar {
  public:
   enum class Mode { Bar, Lines, Off };
-  // DELAY: the bar is first drawn only once the work has taken that long.
-  explicit ProgressBar(Mode mode, std::chrono::milliseconds delay = {});
+  // CTX: the render whose frame progress the bar follows.  DELAY: the bar is
+  // first drawn only once the work has taken that long.
+  ProgressBar(const RenderContext& ctx, Mode mode, std::chrono::milliseconds delay = {});
 
   // One picture: the bar shows the frame's own progress only.
   void Still() { still_ = true; }
@@ -38,6 +41,7 @@ class ProgressBar {
 
   void Draw(bool force);
 
+  const RenderContext& ctx_;
   Mode mode_;
   Clock::time_point start_;
   std::chrono::milliseconds delay_;

@@ -32,15 +32,15 @@ std::string WarningText(const std::string& path, const TProjectWarning& w) {
 }  // namespace
 
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
-                           int& status, bool strict) {
+                           Document& doc, int& status, bool strict) {
   status = 0;
   if (!path) {
-    NewProjectState();
+    doc.ApplyNewProjectDefaults();
     return true;
   }
   TProjectLoadResult result;
   // "-" is the standard input, as image tools read it.
-  OpenProjectFile(*path == "-" ? std::string("/dev/stdin") : *path, &result);
+  OpenProjectFile(doc, *path == "-" ? std::string("/dev/stdin") : *path, {}, &result);
   const std::string prefix = std::string(command) + ": ";
   switch (result.Status) {
     case TProjectLoadStatus::Missing:

@@ -5,10 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "anim/Document.h"
+
 namespace velmora::cli {
 
-// Sets up the global project state.  Without a path: the new-project
-// defaults; "-" reads the project from the standard input.  Returns false
+// Sets up DOC for a command.  Without a path: the new-project defaults; "-" reads the project from the standard input.  Returns false
 // when the command must stop (status set: 1 for a missing or unreadable
 // file).  On success status is 0, or 3 when the file ran into an error
 // part-way (a warning was printed; the command goes on with what was loaded
@@ -16,6 +17,6 @@ namespace velmora::cli {
 // file gave that was refused is a warning naming the file, line and curve;
 // with STRICT every warning stops the command with status 3.
 bool OpenProjectForCommand(const char* command, const std::optional<std::string>& path,
-                           int& status, bool strict = false);
+                           Document& doc, int& status, bool strict = false);
 
 }  // namespace velmora::cli

@@ -86,29 +86,32 @@ std::optional<std::string> ParseSetOptions(const std::vector<std::string>& texts
   return std::nullopt;
 }
 
-int32_t ApplySetOptions(const std::vector<SetOption>& sets, std::optional<int32_t> frame) {
+int32_t ApplySetOptions(Document& doc, const std::vector<SetOption>& sets,
+                        std::optional<int32_t> frame) {
+  const TProjectTarget target = DocumentTarget(doc);
   for (const SetOption& o : sets) {
     const std::string keyword = o.param->Keyword;
     const TParamInfo* row = o.param;
     if (o.param->Curve >= 0) continue;
     if (row == &kParamTable[psResolution] || row == &kParamTable[psFrames]) {
       // The project word itself, so that the timeline rules are the same.
-      RunProjectText(std::to_string(o.first) + " " + std::to_string(o.second) + " " + keyword);
+      RunProjectText(std::to_string(o.first) + " " + std::to_string(o.second) + " " + keyword,
+                     target);
     } else if (o.value != 0) {
-      RunProjectText(keyword);
+      RunProjectText(keyword, target);
     } else if (row == &kParamTable[psCenterReverse]) {
-      CloudParams.CenterReverse = false;
+      doc.Params.CenterReverse = false;
     } else if (row == &kParamTable[psClipBrightness]) {
-      CloudParams.ClipBrightness = false;
+      doc.Params.ClipBrightness = false;
     } else if (row == &kParamTable[psBlurDraftMode]) {
-      CloudParams.BlurDraft = false;
+      doc.Params.BlurDraft = false;
     } else if (row == &kParamTable[psFromCurrentFrame]) {
-      Project.FromCurrentFrame = false;
+      doc.Model.FromCurrentFrame = false;
     }
   }
-  const int32_t at = frame ? *frame : Project.TimeLinePosition;
+  const int32_t at = frame ? *frame : doc.Model.TimeLinePosition;
   for (const SetOption& o : sets)
-    if (o.param->Curve >= 0) SetCurveKey(CloudCurves->Curves[o.param->Curve], at, o.value);
+    if (o.param->Curve >= 0) SetCurveKey(doc.Curves->Curves[o.param->Curve], at, o.value);
   return at;
 }
 

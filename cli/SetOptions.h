@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "anim/Document.h"
 #include "anim/ParamTable.h"
 
 namespace velmora::cli {
@@ -26,9 +27,10 @@ struct SetOption {
 std::optional<std::string> ParseSetOptions(const std::vector<std::string>& texts,
                                            std::vector<SetOption>& out);
 
-// Applies the options in order to the open project: settings first as the
-// project words set them, then every curve keyed at FRAME (by default the
-// timeline's position once the settings are applied), which it returns.
-int32_t ApplySetOptions(const std::vector<SetOption>& sets, std::optional<int32_t> frame);
+// Applies the options in order to DOC: settings first as the project words
+// set them, then every curve keyed at FRAME (by default the timeline's
+// position once the settings are applied), which it returns.
+int32_t ApplySetOptions(Document& doc, const std::vector<SetOption>& sets,
+                        std::optional<int32_t> frame);
 
 }  // namespace velmora::cli

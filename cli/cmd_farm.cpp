@@ -153,12 +153,14 @@ int CmdFarm(const Args& args) {
   // The project's text as it is now: the tasks render a copy of it.
   const auto projectText = ReadWholeFile(*a.project);
   int projectStatus = 0;
-  if (!OpenProjectForCommand("farm", a.project, projectStatus)) return projectStatus;
+  Document doc;
+  if (!OpenProjectForCommand("farm", a.project, doc, projectStatus)) return projectStatus;
+  const TProjectModel& model = doc.Model;
   if (!projectText) return Fail(1, "farm: cannot read " + *a.project);
-  const std::string mainName = TrimOutputName(a.main.value_or(Project.OutPutFilen));
+  const std::string mainName = TrimOutputName(a.main.value_or(model.OutPutFilen));
   // As for movie: with -o the project's alpha name counts only when --alpha asks for it.
   const std::string alphaName =
-      TrimOutputName(a.alpha ? *a.alpha : a.main ? "" : Project.OutPutAlpha);
+      TrimOutputName(a.alpha ? *a.alpha : a.main ? "" : model.OutPutAlpha);
   if (mainName.empty() && alphaName.empty())
     return cl.Usage("no output: give -o OUT.avi or --alpha OUT.avi");
   for (const std::string& problem :
@@ -171,17 +173,17 @@ int CmdFarm(const Args& args) {
   if (from)
     record.frames.first = *from;
   else
-    record.frames.first = (a.fromCurrent || Project.FromCurrentFrame) ? Project.TimeLinePosition
-                                                                      : Project.TimeLineMin;
-  record.frames.last = Project.TimeLineMax;
-  if (from && (*from < Project.TimeLineMin || *from > Project.TimeLineMax))
+    record.frames.first = (a.fromCurrent || model.FromCurrentFrame) ? model.TimeLinePosition
+                                                                      : model.TimeLineMin;
+  record.frames.last = model.TimeLineMax;
+  if (from && (*from < model.TimeLineMin || *from > model.TimeLineMax))
     return cl.Usage("--from " + std::to_string(*from) + " lies outside the timeline " +
-                    std::to_string(Project.TimeLineMin) + ".." +
-                    std::to_string(Project.TimeLineMax));
+                    std::to_string(model.TimeLineMin) + ".." +
+                    std::to_string(model.TimeLineMax));
   if (record.frames.Count() <= 0) return cl.Usage("the timeline holds no frame to render");
   record.alpha = !alphaName.empty();
-  record.width = CloudParams.ResX;
-  record.height = CloudParams.ResY;
+  record.width = doc.Params.ResX;
+  record.height = doc.Params.ResY;
   if (record.width < 1 || record.height < 1)
     return Fail(1, "farm: the output size must be at least 1 x 1");
 

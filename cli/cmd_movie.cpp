@@ -21,6 +21,7 @@ extern "C" {
 #include "base/DisplayText.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/DefaultContext.h"
 #include "cli/FarmWork.h"
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
@@ -61,7 +62,7 @@ const char kMovieUsage[] =
     "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
     "in progress and closes the files properly (exit status 130).\n";
 
-constexpr int kAbortedStatus = 130;
+constexpr int kAbortedStatus = kInterruptedStatus;
 
 struct MovieArgs {
   std::optional<std::string> project;
@@ -99,71 +100,45 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   return std::nullopt;
 }
 
-volatile std::sig_atomic_t abortSignal = 0;
-
-void OnInterrupt(int) { abortSignal = 1; }
-
-// Ctrl-C (and a termination request) asks the movie to stop after the frame
-// in progress; a second Ctrl-C ends the program at once.
-class AbortOnInterrupt {
- public:
-  AbortOnInterrupt() {
-    abortSignal = 0;
-    struct sigaction sa = {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &sa, &oldInt_);
-    sigaction(SIGTERM, &sa, &oldTerm_);
-  }
-  ~AbortOnInterrupt() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-  AbortOnInterrupt(const AbortOnInterrupt&) = delete;
-  AbortOnInterrupt& operator=(const AbortOnInterrupt&) = delete;
-
- private:
-  struct sigaction oldInt_ = {};
-  struct sigaction oldTerm_ = {};
-};
-
 }  // namespace
 
 int CmdMovie(const Args& args) {
   MovieArgs m;
   if (auto status = ParseMovieArgs(args, m)) return *status;
-  if (m.threads) EngineThreadPool().SetThreads(*m.threads);
+  if (m.threads) DefaultContext().Threads.SetThreads(*m.threads);
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("movie", m.project, projectStatus, m.strict)) return projectStatus;
-  EvalProjectAt(ApplySetOptions(m.sets, std::nullopt));
+  Document doc;
+  if (!OpenProjectForCommand("movie", m.project, doc, projectStatus, m.strict))
+    return projectStatus;
+  doc.EvalAt(ApplySetOptions(doc, m.sets, std::nullopt));
+  TProjectModel& model = doc.Model;
   // With -o the project's alpha name is used only when --alpha asks for it.
-  if (m.main && !m.alpha && !TrimOutputName(Project.OutPutAlpha).empty()) {
+  if (m.main && !m.alpha && !TrimOutputName(model.OutPutAlpha).empty()) {
     std::fprintf(stderr, "velmora: movie: note: the project's alpha output %s is not written "
-                 "(give --alpha to write one)\n", ForDisplay(TrimOutputName(Project.OutPutAlpha)).c_str());
-    Project.OutPutAlpha.clear();
+                 "(give --alpha to write one)\n", ForDisplay(TrimOutputName(model.OutPutAlpha)).c_str());
+    model.OutPutAlpha.clear();
   }
-  if (m.main) Project.OutPutFilen = *m.main;
-  if (m.alpha) Project.OutPutAlpha = *m.alpha;
-  if (m.fromCurrent) Project.FromCurrentFrame = true;
-  MovieSettings settings = MovieSettingsFromModel(Project);
+  if (m.main) model.OutPutFilen = *m.main;
+  if (m.alpha) model.OutPutAlpha = *m.alpha;
+  if (m.fromCurrent) model.FromCurrentFrame = true;
+  MovieSettings settings = MovieSettingsFromModel(model);
   if (m.from) {
-    if (*m.from < Project.TimeLineMin || *m.from > Project.TimeLineMax)
+    if (*m.from < model.TimeLineMin || *m.from > model.TimeLineMax)
       return Fail(2, "movie: --from " + std::to_string(*m.from) + " lies outside the timeline " +
-                         std::to_string(Project.TimeLineMin) + ".." +
-                         std::to_string(Project.TimeLineMax));
+                         std::to_string(model.TimeLineMin) + ".." +
+                         std::to_string(model.TimeLineMax));
     settings.firstFrame = *m.from;
   }
   if (m.frames) {
     const std::string problem =
-        SelectFrameRange(*m.frames, Project.TimeLineMin, Project.TimeLineMax, settings);
+        SelectFrameRange(*m.frames, model.TimeLineMin, model.TimeLineMax, settings);
     if (!problem.empty()) return Fail(2, "movie: " + problem);
   }
   if (settings.mainName.empty() && settings.alphaName.empty())
     return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
 
-  const std::string& settingsPath = SettingsPath();
+  const std::string settingsPath = SettingsPath();
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
                       OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
   if (anyAvi) {
@@ -178,28 +153,32 @@ int CmdMovie(const Args& args) {
     std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());
 
   av_log_set_level(AV_LOG_ERROR);
+  RenderContext& ctx = DefaultContext();
   // The engine's message (which buffer could not be had) joins the line of
   // the frame that failed.
   std::string engineMessage;
-  SetMessageSink([&](const std::string& text) { engineMessage = text; });
+  ctx.SetMessageSink([&](const std::string& text) { engineMessage = text; });
 
-  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
-  AbortOnInterrupt interrupts;
+  ProgressBar bar(ctx, isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
+  // The first Ctrl-C stops after the frame in progress, the next one at once.
+  InterruptToAbort interrupts(true);
   bool abortNoted = false;
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
-  cb.abortRequested = [&] { return abortSignal != 0; };
+  cb.abortRequested = [] { return InterruptToAbort::Requested(); };
   cb.pump = [&] {
-    if (abortSignal && !abortNoted) {
+    if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
       bar.Note("stopping after this frame (Ctrl-C again to quit at once)");
     }
     bar.Tick();
   };
   bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
-  const MovieReport report = RenderMovie(AppRenderer(), settings, cb);
+  const TWindowHooks hooks;
+  TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
+  const MovieReport report = RenderMovie(renderer, settings, cb);
   bar.Finish();
-  SetMessageSink({});
+  ctx.SetMessageSink({});
 
   for (std::string failure : report.failures) {
     const std::string vague = "(not enough memory, or too large)";

@@ -62,9 +62,10 @@ int CmdParams(const Args& args) {
   if (auto status = ParseParamsArgs(args, opts)) return *status;
   if (opts.list) return WriteStdout("params", FormatParamTable()) ? 0 : 1;
   int status = 0;
-  if (!OpenProjectForCommand("params", opts.project, status, opts.strict)) return status;
-  EvalProjectAt(ApplySetOptions(opts.sets, opts.frame));
-  const std::string text = FormatParamsListing(CloudParams, Project);
+  Document doc;
+  if (!OpenProjectForCommand("params", opts.project, doc, status, opts.strict)) return status;
+  doc.EvalAt(ApplySetOptions(doc, opts.sets, opts.frame));
+  const std::string text = FormatParamsListing(doc.Params, doc.Model);
   return WriteStdout("params", text) ? status : 1;
 }
 

@@ -15,6 +15,7 @@
 #include "base/ReplaceFile.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/DefaultContext.h"
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
@@ -135,8 +136,9 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
 }
 
 // Converts the named buffer at render size into a bitmap.
-void BufferBitmap(const std::string& name, Bitmap24& bm) {
-  const TCloudFrameParams& p = CloudParams;
+void BufferBitmap(const RenderContext& ctx, const std::string& name, Bitmap24& bm) {
+  const TFrameBuffers& p = ctx.Frame;
+  const EnginePens& Pens = ctx.Pens;
   const TPixeFloatBuffer* floats = nullptr;
   const TPixeBuffer* pixels = nullptr;
   if (name == "base_pattern") floats = p.base_pattern;
@@ -158,43 +160,51 @@ void BufferBitmap(const std::string& name, Bitmap24& bm) {
 int CmdRender(const Args& args) {
   RenderOptions o;
   if (auto status = ParseRenderArgs(args, o)) return *status;
-  if (o.threads) EngineThreadPool().SetThreads(*o.threads);
+  if (o.threads) DefaultContext().Threads.SetThreads(*o.threads);
 
   int projectStatus = 0;
-  if (!OpenProjectForCommand("render", o.project, projectStatus, o.strict)) return projectStatus;
-  EvalProjectAt(ApplySetOptions(o.sets, o.frame));
+  Document doc;
+  if (!OpenProjectForCommand("render", o.project, doc, projectStatus, o.strict))
+    return projectStatus;
+  TCloudFrameParams& params = doc.Params;
+  doc.EvalAt(ApplySetOptions(doc, o.sets, o.frame));
   if (o.size) {
-    CloudParams.ResX = o.size->first;
-    CloudParams.ResY = o.size->second;
+    params.ResX = o.size->first;
+    params.ResY = o.size->second;
   }
-  if (o.overSampling) CloudParams.OverSampling = *o.overSampling;
-  if (o.seed) CloudParams.Seed = *o.seed;
+  if (o.overSampling) params.OverSampling = *o.overSampling;
+  if (o.seed) params.Seed = *o.seed;
 
+  RenderContext& ctx = DefaultContext();
   // The engine's message (which buffer could not be had) joins the
   // command's own line, so a failure is one line.
   std::string engineMessage;
-  SetMessageSink([&](const std::string& m) { engineMessage = m; });
+  ctx.SetMessageSink([&](const std::string& m) { engineMessage = m; });
   std::string error;
   // A render that takes longer than a second shows a bar on a terminal.
-  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Off,
+  ProgressBar bar(ctx,
+                  isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Off,
                   std::chrono::seconds(1));
   bar.Still();
-  SetPump([&bar] { bar.Tick(); });
-  const bool rendered = RenderStillFrame(CloudParams, &error);
-  SetPump({});
-  SetMessageSink({});
+  bool rendered = false;
+  {
+    InterruptToAbort interrupts(false);
+    const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
+    rendered = RenderStillFrame(ctx, params, &error);
+    ctx.SetPump(before);
+  }
+  ctx.SetMessageSink({});
   bar.Finish();
+  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: interrupted");
   if (!rendered) {
-    FreeProjectState();
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
   Bitmap24 picture;
   if (o.buffer)
-    BufferBitmap(*o.buffer, picture);
+    BufferBitmap(ctx, *o.buffer, picture);
   else
-    StillPicture(CloudParams, picture);
-  FreeProjectState();
+    StillPicture(ctx, params, picture);
 
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
   if (*o.output == "-") {

@@ -46,14 +46,15 @@ int CmdResave(const Args& args) {
   ResaveOptions o;
   if (auto status = ParseResaveArgs(args, o)) return *status;
   int status = 0;
-  if (!OpenProjectForCommand("resave", o.project, status, o.strict)) return status;
-  EvalProjectAt(Project.TimeLinePosition);
+  Document doc;
+  if (!OpenProjectForCommand("resave", o.project, doc, status, o.strict)) return status;
+  doc.EvalAt(doc.Model.TimeLinePosition);
   if (o.output) {
     std::string error;
-    if (!SaveProjectFile(*o.output, &error)) return Fail(1, "resave: " + error);
+    if (!SaveProjectFile(doc, *o.output, &error)) return Fail(1, "resave: " + error);
     return status;
   }
-  const std::string text = BuildProjectText();
+  const std::string text = BuildProjectText(doc);
   return WriteStdout("resave", text) ? status : 1;
 }
 

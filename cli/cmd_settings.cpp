@@ -43,7 +43,7 @@ int CmdSettings(const Args& args) {
     if (!quality || *quality < 0 || *quality > 100)
       return cl.Usage("--jpeg-quality needs an integer from 0 to 100");
   }
-  const std::string& path = SettingsPath();
+  const std::string path = SettingsPath();
   if (quality) {
     std::string error;
     if (!WriteJpegQuality(path, static_cast<uint8_t>(*quality), &error))

@@ -116,6 +116,7 @@ MovieSettings MovieSettingsFromModel(const TProjectModel& model) {
 MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
                         const MovieCallbacks& cb) {
   MovieReport report;
+  RenderContext& ctx = *r.Context;
   TCloudFrameParams& p = *r.Params;
   Output outputs[2];
   outputs[0].name = TrimOutputName(settings.mainName);
@@ -156,10 +157,13 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     return report;
   }
 
-  *r.RenderIdle = false;
-  MovieProgress = 0;
-  *r.PreviewBusy = true;
-  if (cb.pump) SetPump(cb.pump);
+  ctx.RenderIdle = false;
+  ctx.MovieProgress = 0;
+  ctx.PreviewBusy = true;
+  // The export's pump stands in for the host's until the end, which gets its
+  // own back then.
+  std::function<void()> hostPump;
+  if (cb.pump) hostPump = ctx.SetPump(cb.pump);
   auto showName = [&](bool alpha, const std::string& file) {
     if (cb.showOutputName) cb.showOutputName(alpha, file);
   };
@@ -188,20 +192,21 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   // are re-made from F's seed when the size differs from theirs) and, while
   // the warp normalisation is not fixed, F's cloud layer to fix it.
   auto prepare = [&](int32_t f) {
-    *r.FrameProgress = 0;
-    *r.PixeProgress = 0;
+    ctx.FrameProgress = 0;
+    ctx.PixeProgress = 0;
     EvalCurveSet(*r.Curves, p, f);
     const bool fixWarp = p.WarpScale == 0;
     if (fixWarp) CallShowParams(*r.Hooks, p);
-    const int64_t factor = std::max<int32_t>(1, p.OverSampling);
+    const int64_t factor = EffectiveOverSampling(p);
     const int64_t w = int64_t{outW} * factor, h = int64_t{outH} * factor;
     const auto started = Clock::now();
-    bool ok = w <= INT32_MAX && h <= INT32_MAX;
+    int32_t renderW = 0, renderH = 0;
+    bool ok = OversampledSize(p, renderW, renderH, nullptr);
     if (ok) {
-      p.ResX = static_cast<int32_t>(w);
-      p.ResY = static_cast<int32_t>(h);
-      ok = r.Stages.AllocFrameBuffers(p, false);
-      if (ok && fixWarp) r.Stages.RenderCloudLayer(p);
+      p.ResX = renderW;
+      p.ResY = renderH;
+      ok = r.Stages.AllocFrameBuffers(ctx, p, false);
+      if (ok && fixWarp) r.Stages.RenderCloudLayer(ctx, p);
       p.ResX = outW;
       p.ResY = outH;
     }
@@ -221,6 +226,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     const int32_t runStart = std::min(settings.runStart.value_or(first), first);
     if (runStart != 0) renderFailed = !prepare(0);
     for (int32_t f = runStart; !renderFailed && f < first; ++f) renderFailed = !prepare(f);
+    if (!renderFailed && ctx.AbortRequested()) report.aborted = true;
   }
 
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;
@@ -228,7 +234,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   Bitmap24 colour;
   Bitmap24 alpha;
   int32_t counter = 0;
-  if (anyUsable && !renderFailed) {
+  if (anyUsable && !renderFailed && !report.aborted) {
     for (int64_t f64 = first; f64 <= settings.lastFrame; ++f64) {
       const auto f = static_cast<int32_t>(f64);
       if (r.Model) {
@@ -236,13 +242,18 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         r.Model->CurFrame = std::to_string(f);
       }
       if (cb.frameStarting) cb.frameStarting(f);
-      if (*r.RenderIdle || (cb.abortRequested && cb.abortRequested())) {
+      if (ctx.RenderIdle || ctx.AbortRequested() || (cb.abortRequested && cb.abortRequested())) {
         report.aborted = true;
         break;
       }
       auto started = Clock::now();
       const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr);
       report.renderSeconds += SecondsSince(started);
+      if (!rendered && ctx.AbortRequested()) {
+        // Stopped mid-frame: the frame is incomplete and is not written.
+        report.aborted = true;
+        break;
+      }
       if (!rendered) {
         report.failures.push_back("frame " + std::to_string(f) + " could not be rendered at " +
                                   std::to_string(outW) + " x " + std::to_string(outH) +
@@ -272,9 +283,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       if (cb.drawPicture) cb.drawPicture(wantMain ? colour : alpha);
 
       ++counter;
-      MovieProgress = static_cast<int>(
+      ctx.MovieProgress = static_cast<int>(
           RoundToInt64(100.0L / static_cast<long double>(total) * counter));
-      if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, MovieProgress});
+      if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, ctx.MovieProgress});
       if (!outputs[0].usable && !outputs[1].usable) break;  // every output has failed
     }
   }
@@ -295,11 +306,11 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     }
     o.seriesFailures.Report(o.Label(), report.failures);
   }
-  *r.PreviewBusy = false;
-  MovieProgress = 0;
-  *r.FrameProgress = 0;
-  *r.RenderIdle = true;
-  if (cb.pump) SetPump({});
+  ctx.PreviewBusy = false;
+  ctx.MovieProgress = 0;
+  ctx.FrameProgress = 0;
+  ctx.RenderIdle = true;
+  if (cb.pump) ctx.SetPump(std::move(hostPump));
   return report;
 }
 

@@ -93,8 +93,8 @@ struct MovieCallbacks {
   // Polled at the top of every frame besides RenderIdle: true stops the
   // export before that frame (the Abort button).
   std::function<bool()> abortRequested;
-  // Installed as the engine's message pump for the export and removed
-  // afterwards; leave it empty to keep the pump the host installed.
+  // Installed as the context's pump for the export; the host's pump is put
+  // back afterwards.  Leave it empty to keep the host's pump throughout.
   std::function<void()> pump;
 };
 
@@ -118,9 +118,12 @@ struct MovieReport {
 // ResX x ResY at the start.  The warp normalisation is reset and fixed on
 // frame 0 (rendered up to its cloud layer first when the range starts
 // elsewhere); with a runStart below S, the frames of the whole run before S
-// are walked too, re-making the pens where that run re-makes them.  An abort, through abortRequested or RenderIdle (which a failed
-// buffer allocation sets too), takes effect at the top of a frame: the frame
-// in progress is finished and written and the movies are closed properly.
+// are walked too, re-making the pens where that run re-makes them.  An abort
+// through abortRequested or RenderIdle (which a failed
+// buffer allocation sets too) takes effect at the top of a frame: the frame
+// in progress is finished and written.  The context's RequestAbort stops the
+// render at once, mid-frame; that frame is not written.  Either way the
+// movies are closed properly.
 // Failures (an AVI that cannot be opened or written, a picture file that
 // cannot be written, a frame that cannot be rendered) do not stop the other
 // output; they are collected in the report.  An AVI movie whose write failed

@@ -68,15 +68,6 @@ bool MakeFolders(const std::string& folder, std::string* error) {
   return true;
 }
 
-std::string& ProcessSettingsPath() {
-  static std::string path;
-  return path;
-}
-bool& ProcessSettingsPathSet() {
-  static bool set = false;
-  return set;
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -103,18 +94,7 @@ std::string ChooseSettingsPath(const std::string& exePath) {
   return exePath.empty() ? "" : SettingsPathBeside(exePath);
 }
 
-const std::string& SettingsPath() {
-  if (!ProcessSettingsPathSet()) {
-    ProcessSettingsPath() = ChooseSettingsPath(ExecutablePath());
-    ProcessSettingsPathSet() = true;
-  }
-  return ProcessSettingsPath();
-}
-
-void SetSettingsPath(std::string path) {
-  ProcessSettingsPath() = std::move(path);
-  ProcessSettingsPathSet() = true;
-}
+std::string SettingsPath() { return ChooseSettingsPath(ExecutablePath()); }
 
 bool ParseIniInteger(const std::string& raw, int32_t& value) {
   const std::string text = Trim(raw, " \t\r\n");

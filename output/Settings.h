@@ -34,10 +34,10 @@ std::string UserSettingsPath();
 // UserSettingsPath().
 std::string ChooseSettingsPath(const std::string& exePath);
 
-// The process-wide settings path.  Chosen from ExecutablePath() on first use
-// unless SetSettingsPath was called before.
-const std::string& SettingsPath();
-void SetSettingsPath(std::string path);
+// The settings path of this program: ChooseSettingsPath(ExecutablePath()).
+// Chosen afresh at each call (the core keeps no state); a host that wants
+// another path passes its own to the functions that take one.
+std::string SettingsPath();
 
 // An integer literal as the settings file stores it: optional surrounding
 // blanks, an optional sign, then decimal digits, or "$" or "0x" followed by

@@ -126,10 +126,6 @@ TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& ta
   return r;
 }
 
-TProjectRunResult RunProjectText(std::string_view text) {
-  return RunProjectText(text, AppProjectTarget());
-}
-
 std::string ProjectProgramText(std::string_view bytes) {
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   std::string out;
@@ -147,7 +143,7 @@ std::string ProjectProgramText(std::string_view bytes) {
   return out;
 }
 
-bool LoadProjectFile(const std::string& path, TProjectLoadResult* result) {
+bool LoadProjectFile(Document& doc, const std::string& path, TProjectLoadResult* result) {
   TProjectLoadResult local;
   TProjectLoadResult& r = result ? *result : local;
   r = TProjectLoadResult{};
@@ -165,28 +161,35 @@ bool LoadProjectFile(const std::string& path, TProjectLoadResult* result) {
   const std::string text = ProjectProgramText(bytes);
   bytes.clear();
 
-  NewProjectState();
+  // The new document is built aside from the current one (whose texture,
+  // mixing settings, preview size and timeline minimum a new project keeps)
+  // and replaces it only when complete.
+  Document fresh(doc);
+  fresh.ApplyNewProjectDefaults();
   // The format can only switch draft mode on; a project saved with it off
   // carries no blur_draftmode, so its absence must mean off.
-  CloudParams.BlurDraft = false;
-  r.Run = RunProjectText(text);
-  CloudParams.WarpScale = 0;
+  fresh.Params.BlurDraft = false;
+  r.Run = RunProjectText(text, DocumentTarget(fresh));
+  fresh.Params.WarpScale = 0;
+  fresh.Modified = false;
+  doc = std::move(fresh);
   r.Status = r.Run.Ok ? TProjectLoadStatus::Loaded : TProjectLoadStatus::RunError;
   return r.Run.Ok;
 }
 
-bool OpenProjectFile(const std::string& path, TProjectLoadResult* result) {
+bool OpenProjectFile(Document& doc, const std::string& path, const TWindowHooks& hooks,
+                     TProjectLoadResult* result) {
   TProjectLoadResult local;
   TProjectLoadResult& r = result ? *result : local;
   // Loading starts with the new-project defaults, timeline position 0
   // included; a file that cannot be read changes nothing at all.
-  const bool ok = LoadProjectFile(path, &r);
+  const bool ok = LoadProjectFile(doc, path, &r);
   if (r.Status == TProjectLoadStatus::Missing || r.Status == TProjectLoadStatus::Unreadable)
     return false;
-  Project.ProjectFileName = path;
-  EvalProjectAt(Project.TimeLinePosition);
-  CallShowParams(WindowHooks, CloudParams);
-  Project.TimeLineFrequency = Project.TimeLineMax / 10;
+  doc.Model.ProjectFileName = path;
+  doc.EvalAt(doc.Model.TimeLinePosition);
+  CallShowParams(hooks, doc.Params);
+  doc.Model.TimeLineFrequency = doc.Model.TimeLineMax / 10;
   return ok;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "anim/Document.h"
 #include "project/ProjectWords.h"
 
 namespace velmora {
@@ -54,7 +55,6 @@ struct TProjectRunResult {
 // with the 42 project words writing to TARGET and the step budget
 // ProjectStepLimit.  The environment is freed before returning.
 TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& target);
-TProjectRunResult RunProjectText(std::string_view text);  // the application's state
 
 enum class TProjectLoadStatus : uint8_t {
   Loaded,      // the whole text ran
@@ -74,19 +74,21 @@ struct TProjectLoadResult {
 // dropped.
 std::string ProjectProgramText(std::string_view bytes);
 
-// Reads the file, applies the new-project defaults with BlurDraft off (a
-// project without blur_draftmode had draft mode off), runs the text and
-// resets the warp normalisation.  True when the whole text ran.  A missing or
-// unreadable file changes nothing.
-bool LoadProjectFile(const std::string& path, TProjectLoadResult* result = nullptr);
+// Reads the file and builds the new document aside: a copy of DOC with the
+// new-project defaults applied and BlurDraft off (a project without
+// blur_draftmode had draft mode off), the text run on it (a run that stops on
+// an error keeps what ran before) and the warp normalisation reset; then DOC
+// is replaced by it as a whole.  True when the whole text ran.  A missing or
+// unreadable file leaves DOC untouched.
+bool LoadProjectFile(Document& doc, const std::string& path, TProjectLoadResult* result = nullptr);
 
 // The File menu's Open without its dialog and redraws: LoadProjectFile
 // (which puts the timeline at 0), ProjectFileName := path (when the file was
-// read), the set
-// evaluated at the timeline position and shown (WindowHooks.ShowParams), the
-// timeline's tick frequency set to a tenth of its maximum.  The verdict is in
-// RESULT; the state is usable whatever it says unless the file was missing or
-// unreadable.
-bool OpenProjectFile(const std::string& path, TProjectLoadResult* result = nullptr);
+// read), the set evaluated at the timeline position and shown
+// (hooks.ShowParams), the timeline's tick frequency set to a tenth of its
+// maximum.  The verdict is in RESULT; the document is usable whatever it says
+// unless the file was missing or unreadable (then it is untouched).
+bool OpenProjectFile(Document& doc, const std::string& path, const TWindowHooks& hooks = {},
+                     TProjectLoadResult* result = nullptr);
 
 }  // namespace velmora

@@ -6,8 +6,8 @@
 
 namespace velmora {
 
-bool SaveProjectFile(const std::string& path, std::string* error) {
-  const std::string text = BuildProjectText();
+bool SaveProjectFile(const Document& doc, const std::string& path, std::string* error) {
+  const std::string text = BuildProjectText(doc);
   return WriteFileAtomically(path, text, error);
 }
 

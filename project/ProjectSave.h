@@ -4,14 +4,16 @@
 
 #include <string>
 
+#include "anim/Document.h"
+
 namespace velmora {
 
-// Writes BuildProjectText() of the application's state to PATH through a
-// temporary file beside it that is renamed into place.  On failure the old
-// file (if any) is left intact, *error (when given) holds a one-line reason
-// and the result is false.  Changes nothing in the project state
-// (ProjectFileName included).
-bool SaveProjectFile(const std::string& path, std::string* error = nullptr);
+// Writes BuildProjectText(doc) to PATH through a temporary file beside it
+// that is renamed into place.  On failure the old file (if any) is left
+// intact, *error (when given) holds a one-line reason and the result is
+// false.  Changes nothing in the document (ProjectFileName and Modified
+// included: the caller clears Modified after a save it accepts).
+bool SaveProjectFile(const Document& doc, const std::string& path, std::string* error = nullptr);
 
 // The File menu's overwrite save asks for a name only for an unnamed project.
 bool ProjectNeedsName(const std::string& projectFileName);

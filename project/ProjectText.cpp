@@ -93,6 +93,8 @@ std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams&
   return out;
 }
 
-std::string BuildProjectText() { return BuildProjectText(CloudCurves, CloudParams, Project); }
+std::string BuildProjectText(const Document& doc) {
+  return BuildProjectText(doc.Curves, doc.Params, doc.Model);
+}
 
 }  // namespace velmora

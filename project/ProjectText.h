@@ -5,6 +5,7 @@
 #include <string>
 
 #include "anim/CurveSet.h"
+#include "anim/Document.h"
 #include "anim/ProjectModel.h"
 #include "render/Render.h"
 
@@ -20,7 +21,7 @@ inline constexpr char ProjectHeaderComment[] = "( Velmora project file )";
 // would not read back as written, so output names are written without them.
 std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams& params,
                              const TProjectModel& model);
-// The same from the application's project state.
-std::string BuildProjectText();
+// The same from a document.
+std::string BuildProjectText(const Document& doc);
 
 }  // namespace velmora

@@ -193,7 +193,9 @@ std::string ProjectWordManual(int index) {
   return manual;
 }
 
-TProjectTarget AppProjectTarget() { return TProjectTarget{&CloudCurves, &CloudParams, &Project}; }
+TProjectTarget DocumentTarget(Document& doc) {
+  return TProjectTarget{&doc.Curves, &doc.Params, &doc.Model};
+}
 
 bool RegisterProjectWords(BrelEnvH env, const TProjectTarget& target) {
   for (int i = 0; i < ProjectWordCount; ++i) {

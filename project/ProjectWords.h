@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "anim/CurveSet.h"
+#include "anim/Document.h"
 #include "anim/ProjectModel.h"
 #include "render/Render.h"
 #include "script/Brel.h"
@@ -47,8 +48,8 @@ struct TProjectTarget {
   std::vector<TCurveTextWarning>* Warnings = nullptr;
 };
 
-// The application's state: CloudCurves, CloudParams and Project.
-TProjectTarget AppProjectTarget();
+// The words writing into a document.
+TProjectTarget DocumentTarget(Document& doc);
 
 // Adds the 42 words to the environment's own dictionary in table order; stops
 // at the first registration that fails and returns false.  Every word pops

@@ -279,13 +279,11 @@ __attribute__((target("avx2"))) void AccumulateRowAvx2(SumPixel* out, const Pack
 
 #endif
 
-bool g_vectorKernels = true;
-
-bool UseAvx2() {
+bool UseAvx2(const RenderContext& ctx) {
 #ifdef VELMORA_BLUR_AVX2
-  static const bool supported = __builtin_cpu_supports("avx2");
-  return supported && g_vectorKernels;
+  return ctx.BlurVectorKernels && __builtin_cpu_supports("avx2");
 #else
+  (void)ctx;
   return false;
 #endif
 }
@@ -301,42 +299,29 @@ void AccumulateRow(SumPixel* out, const PackedPixel* in, int32_t n, bool avx2) {
   for (int32_t i = 0; i < n; ++i) AddPixel(out[i], in[i]);
 }
 
-// Memory the blur keeps from one run to the next: the accumulator and the
-// scratch block of the bilinear passes.  Both come from the block pool and
-// are replaced only when a larger size is needed, so repeated blurs at one
-// size make no pool requests at all.
-struct BlurWorkspace {
-  TPixeSumBuffer* acc = nullptr;
-  void* scratch = nullptr;
-  size_t scratchBytes = 0;
-};
-BlurWorkspace g_workspace;
-
-// The accumulator at w x h, zeroed; nullptr when it cannot be had.
-TPixeSumBuffer* AcquireAccumulator(int32_t w, int32_t h) {
-  BlurWorkspace& ws = g_workspace;
+// The accumulator at w x h, zeroed; nullptr when it cannot be had.  It stays
+// in the context's BlurWorkspace, as does the passes' scratch block, and is
+// replaced only when the size changes, so repeated blurs at one size make no
+// pool requests at all.
+TPixeSumBuffer* AcquireAccumulator(RenderContext& ctx, int32_t w, int32_t h) {
+  BlurWorkspace& ws = ctx.Blur;
   if (ws.acc == nullptr || ws.acc->width != w || ws.acc->height != h) {
     FreePixeSumBuffer(ws.acc);
-    ws.acc = NewPixeSumBuffer(w, h);
+    ws.acc = NewPixeSumBuffer(ctx.Pool, w, h);
     if (ws.acc == nullptr) return nullptr;
   }
-  ParallelFill(EngineThreadPool(), ws.acc->data, static_cast<int64_t>(w) * h, SumPixel{0, 0, 0, 0, 0});
+  ParallelFill(ctx.Threads, ws.acc->data, static_cast<int64_t>(w) * h, SumPixel{0, 0, 0, 0, 0});
   return ws.acc;
 }
 
-void* AcquireScratch(size_t bytes) {
-  BlurWorkspace& ws = g_workspace;
-  if (ws.scratch != nullptr && ws.scratchBytes >= bytes) return ws.scratch;
-  HungerFreeMem(ws.scratch);
-  ws.scratch = HungerGetMem(bytes);
-  ws.scratchBytes = ws.scratch != nullptr ? bytes : 0;
-  return ws.scratch;
+void* AcquireScratch(RenderContext& ctx, size_t bytes) {
+  return ctx.Blur.scratch.Get(ctx.Pool, bytes);
 }
 
 // Scratch of one bilinear pass, carved from the workspace's scratch block.
 struct PassScratch {
   // line and ext are per thread: `threads` of each.
-  PassScratch(int32_t w, int32_t h, int threads) {
+  PassScratch(RenderContext& ctx, int32_t w, int32_t h, int threads) {
     const size_t W = static_cast<size_t>(w);
     const size_t H = static_cast<size_t>(h);
     size_t total = 0;
@@ -367,7 +352,7 @@ struct PassScratch {
     }
     total += 64;                                         // room to align the start
     if (total > static_cast<size_t>(INT32_MAX)) return;  // beyond the pool's block sizes
-    void* block = AcquireScratch(total);
+    void* block = AcquireScratch(ctx, total);
     if (block == nullptr) return;
     const uintptr_t start = (reinterpret_cast<uintptr_t>(block) + 63) & ~static_cast<uintptr_t>(63);
     uint8_t* base = reinterpret_cast<uint8_t*>(start);
@@ -416,14 +401,14 @@ void AccumulateBilinearPerPixel(const TPixeBuffer* src, TPixeSumBuffer* acc, LD 
 
 }  // namespace
 
-BlurOffset BlurSampleOffset(int64_t m, int64_t count, long double R, long double curve,
+BlurOffset BlurSampleOffset(RandomGenerator& rng, int64_t m, int64_t count, long double R, long double curve,
                             long double rotX, long double rotY, long double rotZ) {
   if (!(R >= 0.0001L) || !(R < kRadiusLimit)) return {0, 0, 0};
   LD x, y, z;
   do {
-    x = R * RandomReal() * 2 - R;
-    y = R * RandomReal() * 2 - R;
-    z = R * RandomReal() * 2 - R;
+    x = R * rng.RandomReal() * 2 - R;
+    y = R * rng.RandomReal() * 2 - R;
+    z = R * rng.RandomReal() * 2 - R;
   } while (!(std::sqrt(x * x + y * y + z * z) <= R));
 
   // The length factor runs from the centre (sample 1) to the rim; a single
@@ -452,15 +437,15 @@ BlurOffset BlurSampleOffset(int64_t m, int64_t count, long double R, long double
   return {x3, y3, z2};
 }
 
-void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
+void BlurAccumulateDraft(RenderContext& ctx, const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
                          long double y) {
   const int32_t w = src->width;
   const int32_t h = src->height;
   if (w <= 0 || h <= 0) return;
   const int32_t sx = WrappedShift(x, w);
   const int32_t sy = WrappedShift(y, h);
-  const bool avx2 = UseAvx2();
-  EngineThreadPool().For(h, RowGrain(w), [&](int64_t from, int64_t to, int) {
+  const bool avx2 = UseAvx2(ctx);
+  ctx.Threads.For(h, RowGrain(w), [&](int64_t from, int64_t to, int) {
     for (int32_t py = static_cast<int32_t>(from); py < to; ++py) {
       int32_t row = 0;
       if (sy >= 0) row = py >= sy ? py - sy : py - sy + h;
@@ -477,13 +462,13 @@ void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long doubl
   });
 }
 
-void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
+void BlurAccumulateBilinear(RenderContext& ctx, const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
                             long double y) {
   const int32_t w = src->width;
   const int32_t h = src->height;
   if (w <= 0 || h <= 0) return;
-  ThreadPool& pool = EngineThreadPool();
-  PassScratch s(w, h, pool.Threads());
+  ThreadPool& pool = ctx.Threads;
+  PassScratch s(ctx, w, h, pool.Threads());
   if (!s.ok()) {
     AccumulateBilinearPerPixel(src, acc, x, y);
     return;
@@ -493,7 +478,7 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
     return;
   }
   const size_t W = static_cast<size_t>(w);
-  const bool avx2 = UseAvx2();
+  const bool avx2 = UseAvx2(ctx);
 
   // Along x: every source row interpolated at each output column.  Rows are
   // shared by neighbouring output rows (one's lower row is the next one's
@@ -534,12 +519,10 @@ void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long do
   });
 }
 
-void BlurUseVectorKernels(bool enable) { g_vectorKernels = enable; }
-
-void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst) {
+void BlurResolve(RenderContext& ctx, const TPixeSumBuffer* acc, TPixeBuffer* dst) {
   const size_t n = static_cast<size_t>(acc->width) * static_cast<size_t>(acc->height);
   auto limit = [](int32_t v) { return v >= 255 ? 255u : static_cast<uint32_t>(v) & 0xFFu; };
-  ForElements(EngineThreadPool(), static_cast<int64_t>(n), [&](int64_t from, int64_t to) {
+  ForElements(ctx.Threads, static_cast<int64_t>(n), [&](int64_t from, int64_t to) {
     for (int64_t i = from; i < to; ++i) {
       const SumPixel& s = acc->data[i];
       if (s.n <= 0) {
@@ -552,39 +535,33 @@ void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst) {
   });
 }
 
-void BlurStage(TCloudFrameParams& params) {
-  TPixeBuffer* img = params.filtered_cloud;
+void BlurStage(RenderContext& ctx, const TCloudFrameParams& params) {
+  TPixeBuffer* img = ctx.Frame.filtered_cloud;
   if (img == nullptr || img->width <= 0) return;
   const int32_t w = img->width;
   const int32_t h = img->height;
   const LD ratio = static_cast<LD>(h) / static_cast<LD>(w);
-  RandSeed(static_cast<uint32_t>(params.Seed));
+  ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
   const int64_t count = RoundToInt64(params.BlurSamples);
   if (params.BlurRadius == 0) return;
   const LD R = params.BlurRadius * static_cast<LD>(w);
 
-  TPixeSumBuffer* acc = AcquireAccumulator(w, h);
+  TPixeSumBuffer* acc = AcquireAccumulator(ctx, w, h);
   if (acc == nullptr) return;
-  PixeProgress = 0;
+  ctx.PixeProgress = 0;
   for (int64_t m = 0; m < count; ++m) {
-    const BlurOffset o = BlurSampleOffset(m, count, R, params.BlurCurve, params.BlurRotX,
+    const BlurOffset o = BlurSampleOffset(ctx.Rng, m, count, R, params.BlurCurve, params.BlurRotX,
                                           params.BlurRotY, params.BlurRotZ);
     const LD oy = ratio * o.y;
     if (params.BlurDraft)
-      BlurAccumulateDraft(img, acc, o.x, oy);
+      BlurAccumulateDraft(ctx, img, acc, o.x, oy);
     else
-      BlurAccumulateBilinear(img, acc, o.x, oy);
-    PixeProgress = RoundToInt32(100.0L / static_cast<LD>(count) * static_cast<LD>(m));
-    PumpMessages();
+      BlurAccumulateBilinear(ctx, img, acc, o.x, oy);
+    ctx.PixeProgress = RoundToInt32(100.0L / static_cast<LD>(count) * static_cast<LD>(m));
+    if (!ctx.Pump()) return;
   }
   // Every sample read the unblurred image; the average replaces it only now.
-  BlurResolve(acc, img);
-}
-
-void FreeBlurBuffers() {
-  FreePixeSumBuffer(g_workspace.acc);
-  HungerFreeMem(g_workspace.scratch);
-  g_workspace = BlurWorkspace{};
+  BlurResolve(ctx, acc, img);
 }
 
 }  // namespace velmora

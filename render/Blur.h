@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "render/Pixe.h"
+#include "render/RenderContext.h"
 
 namespace velmora {
 
@@ -20,7 +21,7 @@ struct BlurOffset {
 // reals per try from the global random generator until the point lies in the
 // ball; a radius below 0.0001 (or not a usable number) draws nothing and gives
 // (0, 0, 0).  With count 1 the sample keeps its full length.
-BlurOffset BlurSampleOffset(int64_t m, int64_t count, long double R, long double curve,
+BlurOffset BlurSampleOffset(RandomGenerator& rng, int64_t m, int64_t count, long double R, long double curve,
                             long double rotX, long double rotY, long double rotZ);
 
 // Adds one shifted copy of src to the accumulator (same size as src): every
@@ -28,21 +29,17 @@ BlurOffset BlurSampleOffset(int64_t m, int64_t count, long double R, long double
 // to its count.  Draft reads the pixel at the rounded position; otherwise the
 // wrapped bilinear sample.  Both wrap around the edges.  Returns false when
 // the pass could not get its scratch memory and used the slow per-pixel path.
-void BlurAccumulateDraft(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x, long double y);
-void BlurAccumulateBilinear(const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
+void BlurAccumulateDraft(RenderContext& ctx, const TPixeBuffer* src, TPixeSumBuffer* acc, long double x, long double y);
+void BlurAccumulateBilinear(RenderContext& ctx, const TPixeBuffer* src, TPixeSumBuffer* acc, long double x,
                             long double y);
 
-// Test hook: the bilinear passes use vector kernels where the processor has
-// them (the results are the same either way); false forces the plain ones.
-void BlurUseVectorKernels(bool enable);
-
-// The blur keeps its accumulator and scratch memory (from the block pool)
-// between runs; this gives them back to the pool.  The engine's owner calls
-// it at shutdown, with the other engine buffers.
-void FreeBlurBuffers();
+// The passes use vector kernels where the processor has them (the results
+// are the same either way); RenderContext::BlurVectorKernels = false forces
+// the plain ones.  The accumulator and scratch memory stay in the context's
+// BlurWorkspace between runs.
 
 // Divides every accumulated sum by its count (no samples: transparent black)
 // and writes the result, limited to 255, into dst (same size as acc).
-void BlurResolve(const TPixeSumBuffer* acc, TPixeBuffer* dst);
+void BlurResolve(RenderContext& ctx, const TPixeSumBuffer* acc, TPixeBuffer* dst);
 
 }  // namespace velmora

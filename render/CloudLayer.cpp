@@ -7,28 +7,31 @@
 
 namespace velmora {
 
-void RenderCloudLayer(TCloudFrameParams& params) {
-  TPixeFloatBuffer* base = params.base_pattern;
-  TPixeFloatBuffer* warp = params.warp_template;
-  TPixeBuffer* cloud = params.cloud;
+void RenderCloudLayer(RenderContext& ctx, TCloudFrameParams& params) {
+  TPixeFloatBuffer* base = ctx.Frame.base_pattern;
+  TPixeFloatBuffer* warp = ctx.Frame.warp_template;
+  TPixeBuffer* cloud = ctx.Frame.cloud;
   if (!base || !warp || !cloud) return;
   // 1.
-  FillPixeFloatBuffer(base, FloatPixel{0, 0, 0, 255});
-  FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255});
-  FillPixeBuffer(cloud, 0xFF000000u);
-  RandSeed(static_cast<uint32_t>(params.Seed));
+  FillPixeFloatBuffer(base, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
+  FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
+  FillPixeBuffer(cloud, 0xFF000000u, &ctx.Threads);
+  ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
   // 2, 3. Cloud stamps (FrameProgress 10..30), coverage clip, normalisation.
-  BuildBasePattern(params);
+  BuildBasePattern(ctx, params);
+  if (ctx.AbortRequested()) return;
   // 4, 5. Warp layers (30..40, 40..80).
-  StampWarpLayer1(params);
-  StampWarpLayer2(params);
+  StampWarpLayer1(ctx, params);
+  if (ctx.AbortRequested()) return;
+  StampWarpLayer2(ctx, params);
+  if (ctx.AbortRequested()) return;
   // 6. Fix the normalisation if needed, then apply it.
-  NormalizeWarpTemplate(params);
+  NormalizeWarpTemplate(ctx, params);
   // 7. Lookup and conversion to packed pixels.
-  WarpLookupToPacked(base, warp, cloud, params.WX, params.WY);
-  // 8.
-  FrameProgress = 90;
-  PumpMessages();
+  WarpLookupToPacked(ctx, base, warp, cloud, params.WX, params.WY);
+  // 8.  A layer cut short by an abort is not a rendered one.
+  ctx.FrameProgress = 90;
+  if (!ctx.Pump()) return;
   params.Rendered = true;
 }
 

@@ -12,15 +12,11 @@
 
 namespace velmora {
 
-EnginePens Pens;
-
 namespace {
 
 using LD = long double;
 
-bool g_reference = false;
-
-// Scratch slot of FastStamp's PoolScratch used here (slot 0 is the stamp's
+// Slots of the context's StampScratch used here (slot 0 is the stamp's
 // column table).
 constexpr int kCoveredSlot = 1;
 constexpr int kDenCacheSlot = 2;
@@ -29,18 +25,15 @@ constexpr int kDenValueSlot = 7;
 
 }  // namespace
 
-void SetCloudReferenceMode(bool on) { g_reference = on; }
-bool CloudReferenceMode() { return g_reference; }
-
-void CloudStamp(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void CloudStamp(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                 bool wrap, PixeRect dst) {
   if (dst.width > 0 && dst.height > 0 &&
       static_cast<int64_t>(dst.width) * dst.height > kMaxStampArea)
     return;
-  if (g_reference)
+  if (ctx.CloudReferenceMode)
     StampPen(pen, src, target, mode, wrap, dst);
   else
-    StampPenFast(pen, src, target, mode, wrap, dst);
+    StampPenFast(ctx, pen, src, target, mode, wrap, dst);
 }
 
 long double Hypot(long double x, long double y) { return std::sqrt(x * x + y * y); }
@@ -71,10 +64,10 @@ void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPi
 namespace {
 
 // FractalPen's recursion, queuing its stamps in drawing order.
-void FractalPenInto(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB, StampBatch& batch,
+void FractalPenInto(RenderContext& ctx, const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB, StampBatch& batch,
                     int depth, long double s, long double oy, long double ox) {
   if (depth <= 0) return;
-  const LD r = RandomReal();
+  const LD r = ctx.Rng.RandomReal();
   const int mode = (r >= 0.75L || s >= 0.7L) ? 9 : 8;
   const TPixeFloatBuffer* source = s > 0.25L ? penA : penB;
   const int32_t W = source->width, H = source->height;
@@ -84,28 +77,28 @@ void FractalPenInto(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB, 
   const int32_t top = RoundToInt32(oy * H + static_cast<LD>(H - h) / 2);
   batch.Add(source, PixeRect{0, 0, W, H}, mode, false, PixeRect{left, top, w, h});
 
-  const LD r1 = RandomReal(), r2 = RandomReal(), r3 = RandomReal();
+  const LD r1 = ctx.Rng.RandomReal(), r2 = ctx.Rng.RandomReal(), r3 = ctx.Rng.RandomReal();
   LD f = Hypot(r3 - 0.5L, r2 - 0.5L);
   s = s * (r1 / 4 + 0.75L);
-  FractalPenInto(penA, penB, batch, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
+  FractalPenInto(ctx, penA, penB, batch, depth - 1, s, (r3 - 0.5L) / (s * f) / 50,
                  (r2 - 0.5L) / (s * f) / 50);
 
-  const LD r4 = RandomReal(), r5 = RandomReal(), r6 = RandomReal();
+  const LD r4 = ctx.Rng.RandomReal(), r5 = ctx.Rng.RandomReal(), r6 = ctx.Rng.RandomReal();
   f = Hypot(r6 - 0.5L, r5 - 0.5L);
   s = s * (r4 / 2 + 0.5L);
-  FractalPenInto(penA, penB, batch, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
+  FractalPenInto(ctx, penA, penB, batch, depth - 1, s, (r6 - 0.5L) / (s * f) / 60,
                  (r5 - 0.5L) / (s * f) / 60);
 }
 
 }  // namespace
 
-void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
+void FractalPen(RenderContext& ctx, const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
                 TPixeFloatBuffer* target, int depth, long double s, long double oy,
                 long double ox) {
   // 2^depth - 1 stamps; deeper recursions stamp as they go.
-  StampBatch batch(target, depth > 0 && depth < 20 ? (int64_t{1} << depth) - 1 : 0);
-  FractalPenInto(penA, penB, batch, depth, s, oy, ox);
-  batch.Run(EngineThreadPool(), [](int64_t, int64_t) {});
+  StampBatch batch(ctx, target, depth > 0 && depth < 20 ? (int64_t{1} << depth) - 1 : 0);
+  FractalPenInto(ctx, penA, penB, batch, depth, s, oy, ox);
+  batch.Run(ctx.Threads, [](int64_t, int64_t) {});
 }
 
 void MirrorColumns(TPixeFloatBuffer* b) {
@@ -129,18 +122,18 @@ void MirrorRows(TPixeFloatBuffer* b) {
                      b->data + static_cast<int64_t>(H - i) * W);
 }
 
-void ClipLow(TPixeFloatBuffer* b, long double f) {
+void ClipLow(RenderContext& ctx, TPixeFloatBuffer* b, long double f) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
-  ThreadPool& pool = EngineThreadPool();
+  ThreadPool& pool = ctx.Threads;
   const ScanRange range = ParallelScan(
       pool, n, ScanRange{p[0].r, p[0].r}, [&](ScanRange& r, int64_t i) { r.Take(p[i].r); },
       [](ScanRange& into, const ScanRange& from) { into.Merge(from); });
   const float mn = range.lo, mx = range.hi;
   const LD t = f * (static_cast<LD>(mx) - mn) + mn;
   const float tf = static_cast<float>(t);
-  if (g_reference) {
+  if (ctx.CloudReferenceMode) {
     for (int64_t i = 0; i < n; ++i)
       if (static_cast<LD>(p[i].r) < t) p[i].r = p[i].g = p[i].b = tf;
     return;
@@ -154,11 +147,11 @@ void ClipLow(TPixeFloatBuffer* b, long double f) {
   });
 }
 
-void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
+void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha) {
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   if (b->width <= 0 || b->height <= 0) return;
   FloatPixel* p = b->data;
-  ThreadPool& pool = EngineThreadPool();
+  ThreadPool& pool = ctx.Threads;
   struct Ranges {
     ScanRange rgb, a;
   };
@@ -181,7 +174,7 @@ void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
   const LD aScale = (static_cast<LD>(hiA) - loA) / 256;
   if (scale <= 0) return;
   const bool alpha = withAlpha && aScale > 0;
-  if (g_reference) {
+  if (ctx.CloudReferenceMode) {
     for (int64_t i = 0; i < n; ++i) {
       p[i].r = static_cast<float>((p[i].r + offset) / scale);
       p[i].g = static_cast<float>((p[i].g + offset) / scale);
@@ -207,30 +200,30 @@ void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha) {
 
 namespace {
 
-TPixeFloatBuffer** PenSlot(int i) {
+TPixeFloatBuffer** PenSlot(RenderContext& ctx, int i) {
   switch (i) {
-    case 0: return &Pens.CloudPen;
-    case 1: return &Pens.PenShade;
-    case 2: return &Pens.WarpPenR;
-    case 3: return &Pens.WarpPenG;
-    default: return &Pens.WarpPenB;
+    case 0: return &ctx.Pens.CloudPen;
+    case 1: return &ctx.Pens.PenShade;
+    case 2: return &ctx.Pens.WarpPenR;
+    case 3: return &ctx.Pens.WarpPenG;
+    default: return &ctx.Pens.WarpPenB;
   }
 }
 
 // Step 3 of MakePens, literally: every ring with FillEllipse, largest first.
-void PenEllipsesLiteral(int32_t W, int32_t H) {
+void PenEllipsesLiteral(RenderContext& ctx, int32_t W, int32_t H) {
   for (int64_t n = W; n > 0; n -= 2) {
     const LD q = static_cast<LD>(W) / n;
     const int32_t ry = RoundToInt32(H / q);
     const LD level = 255 - 255 / q;
     const float e = static_cast<float>(PowEaseInOut(2, level, 255, 0, 255, 0));
-    FillEllipse(Pens.CloudPen, W / 2, H / 2, false, FloatPixel{e, e, e, e}, ry / 2,
+    FillEllipse(ctx.Pens.CloudPen, W / 2, H / 2, false, FloatPixel{e, e, e, e}, ry / 2,
                 static_cast<int32_t>(n / 2));
     const float e2 = static_cast<float>(PowEaseOut(2, level, 255, 0, 255, 0));
-    FillEllipse(Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
+    FillEllipse(ctx.Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
                 static_cast<int32_t>(n / 2));
-    FrameProgress = 7 - RoundToInt32(7.0L / W * n);
-    PumpMessages();
+    ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * n);
+    if (!ctx.Pump()) return;
   }
 }
 
@@ -239,15 +232,15 @@ void PenEllipsesLiteral(int32_t W, int32_t H) {
 // order) whose span on its row reaches it.  Walking the rings from the last
 // to the first, each row remembers the half-width already settled and only
 // the pixels beyond it take the ring's colour: every pixel is written once.
-bool PenEllipsesFast(int32_t W, int32_t H) {
+bool PenEllipsesFast(RenderContext& ctx, int32_t W, int32_t H) {
   auto* covered = static_cast<int64_t*>(
-      PoolScratch(kCoveredSlot, sizeof(int64_t) * static_cast<size_t>(std::max(H, 1))));
+      ctx.StampScratch[kCoveredSlot].Get(ctx.Pool, sizeof(int64_t) * static_cast<size_t>(std::max(H, 1))));
   if (!covered) return false;
   std::fill_n(covered, H, int64_t{-1});
   const int64_t rings = (static_cast<int64_t>(W) + 1) / 2;  // n = W, W - 2, ... > 0
   const int64_t cx = W / 2, cy = H / 2;
-  FloatPixel* cloud = Pens.CloudPen->data;
-  FloatPixel* shade = Pens.PenShade->data;
+  FloatPixel* cloud = ctx.Pens.CloudPen->data;
+  FloatPixel* shade = ctx.Pens.PenShade->data;
   for (int64_t t = 0; t < rings; ++t) {
     const int64_t n = W - 2 * (rings - 1 - t);  // the last ring first
     const LD q = static_cast<LD>(W) / n;
@@ -278,8 +271,8 @@ bool PenEllipsesFast(int32_t W, int32_t H) {
       covered[row] = half;
     });
     // Progress as the literal order reports it (its last value included).
-    FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
-    PumpMessages();
+    ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
+    if (!ctx.Pump()) return true;
   }
   return true;
 }
@@ -389,10 +382,10 @@ struct PenShading {
   LD div[4];
   double divD[4];
 
-  void Draw(LD diag) {
+  void Draw(RandomGenerator& rng, LD diag) {
     for (int k = 0; k < 4; ++k) {
-      px[k] = Random(static_cast<uint32_t>(pen->width));
-      py[k] = Random(static_cast<uint32_t>(pen->height));
+      px[k] = rng.Random(static_cast<uint32_t>(pen->width));
+      py[k] = rng.Random(static_cast<uint32_t>(pen->height));
     }
     for (int c = 0; c < 4; ++c) {
       div[c] = ch[c].divisor == 1 ? diag : diag / ch[c].divisor;
@@ -449,12 +442,13 @@ struct DenTables {
 // Tables above this many entries are not built (the caches serve instead).
 constexpr int64_t kMaxDenIndex = int64_t{1} << 24;
 
-bool BuildDenTables(const PenShading (&pens)[3], LD diag, ThreadPool& pool, DenTables& t) {
+bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, ThreadPool& pool,
+                    DenTables& t) {
   const int64_t W = pens[0].pen->width, H = pens[0].pen->height;
   t.span = (W - 1) * (W - 1) + (H - 1) * (H - 1) + 1;
   const int64_t n = 3 * t.span;
   if (n > kMaxDenIndex) return false;
-  t.index = static_cast<int32_t*>(PoolScratch(kDenIndexSlot, sizeof(int32_t) * static_cast<size_t>(n)));
+  t.index = static_cast<int32_t*>(ctx.StampScratch[kDenIndexSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(n)));
   if (!t.index) return false;
   // 1. Mark the entries needed.
   ParallelFill(pool, t.index, n, int32_t{0});
@@ -482,8 +476,7 @@ bool BuildDenTables(const PenShading (&pens)[3], LD diag, ThreadPool& pool, DenT
   for (int64_t c = 0; c < kChunks; ++c) first[c + 1] += first[c];
   const int64_t needed = first[kChunks];
   // The values, and the (divisor, d^2) entry of each.
-  auto* block = static_cast<uint8_t*>(PoolScratch(
-      kDenValueSlot, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
+  auto* block = static_cast<uint8_t*>(ctx.StampScratch[kDenValueSlot].Get(ctx.Pool, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
   if (!block) return false;
   t.values = reinterpret_cast<LD*>(block);
   auto* entry = reinterpret_cast<int32_t*>(block + sizeof(LD) * static_cast<size_t>(needed));
@@ -514,19 +507,19 @@ bool BuildDenTables(const PenShading (&pens)[3], LD diag, ThreadPool& pool, DenT
 // The powers of 255 come from the tables, or from caches of each thread when
 // the tables would be too large (the values do not depend on which thread
 // computes them).
-void ShadeWarpPens(PenShading (&pens)[3], LD diag) {
-  for (PenShading& p : pens) p.Draw(diag);
-  ThreadPool& pool = EngineThreadPool();
+void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
+  for (PenShading& p : pens) p.Draw(ctx.Rng, diag);
+  ThreadPool& pool = ctx.Threads;
   const int32_t H = pens[0].pen->height;
   if (H <= 0 || pens[0].pen->width <= 0) return;
   const int threads = pool.Threads();
   DenTables tables;
-  const bool useTables = !g_reference && BuildDenTables(pens, diag, pool, tables);
+  const bool useTables = !ctx.CloudReferenceMode && BuildDenTables(ctx, pens, diag, pool, tables);
   DenCache* caches =
-      g_reference || useTables
+      ctx.CloudReferenceMode || useTables
           ? nullptr
           : static_cast<DenCache*>(
-                PoolScratch(kDenCacheSlot, sizeof(DenCache) * 12 * static_cast<size_t>(threads)));
+                ctx.StampScratch[kDenCacheSlot].Get(ctx.Pool, sizeof(DenCache) * 12 * static_cast<size_t>(threads)));
   if (caches)
     for (int i = 0; i < 12 * threads; ++i) caches[i].Clear();
   pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int worker) {
@@ -543,8 +536,8 @@ void ShadeWarpPens(PenShading (&pens)[3], LD diag) {
         pen.RowLiteral(y);
       }
       if (worker == 0) {
-        FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
-        PumpMessages();
+        ctx.FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
+        ctx.Pump();
       }
     }
   });
@@ -552,73 +545,68 @@ void ShadeWarpPens(PenShading (&pens)[3], LD diag) {
 
 }  // namespace
 
-void FreePens() {
-  for (int i = 0; i < 5; ++i) {
-    FreePixeFloatBuffer(*PenSlot(i));
-    *PenSlot(i) = nullptr;
-  }
-}
-
-void MakePens(int32_t w, int32_t h) {
+void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
   w = std::max(w, 0);
   h = std::max(h, 0);
   // 1. Create, or resize in the order of the slots.
   bool exist = true;
-  for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(i);
+  for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(ctx, i);
   if (!exist) {
-    FreePens();
+    ctx.Pens.Free();
     for (int i = 0; i < 5; ++i) {
-      *PenSlot(i) = NewPixeFloatBuffer(w, h);
-      if (!*PenSlot(i)) {
-        FreePens();
+      *PenSlot(ctx, i) = NewPixeFloatBuffer(ctx.Pool, w, h);
+      if (!*PenSlot(ctx, i)) {
+        ctx.Pens.Free();
         return;
       }
     }
   } else {
     for (int i = 0; i < 5; ++i) {
-      if (!ResizePixeFloatBuffer(*PenSlot(i), w, h)) {
-        FreePens();
+      if (!ResizePixeFloatBuffer(*PenSlot(ctx, i), w, h)) {
+        ctx.Pens.Free();
         return;
       }
     }
   }
   // 2. Clear.
-  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(i), FloatPixel{0, 0, 0, 0});
+  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
   // 3. Nested rings of CloudPen and PenShade.
-  if (g_reference || !PenEllipsesFast(w, h)) PenEllipsesLiteral(w, h);
+  if (ctx.CloudReferenceMode || !PenEllipsesFast(ctx, w, h)) PenEllipsesLiteral(ctx, w, h);
   // 4. The fractal composition.
-  FractalPen(Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, 7, 1.0L, 0, 0);
+  FractalPen(ctx, ctx.Pens.CloudPen, ctx.Pens.PenShade, ctx.Pens.WarpPenR, 7, 1.0L, 0, 0);
   // 5. Mirrored copies (same size: the copies cannot fail).
-  CopyPixeFloatBuffer(Pens.WarpPenG, Pens.WarpPenR);
-  MirrorColumns(Pens.WarpPenG);
-  CopyPixeFloatBuffer(Pens.WarpPenB, Pens.WarpPenR);
-  MirrorRows(Pens.WarpPenB);
+  CopyPixeFloatBuffer(ctx.Pens.WarpPenG, ctx.Pens.WarpPenR);
+  MirrorColumns(ctx.Pens.WarpPenG);
+  CopyPixeFloatBuffer(ctx.Pens.WarpPenB, ctx.Pens.WarpPenR);
+  MirrorRows(ctx.Pens.WarpPenB);
   // 6, 7. Shading, R then G then B.
-  const LD diag = Hypot(Pens.WarpPenR->width, Pens.WarpPenR->height);
+  const LD diag = Hypot(ctx.Pens.WarpPenR->width, ctx.Pens.WarpPenR->height);
   static const ShadeChannel kR[4] = {
       {true, 1, 255}, {false, 3, 127}, {false, 2, 63}, {false, 1, 255}};
   static const ShadeChannel kG[4] = {
       {false, 2, 127}, {true, 1, 255}, {false, 3, 63}, {false, 1, 255}};
   static const ShadeChannel kB[4] = {
       {false, 3, 63}, {false, 2, 127}, {true, 1, 255}, {false, 1, 255}};
-  PenShading shading[3] = {{Pens.WarpPenR, kR, 7, {}, {}, {}, {}},
-                           {Pens.WarpPenG, kG, 8, {}, {}, {}, {}},
-                           {Pens.WarpPenB, kB, 9, {}, {}, {}, {}}};
-  ShadeWarpPens(shading, diag);
+  PenShading shading[3] = {{ctx.Pens.WarpPenR, kR, 7, {}, {}, {}, {}},
+                           {ctx.Pens.WarpPenG, kG, 8, {}, {}, {}, {}},
+                           {ctx.Pens.WarpPenB, kB, 9, {}, {}, {}, {}}};
+  ShadeWarpPens(ctx, shading, diag);
   // 8.
-  FrameProgress = 100;
+  ctx.FrameProgress = 100;
+  // Pens cut short by an abort are incomplete: the next render makes them anew.
+  if (ctx.AbortRequested()) ctx.Pens.Free();
 }
 
 // ---------------------------------------------------------------------------
 // base_pattern
 
-void BuildBasePattern(TCloudFrameParams& p) {
-  TPixeFloatBuffer* bp = p.base_pattern;
-  const TPixeFloatBuffer* pen = Pens.CloudPen;
+void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
+  TPixeFloatBuffer* bp = ctx.Frame.base_pattern;
+  const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
   if (!bp) return;
   // 1.
-  FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255});
-  RandSeed(static_cast<uint32_t>(p.Seed));
+  FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
+  ctx.Rng.Seed(static_cast<uint32_t>(p.Seed));
   const int32_t W = bp->width, H = bp->height;
   const bool stamping = pen && pen->width == W && pen->height == H;
   // 2.
@@ -631,11 +619,11 @@ void BuildBasePattern(TCloudFrameParams& p) {
   const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
   // 4. The draws run in order here; the stamps are applied afterwards, band
   // by band on the pool.
-  StampBatch batch(stamping ? bp : nullptr, N + 2);
+  StampBatch batch(ctx, stamping ? bp : nullptr, N + 2);
   int progress = 10;
   for (int64_t i = 0; i <= N + 1; ++i) {
-    int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
-    int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
+    int32_t y = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(H))), offY);
     if (p.Center > 0) {
       const int32_t mx = WrapAdd32(x, sw / 2);
       const int32_t my = WrapAdd32(y, sh / 2);
@@ -660,18 +648,18 @@ void BuildBasePattern(TCloudFrameParams& p) {
     }
     batch.Add(pen, PixeRect{0, 0, W, H}, mode, true, PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
-    sw = StampSize((1 - RandomReal() * p.Noise) * g * W);
-    sh = StampSize((1 - RandomReal() * p.Noise) * g * H);
+    sw = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * W);
+    sh = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * H);
     progress = RoundToInt32(20.0L / (N + 1) * i) + 10;
     if (!batch.Queued()) {
-      FrameProgress = progress;
-      PumpMessages();
+      ctx.FrameProgress = progress;
+      if (!ctx.Pump()) return;
     }
   }
-  batch.RunWithProgress(EngineThreadPool(), 10, progress);
+  batch.RunWithProgress(10, progress);
   // 5, 6.
-  ClipLow(bp, 1 - p.Coverrate);
-  NormalizeBuffer(bp, false);
+  ClipLow(ctx, bp, 1 - p.Coverrate);
+  NormalizeBuffer(ctx, bp, false);
 }
 
 }  // namespace velmora

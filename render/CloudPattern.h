@@ -1,7 +1,7 @@
 // The cloud pattern generator: the five pens, the integer
 // ellipse rasteriser, the fractal pen, the mirrors, the stamping of
-// base_pattern, ClipLow and NormalizeBuffer.  MakePens, FreePens and the
-// Pens global of Render.h are defined in CloudPattern.cpp.
+// base_pattern, ClipLow and NormalizeBuffer.  MakePens of Render.h is
+// defined in CloudPattern.cpp.
 #pragma once
 
 #include <cstdint>
@@ -79,7 +79,7 @@ void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPi
                  int32_t ry, int32_t rx);
 
 // Recursive composition of two pens into target (127 stamps at depth 7).
-void FractalPen(const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
+void FractalPen(RenderContext& ctx, const TPixeFloatBuffer* penA, const TPixeFloatBuffer* penB,
                 TPixeFloatBuffer* target, int depth, long double s, long double oy, long double ox);
 
 // Exchange column j with W - j (rows: i with H - i) without wrap, so column
@@ -89,20 +89,19 @@ void MirrorRows(TPixeFloatBuffer* b);
 
 // Coverage clip: R below f x (max - min) + min (over R) becomes that level in
 // R, G and B.
-void ClipLow(TPixeFloatBuffer* b, long double f);
+void ClipLow(RenderContext& ctx, TPixeFloatBuffer* b, long double f);
 // Stretches R, G, B (and A when withAlpha) to 0..256.
-void NormalizeBuffer(TPixeFloatBuffer* b, bool withAlpha);
+void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha);
 
 // Stamping of base_pattern: fill, seed
 // with Seed, the N + 2 cloud stamps, ClipLow, NormalizeBuffer.  Needs the
 // pens at the size of base_pattern.
-void BuildBasePattern(TCloudFrameParams& params);
+void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& params);
 
-// Test hook: when on, every optimised path (pen ellipses, stamping, shading,
-// normalisation, warp lookup) takes its literal per-pixel form instead.  The
-// tests render both ways and compare the buffers bit for bit.
-void SetCloudReferenceMode(bool on);
-bool CloudReferenceMode();
+// RenderContext::CloudReferenceMode (a test hook): when on, every optimised
+// path (pen ellipses, stamping, shading, normalisation, warp lookup) takes its
+// literal per-pixel form instead.  The tests render both ways and compare the
+// buffers bit for bit.
 
 // Stamps larger than this many pixels are skipped: a literal stamp of that
 // size (reachable only through keyframes or project files, e.g. Complex 2
@@ -113,7 +112,7 @@ constexpr int64_t kMaxStampArea = int64_t{1} << 30;
 
 // The stamp used by the cloud layer: StampPenFast, or StampPen in reference
 // mode; nothing for stamps above kMaxStampArea.
-void CloudStamp(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void CloudStamp(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                 bool wrap, PixeRect dst);
 
 }  // namespace velmora

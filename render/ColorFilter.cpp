@@ -69,13 +69,13 @@ int ColorFilterProgress(int32_t y, int32_t h) {
   return RoundToInt32(5.0L / static_cast<long double>(h - 1) * static_cast<long double>(y)) + 90;
 }
 
-void ColorFilterStage(TCloudFrameParams& params) {
-  const TPixeBuffer* src = params.cloud;
-  TPixeBuffer* dst = params.filtered_cloud;
+void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params) {
+  const TPixeBuffer* src = ctx.Frame.cloud;
+  TPixeBuffer* dst = ctx.Frame.filtered_cloud;
   if (src == nullptr || dst == nullptr) return;
   // The output always has the size of the grey image it is made from.
   if (!ResizePixeBuffer(dst, src->width, src->height)) return;
-  FillPixeBuffer(dst, 0xFF000000u);
+  FillPixeBuffer(dst, 0xFF000000u, &ctx.Threads);
 
   ColorFilterTable table;
   MakeColorFilterTable(params, table);
@@ -83,7 +83,7 @@ void ColorFilterStage(TCloudFrameParams& params) {
   const int32_t w = src->width;
   const int32_t h = src->height;
   // Rows on the pool; the calling thread reports and pumps after its rows.
-  EngineThreadPool().For(h, RowGrain(w), [&](int64_t from, int64_t to, int worker) {
+  ctx.Threads.For(h, RowGrain(w), [&](int64_t from, int64_t to, int worker) {
     for (int32_t y = static_cast<int32_t>(from); y < to; ++y) {
       if (w > 0) {
         const PackedPixel* in = src->data + static_cast<size_t>(y) * static_cast<size_t>(w);
@@ -91,12 +91,12 @@ void ColorFilterStage(TCloudFrameParams& params) {
         for (int32_t x = 0; x < w; ++x) out[x] = table[in[x] & 0xFFu];
       }
       if (worker == 0) {
-        FrameProgress = ColorFilterProgress(y, h);
-        PumpMessages();
+        ctx.FrameProgress = ColorFilterProgress(y, h);
+        ctx.Pump();
       }
     }
   });
-  if (h > 0) FrameProgress = ColorFilterProgress(h - 1, h);  // the last row's value
+  if (h > 0) ctx.FrameProgress = ColorFilterProgress(h - 1, h);  // the last row's value
 }
 
 }  // namespace velmora

@@ -57,10 +57,8 @@ void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* c
 }
 
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-bool UseAvx2() {
-  static const bool avx2 = __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2");
-  return avx2;
-}
+// Asked at each stamp rather than cached, so the module keeps no state.
+bool UseAvx2() { return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2"); }
 #endif
 
 // As StampPen's coordinate rounding: half-even, far values clamped.  In
@@ -76,28 +74,7 @@ inline int64_t Mod(int64_t v, int64_t m) {
   return r < 0 ? r + m : r;
 }
 
-struct ScratchSlot {
-  void* p = nullptr;        // the pool block
-  void* aligned = nullptr;  // its first 64-byte boundary
-  size_t cap = 0;
-};
-ScratchSlot g_scratch[8];
-
 }  // namespace
-
-void* PoolScratch(int slot, size_t bytes) {
-  // Pool payloads are only 8-byte aligned: ask for 64 more bytes and align.
-  ScratchSlot& s = g_scratch[slot];
-  if (s.cap >= bytes && s.p) return s.aligned;
-  HungerFreeMem(s.p);
-  const size_t want = std::max<size_t>(bytes, 64);
-  s.p = HungerGetMem(want + 64);
-  s.cap = s.p ? want : 0;
-  s.aligned =
-      s.p ? reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(s.p) + 63) & ~uintptr_t{63})
-          : nullptr;
-  return s.aligned;
-}
 
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode) {
 #ifdef VELMORA_HAVE_AVX2_KERNELS
@@ -209,13 +186,12 @@ void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* 
   }
 }
 
-void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                   bool wrap, PixeRect dst) {
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
   const StampOp op{pen, src, dst, mode, wrap};
   int32_t* table = dst.width <= kMaxStampTable && dst.height <= kMaxStampTable
-                       ? static_cast<int32_t*>(PoolScratch(
-                             0, sizeof(int32_t) * (static_cast<size_t>(dst.width) + dst.height)))
+                       ? static_cast<int32_t*>(ctx.StampScratch[0].Get(ctx.Pool, sizeof(int32_t) * (static_cast<size_t>(dst.width) + dst.height)))
                        : nullptr;
   if (!table) {
     StampPen(pen, src, target, mode, wrap, dst);

@@ -21,6 +21,7 @@
 #include <cstdint>
 
 #include "render/Pixe.h"
+#include "render/RenderContext.h"
 
 namespace velmora {
 
@@ -61,7 +62,7 @@ void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* 
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);
 
 // StampPen(pen, src, target, mode, wrap, dst), bit for bit.
-void StampPenFast(const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
+void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,
                   bool wrap, PixeRect dst);
 
 // float(c) of an extended value c = (v + offset) / scale, bit for bit, for a
@@ -82,10 +83,6 @@ inline float NormalizeValueFast(float v, long double offset, long double scale, 
 // Float-to-packed conversion, bit for bit with FloatToPacked.
 PackedPixel FloatToPackedFast(FloatPixel f);
 
-// Scratch memory from the block pool that persists between calls and only
-// grows, so repeated renders at one size do not touch the heap; 64-byte
-// aligned.  Slots: 0 the stamp's column table, 1, 2, 6 and 7 MakePens, 3 to 5 the
-// stamp batches.
-void* PoolScratch(int slot, size_t bytes);
-
+// The stamping code keeps its scratch memory in the context's StampScratch
+// slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5 StampBatch).
 }  // namespace velmora

@@ -114,19 +114,6 @@ const HungerCounters& HungerPool::Counters() const { return state_->counters; }
 
 void HungerPool::SimulateHeapFailure(bool fail) { state_->failHeap = fail; }
 
-static HungerPool& ThePool() {
-  static HungerPool pool;
-  return pool;
-}
-
-void* HungerGetMem(size_t n) { return ThePool().Get(n); }
-
-void HungerFreeMem(void* p) { ThePool().Free(p); }
-
 size_t HungerBlockSize(const void* p) { return static_cast<size_t>(HeaderOf(p)->size); }
-
-HungerCounters HungerGetCounters() { return ThePool().Counters(); }
-
-void HungerSimulateHeapFailure(bool fail) { ThePool().SimulateHeapFailure(fail); }
 
 }  // namespace velmora

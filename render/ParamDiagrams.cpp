@@ -18,18 +18,6 @@ uint32_t Grey(uint32_t v) { return v | (v << 8) | (v << 16); }
 
 int32_t Round32(long double v) { return RoundToInt32(v); }
 
-// Restores the engine's random sequence when the diagram is done with it.
-class RandomStateGuard {
- public:
-  RandomStateGuard() : saved_(RandState()) {}
-  ~RandomStateGuard() { RandSeed(saved_); }
-  RandomStateGuard(const RandomStateGuard&) = delete;
-  RandomStateGuard& operator=(const RandomStateGuard&) = delete;
-
- private:
-  uint32_t saved_;
-};
-
 }  // namespace
 
 void DrawColorFilterDiagram(Bitmap24& bm, const TCloudFrameParams& p) {
@@ -73,12 +61,13 @@ void DrawColorFilterDiagram(Bitmap24& bm, const TCloudFrameParams& p) {
 void DrawBlurBrushDiagram(Bitmap24& bm, const TCloudFrameParams& p) {
   FillBitmap(bm, kBlack);
   const long double r = bm.width / 2.0L;
-  RandomStateGuard guard;
-  RandSeed(static_cast<uint32_t>(p.Seed));
+  // A generator of its own: drawing the diagram never moves a render's.
+  RandomGenerator rng;
+  rng.Seed(static_cast<uint32_t>(p.Seed));
   const int64_t n = RoundToInt64(p.BlurSamples);
   for (int64_t i = 0; i < n; ++i) {
     const BlurOffset o =
-        BlurSampleOffset(i, n, r, p.BlurCurve, p.BlurRotX, p.BlurRotY, p.BlurRotZ);
+        BlurSampleOffset(rng, i, n, r, p.BlurCurve, p.BlurRotX, p.BlurRotY, p.BlurRotZ);
     PutBitmapPixel(bm, Round32(o.x + r), Round32(o.y + r), false, kWhite);
   }
 }

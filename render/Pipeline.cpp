@@ -1,5 +1,5 @@
-// The global frame record and engine state, buffer allocation, the texture
-// mix stage and the box reduction of oversampled pictures.
+// Buffer allocation, the texture mix stage and the box reduction of
+// oversampled pictures.
 #include <algorithm>
 #include <utility>
 
@@ -7,59 +7,8 @@
 #include "base/Translate.h"
 #include "render/ParallelPixels.h"
 #include "render/Render.h"
-#include "render/ThreadPool.h"
 
 namespace velmora {
-
-TCloudFrameParams CloudParams;
-bool RenderIdle = true;
-bool PreviewBusy = false;
-int FrameProgress = 0;
-int MovieProgress = 0;
-int PixeProgress = 0;
-
-ThreadPool& EngineThreadPool() {
-  static ThreadPool pool(ThreadPool::HardwareThreads());
-  return pool;
-}
-
-namespace {
-std::function<void()>& PumpHook() {
-  static std::function<void()> hook;
-  return hook;
-}
-std::function<void(const std::string&)>& MessageHook() {
-  static std::function<void(const std::string&)> hook;
-  return hook;
-}
-}  // namespace
-
-void SetPump(std::function<void()> pump) { PumpHook() = std::move(pump); }
-
-void PumpMessages() {
-  if (PumpHook()) PumpHook()();
-}
-
-void SetMessageSink(std::function<void(const std::string&)> sink) {
-  MessageHook() = std::move(sink);
-}
-
-void ShowEngineMessage(const std::string& text) {
-  if (MessageHook()) MessageHook()(text);
-}
-
-void FreeFrameBuffers(TCloudFrameParams& params) {
-  FreePixeFloatBuffer(params.base_pattern);
-  FreePixeFloatBuffer(params.warp_template);
-  FreePixeBuffer(params.cloud);
-  FreePixeBuffer(params.filtered_cloud);
-  FreePixeBuffer(params.mixed_texture);
-  params.base_pattern = nullptr;
-  params.warp_template = nullptr;
-  params.cloud = nullptr;
-  params.filtered_cloud = nullptr;
-  params.mixed_texture = nullptr;
-}
 
 namespace {
 
@@ -72,19 +21,19 @@ std::string ResizeFailedText(const char* slot) {
 
 // Makes sure one frame-buffer slot holds a buffer of w x h; reports and
 // empties the slot on failure.
-template <typename Buf, Buf* (*Create)(int32_t, int32_t), bool (*Resize)(Buf*, int32_t, int32_t),
+template <typename Buf, Buf* (*Create)(HungerPool&, int32_t, int32_t), bool (*Resize)(Buf*, int32_t, int32_t),
           void (*Free)(Buf*)>
-bool EnsureSlot(Buf*& slot, const char* name, int32_t w, int32_t h) {
+bool EnsureSlot(RenderContext& ctx, Buf*& slot, const char* name, int32_t w, int32_t h) {
   if (!slot) {
-    slot = Create(w, h);
+    slot = Create(ctx.Pool, w, h);
     if (!slot) {
-      ShowEngineMessage(CreateFailedText(name));
+      ctx.ShowMessage(CreateFailedText(name));
       return false;
     }
     return true;
   }
   if (!Resize(slot, w, h)) {
-    ShowEngineMessage(ResizeFailedText(name));
+    ctx.ShowMessage(ResizeFailedText(name));
     Free(slot);
     slot = nullptr;
     return false;
@@ -92,52 +41,49 @@ bool EnsureSlot(Buf*& slot, const char* name, int32_t w, int32_t h) {
   return true;
 }
 
-bool PensMatch(int32_t w, int32_t h) {
-  const TPixeFloatBuffer* pens[] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
-                                    Pens.WarpPenB};
-  for (const TPixeFloatBuffer* p : pens)
-    if (!p || p->width != w || p->height != h) return false;
-  return true;
-}
-
 }  // namespace
 
-bool AllocFrameBuffers(TCloudFrameParams& params, bool preview) {
-  RandSeed(static_cast<uint32_t>(params.Seed));
+bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool preview) {
+  ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
   params.Rendered = false;
   const int32_t w = std::max(preview ? params.PreviewWidth : params.ResX, 0);
   const int32_t h = std::max(preview ? params.PreviewHeight : params.ResY, 0);
 
+  TFrameBuffers& f = ctx.Frame;
   using F = TPixeFloatBuffer;
   using P = TPixeBuffer;
   const bool ok =
       EnsureSlot<F, NewPixeFloatBuffer, ResizePixeFloatBuffer, FreePixeFloatBuffer>(
-          params.base_pattern, "base_pattern", w, h) &&
+          ctx, f.base_pattern, "base_pattern", w, h) &&
       EnsureSlot<F, NewPixeFloatBuffer, ResizePixeFloatBuffer, FreePixeFloatBuffer>(
-          params.warp_template, "warp_template", w, h) &&
-      EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(params.cloud, "cloud", w, h) &&
-      EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(params.filtered_cloud,
+          ctx, f.warp_template, "warp_template", w, h) &&
+      EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(ctx, f.cloud, "cloud", w, h) &&
+      EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(ctx, f.filtered_cloud,
                                                                      "filtered_cloud", w, h) &&
-      EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(params.mixed_texture,
+      EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(ctx, f.mixed_texture,
                                                                      "mixed_texture", w, h);
   if (!ok) {
-    RenderIdle = true;
+    ctx.RenderIdle = true;
     return false;
   }
-  if (!PensMatch(w, h)) MakePens(w, h);
-  if (!Pens.CloudPen) {
-    ShowEngineMessage(Tr("雲模様ペン先バッファの(再)確保に失敗しました"));
-    RenderIdle = true;
+  if (!ctx.Pens.Match(w, h, params.Seed)) {
+    MakePens(ctx, w, h);
+    ctx.Pens.Seed = params.Seed;
+  }
+  if (!ctx.Pens.CloudPen) {
+    // An abort while the pens were made is no allocation failure.
+    if (!ctx.AbortRequested()) ctx.ShowMessage(Tr("雲模様ペン先バッファの(再)確保に失敗しました"));
+    ctx.RenderIdle = true;
     return false;
   }
   return true;
 }
 
-void MixTextureStage(TCloudFrameParams& params, bool fast) {
-  FrameProgress = 100;
-  PumpMessages();
-  TPixeBuffer* mixed = params.mixed_texture;
-  const TPixeBuffer* clouds = params.filtered_cloud;
+void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool fast) {
+  ctx.FrameProgress = 100;
+  if (!ctx.Pump()) return;
+  TPixeBuffer* mixed = ctx.Frame.mixed_texture;
+  const TPixeBuffer* clouds = ctx.Frame.filtered_cloud;
   if (!mixed || !clouds) return;
   const TPixeBuffer* tex = params.Texture;
   if (!tex) {
@@ -145,7 +91,7 @@ void MixTextureStage(TCloudFrameParams& params, bool fast) {
     return;
   }
   if (!ResizePixeBuffer(mixed, clouds->width, clouds->height)) return;
-  FillPixeBuffer(mixed, 0xFF000000u);
+  FillPixeBuffer(mixed, 0xFF000000u, &ctx.Threads);
   const PixeRect D{0, 0, mixed->width, mixed->height};
   const PixeRect T{0, 0, tex->width, tex->height};
   auto drawTexture = [&](int mode) {
@@ -164,7 +110,7 @@ void MixTextureStage(TCloudFrameParams& params, bool fast) {
   }
 }
 
-void DownSample(Bitmap24& target, const Bitmap24& source) {
+void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source) {
   if (target.width <= 0 || target.height <= 0) return;
   const int32_t fx = source.width / target.width;
   const int32_t fy = source.height / target.height;
@@ -184,8 +130,9 @@ void DownSample(Bitmap24& target, const Bitmap24& source) {
   // Target rows on the pool; the calling thread reports and pumps after its
   // rows.
   const int64_t grain = std::max<int64_t>(RowGrain(source.width) / fy, 1);
-  EngineThreadPool().For(target.height, grain, [&](int64_t from, int64_t to, int worker) {
+  ctx.Threads.For(target.height, grain, [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
+      if (ctx.AbortRequested()) return;
       uint8_t* out = target.Row(i);
       for (int32_t j = 0; j < target.width; ++j) {
         int64_t sum[3] = {0, 0, 0};
@@ -207,12 +154,12 @@ void DownSample(Bitmap24& target, const Bitmap24& source) {
         }
       }
       if (worker == 0) {
-        FrameProgress = progress(i);
-        PumpMessages();
+        ctx.FrameProgress = progress(i);
+        ctx.Pump();
       }
     }
   });
-  FrameProgress = progress(target.height - 1);  // the last row's value
+  ctx.FrameProgress = progress(target.height - 1);  // the last row's value
 }
 
 }  // namespace velmora

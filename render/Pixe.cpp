@@ -23,32 +23,34 @@ int64_t ElementCount(int32_t w, int32_t h, size_t elemSize) {
 }
 
 template <typename Buf, typename Elem>
-Buf* NewBuffer(int32_t w, int32_t h) {
+Buf* NewBuffer(HungerPool& pool, int32_t w, int32_t h) {
   w = std::max(w, 0);
   h = std::max(h, 0);
   const int64_t n = ElementCount(w, h, sizeof(Elem));
   if (n < 0) return nullptr;
-  auto* b = static_cast<Buf*>(HungerGetMem(sizeof(Buf)));
+  auto* b = static_cast<Buf*>(pool.Get(sizeof(Buf)));
   if (!b) return nullptr;
   Elem* data = nullptr;
   if (n > 0) {
-    data = static_cast<Elem*>(HungerGetMem(static_cast<size_t>(n) * sizeof(Elem)));
+    data = static_cast<Elem*>(pool.Get(static_cast<size_t>(n) * sizeof(Elem)));
     if (!data) {
-      HungerFreeMem(b);
+      pool.Free(b);
       return nullptr;
     }
   }
   b->width = w;
   b->height = h;
   b->data = data;
+  b->pool = &pool;
   return b;
 }
 
 template <typename Buf>
 void FreeBuffer(Buf* b) {
-  if (!b) return;
-  HungerFreeMem(b->data);
-  HungerFreeMem(b);
+  if (!b || !b->pool) return;
+  HungerPool& pool = *b->pool;
+  pool.Free(b->data);
+  pool.Free(b);
 }
 
 template <typename Buf, typename Elem>
@@ -57,10 +59,10 @@ bool ResizeBuffer(Buf* b, int32_t w, int32_t h) {
   h = std::max(h, 0);
   if (b->width == w && b->height == h) return true;
   const int64_t n = ElementCount(w, h, sizeof(Elem));
-  if (n < 0) return false;
+  if (n < 0 || !b->pool) return false;
   Elem* data = nullptr;
   if (n > 0) {
-    data = static_cast<Elem*>(HungerGetMem(static_cast<size_t>(n) * sizeof(Elem)));
+    data = static_cast<Elem*>(b->pool->Get(static_cast<size_t>(n) * sizeof(Elem)));
     if (!data) return false;
     const int32_t cw = std::min(w, b->width);
     const int32_t ch = std::min(h, b->height);
@@ -68,7 +70,7 @@ bool ResizeBuffer(Buf* b, int32_t w, int32_t h) {
       std::memcpy(data + static_cast<size_t>(y) * w, b->data + static_cast<size_t>(y) * b->width,
                   static_cast<size_t>(cw) * sizeof(Elem));
   }
-  HungerFreeMem(b->data);
+  b->pool->Free(b->data);
   b->data = data;
   b->width = w;
   b->height = h;
@@ -102,12 +104,14 @@ inline LD Clamp255(LD v) { return v > 255 ? 255 : (v < 0 ? 0 : v); }
 
 }  // namespace
 
-TPixeBuffer* NewPixeBuffer(int32_t w, int32_t h) { return NewBuffer<TPixeBuffer, PackedPixel>(w, h); }
-TPixeFloatBuffer* NewPixeFloatBuffer(int32_t w, int32_t h) {
-  return NewBuffer<TPixeFloatBuffer, FloatPixel>(w, h);
+TPixeBuffer* NewPixeBuffer(HungerPool& pool, int32_t w, int32_t h) {
+  return NewBuffer<TPixeBuffer, PackedPixel>(pool, w, h);
 }
-TPixeSumBuffer* NewPixeSumBuffer(int32_t w, int32_t h) {
-  return NewBuffer<TPixeSumBuffer, SumPixel>(w, h);
+TPixeFloatBuffer* NewPixeFloatBuffer(HungerPool& pool, int32_t w, int32_t h) {
+  return NewBuffer<TPixeFloatBuffer, FloatPixel>(pool, w, h);
+}
+TPixeSumBuffer* NewPixeSumBuffer(HungerPool& pool, int32_t w, int32_t h) {
+  return NewBuffer<TPixeSumBuffer, SumPixel>(pool, w, h);
 }
 void FreePixeBuffer(TPixeBuffer* b) { FreeBuffer(b); }
 void FreePixeFloatBuffer(TPixeFloatBuffer* b) { FreeBuffer(b); }
@@ -126,11 +130,19 @@ bool CopyPixeFloatBuffer(TPixeFloatBuffer* dst, const TPixeFloatBuffer* src) {
   return CopyBuffer<TPixeFloatBuffer, FloatPixel>(dst, src);
 }
 
-void FillPixeBuffer(TPixeBuffer* b, PackedPixel v) {
-  ParallelFill(EngineThreadPool(), b->data, static_cast<int64_t>(b->width) * b->height, v);
+void FillPixeBuffer(TPixeBuffer* b, PackedPixel v, ThreadPool* pool) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (pool)
+    ParallelFill(*pool, b->data, n, v);
+  else
+    std::fill_n(b->data, n, v);
 }
-void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v) {
-  ParallelFill(EngineThreadPool(), b->data, static_cast<int64_t>(b->width) * b->height, v);
+void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v, ThreadPool* pool) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (pool)
+    ParallelFill(*pool, b->data, n, v);
+  else
+    std::fill_n(b->data, n, v);
 }
 void ClearPixeSumBuffer(TPixeSumBuffer* b) {
   std::fill_n(b->data, static_cast<size_t>(b->width) * b->height, SumPixel{0, 0, 0, 0, 0});
@@ -468,32 +480,40 @@ void PutBitmapPixel(Bitmap24& bm, int32_t x, int32_t y, bool wrap, uint32_t colo
   bm.bytes[i + 2] = static_cast<uint8_t>(colour);
 }
 
-void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b) {
+void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   uint8_t* out = bm.bytes.data();
-  ForElements(EngineThreadPool(), n, [&](int64_t from, int64_t to) {
+  auto convert = [&](int64_t from, int64_t to) {
     for (int64_t i = from; i < to; ++i) {
       const PackedPixel p = b->data[i];
       out[i * 3] = static_cast<uint8_t>(PixB(p));
       out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
       out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
     }
-  });
+  };
+  if (pool)
+    ForElements(*pool, n, convert);
+  else
+    convert(0, n);
 }
 
-void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b) {
+void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b, ThreadPool* pool) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   uint8_t* out = bm.bytes.data();
-  ForElements(EngineThreadPool(), n, [&](int64_t from, int64_t to) {
+  auto convert = [&](int64_t from, int64_t to) {
     for (int64_t i = from; i < to; ++i) {
       const PackedPixel p = FloatToPacked(b->data[i]);
       out[i * 3] = static_cast<uint8_t>(PixB(p));
       out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
       out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
     }
-  });
+  };
+  if (pool)
+    ForElements(*pool, n, convert);
+  else
+    convert(0, n);
 }
 
 }  // namespace velmora

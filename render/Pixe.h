@@ -30,32 +30,38 @@ struct SumPixel {
   int32_t r, g, b, a, n;
 };
 
+class HungerPool;
+class ThreadPool;
+
 // A buffer header: width, height and the data block, element (x, y) at index
-// x + y * width.  Headers and data both come from the block pool; whoever
-// holds the header owns the buffer.
+// x + y * width.  Headers and data both come from a block pool, which the
+// header names; whoever holds the header owns the buffer.
 struct TPixeBuffer {
   int32_t width;
   int32_t height;
   PackedPixel* data;
+  HungerPool* pool;  // where header and data came from; null for borrowed pixels
 };
 
 struct TPixeFloatBuffer {
   int32_t width;
   int32_t height;
   FloatPixel* data;
+  HungerPool* pool;  // where header and data came from; null for borrowed pixels
 };
 
 struct TPixeSumBuffer {
   int32_t width;
   int32_t height;
   SumPixel* data;
+  HungerPool* pool;  // where header and data came from; null for borrowed pixels
 };
 
 // Creation returns nullptr on failure (and releases what it had obtained);
 // a negative size counts as 0.  Contents are undefined.
-TPixeBuffer* NewPixeBuffer(int32_t w, int32_t h);
-TPixeFloatBuffer* NewPixeFloatBuffer(int32_t w, int32_t h);
-TPixeSumBuffer* NewPixeSumBuffer(int32_t w, int32_t h);
+TPixeBuffer* NewPixeBuffer(HungerPool& pool, int32_t w, int32_t h);
+TPixeFloatBuffer* NewPixeFloatBuffer(HungerPool& pool, int32_t w, int32_t h);
+TPixeSumBuffer* NewPixeSumBuffer(HungerPool& pool, int32_t w, int32_t h);
 // Data first, then header; nullptr is ignored.
 void FreePixeBuffer(TPixeBuffer* b);
 void FreePixeFloatBuffer(TPixeFloatBuffer* b);
@@ -68,8 +74,9 @@ bool ResizePixeFloatBuffer(TPixeFloatBuffer* b, int32_t w, int32_t h);
 bool CopyPixeBuffer(TPixeBuffer* dst, const TPixeBuffer* src);
 bool CopyPixeFloatBuffer(TPixeFloatBuffer* dst, const TPixeFloatBuffer* src);
 
-void FillPixeBuffer(TPixeBuffer* b, PackedPixel v);
-void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v);
+// POOL (when given) shares the fill out among its threads.
+void FillPixeBuffer(TPixeBuffer* b, PackedPixel v, ThreadPool* pool = nullptr);
+void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v, ThreadPool* pool = nullptr);
 void ClearPixeSumBuffer(TPixeSumBuffer* b);
 
 // Wrapped coordinate: v mod size made non-negative.
@@ -143,7 +150,8 @@ uint32_t GetBitmapPixel(const Bitmap24& bm, int32_t x, int32_t y, bool wrap);
 void PutBitmapPixel(Bitmap24& bm, int32_t x, int32_t y, bool wrap, uint32_t colour);
 
 // Sizes the bitmap to the buffer and writes every pixel's B, G, R.
-void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b);
-void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b);
+// POOL (when given) shares the rows out among its threads.
+void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool = nullptr);
+void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b, ThreadPool* pool = nullptr);
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
-// The frame parameter record, the engine's shared state, and the stages of
-// the frame render pipeline.
+// The frame parameter record and the stages of the frame render pipeline.
+// The buffers, pens and shared state a render works on live in its
+// RenderContext (render/RenderContext.h).
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "render/Pixe.h"
+#include "render/RenderContext.h"
 
 namespace velmora {
 
@@ -14,9 +16,11 @@ struct ColorRGBA {
   uint8_t r, g, b, a;
 };
 
-// All parameters of the frame being rendered, the warp normalisation that an
-// animation keeps from frame to frame, and the five frame buffers.  A plain
-// value: copied as a whole where a working copy is needed.
+// All parameters of the frame being rendered and the warp normalisation that
+// an animation keeps from frame to frame.  A plain value: copied as a whole
+// where a working copy is needed (another thread's export, a diagram).  The
+// five frame buffers belong to the render context (TFrameBuffers), so a copy
+// never shares them.  Texture is a borrowed, read-only picture.
 struct TCloudFrameParams {
   int32_t ResX = 0;
   int32_t ResY = 0;
@@ -63,61 +67,29 @@ struct TCloudFrameParams {
   bool BlurDraft = false;
   int32_t PreviewWidth = 0;
   int32_t PreviewHeight = 0;
-  TPixeFloatBuffer* base_pattern = nullptr;
-  TPixeFloatBuffer* warp_template = nullptr;
-  TPixeBuffer* cloud = nullptr;
-  TPixeBuffer* filtered_cloud = nullptr;
-  TPixeBuffer* mixed_texture = nullptr;
 };
 
-// The one global record and the shared engine state.
-extern TCloudFrameParams CloudParams;
-extern bool RenderIdle;    // initially true; false while the engine stages run
-extern bool PreviewBusy;   // a preview render or redraw is running
-extern int FrameProgress;  // 0..100 within the current frame
-extern int MovieProgress;  // 0..100 over the frames of a movie
-extern int PixeProgress;   // 0..100 of the current per-pixel operation
-
-// The host decides what a pump does (process window events, draw a progress
-// bar, nothing).  Long loops call PumpMessages after every stamp, row or
-// sample.
-void SetPump(std::function<void()> pump);
-void PumpMessages();
-
-// Where the engine's user-facing messages go (a message box in the desktop
-// application, stderr on the command line).  Without a sink they are dropped.
-void SetMessageSink(std::function<void(const std::string&)> sink);
-void ShowEngineMessage(const std::string& text);
-
-// The engine's five pens, all of the render size; regenerated when missing or
-// when the render size changes.
-struct EnginePens {
-  TPixeFloatBuffer* CloudPen = nullptr;
-  TPixeFloatBuffer* PenShade = nullptr;
-  TPixeFloatBuffer* WarpPenR = nullptr;
-  TPixeFloatBuffer* WarpPenG = nullptr;
-  TPixeFloatBuffer* WarpPenB = nullptr;
-};
-extern EnginePens Pens;
-// Creates or resizes and draws the five pens at W x H from the current random
-// sequence; on failure the pens are absent (all null) afterwards.
-void MakePens(int32_t w, int32_t h);
-void FreePens();
-
-// Frees the five frame buffers of a record (the owner calls it at shutdown).
-void FreeFrameBuffers(TCloudFrameParams& params);
+// Creates or resizes and draws the context's five pens at W x H from its
+// current random sequence; on failure (or an abort) the pens are absent
+// afterwards.
+void MakePens(RenderContext& ctx, int32_t w, int32_t h);
 
 // Pipeline stages, in their fixed calling order.
-// Seeds with Seed, clears Rendered, makes sure the frame buffers and the pens
-// exist at the render size.  Returns false (after showing the slot's message
-// and setting RenderIdle) when allocation fails; no stage may run then.
-bool AllocFrameBuffers(TCloudFrameParams& params, bool preview);
-void RenderCloudLayer(TCloudFrameParams& params);   // base pattern, warp -> cloud
-void ColorFilterStage(TCloudFrameParams& params);   // cloud -> filtered_cloud
-void MixTextureStage(TCloudFrameParams& params, bool fast);  // -> mixed_texture
-void BlurStage(TCloudFrameParams& params);          // blurs filtered_cloud in place
+// Seeds with Seed, clears Rendered, makes sure the context's frame buffers
+// and pens exist at the render size (pens also for the seed).  Returns false
+// (after showing the slot's message and setting RenderIdle) when allocation
+// fails; no stage may run then.
+bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool preview);
+// Base pattern, warp -> cloud.
+void RenderCloudLayer(RenderContext& ctx, TCloudFrameParams& params);
+// cloud -> filtered_cloud.
+void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params);
+// -> mixed_texture.
+void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool fast);
+// Blurs filtered_cloud in place.
+void BlurStage(RenderContext& ctx, const TCloudFrameParams& params);
 
-// Box reduction of an oversampled picture.
-void DownSample(Bitmap24& target, const Bitmap24& source);
+// Box reduction of an oversampled picture; progress and pump through CTX.
+void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source);
 
 }  // namespace velmora

@@ -11,7 +11,7 @@ namespace velmora {
 
 namespace {
 
-// Scratch slots of PoolScratch: the queued stamps and their tables.
+// Slots of the context's StampScratch: the queued stamps and their tables.
 constexpr int kOpsSlot = 3;
 constexpr int kTableSlot = 4;
 
@@ -22,20 +22,22 @@ constexpr int64_t kMaxTableEntries = int64_t{1} << 24;
 
 }  // namespace
 
-StampBatch::StampBatch(TPixeFloatBuffer* target, int64_t expected) : target_(target) {
-  if (!target || CloudReferenceMode() || expected <= 0 || expected > kMaxQueued) return;
+StampBatch::StampBatch(RenderContext& ctx, TPixeFloatBuffer* target, int64_t expected)
+    : ctx_(ctx), target_(target) {
+  if (!target || ctx.CloudReferenceMode || expected <= 0 || expected > kMaxQueued) return;
   ops_ = static_cast<StampOp*>(
-      PoolScratch(kOpsSlot, sizeof(StampOp) * static_cast<size_t>(expected)));
+      ctx.StampScratch[kOpsSlot].Get(ctx.Pool, sizeof(StampOp) * static_cast<size_t>(expected)));
   capacity_ = ops_ ? expected : 0;
 }
 
 void StampBatch::Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool wrap,
                      PixeRect dst) {
+  RenderContext& ctx = ctx_;
   if (!target_) return;
   if (!ops_ || count_ == capacity_) {
     // Unqueued: what is queued goes first.
     RunSequential();
-    CloudStamp(pen, src, target_, mode, wrap, dst);
+    CloudStamp(ctx, pen, src, target_, mode, wrap, dst);
     return;
   }
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
@@ -44,14 +46,16 @@ void StampBatch::Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool w
 }
 
 void StampBatch::RunSequential() {
+  RenderContext& ctx = ctx_;
   for (int64_t i = 0; i < count_; ++i) {
     const StampOp& op = ops_[i];
-    CloudStamp(op.pen, op.src, target_, op.mode, op.wrap, op.dst);
+    CloudStamp(ctx, op.pen, op.src, target_, op.mode, op.wrap, op.dst);
   }
   count_ = 0;
 }
 
-void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* ctx) {
+void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCtx) {
+  RenderContext& ctx = ctx_;
   if (!target_ || count_ == 0) return;
   const int32_t W = target_->width, H = target_->height;
   if (W <= 0 || H <= 0) {
@@ -67,10 +71,9 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* ctx) {
   }
   int32_t* table =
       entries <= kMaxTableEntries
-          ? static_cast<int32_t*>(PoolScratch(kTableSlot, sizeof(int32_t) * static_cast<size_t>(entries)))
+          ? static_cast<int32_t*>(ctx.StampScratch[kTableSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(entries)))
           : nullptr;
-  StampPlan* plans = table ? static_cast<StampPlan*>(PoolScratch(
-                                 kOpsSlot + 2, sizeof(StampPlan) * static_cast<size_t>(count_)))
+  StampPlan* plans = table ? static_cast<StampPlan*>(ctx.StampScratch[kOpsSlot + 2].Get(ctx.Pool, sizeof(StampPlan) * static_cast<size_t>(count_)))
                            : nullptr;
   if (!plans) {
     RunSequential();
@@ -103,18 +106,18 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* ctx) {
       const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(H, y0 + int64_t{bandRows}));
       for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
       const int64_t finished = done.fetch_add(1) + 1;
-      if (worker == 0) progress(ctx, finished, bands);
+      if (worker == 0) progress(progressCtx, finished, bands);
     }
   });
   count_ = 0;
 }
 
-void StampBatch::RunWithProgress(ThreadPool& pool, int from, int to) {
-  Run(pool, [&](int64_t done, int64_t total) {
-    FrameProgress = from + RoundToInt32(static_cast<long double>(to - from) * done / total);
-    PumpMessages();
+void StampBatch::RunWithProgress(int from, int to) {
+  Run(ctx_.Threads, [&](int64_t done, int64_t total) {
+    ctx_.FrameProgress = from + RoundToInt32(static_cast<long double>(to - from) * done / total);
+    ctx_.Pump();
   });
-  FrameProgress = to;
+  ctx_.FrameProgress = to;
 }
 
 }  // namespace velmora

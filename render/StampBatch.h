@@ -17,7 +17,7 @@ class StampBatch {
  public:
   // Starts a sequence of at most `expected` stamps into target.  Longer
   // sequences, and the literal reference mode, stamp each one at once.
-  StampBatch(TPixeFloatBuffer* target, int64_t expected);
+  StampBatch(RenderContext& ctx, TPixeFloatBuffer* target, int64_t expected);
   StampBatch(const StampBatch&) = delete;
   StampBatch& operator=(const StampBatch&) = delete;
 
@@ -32,7 +32,7 @@ class StampBatch {
   // thread after each band it finishes (done bands of total so far).
   // Sets FrameProgress from `from` to `to` as the bands are done, pumping
   // after each band the calling thread finishes.
-  void RunWithProgress(ThreadPool& pool, int from, int to);
+  void RunWithProgress(int from, int to);
   template <typename Progress>
   void Run(ThreadPool& pool, Progress&& progress) {
     using P = std::remove_reference_t<Progress>;
@@ -43,9 +43,10 @@ class StampBatch {
 
  private:
   using ProgressFn = void (*)(void*, int64_t, int64_t);
-  void RunWith(ThreadPool& pool, ProgressFn progress, void* ctx);
+  void RunWith(ThreadPool& pool, ProgressFn progress, void* progressCtx);
   void RunSequential();
 
+  RenderContext& ctx_;
   TPixeFloatBuffer* target_;
   StampOp* ops_ = nullptr;  // null: every stamp is applied when added
   int64_t capacity_ = 0;

@@ -1,65 +1,148 @@
 #include "render/StillRender.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace velmora {
+
+namespace {
+
+void SizeBitmap(Bitmap24& bm, int32_t w, int32_t h) {
+  bm.width = std::max<int32_t>(0, w);
+  bm.height = std::max<int32_t>(0, h);
+  bm.bytes.assign(static_cast<size_t>(bm.width) * static_cast<size_t>(bm.height) * 3, 0);
+}
+
+// Reduces SOURCE by FACTOR into TARGET (or moves it when FACTOR is 1).
+void Reduce(RenderContext& ctx, const TRenderStages& stages, Bitmap24& target, Bitmap24&& source,
+            int32_t factor) {
+  if (factor <= 1) {
+    target = std::move(source);
+    return;
+  }
+  SizeBitmap(target, source.width / factor, source.height / factor);
+  if (target.width == 0 || target.height == 0) return;
+  stages.DownSample(ctx, target, source);
+}
+
+}  // namespace
+
+TRenderStages EngineStages() {
+  TRenderStages s;
+  s.AllocFrameBuffers = AllocFrameBuffers;
+  s.RenderCloudLayer = RenderCloudLayer;
+  s.ColorFilterStage = ColorFilterStage;
+  s.MixTextureStage = MixTextureStage;
+  s.BlurStage = BlurStage;
+  s.BufferToBitmap = [](RenderContext& ctx, Bitmap24& bm, const TPixeBuffer* b) {
+    BufferToBitmap(bm, b, &ctx.Threads);
+  };
+  s.DownSample = DownSample;
+  return s;
+}
 
 int32_t EffectiveOverSampling(const TCloudFrameParams& params) {
   return params.OverSampling < 1 ? 1 : params.OverSampling;
 }
 
-bool RenderStillFrame(TCloudFrameParams& params, std::string* error) {
-  auto fail = [&](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
-  if (params.ResX < 1 || params.ResY < 1)
-    return fail("the output size must be at least 1 x 1 (got " + std::to_string(params.ResX) +
-                " x " + std::to_string(params.ResY) + ")");
+bool OversampledSize(const TCloudFrameParams& params, int32_t& w, int32_t& h, std::string* error) {
   const int64_t factor = EffectiveOverSampling(params);
-  const int64_t w = params.ResX * factor;
-  const int64_t h = params.ResY * factor;
-  if (w > std::numeric_limits<int32_t>::max() || h > std::numeric_limits<int32_t>::max())
-    return fail("the render size " + std::to_string(w) + " x " + std::to_string(h) +
-                " is too large");
+  const int64_t W = int64_t{params.ResX} * factor;
+  const int64_t H = int64_t{params.ResY} * factor;
+  if (W > std::numeric_limits<int32_t>::max() || H > std::numeric_limits<int32_t>::max()) {
+    if (error)
+      *error = "the render size " + std::to_string(W) + " x " + std::to_string(H) +
+               " is too large";
+    return false;
+  }
+  w = static_cast<int32_t>(W);
+  h = static_cast<int32_t>(H);
+  return true;
+}
 
-  params.WarpScale = 0;
-  PreviewBusy = true;
-  RenderIdle = false;
-  PixeProgress = 0;
+bool RenderOversampled(RenderContext& ctx, TCloudFrameParams& params, std::string* error,
+                       const TRenderStages& stages) {
+  int32_t w = 0, h = 0;
+  if (!OversampledSize(params, w, h, error)) return false;
   const int32_t outW = params.ResX;
   const int32_t outH = params.ResY;
-  params.ResX = static_cast<int32_t>(w);
-  params.ResY = static_cast<int32_t>(h);
-
-  const bool allocated = AllocFrameBuffers(params, false);
+  params.ResX = w;
+  params.ResY = h;
+  const bool allocated = stages.AllocFrameBuffers(ctx, params, false);
   if (allocated) {
-    RenderCloudLayer(params);
-    ColorFilterStage(params);
-    MixTextureStage(params, false);
-    BlurStage(params);
+    stages.RenderCloudLayer(ctx, params);
+    stages.ColorFilterStage(ctx, params);
+    stages.MixTextureStage(ctx, params, false);
+    stages.BlurStage(ctx, params);
   }
   params.Rendered = false;
   params.ResX = outW;
   params.ResY = outH;
-  PreviewBusy = false;
-  RenderIdle = true;
-  if (!allocated)
-    return fail("not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) +
-                " render");
+  if (ctx.AbortRequested()) {
+    if (error) *error = "aborted";
+    return false;
+  }
+  if (!allocated) {
+    if (error)
+      *error = "not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) +
+               " render";
+    return false;
+  }
   return true;
 }
 
-void StillPicture(const TCloudFrameParams& params, Bitmap24& out) {
-  const int32_t factor = EffectiveOverSampling(params);
-  if (factor <= 1 || !params.filtered_cloud) {
-    if (params.filtered_cloud) BufferToBitmap(out, params.filtered_cloud);
+void BufferAlphaToBitmap(Bitmap24& bm, const TPixeBuffer* buffer) {
+  if (!buffer || !buffer->data) {
+    SizeBitmap(bm, 0, 0);
     return;
   }
+  SizeBitmap(bm, buffer->width, buffer->height);
+  const size_t n = static_cast<size_t>(bm.width) * static_cast<size_t>(bm.height);
+  for (size_t i = 0; i < n; ++i) {
+    const auto a = static_cast<uint8_t>(PixA(buffer->data[i]));
+    bm.bytes[i * 3] = a;
+    bm.bytes[i * 3 + 1] = a;
+    bm.bytes[i * 3 + 2] = a;
+  }
+}
+
+void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, Bitmap24* alpha,
+                         const TRenderStages& stages) {
+  const TPixeBuffer* buffer = ctx.Frame.filtered_cloud;
   Bitmap24 full;
-  BufferToBitmap(full, params.filtered_cloud);
-  out.SetSize(full.width / factor, full.height / factor);
-  DownSample(out, full);
+  if (buffer && buffer->data)
+    stages.BufferToBitmap(ctx, full, buffer);
+  else
+    SizeBitmap(full, 0, 0);
+  Reduce(ctx, stages, colour, std::move(full), factor);
+  if (!alpha) return;
+  Bitmap24 fullAlpha;
+  BufferAlphaToBitmap(fullAlpha, buffer);
+  Reduce(ctx, stages, *alpha, std::move(fullAlpha), factor);
+}
+
+bool RenderStillFrame(RenderContext& ctx, TCloudFrameParams& params, std::string* error) {
+  if (params.ResX < 1 || params.ResY < 1) {
+    if (error)
+      *error = "the output size must be at least 1 x 1 (got " + std::to_string(params.ResX) +
+               " x " + std::to_string(params.ResY) + ")";
+    return false;
+  }
+  int32_t w = 0, h = 0;
+  if (!OversampledSize(params, w, h, error)) return false;
+  params.WarpScale = 0;
+  ctx.PreviewBusy = true;
+  ctx.RenderIdle = false;
+  ctx.PixeProgress = 0;
+  const bool ok = RenderOversampled(ctx, params, error);
+  ctx.PreviewBusy = false;
+  ctx.RenderIdle = true;
+  return ok;
+}
+
+void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out) {
+  if (!ctx.Frame.filtered_cloud) return;
+  OversampledPictures(ctx, EffectiveOverSampling(params), out, nullptr);
 }
 
 }  // namespace velmora

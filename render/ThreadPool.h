@@ -68,7 +68,4 @@ class ThreadPool {
   std::atomic<int64_t> next_{0};
 };
 
-// The pool the render stages use.
-ThreadPool& EngineThreadPool();
-
 }  // namespace velmora

@@ -12,16 +12,14 @@
 
 namespace velmora {
 
-int WarpRowProgress = 0;
-
 namespace {
 
 using LD = long double;
 
 constexpr LD kPi = 3.141592653589793238462643383279502884L;
 
-bool PensFit(int32_t W, int32_t H) {
-  const TPixeFloatBuffer* pens[] = {Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB};
+bool PensFit(const RenderContext& ctx, int32_t W, int32_t H) {
+  const TPixeFloatBuffer* pens[] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   for (const TPixeFloatBuffer* p : pens)
     if (!p || p->width != W || p->height != H) return false;
   return true;
@@ -106,11 +104,11 @@ inline int32_t WrapLookupCoord(int64_t s, int32_t W) {
 }
 
 template <typename Write>
-void LookupWalk(const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
-  const bool ref = CloudReferenceMode();
+void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
+  const bool ref = ctx.CloudReferenceMode;
   const int32_t W = k.W, H = k.H;
   // Rows on the pool; the calling thread reports and pumps after its rows.
-  EngineThreadPool().For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
+  ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
       const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
       for (int32_t j = 0; j < W; ++j) {
@@ -124,12 +122,12 @@ void LookupWalk(const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write
         write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
       }
       if (worker == 0) {
-        WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
-        PumpMessages();
+        ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
+        ctx.Pump();
       }
     }
   });
-  WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
+  ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
 }
 
 bool SameSize(const TPixeFloatBuffer* a, int32_t W, int32_t H) {
@@ -138,11 +136,11 @@ bool SameSize(const TPixeFloatBuffer* a, int32_t W, int32_t H) {
 
 }  // namespace
 
-void WarpSourcePosition(FloatPixel T, int32_t j, int32_t i, int32_t W, int32_t H, long double WX,
+void WarpSourcePosition(const RenderContext& ctx, FloatPixel T, int32_t j, int32_t i, int32_t W, int32_t H, long double WX,
                         long double WY, int32_t& sx, int32_t& sy) {
   const WarpConsts k(W, H, WX, WY);
   int64_t dx, dy;
-  if (CloudReferenceMode())
+  if (ctx.CloudReferenceMode)
     DisplacementLiteral(k, T, dx, dy);
   else
     Displacement(k, T, dx, dy);
@@ -150,98 +148,98 @@ void WarpSourcePosition(FloatPixel T, int32_t j, int32_t i, int32_t W, int32_t H
   sy = WrapLookupCoord(i + dy, H);
 }
 
-void WarpLookup(const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
+void WarpLookup(RenderContext& ctx, const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
                 TPixeFloatBuffer* target, long double WX, long double WY) {
   if (!target) return;
   const int32_t W = target->width, H = target->height;
   if (W <= 0 || H <= 0 || !SameSize(base, W, H) || !SameSize(tmpl, W, H)) return;
   const WarpConsts k(W, H, WX, WY);
-  LookupWalk(tmpl, k, [&](int64_t to, int64_t from) { target->data[to] = base->data[from]; });
+  LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) { target->data[to] = base->data[from]; });
 }
 
-void WarpLookupToPacked(const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
+void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
                         TPixeBuffer* target, long double WX, long double WY) {
   if (!target) return;
   const int32_t W = target->width, H = target->height;
   if (W <= 0 || H <= 0 || !SameSize(base, W, H) || !SameSize(tmpl, W, H)) return;
   const WarpConsts k(W, H, WX, WY);
-  if (CloudReferenceMode()) {
-    LookupWalk(tmpl, k, [&](int64_t to, int64_t from) {
+  if (ctx.CloudReferenceMode) {
+    LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) {
       target->data[to] = FloatToPacked(base->data[from]);
     });
   } else {
-    LookupWalk(tmpl, k, [&](int64_t to, int64_t from) {
+    LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) {
       target->data[to] = FloatToPackedFast(base->data[from]);
     });
   }
 }
 
-void StampWarpLayer1(TCloudFrameParams& p) {
-  TPixeFloatBuffer* wt = p.warp_template;
+void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
+  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
-  const bool stamping = PensFit(W, H);
-  RandSeed(static_cast<uint32_t>(p.Seed) + 1u);
+  const bool stamping = PensFit(ctx, W, H);
+  ctx.Rng.Seed(static_cast<uint32_t>(p.Seed) + 1u);
   int32_t sw = W, sh = H;
   const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
   const int32_t offX = RoundToInt32(p.ResX * p.wx1);
   const int32_t offY = RoundToInt32(p.ResY * p.wy1);
-  StampBatch batch(stamping ? wt : nullptr, M + 1);
+  StampBatch batch(ctx, stamping ? wt : nullptr, M + 1);
   int progress = 30;
   for (int64_t u = 0; u <= M; ++u) {
-    const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
-    const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
-    batch.Add(Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
-    sw = StampSize((1 - RandomReal() * p.wNoise) * (sw * 0.95L));
-    sh = StampSize((1 - RandomReal() * p.wNoise) * (sh * 0.95L));
-    if (!batch.Queued()) PumpMessages();
+    const int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
+    const int32_t y = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(H))), offY);
+    batch.Add(ctx.Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
+    sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sw * 0.95L));
+    sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sh * 0.95L));
+    if (!batch.Queued() && !ctx.Pump()) return;
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
     progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
-    if (!batch.Queued()) FrameProgress = progress;
+    if (!batch.Queued()) ctx.FrameProgress = progress;
   }
-  batch.RunWithProgress(EngineThreadPool(), 30, progress);
+  batch.RunWithProgress(30, progress);
 }
 
-void StampWarpLayer2(TCloudFrameParams& p) {
-  TPixeFloatBuffer* wt = p.warp_template;
+void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
+  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
-  const bool stamping = PensFit(W, H);
+  const bool stamping = PensFit(ctx, W, H);
   const int64_t N = CloudStampCount(p.Complex);
   int32_t sw = StampSize(W * p.wMaxRadius);
   int32_t sh = StampSize(H * p.wMaxRadius);
   const int32_t offX = RoundToInt32(p.ResX * p.wx2);
   const int32_t offY = RoundToInt32(p.ResY * p.wy2);
-  const TPixeFloatBuffer* pens[3] = {Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB};
+  const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
-  StampBatch batch(stamping ? wt : nullptr, 2 * (N + 1) + 1);
+  StampBatch batch(ctx, stamping ? wt : nullptr, 2 * (N + 1) + 1);
   int progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
-    RandSeed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
-    const int32_t x = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(W))), offX);
-    const int32_t y = WrapAdd32(static_cast<int32_t>(Random(static_cast<uint32_t>(H))), offY);
+    ctx.Rng.Seed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
+    const int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
+    const int32_t y = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(H))), offY);
     batch.Add(pens[w % 3], PixeRect{0, 0, W, H}, kModes[(w % 12) / 3], true,
               PixeRect{x, y, sw, sh});
     const LD g = PowEaseOut(8, static_cast<LD>(w), p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
-    sw = StampSize((1 - RandomReal() * p.wNoise / 2) * g * W);
-    sh = StampSize((1 - RandomReal() * p.wNoise / 2) * g * H);
+    sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise / 2) * g * W);
+    sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise / 2) * g * H);
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
     if (!batch.Queued()) {
-      FrameProgress = progress;
-      PumpMessages();
+      ctx.FrameProgress = progress;
+      if (!ctx.Pump()) return;
     }
   }
-  batch.RunWithProgress(EngineThreadPool(), 40, progress);
+  batch.RunWithProgress(40, progress);
 }
 
-void NormalizeWarpTemplate(TCloudFrameParams& p) {
-  TPixeFloatBuffer* wt = p.warp_template;
+void NormalizeWarpTemplate(RenderContext& ctx, TCloudFrameParams& p) {
+  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt || wt->width <= 0 || wt->height <= 0) return;
   FloatPixel* e = wt->data;
   const int64_t n = static_cast<int64_t>(wt->width) * wt->height;
-  ThreadPool& pool = EngineThreadPool();
+  ThreadPool& pool = ctx.Threads;
   if (p.WarpScale == 0) {
     const ScanRange r = ParallelScan(
         pool, n, ScanRange{e[0].r, e[0].r},
@@ -256,7 +254,7 @@ void NormalizeWarpTemplate(TCloudFrameParams& p) {
   }
   if (!(p.WarpScale > 0)) return;
   const LD off = p.WarpOffset, scale = p.WarpScale;
-  if (CloudReferenceMode()) {
+  if (ctx.CloudReferenceMode) {
     for (int64_t i = 0; i < n; ++i) {
       e[i].r = static_cast<float>((e[i].r + off) / scale);
       e[i].g = static_cast<float>((e[i].g + off) / scale);

@@ -12,30 +12,28 @@ namespace velmora {
 
 // Layer 1: seeded with Seed + 1, M + 1 stamps of WarpPenB in mode 3
 // (M = round(Complex x 7.5)); FrameProgress 30..40.
-void StampWarpLayer1(TCloudFrameParams& params);
+void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& params);
 // Layer 2: 2N + 3 stamps of the three warp pens, re-seeded with Seed + w
 // before stamp w; FrameProgress 40..80.
-void StampWarpLayer2(TCloudFrameParams& params);
+void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& params);
 // Fixes WarpOffset / WarpScale when WarpScale = 0, then normalises the
 // template's R, G, B when WarpScale > 0.
-void NormalizeWarpTemplate(TCloudFrameParams& params);
+void NormalizeWarpTemplate(RenderContext& ctx, TCloudFrameParams& params);
 
 // target(j, i) := base(sx, sy) with (sx, sy) the displaced, wrapped position
 // of (j, i).  All three buffers have one size (the target's); nothing when
 // they do not.
-void WarpLookup(const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
+void WarpLookup(RenderContext& ctx, const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
                 TPixeFloatBuffer* target, long double WX, long double WY);
 // WarpLookup followed by the float-to-packed conversion of every element,
 // written straight into a pixel buffer (the end of RenderCloudLayer).
-void WarpLookupToPacked(const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
+void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
                         TPixeBuffer* target, long double WX, long double WY);
 
 // The position that WarpLookup reads for target element (j, i) of a W x H
 // image, given template element T (exposed for tests).
-void WarpSourcePosition(FloatPixel T, int32_t j, int32_t i, int32_t W, int32_t H, long double WX,
+void WarpSourcePosition(const RenderContext& ctx, FloatPixel T, int32_t j, int32_t i, int32_t W, int32_t H, long double WX,
                         long double WY, int32_t& sx, int32_t& sy);
 
-// The lookup's own row percentage (shown by no gauge).
-extern int WarpRowProgress;
 
 }  // namespace velmora

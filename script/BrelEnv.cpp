@@ -40,26 +40,17 @@ BrelCellPtr BrelDictionary::Find(std::string_view name, bool moveToFront) {
 
 // --- Registry of environments made by newenv --------------------------------
 
-namespace {
-
-std::map<int32_t, BrelEnvH>& Registry() {
-  static std::map<int32_t, BrelEnvH> registry;
-  return registry;
-}
-int32_t g_nextHandle = 0;
-
-}  // namespace
-
-BrelEnvH BrelEnvFromHandle(int32_t handle) {
-  auto& reg = Registry();
+BrelEnvH BrelEnvFromHandle(BrelEnvH env, int32_t handle) {
+  auto& reg = env->interpreter->registry;
   auto it = reg.find(handle);
   return it == reg.end() ? nullptr : it->second;
 }
 
 BrelEnvH BrelNewChildEnv(BrelEnvH maker) {
-  auto& reg = Registry();
+  BrelInterpreter& shared = *maker->interpreter;
+  auto& reg = shared.registry;
   if (static_cast<int64_t>(reg.size()) >= maker->limits.maxEnvironments) return nullptr;
-  if (g_nextHandle == INT32_MAX) return nullptr;  // handles are never reused
+  if (shared.nextHandle == INT32_MAX) return nullptr;  // handles are never reused
   const size_t size = sizeof(BrelEnv) + maker->dictionary.Size() * sizeof(BrelCellPtr);
   if (!BrelChargeMemory(maker, size, "newenv")) return nullptr;
   BrelEnvH child = BrelCreateEnv(maker->name, maker->console);
@@ -70,7 +61,8 @@ BrelEnvH BrelNewChildEnv(BrelEnvH maker) {
     child->budget = maker->budget;
     child->memory = maker->memory;
     child->hostData = maker->hostData;
-    child->handle = ++g_nextHandle;
+    child->interpreter = maker->interpreter;
+    child->handle = ++shared.nextHandle;
     maker->children.push_back(child->handle);
     reg.emplace(child->handle, child);
   } catch (...) {
@@ -95,7 +87,7 @@ std::vector<BrelEnvH> Subtree(BrelEnvH env) {
   std::vector<BrelEnvH> out{env};
   for (size_t i = 0; i < out.size(); ++i)
     for (int32_t h : out[i]->children)
-      if (BrelEnvH c = BrelEnvFromHandle(h)) out.push_back(c);
+      if (BrelEnvH c = BrelEnvFromHandle(env, h)) out.push_back(c);
   return out;
 }
 
@@ -116,6 +108,7 @@ BrelEnvH BrelCreateEnv(std::string_view name, BrelConsole* console) {
     env->name.assign(name);
     env->console = console;
     env->budget = std::make_shared<BrelStepBudget>();
+    env->interpreter = std::make_shared<BrelInterpreter>();
     env->memory = std::make_shared<BrelMemoryBudget>();
     if (!BrelRegistBinaryDictionary(env)) {
       delete env;
@@ -132,7 +125,7 @@ BrelEnvH BrelCreateEnv(std::string_view name, BrelConsole* console) {
 void BrelFreeEnv(BrelEnvH env) {
   if (!env) return;
   std::vector<BrelEnvH> all = Subtree(env);
-  auto& reg = Registry();
+  auto& reg = env->interpreter->registry;
   if (env->parent) {
     auto& ch = env->parent->children;
     ch.erase(std::remove(ch.begin(), ch.end(), env->handle), ch.end());

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -108,6 +109,17 @@ struct BrelStepBudget {
   const volatile std::sig_atomic_t* interrupt = nullptr;
 };
 
+// What an environment shares with every environment made from it (by newenv,
+// and by those in turn): the registry of live environments by handle, the
+// next handle, and the nesting of token executions.  Each environment that
+// BrelCreateEnv makes starts a tree of its own, so separate hosts (or
+// threads) never see each other's environments.
+struct BrelInterpreter {
+  std::map<int32_t, BrelEnv*> registry;
+  int32_t nextHandle = 0;  // handles are never reused
+  int nesting = 0;         // executions in progress, across the tree
+};
+
 struct BrelEnv {
   std::vector<BrelValue> values;
   std::vector<BrelFrame> frames;
@@ -132,6 +144,7 @@ struct BrelEnv {
   void* hostData = nullptr;
   BrelLimits limits;
   std::shared_ptr<BrelStepBudget> budget;
+  std::shared_ptr<BrelInterpreter> interpreter;
   std::shared_ptr<BrelMemoryBudget> memory;
 
   // Bookkeeping of the interpreter itself.
@@ -194,8 +207,8 @@ const char* BrelErrorText(int code);
 
 // --- Handles of environments made by newenv --------------------------------
 
-// The live environment with that handle, or nullptr.
-BrelEnvH BrelEnvFromHandle(int32_t handle);
+// The live environment with that handle in ENV's tree, or nullptr.
+BrelEnvH BrelEnvFromHandle(BrelEnvH env, int32_t handle);
 // Makes a child environment registered under a fresh handle, or nullptr when
 // memory or the environment bound is exhausted.
 BrelEnvH BrelNewChildEnv(BrelEnvH maker);

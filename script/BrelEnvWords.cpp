@@ -13,7 +13,7 @@ namespace {
 // The live environment behind a handle popped from the stack, or nullptr
 // after reporting error 15 with the word as context.
 BrelEnvH LookUp(BrelEnvH env, int32_t handle, std::string_view word) {
-  BrelEnvH other = BrelEnvFromHandle(handle);
+  BrelEnvH other = BrelEnvFromHandle(env, handle);
   if (!other) BrelSetError(env, 15, TrFormat("%s:環境が存在しません。", {word}));
   return other;
 }

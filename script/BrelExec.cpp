@@ -13,14 +13,13 @@ namespace velmora {
 
 namespace {
 
-// Nesting of token executions across all environments: a word that starts
-// another execution (run, cont, execenv, contenv, stepenv, on) re-enters
-// BrelExecToken, so counting here bounds the host recursion.
-int g_nesting = 0;
-
+// Nesting of token executions across an environment tree: a word that
+// starts another execution (run, cont, execenv, contenv, stepenv, on)
+// re-enters BrelExecToken, so counting here bounds the host recursion.
 struct NestingGuard {
-  NestingGuard() { ++g_nesting; }
-  ~NestingGuard() { --g_nesting; }
+  explicit NestingGuard(BrelInterpreter& i) : shared(i) { ++shared.nesting; }
+  ~NestingGuard() { --shared.nesting; }
+  BrelInterpreter& shared;
   NestingGuard(const NestingGuard&) = delete;
   NestingGuard& operator=(const NestingGuard&) = delete;
 };
@@ -151,8 +150,8 @@ bool BrelStep(BrelEnvH env) {
 }
 
 bool BrelExecToken(BrelEnvH env, std::string_view token) {
-  NestingGuard nesting;
-  if (g_nesting > kBrelMaxNesting) {
+  NestingGuard nesting(*env->interpreter);
+  if (nesting.shared.nesting > kBrelMaxNesting) {
     BrelSetError(env, 17, Tr("実行の入れ子が深すぎます。"));
     return false;
   }

@@ -170,23 +170,13 @@ const WordRow kWords[] = {
      TrNoop("man wordname→<manual : str>:指定ワードのオンラインマニュアルをスタックに積みます。バイナリ辞書以外のワードはワード内の最初のコメントを出力します。")},
 };
 
-const std::vector<BrelCellPtr>& BuiltinCells() {
-  static const std::vector<BrelCellPtr> cells = [] {
-    std::vector<BrelCellPtr> v;
-    v.reserve(sizeof kWords / sizeof kWords[0]);
-    for (const WordRow& w : kWords)
-      v.push_back(std::make_shared<const BrelBinaryDictionaryCell>(
-          BrelBinaryDictionaryCell{w.name, w.manual, BrelHostWord(w.handler)}));
-    return v;
-  }();
-  return cells;
-}
-
 }  // namespace
 
 bool BrelRegistBinaryDictionary(BrelEnvH env) {
   try {
-    for (const BrelCellPtr& cell : BuiltinCells()) env->dictionary.Append(cell);
+    for (const WordRow& w : kWords)
+      env->dictionary.Append(std::make_shared<const BrelBinaryDictionaryCell>(
+          BrelBinaryDictionaryCell{w.name, w.manual, BrelHostWord(w.handler)}));
   } catch (...) {
     BrelSetError(env, 12, "AddBinaryDictionaryCell");
     return false;

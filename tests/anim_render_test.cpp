@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,15 @@ struct Rig {
   TCloudFrameParams params;
   TProjectModel model;
   TWindowHooks hooks;
-  bool idle = true, busy = false;
-  int frameProgress = 50, pixeProgress = 50;
+  RenderContext ctx;
+  std::atomic<bool>& idle = ctx.RenderIdle;
+  std::atomic<bool>& busy = ctx.PreviewBusy;
+  std::atomic<int>& frameProgress = ctx.FrameProgress;
+  std::atomic<int>& pixeProgress = ctx.PixeProgress;
   bool allocOk = true;
   std::vector<std::string> log;
   std::vector<PackedPixel> pixels;
-  TPixeBuffer buffer{0, 0, nullptr};
+  TPixeBuffer buffer{0, 0, nullptr, nullptr};
   TFrameRenderer r;
 
   Rig() {
@@ -32,7 +36,7 @@ struct Rig {
                     (busy ? " busy" : ""));
     };
     TRenderStages st;
-    st.AllocFrameBuffers = [this, note](TCloudFrameParams& p, bool preview) {
+    st.AllocFrameBuffers = [this, note](RenderContext& c, TCloudFrameParams& p, bool preview) {
       note(std::string("alloc ") + (preview ? "preview" : "export") + " " + std::to_string(p.ResX) +
            "x" + std::to_string(p.ResY));
       if (!allocOk) {
@@ -42,20 +46,22 @@ struct Rig {
       pixels.assign(static_cast<size_t>(p.ResX) * p.ResY, 0);
       for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = MakePixel(static_cast<uint32_t>(i), 2 * static_cast<uint32_t>(i), 7, static_cast<uint32_t>(i % 4) * 60);
-      buffer = TPixeBuffer{p.ResX, p.ResY, pixels.data()};
-      p.filtered_cloud = &buffer;
+      buffer = TPixeBuffer{p.ResX, p.ResY, pixels.data(), nullptr};
+      c.Frame.filtered_cloud = &buffer;
       p.Rendered = false;
       return true;
     };
-    st.RenderCloudLayer = [this, note](TCloudFrameParams& p) {
+    st.RenderCloudLayer = [this, note](RenderContext&, TCloudFrameParams& p) {
       note("cloud");
       if (p.WarpScale == 0) p.WarpScale = 1 + p.Brightness;
       p.Rendered = true;
     };
-    st.ColorFilterStage = [note](TCloudFrameParams&) { note("filter"); };
-    st.MixTextureStage = [note](TCloudFrameParams&, bool fast) { note(fast ? "mix fast" : "mix"); };
-    st.BlurStage = [note](TCloudFrameParams&) { note("blur"); };
-    st.BufferToBitmap = [](Bitmap24& bm, const TPixeBuffer* b) {
+    st.ColorFilterStage = [note](RenderContext&, const TCloudFrameParams&) { note("filter"); };
+    st.MixTextureStage = [note](RenderContext&, const TCloudFrameParams&, bool fast) {
+      note(fast ? "mix fast" : "mix");
+    };
+    st.BlurStage = [note](RenderContext&, const TCloudFrameParams&) { note("blur"); };
+    st.BufferToBitmap = [](RenderContext&, Bitmap24& bm, const TPixeBuffer* b) {
       bm.width = b->width;
       bm.height = b->height;
       bm.bytes.clear();
@@ -63,7 +69,7 @@ struct Rig {
         for (uint32_t c : {PixB(b->data[i]), PixG(b->data[i]), PixR(b->data[i])})
           bm.bytes.push_back(static_cast<uint8_t>(c));
     };
-    st.DownSample = [this](Bitmap24& t, const Bitmap24& s) {  // top-left sample of each box
+    st.DownSample = [this](RenderContext&, Bitmap24& t, const Bitmap24& s) {  // top-left sample of each box
       log.push_back("downsample " + std::to_string(s.width) + "x" + std::to_string(s.height) + " to " +
                     std::to_string(t.width) + "x" + std::to_string(t.height));
       const int f = s.width / t.width;
@@ -74,7 +80,7 @@ struct Rig {
     };
     hooks.DrawPreview = [this] { log.push_back("draw"); };
     hooks.ShowParams = [this](const TCloudFrameParams& p) { log.push_back("show b=" + FormatReal(p.Brightness)); };
-    r = TFrameRenderer{&params, &set, &model, &idle, &busy, &frameProgress, &pixeProgress, st, &hooks};
+    r = TFrameRenderer{&ctx, &params, &set, &model, st, &hooks};
     params.PreviewWidth = params.PreviewHeight = 4;
   }
   ~Rig() { FreeCurveSet(set); }

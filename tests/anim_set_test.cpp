@@ -49,7 +49,7 @@ TEST(CurveSet, NewProjectKeysEveryCurveOnceAtFrameZero) {
 
 TEST(CurveSet, NewProjectResetsModelAndKeepsTexture) {
   State s;
-  TPixeBuffer texture{1, 1, nullptr};
+  TPixeBuffer texture{1, 1, nullptr, nullptr};
   s.params.Texture = &texture;
   s.params.PileMode = 2;
   s.params.UnderTexture = 1;
@@ -100,7 +100,7 @@ TEST(CurveSet, NewProjectResetsModelAndKeepsTexture) {
 TEST(CurveSet, EvaluationTouchesOnlyKeyedFields) {
   State s;
   TCloudFrameParams p{};
-  TPixeBuffer texture{1, 1, nullptr};
+  TPixeBuffer texture{1, 1, nullptr, nullptr};
   p.ResX = 7;
   p.ResY = 9;
   p.Texture = &texture;

@@ -67,8 +67,8 @@ class ScriptedHost : public DialogHost {
   }
 };
 
-QString Listing() {
-  return QString::fromStdString(FormatParamsListing(CloudParams, Project));
+QString Listing(TInternalCloudMaker& w) {
+  return QString::fromStdString(FormatParamsListing(w.Doc().Params, w.Doc().Model));
 }
 
 // `velmora params FILE --frame F` of the command line.
@@ -158,7 +158,7 @@ class MainWindowTest : public QObject {
     for (int v : {120, 140, 160}) {
       w.Complex->setValue(v);  // one change per 20 ms: no tick in between
     }
-    QCOMPARE(CloudParams.Complex, 0.8L);
+    QCOMPARE(w.Doc().Params.Complex, 0.8L);
     w.PreviewRenderIntervalTimer();
     w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before);
@@ -172,7 +172,7 @@ class MainWindowTest : public QObject {
     w.Brightness->setValue(40);
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);
-    QCOMPARE(CurveValueAt(CloudCurves->Curves[ccBrightness], 0), 0.4);
+    QCOMPARE(CurveValueAt(w.Doc().Curves->Curves[ccBrightness], 0), 0.4);
   }
 
   void keysSaveOpenAndNewThroughFiles() {
@@ -186,7 +186,7 @@ class MainWindowTest : public QObject {
     w.Complex->setValue(150);  // keyed at frame 60
     w.OutPutFilen->setText(QStringLiteral("out.avi"));
     QVERIFY(w.SaveMovie->isEnabled());
-    const QString at60 = Listing();
+    const QString at60 = Listing(w);
     // Overwrite save of an unnamed project asks for a name.
     host.files.push_back(path);
     w.O1->trigger();
@@ -197,7 +197,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(CliParams(path, 60), at60);
     w.TimeLine->setValue(30);
     QCOMPARE(w.Complex->value(), 125);  // halfway between the keys
-    QCOMPARE(CliParams(path, 30), Listing().replace(QStringLiteral("current_frame 30"),
+    QCOMPARE(CliParams(path, 30), Listing(w).replace(QStringLiteral("current_frame 30"),
                                                     QStringLiteral("current_frame 60")));
     const QByteArray saved = Bytes(path);
 
@@ -213,7 +213,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.Complex->value(), 150);
     QCOMPARE(w.Brightness->value(), 50);
     QCOMPARE(w.OutPutFilen->text(), QStringLiteral("out.avi"));
-    QCOMPARE(Listing(), at60);
+    QCOMPARE(Listing(w), at60);
     // A named project is saved again without a dialog, byte for byte.
     QFile::remove(path);
     w.O1->trigger();
@@ -273,8 +273,8 @@ class MainWindowTest : public QObject {
     host.colours.push_back(QColor(200, 100, 50));
     emit w.StartColor->clicked();
     QCOMPARE(w.StartColor->Colour(), 0x3264C8u);
-    QCOMPARE(CloudParams.StartColor.r, 200);
-    QCOMPARE(CurveValueAt(CloudCurves->Curves[ccStartGreen], 0), 100.0);
+    QCOMPARE(w.Doc().Params.StartColor.r, 200);
+    QCOMPARE(CurveValueAt(w.Doc().Curves->Curves[ccStartGreen], 0), 100.0);
     std::string stored;
     QVERIFY(ReadIniString(ini, "CustomColor", "ColorA", stored));
     QCOMPARE(QString::fromStdString(stored), QStringLiteral("563412"));
@@ -288,7 +288,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(host.offeredCustom[0], QColor(0x12, 0x34, 0x56));
     w.ColorFilterReset->click();
     QCOMPARE(w.StartColor->Colour(), 0u);
-    QCOMPARE(CloudParams.StartColor.r, 0);
+    QCOMPARE(w.Doc().Params.StartColor.r, 0);
   }
 
   void conversionErrorsStopTheRead() {
@@ -299,13 +299,13 @@ class MainWindowTest : public QObject {
     w.Seed->setText(QStringLiteral("12a"));
     emit w.Seed->editingFinished();
     QCOMPARE(host.messages, QStringList{QStringLiteral("'12a' は整数ではありません")});
-    QCOMPARE(CloudParams.ResX, 640);
-    QCOMPARE(CloudParams.Seed, 65536);
+    QCOMPARE(w.Doc().Params.ResX, 640);
+    QCOMPARE(w.Doc().Params.Seed, 65536);
     w.Seed->setText(QStringLiteral("7"));
     w.BlurRadiusEdBx->setText(QStringLiteral("x1"));
     emit w.BlurRadiusEdBx->editingFinished();
     QCOMPARE(host.messages.last(), QStringLiteral("'x1' は浮動小数点数ではありません"));
-    QCOMPARE(CloudParams.Seed, 7);
+    QCOMPARE(w.Doc().Params.Seed, 7);
     w.MaxFrame->setText(QStringLiteral("5"));
     emit w.MaxFrame->editingFinished();
     QCOMPARE(w.TimeLine->maximum(), 5);

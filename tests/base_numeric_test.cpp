@@ -77,12 +77,13 @@ TEST(Numeric, RoundHalfEven) {
 }
 
 TEST(Numeric, RandomSequence) {
-  RandSeed(0);
-  EXPECT_EQ(Random(0x100000000ull - 1), 0u);  // state becomes 1
-  EXPECT_EQ(RandState(), 1u);
-  RandSeed(1);
+  RandomGenerator rng;
+  rng.Seed(0);
+  EXPECT_EQ(rng.Random(0x100000000ull - 1), 0u);  // state becomes 1
+  EXPECT_EQ(rng.State(), 1u);
+  rng.Seed(1);
   // state := 1 * 0x08088405 + 1
-  EXPECT_EQ(Random(1000), static_cast<uint32_t>((1000ull * 0x08088406ull) >> 32));
-  RandSeed(0);
-  EXPECT_EQ(RandomReal(), 1.0L / 4294967296.0L);
+  EXPECT_EQ(rng.Random(1000), static_cast<uint32_t>((1000ull * 0x08088406ull) >> 32));
+  rng.Seed(0);
+  EXPECT_EQ(rng.RandomReal(), 1.0L / 4294967296.0L);
 }

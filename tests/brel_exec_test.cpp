@@ -242,7 +242,7 @@ TEST_F(BrelTest, RunInsideProgramEndsOuterExecution) {
 TEST_F(BrelTest, ChildEnvironmentsAndHandles) {
   ASSERT_TRUE(Run("newenv"));
   const int32_t h = env->values.back().num;
-  BrelEnvH child = BrelEnvFromHandle(h);
+  BrelEnvH child = BrelEnvFromHandle(env, h);
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(child->name, "test");
   EXPECT_EQ(child->console, &console);
@@ -256,7 +256,7 @@ TEST_F(BrelTest, ChildEnvironmentsAndHandles) {
   EXPECT_TRUE(Run(hs + " \"1 2\" execenv drop " + hs + " stepenv"));
   EXPECT_EQ(Top(), "int  :-1");
   EXPECT_TRUE(Run(hs + " freeenv"));
-  EXPECT_EQ(BrelEnvFromHandle(h), nullptr);
+  EXPECT_EQ(BrelEnvFromHandle(env, h), nullptr);
   EXPECT_FALSE(Run(hs + " contenv"));
   EXPECT_EQ(env->errorCode, 15);
 }
@@ -265,18 +265,34 @@ TEST(BrelEnvTree, FreeingAnEnvironmentFreesWhatItMade) {
   BrelEnvH env = BrelCreateEnv("host", nullptr);
   env->program = "newenv newenv";
   ASSERT_TRUE(BrelRun(env));
-  const int32_t a = env->values[0].num, b = env->values[1].num;
+  const int32_t a = env->values[0].num;
   // A grandchild, made by the first child.
   env->program = std::to_string(a) + " \"newenv\" execenv";
   ASSERT_TRUE(BrelRun(env));
-  BrelEnvH child = BrelEnvFromHandle(a);
+  BrelEnvH child = BrelEnvFromHandle(env, a);
   ASSERT_EQ(child->children.size(), 1u);
   const int32_t c = child->children[0];
-  EXPECT_NE(BrelEnvFromHandle(c), nullptr);
+  EXPECT_NE(BrelEnvFromHandle(env, c), nullptr);
+  const std::shared_ptr<BrelInterpreter> tree = env->interpreter;
+  EXPECT_EQ(tree->registry.size(), 3u);
   BrelFreeEnv(env);
-  EXPECT_EQ(BrelEnvFromHandle(a), nullptr);
-  EXPECT_EQ(BrelEnvFromHandle(b), nullptr);
-  EXPECT_EQ(BrelEnvFromHandle(c), nullptr);
+  EXPECT_TRUE(tree->registry.empty());
+  EXPECT_EQ(tree.use_count(), 1);
+}
+
+TEST(BrelEnvTree, SeparateEnvironmentsHaveSeparateHandles) {
+  BrelEnvH one = BrelCreateEnv("one", nullptr);
+  BrelEnvH two = BrelCreateEnv("two", nullptr);
+  one->program = two->program = "newenv";
+  ASSERT_TRUE(BrelRun(one));
+  ASSERT_TRUE(BrelRun(two));
+  EXPECT_EQ(one->values[0].num, 1);
+  EXPECT_EQ(two->values[0].num, 1);
+  EXPECT_EQ(BrelEnvFromHandle(one, 1)->name, "one");
+  EXPECT_EQ(BrelEnvFromHandle(two, 1)->name, "two");
+  BrelFreeEnv(one);
+  EXPECT_NE(BrelEnvFromHandle(two, 1), nullptr);
+  BrelFreeEnv(two);
 }
 
 TEST(BrelEnvTree, AnEnvironmentWhoseOffspringRunsIsNotFreed) {
@@ -288,13 +304,13 @@ TEST(BrelEnvTree, AnEnvironmentWhoseOffspringRunsIsNotFreed) {
   // to free its (idle) parent.
   env->program = a + " \"newenv\" execenv";
   ASSERT_TRUE(BrelRun(env));
-  BrelEnvH child = BrelEnvFromHandle(env->values[0].num == -1 ? std::stoi(a) : 0);
+  BrelEnvH child = BrelEnvFromHandle(env, env->values[0].num == -1 ? std::stoi(a) : 0);
   ASSERT_NE(child, nullptr);
   const std::string g = std::to_string(child->children.at(0));
   env->program = g + " \"" + a + " freeenv\" execenv";
   ASSERT_TRUE(BrelRun(env));
   EXPECT_EQ(env->values.back().num, 0);
-  EXPECT_NE(BrelEnvFromHandle(std::stoi(a)), nullptr);
+  EXPECT_NE(BrelEnvFromHandle(env, std::stoi(a)), nullptr);
   BrelFreeEnv(env);
 }
 

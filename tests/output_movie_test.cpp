@@ -78,14 +78,11 @@ int64_t AviFrameCount(const std::string& path, int* w = nullptr, int* h = nullpt
 // they are asked to do and paint frame f as colour (f, 2f, 100) with alpha
 // 200 - f.
 struct Fixture {
+  RenderContext ctx;
   TCloudFrameParams params;
   TCloudCurveSet* curves = nullptr;
   TProjectModel model;
   TWindowHooks hooks;
-  bool renderIdle = true;
-  bool previewBusy = false;
-  int frameProgress = 0;
-  int pixeProgress = 0;
   TFrameRenderer renderer;
   std::vector<std::string> log;
   std::function<void(int32_t)> duringFrame;  // called inside each full render
@@ -96,35 +93,31 @@ struct Fixture {
     params.ResY = h;
     params.OverSampling = overSampling;
     KeyCurveSetFromParams(curves, 0, params);
-    renderer = TFrameRenderer{&params,       &curves,       &model,       &renderIdle,
-                              &previewBusy,  &frameProgress, &pixeProgress, Stages(),
-                              &hooks};
+    renderer = TFrameRenderer{&ctx, &params, &curves, &model, Stages(), &hooks};
   }
-  ~Fixture() {
-    FreeCurveSet(curves);
-    FreeFrameBuffers(params);
-  }
+  ~Fixture() { FreeCurveSet(curves); }
 
   TRenderStages Stages() {
     TRenderStages s = EngineStages();
-    s.AllocFrameBuffers = [this](TCloudFrameParams& p, bool preview) {
+    s.AllocFrameBuffers = [this](RenderContext& c, TCloudFrameParams& p, bool preview) {
       log.push_back("alloc " + std::to_string(p.ResX) + "x" + std::to_string(p.ResY) +
                     (preview ? " preview" : ""));
-      if (!p.filtered_cloud) p.filtered_cloud = NewPixeBuffer(p.ResX, p.ResY);
-      return p.filtered_cloud && ResizePixeBuffer(p.filtered_cloud, p.ResX, p.ResY);
+      TPixeBuffer*& out = c.Frame.filtered_cloud;
+      if (!out) out = NewPixeBuffer(c.Pool, p.ResX, p.ResY);
+      return out && ResizePixeBuffer(out, p.ResX, p.ResY);
     };
-    s.RenderCloudLayer = [this](TCloudFrameParams& p) {
+    s.RenderCloudLayer = [this](RenderContext&, TCloudFrameParams& p) {
       log.push_back(p.WarpScale == 0 ? "cloud unfixed" : "cloud");
       if (p.WarpScale == 0) p.WarpScale = 1;
     };
-    s.ColorFilterStage = [this](TCloudFrameParams& p) {
+    s.ColorFilterStage = [this](RenderContext& c, const TCloudFrameParams&) {
       const int32_t f = model.TimeLinePosition;
       log.push_back("filter " + std::to_string(f));
-      FillPixeBuffer(p.filtered_cloud, MakePixel(f, 2 * f, 100, 200 - f));
+      FillPixeBuffer(c.Frame.filtered_cloud, MakePixel(f, 2 * f, 100, 200 - f));
       if (duringFrame) duringFrame(f);
     };
-    s.MixTextureStage = [](TCloudFrameParams&, bool) {};
-    s.BlurStage = [](TCloudFrameParams&) {};
+    s.MixTextureStage = [](RenderContext&, const TCloudFrameParams&, bool) {};
+    s.BlurStage = [](RenderContext&, const TCloudFrameParams&) {};
     return s;
   }
 
@@ -224,9 +217,9 @@ TEST(MovieLoop, NumberedSeriesCarryTimelineNumbers) {
   // The timeline stays at the last frame; the engine is idle again.
   EXPECT_EQ(fx.model.TimeLinePosition, 2);
   EXPECT_EQ(fx.model.CurFrame, "2");
-  EXPECT_TRUE(fx.renderIdle);
-  EXPECT_FALSE(fx.previewBusy);
-  EXPECT_EQ(MovieProgress, 0);
+  EXPECT_TRUE(fx.ctx.RenderIdle);
+  EXPECT_FALSE(fx.ctx.PreviewBusy);
+  EXPECT_EQ(fx.ctx.MovieProgress, 0);
 }
 
 // Starting at a later frame: frame 0 is rendered up to its cloud layer first,
@@ -259,7 +252,6 @@ TEST(MovieLoop, RangeOfAWholeRunMatchesIt) {
   const TempFolder tmp;
   Fixture fx(12, 10);
   fx.renderer.Stages = EngineStages();
-  FreePens();  // as in a fresh process
   fx.params.Seed = 40;
   fx.params.OverSampling = 2;
   KeyCurveSetFromParams(fx.curves, 6, fx.params);  // seed 0 -> 40, oversampling 1 -> 2
@@ -331,7 +323,7 @@ TEST(MovieLoop, AbortFinishesTheFrameInProgress) {
   EXPECT_EQ(AviFrameCount(dir + "/m.avi"), 3);
   EXPECT_EQ(AviFrameCount(dir + "/a.avi"), 3);
   EXPECT_EQ(fx.model.TimeLinePosition, 3) << "shows the frame that was about to start";
-  EXPECT_TRUE(fx.renderIdle);
+  EXPECT_TRUE(fx.ctx.RenderIdle);
 
   // Aborted again over those complete movies: they stay, the frames made go
   // beside them, and the notes name both files.
@@ -349,7 +341,7 @@ TEST(MovieLoop, AbortFinishesTheFrameInProgress) {
   // The Abort button of a window sets RenderIdle during the render.
   Fixture fy(4, 4);
   fy.duringFrame = [&](int32_t f) {
-    if (f == 1) fy.renderIdle = true;
+    if (f == 1) fy.ctx.RenderIdle = true;
   };
   const MovieReport s = fy.Run(Range(dir + "/s.bmp", "", 0, 9));
   EXPECT_TRUE(s.aborted);
@@ -383,7 +375,7 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     EXPECT_EQ(r.failures.size(), 2u);
     EXPECT_EQ(r.framesDone, 0);
     EXPECT_TRUE(fx.log.empty());
-    EXPECT_TRUE(fx.renderIdle);
+    EXPECT_TRUE(fx.ctx.RenderIdle);
   }
   {
     Fixture fx(8, 8);  // one file for both outputs would lose the colour pictures
@@ -402,9 +394,10 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
   {
     Fixture fx(8, 8);  // a write fails at frame 2: the movie is dropped, the loop ends
     auto alloc = fx.renderer.Stages.AllocFrameBuffers;
-    fx.renderer.Stages.AllocFrameBuffers = [&](TCloudFrameParams& p, bool preview) {
+    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, TCloudFrameParams& p,
+                                                bool preview) {
       if (fx.model.TimeLinePosition == 2) p.ResX = 9;  // a picture of the wrong size
-      return alloc(p, preview);
+      return alloc(c, p, preview);
     };
     const MovieReport r = fx.Run(Range(dir + "/w.avi", "", 0, 9));
     EXPECT_EQ(r.framesDone, 3);
@@ -416,12 +409,13 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     Fixture fx(8, 8);  // allocation fails at frame 2: the loop ends there
     auto alloc = fx.renderer.Stages.AllocFrameBuffers;
     int calls = 0;
-    fx.renderer.Stages.AllocFrameBuffers = [&](TCloudFrameParams& p, bool preview) {
+    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, TCloudFrameParams& p,
+                                                bool preview) {
       if (++calls == 3) {
-        *fx.renderer.RenderIdle = true;
+        c.RenderIdle = true;
         return false;
       }
-      return alloc(p, preview);
+      return alloc(c, p, preview);
     };
     const MovieReport r = fx.Run(Range(dir + "/f.bmp", "", 0, 5));
     EXPECT_EQ(r.framesDone, 2);

@@ -21,15 +21,15 @@ TEST_F(ProjectTest, FileThatStopsAfterTheSeedLine) {
   const auto r = Load(std::string(kHeader) + "\"TDiv_MP 2 0 0 7 30 9\" seed\r\n");
   EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
   EXPECT_EQ(CurveToText(Curve(ccSeed)), "TDiv_MP 2 0 0 7 30 9");
-  NewProjectState();
-  const std::string defaults = BuildProjectText();
+  doc.ApplyNewProjectDefaults();
+  const std::string defaults = BuildProjectText(doc);
   Load(std::string(kHeader) + "\"TDiv_MP 2 0 0 7 30 9\" seed\r\n");
   std::string expected = defaults;
   expected.replace(expected.find("\"TDiv_MP 1 0 0 65536\""), 21, "\"TDiv_MP 2 0 0 7 30 9\"");
   expected.erase(expected.find("blur_draftmode\r\n"));
-  EXPECT_EQ(BuildProjectText(), expected);
-  EXPECT_FALSE(CloudParams.BlurDraft);
-  EXPECT_EQ(CloudParams.WarpScale, 0);
+  EXPECT_EQ(BuildProjectText(doc), expected);
+  EXPECT_FALSE(doc.Params.BlurDraft);
+  EXPECT_EQ(doc.Params.WarpScale, 0);
 }
 
 TEST_F(ProjectTest, UnparsableCurveKeepsTheDefaultAndTheRunGoesOn) {
@@ -74,26 +74,26 @@ TEST_F(ProjectTest, NumbersThatDoNotParseAndOpenStringsAreWarnings) {
 
 TEST_F(ProjectTest, FramesAndCurrentFrame) {
   Load("0 3 frames 5 current_frame");
-  EXPECT_EQ(Project.TimeLineMin, 0);
-  EXPECT_EQ(Project.TimeLineMax, 5);
-  EXPECT_EQ(Project.TimeLinePosition, 5);
-  EXPECT_EQ(Project.MaxFrame, "3");
-  EXPECT_EQ(Project.CurFrame, "5");
+  EXPECT_EQ(doc.Model.TimeLineMin, 0);
+  EXPECT_EQ(doc.Model.TimeLineMax, 5);
+  EXPECT_EQ(doc.Model.TimeLinePosition, 5);
+  EXPECT_EQ(doc.Model.MaxFrame, "3");
+  EXPECT_EQ(doc.Model.CurFrame, "5");
 
   // A range entirely above the present one: the maximum goes first.
   Load("200 300 frames");
-  EXPECT_EQ(Project.TimeLineMin, 200);
-  EXPECT_EQ(Project.TimeLineMax, 300);
-  EXPECT_EQ(Project.TimeLinePosition, 200);  // pulled into the range
-  EXPECT_EQ(Project.CurFrame, "0");          // the edit is not touched
+  EXPECT_EQ(doc.Model.TimeLineMin, 200);
+  EXPECT_EQ(doc.Model.TimeLineMax, 300);
+  EXPECT_EQ(doc.Model.TimeLinePosition, 200);  // pulled into the range
+  EXPECT_EQ(doc.Model.CurFrame, "0");          // the edit is not touched
   // A new project keeps the minimum when it can, else starts from 0.
   Load("-10 50 frames -20 current_frame");
-  EXPECT_EQ(Project.TimeLineMin, -20);
-  EXPECT_EQ(Project.TimeLineMax, 50);
-  EXPECT_EQ(Project.TimeLinePosition, -20);
+  EXPECT_EQ(doc.Model.TimeLineMin, -20);
+  EXPECT_EQ(doc.Model.TimeLineMax, 50);
+  EXPECT_EQ(doc.Model.TimeLinePosition, -20);
   Load("");
-  EXPECT_EQ(Project.TimeLineMin, -20);
-  EXPECT_EQ(Project.TimeLineMax, 120);
+  EXPECT_EQ(doc.Model.TimeLineMin, -20);
+  EXPECT_EQ(doc.Model.TimeLineMax, 120);
 }
 
 TEST_F(ProjectTest, FramesWithMinAboveMaxFailsWithError15AndStops) {
@@ -102,9 +102,9 @@ TEST_F(ProjectTest, FramesWithMinAboveMaxFailsWithError15AndStops) {
   EXPECT_EQ(r.Run.ErrorCode, 15);
   EXPECT_EQ(r.Run.ErrorMessage, "値が範囲外か、間違っています。:frames");
   EXPECT_EQ(r.Run.StopLine, 2);
-  EXPECT_EQ(Project.TimeLineMin, 0);
-  EXPECT_EQ(Project.TimeLineMax, 60);
-  EXPECT_EQ(Project.MaxFrame, "60");
+  EXPECT_EQ(doc.Model.TimeLineMin, 0);
+  EXPECT_EQ(doc.Model.TimeLineMax, 60);
+  EXPECT_EQ(doc.Model.MaxFrame, "60");
   EXPECT_EQ(CurveToText(Curve(ccSeed)), "TDiv_MP 1 0 0 65536");  // later lines never ran
 }
 
@@ -128,15 +128,15 @@ TEST_F(ProjectTest, WordsWithWrongOrMissingArgumentsChangeNothing) {
       {"12 output_avi", 2},
       {"output_avi", 6},
   };
-  NewProjectState();
-  const std::string before = BuildProjectText();
+  doc.ApplyNewProjectDefaults();
+  const std::string before = BuildProjectText(doc);
   for (const Case& c : cases) {
     const auto r = Load(c.text);
     EXPECT_EQ(r.Status, TProjectLoadStatus::RunError) << c.text;
     EXPECT_EQ(r.Run.ErrorCode, c.code) << c.text;
     // Everything as after the defaults (draft mode off: the file never said on).
-    CloudParams.BlurDraft = true;
-    EXPECT_EQ(BuildProjectText(), before) << c.text;
+    doc.Params.BlurDraft = true;
+    EXPECT_EQ(BuildProjectText(doc), before) << c.text;
   }
   const auto r = Load("\"TDiv_MP 1 0 0 5\" 7 cloud_position");
   EXPECT_EQ(r.Run.ErrorMessage, "型が誤っています。");
@@ -159,12 +159,12 @@ TEST_F(ProjectTest, EveryWordStoresItsArguments) {
                        ccOverSampling, ccEndAlpha, ccWY};
   for (int k = 0; k < 13; ++k)
     EXPECT_EQ(CurveToText(Curve(order[k])), "TDiv_MP 1 0 0 " + std::to_string(k + 1)) << k;
-  EXPECT_EQ(CloudParams.ResX, 33);
-  EXPECT_EQ(CloudParams.ResY, -44);
-  EXPECT_TRUE(CloudParams.CenterReverse && CloudParams.ClipBrightness && CloudParams.BlurDraft);
-  EXPECT_TRUE(Project.FromCurrentFrame);
-  EXPECT_EQ(Project.OutPutFilen, "a.avi");
-  EXPECT_EQ(Project.OutPutAlpha, "b.avi");
+  EXPECT_EQ(doc.Params.ResX, 33);
+  EXPECT_EQ(doc.Params.ResY, -44);
+  EXPECT_TRUE(doc.Params.CenterReverse && doc.Params.ClipBrightness && doc.Params.BlurDraft);
+  EXPECT_TRUE(doc.Model.FromCurrentFrame);
+  EXPECT_EQ(doc.Model.OutPutFilen, "a.avi");
+  EXPECT_EQ(doc.Model.OutPutAlpha, "b.avi");
 }
 
 TEST_F(ProjectTest, StepBudgetStopsEndlessTexts) {
@@ -173,14 +173,14 @@ TEST_F(ProjectTest, StepBudgetStopsEndlessTexts) {
     EXPECT_EQ(r.Status, TProjectLoadStatus::RunError) << text;
     EXPECT_TRUE(r.Run.StepLimitHit) << text;
     EXPECT_EQ(r.Run.ErrorCode, 17) << text;
-    EXPECT_EQ(Project.OutPutFilen, "x.avi");  // what ran before stays
+    EXPECT_EQ(doc.Model.OutPutFilen, "x.avi");  // what ran before stays
   }
   // A loop that piles up copies of a text stops at the value-stack bound long
   // before it could exhaust memory.
   const auto piled = Load("\"x.avi\" output_avi \"abcdefgh\" begin dup again");
   EXPECT_EQ(piled.Status, TProjectLoadStatus::RunError);
   EXPECT_EQ(piled.Run.ErrorCode, 7);
-  EXPECT_EQ(Project.OutPutFilen, "x.avi");
+  EXPECT_EQ(doc.Model.OutPutFilen, "x.avi");
   // Endless recursion stops at the call depth bound first.
   const auto deep = Load("\"x.avi\" output_avi : w w ; w");
   EXPECT_EQ(deep.Run.ErrorCode, 9);
@@ -192,11 +192,11 @@ TEST_F(ProjectTest, StepBudgetStopsEndlessTexts) {
 TEST_F(ProjectTest, RunsInItsOwnEnvironmentWithoutConsole) {
   auto r = Load("envname output_avi");
   EXPECT_EQ(r.Status, TProjectLoadStatus::Loaded);
-  EXPECT_EQ(Project.OutPutFilen, "velmora data file paese system");
+  EXPECT_EQ(doc.Model.OutPutFilen, "velmora data file paese system");
   r = Load("\"x\" output_avi 1 .");
   EXPECT_EQ(r.Status, TProjectLoadStatus::RunError);
   EXPECT_EQ(r.Run.ErrorMessage, "");
-  EXPECT_EQ(Project.OutPutFilen, "x");
+  EXPECT_EQ(doc.Model.OutPutFilen, "x");
   // The definitions of one run do not leak into the next.
   EXPECT_EQ(Load(": six 6 ; six six resolution").Status, TProjectLoadStatus::Loaded);
   EXPECT_EQ(Load("six").Run.ErrorMessage, "文法的な誤りです。:six");
@@ -204,30 +204,30 @@ TEST_F(ProjectTest, RunsInItsOwnEnvironmentWithoutConsole) {
 
 TEST_F(ProjectTest, MissingAndUnreadableFilesChangeNothing) {
   SetCurveKey(Curve(ccSeed), 40, 1);
-  Project.ProjectFileName = "mine.vlm";
-  const std::string before = BuildProjectText();
+  doc.Model.ProjectFileName = "mine.vlm";
+  const std::string before = BuildProjectText(doc);
   TProjectLoadResult r;
-  EXPECT_FALSE(OpenProjectFile(Path("absent.vlm"), &r));
+  EXPECT_FALSE(OpenProjectFile(doc, Path("absent.vlm"), hooks, &r));
   EXPECT_EQ(r.Status, TProjectLoadStatus::Missing);
-  EXPECT_FALSE(LoadProjectFile(dir, &r));  // a folder
+  EXPECT_FALSE(LoadProjectFile(doc, dir, &r));  // a folder
   EXPECT_EQ(r.Status, TProjectLoadStatus::Unreadable);
-  EXPECT_EQ(BuildProjectText(), before);
-  EXPECT_EQ(Project.ProjectFileName, "mine.vlm");
+  EXPECT_EQ(BuildProjectText(doc), before);
+  EXPECT_EQ(doc.Model.ProjectFileName, "mine.vlm");
 }
 
 TEST_F(ProjectTest, OpenNamesTheProjectAndEvaluatesAtItsPosition) {
   int shows = 0;
-  WindowHooks.ShowParams = [&](const TCloudFrameParams&) { ++shows; };
+  hooks.ShowParams = [&](const TCloudFrameParams&) { ++shows; };
   WriteBytes(Path("a.vlm"), "\"TDiv_MP 2 0 0 0 100 100\" brightness 0 250 frames 50 current_frame foo");
   TProjectLoadResult r;
-  EXPECT_FALSE(OpenProjectFile(Path("a.vlm"), &r));
-  WindowHooks.ShowParams = nullptr;
+  EXPECT_FALSE(OpenProjectFile(doc, Path("a.vlm"), hooks, &r));
+  hooks.ShowParams = nullptr;
   EXPECT_EQ(r.Status, TProjectLoadStatus::RunError);
   EXPECT_EQ(r.Run.ErrorMessage, "文法的な誤りです。:foo");
-  EXPECT_EQ(Project.ProjectFileName, Path("a.vlm"));
-  EXPECT_EQ(CloudParams.Brightness, 50);
-  EXPECT_EQ(Project.TimeLineFrequency, 25);
-  EXPECT_GE(shows, 2);  // the defaults, then the loaded record
+  EXPECT_EQ(doc.Model.ProjectFileName, Path("a.vlm"));
+  EXPECT_EQ(doc.Params.Brightness, 50);
+  EXPECT_EQ(doc.Model.TimeLineFrequency, 25);
+  EXPECT_EQ(shows, 1);  // the loaded record only: the new document is built aside
 }
 
 TEST(ProjectProgramText, LineEndsBecomeCrLf) {
@@ -240,9 +240,9 @@ TEST(ProjectProgramText, LineEndsBecomeCrLf) {
 TEST_F(ProjectTest, ShiftJisNamesAreShownDecoded) {
   // 動画.avi and アルファ.avi as a Japanese system writes them.
   Load("\"\x93\xae\x89\xe6.avi\" output_avi \"\x83\x41\x83\x8b\x83\x74\x83\x40.avi\" outputalpha_avi");
-  EXPECT_EQ(Project.OutPutFilen, "動画.avi");
-  EXPECT_EQ(Project.OutPutAlpha, "アルファ.avi");
-  EXPECT_NE(BuildProjectText().find("\"動画.avi\" output_avi\r\n\"アルファ.avi\" outputalpha_avi"),
+  EXPECT_EQ(doc.Model.OutPutFilen, "動画.avi");
+  EXPECT_EQ(doc.Model.OutPutAlpha, "アルファ.avi");
+  EXPECT_NE(BuildProjectText(doc).find("\"動画.avi\" output_avi\r\n\"アルファ.avi\" outputalpha_avi"),
             std::string::npos);
   // Half-width katakana and the yen-less backslash of CP932 paths.
   EXPECT_EQ(ProjectNameText("C:\\\xb6\xde.avi"), "C:\\ｶﾞ.avi");
@@ -269,10 +269,11 @@ TEST(ProjectWords, TableOrderAndManualLines) {
   EXPECT_EQ(ProjectWordManual(14), "<str:TDivs_Curve> color0_alpha →カラーフィルタの色０α");
   EXPECT_EQ(ProjectWordManual(39), "<x y z:TDivs_Curve> blur_rotation →ブラーブラシの回転");
 
+  Document doc;
   BrelEnvH env = BrelCreateEnv(ProjectEnvName, nullptr);
   ASSERT_NE(env, nullptr);
   const size_t builtins = env->dictionary.Size();
-  ASSERT_TRUE(RegisterProjectWords(env, AppProjectTarget()));
+  ASSERT_TRUE(RegisterProjectWords(env, DocumentTarget(doc)));
   const auto& cells = env->dictionary.Cells();
   ASSERT_EQ(cells.size(), builtins + ProjectWordCount);
   for (int i = 0; i < ProjectWordCount; ++i) {

@@ -1,5 +1,4 @@
-// Shared fixture of the project tests: the application's project state reset
-// to a new project, a temporary folder, and helpers to write and load files.
+// Shared fixture of the project tests: a document reset to a new project, a temporary folder, and helpers to write and load files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "anim/CurveSet.h"
+#include "anim/Document.h"
 #include "anim/ProjectModel.h"
 #include "project/ProjectLoad.h"
 #include "project/ProjectSave.h"
@@ -32,8 +32,8 @@ inline std::string ReadBytes(const std::string& path) {
 class ProjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Project.TimeLineMin = 0;  // the one setting a new project keeps
-    NewProjectState();
+    doc.Model.TimeLineMin = 0;  // the one setting a new project keeps
+    doc.ApplyNewProjectDefaults();
     folder = std::make_unique<testing_util::TempFolder>("velmora_project");
     dir = folder->path;
   }
@@ -45,22 +45,24 @@ class ProjectTest : public ::testing::Test {
   TProjectLoadResult Load(const std::string& text, const std::string& name = "p.vlm") {
     WriteBytes(Path(name), text);
     TProjectLoadResult r;
-    LoadProjectFile(Path(name), &r);
+    LoadProjectFile(doc, Path(name), &r);
     return r;
   }
   // The text the application saves now, and that text loaded and saved again.
   std::string SaveLoadSave() {
-    const std::string first = BuildProjectText();
+    const std::string first = BuildProjectText(doc);
     std::string error;
-    EXPECT_TRUE(SaveProjectFile(Path("rt.vlm"), &error)) << error;
+    EXPECT_TRUE(SaveProjectFile(doc, Path("rt.vlm"), &error)) << error;
     EXPECT_EQ(ReadBytes(Path("rt.vlm")), first);
     TProjectLoadResult r;
-    EXPECT_TRUE(LoadProjectFile(Path("rt.vlm"), &r)) << r.Run.ErrorMessage;
-    return BuildProjectText();
+    EXPECT_TRUE(LoadProjectFile(doc, Path("rt.vlm"), &r)) << r.Run.ErrorMessage;
+    return BuildProjectText(doc);
   }
-  TDivs_Curve* Curve(int i) const { return CloudCurves->Curves[i]; }
+  TDivs_Curve* Curve(int i) const { return doc.Curves->Curves[i]; }
 
   std::string dir;
+  Document doc;
+  TWindowHooks hooks;
 };
 
 }  // namespace velmora::project_test

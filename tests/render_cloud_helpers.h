@@ -7,10 +7,17 @@
 
 #include "anim/CurveSet.h"
 #include "render/CloudPattern.h"
+#include "render/MemoryHunger.h"
 #include "render/Pixe.h"
 #include "render/Render.h"
 
 namespace velmora::testing_cloud {
+
+// A pool for buffers the tests make themselves (freed at exit).
+inline HungerPool& TestPool() {
+  static HungerPool pool;
+  return pool;
+}
 
 // The new-project values at a render size of w x h, with the preview box's
 // size.
@@ -60,7 +67,7 @@ inline bool SameBits(const TPixeFloatBuffer* a, const TPixeFloatBuffer* b,
 
 // Copy of a float buffer (caller frees).
 inline TPixeFloatBuffer* Clone(const TPixeFloatBuffer* b) {
-  TPixeFloatBuffer* c = NewPixeFloatBuffer(b->width, b->height);
+  TPixeFloatBuffer* c = NewPixeFloatBuffer(TestPool(), b->width, b->height);
   CopyPixeFloatBuffer(c, b);
   return c;
 }
@@ -72,6 +79,7 @@ struct LayerResult {
   TPixeBuffer* cloud = nullptr;
   TPixeFloatBuffer* pens[5] = {};
   long double warpOffset = 0, warpScale = 0;
+  int frameProgress = 0;
 
   LayerResult() = default;
   LayerResult(const LayerResult&) = delete;
@@ -85,23 +93,24 @@ struct LayerResult {
 };
 
 // Allocates (making the pens afresh), renders the cloud layer in the given
-// mode and keeps copies of the results.
-inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out) {
-  SetCloudReferenceMode(reference);
-  FreePens();
-  if (AllocFrameBuffers(p, false)) RenderCloudLayer(p);
-  SetCloudReferenceMode(false);
-  out.base = Clone(p.base_pattern);
-  out.warp = Clone(p.warp_template);
-  out.cloud = NewPixeBuffer(p.cloud->width, p.cloud->height);
-  CopyPixeBuffer(out.cloud, p.cloud);
-  const TPixeFloatBuffer* pens[5] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
-                                     Pens.WarpPenB};
-  for (int i = 0; i < 5; ++i) out.pens[i] = Clone(pens[i]);
+// mode (on THREADS threads when above 0) and keeps copies of the results.
+inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out, int threads = 0) {
+  RenderContext ctx;
+  if (threads > 0) ctx.Threads.SetThreads(threads);
+  ctx.CloudReferenceMode = reference;
+  if (AllocFrameBuffers(ctx, p, false)) RenderCloudLayer(ctx, p);
+  const TFrameBuffers& f = ctx.Frame;
+  out.base = Clone(f.base_pattern);
+  out.warp = Clone(f.warp_template);
+  out.cloud = NewPixeBuffer(TestPool(), f.cloud->width, f.cloud->height);
+  CopyPixeBuffer(out.cloud, f.cloud);
+  const EnginePens& pens = ctx.Pens;
+  const TPixeFloatBuffer* all[5] = {pens.CloudPen, pens.PenShade, pens.WarpPenR, pens.WarpPenG,
+                                    pens.WarpPenB};
+  for (int i = 0; i < 5; ++i) out.pens[i] = Clone(all[i]);
   out.warpOffset = p.WarpOffset;
   out.warpScale = p.WarpScale;
-  FreeFrameBuffers(p);
-  FreePens();
+  out.frameProgress = ctx.FrameProgress;
 }
 
 }  // namespace velmora::testing_cloud

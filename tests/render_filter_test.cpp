@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cmath>
 
 #include "render/ColorFilter.h"
@@ -13,27 +15,28 @@ namespace {
 // A record with the new-project filter settings and a 256 x 2 grey ramp in
 // `cloud` (row 0: grey x, row 1: grey 255 - x).
 struct FilterFixture : ::testing::Test {
+  RenderContext ctx;
   TCloudFrameParams p;
 
   void SetUp() override {
     p.StartColor = {0, 0, 0, 255};
     p.EndColor = {255, 255, 255, 255};
     p.Brightness = 1;
-    p.cloud = NewPixeBuffer(256, 2);
-    p.filtered_cloud = NewPixeBuffer(256, 2);
-    ASSERT_NE(p.cloud, nullptr);
-    ASSERT_NE(p.filtered_cloud, nullptr);
+    ctx.Frame.cloud = NewPixeBuffer(ctx.Pool, 256, 2);
+    ctx.Frame.filtered_cloud = NewPixeBuffer(ctx.Pool, 256, 2);
+    ASSERT_NE(ctx.Frame.cloud, nullptr);
+    ASSERT_NE(ctx.Frame.filtered_cloud, nullptr);
     for (uint32_t x = 0; x < 256; ++x) {
       // G, B and A hold other values: only the R byte is the grey level.
-      PutPixel(p.cloud, x, 0, false, MakePixel(x, 7, 99, 0));
-      PutPixel(p.cloud, x, 1, false, MakePixel(255 - x, 255 - x, 255 - x, 255));
+      PutPixel(ctx.Frame.cloud, x, 0, false, MakePixel(x, 7, 99, 0));
+      PutPixel(ctx.Frame.cloud, x, 1, false, MakePixel(255 - x, 255 - x, 255 - x, 255));
     }
   }
   void TearDown() override {
-    FreeFrameBuffers(p);
-    SetPump(nullptr);
+    ctx.Frame.Free();
+    ctx.SetPump(nullptr);
   }
-  PackedPixel Out(int32_t grey) const { return GetPixel(p.filtered_cloud, grey, 0, false); }
+  PackedPixel Out(int32_t grey) const { return GetPixel(ctx.Frame.filtered_cloud, grey, 0, false); }
 };
 
 // The shape of one channel curve written out directly.
@@ -46,16 +49,16 @@ long double Curve(long double s, long double v, long double y0, long double y1) 
 }  // namespace
 
 TEST_F(FilterFixture, NewProjectSettingsReproduceTheGreyLevelsOpaque) {
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   for (int32_t g = 0; g < 256; ++g) {
     EXPECT_EQ(Out(g), MakePixel(g, g, g, 255)) << g;
-    EXPECT_EQ(GetPixel(p.filtered_cloud, g, 1, false), MakePixel(255 - g, 255 - g, 255 - g, 255));
+    EXPECT_EQ(GetPixel(ctx.Frame.filtered_cloud, g, 1, false), MakePixel(255 - g, 255 - g, 255 - g, 255));
   }
 }
 
 TEST_F(FilterFixture, BrightnessScalesColourOnlyWithTiesToEven) {
   p.Brightness = 0.5L;
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   EXPECT_EQ(Out(1), MakePixel(0, 0, 0, 255));          // 0.5 -> 0
   EXPECT_EQ(Out(3), MakePixel(2, 2, 2, 255));          // 1.5 -> 2
   EXPECT_EQ(Out(5), MakePixel(2, 2, 2, 255));          // 2.5 -> 2
@@ -63,14 +66,14 @@ TEST_F(FilterFixture, BrightnessScalesColourOnlyWithTiesToEven) {
 
   p.Brightness = 0;
   p.StartColor.a = 0;
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   for (int32_t g = 0; g < 256; ++g) EXPECT_EQ(Out(g), MakePixel(0, 0, 0, g)) << g;
 }
 
 TEST_F(FilterFixture, AlphaRisesLinearlyFromTransparentDarkToOpaqueBright) {
   p.StartColor.a = 0;  // start alpha track bar at 255
   p.EndColor.a = 255;  // end alpha track bar at 0
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   for (int32_t g = 0; g < 256; ++g) EXPECT_EQ(PixA(Out(g)), static_cast<uint32_t>(g)) << g;
 }
 
@@ -82,7 +85,7 @@ TEST_F(FilterFixture, SlopesBendEachChannelIndependently) {
   p.SlopeB = 3;
   p.SlopeA = 0.7L;
   p.Brightness = 0.9L;
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   for (int32_t g = 0; g < 256; ++g) {
     const PackedPixel px = Out(g);
     // Within 1 of the closed form (the stage rounds its own evaluation).
@@ -101,7 +104,7 @@ TEST_F(FilterFixture, SlopesBendEachChannelIndependently) {
   MakeColorFilterTable(p, t);
   for (int32_t g = 0; g < 256; ++g) {
     EXPECT_EQ(t[g], ColorFilterPixel(p, g));
-    EXPECT_EQ(GetPixel(p.filtered_cloud, g, 1, false), t[255 - g]);
+    EXPECT_EQ(GetPixel(ctx.Frame.filtered_cloud, g, 1, false), t[255 - g]);
   }
 }
 
@@ -109,7 +112,7 @@ TEST_F(FilterFixture, StartBrighterThanEndInvertsTheMapping) {
   p.StartColor = {255, 255, 255, 255};
   p.EndColor = {0, 0, 0, 255};
   p.SlopeG = 2;
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   for (int32_t g = 0; g < 256; ++g) EXPECT_EQ(PixR(Out(g)), static_cast<uint32_t>(255 - g));
   EXPECT_EQ(PixG(Out(0)), 255u);
   EXPECT_EQ(PixG(Out(255)), 0u);
@@ -119,10 +122,10 @@ TEST_F(FilterFixture, StartBrighterThanEndInvertsTheMapping) {
 
 TEST_F(FilterFixture, ValuesOutsideTheByteKeepTheirLowEightBits) {
   p.Brightness = 2;  // reachable through keys and project files
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   EXPECT_EQ(PixR(Out(200)), 400u & 0xFFu);
   p.Brightness = -1;
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   EXPECT_EQ(PixR(Out(200)), static_cast<uint32_t>(-200) & 0xFFu);
   EXPECT_EQ(PixA(Out(200)), 255u);
 }
@@ -130,7 +133,7 @@ TEST_F(FilterFixture, ValuesOutsideTheByteKeepTheirLowEightBits) {
 TEST_F(FilterFixture, UnusableSlopesGiveZeroInsteadOfUndefinedConversions) {
   p.SlopeR = NAN;
   p.SlopeG = 1e30L;  // the power overflows
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   EXPECT_EQ(PixR(Out(100)), 0u);
   EXPECT_EQ(PixB(Out(100)), 100u);
 }
@@ -138,11 +141,11 @@ TEST_F(FilterFixture, UnusableSlopesGiveZeroInsteadOfUndefinedConversions) {
 TEST_F(FilterFixture, ProgressRunsFrom90To95AndPumpsEveryRow) {
   int pumps = 0;
   std::vector<int> seen;
-  SetPump([&] {
+  ctx.SetPump([&] {
     ++pumps;
-    seen.push_back(FrameProgress);
+    seen.push_back(ctx.FrameProgress);
   });
-  ColorFilterStage(p);
+  ColorFilterStage(ctx, p);
   EXPECT_EQ(pumps, 2);
   EXPECT_EQ(seen, (std::vector<int>{90, 95}));
   EXPECT_EQ(ColorFilterProgress(255, 512), 92);  // 5/511 x 255 = 2.495
@@ -151,15 +154,16 @@ TEST_F(FilterFixture, ProgressRunsFrom90To95AndPumpsEveryRow) {
 }
 
 TEST_F(FilterFixture, OutputTakesTheSizeOfTheCloudAndMissingBuffersAreSkipped) {
-  ASSERT_TRUE(ResizePixeBuffer(p.filtered_cloud, 3, 5));
-  ColorFilterStage(p);
-  EXPECT_EQ(p.filtered_cloud->width, 256);
-  EXPECT_EQ(p.filtered_cloud->height, 2);
+  ASSERT_TRUE(ResizePixeBuffer(ctx.Frame.filtered_cloud, 3, 5));
+  ColorFilterStage(ctx, p);
+  EXPECT_EQ(ctx.Frame.filtered_cloud->width, 256);
+  EXPECT_EQ(ctx.Frame.filtered_cloud->height, 2);
   EXPECT_EQ(Out(77), MakePixel(77, 77, 77, 255));
 
-  TCloudFrameParams empty;
-  ColorFilterStage(empty);  // no buffers: nothing happens
-  empty.filtered_cloud = p.filtered_cloud;
-  ColorFilterStage(empty);
+  RenderContext bare;
+  ColorFilterStage(bare, p);  // no buffers: nothing happens
+  TPixeBuffer* cloud = std::exchange(ctx.Frame.cloud, nullptr);
+  ColorFilterStage(ctx, p);  // no source
+  ctx.Frame.cloud = cloud;
   EXPECT_EQ(Out(77), MakePixel(77, 77, 77, 255));
 }

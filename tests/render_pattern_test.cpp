@@ -34,7 +34,7 @@ std::string Picture(const TPixeFloatBuffer* b) {
 }
 
 std::string EllipsePicture(int32_t w, int32_t h, int32_t cx, int32_t cy, int32_t ry, int32_t rx) {
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(w, h);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(TestPool(), w, h);
   FillPixeFloatBuffer(b, FloatPixel{0, 0, 0, 0});
   FillEllipse(b, cx, cy, false, FloatPixel{1, 1, 1, 1}, ry, rx);
   std::string s = Picture(b);
@@ -54,6 +54,7 @@ uint32_t StateAfter(uint32_t seed, int n) {
 // Worked values of the text
 
 TEST(CloudPattern, StampCountOfTheText) {
+  RenderContext ctx;
   // Complex = 0.62 (track bar 124): N = round(76.88) = 77, so 79 stamps.
   EXPECT_EQ(CloudStampCount(124.0L / 200), 77);
   EXPECT_EQ(CloudStampCount(0.5L), 50);
@@ -62,6 +63,7 @@ TEST(CloudPattern, StampCountOfTheText) {
 }
 
 TEST(CloudPattern, StampSizeRoundsHalfEvenAndSkipsWhatIsNotFinite) {
+  RenderContext ctx;
   EXPECT_EQ(StampSize(2.5L), 2);
   EXPECT_EQ(StampSize(3.5L), 4);
   EXPECT_EQ(StampSize(-3.5L), -4);
@@ -77,6 +79,7 @@ TEST(CloudPattern, StampSizeRoundsHalfEvenAndSkipsWhatIsNotFinite) {
 }
 
 TEST(CloudPattern, HypotIsTheSquareRootOfTheSumOfSquares) {
+  RenderContext ctx;
   EXPECT_EQ(Hypot(3, 4), 5);
   EXPECT_EQ(Hypot(512, 512), std::sqrt(524288.0L));
   EXPECT_EQ(Hypot(-0.25L, 0), 0.25L);
@@ -86,6 +89,7 @@ TEST(CloudPattern, HypotIsTheSquareRootOfTheSumOfSquares) {
 // FillEllipse
 
 TEST(CloudPattern, EllipseWiderThanHigh) {
+  RenderContext ctx;
   // ry = 2 < rx = 3: step 170; g takes 0 then 1: rows cy and cy +- 1, each
   // cx - 3 .. cx + 3 (the rasteriser never reaches row cy +- 2).
   EXPECT_EQ(EllipsePicture(9, 7, 4, 3, 2, 3),
@@ -99,6 +103,7 @@ TEST(CloudPattern, EllipseWiderThanHigh) {
 }
 
 TEST(CloudPattern, EllipseHigherThanWide) {
+  RenderContext ctx;
   // ry = 3 >= rx = 2: step 170; rows cy +- 3 get e = 0, rows cy +- 2 and
   // cy +- 1 e = 1, row cy (a = 0) e = 1.
   EXPECT_EQ(EllipsePicture(7, 9, 3, 4, 3, 2),
@@ -114,6 +119,7 @@ TEST(CloudPattern, EllipseHigherThanWide) {
 }
 
 TEST(CloudPattern, EllipseRadiusOneAndDegenerate) {
+  RenderContext ctx;
   EXPECT_EQ(EllipsePicture(5, 5, 2, 2, 1, 1),
             ".....\n"
             ".###.\n"
@@ -126,11 +132,12 @@ TEST(CloudPattern, EllipseRadiusOneAndDegenerate) {
 }
 
 TEST(CloudPattern, EllipseWithoutWrapClipsAndWithWrapContinues) {
+  RenderContext ctx;
   EXPECT_EQ(EllipsePicture(5, 3, 0, 1, 1, 1),
             "##...\n"
             "##...\n"
             "##...\n");
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(5, 3);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, 5, 3);
   FillPixeFloatBuffer(b, FloatPixel{0, 0, 0, 0});
   FillEllipse(b, 0, 1, true, FloatPixel{1, 1, 1, 1}, 1, 1);
   EXPECT_EQ(Picture(b),
@@ -141,6 +148,7 @@ TEST(CloudPattern, EllipseWithoutWrapClipsAndWithWrapContinues) {
 }
 
 TEST(CloudPattern, EllipseSpansOfLargeRadiiStayInsideTheirBox) {
+  RenderContext ctx;
   for (int32_t ry : {5, 17, 64, 255})
     for (int32_t rx : {4, 17, 63, 256}) {
       int64_t maxRow = 0, maxHalf = 0;
@@ -157,8 +165,9 @@ TEST(CloudPattern, EllipseSpansOfLargeRadiiStayInsideTheirBox) {
 // Mirrors
 
 TEST(CloudPattern, MirrorColumnsLeavesColumnZeroZero) {
+  RenderContext ctx;
   for (int32_t w : {1, 4, 5}) {
-    TPixeFloatBuffer* b = NewPixeFloatBuffer(w, 2);
+    TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, w, 2);
     for (int32_t i = 0; i < w * 2; ++i) b->data[i] = FloatPixel{float(i + 1), 0, 0, 1};
     MirrorColumns(b);
     for (int32_t y = 0; y < 2; ++y) {
@@ -172,8 +181,9 @@ TEST(CloudPattern, MirrorColumnsLeavesColumnZeroZero) {
 }
 
 TEST(CloudPattern, MirrorRowsLeavesRowZeroZero) {
+  RenderContext ctx;
   for (int32_t h : {1, 4, 5}) {
-    TPixeFloatBuffer* b = NewPixeFloatBuffer(3, h);
+    TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, 3, h);
     for (int32_t i = 0; i < 3 * h; ++i) b->data[i] = FloatPixel{float(i + 1), 0, 0, 1};
     MirrorRows(b);
     for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(b->data[x].r, 0) << h;
@@ -188,12 +198,13 @@ TEST(CloudPattern, MirrorRowsLeavesRowZeroZero) {
 // ClipLow and NormalizeBuffer
 
 TEST(CloudPattern, ClipLowRaisesEverythingBelowTheThreshold) {
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(4, 1);
+  RenderContext ctx;
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, 4, 1);
   b->data[0] = {10, 1, 2, 7};
   b->data[1] = {20, 1, 2, 7};
   b->data[2] = {30, 1, 2, 7};
   b->data[3] = {50, 1, 2, 7};
-  ClipLow(b, 0.5L);  // t = 0.5 x 40 + 10 = 30
+  ClipLow(ctx, b, 0.5L);  // t = 0.5 x 40 + 10 = 30
   EXPECT_EQ(b->data[0].r, 30);
   EXPECT_EQ(b->data[0].g, 30);
   EXPECT_EQ(b->data[0].b, 30);
@@ -201,43 +212,45 @@ TEST(CloudPattern, ClipLowRaisesEverythingBelowTheThreshold) {
   EXPECT_EQ(b->data[1].g, 30);
   EXPECT_EQ(b->data[2].g, 1);  // 30 is not below 30
   EXPECT_EQ(b->data[3].r, 50);
-  ClipLow(b, 1);  // Coverrate 0: everything flattened to the maximum
+  ClipLow(ctx, b, 1);  // Coverrate 0: everything flattened to the maximum
   for (int i = 0; i < 4; ++i) EXPECT_EQ(b->data[i].r, 50);
   FreePixeFloatBuffer(b);
 }
 
 TEST(CloudPattern, ClipLowComparesInExtendedPrecision) {
+  RenderContext ctx;
   // t = 1/3 x (1 - 0) + 0 is not a float; an element equal to float(t) is
   // below t exactly when float(t) < t.
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(3, 1);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, 3, 1);
   const long double t = 1.0L / 3;
   const float tf = static_cast<float>(t);
   b->data[0] = {0, 0, 0, 0};
   b->data[1] = {tf, 5, 5, 0};
   b->data[2] = {1, 1, 1, 0};
-  ClipLow(b, 1.0L / 3);
+  ClipLow(ctx, b, 1.0L / 3);
   EXPECT_EQ(b->data[1].g, static_cast<long double>(tf) < t ? tf : 5.0f);
   EXPECT_EQ(b->data[0].r, tf);
   FreePixeFloatBuffer(b);
 }
 
 TEST(CloudPattern, NormalizeBufferStretchesTo256) {
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(2, 1);
+  RenderContext ctx;
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, 2, 1);
   b->data[0] = {-2, 0, 2, 10};
   b->data[1] = {6, 4, 3, 20};
-  NormalizeBuffer(b, false);  // lo -2, hi 6, scale 8/256
+  NormalizeBuffer(ctx, b, false);  // lo -2, hi 6, scale 8/256
   EXPECT_EQ(b->data[0].r, 0);
   EXPECT_EQ(b->data[0].g, 64);
   EXPECT_EQ(b->data[0].b, 128);
   EXPECT_EQ(b->data[1].r, 256);
   EXPECT_EQ(b->data[0].a, 10);
-  NormalizeBuffer(b, true);  // colours already 0..256; alpha: |10| offset, 10/256 scale
+  NormalizeBuffer(ctx, b, true);  // colours already 0..256; alpha: |10| offset, 10/256 scale
   EXPECT_EQ(b->data[0].a, 512);
   EXPECT_EQ(b->data[1].a, 768);
   // A flat buffer is left alone.
   b->data[0] = {5, 5, 5, 1};
   b->data[1] = {5, 5, 5, 2};
-  NormalizeBuffer(b, true);
+  NormalizeBuffer(ctx, b, true);
   EXPECT_EQ(b->data[0].r, 5);
   EXPECT_EQ(b->data[1].a, 2);
   FreePixeFloatBuffer(b);
@@ -247,79 +260,84 @@ TEST(CloudPattern, NormalizeBufferStretchesTo256) {
 // Random-draw order
 
 TEST(CloudPattern, FractalPenDrawsSevenNumbersPerStamp) {
+  RenderContext ctx;
   // Every call of depth > 0 draws r, r1, r2, r3, r4, r5, r6: depth 7 makes
   // 127 calls and 889 draws, whatever the stamps look like.
-  TPixeFloatBuffer* a = NewPixeFloatBuffer(16, 16);
-  TPixeFloatBuffer* t = NewPixeFloatBuffer(16, 16);
+  TPixeFloatBuffer* a = NewPixeFloatBuffer(ctx.Pool, 16, 16);
+  TPixeFloatBuffer* t = NewPixeFloatBuffer(ctx.Pool, 16, 16);
   FillPixeFloatBuffer(a, FloatPixel{100, 100, 100, 100});
   FillPixeFloatBuffer(t, FloatPixel{0, 0, 0, 0});
-  RandSeed(12345);
-  FractalPen(a, a, t, 7, 1.0L, 0, 0);
-  EXPECT_EQ(RandState(), StateAfter(12345, 889));
-  RandSeed(1);
-  FractalPen(a, a, t, 0, 1.0L, 0, 0);
-  EXPECT_EQ(RandState(), 1u);
+  ctx.Rng.Seed(12345);
+  FractalPen(ctx, a, a, t, 7, 1.0L, 0, 0);
+  EXPECT_EQ(ctx.Rng.State(), StateAfter(12345, 889));
+  ctx.Rng.Seed(1);
+  FractalPen(ctx, a, a, t, 0, 1.0L, 0, 0);
+  EXPECT_EQ(ctx.Rng.State(), 1u);
   FreePixeFloatBuffer(a);
   FreePixeFloatBuffer(t);
 }
 
 TEST(CloudPattern, MakePensDrawsFractalThenFourPointsPerWarpPen) {
+  RenderContext ctx;
   // 889 draws of the fractal pen, then 3 x 4 points of 2 draws each.
   for (auto [w, h] : {std::pair{0, 0}, {1, 1}, {7, 7}, {32, 32}, {5, 0}, {0, 5}, {1, 9}}) {
-    RandSeed(65536);
-    MakePens(w, h);
-    ASSERT_NE(Pens.CloudPen, nullptr);
-    EXPECT_EQ(Pens.WarpPenB->width, w);
-    EXPECT_EQ(RandState(), StateAfter(65536, 889 + 24)) << w << "x" << h;
-    EXPECT_EQ(FrameProgress, 100);
+    ctx.Rng.Seed(65536);
+    MakePens(ctx, w, h);
+    ASSERT_NE(ctx.Pens.CloudPen, nullptr);
+    EXPECT_EQ(ctx.Pens.WarpPenB->width, w);
+    EXPECT_EQ(ctx.Rng.State(), StateAfter(65536, 889 + 24)) << w << "x" << h;
+    EXPECT_EQ(ctx.FrameProgress, 100);
   }
-  FreePens();
+  ctx.Pens.Free();
 }
 
 TEST(CloudPattern, PenChecksumsArePinned) {
+  RenderContext ctx;
   // Pins the pens of seed 65536 at 48 x 40: the ring colours, the fractal
   // pen's draw order and stamp rounding, the mirrors and the per-pen shading
   // points.  A change here changes every picture: it must be deliberate.
   for (bool reference : {true, false}) {
-    SetCloudReferenceMode(reference);
-    RandSeed(65536);
-    MakePens(48, 40);
-    SetCloudReferenceMode(false);
-    const uint64_t sums[5] = {Checksum(Pens.CloudPen), Checksum(Pens.PenShade),
-                              Checksum(Pens.WarpPenR), Checksum(Pens.WarpPenG),
-                              Checksum(Pens.WarpPenB)};
+    ctx.CloudReferenceMode = reference;
+    ctx.Rng.Seed(65536);
+    MakePens(ctx, 48, 40);
+    ctx.CloudReferenceMode = false;
+    const uint64_t sums[5] = {Checksum(ctx.Pens.CloudPen), Checksum(ctx.Pens.PenShade),
+                              Checksum(ctx.Pens.WarpPenR), Checksum(ctx.Pens.WarpPenG),
+                              Checksum(ctx.Pens.WarpPenB)};
     const uint64_t pinned[5] = {0x86727e6111ac238bull, 0x9da0e687deb51f61ull, 0xf8f5f7939a090b7eull,
                                 0x69bc50e85667de89ull, 0xc52512fd41a61d2ull};
     for (int i = 0; i < 5; ++i)
       EXPECT_EQ(sums[i], pinned[i]) << "pen " << i << std::hex << " 0x" << sums[i];
-    FreePens();
+    ctx.Pens.Free();
   }
 }
 
 TEST(CloudPattern, PenShapes) {
-  RandSeed(7);
-  MakePens(64, 48);
-  const TPixeFloatBuffer* c = Pens.CloudPen;
+  RenderContext ctx;
+  ctx.Rng.Seed(7);
+  MakePens(ctx, 64, 48);
+  const TPixeFloatBuffer* c = ctx.Pens.CloudPen;
   // Corners are outside every ring; the centre has the brightest ring.
   EXPECT_EQ(c->data[0].a, 0);
   const FloatPixel centre = c->data[24 * 64 + 32];
   EXPECT_GT(centre.r, 250);
   EXPECT_EQ(centre.r, centre.a);
-  const FloatPixel shade = Pens.PenShade->data[24 * 64 + 32];
+  const FloatPixel shade = ctx.Pens.PenShade->data[24 * 64 + 32];
   EXPECT_EQ(shade.r, 255);
   // The outer ring (n = W, level 0) has colour 0.
   EXPECT_EQ(c->data[24 * 64 + 0].a, 0);
   // Mirrors: column 0 of WarpPenG and row 0 of WarpPenB are zero before
   // shading, and shading keeps zeros at zero.
-  for (int32_t y = 0; y < 48; ++y) EXPECT_EQ(Pens.WarpPenG->data[y * 64].a, 0);
-  for (int32_t x = 0; x < 64; ++x) EXPECT_EQ(Pens.WarpPenB->data[x].a, 0);
-  FreePens();
+  for (int32_t y = 0; y < 48; ++y) EXPECT_EQ(ctx.Pens.WarpPenG->data[y * 64].a, 0);
+  for (int32_t x = 0; x < 64; ++x) EXPECT_EQ(ctx.Pens.WarpPenB->data[x].a, 0);
+  ctx.Pens.Free();
 }
 
 // ---------------------------------------------------------------------------
 // The optimised paths give the literal paths' bits
 
 TEST(CloudExactness, FastBlendsEqualFloatBlend) {
+  RenderContext ctx;
   std::mt19937_64 rng(42);
   std::uniform_real_distribution<float> any(-300.0f, 600.0f);
   std::uniform_real_distribution<float> alpha(0.0f, 255.0f);
@@ -359,6 +377,7 @@ TEST(CloudExactness, FastBlendsEqualFloatBlend) {
 }
 
 TEST(CloudExactness, FastBlendsEqualFloatBlendNearRoundingBoundaries) {
+  RenderContext ctx;
   // Destinations chosen so that d + s.A x s.c / 255 lands within a hair of a
   // float midpoint: the cases where a careless double computation differs.
   std::mt19937_64 rng(7);
@@ -386,13 +405,14 @@ TEST(CloudExactness, FastBlendsEqualFloatBlendNearRoundingBoundaries) {
 }
 
 TEST(CloudExactness, FastStampEqualsStampPen) {
+  RenderContext ctx;
   std::mt19937 rng(3);
-  TPixeFloatBuffer* pen = NewPixeFloatBuffer(37, 29);
+  TPixeFloatBuffer* pen = NewPixeFloatBuffer(ctx.Pool, 37, 29);
   std::uniform_real_distribution<float> v(0, 255);
   for (int i = 0; i < 37 * 29; ++i)
     pen->data[i] = {v(rng), v(rng), v(rng), (i % 5 == 0) ? 0.0f : v(rng)};
-  TPixeFloatBuffer* a = NewPixeFloatBuffer(41, 23);
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(41, 23);
+  TPixeFloatBuffer* a = NewPixeFloatBuffer(ctx.Pool, 41, 23);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, 41, 23);
   for (int round = 0; round < 600; ++round) {
     for (int i = 0; i < 41 * 23; ++i)
       a->data[i] = b->data[i] = {v(rng) - 100, v(rng), v(rng), v(rng)};
@@ -405,7 +425,7 @@ TEST(CloudExactness, FastStampEqualsStampPen) {
                        static_cast<int32_t>(rng() % 120) - 60,
                        static_cast<int32_t>(rng() % 130) - 3, static_cast<int32_t>(rng() % 80) - 3};
     StampPen(pen, src, a, mode, wrap, dst);
-    StampPenFast(pen, src, b, mode, wrap, dst);
+    StampPenFast(ctx, pen, src, b, mode, wrap, dst);
     std::string where;
     ASSERT_TRUE(SameBits(a, b, &where))
         << "round " << round << " mode " << mode << " wrap " << wrap << " " << where;
@@ -416,34 +436,36 @@ TEST(CloudExactness, FastStampEqualsStampPen) {
 }
 
 TEST(CloudExactness, PensEqualTheLiteralConstruction) {
+  RenderContext ctx;
   for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {33, 20}, {64, 64}, {50, 90}, {128, 128}}) {
     TPixeFloatBuffer* fast[5];
-    RandSeed(99);
-    SetCloudReferenceMode(false);
-    MakePens(w, h);
-    TPixeFloatBuffer* pens[5] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
-                                 Pens.WarpPenB};
+    ctx.Rng.Seed(99);
+    ctx.CloudReferenceMode = false;
+    MakePens(ctx, w, h);
+    TPixeFloatBuffer* pens[5] = {ctx.Pens.CloudPen, ctx.Pens.PenShade, ctx.Pens.WarpPenR, ctx.Pens.WarpPenG,
+                                 ctx.Pens.WarpPenB};
     for (int i = 0; i < 5; ++i) fast[i] = Clone(pens[i]);
-    const uint32_t state = RandState();
-    FreePens();
-    RandSeed(99);
-    SetCloudReferenceMode(true);
-    MakePens(w, h);
-    SetCloudReferenceMode(false);
-    EXPECT_EQ(RandState(), state);
-    TPixeFloatBuffer* lit[5] = {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG,
-                                Pens.WarpPenB};
+    const uint32_t state = ctx.Rng.State();
+    ctx.Pens.Free();
+    ctx.Rng.Seed(99);
+    ctx.CloudReferenceMode = true;
+    MakePens(ctx, w, h);
+    ctx.CloudReferenceMode = false;
+    EXPECT_EQ(ctx.Rng.State(), state);
+    TPixeFloatBuffer* lit[5] = {ctx.Pens.CloudPen, ctx.Pens.PenShade, ctx.Pens.WarpPenR, ctx.Pens.WarpPenG,
+                                ctx.Pens.WarpPenB};
     for (int i = 0; i < 5; ++i) {
       std::string where;
       EXPECT_TRUE(SameBits(fast[i], lit[i], &where))
           << w << "x" << h << " pen " << i << " " << where;
       FreePixeFloatBuffer(fast[i]);
     }
-    FreePens();
+    ctx.Pens.Free();
   }
 }
 
 TEST(CloudExactness, NormalizeValueEqualsExtended) {
+  RenderContext ctx;
   std::mt19937_64 rng(5);
   std::uniform_real_distribution<float> v(-500, 3000);
   int bad = 0;
@@ -461,6 +483,7 @@ TEST(CloudExactness, NormalizeValueEqualsExtended) {
 }
 
 TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
+  RenderContext ctx;
   std::mt19937_64 rng(9);
   std::uniform_real_distribution<float> v(-10, 270);
   for (int i = 0; i < 100000; ++i) {
@@ -474,6 +497,7 @@ TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
 // base_pattern
 
 TEST(CloudLayer, SameSettingsGiveTheSamePattern) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultCloudParams(48, 48);
   LayerResult a, b;
   RenderLayer(p, false, a);
@@ -483,6 +507,7 @@ TEST(CloudLayer, SameSettingsGiveTheSamePattern) {
 }
 
 TEST(CloudLayer, PositionOffsetsWrapAtTheWidth) {
+  RenderContext ctx;
   // cx = 1.25 and cx = 0.25 give the same pattern when ResX = W.
   TCloudFrameParams p = DefaultCloudParams(40, 40);
   p.cx = 1.25L;
@@ -494,6 +519,7 @@ TEST(CloudLayer, PositionOffsetsWrapAtTheWidth) {
 }
 
 TEST(CloudLayer, HalfOffsetsShiftEveryBufferByHalfItsSize) {
+  RenderContext ctx;
   // Seamless tiling: every stamp and every look-up wraps, so moving the cloud
   // layer and both warp layers by half the picture moves base_pattern,
   // warp_template and cloud by exactly half the picture.
@@ -521,12 +547,13 @@ TEST(CloudLayer, ComplexZeroNeitherCrashesNorLoops) {
   p.Complex = 0;
   LayerResult r;
   RenderLayer(p, false, r);
-  EXPECT_EQ(FrameProgress, 90);
+  EXPECT_EQ(r.frameProgress, 90);
   // Stamp 0 is full size; every later stamp size is NaN or infinite: skipped.
   ASSERT_NE(r.cloud, nullptr);
 }
 
 TEST(CloudLayer, HugeAndNaNStampSizesAreSkipped) {
+  RenderContext ctx;
   for (long double maxRadius : {1e12L, std::numeric_limits<long double>::infinity(),
                                 std::numeric_limits<long double>::quiet_NaN(), -5.0L}) {
     TCloudFrameParams p = DefaultCloudParams(24, 24);
@@ -539,6 +566,7 @@ TEST(CloudLayer, HugeAndNaNStampSizesAreSkipped) {
 }
 
 TEST(CloudLayer, SeedSumsWrapAt32Bits) {
+  RenderContext ctx;
   // Seed + 1 and Seed + w overflow int32 here; UBSan guards the arithmetic,
   // and the layer must be a pure function of the settings.
   for (int32_t seed : {INT32_MAX, INT32_MIN, -1}) {
@@ -559,6 +587,7 @@ TEST(CloudLayer, SeedSumsWrapAt32Bits) {
 }
 
 TEST(CloudLayer, OptimisedEqualsLiteralForManySettings) {
+  RenderContext ctx;
   struct Case {
     const char* name;
     void (*set)(TCloudFrameParams&);
@@ -618,6 +647,7 @@ TEST(CloudLayer, OptimisedEqualsLiteralForManySettings) {
 }
 
 TEST(CloudLayer, DefaultLayerChecksumsArePinned) {
+  RenderContext ctx;
   // Pins the whole cloud layer of the new-project settings at 64 x 64 (the
   // pens, the draw order of every stamp, the rounding of sizes and
   // positions, the normalisations and the lookup).  These values were
@@ -634,17 +664,18 @@ TEST(CloudLayer, DefaultLayerChecksumsArePinned) {
 }
 
 TEST(CloudLayer, RepeatedRendersDoNotTouchTheHeap) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultCloudParams(64, 64);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  RenderCloudLayer(p);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  RenderCloudLayer(p);
-  const uint64_t heap = HungerGetCounters().heapBytes;
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  RenderCloudLayer(ctx, p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  RenderCloudLayer(ctx, p);
+  const uint64_t heap = ctx.Pool.Counters().heapBytes;
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(AllocFrameBuffers(p, false));
-    RenderCloudLayer(p);
+    ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+    RenderCloudLayer(ctx, p);
   }
-  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
-  FreeFrameBuffers(p);
-  FreePens();
+  EXPECT_EQ(ctx.Pool.Counters().heapBytes, heap);
+  ctx.Frame.Free();
+  ctx.Pens.Free();
 }

@@ -18,10 +18,9 @@ TCloudFrameParams DefaultRecord(int32_t w, int32_t h) {
 
 struct MessageCapture {
   std::vector<std::string> messages;
-  MessageCapture() {
-    SetMessageSink([this](const std::string& m) { messages.push_back(m); });
+  explicit MessageCapture(RenderContext& ctx) {
+    ctx.SetMessageSink([this](const std::string& m) { messages.push_back(m); });
   }
-  ~MessageCapture() { SetMessageSink(nullptr); }
 };
 
 Bitmap24 Gradient(int32_t w, int32_t h) {
@@ -35,6 +34,7 @@ Bitmap24 Gradient(int32_t w, int32_t h) {
 }  // namespace
 
 TEST(DownSample, EachPixelIsTheRoundedMeanOfItsBlock) {
+  RenderContext ctx;
   Bitmap24 src;
   src.SetSize(6, 3);
   // Block (0, 0) holds 0,1,2 / 3,4,5 / 6,7,9 in red: mean 37/9 = 4.11 -> 4.
@@ -44,191 +44,201 @@ TEST(DownSample, EachPixelIsTheRoundedMeanOfItsBlock) {
   for (int i = 0; i < 9; ++i) PutBitmapPixel(src, 3 + i % 3, i / 3, false, i == 4 ? 0u : 0xFF0000u);
   Bitmap24 dst;
   dst.SetSize(2, 1);
-  DownSample(dst, src);
+  DownSample(ctx, dst, src);
   EXPECT_EQ(GetBitmapPixel(dst, 0, 0, false), 4u);
   EXPECT_EQ(GetBitmapPixel(dst, 1, 0, false), 227u << 16);
-  EXPECT_EQ(FrameProgress, 0);  // round(0 / 1 * 100) after the only row
+  EXPECT_EQ(ctx.FrameProgress, 0);  // round(0 / 1 * 100) after the only row
 }
 
 TEST(DownSample, HalfwayMeansRoundToEven) {
+  RenderContext ctx;
   Bitmap24 src;
   src.SetSize(2, 1);
   PutBitmapPixel(src, 0, 0, false, 0x000001u);
   PutBitmapPixel(src, 1, 0, false, 0x000002u);  // mean 1.5 -> 2
   Bitmap24 dst;
   dst.SetSize(1, 1);
-  DownSample(dst, src);
+  DownSample(ctx, dst, src);
   EXPECT_EQ(GetBitmapPixel(dst, 0, 0, false), 2u);
   PutBitmapPixel(src, 0, 0, false, 0x000002u);
   PutBitmapPixel(src, 1, 0, false, 0x000003u);  // mean 2.5 -> 2
-  DownSample(dst, src);
+  DownSample(ctx, dst, src);
   EXPECT_EQ(GetBitmapPixel(dst, 0, 0, false), 2u);
 }
 
 TEST(DownSample, FactorOneCopies) {
+  RenderContext ctx;
   const Bitmap24 src = Gradient(5, 4);
   Bitmap24 dst;
   dst.SetSize(5, 4);
-  DownSample(dst, src);
+  DownSample(ctx, dst, src);
   EXPECT_EQ(dst.bytes, src.bytes);
 }
 
 TEST(MixTexture, WithoutTextureCopiesTheClouds) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(4, 4);
-  p.filtered_cloud = NewPixeBuffer(4, 4);
-  p.mixed_texture = NewPixeBuffer(1, 1);
-  FillPixeBuffer(p.filtered_cloud, MakePixel(1, 2, 3, 4));
-  MixTextureStage(p, true);
-  EXPECT_EQ(p.mixed_texture->width, 4);
-  EXPECT_EQ(GetPixel(p.mixed_texture, 3, 3, false), MakePixel(1, 2, 3, 4));
-  EXPECT_EQ(FrameProgress, 100);
-  FreeFrameBuffers(p);
+  ctx.Frame.filtered_cloud = NewPixeBuffer(ctx.Pool, 4, 4);
+  ctx.Frame.mixed_texture = NewPixeBuffer(ctx.Pool, 1, 1);
+  FillPixeBuffer(ctx.Frame.filtered_cloud, MakePixel(1, 2, 3, 4));
+  MixTextureStage(ctx, p, true);
+  EXPECT_EQ(ctx.Frame.mixed_texture->width, 4);
+  EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 3, 3, false), MakePixel(1, 2, 3, 4));
+  EXPECT_EQ(ctx.FrameProgress, 100);
+  ctx.Frame.Free();
 }
 
 TEST(MixTexture, CloudsOverAndUnderATexture) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(4, 4);
-  p.filtered_cloud = NewPixeBuffer(4, 4);
-  p.mixed_texture = NewPixeBuffer(4, 4);
-  TPixeBuffer* tex = NewPixeBuffer(2, 2);
+  ctx.Frame.filtered_cloud = NewPixeBuffer(ctx.Pool, 4, 4);
+  ctx.Frame.mixed_texture = NewPixeBuffer(ctx.Pool, 4, 4);
+  TPixeBuffer* tex = NewPixeBuffer(ctx.Pool, 2, 2);
   FillPixeBuffer(tex, MakePixel(100, 0, 0, 255));
-  FillPixeBuffer(p.filtered_cloud, MakePixel(0, 50, 0, 255));
+  FillPixeBuffer(ctx.Frame.filtered_cloud, MakePixel(0, 50, 0, 255));
   p.Texture = tex;
   p.PileMode = 0;  // add
 
   // Clouds over the texture: the texture is averaged onto black (mode 2:
   // round(100 * 255 / 256) = 100), then the clouds are added.
   p.UnderTexture = 0;
-  MixTextureStage(p, false);
-  EXPECT_EQ(GetPixel(p.mixed_texture, 1, 1, false), MakePixel(100, 50, 0, 255));
+  MixTextureStage(ctx, p, false);
+  EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 1, 1, false), MakePixel(100, 50, 0, 255));
   // The last column's samples round to 2, outside the 2 x 2 texture and not
   // wrapped: the texture leaves it black.
-  EXPECT_EQ(GetPixel(p.mixed_texture, 3, 3, false), MakePixel(0, 50, 0, 255));
+  EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 3, 3, false), MakePixel(0, 50, 0, 255));
 
   // Texture over the clouds: clouds copied, texture added with its alpha.
   p.UnderTexture = 1;
-  MixTextureStage(p, true);
-  EXPECT_EQ(GetPixel(p.mixed_texture, 0, 0, false), MakePixel(100, 50, 0, 255));
+  MixTextureStage(ctx, p, true);
+  EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 0, 0, false), MakePixel(100, 50, 0, 255));
 
   // Average mode with a half-transparent texture.
   FillPixeBuffer(tex, MakePixel(200, 0, 0, 128));
   p.PileMode = 2;
-  MixTextureStage(p, false);
-  EXPECT_EQ(PixR(GetPixel(p.mixed_texture, 1, 1, false)), 100u);  // round(200 * 128 / 256)
+  MixTextureStage(ctx, p, false);
+  EXPECT_EQ(PixR(GetPixel(ctx.Frame.mixed_texture, 1, 1, false)), 100u);  // round(200 * 128 / 256)
   p.Texture = nullptr;
   FreePixeBuffer(tex);
-  FreeFrameBuffers(p);
+  ctx.Frame.Free();
 }
 
 TEST(AllocFrameBuffers, SizesEveryBufferAndThePens) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(40, 30);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  EXPECT_EQ(p.base_pattern->width, 40);
-  EXPECT_EQ(p.mixed_texture->height, 30);
-  EXPECT_EQ(Pens.WarpPenB->width, 40);
-  ASSERT_TRUE(AllocFrameBuffers(p, true));
-  EXPECT_EQ(p.cloud->width, 128);
-  EXPECT_EQ(Pens.CloudPen->height, 128);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  EXPECT_EQ(ctx.Frame.base_pattern->width, 40);
+  EXPECT_EQ(ctx.Frame.mixed_texture->height, 30);
+  EXPECT_EQ(ctx.Pens.WarpPenB->width, 40);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, true));
+  EXPECT_EQ(ctx.Frame.cloud->width, 128);
+  EXPECT_EQ(ctx.Pens.CloudPen->height, 128);
   EXPECT_FALSE(p.Rendered);
-  FreeFrameBuffers(p);
+  ctx.Frame.Free();
 }
 
 TEST(AllocFrameBuffers, FailureNamesTheBufferAndRunsNoStage) {
-  MessageCapture capture;
+  RenderContext ctx;
+  MessageCapture capture(ctx);
   // Sizes no other test uses, so that the pool holds no block to serve them.
   TCloudFrameParams p = DefaultRecord(2900, 2900);
-  RenderIdle = false;
-  HungerSimulateHeapFailure(true);
-  EXPECT_FALSE(AllocFrameBuffers(p, false));
-  HungerSimulateHeapFailure(false);
+  ctx.RenderIdle = false;
+  ctx.Pool.SimulateHeapFailure(true);
+  EXPECT_FALSE(AllocFrameBuffers(ctx, p, false));
+  ctx.Pool.SimulateHeapFailure(false);
   ASSERT_FALSE(capture.messages.empty());
   EXPECT_EQ(capture.messages[0], "雲模様バッファ(base_pattern)の確保に失敗しました");
-  EXPECT_TRUE(RenderIdle);
-  FreeFrameBuffers(p);
+  EXPECT_TRUE(ctx.RenderIdle);
+  ctx.Frame.Free();
 
   // A resize that fails empties its slot and names it.
   capture.messages.clear();
   p = DefaultRecord(8, 8);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
   p.ResX = 2950;
   p.ResY = 2950;
-  HungerSimulateHeapFailure(true);
-  EXPECT_FALSE(AllocFrameBuffers(p, false));
-  HungerSimulateHeapFailure(false);
+  ctx.Pool.SimulateHeapFailure(true);
+  EXPECT_FALSE(AllocFrameBuffers(ctx, p, false));
+  ctx.Pool.SimulateHeapFailure(false);
   ASSERT_EQ(capture.messages.size(), 1u);
   EXPECT_EQ(capture.messages[0], "雲模様バッファ(base_pattern)の再確保に失敗しました");
-  EXPECT_EQ(p.base_pattern, nullptr);
-  FreeFrameBuffers(p);
+  EXPECT_EQ(ctx.Frame.base_pattern, nullptr);
+  ctx.Frame.Free();
 }
 
 TEST(StillRender, RefusesEmptyOutputAndTreatsLowOversamplingAsNone) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(0, 16);
   std::string error;
-  EXPECT_FALSE(RenderStillFrame(p, &error));
+  EXPECT_FALSE(RenderStillFrame(ctx, p, &error));
   EXPECT_NE(error.find("at least 1 x 1"), std::string::npos);
 
   p = DefaultRecord(24, 16);
   p.OverSampling = 0;
-  ASSERT_TRUE(RenderStillFrame(p, &error)) << error;
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
   EXPECT_EQ(p.ResX, 24);
-  EXPECT_EQ(p.filtered_cloud->width, 24);
+  EXPECT_EQ(ctx.Frame.filtered_cloud->width, 24);
   Bitmap24 out;
-  StillPicture(p, out);
+  StillPicture(ctx, p, out);
   EXPECT_EQ(out.width, 24);
   EXPECT_EQ(out.height, 16);
-  FreeFrameBuffers(p);
+  ctx.Frame.Free();
 }
 
 TEST(StillRender, OversamplingRendersLargerAndReduces) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(20, 12);
   p.OverSampling = 3;
   std::string error;
-  ASSERT_TRUE(RenderStillFrame(p, &error)) << error;
-  EXPECT_EQ(p.filtered_cloud->width, 60);
-  EXPECT_EQ(p.filtered_cloud->height, 36);
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
+  EXPECT_EQ(ctx.Frame.filtered_cloud->width, 60);
+  EXPECT_EQ(ctx.Frame.filtered_cloud->height, 36);
   EXPECT_EQ(p.ResX, 20);  // the output size is restored
   EXPECT_FALSE(p.Rendered);
   Bitmap24 out;
-  StillPicture(p, out);
+  StillPicture(ctx, p, out);
   EXPECT_EQ(out.width, 20);
   EXPECT_EQ(out.height, 12);
   // The first output pixel is the rounded mean of the 3 x 3 block.
   Bitmap24 full;
-  BufferToBitmap(full, p.filtered_cloud);
+  BufferToBitmap(full, ctx.Frame.filtered_cloud);
   int sum = 0;
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 3; ++x) sum += full.Row(y)[x * 3 + 1];
   EXPECT_NEAR(out.Row(0)[1], sum / 9.0, 0.5);
-  FreeFrameBuffers(p);
+  ctx.Frame.Free();
 }
 
 TEST(StillRender, RepeatedRendersAtOneSizeDoNotTouchTheHeap) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(32, 32);
   p.BlurRadius = 0.05L;
   p.BlurDraft = false;
   std::string error;
-  ASSERT_TRUE(RenderStillFrame(p, &error));
-  ASSERT_TRUE(RenderStillFrame(p, &error));
-  const uint64_t heap = HungerGetCounters().heapBytes;
-  ASSERT_TRUE(RenderStillFrame(p, &error));
-  ASSERT_TRUE(RenderStillFrame(p, &error));
-  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
-  FreeFrameBuffers(p);
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
+  const uint64_t heap = ctx.Pool.Counters().heapBytes;
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
+  EXPECT_EQ(ctx.Pool.Counters().heapBytes, heap);
+  ctx.Frame.Free();
 }
 
 TEST(StillRender, SameSettingsGiveTheSamePixels) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultRecord(48, 32);
   std::string error;
-  ASSERT_TRUE(RenderStillFrame(p, &error));
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
   Bitmap24 first;
-  StillPicture(p, first);
+  StillPicture(ctx, p, first);
   // An unrelated render in between must not leak state into the next one.
   TCloudFrameParams q = DefaultRecord(16, 16);
   q.Seed = 7;
-  ASSERT_TRUE(RenderStillFrame(q, &error));
-  ASSERT_TRUE(RenderStillFrame(p, &error));
+  ASSERT_TRUE(RenderStillFrame(ctx, q, &error));
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
   Bitmap24 second;
-  StillPicture(p, second);
+  StillPicture(ctx, p, second);
   EXPECT_EQ(first.bytes, second.bytes);
-  FreeFrameBuffers(p);
-  FreeFrameBuffers(q);
+  ctx.Frame.Free();
+  ctx.Frame.Free();
 }

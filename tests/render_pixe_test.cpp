@@ -47,22 +47,24 @@ TEST(MemoryHunger, SmallBlocksComeBackInReleaseOrder) {
 }
 
 TEST(MemoryHunger, HeapFailureLeavesBuffersUnchanged) {
-  TPixeBuffer* b = NewPixeBuffer(4, 4);
+  HungerPool pool;
+  TPixeBuffer* b = NewPixeBuffer(pool, 4, 4);
   ASSERT_NE(b, nullptr);
   FillPixeBuffer(b, 7);
-  HungerSimulateHeapFailure(true);
-  EXPECT_EQ(NewPixeBuffer(1000, 1000), nullptr);
+  pool.SimulateHeapFailure(true);
+  EXPECT_EQ(NewPixeBuffer(pool, 1000, 1000), nullptr);
   EXPECT_FALSE(ResizePixeBuffer(b, 999, 999));
-  HungerSimulateHeapFailure(false);
+  pool.SimulateHeapFailure(false);
   EXPECT_EQ(b->width, 4);
   EXPECT_EQ(GetPixel(b, 3, 3, false), 7u);
   FreePixeBuffer(b);
   // A size whose byte count does not fit is refused, not wrapped.
-  EXPECT_EQ(NewPixeFloatBuffer(100000, 100000), nullptr);
+  EXPECT_EQ(NewPixeFloatBuffer(pool, 100000, 100000), nullptr);
 }
 
 TEST(Pixe, WrapAddressing) {
-  TPixeBuffer* b = NewPixeBuffer(4, 4);
+  HungerPool pool;
+  TPixeBuffer* b = NewPixeBuffer(pool, 4, 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) PutPixel(b, x, y, false, static_cast<PackedPixel>(x + 10 * y));
   EXPECT_EQ(GetPixel(b, -1, 0, true), 3u);
@@ -76,7 +78,8 @@ TEST(Pixe, WrapAddressing) {
 }
 
 TEST(Pixe, ResizeKeepsTopLeft) {
-  TPixeBuffer* b = NewPixeBuffer(4, 4);
+  HungerPool pool;
+  TPixeBuffer* b = NewPixeBuffer(pool, 4, 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) PutPixel(b, x, y, false, static_cast<PackedPixel>(x + 10 * y));
   ASSERT_TRUE(ResizePixeBuffer(b, 2, 6));
@@ -88,6 +91,7 @@ TEST(Pixe, ResizeKeepsTopLeft) {
 }
 
 TEST(Pixe, Conversions) {
+  HungerPool pool;
   const PackedPixel p = FloatToPacked({300.f, -5.f, 127.5f, 255.f});
   EXPECT_EQ(PixR(p), 255u);
   EXPECT_EQ(PixG(p), 0u);
@@ -101,6 +105,7 @@ TEST(Pixe, Conversions) {
 }
 
 TEST(Pixe, PackedBlendModes) {
+  HungerPool pool;
   const PackedPixel black = 0xFF000000u;
   const PackedPixel white128 = MakePixel(255, 255, 255, 128);
   const PackedPixel m2 = PackedBlend(black, white128, 2);
@@ -117,7 +122,7 @@ TEST(Pixe, PackedBlendModes) {
   EXPECT_EQ(PackedBlend(black, white128, 4), 0u);
   EXPECT_EQ(PackedBlend(black, white128, 14), 0u);
   // Transparent sources leave a buffer unchanged.
-  TPixeBuffer* b = NewPixeBuffer(1, 1);
+  TPixeBuffer* b = NewPixeBuffer(pool, 1, 1);
   FillPixeBuffer(b, black);
   BlendPixel(b, 0, 0, 2, false, 0x00FFFFFFu);
   EXPECT_EQ(GetPixel(b, 0, 0, false), black);
@@ -125,9 +130,10 @@ TEST(Pixe, PackedBlendModes) {
 }
 
 TEST(Pixe, FloatBlendModes) {
+  HungerPool pool;
   const FloatPixel d{10, 20, 30, 100};
   for (int mode = 0; mode < 16; ++mode) {
-    TPixeFloatBuffer* b = NewPixeFloatBuffer(1, 1);
+    TPixeFloatBuffer* b = NewPixeFloatBuffer(pool, 1, 1);
     FillPixeFloatBuffer(b, d);
     BlendFloatPixel(b, 0, 0, mode, false, FloatPixel{200, 200, 200, 0});
     const FloatPixel r = GetFloatPixel(b, 0, 0, false);
@@ -148,11 +154,12 @@ TEST(Pixe, FloatBlendModes) {
 }
 
 TEST(Pixe, StampPenScalesAndWraps) {
-  TPixeFloatBuffer* pen = NewPixeFloatBuffer(2, 2);
+  HungerPool pool;
+  TPixeFloatBuffer* pen = NewPixeFloatBuffer(pool, 2, 2);
   FillPixeFloatBuffer(pen, FloatPixel{0, 0, 0, 0});
   PutFloatPixel(pen, 0, 0, false, FloatPixel{100, 100, 100, 255});
   PutFloatPixel(pen, 1, 1, false, FloatPixel{50, 50, 50, 255});
-  TPixeFloatBuffer* t = NewPixeFloatBuffer(4, 4);
+  TPixeFloatBuffer* t = NewPixeFloatBuffer(pool, 4, 4);
   FillPixeFloatBuffer(t, FloatPixel{0, 0, 0, 0});
   // A 2 x 2 pen stamped 4 x 4 at (3, 3) with wrap: steps of 0.5, rounded
   // half-even: columns read 0, 0 (0.5), 1, 2 (1.5 -> 2, outside).
@@ -166,7 +173,8 @@ TEST(Pixe, StampPenScalesAndWraps) {
 }
 
 TEST(Pixe, BilinearSampleUsesFloorAndWraps) {
-  TPixeBuffer* b = NewPixeBuffer(2, 1);
+  HungerPool pool;
+  TPixeBuffer* b = NewPixeBuffer(pool, 2, 1);
   PutPixel(b, 0, 0, false, MakePixel(0, 0, 0, 255));
   PutPixel(b, 1, 0, false, MakePixel(100, 0, 0, 255));
   EXPECT_EQ(PixR(BilinearSample(b, 0, 0)), 0u);
@@ -180,6 +188,7 @@ TEST(Pixe, BilinearSampleUsesFloorAndWraps) {
 }
 
 TEST(Pixe, ColourInterpolationTreatsTransparentAsOtherColour) {
+  HungerPool pool;
   const PackedPixel a = MakePixel(0, 0, 0, 0);
   const PackedPixel b = MakePixel(200, 100, 50, 255);
   const PackedPixel r = InterpolateColor(a, b, 0.5L);
@@ -188,7 +197,8 @@ TEST(Pixe, ColourInterpolationTreatsTransparentAsOtherColour) {
 }
 
 TEST(Pixe, BitmapConversionsKeepBgrOrder) {
-  TPixeBuffer* b = NewPixeBuffer(2, 1);
+  HungerPool pool;
+  TPixeBuffer* b = NewPixeBuffer(pool, 2, 1);
   PutPixel(b, 0, 0, false, MakePixel(1, 2, 3, 4));
   PutPixel(b, 1, 0, false, MakePixel(9, 8, 7, 0));
   Bitmap24 bm;

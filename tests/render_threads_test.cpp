@@ -17,30 +17,24 @@ using namespace velmora::testing_cloud;
 
 namespace {
 
-// Sets the engine's thread count for one test and restores the default.
-struct EngineThreads {
-  explicit EngineThreads(int n) { EngineThreadPool().SetThreads(n); }
-  ~EngineThreads() { EngineThreadPool().SetThreads(ThreadPool::HardwareThreads()); }
-};
-
 // Checksums of everything one still render leaves: the picture, the five
 // frame buffers and the five pens.
 std::vector<uint64_t> RenderAll(TCloudFrameParams p, int threads) {
-  EngineThreads use(threads);
-  FreePens();
+  RenderContext ctx;
+  ctx.Threads.SetThreads(threads);
   std::string error;
-  EXPECT_TRUE(RenderStillFrame(p, &error)) << error;
+  EXPECT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
   Bitmap24 picture;
-  StillPicture(p, picture);
+  StillPicture(ctx, p, picture);
+  const TFrameBuffers& f = ctx.Frame;
+  const EnginePens& pens = ctx.Pens;
   std::vector<uint64_t> sums = {
-      Fnv(picture.bytes.data(), picture.bytes.size()), Checksum(p.base_pattern),
-      Checksum(p.warp_template), Checksum(p.cloud), Checksum(p.filtered_cloud),
-      Checksum(p.mixed_texture)};
+      Fnv(picture.bytes.data(), picture.bytes.size()), Checksum(f.base_pattern),
+      Checksum(f.warp_template), Checksum(f.cloud), Checksum(f.filtered_cloud),
+      Checksum(f.mixed_texture)};
   for (const TPixeFloatBuffer* pen :
-       {Pens.CloudPen, Pens.PenShade, Pens.WarpPenR, Pens.WarpPenG, Pens.WarpPenB})
+       {pens.CloudPen, pens.PenShade, pens.WarpPenR, pens.WarpPenG, pens.WarpPenB})
     sums.push_back(Checksum(pen));
-  FreeFrameBuffers(p);
-  FreePens();
   return sums;
 }
 
@@ -125,9 +119,8 @@ TEST(RenderThreads, LayerChecksumsOfTheSingleThreadedEngineHold) {
   // The pinned values of the new-project cloud layer at 64 x 64 (see the
   // cloud layer tests), on more threads than the image has bands.
   for (int threads : {1, 3, 7}) {
-    EngineThreads use(threads);
     LayerResult r;
-    RenderLayer(DefaultCloudParams(64, 64), false, r);
+    RenderLayer(DefaultCloudParams(64, 64), false, r, threads);
     EXPECT_EQ(Checksum(r.base), 0xe7ebab9a621cee03ull) << threads;
     EXPECT_EQ(Checksum(r.warp), 0xbc555f19f6bfa208ull) << threads;
     EXPECT_EQ(Checksum(r.cloud), 0xe6a759771fcae7full) << threads;
@@ -135,14 +128,14 @@ TEST(RenderThreads, LayerChecksumsOfTheSingleThreadedEngineHold) {
 }
 
 TEST(RenderThreads, RepeatedRendersOnSeveralThreadsDoNotTouchTheHeap) {
-  EngineThreads use(3);
+  RenderContext ctx;
+  ctx.Threads.SetThreads(3);
   TCloudFrameParams p = DefaultCloudParams(40, 24);
   p.BlurRadius = 0.05L;
   p.BlurDraft = false;
   std::string error;
-  ASSERT_TRUE(RenderStillFrame(p, &error));
-  const uint64_t heap = HungerGetCounters().heapBytes;
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(RenderStillFrame(p, &error));
-  EXPECT_EQ(HungerGetCounters().heapBytes, heap);
-  FreeFrameBuffers(p);
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
+  const uint64_t heap = ctx.Pool.Counters().heapBytes;
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
+  EXPECT_EQ(ctx.Pool.Counters().heapBytes, heap);
 }

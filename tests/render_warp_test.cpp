@@ -19,14 +19,14 @@ namespace {
 
 // A W x H float buffer filled with one value.
 TPixeFloatBuffer* Filled(int32_t w, int32_t h, FloatPixel v) {
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(w, h);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(TestPool(), w, h);
   FillPixeFloatBuffer(b, v);
   return b;
 }
 
 // A base pattern whose element (x, y) has R = x, G = y.
 TPixeFloatBuffer* Coordinates(int32_t w, int32_t h) {
-  TPixeFloatBuffer* b = NewPixeFloatBuffer(w, h);
+  TPixeFloatBuffer* b = NewPixeFloatBuffer(TestPool(), w, h);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) b->data[y * w + x] = FloatPixel{float(x), float(y), 0, 255};
   return b;
@@ -38,27 +38,29 @@ TPixeFloatBuffer* Coordinates(int32_t w, int32_t h) {
 // WarpLookup
 
 TEST(WarpLookup, WorkedValueOfTheText) {
+  RenderContext ctx;
   // R = 0, G = 255, B = 127.5 and WX = 10 on a 320-wide image: t = 10 x 12 x
   // (1 - 0.5) x 1 = 60, u = 0: the look-up moves 60 pixels along x.
   int32_t sx, sy;
-  WarpSourcePosition(FloatPixel{0, 255, 127.5f, 0}, 5, 7, 320, 240, 10, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 255, 127.5f, 0}, 5, 7, 320, 240, 10, 0, sx, sy);
   EXPECT_EQ(sx, 65);
   EXPECT_EQ(sy, 7);
   // R = 63.75 turns the field by 90 degrees: the same displacement goes
   // along y.
-  WarpSourcePosition(FloatPixel{63.75f, 255, 127.5f, 0}, 5, 7, 320, 240, 10, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{63.75f, 255, 127.5f, 0}, 5, 7, 320, 240, 10, 0, sx, sy);
   EXPECT_EQ(sx, 5);
   EXPECT_EQ(sy, 67);
 }
 
 TEST(WarpLookup, ZeroAmountsCopyTheBasePattern) {
+  RenderContext ctx;
   TPixeFloatBuffer* base = Coordinates(17, 9);
-  TPixeFloatBuffer* tmpl = NewPixeFloatBuffer(17, 9);
+  TPixeFloatBuffer* tmpl = NewPixeFloatBuffer(ctx.Pool, 17, 9);
   std::mt19937 rng(1);
   for (int i = 0; i < 17 * 9; ++i)
     tmpl->data[i] = FloatPixel{float(rng() % 256), float(rng() % 256), float(rng() % 256), 255};
   TPixeFloatBuffer* out = Filled(17, 9, FloatPixel{0, 0, 0, 0});
-  WarpLookup(base, tmpl, out, 0, 0);
+  WarpLookup(ctx, base, tmpl, out, 0, 0);
   EXPECT_TRUE(SameBits(base, out));
   FreePixeFloatBuffer(base);
   FreePixeFloatBuffer(tmpl);
@@ -66,33 +68,36 @@ TEST(WarpLookup, ZeroAmountsCopyTheBasePattern) {
 }
 
 TEST(WarpLookup, LeavingOnTheLeftEntersFromTheRight) {
+  RenderContext ctx;
   int32_t sx, sy;
   // G = 0: t = WX x 12 x (-0.5) x kx; with WX = 1 and W = 320: -6.
-  WarpSourcePosition(FloatPixel{0, 0, 127.5f, 0}, 2, 0, 320, 240, 1, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 0, 127.5f, 0}, 2, 0, 320, 240, 1, 0, sx, sy);
   EXPECT_EQ(sx, 316);
-  WarpSourcePosition(FloatPixel{0, 0, 127.5f, 0}, 319, 0, 320, 240, -1, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 0, 127.5f, 0}, 319, 0, 320, 240, -1, 0, sx, sy);
   EXPECT_EQ(sx, 5);  // 325 mod 320
   // The text's left wrap, |(W + sx) rem W|, mirrors positions below -W.  On
   // a 32-wide image (kx = 0.1), WX = 20 gives t = -12: column 2 reads -10,
   // which wraps to 22; WX = 60 gives t = -36: column 2 reads -34, and
   // |(32 - 34) rem 32| = 2 (a true wrap would give 30).
-  WarpSourcePosition(FloatPixel{0, 0, 127.5f, 0}, 2, 0, 32, 240, 20, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 0, 127.5f, 0}, 2, 0, 32, 240, 20, 0, sx, sy);
   EXPECT_EQ(sx, 22);
-  WarpSourcePosition(FloatPixel{0, 0, 127.5f, 0}, 2, 0, 32, 240, 60, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 0, 127.5f, 0}, 2, 0, 32, 240, 60, 0, sx, sy);
   EXPECT_EQ(sx, 2);
 }
 
 TEST(WarpLookup, RoundsHalfEven) {
+  RenderContext ctx;
   // t = 12 x WX x (G / 255 - 0.5) x 1 with G = 255: 6 WX.  WX = 0.25 gives
   // 1.5 -> 2, WX = 0.75 gives 4.5 -> 4.
   int32_t sx, sy;
-  WarpSourcePosition(FloatPixel{0, 255, 127.5f, 0}, 10, 0, 320, 240, 0.25L, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 255, 127.5f, 0}, 10, 0, 320, 240, 0.25L, 0, sx, sy);
   EXPECT_EQ(sx, 12);
-  WarpSourcePosition(FloatPixel{0, 255, 127.5f, 0}, 10, 0, 320, 240, 0.75L, 0, sx, sy);
+  WarpSourcePosition(ctx, FloatPixel{0, 255, 127.5f, 0}, 10, 0, 320, 240, 0.75L, 0, sx, sy);
   EXPECT_EQ(sx, 14);
 }
 
 TEST(WarpLookup, FastDisplacementEqualsTheExtendedOne) {
+  RenderContext ctx;
   // Random templates, and templates built so that the displacement falls on
   // or next to a half-integer (where only the extended computation decides).
   std::mt19937_64 rng(11);
@@ -114,21 +119,22 @@ TEST(WarpLookup, FastDisplacementEqualsTheExtendedOne) {
       }
     }
     int32_t a[2], b[2];
-    SetCloudReferenceMode(true);
-    WarpSourcePosition(T, 3, 5, W, H, WX, WY, a[0], a[1]);
-    SetCloudReferenceMode(false);
-    WarpSourcePosition(T, 3, 5, W, H, WX, WY, b[0], b[1]);
+    ctx.CloudReferenceMode = true;
+    WarpSourcePosition(ctx, T, 3, 5, W, H, WX, WY, a[0], a[1]);
+    ctx.CloudReferenceMode = false;
+    WarpSourcePosition(ctx, T, 3, 5, W, H, WX, WY, b[0], b[1]);
     bad += a[0] != b[0] || a[1] != b[1];
   }
   EXPECT_EQ(bad, 0);
 }
 
 TEST(WarpLookup, NonFiniteTemplateValuesStayInside) {
+  RenderContext ctx;
   const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
                             std::numeric_limits<float>::infinity(), -1e30f, 1e30f};
   for (float s : specials) {
     int32_t sx = -1, sy = -1;
-    WarpSourcePosition(FloatPixel{s, s, s, 0}, 3, 4, 32, 16, -8, 8, sx, sy);
+    WarpSourcePosition(ctx, FloatPixel{s, s, s, 0}, 3, 4, 32, 16, -8, 8, sx, sy);
     EXPECT_GE(sx, 0);
     EXPECT_LT(sx, 32);
     EXPECT_GE(sy, 0);
@@ -137,31 +143,33 @@ TEST(WarpLookup, NonFiniteTemplateValuesStayInside) {
 }
 
 TEST(WarpLookup, PackedLookupIsTheFloatLookupConverted) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultCloudParams(40, 30);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  RenderCloudLayer(p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  RenderCloudLayer(ctx, p);
   TPixeFloatBuffer* out = Filled(40, 30, FloatPixel{0, 0, 0, 0});
-  WarpLookup(p.base_pattern, p.warp_template, out, p.WX, p.WY);
-  for (int i = 0; i < 40 * 30; ++i) ASSERT_EQ(p.cloud->data[i], FloatToPacked(out->data[i])) << i;
+  WarpLookup(ctx, ctx.Frame.base_pattern, ctx.Frame.warp_template, out, p.WX, p.WY);
+  for (int i = 0; i < 40 * 30; ++i) ASSERT_EQ(ctx.Frame.cloud->data[i], FloatToPacked(out->data[i])) << i;
   FreePixeFloatBuffer(out);
-  FreeFrameBuffers(p);
-  FreePens();
+  ctx.Frame.Free();
+  ctx.Pens.Free();
 }
 
 // ---------------------------------------------------------------------------
 // Warp normalisation
 
 TEST(WarpNormalisation, FixedOnceAndReused) {
+  RenderContext ctx;
   TCloudFrameParams p = DefaultCloudParams(32, 32);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  RenderCloudLayer(p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  RenderCloudLayer(ctx, p);
   const long double offset = p.WarpOffset, scale = p.WarpScale;
   EXPECT_GT(scale, 0);
   // The normalised template spans 0..256 over R, G, B together.
   float lo = 1e9f, hi = -1e9f;
   for (int i = 0; i < 32 * 32; ++i)
     for (float c :
-         {p.warp_template->data[i].r, p.warp_template->data[i].g, p.warp_template->data[i].b}) {
+         {ctx.Frame.warp_template->data[i].r, ctx.Frame.warp_template->data[i].g, ctx.Frame.warp_template->data[i].b}) {
       lo = std::min(lo, c);
       hi = std::max(hi, c);
     }
@@ -169,99 +177,103 @@ TEST(WarpNormalisation, FixedOnceAndReused) {
   EXPECT_EQ(hi, 256);
   // Another seed keeps the pair (an animation keeps one contrast scale).
   p.Seed = 4242;
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  RenderCloudLayer(p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  RenderCloudLayer(ctx, p);
   EXPECT_EQ(p.WarpOffset, offset);
   EXPECT_EQ(p.WarpScale, scale);
   // Resetting WarpScale fixes it afresh.
   p.WarpScale = 0;
-  RenderCloudLayer(p);
+  RenderCloudLayer(ctx, p);
   EXPECT_NE(p.WarpScale, scale);
-  FreeFrameBuffers(p);
-  FreePens();
+  ctx.Frame.Free();
+  ctx.Pens.Free();
 }
 
 TEST(WarpNormalisation, FlatTemplateStaysAsStamped) {
+  RenderContext ctx;
   TCloudFrameParams p;
-  p.warp_template = Filled(4, 4, FloatPixel{7, 7, 7, 255});
-  NormalizeWarpTemplate(p);
+  ctx.Frame.warp_template = Filled(4, 4, FloatPixel{7, 7, 7, 255});
+  NormalizeWarpTemplate(ctx, p);
   EXPECT_EQ(p.WarpScale, 0);
   EXPECT_EQ(p.WarpOffset, -7);
-  EXPECT_EQ(p.warp_template->data[5].r, 7);
-  p.warp_template->data[0].g = 11;  // lo 7, hi 11: scale 4 / 256
-  NormalizeWarpTemplate(p);
+  EXPECT_EQ(ctx.Frame.warp_template->data[5].r, 7);
+  ctx.Frame.warp_template->data[0].g = 11;  // lo 7, hi 11: scale 4 / 256
+  NormalizeWarpTemplate(ctx, p);
   EXPECT_EQ(p.WarpScale, 4.0L / 256);
-  EXPECT_EQ(p.warp_template->data[0].g, 256);
-  EXPECT_EQ(p.warp_template->data[0].r, 0);
-  EXPECT_EQ(p.warp_template->data[0].a, 255);  // alpha untouched
-  FreePixeFloatBuffer(p.warp_template);
+  EXPECT_EQ(ctx.Frame.warp_template->data[0].g, 256);
+  EXPECT_EQ(ctx.Frame.warp_template->data[0].r, 0);
+  EXPECT_EQ(ctx.Frame.warp_template->data[0].a, 255);  // alpha untouched
 }
 
 // ---------------------------------------------------------------------------
 // Warp layers
 
 TEST(WarpLayers, LayerTwoStampsDependOnlyOnSeedAndIndex) {
+  RenderContext ctx;
   // Layer 2 re-seeds with Seed + w before stamp w: changing Complex (the
   // number of stamps) leaves the first stamps' draws unchanged, so the same
   // seed gives the same generator state after each stamp's draws.  Seen
   // from outside: the generator ends at Seed + last index, advanced by the
   // four draws of that stamp.
   TCloudFrameParams p = DefaultCloudParams(16, 16);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  FillPixeFloatBuffer(p.warp_template, FloatPixel{0, 0, 0, 255});
-  StampWarpLayer2(p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
+  StampWarpLayer2(ctx, p);
   const int64_t last = 2 * (CloudStampCount(p.Complex) + 1);
   uint32_t expect = static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(last);
   for (int i = 0; i < 4; ++i) expect = expect * 0x08088405u + 1u;
-  EXPECT_EQ(RandState(), expect);
-  EXPECT_EQ(FrameProgress, 80);
-  FreeFrameBuffers(p);
-  FreePens();
+  EXPECT_EQ(ctx.Rng.State(), expect);
+  EXPECT_EQ(ctx.FrameProgress, 80);
+  ctx.Frame.Free();
+  ctx.Pens.Free();
 }
 
 TEST(WarpLayers, LayerOneIsSeededWithSeedPlusOne) {
+  RenderContext ctx;
   // M + 1 stamps of four draws each, from Seed + 1 (wrapping at 32 bits).
   for (int32_t seed : {65536, INT32_MAX, -1}) {
     TCloudFrameParams p = DefaultCloudParams(16, 16);
     p.Seed = seed;
-    ASSERT_TRUE(AllocFrameBuffers(p, false));
-    FillPixeFloatBuffer(p.warp_template, FloatPixel{0, 0, 0, 255});
-    StampWarpLayer1(p);
+    ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+    FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
+    StampWarpLayer1(ctx, p);
     const int64_t M = RoundToInt64(p.Complex * 7.5L);  // 4
     uint32_t expect = static_cast<uint32_t>(seed) + 1u;
     for (int64_t i = 0; i < 4 * (M + 1); ++i) expect = expect * 0x08088405u + 1u;
-    EXPECT_EQ(RandState(), expect) << seed;
-    FreeFrameBuffers(p);
+    EXPECT_EQ(ctx.Rng.State(), expect) << seed;
+    ctx.Frame.Free();
   }
-  FreePens();
+  ctx.Pens.Free();
 }
 
 TEST(WarpLayers, ComplexZeroKeepsTheProgressFinite) {
+  RenderContext ctx;
   // Layer 1's progress divides by Complex x 10: guarded.
   TCloudFrameParams p = DefaultCloudParams(16, 16);
   p.Complex = 0;
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
-  FillPixeFloatBuffer(p.warp_template, FloatPixel{0, 0, 0, 255});
-  StampWarpLayer1(p);
-  EXPECT_EQ(FrameProgress, 30);
-  StampWarpLayer2(p);  // 2N + 3 = 3 stamps, sizes NaN after the first: skipped
-  EXPECT_EQ(FrameProgress, 80);
-  FreeFrameBuffers(p);
-  FreePens();
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
+  StampWarpLayer1(ctx, p);
+  EXPECT_EQ(ctx.FrameProgress, 30);
+  StampWarpLayer2(ctx, p);  // 2N + 3 = 3 stamps, sizes NaN after the first: skipped
+  EXPECT_EQ(ctx.FrameProgress, 80);
+  ctx.Frame.Free();
+  ctx.Pens.Free();
 }
 
 TEST(WarpLayers, MovingTheWarpLayersMovesTheTemplate) {
+  RenderContext ctx;
   // wy1 moves layer 1 by ResY x wy1 rows; with wy2 as well the whole
   // template moves (before normalisation, which is global).
   const int32_t W = 24, H = 20;
   TCloudFrameParams p = DefaultCloudParams(W, H);
-  ASSERT_TRUE(AllocFrameBuffers(p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
   auto build = [&](long double wy) {
     p.wy1 = p.wy2 = wy;
-    FillPixeFloatBuffer(p.warp_template, FloatPixel{0, 0, 0, 255});
-    StampWarpLayer1(p);
-    StampWarpLayer2(p);
-    return Clone(p.warp_template);
+    FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
+    StampWarpLayer1(ctx, p);
+    StampWarpLayer2(ctx, p);
+    return Clone(ctx.Frame.warp_template);
   };
   TPixeFloatBuffer* a = build(0);
   TPixeFloatBuffer* b = build(0.25L);  // 5 rows
@@ -273,6 +285,6 @@ TEST(WarpLayers, MovingTheWarpLayersMovesTheTemplate) {
   EXPECT_EQ(bad, 0);
   FreePixeFloatBuffer(a);
   FreePixeFloatBuffer(b);
-  FreeFrameBuffers(p);
-  FreePens();
+  ctx.Frame.Free();
+  ctx.Pens.Free();
 }

@@ -1,0 +1,49 @@
+// A project as the user edits it: the 38 curves of the parameter set, the
+// frame record's values, the timeline and output model (with the project
+// file name) and a modified flag.  A plain value: copying a document copies
+// its curves, so a copy can be rendered on another thread while the
+// original is edited.
+//
+// How a host uses it:
+// - The window keeps one document, edits it on the window thread (controls
+//   write Params and key Curves, the timeline moves Model) and renders its
+//   preview from Params with the window's own RenderContext.
+// - An export takes a copy of the document to a worker thread with a render
+//   context of its own; the user keeps editing the original meanwhile.
+// - Opening a project builds a new document aside and replaces the current
+//   one as a whole (OpenProjectFile in project/ProjectLoad.h); a file that
+//   cannot be read leaves the current document untouched.
+// - Whoever changes the project sets Modified; saving clears it.
+#pragma once
+
+#include <cstdint>
+
+#include "anim/CurveSet.h"
+#include "anim/ProjectModel.h"
+#include "render/Render.h"
+
+namespace velmora {
+
+class Document {
+ public:
+  // 38 curves without keys, a zero record and the model's initial state; a
+  // host applies the new-project defaults before showing it.
+  Document();
+  ~Document();
+  Document(const Document& other);
+  Document& operator=(const Document& other);
+  Document(Document&& other) noexcept;
+  Document& operator=(Document&& other) noexcept;
+
+  // ApplyNewProjectDefaults on this document (record, curves, model).
+  void ApplyNewProjectDefaults(const TWindowHooks& hooks = {});
+  // Writes the value of every curve at FRAME into the record.
+  void EvalAt(int32_t frame) { EvalCurveSet(Curves, Params, frame); }
+
+  TCloudCurveSet* Curves;  // owned, never null; a new project replaces it
+  TCloudFrameParams Params;
+  TProjectModel Model;
+  bool Modified = false;
+};
+
+}  // namespace velmora

@@ -1,0 +1,80 @@
+#include "render/RenderContext.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace velmora {
+
+void* ScratchBlock::Get(HungerPool& pool, size_t bytes) {
+  if (block_ && pool_ == &pool && capacity_ >= bytes) return aligned_;
+  Release();
+  // Pool payloads are only 8-byte aligned: ask for 64 more bytes and align.
+  const size_t want = std::max<size_t>(bytes, 64);
+  block_ = pool.Get(want + 64);
+  if (!block_) return nullptr;
+  pool_ = &pool;
+  capacity_ = want;
+  aligned_ = reinterpret_cast<void*>((reinterpret_cast<uintptr_t>(block_) + 63) & ~uintptr_t{63});
+  return aligned_;
+}
+
+void ScratchBlock::Release() {
+  if (block_) pool_->Free(block_);
+  pool_ = nullptr;
+  block_ = nullptr;
+  aligned_ = nullptr;
+  capacity_ = 0;
+}
+
+void TFrameBuffers::Free() {
+  FreePixeFloatBuffer(base_pattern);
+  FreePixeFloatBuffer(warp_template);
+  FreePixeBuffer(cloud);
+  FreePixeBuffer(filtered_cloud);
+  FreePixeBuffer(mixed_texture);
+  base_pattern = nullptr;
+  warp_template = nullptr;
+  cloud = nullptr;
+  filtered_cloud = nullptr;
+  mixed_texture = nullptr;
+}
+
+void EnginePens::Free() {
+  for (TPixeFloatBuffer** pen : {&CloudPen, &PenShade, &WarpPenR, &WarpPenG, &WarpPenB}) {
+    FreePixeFloatBuffer(*pen);
+    *pen = nullptr;
+  }
+}
+
+bool EnginePens::Match(int32_t w, int32_t h, int32_t seed) const {
+  if (seed != Seed) return false;
+  for (const TPixeFloatBuffer* p : {CloudPen, PenShade, WarpPenR, WarpPenG, WarpPenB})
+    if (!p || p->width != w || p->height != h) return false;
+  return true;
+}
+
+void BlurWorkspace::Free() {
+  FreePixeSumBuffer(acc);
+  acc = nullptr;
+  scratch.Release();
+}
+
+std::function<void()> RenderContext::SetPump(std::function<void()> pump) {
+  std::swap(pump_, pump);
+  return pump;
+}
+
+bool RenderContext::Pump() {
+  if (pump_) pump_();
+  return !AbortRequested();
+}
+
+void RenderContext::SetMessageSink(std::function<void(const std::string&)> sink) {
+  sink_ = std::move(sink);
+}
+
+void RenderContext::ShowMessage(const std::string& text) const {
+  if (sink_) sink_(text);
+}
+
+}  // namespace velmora

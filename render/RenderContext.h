@@ -1,0 +1,170 @@
+// The render context: everything one render needs and keeps from one render
+// to the next -- the block pool, the random generator, the five frame
+// buffers, the pens, scratch memory, the host's pump and message sink, the
+// abort flag, the RenderIdle/PreviewBusy guards and the progress values.
+// Every stage of the engine takes the context as a parameter; nothing of the
+// engine is global, so several contexts render side by side.
+//
+// How a host uses it:
+// - The desktop window keeps one context for its preview and drives it on the
+//   window thread; its pump processes window events, so controls stay live
+//   during a render.
+// - An export runs on a worker thread with a context of its own and a copy of
+//   the document's record (TCloudFrameParams is a plain value; copying it
+//   never shares buffers, which live in the context).  The window reads the
+//   worker context's progress values (atomics) for its gauges and calls
+//   RequestAbort to stop it.
+// - The command line keeps one default context (cli/) and wires Ctrl-C to its
+//   RequestAbort.
+// A context itself is used by one thread at a time: only the progress values,
+// the guards and the abort flag may be touched from another thread.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/Numeric.h"
+#include "render/MemoryHunger.h"
+#include "render/Pixe.h"
+#include "render/ThreadPool.h"
+
+namespace velmora {
+
+// A pool block kept from one use to the next and replaced only when a larger
+// one is needed, so repeated renders at one size make no pool requests.
+class ScratchBlock {
+ public:
+  ScratchBlock() = default;
+  ScratchBlock(const ScratchBlock&) = delete;
+  ScratchBlock& operator=(const ScratchBlock&) = delete;
+  ~ScratchBlock() { Release(); }
+
+  // At least BYTES bytes aligned to 64, or nullptr when the pool refuses.
+  void* Get(HungerPool& pool, size_t bytes);
+  void Release();
+
+ private:
+  HungerPool* pool_ = nullptr;
+  void* block_ = nullptr;    // the pool block
+  void* aligned_ = nullptr;  // its first 64-byte boundary
+  size_t capacity_ = 0;
+};
+
+// The five frame buffers of the pipeline, owned: each is returned to its pool
+// when the set is destroyed or freed.  Not copyable, so copying a record for
+// another thread can never share them.
+struct TFrameBuffers {
+  TFrameBuffers() = default;
+  TFrameBuffers(const TFrameBuffers&) = delete;
+  TFrameBuffers& operator=(const TFrameBuffers&) = delete;
+  ~TFrameBuffers() { Free(); }
+  void Free();
+
+  TPixeFloatBuffer* base_pattern = nullptr;  // grey cloud pattern before warping
+  TPixeFloatBuffer* warp_template = nullptr; // three-channel displacement field
+  TPixeBuffer* cloud = nullptr;              // warped grey clouds
+  TPixeBuffer* filtered_cloud = nullptr;     // coloured clouds, blurred in place: the picture
+  TPixeBuffer* mixed_texture = nullptr;      // clouds mixed with the texture
+};
+
+// The engine's five pens, all of the render size, drawn from the random
+// sequence of the seed they were made with.  They are made again when
+// missing, when the render size differs or when the seed differs, so a
+// picture never depends on what was rendered before it.
+struct EnginePens {
+  EnginePens() = default;
+  EnginePens(const EnginePens&) = delete;
+  EnginePens& operator=(const EnginePens&) = delete;
+  ~EnginePens() { Free(); }
+  void Free();
+  bool Match(int32_t w, int32_t h, int32_t seed) const;
+
+  TPixeFloatBuffer* CloudPen = nullptr;
+  TPixeFloatBuffer* PenShade = nullptr;
+  TPixeFloatBuffer* WarpPenR = nullptr;
+  TPixeFloatBuffer* WarpPenG = nullptr;
+  TPixeFloatBuffer* WarpPenB = nullptr;
+  int32_t Seed = 0;  // the seed the pens were made with
+};
+
+// Memory the blur keeps from one run to the next: the accumulator and the
+// scratch block of the bilinear passes.
+struct BlurWorkspace {
+  BlurWorkspace() = default;
+  BlurWorkspace(const BlurWorkspace&) = delete;
+  BlurWorkspace& operator=(const BlurWorkspace&) = delete;
+  ~BlurWorkspace() { Free(); }
+  void Free();
+
+  TPixeSumBuffer* acc = nullptr;
+  ScratchBlock scratch;
+};
+
+// Scratch slots of the stamping code (see FastStamp.h and CloudPattern.cpp).
+inline constexpr int kStampScratchSlots = 8;
+
+class RenderContext {
+ public:
+  RenderContext() = default;
+  RenderContext(const RenderContext&) = delete;
+  RenderContext& operator=(const RenderContext&) = delete;
+  ~RenderContext() = default;
+
+  // Memory.  The pool comes first so that it outlives everything drawn from it.
+  HungerPool Pool;
+  RandomGenerator Rng;
+  TFrameBuffers Frame;
+  EnginePens Pens;
+  ScratchBlock StampScratch[kStampScratchSlots];
+  BlurWorkspace Blur;
+  // The threads of the stages' pixel work (every core unless set otherwise;
+  // the pictures are the same for every count).
+  ThreadPool Threads{ThreadPool::HardwareThreads()};
+
+  // Test hooks: the literal per-pixel forms of the optimised cloud paths, and
+  // the blur's vector kernels.
+  bool CloudReferenceMode = false;
+  bool BlurVectorKernels = true;
+
+  // Shared state of the engine and its drivers, readable from any thread.
+  std::atomic<bool> RenderIdle{true};    // false while the engine stages run
+  std::atomic<bool> PreviewBusy{false};  // a preview render or redraw is running
+  std::atomic<int> FrameProgress{0};     // 0..100 within the current frame
+  std::atomic<int> MovieProgress{0};     // 0..100 over the frames of a movie
+  std::atomic<int> PixeProgress{0};      // 0..100 of the current per-pixel operation
+  std::atomic<int> WarpRowProgress{0};   // rows of the warp lookup, in percent (no gauge)
+
+  // The host decides what a pump does (process window events, draw a
+  // progress bar, nothing).  Long loops call Pump after every stamp, row or
+  // sample.  SetPump returns the pump it replaces, so that a host that
+  // installs its own for a while can put the previous one back.
+  std::function<void()> SetPump(std::function<void()> pump);
+  const std::function<void()>& CurrentPump() const { return pump_; }
+  // Runs the pump; false when an abort has been requested, and the caller
+  // then stops its loop.  Stages that stop early leave their buffers
+  // incomplete, so the driver discards the frame.
+  bool Pump();
+
+  // Where the engine's user-facing messages go (a message box in the desktop
+  // application, stderr on the command line).  Without a sink they are
+  // dropped.
+  void SetMessageSink(std::function<void(const std::string&)> sink);
+  void ShowMessage(const std::string& text) const;
+
+  // Asks the running render to stop at its next pump (within a stamp, a row
+  // or a blur sample).  Safe from any thread and from a signal handler.
+  void RequestAbort() { abort_.store(true, std::memory_order_relaxed); }
+  bool AbortRequested() const { return abort_.load(std::memory_order_relaxed); }
+  void ClearAbort() { abort_.store(false, std::memory_order_relaxed); }
+
+ private:
+  std::function<void()> pump_;
+  std::function<void(const std::string&)> sink_;
+  std::atomic<bool> abort_{false};
+  static_assert(std::atomic<bool>::is_always_lock_free);
+};
+
+}  // namespace velmora
