@@ -19,6 +19,7 @@ extern "C" {
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
 #include "cli/CommandLine.h"
+#include "cli/DefaultContext.h"
 #include "cli/Commands.h"
 #include "cli/FarmWork.h"
 #include "cli/Progress.h"
@@ -107,7 +108,8 @@ int32_t FramesDone(const FarmFolder& folder, const FarmRecord& record) {
 
 // Follows the job until it leaves the queue, showing the frames done.
 bool WaitForJob(const FarmFolder& folder, const FarmRecord& record, std::string* error) {
-  ProgressBar bar(isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
+  ProgressBar bar(DefaultContext(),
+                  isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   bar.Note("job " + record.jobId);
   for (;;) {
     const auto active = JobActive(record.jobId, error);
