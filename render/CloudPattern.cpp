@@ -524,6 +524,7 @@ void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
     for (int i = 0; i < 12 * threads; ++i) caches[i].Clear();
   pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int worker) {
     for (int64_t i = b; i < e; ++i) {
+      if (ctx.AbortRequested()) return;  // the pens are dropped afterwards
       const int k = static_cast<int>(i / H);
       const int32_t y = static_cast<int32_t>(i % H);
       const PenShading& pen = pens[k];

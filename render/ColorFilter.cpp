@@ -85,6 +85,7 @@ void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params) {
   // Rows on the pool; the calling thread reports and pumps after its rows.
   ctx.Threads.For(h, RowGrain(w), [&](int64_t from, int64_t to, int worker) {
     for (int32_t y = static_cast<int32_t>(from); y < to; ++y) {
+      if (ctx.AbortRequested()) return;
       if (w > 0) {
         const PackedPixel* in = src->data + static_cast<size_t>(y) * static_cast<size_t>(w);
         PackedPixel* out = dst->data + static_cast<size_t>(y) * static_cast<size_t>(w);

@@ -69,12 +69,11 @@ bool RenderOversampled(RenderContext& ctx, TCloudFrameParams& params, std::strin
   params.ResX = w;
   params.ResY = h;
   const bool allocated = stages.AllocFrameBuffers(ctx, params, false);
-  if (allocated) {
-    stages.RenderCloudLayer(ctx, params);
-    stages.ColorFilterStage(ctx, params);
-    stages.MixTextureStage(ctx, params, false);
-    stages.BlurStage(ctx, params);
-  }
+  // An abort skips the stages still to come.
+  if (allocated && !ctx.AbortRequested()) stages.RenderCloudLayer(ctx, params);
+  if (allocated && !ctx.AbortRequested()) stages.ColorFilterStage(ctx, params);
+  if (allocated && !ctx.AbortRequested()) stages.MixTextureStage(ctx, params, false);
+  if (allocated && !ctx.AbortRequested()) stages.BlurStage(ctx, params);
   params.Rendered = false;
   params.ResX = outW;
   params.ResY = outH;

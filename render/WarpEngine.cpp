@@ -110,6 +110,7 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
   // Rows on the pool; the calling thread reports and pumps after its rows.
   ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
+      if (ctx.AbortRequested()) return;
       const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
       for (int32_t j = 0; j < W; ++j) {
         int64_t dx, dy;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "anim/CurveSet.h"
+#include "anim/Document.h"
 #include "anim/KeyEdit.h"
 #include "anim_test_state.h"
 #include "base/NumberText.h"
@@ -211,4 +212,25 @@ TEST(KeyIfChanged, OnlyParametersOffTheirCurveGetKeys) {
   EvalCurveSet(s.set, p, 0);
   KeyChangedCurves(s.set, 0, p);
   EXPECT_EQ(s.curve(ccBrightness)->Count, 3);
+}
+
+TEST(Document, ACopyOwnsItsCurvesAndRecord) {
+  Document doc;
+  doc.ApplyNewProjectDefaults();
+  Document copy(doc);
+  SetCurveKey(copy.Curves->Curves[ccComplex], 10, 0.9);
+  copy.Params.ResX = 64;
+  copy.Model.OutPutFilen = "x.avi";
+  doc.EvalAt(10);
+  EXPECT_EQ(doc.Params.Complex, 0.5L);
+  EXPECT_EQ(doc.Params.ResX, 512);
+  EXPECT_EQ(doc.Model.OutPutFilen, "");
+  EXPECT_NE(copy.Curves, doc.Curves);
+  doc = copy;  // assignment copies too
+  copy.EvalAt(10);
+  doc.EvalAt(10);
+  EXPECT_EQ(doc.Params.Complex, copy.Params.Complex);
+  SetCurveKey(copy.Curves->Curves[ccComplex], 10, 0.1);
+  doc.EvalAt(10);
+  EXPECT_NE(doc.Params.Complex, 0.1L);
 }
