@@ -1,9 +1,12 @@
 // The main window's output section and Settings menu: still and movie
 // export, the output names, the gauges and the export options dialogs.
 //
-// An export runs on the window thread; the engine's pump processes window
-// events between stamps, rows and samples, so the gauges move, Abort can be
-// clicked and the menus stay usable while every control is disabled.
+// An export runs on a worker thread with a render context of its own and a
+// copy of the document taken when it starts, so the window stays live (the
+// gauges move, Abort can be clicked, the menus stay usable while every
+// control is disabled) and opening or editing a project meanwhile cannot
+// change what is written.  What the export shows reaches the widgets through
+// the worker's Post, on the window thread.
 #include <QAction>
 #include <QCheckBox>
 #include <QEvent>
@@ -16,6 +19,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,15 +51,24 @@ QString Lines(const std::vector<std::string>& lines) {
 }  // namespace
 
 TOutputSection::TOutputSection(TInternalCloudMaker& window, const std::string& settingsPath)
-    : JpegQuality(ReadJpegQuality(settingsPath)), Context(window.Context()) {
+    : JpegQuality(ReadJpegQuality(settingsPath)) {
   JPEGQualityForm = new TJPEGQualityForm(JpegQuality, settingsPath, &window);
   AVIView = new TAVIView(&window);
   window.installEventFilter(this);
 }
 
-bool TOutputSection::eventFilter(QObject*, QEvent* event) {
-  if (event->type() == QEvent::Close && Exporting) Context.RenderIdle = true;
+bool TOutputSection::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Close && Exporting) {
+    Worker.Stop();
+    End(static_cast<TInternalCloudMaker&>(*watched));
+  }
   return false;
+}
+
+void TOutputSection::MessageSink(TInternalCloudMaker& w, velmora::RenderContext& ctx) {
+  ctx.SetMessageSink([&w](const std::string& text) {
+    w.output_->Worker.Post([&w, text] { w.host_.Message(&w, Text(text)); });
+  });
 }
 
 void TOutputSection::Begin(TInternalCloudMaker& w, bool movie) {
@@ -91,25 +104,38 @@ void TInternalCloudMaker::SavePictureClick() {
   if (!name) return;
 
   TOutputSection::Begin(*this, false);
-  ctx_.PreviewBusy = true;
-  bool saved = false;
-  std::string error;
   // A control that holds no number has shown its error: nothing is written.
-  if (ReadParams(false)) {
-    if (RenderStillFrame(ctx_, doc_.Params, &error)) {
-      Bitmap24 picture;
-      StillPicture(ctx_, doc_.Params, picture);
-      saved = SaveBitmapByExtension(picture, name->toStdString(), output_->JpegQuality, &error);
-    }
-    ctx_.PreviewBusy = false;
-    // A picture that was not written is reported as such, not as saved.
-    if (saved)
-      host_.Message(this, tr("画像の保存は終了しました"));
-    else
-      host_.Error(this, tr("画像を保存できませんでした。") + QLatin1Char('\n') + Text(error));
+  if (!ReadParams(false)) {
+    TOutputSection::End(*this);
+    return;
   }
-  ctx_.PreviewBusy = false;
-  TOutputSection::End(*this);
+  struct StillJob {
+    TCloudFrameParams params;
+    bool saved = false;
+    std::string error;
+  };
+  auto job = std::make_shared<StillJob>();
+  job->params = doc_.Params;
+  const std::string path = name->toStdString();
+  const uint8_t quality = output_->JpegQuality;
+  output_->Worker.Start(
+      [this, job, path, quality](RenderContext& ctx) {
+        TOutputSection::MessageSink(*this, ctx);
+        if (RenderStillFrame(ctx, job->params, &job->error)) {
+          Bitmap24 picture;
+          StillPicture(ctx, job->params, picture);
+          job->saved = SaveBitmapByExtension(picture, path, quality, &job->error);
+        }
+      },
+      [this, job] {
+        // A picture that was not written is reported as such, not as saved.
+        if (job->saved)
+          host_.Message(this, tr("画像の保存は終了しました"));
+        else
+          host_.Error(this, tr("画像を保存できませんでした。") + QLatin1Char('\n') +
+                                Text(job->error));
+        TOutputSection::End(*this);
+      });
 }
 
 void TInternalCloudMaker::SaveMovieClick() {
@@ -140,36 +166,65 @@ void TInternalCloudMaker::SaveMovieClick() {
   savefilename->clear();
   savealphaname->clear();
 
+  // The export renders a copy of the document as it is now.
+  struct MovieJob {
+    Document doc;
+    TWindowHooks hooks;  // none: the worker shows nothing itself
+    MovieReport report;
+  };
+  auto job = std::make_shared<MovieJob>();
+  job->doc = doc_;
+  TExportWorker& worker = out.Worker;
   MovieCallbacks cb;
-  cb.frameStarting = [this](int32_t f) {
-    const QSignalBlocker block(TimeLine);
-    TimeLine->setValue(f);
-    CurFrame->setText(QString::number(f));
+  cb.frameStarting = [this, &worker](int32_t f) {
+    worker.Post([this, f] {
+      // The window follows the movie's timeline and shows its project there.
+      doc_.Model.TimeLinePosition = f;
+      doc_.Model.CurFrame = std::to_string(f);
+      doc_.EvalAt(f);
+      ShowParams(doc_.Params);
+      const QSignalBlocker block(TimeLine);
+      TimeLine->setValue(f);
+      CurFrame->setText(QString::number(f));
+    });
   };
-  cb.showOutputName = [this](bool alpha, const std::string& file) {
-    (alpha ? savealphaname : savefilename)->setText(Text(file));
+  cb.showOutputName = [this, &worker](bool alpha, const std::string& file) {
+    worker.Post([this, alpha, file] { (alpha ? savealphaname : savefilename)->setText(Text(file)); });
   };
-  cb.drawPicture = [this](const Bitmap24& picture) { TOutputSection::DrawPicture(*this, picture); };
-  cb.progress = [this](const MovieProgressInfo& info) {
-    tolframe->setText(QString::number(info.totalFrames));
-    doneframe->setText(QString::number(info.framesDone));
-    TProgressBar->setValue(info.movieProgress);
+  cb.drawPicture = [this, &worker](const Bitmap24& picture) {
+    worker.Post([this, picture] { TOutputSection::DrawPicture(*this, picture); });
   };
-  const MovieReport report = RenderMovie(renderer_, settings, cb);
-
-  if (!report.failures.empty())
-    host_.Error(this, tr("動画の保存中に問題がありました。") + QLatin1Char('\n') +
-                          Lines(report.failures));
-  host_.Message(this, tr("動画の保存は終了しました"));
-  TOutputSection::End(*this);
-  // The finished movie is shown when the main output is a movie that was
-  // put in place (a failed one leaves any older file of that name alone).
-  const bool mainFailed =
-      std::any_of(report.failures.begin(), report.failures.end(),
-                  [](const std::string& f) { return f.rfind("main output", 0) == 0; });
-  if (OutputKindForName(mainName) == MovieOutputKind::Avi && !mainFailed &&
-      out.AVIView->SetFileName(Text(mainName)))
-    host_.Exec(*out.AVIView);
+  cb.progress = [this, &worker](const MovieProgressInfo& info) {
+    worker.Post([this, info] {
+      tolframe->setText(QString::number(info.totalFrames));
+      doneframe->setText(QString::number(info.framesDone));
+      TProgressBar->setValue(info.movieProgress);
+    });
+  };
+  cb.abortRequested = [&worker] { return worker.AbortBetweenFramesRequested(); };
+  worker.Start(
+      [this, job, settings, cb](RenderContext& ctx) {
+        TOutputSection::MessageSink(*this, ctx);
+        TFrameRenderer renderer = DocumentRenderer(ctx, job->doc, job->hooks);
+        job->report = RenderMovie(renderer, settings, cb);
+      },
+      [this, job, mainName] {
+        const MovieReport& report = job->report;
+        if (!report.failures.empty())
+          host_.Error(this, tr("動画の保存中に問題がありました。") + QLatin1Char('\n') +
+                                Lines(report.failures));
+        host_.Message(this, tr("動画の保存は終了しました"));
+        TOutputSection::End(*this);
+        // The finished movie is shown when the main output is a movie that
+        // was put in place (a failed one leaves any older file of that name
+        // alone).
+        const bool mainFailed =
+            std::any_of(report.failures.begin(), report.failures.end(),
+                        [](const std::string& f) { return f.rfind("main output", 0) == 0; });
+        if (OutputKindForName(mainName) == MovieOutputKind::Avi && !mainFailed &&
+            output_->AVIView->SetFileName(Text(mainName)))
+          host_.Exec(*output_->AVIView);
+      });
 }
 
 void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture) {
@@ -189,7 +244,9 @@ void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture
 }
 
 // Stops the movie before its next frame; the frame in progress is written.
-void TInternalCloudMaker::AbortClick() { ctx_.RenderIdle = true; }
+void TInternalCloudMaker::AbortClick() { output_->Worker.AbortBetweenFrames(); }
+
+bool TInternalCloudMaker::ExportRunning() const { return output_->Exporting; }
 
 void TInternalCloudMaker::ReferOutPutClick() {
   if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
@@ -216,10 +273,14 @@ void TInternalCloudMaker::OutPutFilenChange() {
                         !OutPutAlpha->text().trimmed().isEmpty());
 }
 
-// Copies the progress values into the gauges.
+// Copies the progress values into the gauges: the running export's, else the
+// preview's.
 void TInternalCloudMaker::ProgressTimerTimer() {
-  IProgressBar->setValue(ctx_.FrameProgress);
-  PixeProgressBar->setValue(ctx_.PixeProgress);
+  const RenderContext* worker = output_->Worker.Context();
+  const RenderContext& ctx = worker ? *worker : ctx_;
+  IProgressBar->setValue(ctx.FrameProgress);
+  PixeProgressBar->setValue(ctx.PixeProgress);
+  if (worker) TProgressBar->setValue(ctx.MovieProgress);
 }
 
 void TInternalCloudMaker::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }

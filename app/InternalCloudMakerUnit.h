@@ -52,6 +52,8 @@ class TInternalCloudMaker : public QMainWindow {
   void OpenProject(const QString& path);
 
   DialogHost& Host() { return host_; }
+  // A still or movie export is running (on its worker thread).
+  bool ExportRunning() const;
   const std::string& SettingsFile() const { return settingsPath_; }
   velmora::TPreviewSchedule& Schedule() { return schedule_; }
   const velmora::Bitmap24& PreviewImage() const { return previewImage_; }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/AVIViewSrc.h"
+#include "app/ExportWorker.h"
 #include "app/JPEGQualityunit.h"
 #include "render/Pixe.h"
 #include "render/RenderContext.h"
@@ -23,22 +24,25 @@ struct TOutputSection : QObject {
   uint8_t JpegQuality;
   TJPEGQualityForm* JPEGQualityForm;
   TAVIView* AVIView;
-  // An export is running (events are pumped meanwhile, so handlers can run
-  // again; they refuse to start a second export).
+  // An export is running on the worker (handlers refuse to start a second
+  // one).
   bool Exporting = false;
-  // The window's render context (its RenderIdle is the movie's abort signal).
-  velmora::RenderContext& Context;
+  // Runs the exports with a context of their own on a thread of their own.
+  TExportWorker Worker;
 
   // The window during an export: preview timer stopped, every control
   // disabled (Abort enabled for a movie), menus usable; End restores it.
   static void Begin(TInternalCloudMaker& w, bool movie);
   static void End(TInternalCloudMaker& w);
+  // Sends the messages of an export's context to the window's message box.
+  static void MessageSink(TInternalCloudMaker& w, velmora::RenderContext& ctx);
   // Draws a movie picture scaled over the preview box.
   static void DrawPicture(TInternalCloudMaker& w, const velmora::Bitmap24& picture);
   // The save dialog of the two output names' "参照" buttons.
   static std::optional<QString> AskMovieName(TInternalCloudMaker& w);
 
  protected:
-  // Closing the window during a movie stops it before its next frame.
+  // Closing the window during an export stops it at once and waits for its
+  // thread; the movie written so far is closed properly.
   bool eventFilter(QObject* watched, QEvent* event) override;
 };

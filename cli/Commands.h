@@ -17,6 +17,8 @@ int CmdBrel(const Args& args);
 int CmdResave(const Args& args);
 int CmdMovie(const Args& args);
 int CmdSettings(const Args& args);
+int CmdFarm(const Args& args);
+int CmdAssemble(const Args& args);
 
 // Prints "velmora: MESSAGE" on stderr and returns the status.
 int Fail(int status, const std::string& message);

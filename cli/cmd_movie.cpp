@@ -17,11 +17,12 @@ extern "C" {
 }
 
 #include "anim/ProjectModel.h"
+#include "cli/AviOptionArgs.h"
 #include "base/DisplayText.h"
-#include "anim/Token.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
+#include "cli/FarmWork.h"
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
@@ -48,6 +49,8 @@ const char kMovieUsage[] =
     "  --max-work N    stop at a frame that needs more than N operations per\n"
     "                  pixel (default 20000; 0: no limit)\n"
     "  --from-current  start at the project's current frame\n"
+    "  --frames A..B   only frames A to B of that run, exactly as the whole run\n"
+    "                  renders them (for rendering a movie in parts)\n"
     "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
     "                  would (repeatable; 'velmora params --list' lists them)\n"
     "  --strict        a project warning stops the command (exit status 3)\n"
@@ -69,32 +72,18 @@ struct MovieArgs {
   std::optional<std::string> alpha;
   std::optional<int32_t> from;
   long double workPerPixel = DefaultWorkPerPixel;
+  std::optional<std::string> frames;
   bool fromCurrent = false;
-  AviOptionOverrides avi;
-  bool anyAviOption = false;
+  AviOptionArgs avi;
   std::vector<std::string> setTexts;
   std::vector<SetOption> sets;
   bool strict = false;
   std::optional<int32_t> threads;
 };
 
-// Bits per second with an optional k (1000) or M (1000000) suffix.
-std::optional<int64_t> ParseBitRate(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  int64_t scale = 1;
-  std::string digits = text;
-  const char last = text.back();
-  if (last == 'k' || last == 'K') scale = 1000;
-  if (last == 'm' || last == 'M') scale = 1000000;
-  if (scale != 1) digits.pop_back();
-  const auto v = ParseInt32(digits);
-  if (!v || *v < 0) return std::nullopt;
-  return int64_t{*v} * scale;
-}
-
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", kMovieUsage);
-  std::optional<std::string> maxWork, from, codec, quality, keyframe, bitrate, threads;
+  std::optional<std::string> maxWork, from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
   cl.Value("-o,--output", m.main, "a file name");
@@ -102,10 +91,8 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   cl.Value("--from", from, "a frame number");
   cl.Value("--max-work", maxWork, "operations per pixel");
   cl.Flag("--from-current", m.fromCurrent);
-  cl.Value("--codec", codec, "a codec name");
-  cl.Value("--quality", quality, "a quality from 0 to 100");
-  cl.Value("--keyframe", keyframe, "a frame count");
-  cl.Value("--bitrate", bitrate, "a data rate in bits per second");
+  cl.Value("--frames", m.frames, "a frame range A..B");
+  m.avi.Add(cl);
   cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
   cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
@@ -113,38 +100,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
   if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
-  if (codec) {
-    if (!AviHandlerFromName(*codec, m.avi.handler))
-      return cl.Usage("unknown codec '" + *codec +
-                      "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
-    m.avi.setHandler = true;
-    m.anyAviOption = true;
-  }
-  if (quality) {
-    const auto q = ParseInt32(*quality);
-    if (!q || *q < 0 || *q > 100)
-      return cl.Usage("--quality needs a whole number from 0 to 100, not '" + *quality + "'");
-    m.avi.setQuality = true;
-    m.avi.quality = *q * 100;
-    m.anyAviOption = true;
-  }
-  if (keyframe) {
-    const auto n = ParseInt32(*keyframe);
-    if (!n || *n < 0)
-      return cl.Usage("--keyframe needs a frame count of 0 or more, not '" + *keyframe + "'");
-    m.avi.setKeyFrameEvery = true;
-    m.avi.keyFrameEvery = *n;
-    m.anyAviOption = true;
-  }
-  if (bitrate) {
-    const auto bps = ParseBitRate(*bitrate);
-    if (!bps || (*bps + 7) / 8 > INT32_MAX)
-      return cl.Usage("--bitrate needs bits per second such as 8000000 or 8M, not '" + *bitrate +
-                      "'");
-    m.avi.setBytesPerSecond = true;
-    m.avi.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
-    m.anyAviOption = true;
-  }
+  if (auto s = m.avi.Check(cl)) return s;
   if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
   return std::nullopt;
 }
@@ -179,6 +135,11 @@ int CmdMovie(const Args& args) {
                          std::to_string(model.TimeLineMax));
     settings.firstFrame = *m.from;
   }
+  if (m.frames) {
+    const std::string problem =
+        SelectFrameRange(*m.frames, model.TimeLineMin, model.TimeLineMax, settings);
+    if (!problem.empty()) return Fail(2, "movie: " + problem);
+  }
   if (settings.mainName.empty() && settings.alphaName.empty())
     return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
 
@@ -186,18 +147,8 @@ int CmdMovie(const Args& args) {
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
                       OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
   if (anyAvi) {
-    if (m.avi.setHandler) {
-      std::string reason;
-      if (!AviHandlerAvailable(m.avi.handler, &reason)) return Fail(1, "movie: " + reason);
-    }
-    std::string warning;
-    settings.aviOptions = PrepareAviOptions(settingsPath, m.avi, &warning);
-    if (!warning.empty()) std::fprintf(stderr, "velmora: movie: warning: %s\n", warning.c_str());
-    std::string reason;
-    if (!AviHandlerAvailable(settings.aviOptions.handler, &reason))
-      return Fail(1, "movie: " + reason + " (stored in " + settingsPath +
-                         "; choose another with --codec)");
-  } else if (m.anyAviOption) {
+    if (auto s = m.avi.Resolve("movie", settings.aviOptions)) return *s;
+  } else if (m.avi.Any()) {
     std::fputs("velmora: movie: note: the AVI options are not used: no output is an AVI file\n",
                stderr);
   }

@@ -36,6 +36,10 @@ const char kUsage[] =
     "                         open a project and write it as Save does\n"
     "  movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [options]\n"
     "                         render the timeline as a movie or numbered series\n"
+    "  farm PROJECT.vlm -o OUT.avi --chunks N [options]\n"
+    "                         render the movie as a job array on a Slurm cluster\n"
+    "  assemble DIR -o OUT.avi [--alpha OUT.avi]\n"
+    "                         write the movie of a farm's work folder\n"
     "  settings [--jpeg-quality Q]\n"
     "                         show the settings file; store the JPEG quality\n"
     "  brel [--stack] (-e TEXT | FILE | -)\n"
@@ -55,6 +59,7 @@ const CommandEntry kCommands[] = {
     {"render", velmora::cli::CmdRender}, {"params", velmora::cli::CmdParams},
     {"brel", velmora::cli::CmdBrel},     {"resave", velmora::cli::CmdResave},
     {"movie", velmora::cli::CmdMovie},   {"settings", velmora::cli::CmdSettings},
+    {"farm", velmora::cli::CmdFarm},     {"assemble", velmora::cli::CmdAssemble},
 };
 
 // The status once the standard streams are flushed: output that could not

@@ -301,6 +301,8 @@ AviWriter::~AviWriter() {
   impl_->Discard();
 }
 
+void AviWriter::Discard() { impl_->Discard(); }
+
 bool AviWriter::IsOpen() const { return impl_->open && !impl_->failed; }
 const std::string& AviWriter::LastError() const { return impl_->error; }
 int64_t AviWriter::FramesWritten() const { return impl_->frames; }

@@ -113,6 +113,9 @@ class AviWriter {
   // failed since Open, in which case the target is left as it was.  Closing
   // a writer that did not open does nothing and returns false.
   bool Close();
+  // Drops the movie being written: the temporary file is removed and the
+  // target is left as it was.
+  void Discard();
   // Close, but puts the movie at otherName and leaves the target untouched
   // (an interrupted movie beside the complete one it would have replaced).
   bool CloseAs(const std::string& otherName);

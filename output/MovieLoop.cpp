@@ -190,40 +190,50 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.Work.PerPixel = settings.workPerPixel;
   p.WarpScale = 0;
   bool renderFailed = false;
-  if (anyUsable && first != 0 && total > 0) {
-    // Fix the warp normalisation on frame 0's cloud layer, whatever frame the
-    // movie starts at.
+  // Brings the engine to the state a whole run has at its frame F: the
+  // record's size at F's oversampling, the buffers and pens allocated (pens
+  // are re-made from F's seed when the size differs from theirs) and, while
+  // the warp normalisation is not fixed, F's cloud layer to fix it.
+  auto prepare = [&](int32_t f) {
     ctx.FrameProgress = 0;
     ctx.PixeProgress = 0;
-    EvalCurveSet(*r.Curves, p, 0);
-    CallShowParams(*r.Hooks, p);
+    EvalCurveSet(*r.Curves, p, f);
+    const bool fixWarp = p.WarpScale == 0;
+    if (fixWarp) CallShowParams(*r.Hooks, p);
     const int64_t factor = EffectiveOverSampling(p);
     const int64_t w = int64_t{outW} * factor, h = int64_t{outH} * factor;
     const auto started = Clock::now();
     int32_t renderW = 0, renderH = 0;
-    if (OversampledSize(p, renderW, renderH, nullptr)) {
+    bool ok = OversampledSize(p, renderW, renderH, nullptr);
+    if (ok) {
       p.ResX = renderW;
       p.ResY = renderH;
-      if (r.Stages.AllocFrameBuffers(ctx, p, false))
-        r.Stages.RenderCloudLayer(ctx, p);
-      else
-        renderFailed = true;
-      renderFailed = renderFailed || ctx.Work.Exceeded;
+      ok = r.Stages.AllocFrameBuffers(ctx, p, false);
+      if (ok && fixWarp) r.Stages.RenderCloudLayer(ctx, p);
+      ok = ok && !ctx.Work.Exceeded;
       p.ResX = outW;
       p.ResY = outH;
-    } else {
-      renderFailed = true;
     }
     p.Rendered = false;
     report.renderSeconds += SecondsSince(started);
-    if (ctx.AbortRequested()) {
-      report.aborted = true;
-    } else if (renderFailed && ctx.Work.Exceeded) {
-      report.failures.push_back("frame 0: " + DescribeWorkOverrun(ctx.Work, p, outW, outH));
-    } else if (renderFailed) {
-      report.failures.push_back("frame 0 could not be rendered at " + std::to_string(w) + " x " +
-                                std::to_string(h) + " to fix the warp normalisation");
-    }
+    if (!ok && ctx.Work.Exceeded)
+      report.failures.push_back("frame " + std::to_string(f) + ": " +
+                                DescribeWorkOverrun(ctx.Work, p, outW, outH));
+    else if (!ok)
+      report.failures.push_back(
+          "frame " + std::to_string(f) + " could not be rendered at " + std::to_string(w) +
+          " x " + std::to_string(h) +
+          (f == 0 ? " to fix the warp normalisation" : " to prepare the frames that follow it"));
+    return ok;
+  };
+  if (anyUsable && total > 0) {
+    // A whole run starting elsewhere than frame 0 first renders frame 0's
+    // cloud layer, fixing the warp normalisation on it; a range of that run
+    // also walks the run's frames before the range.
+    const int32_t runStart = std::min(settings.runStart.value_or(first), first);
+    if (runStart != 0) renderFailed = !prepare(0);
+    for (int32_t f = runStart; !renderFailed && f < first; ++f) renderFailed = !prepare(f);
+    if (!renderFailed && ctx.AbortRequested()) report.aborted = true;
   }
 
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ struct MovieSettings {
   std::string alphaName;  // alpha output; empty: not produced
   int32_t firstFrame = 0;  // the start frame S
   int32_t lastFrame = 0;   // the timeline maximum; no frame when below S
+  // The frame a whole run of this movie starts at, when the range is a part
+  // of it (a frame range rendered on its own).  The engine state at S (the
+  // warp normalisation, the pens) is then made what that whole run has there,
+  // so every frame equals the whole run's.  Unset: S itself.
+  std::optional<int32_t> runStart;
   AviOptions aviOptions;   // for each AVI output
   int jpegQuality = 75;    // for numbered JPEG pictures
   // Operations one frame may take per pixel of its render size (TWorkBudget;
@@ -115,7 +121,9 @@ struct MovieReport {
 // timeline position follows the frames).  The output size is the record's
 // ResX x ResY at the start.  The warp normalisation is reset and fixed on
 // frame 0 (rendered up to its cloud layer first when the range starts
-// elsewhere).  An abort through abortRequested or RenderIdle (which a failed
+// elsewhere); with a runStart below S, the frames of the whole run before S
+// are walked too, re-making the pens where that run re-makes them.  An abort
+// through abortRequested or RenderIdle (which a failed
 // buffer allocation sets too) takes effect at the top of a frame: the frame
 // in progress is finished and written.  The context's RequestAbort stops the
 // render at once, mid-frame; that frame is not written.  Either way the

@@ -122,6 +122,28 @@ bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
   return false;
 }
 
+bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  auto fail = [&] {
+    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    png_image_free(&image);
+    return false;
+  };
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return fail();
+  if (image.width > INT32_MAX / 3 || image.height > INT32_MAX) {
+    std::snprintf(image.message, sizeof image.message, "picture too large");
+    return fail();
+  }
+  image.format = PNG_FORMAT_BGR;
+  Bitmap24 read;
+  read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
+  if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr)) return fail();
+  bm = std::move(read);
+  return true;
+}
+
 namespace {
 struct JpegErrorManager {
   jpeg_error_mgr base;

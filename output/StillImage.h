@@ -26,5 +26,8 @@ bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpeg
 // Reads a 24-bit BMP written by EncodeBmp (or any bottom-up or top-down
 // uncompressed 24-bit BMP).  Used by tests and tools.
 bool DecodeBmp(const std::string& bytes, Bitmap24& bm, std::string* error);
+// Reads a PNG file's bytes (any PNG; alpha is composed onto black).  False
+// with *error for anything libpng cannot read, truncated files included.
+bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error);
 
 }  // namespace velmora

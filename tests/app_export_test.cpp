@@ -1,7 +1,8 @@
 // Still and movie export from the main window, offscreen: what the window
-// writes is what the command line writes for the same project, an abort
-// leaves a playable movie, and the window is locked but its menus are not
-// while an export runs.
+// writes is what the command line writes for the same project (also when
+// another project is opened while the movie is written), an abort leaves a
+// playable movie, closing the window during an export is clean, and the
+// window is locked but its menus are not while an export runs.
 #include <QAction>
 #include <QDialog>
 #include <QFile>
@@ -99,8 +100,10 @@ class ExportTest : public QObject {
   void stillMatchesTheCommandLine();
   void movieMatchesTheCommandLineFrameForFrame();
   void abortStopsBetweenFramesAndLeavesAPlayableMovie();
+  void closingDuringAnExportStopsItCleanly();
 
  private:
+  void WaitForExport();
   void SetTimeline(int last);
   void SaveProject(const QString& path);
 
@@ -124,6 +127,10 @@ void ExportTest::init() {
 
 void ExportTest::cleanup() { w_.reset(); }
 
+void ExportTest::WaitForExport() {
+  QTRY_VERIFY_WITH_TIMEOUT(!w_->ExportRunning(), 120000);
+}
+
 void ExportTest::SetTimeline(int last) {
   w_->MaxFrame->setText(QString::number(last));
   w_->MaxFrameExit();
@@ -140,6 +147,7 @@ void ExportTest::stillMatchesTheCommandLine() {
   const QString out = dir_.filePath(QStringLiteral("still.bmp"));
   host_.saveName = out;
   w_->SavePicture->click();
+  WaitForExport();
   QCOMPARE(host_.messages, QStringList{QStringLiteral("画像の保存は終了しました")});
   QCOMPARE(host_.locked, QList<bool>{true});
   QVERIFY(host_.errors.isEmpty());
@@ -159,21 +167,29 @@ void ExportTest::movieMatchesTheCommandLineFrameForFrame() {
   SetTimeline(4);
   const QString project = dir_.filePath(QStringLiteral("p.vlm"));
   SaveProject(project);
+  // Another project, opened while the movie is written: the movie is still p.
+  w_->Seed->setText(QStringLiteral("4711"));
+  w_->PositionEditDone();
+  const QString other = dir_.filePath(QStringLiteral("q.vlm"));
+  SaveProject(other);
+  w_->OpenProject(project);
   const QString out = dir_.filePath(QStringLiteral("m.avi"));
   w_->OutPutFilen->setText(out);
   QVERIFY(w_->SaveMovie->isEnabled());
-  bool abortUsable = false;
-  QTimer::singleShot(0, w_.get(), [&] { abortUsable = w_->Abort->isEnabled(); });
   w_->SaveMovie->click();
+  QVERIFY(w_->ExportRunning() && w_->Abort->isEnabled());
+  w_->OpenProject(other);
+  QCOMPARE(w_->Seed->text(), QStringLiteral("4711"));
+  WaitForExport();
   // No options stored: the compression dialog comes first.
   QCOMPARE(host_.dialogs.value(0), QStringLiteral("AviOptionsDialog"));
   QCOMPARE(host_.messages, QStringList{QStringLiteral("動画の保存は終了しました")});
   QCOMPARE(host_.locked, (QList<bool>{true, true, false}));  // options, message, preview
-  QVERIFY(abortUsable);
   QVERIFY2(host_.errors.isEmpty(), qPrintable(host_.errors.join('\n')));
   QCOMPARE(w_->doneframe->text(), QStringLiteral("5"));
   QCOMPARE(w_->TimeLine->value(), 4);
-  QVERIFY(w_->SaveMovie->isEnabled() && !w_->Abort->isEnabled());
+  // Unlocked; q names no output, so the movie button follows its empty name.
+  QVERIFY(w_->ResX->isEnabled() && !w_->SaveMovie->isEnabled() && !w_->Abort->isEnabled());
   // The finished movie is shown in the preview window.
   QCOMPARE(host_.dialogs.value(1), QStringLiteral("AVIView"));
 
@@ -199,6 +215,7 @@ void ExportTest::abortStopsBetweenFramesAndLeavesAPlayableMovie() {
   });
   poll.start(1);
   w_->SaveMovie->click();
+  WaitForExport();
   QCOMPARE(host_.messages, QStringList{QStringLiteral("動画の保存は終了しました")});
   const int done = w_->doneframe->text().toInt();
   QVERIFY(done >= 2 && done < 1000);
@@ -207,6 +224,21 @@ void ExportTest::abortStopsBetweenFramesAndLeavesAPlayableMovie() {
   AviPlayer player;
   QVERIFY(player.Open(out.toStdString(), nullptr));
   QCOMPARE(player.Length(), int64_t{done});
+}
+
+void ExportTest::closingDuringAnExportStopsItCleanly() {
+  SetTimeline(1000);
+  const QString out = dir_.filePath(QStringLiteral("c.avi"));
+  w_->OutPutFilen->setText(out);
+  w_->SaveMovie->click();
+  QTRY_VERIFY_WITH_TIMEOUT(w_->doneframe->text().toInt() >= 1, 60000);
+  w_->close();
+  // The worker is stopped and joined by the close itself.
+  QVERIFY(!w_->ExportRunning());
+  QVERIFY(host_.messages.isEmpty() && host_.errors.isEmpty());
+  AviPlayer player;
+  QVERIFY(player.Open(out.toStdString(), nullptr));
+  QVERIFY(player.Length() >= 1 && player.Length() < 1000);
 }
 
 QTEST_MAIN(ExportTest)

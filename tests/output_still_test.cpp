@@ -62,6 +62,15 @@ TEST(StillImage, SavedBytesMatchTheName) {
   Bitmap24 back;
   ASSERT_TRUE(DecodeBmp(ReadFile(dir + "s.bmp"), back, &error));
   EXPECT_EQ(back.bytes, bm.bytes);
+  // PNG is lossless; a truncated file is refused with a reason.
+  const std::string png = ReadFile(dir + "s.png");
+  ASSERT_TRUE(DecodePng(png, back, &error)) << error;
+  EXPECT_EQ(back.width, 16);
+  EXPECT_EQ(back.bytes, bm.bytes);
+  error.clear();
+  EXPECT_FALSE(DecodePng(png.substr(0, png.size() - 20), back, &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(back.bytes, bm.bytes) << "a failed read leaves the bitmap as it was";
   EXPECT_FALSE(SaveBitmapByExtension(bm, dir + "no/such/dir.bmp", 75, &error));
   EXPECT_FALSE(error.empty());
 }

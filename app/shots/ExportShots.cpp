@@ -79,11 +79,12 @@ int main(int argc, char** argv) {
   window.MaxFrame->setText(QStringLiteral("45"));
   window.MaxFrameExit();
   window.OutPutFilen->setText(work.filePath(QStringLiteral("clouds.avi")));
-  // The export runs inside the click, pumping events: the photograph of it
-  // in progress is taken by a timer some frames in, the preview window's by
-  // the host when the export shows it at the end.
+  // The export runs on its worker thread after the click: the photograph of
+  // it in progress is taken by a timer some frames in, the preview window's
+  // by the host when the export shows it at the end.
   const QString exportShot = out.filePath(QStringLiteral("velmora-studio-export.png"));
   QTimer::singleShot(2500, &window, [&] { Shoot(window, exportShot); });
   window.SaveMovie->click();
+  while (window.ExportRunning()) Wait(50);
   return QFile::exists(exportShot) && QFile::exists(host.previewShot) ? 0 : 1;
 }

@@ -1,0 +1,87 @@
+#include "cli/AviOptionArgs.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "anim/Token.h"
+#include "output/Settings.h"
+
+namespace velmora::cli {
+
+namespace {
+
+// Bits per second with an optional k (1000) or M (1000000) suffix.
+std::optional<int64_t> ParseBitRate(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int64_t scale = 1;
+  std::string digits = text;
+  const char last = text.back();
+  if (last == 'k' || last == 'K') scale = 1000;
+  if (last == 'm' || last == 'M') scale = 1000000;
+  if (scale != 1) digits.pop_back();
+  const auto v = ParseInt32(digits);
+  if (!v || *v < 0) return std::nullopt;
+  return int64_t{*v} * scale;
+}
+
+}  // namespace
+
+void AviOptionArgs::Add(CommandLine& cl) {
+  cl.Value("--codec", codec_, "a codec name");
+  cl.Value("--quality", quality_, "a quality from 0 to 100");
+  cl.Value("--keyframe", keyframe_, "a frame count");
+  cl.Value("--bitrate", bitrate_, "a data rate in bits per second");
+}
+
+std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
+  AviOptionOverrides& o = overrides_;
+  if (codec_) {
+    if (!AviHandlerFromName(*codec_, o.handler))
+      return cl.Usage("unknown codec '" + *codec_ +
+                      "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
+    o.setHandler = true;
+  }
+  if (quality_) {
+    const auto q = ParseInt32(*quality_);
+    if (!q || *q < 0 || *q > 100)
+      return cl.Usage("--quality needs a whole number from 0 to 100, not '" + *quality_ + "'");
+    o.setQuality = true;
+    o.quality = *q * 100;
+  }
+  if (keyframe_) {
+    const auto n = ParseInt32(*keyframe_);
+    if (!n || *n < 0)
+      return cl.Usage("--keyframe needs a frame count of 0 or more, not '" + *keyframe_ + "'");
+    o.setKeyFrameEvery = true;
+    o.keyFrameEvery = *n;
+  }
+  if (bitrate_) {
+    const auto bps = ParseBitRate(*bitrate_);
+    if (!bps || (*bps + 7) / 8 > INT32_MAX)
+      return cl.Usage("--bitrate needs bits per second such as 8000000 or 8M, not '" +
+                      *bitrate_ + "'");
+    o.setBytesPerSecond = true;
+    o.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
+  }
+  any_ = codec_ || quality_ || keyframe_ || bitrate_;
+  return std::nullopt;
+}
+
+std::optional<int> AviOptionArgs::Resolve(const std::string& command, AviOptions& options) const {
+  const std::string& settingsPath = SettingsPath();
+  if (overrides_.setHandler) {
+    std::string reason;
+    if (!AviHandlerAvailable(overrides_.handler, &reason)) return Fail(1, command + ": " + reason);
+  }
+  std::string warning;
+  options = PrepareAviOptions(settingsPath, overrides_, &warning);
+  if (!warning.empty())
+    std::fprintf(stderr, "velmora: %s: warning: %s\n", command.c_str(), warning.c_str());
+  std::string reason;
+  if (!AviHandlerAvailable(options.handler, &reason))
+    return Fail(1, command + ": " + reason + " (stored in " + settingsPath +
+                       "; choose another with --codec)");
+  return std::nullopt;
+}
+
+}  // namespace velmora::cli

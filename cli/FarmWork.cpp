@@ -1,0 +1,257 @@
+#include "cli/FarmWork.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "anim/Token.h"
+#include "output/MovieLoop.h"
+#include "output/Settings.h"
+#include "output/StillImage.h"
+
+namespace velmora::cli {
+
+namespace {
+
+constexpr char kSection[] = "Farm";
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string Range(FrameRange r) { return std::to_string(r.first) + ".." + std::to_string(r.last); }
+
+}  // namespace
+
+std::vector<FrameRange> SplitFrames(FrameRange all, int32_t n) {
+  std::vector<FrameRange> ranges;
+  const int64_t count = int64_t{all.last} - all.first + 1;
+  if (count <= 0 || n <= 0) return ranges;
+  const int64_t chunks = std::min<int64_t>(n, count);
+  int64_t next = all.first;
+  for (int64_t i = 0; i < chunks; ++i) {
+    const int64_t len = count / chunks + (i < count % chunks ? 1 : 0);
+    ranges.push_back({static_cast<int32_t>(next), static_cast<int32_t>(next + len - 1)});
+    next += len;
+  }
+  return ranges;
+}
+
+bool ParseFrameRange(const std::string& text, FrameRange& range) {
+  // The second number may be negative too: "-5..-2".
+  const size_t dots = text.find("..");
+  if (dots == std::string::npos) return false;
+  const auto a = ParseInt32(text.substr(0, dots));
+  const auto b = ParseInt32(text.substr(dots + 2));
+  if (!a || !b) return false;
+  range = {*a, *b};
+  return true;
+}
+
+std::string SelectFrameRange(const std::string& text, int32_t min, int32_t max,
+                             MovieSettings& settings) {
+  FrameRange range;
+  if (!ParseFrameRange(text, range))
+    return "--frames needs a range A..B of frame numbers, not '" + text + "'";
+  if (range.first > range.last)
+    return "--frames " + text + " starts after it ends";
+  if (range.first < min || range.last > max)
+    return "--frames " + text + " lies outside the timeline " + Range({min, max});
+  settings.runStart = std::min(settings.firstFrame, range.first);
+  settings.firstFrame = range.first;
+  settings.lastFrame = range.last;
+  return "";
+}
+
+FarmFolder::FarmFolder(std::string dir) : dir_(std::move(dir)) {
+  while (dir_.size() > 1 && dir_.back() == '/') dir_.pop_back();
+}
+
+std::string FarmFolder::SeriesName(bool alpha) const {
+  return dir_ + (alpha ? "/frames/alpha.png" : "/frames/colour.png");
+}
+
+std::string FarmFolder::FramePath(bool alpha, int32_t frame) const {
+  return NumberedFileName(SeriesName(alpha), frame);
+}
+
+std::string FarmFolder::LogPath(int32_t task) const {
+  return dir_ + "/logs/task-" + std::to_string(task) + ".log";
+}
+
+std::string FarmFolder::LogPattern() const { return dir_ + "/logs/task-%a.log"; }
+
+bool FarmFolder::Create(std::string* error) const {
+  std::error_code ec;
+  for (const char* sub : {"/frames", "/logs"}) {
+    std::filesystem::create_directories(dir_ + sub, ec);
+    if (ec) {
+      if (error) *error = "cannot create " + dir_ + sub + ": " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool FarmFolder::ReadRecord(FarmRecord& r) const {
+  const std::string path = RecordPath();
+  std::string first, last;
+  if (!ReadIniString(path, kSection, "First", first) ||
+      !ReadIniString(path, kSection, "Last", last))
+    return false;
+  int32_t a = 0, b = 0;
+  if (!ParseIniInteger(first, a) || !ParseIniInteger(last, b)) return false;
+  r.frames = {a, b};
+  ReadIniString(path, kSection, "Project", r.project);
+  r.alpha = ReadIniBool(path, kSection, "Alpha", false);
+  r.width = ReadIniInteger(path, kSection, "Width", 0);
+  r.height = ReadIniInteger(path, kSection, "Height", 0);
+  r.jobId.clear();
+  ReadIniString(path, kSection, "Job", r.jobId);
+  r.avi = DefaultAviOptions();
+  AviOptionsLoad(path, r.avi);
+  return true;
+}
+
+bool FarmFolder::WriteRecord(const FarmRecord& r, std::string* error) const {
+  const std::string path = RecordPath();
+  return WriteIniValues(path, kSection,
+                        {{"Project", r.project},
+                         {"First", std::to_string(r.frames.first)},
+                         {"Last", std::to_string(r.frames.last)},
+                         {"Alpha", r.alpha ? "1" : "0"},
+                         {"Width", std::to_string(r.width)},
+                         {"Height", std::to_string(r.height)},
+                         {"Job", r.jobId}},
+                        error) &&
+         AviOptionsSave(path, r.avi, error);
+}
+
+bool FarmFolder::ReadFrame(const FarmRecord& record, bool alpha, int32_t frame,
+                           Bitmap24& picture, std::string* error) const {
+  const std::string path = FramePath(alpha, frame);
+  const std::string what = std::string(alpha ? "alpha" : "colour") + " frame " +
+                           std::to_string(frame) + " (" + path + ")";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = what + " is missing";
+    return false;
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  std::string why;
+  if (!in.good() && !in.eof()) why = std::strerror(errno);
+  if (why.empty() && !DecodePng(bytes.str(), picture, &why)) {
+  } else if (why.empty() && (picture.width != record.width || picture.height != record.height)) {
+    why = "it is " + std::to_string(picture.width) + " x " + std::to_string(picture.height) +
+          ", not " + std::to_string(record.width) + " x " + std::to_string(record.height);
+  } else if (why.empty()) {
+    return true;
+  }
+  if (error) *error = what + " is unreadable: " + why;
+  return false;
+}
+
+bool FarmFolder::FrameDone(const FarmRecord& record, int32_t frame, bool checkContent) const {
+  for (bool alpha : {false, true}) {
+    if (alpha && !record.alpha) break;
+    if (!checkContent) {
+      if (!Exists(FramePath(alpha, frame))) return false;
+      continue;
+    }
+    Bitmap24 picture;
+    if (!ReadFrame(record, alpha, frame, picture, nullptr)) return false;
+  }
+  return true;
+}
+
+FrameRange MissingPart(const FarmFolder& folder, const FarmRecord& record, FrameRange range,
+                       bool checkContent) {
+  FrameRange missing{range.last + 1, range.last};  // empty
+  for (int64_t f = range.first; f <= range.last; ++f) {
+    if (folder.FrameDone(record, static_cast<int32_t>(f), checkContent)) continue;
+    if (missing.Count() <= 0) missing.first = static_cast<int32_t>(f);
+    missing.last = static_cast<int32_t>(f);
+  }
+  return missing;
+}
+
+std::string AviNameProblem(const std::string& option, const std::string& name) {
+  if (name.empty() || OutputKindForName(name) == MovieOutputKind::Avi) return "";
+  return option + " needs an AVI file name (.avi), not '" + name + "'";
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'')
+      quoted += "'\\''";
+    else
+      quoted += c;
+  }
+  return quoted + "'";
+}
+
+std::string BatchScript(const FarmFolder& folder, const FarmRecord& record,
+                        const std::vector<FrameRange>& ranges, const std::string& velmora) {
+  std::string s =
+      "#!/bin/sh\n"
+      "# A job array of velmora farm: task i renders the frames of range i into\n"
+      "# the series of the work folder.\n"
+      "#SBATCH --job-name=velmora-farm\n"
+      "#SBATCH --output=" + folder.LogPattern() + "\n"
+      "#SBATCH --ntasks=1\n"
+      "case \"$SLURM_ARRAY_TASK_ID\" in\n";
+  for (size_t i = 0; i < ranges.size(); ++i)
+    if (ranges[i].Count() > 0) s += "  " + std::to_string(i) + ") frames=" + Range(ranges[i]) + " ;;\n";
+  s += "  *) echo \"velmora farm: task $SLURM_ARRAY_TASK_ID has no frame range\" >&2; exit 2 ;;\n"
+       "esac\n"
+       "echo \"velmora farm: task $SLURM_ARRAY_TASK_ID renders frames $frames on $(hostname)\"\n"
+       "# The CPUs Slurm gave the task, not every CPU of the node.\n"
+       "exec " + ShellQuote(velmora) + " movie " + ShellQuote(folder.ProjectCopy()) +
+       " --threads \"${SLURM_CPUS_PER_TASK:-1}\" --frames \"$frames\" --from " + std::to_string(record.frames.first) + " -o " +
+       ShellQuote(folder.SeriesName(false)) + " --alpha " +
+       ShellQuote(record.alpha ? folder.SeriesName(true) : "") + "\n";
+  return s;
+}
+
+bool AssembleMovies(const FarmFolder& folder, const FarmRecord& record, const std::string& main,
+                    const std::string& alpha, std::string* error) {
+  const std::string names[2] = {main, alpha};
+  if (!alpha.empty() && !record.alpha) {
+    if (error) *error = "the work folder " + folder.Dir() + " holds no alpha pictures";
+    return false;
+  }
+  Bitmap24 picture;
+  for (int64_t f = record.frames.first; f <= record.frames.last; ++f)
+    for (int i = 0; i < 2; ++i)
+      if (!names[i].empty() &&
+          !folder.ReadFrame(record, i == 1, static_cast<int32_t>(f), picture, error))
+        return false;
+  for (int i = 0; i < 2; ++i) {
+    if (names[i].empty()) continue;
+    AviWriter writer;
+    bool ok = writer.Open(names[i], record.width, record.height, record.avi);
+    for (int64_t f = record.frames.first; ok && f <= record.frames.last; ++f)
+      ok = folder.ReadFrame(record, i == 1, static_cast<int32_t>(f), picture, error) &&
+           writer.Write(picture, f - record.frames.first);
+    if (!ok) {
+      // A frame that went bad since the check leaves no movie behind either.
+      if (error && !writer.LastError().empty()) *error = names[i] + ": " + writer.LastError();
+      writer.Discard();
+      return false;
+    }
+    if (!writer.Close()) {
+      if (error) *error = names[i] + ": " + writer.LastError();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace velmora::cli
