@@ -139,3 +139,40 @@ TEST(RenderThreads, RepeatedRendersOnSeveralThreadsDoNotTouchTheHeap) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(RenderStillFrame(ctx, p, &error));
   EXPECT_EQ(ctx.Pool.Counters().heapBytes, heap);
 }
+
+TEST(RenderWork, TheCountIsTheSameOnEveryThreadCountAndAFramePastItStops) {
+  TCloudFrameParams p = DefaultCloudParams(48, 32);
+  p.BlurRadius = 0.05L;
+  p.BlurDraft = false;
+  long double done[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    RenderContext ctx;
+    ctx.Threads.SetThreads(i == 0 ? 1 : 3);
+    ctx.Work.PerPixel = DefaultWorkPerPixel;
+    std::string error;
+    ASSERT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
+    done[i] = ctx.Work.Done;
+  }
+  EXPECT_GT(done[0], 48 * 32 * 30);
+  EXPECT_EQ(done[0], done[1]);
+
+  // Cloud stamps without end stop at the floor, naming what drove them; the
+  // same context renders a sound frame afterwards, and without a limit.
+  RenderContext ctx;
+  ctx.Threads.SetThreads(3);
+  ctx.Work.PerPixel = DefaultWorkPerPixel;
+  TCloudFrameParams wild = p;
+  wild.Complex = 1e7L;
+  wild.MinRadius = 1;
+  std::string error;
+  EXPECT_FALSE(RenderStillFrame(ctx, wild, &error));
+  EXPECT_NE(error.find("operations per pixel (--max-work) in its cloud stamps: complex 10000000"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(wild.ResX, 48);
+  ASSERT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
+  EXPECT_EQ(ctx.Work.Done, done[0] - 130 * 48 * 32);  // the pens are kept
+  ctx.Work.PerPixel = 0;
+  wild.Complex = 2;
+  EXPECT_TRUE(RenderStillFrame(ctx, wild, &error)) << error;
+}
