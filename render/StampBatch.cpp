@@ -102,6 +102,8 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
   std::atomic<int64_t> done{0};
   pool.For(bands, 1, [&](int64_t b, int64_t e, int worker) {
     for (int64_t band = b; band < e; ++band) {
+      // An abort leaves the remaining bands: the frame is discarded anyway.
+      if (ctx.AbortRequested()) return;
       const int32_t y0 = static_cast<int32_t>(band * bandRows);
       const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(H, y0 + int64_t{bandRows}));
       for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
