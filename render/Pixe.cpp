@@ -480,13 +480,18 @@ void PutBitmapPixel(Bitmap24& bm, int32_t x, int32_t y, bool wrap, uint32_t colo
   bm.bytes[i + 2] = static_cast<uint8_t>(colour);
 }
 
-void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool) {
+namespace {
+
+// Sizes BM to the buffer and writes each pixel's B, G, R bytes, taking the
+// packed pixel from PACKED(source pixel); rows are split over the pool.
+template <typename Buffer, typename ToPacked>
+void ConvertToBitmap(Bitmap24& bm, const Buffer* b, ThreadPool* pool, ToPacked packed) {
   if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
   const int64_t n = static_cast<int64_t>(b->width) * b->height;
   uint8_t* out = bm.bytes.data();
   auto convert = [&](int64_t from, int64_t to) {
     for (int64_t i = from; i < to; ++i) {
-      const PackedPixel p = b->data[i];
+      const PackedPixel p = packed(b->data[i]);
       out[i * 3] = static_cast<uint8_t>(PixB(p));
       out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
       out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
@@ -498,22 +503,14 @@ void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool) {
     convert(0, n);
 }
 
+}  // namespace
+
+void BufferToBitmap(Bitmap24& bm, const TPixeBuffer* b, ThreadPool* pool) {
+  ConvertToBitmap(bm, b, pool, [](PackedPixel p) { return p; });
+}
+
 void FloatBufferToBitmap(Bitmap24& bm, const TPixeFloatBuffer* b, ThreadPool* pool) {
-  if (bm.width != b->width || bm.height != b->height) bm.SetSize(b->width, b->height);
-  const int64_t n = static_cast<int64_t>(b->width) * b->height;
-  uint8_t* out = bm.bytes.data();
-  auto convert = [&](int64_t from, int64_t to) {
-    for (int64_t i = from; i < to; ++i) {
-      const PackedPixel p = FloatToPacked(b->data[i]);
-      out[i * 3] = static_cast<uint8_t>(PixB(p));
-      out[i * 3 + 1] = static_cast<uint8_t>(PixG(p));
-      out[i * 3 + 2] = static_cast<uint8_t>(PixR(p));
-    }
-  };
-  if (pool)
-    ForElements(*pool, n, convert);
-  else
-    convert(0, n);
+  ConvertToBitmap(bm, b, pool, [](const FloatPixel& p) { return FloatToPacked(p); });
 }
 
 }  // namespace velmora
