@@ -121,6 +121,9 @@ void TInternalCloudMaker::SavePictureClick() {
   output_->Worker.Start(
       [this, job, path, quality](RenderContext& ctx) {
         TOutputSection::MessageSink(*this, ctx);
+        // The same work budget as a movie frame: a project's keys can ask
+        // for a frame that would never end.
+        ctx.Work.PerPixel = velmora::DefaultWorkPerPixel;
         if (RenderStillFrame(ctx, job->params, &job->error)) {
           Bitmap24 picture;
           StillPicture(ctx, job->params, picture);

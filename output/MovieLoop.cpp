@@ -264,6 +264,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       if (!rendered && ctx.Work.Exceeded) {
         report.failures.push_back("frame " + std::to_string(f) + ": " +
                                   DescribeWorkOverrun(ctx.Work, p, outW, outH));
+        renderFailed = true;
         break;
       }
       if (!rendered) {
@@ -271,6 +272,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
                                   std::to_string(outW) + " x " + std::to_string(outH) +
                                   " with oversampling " + std::to_string(p.OverSampling) +
                                   " (not enough memory, or too large)");
+        renderFailed = true;
         break;
       }
       started = Clock::now();
@@ -305,10 +307,15 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.Work.PerPixel = hostWorkPerPixel;
 
   for (Output& o : outputs) {
-    if (o.opened) {
+    if (o.opened && counter == 0 && (report.aborted || renderFailed)) {
+      // Nothing was made: an empty movie would only stand in the way (or in
+      // place) of a real one.
+      o.writer->Discard();
+      report.notes.push_back("no frames were made; " + o.name + " was not written");
+    } else if (o.opened) {
       const auto started = Clock::now();
       // An interrupted movie does not replace a complete one.
-      const bool beside = report.aborted && o.writer->TargetExisted();
+      const bool beside = (report.aborted || renderFailed) && o.writer->TargetExisted();
       const std::string partial = PartialMovieName(o.name);
       if (!(beside ? o.writer->CloseAs(partial) : o.writer->Close()))
         report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());

@@ -52,7 +52,7 @@ bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool previ
   // (127 full-size stamps of the fractal pen and the shading).
   const long double pixels = static_cast<long double>(w) * h;
   ctx.Work.Restart();
-  ctx.Work.SetRenderSize(w, h);
+  ctx.Work.SetRenderSize(w, h, preview ? 1 : std::max(params.OverSampling, 1));
   if (!ctx.Work.Charge(pixels * (ctx.Pens.Match(w, h, params.Seed) ? 30 : 160), "render size")) {
     ctx.RenderIdle = true;
     return false;

@@ -24,6 +24,8 @@ std::string DescribeWorkOverrun(const TWorkBudget& b, const TCloudFrameParams& p
   else
     line += "resolution " + std::to_string(outW) + " x " + std::to_string(outH);
   line += ", oversampling " + std::to_string(p.OverSampling);
+  if (p.OverSampling > FreeOverSampling)
+    line += " (above " + std::to_string(FreeOverSampling) + " it adds no allowance)";
   return line;
 }
 

@@ -20,6 +20,11 @@ inline constexpr int64_t DefaultWorkPerPixel = 20000;
 // Every frame may take this much whatever its size, so small renders are
 // never starved; it takes well under a second.
 inline constexpr int64_t WorkFloor = 100000000;
+// Oversampling up to this factor is paid for in full: the limit grows with
+// the render size.  Beyond it the limit stays that of this factor, so a huge
+// factor on a small picture (571 at 16 x 16 asks for gigabytes of buffers)
+// is refused before anything is allocated, while 1080p at 16 still renders.
+inline constexpr int32_t FreeOverSampling = 12;
 
 struct TWorkBudget {
   long double PerPixel = 0;  // 0: no limit
@@ -28,9 +33,14 @@ struct TWorkBudget {
   bool Exceeded = false;
   const char* Stage = "";  // what was being counted when the limit was passed
 
-  // Fixes the limit for a render of W x H pixels.
-  void SetRenderSize(int32_t w, int32_t h) {
-    const long double l = PerPixel * w * h;
+  // Fixes the limit for a render of W x H pixels made with the given
+  // oversampling factor (1 for pictures shown as rendered).
+  void SetRenderSize(int32_t w, int32_t h, int32_t overSampling = 1) {
+    long double l = PerPixel * w * h;
+    if (overSampling > FreeOverSampling) {
+      const long double shrink = static_cast<long double>(FreeOverSampling) / overSampling;
+      l *= shrink * shrink;
+    }
     Limit = PerPixel <= 0 ? 0 : l > WorkFloor ? l : WorkFloor;
   }
   // Adds UNITS of work; false once the total passes the limit.  Called on

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <filesystem>
 #include <string>
@@ -421,6 +422,30 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     EXPECT_EQ(r.framesDone, 2);
     ASSERT_EQ(r.failures.size(), 1u);
     EXPECT_NE(r.failures[0].find("frame 2"), std::string::npos) << r.failures[0];
+  }
+  {
+    // A frame that cannot be rendered: over a movie that stood there the
+    // frames made go beside it; at frame 0 no file is written at all.
+    std::ofstream(dir + "/g.avi") << "complete";
+    int failAt = 2, calls = 0;
+    Fixture fx(8, 8);
+    auto alloc = fx.renderer.Stages.AllocFrameBuffers;
+    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, TCloudFrameParams& p,
+                                                bool preview) {
+      if (calls++ == failAt) return false;
+      return alloc(c, p, preview);
+    };
+    MovieReport r = fx.Run(Range(dir + "/g.avi", "", 0, 5));
+    EXPECT_EQ(r.framesDone, 2);
+    EXPECT_EQ(AviFrameCount(dir + "/g.partial.avi"), 2);
+    failAt = calls = 0;
+    r = fx.Run(Range(dir + "/h.avi", dir + "/g.avi", 0, 5));
+    EXPECT_EQ(r.framesDone, 0);
+    ASSERT_EQ(r.notes.size(), 2u);
+    EXPECT_EQ(r.notes[0], "no frames were made; " + dir + "/h.avi was not written");
+    EXPECT_FALSE(Exists(dir + "/h.avi"));
+    std::ifstream kept(dir + "/g.avi");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "complete");
   }
 }
 

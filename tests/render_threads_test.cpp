@@ -175,4 +175,17 @@ TEST(RenderWork, TheCountIsTheSameOnEveryThreadCountAndAFramePastItStops) {
   ctx.Work.PerPixel = 0;
   wild.Complex = 2;
   EXPECT_TRUE(RenderStillFrame(ctx, wild, &error)) << error;
+
+  // A vast oversampling of a small picture is refused before its buffers
+  // are allocated; 12 still has the whole allowance.
+  ctx.Work.PerPixel = DefaultWorkPerPixel;
+  TCloudFrameParams big = DefaultCloudParams(16, 16);
+  big.OverSampling = 571;
+  EXPECT_FALSE(RenderStillFrame(ctx, big, &error));
+  EXPECT_NE(error.find("render size: resolution 16 x 16, oversampling 571 (above 12"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(ctx.Frame.cloud->width, 48);
+  big.OverSampling = 12;
+  EXPECT_TRUE(RenderStillFrame(ctx, big, &error)) << error;
 }
