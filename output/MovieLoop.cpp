@@ -306,8 +306,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   report.framesDone = counter;
   ctx.Work.PerPixel = hostWorkPerPixel;
 
+  const bool stoppedEarly = report.aborted || renderFailed;
   for (Output& o : outputs) {
-    if (o.opened && counter == 0 && (report.aborted || renderFailed)) {
+    if (o.opened && counter == 0 && stoppedEarly) {
       // Nothing was made: an empty movie would only stand in the way (or in
       // place) of a real one.
       o.writer->Discard();
@@ -315,7 +316,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     } else if (o.opened) {
       const auto started = Clock::now();
       // An interrupted movie does not replace a complete one.
-      const bool beside = (report.aborted || renderFailed) && o.writer->TargetExisted();
+      const bool beside = stoppedEarly && o.writer->TargetExisted();
       const std::string partial = PartialMovieName(o.name);
       if (!(beside ? o.writer->CloseAs(partial) : o.writer->Close()))
         report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());

@@ -7,6 +7,7 @@
 #include "base/Translate.h"
 #include "render/ParallelPixels.h"
 #include "render/Render.h"
+#include "render/StillRender.h"
 
 namespace velmora {
 
@@ -52,7 +53,7 @@ bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool previ
   // (127 full-size stamps of the fractal pen and the shading).
   const long double pixels = static_cast<long double>(w) * h;
   ctx.Work.Restart();
-  ctx.Work.SetRenderSize(w, h, preview ? 1 : std::max(params.OverSampling, 1));
+  ctx.Work.SetRenderSize(w, h, preview ? 1 : EffectiveOverSampling(params));
   if (!ctx.Work.Charge(pixels * (ctx.Pens.Match(w, h, params.Seed) ? 30 : 160), "render size")) {
     ctx.RenderIdle = true;
     return false;
