@@ -86,6 +86,16 @@ bool CopyBuffer(Buf* dst, const Buf* src) {
   return true;
 }
 
+// Sets every element to v, on the pool's threads when one is given.
+template <typename Buf, typename Elem>
+void FillBuffer(Buf* b, Elem v, ThreadPool* pool) {
+  const int64_t n = static_cast<int64_t>(b->width) * b->height;
+  if (pool)
+    ParallelFill(*pool, b->data, n, v);
+  else
+    std::fill_n(b->data, n, v);
+}
+
 // Resolves (x, y) to an element index: wraps when asked, -1 when outside.
 template <typename Buf>
 inline int64_t Address(const Buf* b, int32_t x, int32_t y, bool wrap) {
@@ -131,18 +141,10 @@ bool CopyPixeFloatBuffer(TPixeFloatBuffer* dst, const TPixeFloatBuffer* src) {
 }
 
 void FillPixeBuffer(TPixeBuffer* b, PackedPixel v, ThreadPool* pool) {
-  const int64_t n = static_cast<int64_t>(b->width) * b->height;
-  if (pool)
-    ParallelFill(*pool, b->data, n, v);
-  else
-    std::fill_n(b->data, n, v);
+  FillBuffer(b, v, pool);
 }
 void FillPixeFloatBuffer(TPixeFloatBuffer* b, FloatPixel v, ThreadPool* pool) {
-  const int64_t n = static_cast<int64_t>(b->width) * b->height;
-  if (pool)
-    ParallelFill(*pool, b->data, n, v);
-  else
-    std::fill_n(b->data, n, v);
+  FillBuffer(b, v, pool);
 }
 void ClearPixeSumBuffer(TPixeSumBuffer* b) {
   std::fill_n(b->data, static_cast<size_t>(b->width) * b->height, SumPixel{0, 0, 0, 0, 0});
