@@ -28,7 +28,7 @@ QString MessagesLocale() {
 }
 
 bool WantsTranslation(const QString& locale) {
-  return !locale.isEmpty() && !IsPlainC(locale) && !locale.startsWith(QLatin1String("ja"));
+  return !locale.startsWith(QLatin1String("ja"));
 }
 
 int InstallTranslations(QCoreApplication& app) {

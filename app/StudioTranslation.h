@@ -1,7 +1,6 @@
-// The window's texts are Japanese in the source; English (and any other
-// shipped language) comes from the Qt translation files embedded under
-// ":/i18n".  They are loaded when the user's locale names a language other
-// than Japanese.
+// The window's texts are Japanese in the source; English comes from the Qt
+// translation files embedded under ":/i18n".  They are loaded under every
+// locale but a Japanese one: C, POSIX and an unset locale speak English.
 #pragma once
 
 #include <QString>
@@ -11,7 +10,7 @@ class QCoreApplication;
 // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES and LANG (LANGUAGE
 // only when the locale is not C), or "" when none is set.
 QString MessagesLocale();
-// False for an unset, C, POSIX or Japanese locale.
+// False only for a Japanese locale.
 bool WantsTranslation(const QString& locale);
 // Installs one translator per embedded translation file when the locale
 // wants a translation; returns how many were installed.

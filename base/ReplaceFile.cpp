@@ -11,13 +11,15 @@
 #include <vector>
 
 #include "base/FileName.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
 namespace {
 
-bool Fail(std::string* error, const std::string& what, int err) {
-  if (error) *error = what + ": " + std::strerror(err);
+// ERR is taken before anything else runs: the translation may touch errno.
+bool Fail(std::string* error, const char* what, const std::string& name, int err) {
+  if (error) *error = MsgFormat(what, {name}) + ": " + SystemErrorText(err);
   return false;
 }
 
@@ -99,16 +101,16 @@ bool FileReplacement::Begin(const std::string& path, std::string* error) {
     oldMode_ = st.st_mode & 07777;
     oldUid_ = st.st_uid;
     oldGid_ = st.st_gid;
-    if (S_ISDIR(st.st_mode)) return Fail(error, "cannot write " + path, EISDIR);
+    if (S_ISDIR(st.st_mode)) return Fail(error, MsgNoop("cannot write %s"), path, EISDIR);
     if (!S_ISREG(st.st_mode) || st.st_nlink > 1) {
       // Written into in place: it must take writes.
       mode_ = Mode::kInPlace;
       if (faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
-        return Fail(error, "cannot write " + path, errno);
+        return Fail(error, MsgNoop("cannot write %s"), path, errno);
       if (!S_ISREG(st.st_mode)) folder = TempFolder();
     }
   } else if (errno != ENOENT) {
-    return Fail(error, "cannot write " + path, errno);
+    return Fail(error, MsgNoop("cannot write %s"), path, errno);
   }
 
   fd_ = OpenUnnamed(folder);
@@ -119,7 +121,7 @@ bool FileReplacement::Begin(const std::string& path, std::string* error) {
     std::vector<char> buf(name.begin(), name.end());
     buf.push_back('\0');
     fd_ = mkostemp(buf.data(), O_CLOEXEC);
-    if (fd_ < 0) return Fail(error, "cannot create " + path, errno);
+    if (fd_ < 0) return Fail(error, MsgNoop("cannot create %s"), path, errno);
     tempName_ = buf.data();
     // mkstemp makes the file private; give it what a plain creation gives.
     const mode_t mask = umask(0);
@@ -130,22 +132,22 @@ bool FileReplacement::Begin(const std::string& path, std::string* error) {
 }
 
 bool FileReplacement::Write(std::string_view bytes, std::string* error) {
-  if (fd_ < 0) return Fail(error, "cannot write " + target_, EBADF);
+  if (fd_ < 0) return Fail(error, MsgNoop("cannot write %s"), target_, EBADF);
   if (!WriteAll(fd_, bytes.data(), bytes.size()))
-    return Fail(error, "cannot write " + target_, errno);
+    return Fail(error, MsgNoop("cannot write %s"), target_, errno);
   return true;
 }
 
 bool FileReplacement::Place(const std::string& where, bool keepAttributes, std::string* error) {
   if (keepAttributes) {
     if (geteuid() == 0 && fchown(fd_, oldUid_, oldGid_) != 0)
-      return Fail(error, "cannot keep the owner of " + where, errno);
+      return Fail(error, MsgNoop("cannot keep the owner of %s"), where, errno);
     // After the owner, since changing it clears the set-id bits.
-    if (fchmod(fd_, oldMode_) != 0) return Fail(error, "cannot keep the mode of " + where, errno);
+    if (fchmod(fd_, oldMode_) != 0) return Fail(error, MsgNoop("cannot keep the mode of %s"), where, errno);
   }
   if (!tempName_.empty()) {
     if (rename(tempName_.c_str(), where.c_str()) != 0)
-      return Fail(error, "cannot replace " + where, errno);
+      return Fail(error, MsgNoop("cannot replace %s"), where, errno);
     tempName_.clear();
     Abandon();
     return true;
@@ -155,7 +157,7 @@ bool FileReplacement::Place(const std::string& where, bool keepAttributes, std::
     Abandon();
     return true;
   }
-  if (errno != EEXIST) return Fail(error, "cannot create " + where, errno);
+  if (errno != EEXIST) return Fail(error, MsgNoop("cannot create %s"), where, errno);
   // A file stands there: link under a fresh name beside it, then rename over.
   std::random_device rd;
   std::mt19937 rng(rd());
@@ -165,28 +167,28 @@ bool FileReplacement::Place(const std::string& where, bool keepAttributes, std::
     for (int i = 0; i < 6; ++i) name += kChars[rng() % (sizeof kChars - 1)];
     if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) {
       if (errno == EEXIST) continue;
-      return Fail(error, "cannot create " + where, errno);
+      return Fail(error, MsgNoop("cannot create %s"), where, errno);
     }
     if (rename(name.c_str(), where.c_str()) != 0) {
       const int saved = errno;
       unlink(name.c_str());
-      return Fail(error, "cannot replace " + where, saved);
+      return Fail(error, MsgNoop("cannot replace %s"), where, saved);
     }
     Abandon();
     return true;
   }
-  return Fail(error, "cannot create " + where, EEXIST);
+  return Fail(error, MsgNoop("cannot create %s"), where, EEXIST);
 }
 
 bool FileReplacement::CopyInto(const std::string& where, std::string* error) {
   struct stat st;
   const bool regular = stat(where.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   const int out = open(where.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (regular ? O_TRUNC : 0));
-  if (out < 0) return Fail(error, "cannot write " + where, errno);
+  if (out < 0) return Fail(error, MsgNoop("cannot write %s"), where, errno);
   if (lseek(fd_, 0, SEEK_SET) != 0) {
     const int saved = errno;
     close(out);
-    return Fail(error, "cannot read back the contents for " + where, saved);
+    return Fail(error, MsgNoop("cannot read back the contents for %s"), where, saved);
   }
   std::vector<char> buf(size_t{1} << 16);
   for (;;) {
@@ -195,27 +197,27 @@ bool FileReplacement::CopyInto(const std::string& where, std::string* error) {
     if (n < 0) {
       const int saved = errno;
       close(out);
-      return Fail(error, "cannot read back the contents for " + where, saved);
+      return Fail(error, MsgNoop("cannot read back the contents for %s"), where, saved);
     }
     if (n == 0) break;
     if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) {
       const int saved = errno;
       close(out);
-      return Fail(error, "cannot write " + where, saved);
+      return Fail(error, MsgNoop("cannot write %s"), where, saved);
     }
   }
-  if (close(out) != 0) return Fail(error, "cannot write " + where, errno);
+  if (close(out) != 0) return Fail(error, MsgNoop("cannot write %s"), where, errno);
   Abandon();
   return true;
 }
 
 bool FileReplacement::Commit(std::string* error) {
-  if (fd_ < 0) return Fail(error, "cannot write " + target_, EBADF);
+  if (fd_ < 0) return Fail(error, MsgNoop("cannot write %s"), target_, EBADF);
   return mode_ == Mode::kInPlace ? CopyInto(target_, error) : Place(target_, existed_, error);
 }
 
 bool FileReplacement::CommitAs(const std::string& other, std::string* error) {
-  if (fd_ < 0) return Fail(error, "cannot write " + other, EBADF);
+  if (fd_ < 0) return Fail(error, MsgNoop("cannot write %s"), other, EBADF);
   struct stat st;
   const bool keep = existed_ && stat(other.c_str(), &st) == 0;
   if (keep) {

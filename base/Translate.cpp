@@ -2,9 +2,10 @@
 
 #include <libintl.h>
 
+#include <algorithm>
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -29,15 +30,14 @@ std::string Substitute(std::string_view pattern, std::initializer_list<std::stri
   return out;
 }
 
-// The locale name gettext takes the language from when the user's locale
-// could not be set: the first non-empty of LC_ALL, LC_MESSAGES and LANG.
-const char* RequestedLocale() {
-  for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* v = std::getenv(var);
-    if (v && *v) return v;
-  }
-  return nullptr;
+bool IsSet(const char* v) { return v && *v; }
+
+bool IsPlainC(std::string_view locale) {
+  return locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0;
 }
+
+bool NamesJapanese(std::string_view name) { return name.rfind("ja", 0) == 0; }
+bool NamesEnglish(std::string_view name) { return name.rfind("en", 0) == 0; }
 
 bool IsDirectory(const std::filesystem::path& p) {
   std::error_code ec;
@@ -79,17 +79,44 @@ std::string TrFormatIn(const char* context, const char* source,
   return Substitute(TrIn(context, source), args);
 }
 
-bool SetUpMessageLanguage(const char* program_path) {
-  if (!std::setlocale(LC_MESSAGES, "")) {
-    // The user's locale is not generated here.  gettext ignores LANGUAGE
-    // only under the plain C locale, so run the messages under C.UTF-8 and
-    // hand it the requested language through LANGUAGE unless that is set.
-    const char* requested = RequestedLocale();
-    if (std::setlocale(LC_MESSAGES, "C.UTF-8") && requested &&
-        std::strcmp(requested, "C") != 0 && std::strcmp(requested, "POSIX") != 0)
-      setenv("LANGUAGE", requested, 0);
+std::string SystemErrorText(int err) {
+  const char* english = strerrordesc_np(err);
+  if (!english) return "error " + std::to_string(err);
+  const char* ours = Tr(english);
+  if (ours != english) return ours;
+  return dgettext("libc", english);
+}
+
+const char* MessageLanguageFor(const char* language, const char* lc_all,
+                               const char* lc_messages, const char* lang) {
+  const char* locale = IsSet(lc_all) ? lc_all : IsSet(lc_messages) ? lc_messages : lang;
+  if (!IsSet(locale) || IsPlainC(locale)) return "en";
+  if (IsSet(language)) {
+    // The first listed language that has texts here decides.
+    std::string_view list(language);
+    while (!list.empty()) {
+      const std::string_view entry = list.substr(0, list.find(':'));
+      if (NamesJapanese(entry)) return "ja";
+      if (NamesEnglish(entry)) return "en";
+      list.remove_prefix(std::min(list.size(), entry.size() + 1));
+    }
   }
+  return NamesJapanese(locale) ? "ja" : "en";
+}
+
+bool SetUpMessageLanguage(const char* program_path) {
+  const char* chosen = MessageLanguageFor(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
+                                          std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+  // gettext ignores LANGUAGE under the plain C locale, which is also what
+  // stands when the user's locale is not generated here: the messages then
+  // run under C.UTF-8.  LANGUAGE names the one chosen language, so the
+  // catalogue and the C library's error texts agree with it.
+  const char* set = std::setlocale(LC_MESSAGES, "");
+  if (!set || IsPlainC(set)) std::setlocale(LC_MESSAGES, "C.UTF-8");
+  setenv("LANGUAGE", chosen, 1);
   bind_textdomain_codeset(kDomain, "UTF-8");
+  // Error texts of the C library in UTF-8 whatever LC_CTYPE says, never "?".
+  bind_textdomain_codeset("libc", "UTF-8");
   const std::filesystem::path folder = ProgramFolder(program_path);
   for (const char* rel : {"locale", "../share/locale", "../locale"}) {
     const std::filesystem::path dir = (folder / rel).lexically_normal();

@@ -13,8 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Translate.h"
 #include "cli/BrelOutput.h"
 #include "cli/Commands.h"
+#include "anim/Token.h"
+#include "cli/HelpTopics.h"
 #include "script/BrelReader.h"
 
 namespace velmora::cli {
@@ -80,7 +83,7 @@ std::string Trim(std::string_view s) {
 
 // Names wrapped into lines of at most 78 characters, indented.
 void PrintNames(const char* heading, const std::vector<std::string>& names) {
-  std::printf("%s (%zu):\n", heading, names.size());
+  std::printf("%s (%zu):\n", Msg(heading), names.size());
   std::string line = " ";
   for (const std::string& n : names) {
     if (line.size() + 1 + n.size() > 78) {
@@ -92,38 +95,64 @@ void PrintNames(const char* heading, const std::vector<std::string>& names) {
   if (line.size() > 1) std::printf("%s\n", line.c_str());
 }
 
-const char kConsoleHelp[] =
+constexpr const char* kConsoleHelp = MsgNoop(
     "Each line runs in the same environment: values, variables and words stay.\n"
     "A definition (: name ... ;) or block (if, begin, while, for, on) may span\n"
     "lines: the prompt shows what is still open, and the text runs once it is\n"
-    "closed.  'man WORD' shows a word's manual; 'cont' continues after terminate.\n"
+    "closed.  'man WORD' shows a word's manual (for a project keyword, what the\n"
+    "parameter is); 'cont' continues after terminate.\n"
     "Ctrl-C stops a running program (or drops an unfinished definition); at an\n"
     "empty prompt Ctrl-C or Ctrl-D leaves.  The history is kept in\n"
     "$XDG_DATA_HOME/velmora/brel_history.\n"
     "  .words   the built-in words and your own\n"
-    "  .stack   the value stack, top first\n"
+    "  .stack   the top 20 values of the stack, top first (.stack N: N values)\n"
     "  .clear   empty the value stack\n"
-    "  .help    this text\n";
+    "  .help    this text\n");
+
+// The top LIMIT values of the stack, top first, and how many more lie
+// below: a stack of millions stays a few lines.
+void PrintStack(BrelEnvH env, size_t limit) {
+  for (const std::string& l : BrelStackLines(env, limit)) std::printf("  %s\n", l.c_str());
+  if (env->values.size() > limit)
+    std::printf("  %s\n", MsgFormat("... %s more below (%s values; '.stack N' shows N, "
+                                     "'.clear' empties the stack)",
+                                     {std::to_string(env->values.size() - limit),
+                                      std::to_string(env->values.size())})
+                             .c_str());
+}
+
+// The values the console shows after each line and for '.stack'.
+constexpr size_t kShownValues = 20;
 
 // A console command (a line starting with a dot).
 void DotCommand(BrelEnvH env, const std::string& command) {
   if (command == ".help") {
-    std::fputs(kConsoleHelp, stdout);
+    std::fputs(Msg(kConsoleHelp), stdout);
   } else if (command == ".words") {
     std::vector<std::string> builtIn, own;
     for (const BrelCellPtr& cell : env->dictionary.Cells()) builtIn.push_back(cell->name);
     for (const BrelEntryPtr& entry : env->tables.front())
-      own.push_back(entry->name + (entry->value.type == kBrelWord ? "" : " (variable)"));
-    PrintNames("built-in words", builtIn);
-    PrintNames("your words and variables", own);
-  } else if (command == ".stack") {
-    const std::vector<std::string> lines = BrelStackLines(env);
-    if (lines.empty()) std::printf("(the stack is empty)\n");
-    for (const std::string& l : lines) std::printf("  %s\n", l.c_str());
+      own.push_back(entry->name + (entry->value.type == kBrelWord ? "" : Msg(" (variable)")));
+    PrintNames(MsgNoop("built-in words"), builtIn);
+    PrintNames(MsgNoop("your words and variables"), own);
+  } else if (command == ".stack" || command.rfind(".stack ", 0) == 0) {
+    size_t limit = kShownValues;
+    if (command.size() > 7) {
+      const auto n = ParseInt32(Trim(std::string_view(command).substr(7)));
+      if (!n || *n < 0) {
+        std::printf("%s\n", Msg(".stack takes a number of values to show"));
+        return;
+      }
+      limit = static_cast<size_t>(*n);
+    }
+    if (env->values.empty()) std::printf("%s\n", Msg("(the stack is empty)"));
+    PrintStack(env, limit);
   } else if (command == ".clear") {
     env->values.clear();
   } else {
-    std::printf("unknown console command '%s' (.words, .stack, .clear, .help)\n", command.c_str());
+    std::printf("%s\n",
+                MsgFormat("unknown console command '%s' (.words, .stack, .clear, .help)", {command})
+                    .c_str());
   }
 }
 
@@ -139,7 +168,7 @@ void BackToTopLevel(BrelEnvH env) {
 int RunBrelConsole() {
   StdoutConsole console;
   BrelEnvH env = BrelCreateEnv("brel", &console);
-  if (!env) return Fail(1, "cannot create the Brel environment");
+  if (!env) return Fail(1, Msg("cannot create the Brel environment"));
   InterruptFlag interruptFlag;
   env->budget->interrupt = &interruptSignal;
 
@@ -157,8 +186,9 @@ int RunBrelConsole() {
   el_set(el, EL_HIST, history, hist);
   el_source(el, nullptr);
 
-  std::printf("Brel console: each line runs in the same environment.  '.help' explains\n"
-              "the console, '.words' lists the words; Ctrl-D leaves.\n");
+  std::fputs(Msg("Brel console: each line runs in the same environment.  '.help' explains\n"
+                 "the console, '.words' lists the words; Ctrl-D leaves.\n"),
+             stdout);
   bool pending = false;  // a terminate left something to continue
   std::string text;      // lines of a definition or block still open
   for (;;) {
@@ -192,6 +222,17 @@ int RunBrelConsole() {
       DotCommand(env, trimmed);
       continue;
     }
+    if (text.empty()) {
+      // man KEYWORD of a project file: the console has no project words, so
+      // the parameter table explains it.
+      const std::string_view rest = std::string_view(trimmed).substr(std::min<size_t>(4, trimmed.size()));
+      if (trimmed.rfind("man ", 0) == 0 && !env->dictionary.Find(Trim(rest), false)) {
+        if (const auto help = KeywordHelp(Trim(rest))) {
+          std::fputs(help->c_str(), stdout);
+          continue;
+        }
+      }
+    }
     text += text.empty() ? line : "\n" + line;
     if (!BrelOpenBlocks(text).empty()) continue;
     const std::string run = std::move(text);
@@ -202,7 +243,7 @@ int RunBrelConsole() {
       // Continue the stopped program without appending the line, so that
       // the continued run ends where the stopped line ended.
       if (!pending) {
-        std::printf("nothing to continue\n");
+        std::printf("%s\n", Msg("nothing to continue"));
         continue;
       }
       ok = BrelContinue(env);
@@ -216,7 +257,7 @@ int RunBrelConsole() {
     if (!ok) {
       std::fflush(stdout);
       if (interrupted)
-        std::fputs("\ninterrupted\n", stderr);
+        std::fprintf(stderr, "\n%s\n", Msg("interrupted"));
       else
         PrintError(env);
       BackToTopLevel(env);
@@ -224,8 +265,8 @@ int RunBrelConsole() {
                env->values.back().type == kBrelStr) {
       std::printf("%s\n", BrelPopValue(env).text.c_str());
     }
-    if (pending) std::printf("(stopped; 'cont' continues)\n");
-    for (const std::string& l : BrelStackLines(env)) std::printf("  %s\n", l.c_str());
+    if (pending) std::printf("%s\n", Msg("(stopped; 'cont' continues)"));
+    PrintStack(env, kShownValues);
   }
   std::printf("\n");
   if (!historyPath.empty()) history(hist, &ev, H_SAVE, historyPath.c_str());

@@ -5,6 +5,7 @@
 
 #include "anim/Token.h"
 #include "base/NumberText.h"
+#include "base/Translate.h"
 
 namespace velmora::cli {
 
@@ -13,7 +14,7 @@ std::optional<int> CommandLine::WorkPerPixel(const std::optional<std::string>& t
   if (!text) return std::nullopt;
   const auto v = ParseReal(*text);
   if (!v || !(*v >= 0) || !std::isfinite(*v))
-    return Usage("--max-work needs operations per pixel of 0 or more, not '" + *text + "'");
+    return Usage(MsgFormat("--max-work needs operations per pixel of 0 or more, not '%s'", {*text}));
   out = *v;
   return std::nullopt;
 }
@@ -53,16 +54,16 @@ std::optional<int> CommandLine::Parse(const Args& args) {
     const std::string what = e.what();
     const std::string name = what.substr(0, what.find(':'));
     const auto n = needs_.find(name);
-    if (n != needs_.end()) return Usage(name + " needs " + n->second);
+    if (n != needs_.end()) return Usage(MsgFormat("%s needs %s", {name, Msg(n->second.c_str())}));
     if (name.rfind("--", 0) == 0 && what.find("allowed") != std::string::npos)
-      return Usage(name + " takes no value");
+      return Usage(MsgFormat("%s takes no value", {name}));
     return Usage(what);
   }
   for (const std::string& extra : app_.remaining())
-    if (extra.size() > 1 && extra[0] == '-') return Usage("unknown option '" + extra + "'");
+    if (extra.size() > 1 && extra[0] == '-') return Usage(MsgFormat("unknown option '%s'", {extra}));
   if (!positional_.empty()) {
-    if (!project_) return Usage("unknown argument '" + positional_.front() + "'");
-    if (positional_.size() > 1) return Usage("more than one project given");
+    if (!project_) return Usage(MsgFormat("unknown argument '%s'", {positional_.front()}));
+    if (positional_.size() > 1) return Usage(Msg("more than one project given"));
     *project_ = positional_.front();
   }
   return std::nullopt;
@@ -73,7 +74,7 @@ std::optional<int> CommandLine::Int(const std::optional<std::string>& text,
                                     std::optional<int32_t>& out) const {
   if (!text) return std::nullopt;
   out = ParseInt32(*text);
-  if (!out) return Usage(name + " needs " + what + ", not '" + *text + "'");
+  if (!out) return Usage(MsgFormat("%s needs %s, not '%s'", {name, Msg(what.c_str()), *text}));
   return std::nullopt;
 }
 
@@ -82,8 +83,8 @@ std::optional<int> CommandLine::Threads(const std::optional<std::string>& text,
   if (!text) return std::nullopt;
   out = ParseInt32(*text);
   if (!out || *out < 1 || *out > kMaxThreads)
-    return Usage("--threads needs a whole number from 1 to " + std::to_string(kMaxThreads) +
-                 ", not '" + *text + "'");
+    return Usage(MsgFormat("--threads needs a whole number from 1 to %s, not '%s'",
+                           {std::to_string(kMaxThreads), *text}));
   return std::nullopt;
 }
 

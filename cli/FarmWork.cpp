@@ -12,6 +12,7 @@
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
+#include "base/Translate.h"
 
 namespace velmora::cli {
 
@@ -145,7 +146,7 @@ bool FarmFolder::ReadFrame(const FarmRecord& record, bool alpha, int32_t frame,
   std::ostringstream bytes;
   bytes << in.rdbuf();
   std::string why;
-  if (!in.good() && !in.eof()) why = std::strerror(errno);
+  if (!in.good() && !in.eof()) why = SystemErrorText(errno);
   if (why.empty() && !DecodePng(bytes.str(), picture, &why)) {
   } else if (why.empty() && (picture.width != record.width || picture.height != record.height)) {
     why = "it is " + std::to_string(picture.width) + " x " + std::to_string(picture.height) +

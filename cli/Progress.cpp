@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Translate.h"
 #include "render/Render.h"
 
 namespace velmora::cli {
@@ -41,16 +42,17 @@ std::string ProgressBar::LogLine(int32_t done, int32_t total, double elapsed) {
   const double fraction = total > 0 ? static_cast<double>(done) / total : 1.0;
   const std::string left = fraction > 0 ? Duration(elapsed / fraction - elapsed) : "--:--";
   char buf[160];
-  std::snprintf(buf, sizeof buf, "velmora: movie: %d/%d frames (%d%%), %s elapsed, %s left", done,
-                total, static_cast<int>(fraction * 100), Duration(elapsed).c_str(), left.c_str());
-  return buf;
+  std::snprintf(buf, sizeof buf, "%d/%d", done, total);
+  return "velmora: movie: " + MsgFormat("%s frames (%s), %s elapsed, %s left",
+                                        {buf, std::to_string(static_cast<int>(fraction * 100)) + "%",
+                                         Duration(elapsed), left});
 }
 
 void ProgressBar::Tick() { Draw(false); }
 
 void ProgressBar::Note(const std::string& text) {
   if (mode_ != Mode::Bar) return;
-  note_ = text;
+  std::fprintf(stderr, "\r%s\033[K\n", text.c_str());
   Draw(true);
 }
 
@@ -73,14 +75,16 @@ void ProgressBar::Draw(bool force) {
   const int filled = static_cast<int>(fraction * kWidth);
   std::string bar(static_cast<size_t>(filled), '#');
   bar.resize(kWidth, '.');
-  std::string left = "--:--";
   const double elapsed = std::chrono::duration<double>(now - start_).count();
-  if ((done_ > 0 || still_) && fraction > 0) left = Duration(elapsed / fraction - elapsed);
+  // Frames finish at uneven pace (the blur comes last), so the estimate is
+  // smoothed rather than shown raw.
+  const double seconds = left_.Update(elapsed, (done_ > 0 || still_) ? fraction : 0);
+  const std::string left = seconds < 0 ? "--:--" : Duration(seconds);
   const std::string frames =
-      still_ ? std::string() : std::to_string(done_) + "/" + std::to_string(total_) + " frames  ";
-  std::fprintf(stderr, "\r[%s] %s%3d%%  %s left%s%s\033[K", bar.c_str(), frames.c_str(),
-               static_cast<int>(fraction * 100), left.c_str(), note_.empty() ? "" : "  ",
-               note_.c_str());
+      still_ ? std::string()
+             : MsgFormat("%s frames", {std::to_string(done_) + "/" + std::to_string(total_)}) + "  ";
+  std::fprintf(stderr, "\r[%s] %s%3d%%  %s\033[K", bar.c_str(), frames.c_str(),
+               static_cast<int>(fraction * 100), MsgFormat("%s left", {left}).c_str());
   std::fflush(stderr);
   drawn_ = true;
 }

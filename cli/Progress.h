@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/TimeLeft.h"
 #include "render/RenderContext.h"
 
 namespace velmora::cli {
@@ -28,7 +29,8 @@ class ProgressBar {
   void Frames(int32_t done, int32_t total);
   // Called often while a frame renders: redraws the bar at most every 100 ms.
   void Tick();
-  // A note shown after the bar.
+  // A note on a line of its own above the bar (which stays within 80
+  // columns); elsewhere the note is not shown.
   void Note(const std::string& text);
   // Ends the bar's line.
   void Finish();
@@ -49,7 +51,7 @@ class ProgressBar {
   int32_t done_ = 0;
   int32_t total_ = 0;
   int32_t tenthsLogged_ = 0;
-  std::string note_;
+  TimeLeftEstimate left_;
   bool drawn_ = false;
   bool still_ = false;
 };

@@ -1,4 +1,5 @@
 #include "cli/Subprocess.h"
+#include "base/Translate.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -57,7 +58,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   if (argv.empty()) return result;
   Pipe out, err;
   if (!out.Open() || !err.Open()) {
-    result.err = std::string("cannot create a pipe: ") + std::strerror(errno);
+    result.err = std::string("cannot create a pipe: ") + SystemErrorText(errno);
     return result;
   }
   posix_spawn_file_actions_t actions;
@@ -74,7 +75,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   out.Close(1);
   err.Close(1);
   if (rc != 0) {
-    result.err = "cannot run " + argv[0] + ": " + std::strerror(rc);
+    result.err = "cannot run " + argv[0] + ": " + SystemErrorText(rc);
     return result;
   }
   result.started = true;

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/FarmWork.h"
@@ -16,18 +17,18 @@ namespace velmora::cli {
 
 namespace {
 
-const char kAssembleUsage[] =
+constexpr const char* kAssembleUsage = MsgNoop(
     "usage: velmora assemble DIR -o OUT.avi [--alpha OUT.avi]\n"
     "Writes the movie of a farm work folder from its picture series, with the AVI\n"
     "options the folder was made with.  Every frame must be in place: the first\n"
     "missing or unreadable one is named and nothing is written.\n"
     "  -o OUT.avi       the colour movie\n"
-    "  --alpha OUT.avi  the alpha movie (when the folder holds the alpha series)\n";
+    "  --alpha OUT.avi  the alpha movie (when the folder holds the alpha series)\n");
 
 }  // namespace
 
 int CmdAssemble(const Args& args) {
-  CommandLine cl("assemble", kAssembleUsage);
+  CommandLine cl("assemble", Msg(kAssembleUsage));
   std::optional<std::string> dir, main, alpha;
   cl.Project(dir);
   cl.Value("-o,--output", main, "a file name");

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/BrelOutput.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "project/ProjectLoad.h"
@@ -17,14 +18,14 @@ namespace velmora::cli {
 
 namespace {
 
-const char kBrelUsage[] =
+constexpr const char* kBrelUsage = MsgNoop(
     "usage: velmora brel [--stack] [--max-memory BYTES] (-e TEXT | FILE | -)\n"
     "  -e TEXT   run TEXT\n"
     "  FILE      run the program in FILE ('-' reads stdin; at most 64 MB)\n"
     "  --stack   print the value stack (top first) on stderr after the run\n"
     "  --max-memory BYTES  what the program may hold in texts, arrays and\n"
     "            stacks (K, M and G suffixes; default 1G; 0: no limit)\n"
-    "With no program and a terminal on stdin, starts the interactive console.\n";
+    "With no program and a terminal on stdin, starts the interactive console.\n");
 
 // Reads a whole stream as bytes; false with *why on a read error (a
 // directory, say) or when the stream holds more than a program file may.
@@ -61,7 +62,7 @@ std::optional<size_t> ParseBytes(const std::string& text) {
 }  // namespace
 
 int CmdBrel(const Args& args) {
-  CommandLine cl("brel", kBrelUsage);
+  CommandLine cl("brel", Msg(kBrelUsage));
   bool showStack = false;
   std::optional<std::string> text, file, maxMemory;
   cl.Flag("--stack", showStack);

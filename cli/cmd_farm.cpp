@@ -18,6 +18,7 @@ extern "C" {
 
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/DefaultContext.h"
 #include "cli/Commands.h"
@@ -34,7 +35,7 @@ namespace velmora::cli {
 
 namespace {
 
-const char kFarmUsage[] =
+constexpr const char* kFarmUsage = MsgNoop(
     "usage: velmora farm PROJECT.vlm [-o OUT.avi] [--alpha OUT.avi] --chunks N\n"
     "                    [--from N | --from-current] [--codec NAME] [--quality Q]\n"
     "                    [--keyframe N] [--bitrate BPS] [--work-dir DIR]\n"
@@ -53,7 +54,7 @@ const char kFarmUsage[] =
     "  --partition P      the Slurm partition\n"
     "  --sbatch-arg=ARG   one more option for sbatch (repeatable)\n"
     "  --no-wait          print the job id and the assemble command and return\n"
-    "--from, --from-current and the AVI options are those of velmora movie.\n";
+    "--from, --from-current and the AVI options are those of velmora movie.\n");
 
 struct FarmArgs {
   std::optional<std::string> project, main, alpha, chunks, workDir, partition, from;
@@ -129,7 +130,7 @@ bool WaitForJob(const FarmFolder& folder, const FarmRecord& record, std::string*
 
 int CmdFarm(const Args& args) {
   FarmArgs a;
-  CommandLine cl("farm", kFarmUsage);
+  CommandLine cl("farm", Msg(kFarmUsage));
   cl.Project(a.project);
   cl.Value("-o,--output", a.main, "a file name");
   cl.Value("--alpha", a.alpha, "a file name");

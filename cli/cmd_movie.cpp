@@ -1,9 +1,11 @@
 // velmora movie: renders the timeline as an AVI movie or a numbered picture
 // series, with an optional alpha movie.
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -19,6 +21,7 @@ extern "C" {
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
 #include "base/DisplayText.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
@@ -36,12 +39,13 @@ namespace velmora::cli {
 
 namespace {
 
-const char kMovieUsage[] =
+constexpr const char* kMovieUsage = MsgNoop(
     "usage: velmora movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [--from N | --from-current]\n"
     "                     [--codec NAME] [--quality Q] [--keyframe N] [--bitrate BPS]\n"
     "Renders the project's timeline.  An output whose name ends in .avi is an AVI\n"
     "movie at 30 frames per second; any other name gives a numbered picture series\n"
     "(movie.bmp -> movie0000.bmp, ...; .jpg/.jpeg are JPEG, .png PNG, others BMP).\n"
+    "A folder (or a name ending in /) gets frame0000.png, ... inside it.\n"
     "  -o OUT          the colour output (default: the project's output_avi)\n"
     "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
     "                  (default: the project's outputalpha_avi)\n"
@@ -53,6 +57,9 @@ const char kMovieUsage[] =
     "                  renders them (for rendering a movie in parts)\n"
     "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
     "                  would (repeatable; 'velmora params --list' lists them)\n"
+    "  --key KEYWORD@FRAME=VALUE  key a parameter at FRAME (repeatable: two keys\n"
+    "                  make an animation: --key brightness@0=1 --key brightness@120=0.2)\n"
+    "  --curve KEYWORD=TEXT  a parameter's whole curve ('velmora help curves')\n"
     "  --strict        a project warning stops the command (exit status 3)\n"
     "  --threads N     render on N threads (default: every core; 1: one thread);\n"
     "                  the pictures are the same for every N\n"
@@ -62,7 +69,7 @@ const char kMovieUsage[] =
     "  --keyframe N    a key frame every N frames (0: the codec's choice)\n"
     "  --bitrate BPS   data rate in bits per second (k and M suffixes; 0: none)\n"
     "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
-    "in progress and closes the files properly (exit status 130).\n";
+    "in progress and closes the files properly (exit status 130).\n");
 
 constexpr int kAbortedStatus = kInterruptedStatus;
 
@@ -75,14 +82,14 @@ struct MovieArgs {
   std::optional<std::string> frames;
   bool fromCurrent = false;
   AviOptionArgs avi;
-  std::vector<std::string> setTexts;
+  ParamOptionTexts paramTexts;
   std::vector<SetOption> sets;
   bool strict = false;
   std::optional<int32_t> threads;
 };
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
-  CommandLine cl("movie", kMovieUsage);
+  CommandLine cl("movie", Msg(kMovieUsage));
   std::optional<std::string> maxWork, from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
@@ -93,11 +100,11 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   cl.Flag("--from-current", m.fromCurrent);
   cl.Value("--frames", m.frames, "a frame range A..B");
   m.avi.Add(cl);
-  cl.Values("--set", m.setTexts, "KEYWORD=VALUE");
+  AddParamOptions(cl, m.paramTexts);
   cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
   if (auto s = cl.Threads(threads, m.threads)) return s;
-  if (auto error = ParseSetOptions(m.setTexts, m.sets)) return cl.Usage(*error);
+  if (auto error = ParseParamOptions(m.paramTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
   if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
   if (auto s = m.avi.Check(cl)) return s;
@@ -120,19 +127,39 @@ int CmdMovie(const Args& args) {
   TProjectModel& model = doc.Model;
   // With -o the project's alpha name is used only when --alpha asks for it.
   if (m.main && !m.alpha && !TrimOutputName(model.OutPutAlpha).empty()) {
-    std::fprintf(stderr, "velmora: movie: note: the project's alpha output %s is not written "
-                 "(give --alpha to write one)\n", ForDisplay(TrimOutputName(model.OutPutAlpha)).c_str());
+    std::fprintf(stderr, "velmora: movie: %s\n",
+                 MsgFormat("note: the project's alpha output %s is not written (give --alpha to "
+                           "write one)",
+                           {ForDisplay(TrimOutputName(model.OutPutAlpha))})
+                     .c_str());
     model.OutPutAlpha.clear();
   }
   if (m.main) model.OutPutFilen = *m.main;
   if (m.alpha) model.OutPutAlpha = *m.alpha;
   if (m.fromCurrent) model.FromCurrentFrame = true;
   MovieSettings settings = MovieSettingsFromModel(model);
+  // A folder as the output name holds a numbered series of PNG pictures.
+  for (auto [name, stem] : {std::pair{&settings.mainName, "frame"}, {&settings.alphaName, "alpha"}}) {
+    const std::string inFolder = SeriesNameInFolder(*name, stem);
+    if (inFolder == *name) continue;
+    struct stat st;
+    if (stat(name->c_str(), &st) != 0) {
+      const int err = errno;
+      return Fail(1, "movie: " + MsgFormat("cannot write into %s: %s",
+                                           {ForDisplay(*name), SystemErrorText(err)}));
+    }
+    std::fprintf(stderr, "velmora: movie: %s\n",
+                 MsgFormat("note: %s is a folder: the pictures go into it as %s, ...",
+                           {ForDisplay(*name), ForDisplay(NumberedFileName(inFolder, settings.firstFrame))})
+                     .c_str());
+    *name = inFolder;
+  }
   if (m.from) {
     if (*m.from < model.TimeLineMin || *m.from > model.TimeLineMax)
-      return Fail(2, "movie: --from " + std::to_string(*m.from) + " lies outside the timeline " +
-                         std::to_string(model.TimeLineMin) + ".." +
-                         std::to_string(model.TimeLineMax));
+      return Fail(2, "movie: " + MsgFormat("--from %s lies outside the timeline %s..%s",
+                                           {std::to_string(*m.from),
+                                            std::to_string(model.TimeLineMin),
+                                            std::to_string(model.TimeLineMax)}));
     settings.firstFrame = *m.from;
   }
   if (m.frames) {
@@ -141,7 +168,7 @@ int CmdMovie(const Args& args) {
     if (!problem.empty()) return Fail(2, "movie: " + problem);
   }
   if (settings.mainName.empty() && settings.alphaName.empty())
-    return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
+    return Fail(2, "movie: " + std::string(Msg("no output: give -o OUT or --alpha OUT")));
 
   const std::string settingsPath = SettingsPath();
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
@@ -149,14 +176,14 @@ int CmdMovie(const Args& args) {
   if (anyAvi) {
     if (auto s = m.avi.Resolve("movie", settings.aviOptions)) return *s;
   } else if (m.avi.Any()) {
-    std::fputs("velmora: movie: note: the AVI options are not used: no output is an AVI file\n",
-               stderr);
+    std::fprintf(stderr, "velmora: movie: %s\n",
+                 Msg("note: the AVI options are not used: no output is an AVI file"));
   }
   settings.jpegQuality = ReadJpegQuality(settingsPath);
   settings.workPerPixel = m.workPerPixel;
   if (m.project && *m.project != "-") settings.protectedFile = *m.project;
   for (const std::string& line : DescribeMovieOutputs(settings))
-    std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());
+    std::fprintf(stderr, "velmora: movie: %s\n", MsgFormat("writing %s", {ForDisplay(line)}).c_str());
 
   av_log_set_level(AV_LOG_ERROR);
   RenderContext& ctx = DefaultContext();
@@ -175,7 +202,8 @@ int CmdMovie(const Args& args) {
   cb.pump = [&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
-      bar.Note("stopping after this frame (Ctrl-C again to quit at once)");
+      bar.Note("velmora: movie: " +
+               std::string(Msg("stopping after this frame (Ctrl-C again to quit at once)")));
     }
     bar.Tick();
   };
@@ -197,8 +225,10 @@ int CmdMovie(const Args& args) {
   for (const std::string& note : report.notes)
     std::fprintf(stderr, "velmora: movie: %s\n", ForDisplay(note).c_str());
   if (report.aborted) {
-    std::fprintf(stderr, "velmora: movie: aborted after %d of %d frames\n", report.framesDone,
-                 report.totalFrames);
+    std::fprintf(stderr, "velmora: movie: %s\n",
+                 MsgFormat("aborted after %s of %s frames",
+                           {std::to_string(report.framesDone), std::to_string(report.totalFrames)})
+                     .c_str());
     return kAbortedStatus;
   }
   if (!report.failures.empty()) return 1;

@@ -10,8 +10,10 @@
 #include "anim/ParamsText.h"
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/HelpTopics.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
 
@@ -19,8 +21,9 @@ namespace velmora::cli {
 
 namespace {
 
-const char kParamsUsage[] =
+constexpr const char* kParamsUsage = MsgNoop(
     "usage: velmora params [PROJECT.vlm] [--frame N] [--set KEYWORD=VALUE]...\n"
+    "                      [--key KEYWORD@FRAME=VALUE]... [--curve KEYWORD=TEXT]...\n"
     "       velmora params --list\n"
     "Prints the frame record at frame N (default: the project's current frame),\n"
     "one 'name value' line per parameter curve, then the settings without curves.\n"
@@ -28,30 +31,33 @@ const char kParamsUsage[] =
     "  --set KEYWORD=VALUE  key a parameter at that frame first, as a project would\n"
     "                       (repeatable; cloud_position.x=0.25, resolution=WxH,\n"
     "                       frames=MIN..MAX, center_reverse=1)\n"
+    "  --key KEYWORD@FRAME=VALUE  key a parameter at FRAME (repeatable: an animation)\n"
+    "  --curve KEYWORD=TEXT  a parameter's whole curve ('velmora help curves')\n"
     "  --strict             a project warning stops the command (exit status 3)\n"
     "  --list               every parameter: name, new-project default, the range\n"
-    "                       of the window's control, unit and meaning\n";
+    "                       of the window's control, unit and meaning\n"
+    "'velmora help KEYWORD' explains one parameter.\n");
 
 struct ParamsOptions {
   std::optional<std::string> project;
   std::optional<int32_t> frame;
   bool list = false;
-  std::vector<std::string> setTexts;
+  ParamOptionTexts paramTexts;
   std::vector<SetOption> sets;
   bool strict = false;
 };
 
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
-  CommandLine cl("params", kParamsUsage);
+  CommandLine cl("params", Msg(kParamsUsage));
   std::optional<std::string> frame;
   cl.Project(opts.project);
   cl.Flag("--strict", opts.strict);
   cl.Value("--frame", frame, "a frame number");
   cl.Flag("--list", opts.list);
-  cl.Values("--set", opts.setTexts, "KEYWORD=VALUE");
+  AddParamOptions(cl, opts.paramTexts);
   if (auto s = cl.Parse(args)) return s;
-  if (auto error = ParseSetOptions(opts.setTexts, opts.sets)) return cl.Usage(*error);
+  if (auto error = ParseParamOptions(opts.paramTexts, opts.sets)) return cl.Usage(*error);
   return cl.Int(frame, "--frame", "an integer frame number", opts.frame);
 }
 
@@ -60,7 +66,7 @@ std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
 int CmdParams(const Args& args) {
   ParamsOptions opts;
   if (auto status = ParseParamsArgs(args, opts)) return *status;
-  if (opts.list) return WriteStdout("params", FormatParamTable()) ? 0 : 1;
+  if (opts.list) return WriteStdout("params", ParamListText()) ? 0 : 1;
   int status = 0;
   Document doc;
   if (!OpenProjectForCommand("params", opts.project, doc, status, opts.strict)) return status;

@@ -13,6 +13,7 @@
 #include "anim/Token.h"
 #include "base/DisplayText.h"
 #include "base/ReplaceFile.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
@@ -29,7 +30,7 @@ namespace velmora::cli {
 
 namespace {
 
-const char kRenderUsage[] =
+constexpr const char* kRenderUsage = MsgNoop(
     "usage: velmora render [PROJECT.vlm] -o OUT [options]\n"
     "Renders one still picture as the still export does: at the output size times\n"
     "the oversampling factor, reduced to the output size.  The format follows\n"
@@ -52,12 +53,14 @@ const char kRenderUsage[] =
     "                      settings file's JpegQuality, 75 without one)\n"
     "  --set KEYWORD=VALUE key a parameter at the frame rendered, as a project\n"
     "                      would (repeatable; 'velmora params --list' lists them)\n"
+    "  --key KEYWORD@FRAME=VALUE  key a parameter at FRAME (repeatable)\n"
+    "  --curve KEYWORD=TEXT  a parameter's whole curve ('velmora help curves')\n"
     "  --strict            a project warning (a refused curve text, an error in\n"
     "                      the file) stops the command (exit status 3)\n"
     "  --threads N         render on N threads (default: every core; 1: one\n"
     "                      thread); the picture is the same for every N\n"
     "Without PROJECT the new-project settings are rendered; - reads the project\n"
-    "from the standard input.\n";
+    "from the standard input.\n");
 
 struct RenderOptions {
   std::optional<std::string> project;
@@ -69,7 +72,7 @@ struct RenderOptions {
   std::optional<int32_t> overSampling;
   std::optional<int32_t> seed;
   std::optional<int32_t> jpegQuality;
-  std::vector<std::string> setTexts;
+  ParamOptionTexts paramTexts;
   std::vector<SetOption> sets;
   ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
   bool strict = false;
@@ -94,7 +97,7 @@ std::string BufferNameList() {
 
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
-  CommandLine cl("render", kRenderUsage);
+  CommandLine cl("render", Msg(kRenderUsage));
   std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
@@ -106,11 +109,11 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--seed", seed, "a value");
   cl.Value("--max-work", maxWork, "operations per pixel");
   cl.Value("--jpeg-quality", quality, "a value");
-  cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
+  AddParamOptions(cl, o.paramTexts);
   cl.Value("--format", format, "png, jpeg or bmp");
   cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
-  if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
+  if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
   if (format) {
     if (o.output != "-") return cl.Usage("--format is for -o - (a file's format follows its extension)");
     if (*format == "png") o.format = ImageFormat::Png;
@@ -134,7 +137,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage("--jpeg-quality must lie between 0 and 100");
   if (auto s = cl.Threads(threads, o.threads)) return s;
-  if (!o.output) return cl.Usage("no output file given (-o OUT)");
+  if (!o.output) return cl.Usage(Msg("no output file given (-o OUT)"));
+  // A picture's bytes on a terminal are of no use and upset it.
+  if (*o.output == "-" && isatty(STDOUT_FILENO) == 1)
+    return cl.Usage(Msg("standard output is a terminal; redirect it or give a file name"));
   if (o.project && *o.project != "-" && *o.output != "-" && SameFile(*o.output, *o.project))
     return Fail(1, "render: refusing to write over the project " + ForDisplay(*o.project));
   return std::nullopt;

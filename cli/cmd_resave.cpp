@@ -6,6 +6,7 @@
 #include <string>
 
 #include "anim/ProjectModel.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ProjectOpen.h"
@@ -16,12 +17,12 @@ namespace velmora::cli {
 
 namespace {
 
-const char kResaveUsage[] =
+constexpr const char* kResaveUsage = MsgNoop(
     "usage: velmora resave PROJECT.vlm [-o OUT.vlm] [--strict]\n"
     "Opens the project as the File menu's Open does and writes the text that\n"
     "Save writes: to OUT.vlm (replaced only once the new text is complete), or\n"
     "to the standard output without -o.  OUT.vlm may be PROJECT.vlm itself.\n"
-    "--strict: a project warning stops the command (exit status 3).\n";
+    "--strict: a project warning stops the command (exit status 3).\n");
 
 struct ResaveOptions {
   std::optional<std::string> project;
@@ -30,7 +31,7 @@ struct ResaveOptions {
 };
 
 std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
-  CommandLine cl("resave", kResaveUsage);
+  CommandLine cl("resave", Msg(kResaveUsage));
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");

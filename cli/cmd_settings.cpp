@@ -5,6 +5,7 @@
 #include <string>
 
 #include "anim/Token.h"
+#include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "output/AviWriter.h"
@@ -14,10 +15,10 @@ namespace velmora::cli {
 
 namespace {
 
-const char kSettingsUsage[] =
+constexpr const char* kSettingsUsage = MsgNoop(
     "usage: velmora settings [--jpeg-quality Q]\n"
     "Shows the settings file and its values; --jpeg-quality Q (0..100) stores the\n"
-    "quality of every JPEG picture written from now on.\n";
+    "quality of every JPEG picture written from now on.\n");
 
 // A four-character code as text, "0" for uncompressed.
 std::string HandlerText(uint32_t handler) {
@@ -33,7 +34,7 @@ std::string HandlerText(uint32_t handler) {
 }  // namespace
 
 int CmdSettings(const Args& args) {
-  CommandLine cl("settings", kSettingsUsage);
+  CommandLine cl("settings", Msg(kSettingsUsage));
   std::optional<std::string> qualityText;
   std::optional<int32_t> quality;
   cl.Value("--jpeg-quality", qualityText, "an integer from 0 to 100");

@@ -5,6 +5,7 @@
 
 #include "base/Translate.h"
 #include "cli/Commands.h"
+#include "cli/HelpTopics.h"
 
 namespace velmora::cli {
 
@@ -16,7 +17,7 @@ int Fail(int status, const std::string& message) {
 bool WriteStdout(const std::string& command, std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-  Fail(1, command + ": cannot write the output");
+  Fail(1, command + ": " + Msg("cannot write the output"));
   return false;
 }
 
@@ -24,7 +25,10 @@ bool WriteStdout(const std::string& command, std::string_view bytes) {
 
 namespace {
 
-const char kUsage[] =
+using velmora::Msg;
+using velmora::MsgFormat;
+
+constexpr const char* kUsage = velmora::MsgNoop(
     "usage: velmora COMMAND [ARGS]\n"
     "commands:\n"
     "  render [PROJECT.vlm] -o OUT [--frame N] [--buffer NAME] [options]\n"
@@ -46,9 +50,12 @@ const char kUsage[] =
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
     "  help COMMAND           the options of a command (or velmora COMMAND --help)\n"
+    "  help KEYWORD           one parameter of a project (brightness, resolution, ...)\n"
     "  --version              the program's version\n"
     "render, movie and params take --set KEYWORD=VALUE (a parameter keyed at the\n"
-    "frame, as a project would) and --strict; '-' as PROJECT reads stdin.\n";
+    "frame, as a project would), --key KEYWORD@FRAME=VALUE (a key at any frame),\n"
+    "--curve KEYWORD=TEXT (a whole curve) and --strict; '-' as PROJECT reads stdin.\n"
+    "topics:\n");
 
 struct CommandEntry {
   const char* name;
@@ -68,7 +75,8 @@ int FinishStreams(int status) {
   std::cout.flush();
   const bool outLost = std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout.good();
   const bool errLost = std::fflush(stderr) != 0 || std::ferror(stderr);
-  if (outLost && !errLost) std::fputs("velmora: cannot write the output\n", stderr);
+  if (outLost && !errLost)
+    std::fprintf(stderr, "velmora: %s\n", velmora::Msg("cannot write the output"));
   if ((outLost || errLost) && (status == 0 || status == 3)) return 1;
   return status;
 }
@@ -79,12 +87,25 @@ const CommandEntry* FindCommand(const std::string& name) {
   return nullptr;
 }
 
+std::string Usage() { return Msg(kUsage) + velmora::cli::HelpTopicLines(); }
+
+// help COMMAND: that command's own help; help TOPIC: the topic; help
+// KEYWORD: one parameter of the table.
+int Help(const std::string& name) {
+  using namespace velmora::cli;
+  if (const CommandEntry* c = FindCommand(name)) return c->run({"--help"});
+  if (const HelpTopic* t = FindHelpTopic(name)) return WriteStdout("help", t->text()) ? 0 : 1;
+  if (const auto text = KeywordHelp(name)) return WriteStdout("help", *text) ? 0 : 1;
+  return Fail(2, MsgFormat("help: '%s' is no command, topic or parameter (try 'velmora --help')",
+                           {name}));
+}
+
 }  // namespace
 
 int Run(int argc, char** argv) {
   using namespace velmora::cli;
   if (argc < 2) {
-    std::fputs(kUsage, stderr);
+    std::fputs(Usage().c_str(), stderr);
     return 2;
   }
   const std::string cmd = argv[1];
@@ -94,16 +115,11 @@ int Run(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-    if (cmd == "help" && !args.empty()) {
-      // help COMMAND: that command's own help.
-      if (const CommandEntry* c = FindCommand(args[0])) return c->run({"--help"});
-      return Fail(2, "help: unknown command '" + args[0] + "' (try 'velmora --help')");
-    }
-    std::fputs(kUsage, stdout);
-    return 0;
+    if (cmd == "help" && !args.empty()) return Help(args[0]);
+    return WriteStdout("help", Usage()) ? 0 : 1;
   }
   if (const CommandEntry* c = FindCommand(cmd)) return c->run(args);
-  return Fail(2, "unknown command '" + cmd + "' (try 'velmora --help')");
+  return Fail(2, MsgFormat("unknown command '%s' (try 'velmora --help')", {cmd}));
 }
 
 int main(int argc, char** argv) {

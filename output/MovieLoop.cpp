@@ -1,5 +1,7 @@
 #include "output/MovieLoop.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -9,6 +11,7 @@
 #include "base/FileName.h"
 #include "base/ReplaceFile.h"
 #include "base/Strings.h"
+#include "base/Translate.h"
 #include "output/StillImage.h"
 #include "base/Numeric.h"
 #include "render/Render.h"
@@ -47,7 +50,7 @@ struct Output {
   bool opened = false;                // the AVI writer opened (and must be closed)
   bool usable = false;                // can receive frames
   SeriesFailures seriesFailures;
-  const char* Label() const { return alpha ? "alpha output" : "main output"; }
+  const char* Label() const { return alpha ? Msg("alpha output") : Msg("main output"); }
 };
 
 }  // namespace
@@ -59,6 +62,14 @@ MovieOutputKind OutputKindForName(const std::string& name) {
   const size_t dot = ExtensionStart(name);
   if (dot != std::string::npos && ToLower(name.substr(dot)) == ".avi") return MovieOutputKind::Avi;
   return MovieOutputKind::Series;
+}
+
+std::string SeriesNameInFolder(const std::string& name, const std::string& stem) {
+  if (name.empty()) return name;
+  struct stat st;
+  const bool folder = name.back() == '/' || (stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+  if (!folder) return name;
+  return name + (name.back() == '/' ? "" : "/") + stem + ".png";
 }
 
 std::string NumberedFileName(const std::string& name, int32_t frame) {
@@ -85,7 +96,7 @@ std::vector<std::string> DescribeMovieOutputs(const MovieSettings& s) {
   std::vector<std::string> lines;
   for (bool alpha : {false, true}) {
     const std::string name = TrimOutputName(alpha ? s.alphaName : s.mainName);
-    const char* label = alpha ? "alpha output: " : "main output: ";
+    const std::string label = MsgFormat(alpha ? "alpha output: %s" : "main output: %s", {""});
     switch (OutputKindForName(name)) {
       case MovieOutputKind::None:
         break;

@@ -42,6 +42,11 @@ MovieOutputKind OutputKindForName(const std::string& name);
 // frame 12345 -> movie12345.bmp, frame -3 -> movie-0003.bmp.
 std::string NumberedFileName(const std::string& name, int32_t frame);
 
+// A name that ends in "/" or names a folder stands for a numbered series in
+// that folder: DIR/STEM.png (so DIR/frame0000.png, ...); any other name is
+// returned as it is.
+std::string SeriesNameInFolder(const std::string& name, const std::string& stem);
+
 // Where an interrupted movie goes when a file already stands at its name:
 // clip.avi -> clip.partial.avi.
 std::string PartialMovieName(const std::string& name);

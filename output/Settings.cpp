@@ -18,6 +18,7 @@
 #include "base/AtomicFile.h"
 #include "base/FileName.h"
 #include "base/Strings.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
@@ -62,7 +63,7 @@ bool MakeFolders(const std::string& folder, std::string* error) {
   if (stat(folder.c_str(), &st) == 0) return true;
   if (!MakeFolders(FolderOf(folder), error)) return false;
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    if (error) *error = "cannot create folder " + folder + ": " + std::strerror(errno);
+    if (error) *error = "cannot create folder " + folder + ": " + SystemErrorText(errno);
     return false;
   }
   return true;

@@ -10,6 +10,7 @@
 
 #include "anim/CurveSet.h"
 #include "script/BrelReader.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
@@ -55,12 +56,12 @@ enum class ReadOutcome { Ok, Missing, Unreadable };
 ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = std::strerror(errno);
+    error = SystemErrorText(errno);
     return (errno == ENOENT || errno == ENOTDIR) ? ReadOutcome::Missing : ReadOutcome::Unreadable;
   }
   struct stat st {};
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : std::strerror(errno);
+    error = S_ISDIR(st.st_mode) ? SystemErrorText(EISDIR) : SystemErrorText(errno);
     close(fd);
     return ReadOutcome::Unreadable;
   }
@@ -69,7 +70,7 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::stri
     const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = std::strerror(errno);
+      error = SystemErrorText(errno);
       close(fd);
       return ReadOutcome::Unreadable;
     }

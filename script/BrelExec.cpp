@@ -272,9 +272,13 @@ std::string BrelStackLine(const BrelValue& v) {
 }
 
 std::vector<std::string> BrelStackLines(BrelEnvH env) {
+  return BrelStackLines(env, env->values.size());
+}
+
+std::vector<std::string> BrelStackLines(BrelEnvH env, size_t limit) {
   std::vector<std::string> lines;
-  lines.reserve(env->values.size());
-  for (auto it = env->values.rbegin(); it != env->values.rend(); ++it)
+  lines.reserve(std::min(limit, env->values.size()));
+  for (auto it = env->values.rbegin(); it != env->values.rend() && lines.size() < limit; ++it)
     lines.push_back(BrelStackLine(*it));
   return lines;
 }

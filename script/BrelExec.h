@@ -39,6 +39,8 @@ inline constexpr int kBrelMaxNesting = 200;
 // The view lines, first line first: the value stack top first, the program
 // pointer stack top first.
 std::vector<std::string> BrelStackLines(BrelEnvH env);
+// The same for the top LIMIT values only (all of them when there are fewer).
+std::vector<std::string> BrelStackLines(BrelEnvH env, size_t limit);
 std::vector<std::string> BrelControlLines(BrelEnvH env);
 // The value-stack view line of one value.
 std::string BrelStackLine(const BrelValue& v);

@@ -316,8 +316,9 @@ class MainWindowTest : public QObject {
   }
 
   void englishUnderAnEnglishLocale() {
-    QVERIFY(!WantsTranslation(QString()));
-    QVERIFY(!WantsTranslation(QStringLiteral("C.UTF-8")));
+    QVERIFY(WantsTranslation(QString()));
+    QVERIFY(WantsTranslation(QStringLiteral("C.UTF-8")));
+    QVERIFY(WantsTranslation(QStringLiteral("POSIX")));
     QVERIFY(!WantsTranslation(QStringLiteral("ja_JP.UTF-8")));
     QVERIFY(WantsTranslation(QStringLiteral("en_GB.UTF-8")));
     qputenv("LANGUAGE", "");

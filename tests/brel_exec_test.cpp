@@ -94,6 +94,13 @@ TEST_F(BrelTest, ViewsAreRefreshedAfterEachStep) {
   EXPECT_EQ(control.lines, (std::vector<std::string>{"if   :21", "begin:16"}));
 }
 
+TEST_F(BrelTest, StackLinesOfTheTopValuesOnly) {
+  ASSERT_TRUE(Run("1 2 \"a\" 4"));
+  EXPECT_EQ(BrelStackLines(env, 2), (std::vector<std::string>{"int  :4", "str  :\"a\""}));
+  EXPECT_EQ(BrelStackLines(env, 9), BrelStackLines(env));
+  EXPECT_TRUE(BrelStackLines(env, 0).empty());
+}
+
 TEST_F(BrelTest, ControlViewFormats) {
   ASSERT_TRUE(Run("0 var i : w begin 1 if 1 while 1 3 for i terminate ; w"));
   EXPECT_EQ(BrelControlLines(env),

@@ -152,6 +152,16 @@ TEST(MovieNames, NumberedFileNames) {
   EXPECT_EQ(NumberedFileName("/tmp/a.b", 9999), "/tmp/a9999.b");
 }
 
+TEST(MovieNames, AFolderHoldsANumberedSeries) {
+  TempFolder dir;
+  EXPECT_EQ(SeriesNameInFolder(dir.path, "frame"), dir.path + "/frame.png");
+  EXPECT_EQ(NumberedFileName(SeriesNameInFolder(dir.path + "/", "alpha"), 7),
+            dir.path + "/alpha0007.png");
+  EXPECT_EQ(SeriesNameInFolder("not-yet/", "frame"), "not-yet/frame.png");
+  EXPECT_EQ(SeriesNameInFolder(dir.path + "/m.bmp", "frame"), dir.path + "/m.bmp");
+  EXPECT_EQ(SeriesNameInFolder("", "frame"), "");
+}
+
 TEST(MovieNames, OutputKinds) {
   EXPECT_EQ(OutputKindForName(""), MovieOutputKind::None);
   EXPECT_EQ(OutputKindForName("clip.avi"), MovieOutputKind::Avi);

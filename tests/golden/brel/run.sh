@@ -5,7 +5,7 @@
 # NAME.err and its exit status with NAME.status (0 otherwise).
 # Usage: bash run.sh PATH_TO_velmora
 set -u
-export LC_ALL=C LANGUAGE=  # messages in their source language
+export LC_ALL=ja_JP.UTF-8 LANGUAGE=  # the interpreter's fixed Japanese texts, byte for byte
 bin=${1:?usage: run.sh PATH_TO_velmora}
 dir="$(cd "$(dirname "$0")" && pwd)"
 tmp=$(mktemp -d)

@@ -3,7 +3,7 @@
 # the sizes of the pictures written, and that a failure leaves no file behind.
 # Usage: bash run.sh PATH_TO_velmora
 set -u
-export LC_ALL=C LANGUAGE=  # messages in their source language
+export LC_ALL=C LANGUAGE=  # English messages
 bin="${1:?usage: run.sh PATH_TO_velmora}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -95,6 +95,42 @@ check set-unknown 2 render -o "$work/x.bmp" --set compex=1
 expect set-near-match grep -q "did you mean complex" "$work/err"
 check set-not-number 2 params --set complex=high
 check set-two-curves 2 params --set cloud_position=0.5
+# --key keys a curve at any frame and --curve gives a whole one: the same
+# pixels as a project holding that curve.
+printf '"TDiv_MP 2 0 0 1 10 0.2" brightness\r\n24 10 resolution\r\n' > "$work/k2.vlm"
+check key-project 0 render "$work/k2.vlm" -o "$work/k2.bmp" --frame 4
+check key-option 0 render -o "$work/key.bmp" --set resolution=24x10 --frame 4 \
+  --key brightness@0=1 --key brightness@10=0.2
+expect key-equals-project cmp -s "$work/k2.bmp" "$work/key.bmp"
+check curve-option 0 render -o "$work/curve.bmp" --set resolution=24x10 --frame 4 \
+  --curve 'brightness=TDiv_MP 2 0 0 1 10 0.2'
+expect curve-equals-project cmp -s "$work/k2.bmp" "$work/curve.bmp"
+check key-needs-a-curve 2 params --key resolution@0=5
+check key-needs-a-frame 2 params --key brightness@x=5
+check curve-refused 2 movie --curve brightness=TDiv_XX -o "$work/never.bmp"
+expect curve-refused-says-why grep -q "unknown curve kind 'TDiv_XX'" "$work/err"
+check help-curves 0 help curves
+expect help-curves-kinds grep -q "TDiv_BM" "$work/out"
+check help-keyword 0 help brightness
+expect help-keyword-meaning grep -q "^brightness: brightness of the clouds" "$work/out"
+check help-unknown 2 help nothing
+# A folder as the movie's output holds the numbered series; a missing one
+# fails before any frame.
+mkdir "$work/frames"
+check movie-folder 0 movie --set resolution=8x8 --set frames=0..1 -o "$work/frames"
+expect movie-folder-series test -s "$work/frames/frame0001.png"
+check movie-missing-folder 1 movie --set resolution=8x8 -o "$work/none/"
+expect movie-missing-folder-nothing test ! -e "$work/none"
+# A picture is not written to a terminal.
+if command -v script > /dev/null; then
+  script -qec "'$bin' render -o - --size 8x8; echo status \$?" /dev/null < /dev/null > "$work/tty"
+  expect render-refuses-terminal grep -q "standard output is a terminal" "$work/tty"
+  expect render-terminal-status grep -q "status 2" "$work/tty"
+  # The console shows the top 20 values and how many lie below.
+  printf '0 var i 1 30 for i i next\n' | script -qec "'$bin' brel" /dev/null > "$work/tty"
+  expect console-stack-capped grep -q "10 more below (30 values" "$work/tty"
+  expect console-stack-top test "$(grep -c '^  int  :' "$work/tty")" = 20
+fi
 # Standard input and output, as image tools do.
 "$bin" render - -o - --format bmp < "$work/c7.vlm" > "$work/piped.bmp" 2> /dev/null
 expect stdin-stdout cmp -s "$work/c7.bmp" "$work/piped.bmp"
@@ -115,6 +151,7 @@ check help-command 0 help render
 expect help-shows-options grep -q -- "--set KEYWORD=VALUE" "$work/out"
 check params-list 0 params --list
 expect list-has-every-curve test "$(grep -c '^[a-z]' "$work/out")" -ge 38
+expect list-says-how grep -q "^current_frame .*--frame N" "$work/out"
 
 # Output that cannot be written is a failure; program files are bounded.
 "$bin" brel -e '"hi" .' > /dev/full 2> /dev/null

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Languages of the core's messages: English from the catalogue when the
-# user's locale names another language (whether or not that locale is
-# generated on the machine), the Japanese source texts byte for byte under a
-# Japanese, C or unset locale, and a catalogue that translates every text
-# the sources mark.
+# One language per message: Japanese under a Japanese locale (the fixed
+# Japanese texts byte for byte, the tool's own texts from po/ja.po), English
+# under every other locale, C, POSIX and an unset one included (the fixed
+# texts from po/en.po), whether or not the locale is generated on the
+# machine; system error texts follow; each catalogue translates every text
+# the sources mark for it.
 # Usage: bash run.sh PATH_TO_velmora
 set -u
 bin="${1:?usage: run.sh PATH_TO_velmora}"
@@ -42,14 +43,33 @@ same en-language-first "$unknown_en" LANG=de_DE.UTF-8 LANGUAGE=en:de -- brel -e 
 same en-generated-locale "$unknown_en" LC_ALL=C.UTF-8 LANGUAGE=en -- brel -e foo
 same ja-lang "$unknown_ja" LANG=ja_JP.UTF-8 -- brel -e foo
 same ja-lc-all-wins "$unknown_ja" LC_ALL=ja_JP.UTF-8 LC_MESSAGES=en_US.UTF-8 -- brel -e foo
-same ja-c-ignores-language "$unknown_ja" LC_ALL=C LANGUAGE=en -- brel -e foo
-same ja-unset "$unknown_ja" -- brel -e foo
+same en-c-ignores-language "$unknown_en" LC_ALL=C LANGUAGE=ja -- brel -e foo
+same en-unset "$unknown_en" -- brel -e foo
+same en-posix "$unknown_en" LANG=POSIX -- brel -e foo
+same en-other-language "$unknown_en" LANG=de_DE.UTF-8 -- brel -e foo
+same en-empty-language "$unknown_en" LANGUAGE= LANG=en_US.UTF-8 -- brel -e foo
+same ja-empty-language "$unknown_ja" LANGUAGE= LANG=ja_JP.UTF-8 -- brel -e foo
+same ja-language-first "$unknown_ja" LANG=de_DE.UTF-8 LANGUAGE=ja -- brel -e foo
 same en-composed-context "error 13: Undefined name: the for control variable i is not defined" \
   LANG=en_US.UTF-8 -- brel -e '1 3 for i next'
 same ja-composed-context "error 13: 未定義の名称です。:for制御変数に指定された i は未定義です。" \
-  LANG=C -- brel -e '1 3 for i next'
+  LANG=ja_JP.UTF-8 -- brel -e '1 3 for i next'
 same en-engine-message "velmora: render: not enough memory for a 12000 x 12000 render (Could not allocate the cloud buffer (base_pattern))" \
   LANG=en_US.UTF-8 -- render -o "$work/big.png" --size 12000x12000 --buffer base_pattern
+
+# The tool's own texts and the system's error texts in the same language.
+same ja-own-text "velmora: 'paint' というコマンドはありません ('velmora --help' を参照)" \
+  LANG=ja_JP.UTF-8 -- paint
+same en-own-text "velmora: unknown command 'paint' (try 'velmora --help')" LANG=de_DE.UTF-8 -- paint
+same ja-system-error "velmora: render: $work に書き込めません: ディレクトリです" \
+  LANG=ja_JP.UTF-8 -- render -o "$work" --size 8x8
+same en-system-error "velmora: render: cannot write $work: Is a directory" \
+  LANG=de_DE.UTF-8 -- render -o "$work" --size 8x8
+printf '1 2 foo\r\n' > "$work/bad.vlm"
+same en-project-stop "velmora: params: warning: project '$work/bad.vlm' stopped at line 1: Syntax error: unknown word 'foo'; the rest of the file was not run" \
+  LC_ALL=C.UTF-8 -- params "$work/bad.vlm"
+same ja-project-stop "velmora: params: 警告: プロジェクト '$work/bad.vlm' は 1 行目で止まりました: 文法的な誤りです。:foo (ファイルの残りは実行されていません)" \
+  LANG=ja_JP.UTF-8 -- params "$work/bad.vlm"
 
 # Manual texts go to stdout; numbers keep "." under any language.
 manual() {  # manual NAME WANT ENV...
@@ -76,6 +96,19 @@ if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
     passed=$((passed + 1))
   else
     echo "FAIL catalogue-complete"; failed=$((failed + 1))
+  fi
+fi
+
+# The tool's own texts (marked Msg, MsgNoop, MsgFormat) all have Japanese.
+if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
+  (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ --keyword \
+    --keyword=Msg --keyword=MsgNoop --keyword=MsgFormat -o "$work/own.pot" \
+    base/*.cpp base/*.h render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp \
+    output/*.cpp cli/*.cpp 2> /dev/null)
+  if LC_ALL=C.UTF-8 msgcmp "$root/po/ja.po" "$work/own.pot" 2> >(grep -v "message is not used" >&2); then
+    passed=$((passed + 1))
+  else
+    echo "FAIL japanese-catalogue-complete"; failed=$((failed + 1))
   fi
 fi
 

@@ -12,7 +12,7 @@
 # project must fail with status 1 and write nothing.
 # Usage: bash run.sh PATH_TO_velmora
 set -u
-export LC_ALL=C LANGUAGE=  # messages in their source language
+export LC_ALL=ja_JP.UTF-8 LANGUAGE=  # the interpreter's fixed Japanese texts, byte for byte
 bin="${1:?usage: run.sh PATH_TO_velmora}"
 [[ "$bin" == */* ]] && bin="$(cd "$(dirname "$bin")" && pwd)/$(basename "$bin")"
 here="$(cd "$(dirname "$0")" && pwd)"
