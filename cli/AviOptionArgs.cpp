@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "anim/Token.h"
+#include "base/Translate.h"
 #include "output/Settings.h"
 
 namespace velmora::cli {
@@ -44,14 +45,14 @@ std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
   if (quality_) {
     const auto q = ParseInt32(*quality_);
     if (!q || *q < 0 || *q > 100)
-      return cl.Usage("--quality needs a whole number from 0 to 100, not '" + *quality_ + "'");
+      return cl.Usage(MsgFormat("%s needs %s, not '%s'", {"--quality", Msg("a whole number from 0 to 100"), *quality_}));
     o.setQuality = true;
     o.quality = *q * 100;
   }
   if (keyframe_) {
     const auto n = ParseInt32(*keyframe_);
     if (!n || *n < 0)
-      return cl.Usage("--keyframe needs a frame count of 0 or more, not '" + *keyframe_ + "'");
+      return cl.Usage(MsgFormat("%s needs %s, not '%s'", {"--keyframe", Msg("a frame count of 0 or more"), *keyframe_}));
     o.setKeyFrameEvery = true;
     o.keyFrameEvery = *n;
   }

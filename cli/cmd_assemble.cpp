@@ -34,15 +34,15 @@ int CmdAssemble(const Args& args) {
   cl.Value("-o,--output", main, "a file name");
   cl.Value("--alpha", alpha, "a file name");
   if (auto status = cl.Parse(args)) return *status;
-  if (!dir) return cl.Usage("needs the work folder DIR");
+  if (!dir) return cl.Usage(Msg("needs the work folder DIR"));
   const std::string mainName = TrimOutputName(main.value_or(""));
   const std::string alphaName = TrimOutputName(alpha.value_or(""));
   if (mainName.empty() && alphaName.empty())
-    return cl.Usage("no output: give -o OUT.avi or --alpha OUT.avi");
+    return cl.Usage(Msg("no output: give -o OUT.avi or --alpha OUT.avi"));
   for (const std::string& problem : {AviNameProblem("-o", mainName),
                                       AviNameProblem("--alpha", alphaName)})
     if (!problem.empty()) return cl.Usage(problem);
-  if (mainName == alphaName) return cl.Usage("the movie and the alpha movie are the same file");
+  if (mainName == alphaName) return cl.Usage(Msg("the movie and the alpha movie are the same file"));
 
   const FarmFolder folder(*dir);
   FarmRecord record;

@@ -34,7 +34,7 @@ bool ReadAll(std::FILE* f, std::string& out, std::string* why) {
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
     if (out.size() + n > ProgramFileByteLimit) {
-      *why = ": larger than " + std::to_string(ProgramFileByteLimit >> 20) + " MB";
+      *why = MsgFormat(": larger than %s MB", {std::to_string(ProgramFileByteLimit >> 20)});
       return false;
     }
     out.append(buf, n);
@@ -80,18 +80,18 @@ int CmdBrel(const Args& args) {
   }
   std::optional<size_t> memoryLimit;
   if (maxMemory && !(memoryLimit = ParseBytes(*maxMemory)))
-    return Fail(2, "brel: --max-memory needs a byte count such as 512M, not '" + *maxMemory + "'");
+    return Fail(2, "brel: " + MsgFormat("--max-memory needs a byte count such as 512M, not '%s'", {*maxMemory}));
   std::string program;
   std::string why;
   if (text) {
     program = *text;
   } else if (file && *file == "-") {
-    if (!ReadAll(stdin, program, &why)) return Fail(1, "cannot read stdin" + why);
+    if (!ReadAll(stdin, program, &why)) return Fail(1, Msg("cannot read stdin") + why);
   } else if (file) {
     std::FILE* f = std::fopen(file->c_str(), "rb");
     const bool read = f && ReadAll(f, program, &why);
     if (f) std::fclose(f);
-    if (!read) return Fail(1, "cannot read " + *file + why);
+    if (!read) return Fail(1, MsgFormat("cannot read %s", {*file}) + why);
   } else {
     if (!showStack && isatty(STDIN_FILENO)) return RunBrelConsole();
     std::fputs(kBrelUsage, stderr);
@@ -100,7 +100,7 @@ int CmdBrel(const Args& args) {
 
   StdoutConsole console;
   BrelEnvH env = BrelCreateEnv("brel", &console);
-  if (!env) return Fail(1, "cannot create the Brel environment");
+  if (!env) return Fail(1, Msg("cannot create the Brel environment"));
   if (memoryLimit) BrelSetMemoryLimit(env, *memoryLimit);
   env->program = std::move(program);
   const bool ok = BrelRun(env);

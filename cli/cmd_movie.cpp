@@ -108,7 +108,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
   if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
   if (auto s = m.avi.Check(cl)) return s;
-  if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
+  if (m.from && m.fromCurrent) return cl.Usage(Msg("give either --from or --from-current"));
   return std::nullopt;
 }
 

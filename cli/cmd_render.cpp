@@ -115,34 +115,34 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
   if (format) {
-    if (o.output != "-") return cl.Usage("--format is for -o - (a file's format follows its extension)");
+    if (o.output != "-") return cl.Usage(Msg("--format is for -o - (a file's format follows its extension)"));
     if (*format == "png") o.format = ImageFormat::Png;
     else if (*format == "jpg" || *format == "jpeg") o.format = ImageFormat::Jpeg;
     else if (*format == "bmp") o.format = ImageFormat::Bmp;
-    else return cl.Usage("unknown format '" + *format + "' (png, jpeg or bmp)");
+    else return cl.Usage(MsgFormat("unknown format '%s' (png, jpeg or bmp)", {*format}));
   }
-  if (o.output && o.output->empty()) return cl.Usage("-o needs a file name");
+  if (o.output && o.output->empty()) return cl.Usage(Msg("-o needs a file name"));
   if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
   if (buffer && !IsBufferName(*buffer))
-    return cl.Usage("unknown buffer '" + *buffer + "' (one of " + BufferNameList() + ")");
+    return cl.Usage(MsgFormat("unknown buffer '%s' (one of %s)", {*buffer, BufferNameList()}));
   o.buffer = buffer;
   if (size) {
     o.size = ParseSize(*size);
-    if (!o.size) return cl.Usage("--size needs WxH with positive integers, not '" + *size + "'");
+    if (!o.size) return cl.Usage(MsgFormat("%s needs WxH with positive integers, not '%s'", {"--size", *size}));
   }
   if (auto s = cl.Int(overSampling, "--oversampling", "an integer", o.overSampling)) return s;
   if (auto s = cl.Int(seed, "--seed", "an integer", o.seed)) return s;
   if (auto s = cl.WorkPerPixel(maxWork, o.workPerPixel)) return s;
   if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
-    return cl.Usage("--jpeg-quality must lie between 0 and 100");
+    return cl.Usage(Msg("--jpeg-quality must lie between 0 and 100"));
   if (auto s = cl.Threads(threads, o.threads)) return s;
   if (!o.output) return cl.Usage(Msg("no output file given (-o OUT)"));
   // A picture's bytes on a terminal are of no use and upset it.
   if (*o.output == "-" && isatty(STDOUT_FILENO) == 1)
     return cl.Usage(Msg("standard output is a terminal; redirect it or give a file name"));
   if (o.project && *o.project != "-" && *o.output != "-" && SameFile(*o.output, *o.project))
-    return Fail(1, "render: refusing to write over the project " + ForDisplay(*o.project));
+    return Fail(1, "render: " + MsgFormat("refusing to write over the project %s", {ForDisplay(*o.project)}));
   return std::nullopt;
 }
 
@@ -207,7 +207,7 @@ int CmdRender(const Args& args) {
   }
   ctx.SetMessageSink({});
   bar.Finish();
-  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: interrupted");
+  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: " + std::string(Msg("interrupted")));
   if (!rendered) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);

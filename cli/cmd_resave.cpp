@@ -36,8 +36,8 @@ std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
   cl.Flag("--strict", o.strict);
   cl.Value("-o,--output", o.output, "a file name");
   if (auto s = cl.Parse(args)) return s;
-  if (o.output && o.output->empty()) return cl.Usage("--output needs a file name");
-  if (!o.project) return cl.Usage("no project given (velmora resave PROJECT.vlm)");
+  if (o.output && o.output->empty()) return cl.Usage(MsgFormat("%s needs %s", {"--output", Msg("a file name")}));
+  if (!o.project) return cl.Usage(Msg("no project given (velmora resave PROJECT.vlm)"));
   return std::nullopt;
 }
 
