@@ -228,8 +228,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     p.Rendered = false;
     report.renderSeconds += SecondsSince(started);
     if (!ok && ctx.Work.Exceeded)
-      report.failures.push_back("frame " + std::to_string(f) + ": " +
-                                DescribeWorkOverrun(ctx.Work, p, outW, outH));
+      report.failures.push_back(MsgFormat("frame %s: %s", {std::to_string(f),
+                                DescribeWorkOverrun(ctx.Work, p, outW, outH)}));
     else if (!ok)
       report.failures.push_back(
           "frame " + std::to_string(f) + " could not be rendered at " + std::to_string(w) +
@@ -323,7 +323,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       // Nothing was made: an empty movie would only stand in the way (or in
       // place) of a real one.
       o.writer->Discard();
-      report.notes.push_back("no frames were made; " + o.name + " was not written");
+      report.notes.push_back(MsgFormat("no frames were made; %s was not written", {o.name}));
     } else if (o.opened) {
       const auto started = Clock::now();
       // An interrupted movie does not replace a complete one.

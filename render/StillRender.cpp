@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/Translate.h"
+
 namespace velmora {
 
 namespace {
@@ -88,8 +90,8 @@ bool RenderOversampled(RenderContext& ctx, TCloudFrameParams& params, std::strin
   }
   if (!allocated) {
     if (error)
-      *error = "not enough memory for a " + std::to_string(w) + " x " + std::to_string(h) +
-               " render";
+      *error = MsgFormat("not enough memory for a %s x %s render",
+                         {std::to_string(w), std::to_string(h)});
     return false;
   }
   return true;

@@ -3,16 +3,30 @@
 #include <cstring>
 
 #include "base/NumberText.h"
+#include "base/Translate.h"
 #include "render/Render.h"
 
 namespace velmora {
 
+namespace {
+
+// The name of a stage that charges work, in the language of the messages.
+const char* StageText(const char* stage) {
+  static constexpr const char* kStages[] = {MsgNoop("cloud stamps"), MsgNoop("warp stamps"),
+                                            MsgNoop("blur samples"), MsgNoop("render size")};
+  for (const char* known : kStages)
+    if (std::strcmp(known, stage) == 0) return Msg(known);
+  return stage;
+}
+
+}  // namespace
+
 std::string DescribeWorkOverrun(const TWorkBudget& b, const TCloudFrameParams& p, int32_t outW,
                                 int32_t outH) {
-  std::string line = "the frame needs more than " + FormatReal(b.PerPixel) +
-                     " operations per pixel (--max-work)";
   const std::string stage = b.Stage;
-  line += " in its " + stage + ": ";
+  std::string line =
+      MsgFormat("the frame needs more than %s operations per pixel (--max-work) in its %s: ",
+                {FormatReal(b.PerPixel), StageText(b.Stage)});
   if (stage == "cloud stamps")
     line += "complex " + FormatReal(p.Complex) + ", min " + FormatReal(p.MinRadius) + ", max " +
             FormatReal(p.MaxRadius) + ", noise " + FormatReal(p.Noise);
@@ -25,7 +39,7 @@ std::string DescribeWorkOverrun(const TWorkBudget& b, const TCloudFrameParams& p
     line += "resolution " + std::to_string(outW) + " x " + std::to_string(outH);
   line += ", oversampling " + std::to_string(p.OverSampling);
   if (p.OverSampling > FreeOverSampling)
-    line += " (above " + std::to_string(FreeOverSampling) + " it adds no allowance)";
+    line += MsgFormat(" (above %s it adds no allowance)", {std::to_string(FreeOverSampling)});
   return line;
 }
 
