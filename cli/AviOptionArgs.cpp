@@ -38,29 +38,32 @@ std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
   AviOptionOverrides& o = overrides_;
   if (codec_) {
     if (!AviHandlerFromName(*codec_, o.handler))
-      return cl.Usage("unknown codec '" + *codec_ +
-                      "' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)");
+      return cl.Usage(MsgFormat(
+          "unknown codec '%s' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)",
+          {*codec_}));
     o.setHandler = true;
   }
   if (quality_) {
     const auto q = ParseInt32(*quality_);
     if (!q || *q < 0 || *q > 100)
-      return cl.Usage(MsgFormat("%s needs %s, not '%s'", {"--quality", Msg("a whole number from 0 to 100"), *quality_}));
+      return cl.Usage(MsgFormat("%s needs %s, not '%s'",
+                                {"--quality", Msg("a whole number from 0 to 100"), *quality_}));
     o.setQuality = true;
     o.quality = *q * 100;
   }
   if (keyframe_) {
     const auto n = ParseInt32(*keyframe_);
     if (!n || *n < 0)
-      return cl.Usage(MsgFormat("%s needs %s, not '%s'", {"--keyframe", Msg("a frame count of 0 or more"), *keyframe_}));
+      return cl.Usage(MsgFormat("%s needs %s, not '%s'",
+                                {"--keyframe", Msg("a frame count of 0 or more"), *keyframe_}));
     o.setKeyFrameEvery = true;
     o.keyFrameEvery = *n;
   }
   if (bitrate_) {
     const auto bps = ParseBitRate(*bitrate_);
     if (!bps || (*bps + 7) / 8 > INT32_MAX)
-      return cl.Usage("--bitrate needs bits per second such as 8000000 or 8M, not '" +
-                      *bitrate_ + "'");
+      return cl.Usage(MsgFormat("--bitrate needs bits per second such as 8000000 or 8M, not '%s'",
+                                {*bitrate_}));
     o.setBytesPerSecond = true;
     o.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
   }

@@ -225,7 +225,8 @@ int RunBrelConsole() {
     if (text.empty()) {
       // man KEYWORD of a project file: the console has no project words, so
       // the parameter table explains it.
-      const std::string_view rest = std::string_view(trimmed).substr(std::min<size_t>(4, trimmed.size()));
+      const std::string_view rest =
+          std::string_view(trimmed).substr(std::min<size_t>(4, trimmed.size()));
       if (trimmed.rfind("man ", 0) == 0 && !env->dictionary.Find(Trim(rest), false)) {
         if (const auto help = KeywordHelp(Trim(rest))) {
           std::fputs(help->c_str(), stdout);

@@ -172,10 +172,11 @@ std::string ParamListText() {
     out += Pad(p.Name, 23) + Pad(DefaultText(p), 8) + Pad(RangeText(p), 22) +
            Pad(*p.Unit ? Msg(p.Unit) : "", 13) + meaning + "\n";
   }
-  out += std::string("\n") + Msg("--set NAME=V keys a parameter at the frame rendered, --key NAME@FRAME=V at\n"
-                    "any frame (repeatable: an animation), --curve NAME=TEXT gives its whole\n"
-                    "curve; 'velmora help curves' explains curve texts, 'velmora help NAME' one\n"
-                    "parameter.\n");
+  out += std::string("\n") +
+         Msg("--set NAME=V keys a parameter at the frame rendered, --key NAME@FRAME=V at\n"
+             "any frame (repeatable: an animation), --curve NAME=TEXT gives its whole\n"
+             "curve; 'velmora help curves' explains curve texts, 'velmora help NAME' one\n"
+             "parameter.\n");
   return out;
 }
 

@@ -80,7 +80,8 @@ int CmdBrel(const Args& args) {
   }
   std::optional<size_t> memoryLimit;
   if (maxMemory && !(memoryLimit = ParseBytes(*maxMemory)))
-    return Fail(2, "brel: " + MsgFormat("--max-memory needs a byte count such as 512M, not '%s'", {*maxMemory}));
+    return Fail(2, "brel: " + MsgFormat("--max-memory needs a byte count such as 512M, not '%s'",
+                                        {*maxMemory}));
   std::string program;
   std::string why;
   if (text) {

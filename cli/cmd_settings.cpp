@@ -42,7 +42,8 @@ int CmdSettings(const Args& args) {
   if (qualityText) {
     quality = ParseInt32(*qualityText);
     if (!quality || *quality < 0 || *quality > 100)
-      return cl.Usage(MsgFormat("%s needs %s", {"--jpeg-quality", Msg("an integer from 0 to 100")}));
+      return cl.Usage(
+          MsgFormat("%s needs %s", {"--jpeg-quality", Msg("an integer from 0 to 100")}));
   }
   const std::string path = SettingsPath();
   if (quality) {
