@@ -130,6 +130,9 @@ if command -v script > /dev/null; then
   printf '0 var i 1 30 for i i next\n' | script -qec "'$bin' brel" /dev/null > "$work/tty"
   expect console-stack-capped grep -q "10 more below (30 values" "$work/tty"
   expect console-stack-top test "$(grep -c '^  int  :' "$work/tty")" = 20
+  # man explains a project keyword, which the console has no word for.
+  printf 'man brightness\n' | script -qec "'$bin' brel" /dev/null > "$work/tty"
+  expect console-man-keyword grep -q "^brightness: brightness of the clouds" "$work/tty"
 fi
 # Standard input and output, as image tools do.
 "$bin" render - -o - --format bmp < "$work/c7.vlm" > "$work/piped.bmp" 2> /dev/null
