@@ -147,11 +147,11 @@ int CmdFarm(const Args& args) {
   std::optional<int32_t> chunks, from;
   if (auto s = cl.Int(a.chunks, "--chunks", "a number of tasks of 1 or more", chunks)) return *s;
   if (auto s = cl.Int(a.from, "--from", "an integer frame number", from)) return *s;
-  if (!chunks) return cl.Usage("--chunks N is needed: the number of tasks");
+  if (!chunks) return cl.Usage(Msg("--chunks N is needed: the number of tasks"));
   if (*chunks < 1)
     return cl.Usage("--chunks needs a number of tasks of 1 or more, not '" + *a.chunks + "'");
-  if (!a.project) return cl.Usage("needs the project file (the tasks render a copy of it)");
-  if (from && a.fromCurrent) return cl.Usage("give either --from or --from-current");
+  if (!a.project) return cl.Usage(Msg("needs the project file (the tasks render a copy of it)"));
+  if (from && a.fromCurrent) return cl.Usage(Msg("give either --from or --from-current"));
 
   // The project's text as it is now: the tasks render a copy of it.
   const auto projectText = ReadWholeFile(*a.project);
@@ -159,17 +159,17 @@ int CmdFarm(const Args& args) {
   Document doc;
   if (!OpenProjectForCommand("farm", a.project, doc, projectStatus)) return projectStatus;
   const TProjectModel& model = doc.Model;
-  if (!projectText) return Fail(1, "farm: cannot read " + *a.project);
+  if (!projectText) return Fail(1, "farm: " + MsgFormat("cannot read %s", {*a.project}));
   const std::string mainName = TrimOutputName(a.main.value_or(model.OutPutFilen));
   // As for movie: with -o the project's alpha name counts only when --alpha asks for it.
   const std::string alphaName =
       TrimOutputName(a.alpha ? *a.alpha : a.main ? "" : model.OutPutAlpha);
   if (mainName.empty() && alphaName.empty())
-    return cl.Usage("no output: give -o OUT.avi or --alpha OUT.avi");
+    return cl.Usage(Msg("no output: give -o OUT.avi or --alpha OUT.avi"));
   for (const std::string& problem :
        {AviNameProblem("-o", mainName), AviNameProblem("--alpha", alphaName)})
     if (!problem.empty()) return cl.Usage(problem);
-  if (mainName == alphaName) return cl.Usage("the movie and the alpha movie are the same file");
+  if (mainName == alphaName) return cl.Usage(Msg("the movie and the alpha movie are the same file"));
 
   FarmRecord record;
   record.project = *a.project;
@@ -183,20 +183,20 @@ int CmdFarm(const Args& args) {
     return cl.Usage("--from " + std::to_string(*from) + " lies outside the timeline " +
                     std::to_string(model.TimeLineMin) + ".." +
                     std::to_string(model.TimeLineMax));
-  if (record.frames.Count() <= 0) return cl.Usage("the timeline holds no frame to render");
+  if (record.frames.Count() <= 0) return cl.Usage(Msg("the timeline holds no frame to render"));
   record.alpha = !alphaName.empty();
   record.width = doc.Params.ResX;
   record.height = doc.Params.ResY;
   if (record.width < 1 || record.height < 1)
-    return Fail(1, "farm: the output size must be at least 1 x 1");
+    return Fail(1, "farm: " + std::string(Msg("the output size must be at least 1 x 1")));
 
   for (const char* tool : {"sbatch", "squeue"})
     if (FindOnPath(tool).empty())
-      return Fail(1, std::string("farm: ") + tool +
-                         " not found on PATH: the Slurm client commands are needed "
-                         "(Debian package slurm-client)");
+      return Fail(1, "farm: " + MsgFormat("%s not found on PATH: the Slurm client commands are "
+                                          "needed (Debian package slurm-client)",
+                                          {tool}));
   const std::string velmora = ExecutablePath();
-  if (velmora.empty()) return Fail(1, "farm: cannot find the path of this program");
+  if (velmora.empty()) return Fail(1, "farm: " + std::string(Msg("cannot find the path of this program")));
   if (auto s = a.avi.Resolve("farm", record.avi)) return *s;
 
   std::error_code ec;
@@ -261,8 +261,8 @@ int CmdFarm(const Args& args) {
       const ProgramResult r = RunProgram(cmd);
       const std::string id = FirstLine(r.out).substr(0, FirstLine(r.out).find(';'));
       if (!r.started || r.status != 0 || id.empty())
-        return Fail(1, "farm: sbatch failed: " +
-                           FirstLine(r.err.empty() ? r.out : r.err));
+        return Fail(1, "farm: " + MsgFormat("sbatch failed: %s",
+                                            {FirstLine(r.err.empty() ? r.out : r.err)}));
       record.jobId = id;
       if (!folder.WriteRecord(record, &error))
         return Fail(1, "farm: cannot use the work folder " + folder.Dir() + ": " + error);
@@ -296,8 +296,8 @@ int CmdFarm(const Args& args) {
                  log.c_str(), said.empty() ? "" : ": ", said.c_str());
   }
   if (failed)
-    return Fail(1, "farm: the movie is not complete; run the same command again to render the "
-                   "missing frames");
+    return Fail(1, "farm: " + std::string(Msg("the movie is not complete; run the same command "
+                                              "again to render the missing frames")));
   av_log_set_level(AV_LOG_ERROR);
   if (!AssembleMovies(folder, record, mainName, alphaName, &error))
     return Fail(1, "farm: " + error);
