@@ -1,4 +1,6 @@
 // Entry point of the command-line front end: dispatches to the subcommands.
+#include <stdio_ext.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -37,6 +39,10 @@ bool WriteStdout(const std::string& command, std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
   Fail(1, command + ": cannot write the output" + LostOutputReason());
+  // Said once: what is left in the buffer is dropped, so the final flush
+  // has nothing more to lose.
+  __fpurge(stdout);
+  std::clearerr(stdout);
   return false;
 }
 
