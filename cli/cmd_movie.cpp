@@ -61,6 +61,7 @@ constexpr const char* kMovieUsage = MsgNoop(
     "                  make an animation: --key brightness@0=1 --key brightness@120=0.2)\n"
     "  --curve KEYWORD=TEXT  a parameter's whole curve ('velmora help curves')\n"
     "  --strict        a project warning stops the command (exit status 3)\n"
+    "  --force         replace output files even when they are write-protected\n"
     "  --threads N     render on N threads (default: every core; 1: one thread);\n"
     "                  the pictures are the same for every N\n"
     "AVI options (stored in the settings file for later movies):\n"
@@ -69,9 +70,8 @@ constexpr const char* kMovieUsage = MsgNoop(
     "  --keyframe N    a key frame every N frames (0: the codec's choice)\n"
     "  --bitrate BPS   data rate in bits per second (k and M suffixes; 0: none)\n"
     "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
-    "in progress and closes the files properly (exit status 130).\n");
-
-constexpr int kAbortedStatus = kInterruptedStatus;
+    "in progress and closes the files properly (exit status 130); a second Ctrl-C\n"
+    "or SIGTERM stops at once, mid-frame (SIGTERM: exit status 143).\n");
 
 struct MovieArgs {
   std::optional<std::string> project;
@@ -85,6 +85,7 @@ struct MovieArgs {
   ParamOptionTexts paramTexts;
   std::vector<SetOption> sets;
   bool strict = false;
+  bool force = false;
   std::optional<int32_t> threads;
 };
 
@@ -93,6 +94,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   std::optional<std::string> maxWork, from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
+  cl.Flag("--force", m.force);
   cl.Value("-o,--output", m.main, "a file name");
   cl.Value("--alpha", m.alpha, "a file name");
   cl.Value("--from", from, "a frame number");
@@ -171,6 +173,7 @@ int CmdMovie(const Args& args) {
     return Fail(2, "movie: " + std::string(Msg("no output: give -o OUT or --alpha OUT")));
 
   const std::string settingsPath = SettingsPath();
+  WarnUnusableSettings("movie", settingsPath);
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
                       OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
   if (anyAvi) {
@@ -182,6 +185,11 @@ int CmdMovie(const Args& args) {
   settings.jpegQuality = ReadJpegQuality(settingsPath);
   settings.workPerPixel = m.workPerPixel;
   if (m.project && *m.project != "-") settings.protectedFile = *m.project;
+  settings.replaceProtected = m.force;
+  // An output that cannot take its first file is refused before anything
+  // is rendered or announced.
+  if (const std::vector<std::string> problems = CheckMovieOutputs(settings); !problems.empty())
+    return Fail(1, "movie: " + problems.front());
   for (const std::string& line : DescribeMovieOutputs(settings))
     std::fprintf(stderr, "velmora: movie: %s\n", MsgFormat("writing %s", {ForDisplay(line)}).c_str());
 
@@ -192,7 +200,8 @@ int CmdMovie(const Args& args) {
   std::string engineMessage;
   ctx.SetMessageSink([&](const std::string& text) { engineMessage = text; });
 
-  ProgressBar bar(ctx, isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
+  const bool onTerminal = isatty(STDERR_FILENO) == 1;
+  ProgressBar bar(ctx, onTerminal ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   // The first Ctrl-C stops after the frame in progress, the next one at once.
   InterruptToAbort interrupts(true);
   bool abortNoted = false;
@@ -202,8 +211,15 @@ int CmdMovie(const Args& args) {
   cb.pump = [&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
-      bar.Note("velmora: movie: " +
-               std::string(Msg("stopping after this frame (Ctrl-C again to quit at once)")));
+      const std::string note =
+          "velmora: movie: " +
+          std::string(Msg("stopping after this frame (Ctrl-C again to quit at once)"));
+      if (onTerminal) {
+        bar.Note(note);
+      } else {  // a log gets the note as its own line, at once
+        std::fprintf(stderr, "%s\n", note.c_str());
+        std::fflush(stderr);
+      }
     }
     bar.Tick();
   };
@@ -229,7 +245,7 @@ int CmdMovie(const Args& args) {
                  MsgFormat("aborted after %s of %s frames",
                            {std::to_string(report.framesDone), std::to_string(report.totalFrames)})
                      .c_str());
-    return kAbortedStatus;
+    return InterruptToAbort::Status();
   }
   if (!report.failures.empty()) return 1;
   return projectStatus;  // 3 when the project loaded with a warning
