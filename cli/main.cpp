@@ -45,7 +45,10 @@ const char kUsage[] =
     "  brel [--stack] (-e TEXT | FILE | -)\n"
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
+    "  thumbnail INPUT OUTPUT SIZE\n"
+    "                         a project's current frame as a PNG thumbnail\n"
     "  help COMMAND           the options of a command (or velmora COMMAND --help)\n"
+    "  help examples          the example projects (full paths, one a line)\n"
     "  --version              the program's version\n"
     "render, movie and params take --set KEYWORD=VALUE (a parameter keyed at the\n"
     "frame, as a project would) and --strict; '-' as PROJECT reads stdin.\n";
@@ -60,6 +63,7 @@ const CommandEntry kCommands[] = {
     {"brel", velmora::cli::CmdBrel},     {"resave", velmora::cli::CmdResave},
     {"movie", velmora::cli::CmdMovie},   {"settings", velmora::cli::CmdSettings},
     {"farm", velmora::cli::CmdFarm},     {"assemble", velmora::cli::CmdAssemble},
+    {"thumbnail", velmora::cli::CmdThumbnail},
 };
 
 // The status once the standard streams are flushed: output that could not
@@ -95,6 +99,7 @@ int Run(int argc, char** argv) {
   }
   if (cmd == "--help" || cmd == "-h" || cmd == "help") {
     if (cmd == "help" && !args.empty()) {
+      if (args[0] == "examples") return CmdHelpExamples(Args(args.begin() + 1, args.end()));
       // help COMMAND: that command's own help.
       if (const CommandEntry* c = FindCommand(args[0])) return c->run({"--help"});
       return Fail(2, "help: unknown command '" + args[0] + "' (try 'velmora --help')");
