@@ -50,7 +50,7 @@ add_custom_target(velmora_compressed_docs ALL DEPENDS ${compressed})
 install(FILES ${CMAKE_BINARY_DIR}/data/velmora.1.gz ${CMAKE_BINARY_DIR}/data/velmora-studio.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/data/changelog.gz ${data}/debian/copyright ${CMAKE_SOURCE_DIR}/README.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora)
 
 # The Debian package: one package "velmora" with both programs; dpkg-shlibdeps
 # computes the libraries it depends on, so installing it pulls in what running

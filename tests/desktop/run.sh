@@ -20,7 +20,7 @@ appstreamcli validate --no-net "$data/org.velmora.Velmora.metainfo.xml" >"$work/
 xmllint --noout "$data/velmora-mime.xml" || fail "MIME file is not well-formed XML"
 mkdir -p "$work/mime/packages"
 cp "$data/velmora-mime.xml" "$work/mime/packages/velmora.xml"
-update-mime-database "$work/mime" 2>"$work/mime.log"
+XDG_DATA_HOME="$work" update-mime-database "$work/mime" 2>"$work/mime.log"
 [[ ! -s "$work/mime.log" ]] || { cat "$work/mime.log" >&2; fail "update-mime-database complains"; }
 grep -q 'application/x-velmora-project' "$work/mime/globs2" || fail "*.vlm glob not registered"
 
@@ -60,10 +60,18 @@ complete_words() {  # the completions of the words given, the last being complet
            COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _velmora; printf "%s\n" "${COMPREPLY[@]}"' \
     _ "$data/completion/velmora.bash" "$@"
 }
-complete_words velmora re | grep -qx render || fail "completion of commands"
-complete_words velmora render --set comp | grep -qx 'complex=' || fail "--set comp does not offer complex="
-complete_words velmora render --fo | grep -qx -- '--format' || fail "completion of render options"
-complete_words velmora render --format "" | sort | tr '\n' ' ' | grep -qx 'bmp jpeg png ' ||
+# (Each output is taken whole before it is searched: grep -q stopping early
+# would break the pipe.)
+offers() {  # offers WORD COMPLETION...: whether completing gives WORD
+  local word="$1" got
+  shift
+  got="$(complete_words "$@")"
+  grep -qxF -- "$word" <<<"$got"
+}
+offers render velmora re || fail "completion of commands"
+offers complex= velmora render --set comp || fail "--set comp does not offer complex="
+offers --format velmora render --fo || fail "completion of render options"
+[[ "$(complete_words velmora render --format "" | sort | tr '\n' ' ')" == "bmp jpeg png " ]] ||
   fail "completion of formats"
 diff <(complete_words velmora movie --set "" | sed 's/=$//' | sort) \
      <("$velmora" params --list | awk 'NR > 1 && $1 != "" {print $1}' | sort) ||
