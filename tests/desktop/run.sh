@@ -83,7 +83,10 @@ for page in "$data"/man/*.1; do
   out="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)"
   [[ -z "$out" ]] || { echo "$out" >&2; fail "$page has warnings"; }
 done
-for cmd in $("$velmora" --help | awk '/^commands:/ {on=1; next} on && /^  [a-z]/ {print $1}' | sort -u); do
+# The commands as velmora --help lists them (two blanks, then the name).
+commands="$("$velmora" --help | awk '/^commands:/ {on=1; next} on && /^  [a-z]/ {print $1}' | sort -u)"
+(($(wc -w <<<"$commands") >= 9)) || fail "cannot read the commands from velmora --help"
+for cmd in $commands; do
   grep -q "^\.B velmora $cmd\b\|^\.B $cmd\$" "$data/man/velmora.1" || fail "velmora.1 lacks the command $cmd"
   grep -q "commands=\".*\b$cmd\b" "$data/completion/velmora.bash" || fail "bash completion lacks $cmd"
 done
