@@ -28,6 +28,9 @@ _velmora() {
   fi
   local cmd="${words[1]}"
 
+  # Without bash-completion, "--set=co" arrives split at "=" as "--set" "=" "co".
+  if [[ "$prev" == = ]] && ((cword >= 3)); then prev="${words[cword-2]}"; fi
+
   # The value of the option just typed.
   case "$prev" in
     --set|--key)
