@@ -16,8 +16,8 @@
 #include <limits>
 
 #include "base/AtomicFile.h"
-#include "base/ProgramFiles.h"
 #include "base/FileName.h"
+#include "base/ProgramFiles.h"
 #include "base/Strings.h"
 
 namespace velmora {
