@@ -66,13 +66,14 @@ _velmora() {
   local avi="--codec --quality --keyframe --bitrate"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
-                  --jpeg-quality --format $common" ;;
+                  --jpeg-quality --format --force $common" ;;
     params) opts="--frame --list $common" ;;
-    resave) opts="-o --output --strict --help" ;;
-    movie) opts="-o --output --alpha --from --from-current --frames --max-work $avi $common" ;;
+    resave) opts="-o --output --strict --force --help" ;;
+    movie) opts="-o --output --alpha --from --from-current --frames --max-work --force $avi
+                 $common" ;;
     farm) opts="-o --output --alpha --chunks --work-dir --from --from-current --partition
                 --sbatch-arg= --no-wait $avi --help" ;;
-    assemble) opts="-o --output --alpha --help" ;;
+    assemble) opts="-o --output --alpha --force --help" ;;
     settings) opts="--jpeg-quality --help" ;;
     brel) opts="--stack --max-memory -e --help" ;;
     thumbnail) opts="--help" ;;

@@ -78,6 +78,16 @@ diff <(complete_words velmora movie --set "" | sed 's/=$//' | sort) \
   fail "the completion's keywords differ from params --list"
 if command -v zsh >/dev/null; then zsh -n "$data/completion/_velmora" || fail "zsh completion syntax"; fi
 
+# Every option a command's help lists is completed and in the manual page.
+for cmd in render params resave movie farm assemble settings brel thumbnail; do
+  offered="$(complete_words velmora "$cmd" -)"
+  for opt in $("$velmora" help "$cmd" | grep -oE '^ +--?[a-z][a-z-]*' | tr -d ' ' | sort -u); do
+    grep -qxF -- "$opt" <<<"$offered" || grep -qxF -- "$opt=" <<<"$offered" ||
+      fail "completion of $cmd lacks $opt"
+    grep -qF -- "${opt//-/\\-}" "$data/man/velmora.1" || fail "velmora.1 lacks $opt"
+  done
+done
+
 # Manual pages: format without warnings; name every command of velmora --help.
 for page in "$data"/man/*.1; do
   out="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)"
