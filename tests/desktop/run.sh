@@ -81,7 +81,7 @@ if command -v zsh >/dev/null; then zsh -n "$data/completion/_velmora" || fail "z
 # Every option a command's help lists is completed and in the manual page.
 for cmd in render params resave movie farm assemble settings brel thumbnail; do
   offered="$(complete_words velmora "$cmd" -)"
-  for opt in $("$velmora" help "$cmd" | grep -oE '^ +--?[a-z][a-z-]*' | tr -d ' ' | sort -u); do
+  for opt in $("$velmora" help "$cmd" | grep -oE '^ *--?[a-z][a-z-]*' | tr -d ' ' | sort -u); do
     grep -qxF -- "$opt" <<<"$offered" || grep -qxF -- "$opt=" <<<"$offered" ||
       fail "completion of $cmd lacks $opt"
     grep -qF -- "${opt//-/\\-}" "$data/man/velmora.1" || fail "velmora.1 lacks $opt"
