@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,6 +25,7 @@
 #include "anim/ProjectModel.h"
 #include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
+#include "base/ProgramFiles.h"
 #include "output/Settings.h"
 #include "output/WindowSettings.h"
 #include "render/Render.h"
@@ -485,6 +487,16 @@ void TInternalCloudMaker::BuildMenus() {
   Open1 = item(fileMenu_, "Open1", tr("開く(&O)"));
   O1 = item(fileMenu_, "O1", tr("上書き保存(&O)"));
   SaveAs1 = item(fileMenu_, "SaveAs1", tr("名前を付けて保存(&A)"));
+  // The example projects that come with the program, each opened as Open does.
+  QMenu* examples = fileMenu_->addMenu(tr("サンプル(&E)"));
+  examples->setObjectName(QStringLiteral("Examples1"));
+  if (const auto folder = velmora::FindExamplesFolder(velmora::ProgramFolder(nullptr)))
+    for (const auto& project : velmora::ListExampleProjects(*folder)) {
+      const QString path = QString::fromStdString(project.string());
+      connect(examples->addAction(QString::fromStdString(project.stem().string())),
+              &QAction::triggered, this, [this, path] { OpenProject(path); });
+    }
+  examples->setEnabled(!examples->isEmpty());
   fileMenu_->addSeparator();
   Exit1 = item(fileMenu_, "Exit1", tr("終了(&X)"));
   settingsMenu_ = menuBar()->addMenu(tr("設定(&S)"));

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -226,6 +227,27 @@ class MainWindowTest : public QObject {
     w.SaveAs1->trigger();
     QCOMPARE(host.messages.size(), 1);
     QCOMPARE(Bytes(path), saved);
+  }
+
+  // File > Examples lists the source tree's projects (the test runs from the
+  // build folder) and opens one as Open does.
+  void examplesMenuOpensTheProject() {
+    ScriptedHost host;
+    TInternalCloudMaker w(host, settings().toStdString());
+    w.show();
+    auto* menu = w.findChild<QMenu*>(QStringLiteral("Examples1"));
+    QVERIFY(menu);
+    QStringList names;
+    for (QAction* a : menu->actions()) names << a->text();
+    const QStringList files = QDir(QStringLiteral(VELMORA_SOURCE_DIR "/examples"))
+                                  .entryList({QStringLiteral("*.vlm")}, QDir::Files, QDir::Name);
+    QCOMPARE(names.size(), files.size());
+    QCOMPARE(names.first() + QStringLiteral(".vlm"), files.first());
+    menu->actions().at(files.indexOf(QStringLiteral("storm.vlm")))->trigger();
+    QCOMPARE(w.windowTitle(), QStringLiteral("storm.vlm - 簡易雲模様動画生成～べるもら～"));
+    QCOMPARE(Listing(w), CliParams(QStringLiteral(VELMORA_SOURCE_DIR "/examples/storm.vlm"),
+                                   w.TimeLine->value()));
+    QVERIFY(host.messages.isEmpty());
   }
 
   // A project that stops on an error opens with what ran and one message;

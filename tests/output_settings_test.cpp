@@ -91,6 +91,10 @@ TEST(SettingsPath, UnwritableProgramFolderFallsBackToUserFolder) {
   EXPECT_EQ(ChooseSettingsPath(dir + "/velmora"), dir + "/velmora.ini");
   const std::string chosen = ChooseSettingsPath(dir + "/not-there/bin/velmora");
   EXPECT_EQ(chosen, dir + "/config/velmora/velmora.ini");
+  // An installed program's folder is not used even when it is writable.
+  ASSERT_TRUE(std::filesystem::create_directories(dir + "/usr/bin") &&
+              std::filesystem::create_directories(dir + "/usr/share/velmora"));
+  EXPECT_EQ(ChooseSettingsPath(dir + "/usr/bin/velmora"), dir + "/config/velmora/velmora.ini");
   if (geteuid() != 0) {  // permissions do not bind the super-user
     mkdir((dir + "/ro").c_str(), 0555);
     EXPECT_EQ(ChooseSettingsPath(dir + "/ro/velmora"), dir + "/config/velmora/velmora.ini");

@@ -378,6 +378,10 @@ The rest of the file was not run.</translation>
         <translation>Save &amp;As...</translation>
     </message>
     <message>
+        <source>サンプル(&amp;E)</source>
+        <translation>&amp;Examples</translation>
+    </message>
+    <message>
         <source>終了(&amp;X)</source>
         <translation>E&amp;xit</translation>
     </message>
