@@ -64,7 +64,7 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
                               Qt::WindowCloseButtonHint),
       host_(host),
       settingsPath_(std::move(settingsPath)),
-      renderer_(DocumentRenderer(ctx_, doc_, hooks_)) {
+      renderer_(DocumentRenderer(ctx_, doc_, hooks_, &seq_)) {
   setObjectName(QStringLiteral("InternalCloudMaker"));
   setWindowTitle(ProductName());
   QFont f = font();
@@ -506,7 +506,7 @@ void MainWindow::FormShow() {
   doc_.New(hooks_);
   ShowProjectModel();
   RedrawParameterPreviews();
-  doc_.Params.Rendered = false;
+  seq_.Invalidate();
   doc_.Params.PreviewWidth = INternalCloudPreview->width();
   doc_.Params.PreviewHeight = INternalCloudPreview->height();
   AutoUpdate->setChecked(ReadPreviewAutoUpdate(settingsPath_));

@@ -213,6 +213,7 @@ class MainWindow : public QMainWindow {
   velmora::RenderContext ctx_;
   velmora::StudioDocument doc_;
   velmora::TWindowHooks hooks_;
+  velmora::RenderSequence seq_;  // the preview's warp normalisation and Rendered
   velmora::TFrameRenderer renderer_;
   velmora::TPreviewSchedule schedule_;
   velmora::Bitmap24 previewImage_, filterImage_, blurImage_;

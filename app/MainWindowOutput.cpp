@@ -94,8 +94,6 @@ void TOutputSection::End(MainWindow& w) {
 
 void MainWindow::SavePictureClick() {
   if (output_->Exporting) return;
-  // The still fixes the warp normalisation on the frame it saves.
-  doc_.Params.WarpScale = 0;
   TFileDialogOptions o;
   o.Title = tr("雲模様を作画し保存します。");
   o.NameFilters = {tr("すべてのﾌｧｲﾙ (*.*)"), tr("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"), tr("JPegイメージ (*.jpg)")};

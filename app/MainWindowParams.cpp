@@ -233,7 +233,7 @@ void MainWindow::FilterRenderPreviewEvent() {
 
 void MainWindow::CheckBoxFullRenderClick() {
   if (!ReadParams(true)) return;
-  doc_.Params.WarpScale = 0;
+  seq_.ResetWarp();
   schedule_.RequestFull();
 }
 
@@ -310,7 +310,7 @@ void MainWindow::ColorFilterResetClick() {
 void MainWindow::RedrawClick() {
   // A second render may not start inside a running one.
   if (ctx_.PreviewBusy) return;
-  doc_.Params.WarpScale = 0;
+  seq_.ResetWarp();
   if (!ReadParams(false)) return;
   PreviewRenderInterval->stop();
   ++previewRenders_;
