@@ -117,7 +117,7 @@ TFileDialogOptions MainWindow::ProjectDialog(const QString& title) const {
 
 void MainWindow::New1Click() {
   doc_.New(hooks_);
-  seq_.ResetWarp();  // a new project fixes its own warp normalisation
+  preview_->ResetWarp();  // a new project fixes its own warp normalisation
   ShowProjectModel();
   RedrawParameterPreviews();
   schedule_.RequestFull();
@@ -140,7 +140,7 @@ void MainWindow::OpenProject(const QString& path) {
                           .arg(path, QString::fromStdString(result.IoError)));
     return;
   }
-  seq_.ResetWarp();
+  preview_->ResetWarp();
   ShowProjectModel();
   OutPutFilenChange();
   schedule_.RequestFull();
