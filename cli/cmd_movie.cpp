@@ -172,14 +172,13 @@ int CmdMovie(const Args& args) {
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
   cb.abortRequested = [] { return InterruptToAbort::Requested(); };
-  cb.pump = [&] {
+  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  bar.StartTicking([&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
       bar.Note("stopping after this frame (Ctrl-C again to quit at once)");
     }
-    bar.Tick();
-  };
-  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  });
   const TWindowHooks hooks;
   TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
   const MovieReport report = RenderMovie(renderer, settings, cb);

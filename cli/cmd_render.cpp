@@ -196,9 +196,8 @@ int CmdRender(const Args& args) {
   Bitmap24 picture;
   {
     InterruptToAbort interrupts(false);
-    const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
+    bar.StartTicking();
     rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error);
-    ctx.SetPump(before);
   }
   ctx.SetMessageSink({});
   bar.Finish();

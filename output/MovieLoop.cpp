@@ -160,10 +160,6 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.RenderIdle = false;
   ctx.MovieProgress = 0;
   ctx.PreviewBusy = true;
-  // The export's pump stands in for the host's until the end, which gets its
-  // own back then.
-  std::function<void()> hostPump;
-  if (cb.pump) hostPump = ctx.SetPump(cb.pump);
   auto showName = [&](bool alpha, const std::string& file) {
     if (cb.showOutputName) cb.showOutputName(alpha, file);
   };
@@ -331,7 +327,6 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.MovieProgress = 0;
   ctx.FrameProgress = 0;
   ctx.RenderIdle = true;
-  if (cb.pump) ctx.SetPump(std::move(hostPump));
   return report;
 }
 

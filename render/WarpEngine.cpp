@@ -107,7 +107,7 @@ template <typename Write>
 void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = ctx.CloudReferenceMode;
   const int32_t W = k.W, H = k.H;
-  // Rows on the pool; the calling thread reports and pumps after its rows.
+  // Rows on the pool; the calling thread reports progress after its rows.
   ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
       if (ctx.AbortRequested()) return;
@@ -122,10 +122,7 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
         const int32_t sy = WrapLookupCoord(i + dy, H);
         write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
       }
-      if (worker == 0) {
-        ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
-        ctx.Pump();
-      }
+      if (worker == 0) ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
     }
   });
   ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
@@ -195,7 +192,7 @@ void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const Rende
     batch.Add(ctx.Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sh * 0.95L));
-    if (!batch.Queued() && !ctx.Pump()) return;
+    if (!batch.Queued() && ctx.AbortRequested()) return;
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
     progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
@@ -233,7 +230,7 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
     if (!batch.Queued()) {
       ctx.FrameProgress = progress;
-      if (!ctx.Pump()) return;
+      if (ctx.AbortRequested()) return;
     }
   }
   batch.RunWithProgress(40, progress);
