@@ -661,6 +661,14 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
   // 5, 6.
   ClipLow(ctx, bp, 1 - p.Coverrate);
   NormalizeBuffer(ctx, bp, false);
+  // No cloud amount is no cloud: the clip has flattened the pattern, which
+  // the normalisation leaves at its raw level; it goes to 0 instead.
+  if (p.Coverrate <= 0) {
+    FloatPixel* px = bp->data;
+    ForElements(ctx.Threads, static_cast<int64_t>(bp->width) * bp->height, [&](int64_t from, int64_t to) {
+      for (int64_t i = from; i < to; ++i) px[i].r = px[i].g = px[i].b = 0;
+    });
+  }
 }
 
 }  // namespace velmora

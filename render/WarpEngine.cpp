@@ -93,8 +93,12 @@ inline void Displacement(const WarpConsts& k, FloatPixel T, int64_t& rx, int64_t
   DisplacementLiteral(k, T, rx, ry);
 }
 
-// Step f: the text's wrap, |(W + s) rem W| on the left.
-inline int32_t WrapLookupCoord(int64_t s, int32_t W) {
+// Step f: the text's wrap, |(W + s) rem W| on the left, of s = p + d.
+// Displacements saturate at the int64 range (RoundToInt64); they are held
+// within 2^62 so the sum stays defined.  No reachable warp comes near that.
+inline int32_t WrapLookupCoord(int32_t p, int64_t d, int32_t W) {
+  constexpr int64_t kFar = int64_t{1} << 62;
+  int64_t s = p + std::clamp(d, -kFar, kFar);
   if (s < 0) {
     const int64_t r = (static_cast<int64_t>(W) + s) % W;
     s = r < 0 ? -r : r;
@@ -118,8 +122,8 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
           DisplacementLiteral(k, trow[j], dx, dy);
         else
           Displacement(k, trow[j], dx, dy);
-        const int32_t sx = WrapLookupCoord(j + dx, W);
-        const int32_t sy = WrapLookupCoord(i + dy, H);
+        const int32_t sx = WrapLookupCoord(j, dx, W);
+        const int32_t sy = WrapLookupCoord(i, dy, H);
         write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
       }
       if (worker == 0) ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
@@ -142,8 +146,8 @@ void WarpSourcePosition(const RenderContext& ctx, FloatPixel T, int32_t j, int32
     DisplacementLiteral(k, T, dx, dy);
   else
     Displacement(k, T, dx, dy);
-  sx = WrapLookupCoord(j + dx, W);
-  sy = WrapLookupCoord(i + dy, H);
+  sx = WrapLookupCoord(j, dx, W);
+  sy = WrapLookupCoord(i, dy, H);
 }
 
 void WarpLookup(RenderContext& ctx, const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
