@@ -208,7 +208,8 @@ int CmdMovie(const Args& args) {
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
   cb.abortRequested = [] { return InterruptToAbort::Requested(); };
-  cb.pump = [&] {
+  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  bar.StartTicking([&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
       const std::string note =
@@ -221,9 +222,7 @@ int CmdMovie(const Args& args) {
         std::fflush(stderr);
       }
     }
-    bar.Tick();
-  };
-  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  });
   const TWindowHooks hooks;
   TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
   const MovieReport report = RenderMovie(renderer, settings, cb);

@@ -25,6 +25,7 @@
 #include "render/Render.h"
 #include "render/StillRender.h"
 #include "render/ThreadPool.h"
+#include "studio/StillExport.h"
 
 namespace velmora::cli {
 
@@ -208,12 +209,11 @@ int CmdRender(const Args& args) {
                   std::chrono::seconds(1));
   bar.Still();
   bool rendered = false;
+  Bitmap24 picture;
   {
     InterruptToAbort interrupts(false);
-    const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
-    ctx.Work.PerPixel = o.workPerPixel;
-    rendered = RenderStillFrame(ctx, params, &error);
-    ctx.SetPump(before);
+    bar.StartTicking();
+    rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error);
   }
   ctx.SetMessageSink({});
   bar.Finish();
@@ -223,11 +223,7 @@ int CmdRender(const Args& args) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
-  Bitmap24 picture;
-  if (o.buffer)
-    BufferBitmap(ctx, *o.buffer, picture);
-  else
-    StillPicture(ctx, params, picture);
+  if (o.buffer) BufferBitmap(ctx, *o.buffer, picture);
 
   int quality = 0;
   if (o.jpegQuality) {

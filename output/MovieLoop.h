@@ -113,9 +113,6 @@ struct MovieCallbacks {
   // Polled at the top of every frame besides RenderIdle: true stops the
   // export before that frame (the Abort button).
   std::function<bool()> abortRequested;
-  // Installed as the context's pump for the export; the host's pump is put
-  // back afterwards.  Leave it empty to keep the host's pump throughout.
-  std::function<void()> pump;
 };
 
 struct MovieReport {

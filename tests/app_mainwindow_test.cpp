@@ -22,7 +22,7 @@
 #include "anim/ParamsText.h"
 #include "anim/ProjectModel.h"
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
 #include "app/StudioWidgets.h"
 #include "output/Settings.h"
@@ -68,7 +68,7 @@ class ScriptedHost : public DialogHost {
   }
 };
 
-QString Listing(TInternalCloudMaker& w) {
+QString Listing(MainWindow& w) {
   return QString::fromStdString(FormatParamsListing(w.Doc().Params, w.Doc().Model));
 }
 
@@ -100,7 +100,7 @@ class MainWindowTest : public QObject {
 
   void inventoryCaptionsAndSize() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     QCOMPARE(w.windowTitle(), QStringLiteral("簡易雲模様動画生成～べるもら～"));
     QCOMPARE(w.centralWidget()->size(), QSize(913, 423));
@@ -149,11 +149,12 @@ class MainWindowTest : public QObject {
 
   void dragRendersOnceAfterThePause() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     w.PreviewRenderInterval->stop();  // ticks are driven by hand
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     w.AutoUpdate->setChecked(true);
+    w.WaitForPreview();  // the first preview, rendered on the session's worker
     const int before = w.PreviewRenders();
     const auto cloudBefore = w.PreviewImage().bytes;
     for (int v : {120, 140, 160}) {
@@ -165,6 +166,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.PreviewRenders(), before);
     w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);
+    w.WaitForPreview();
     QVERIFY(w.PreviewImage().bytes != cloudBefore);
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);
@@ -178,7 +180,7 @@ class MainWindowTest : public QObject {
 
   void keysSaveOpenAndNewThroughFiles() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     const QString path = dir_.filePath(QStringLiteral("two keys.vlm"));
     w.Brightness->setValue(50);  // keyed at frame 0
@@ -233,7 +235,7 @@ class MainWindowTest : public QObject {
   // build folder) and opens one as Open does.
   void examplesMenuOpensTheProject() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     auto* menu = w.findChild<QMenu*>(QStringLiteral("Examples1"));
     QVERIFY(menu);
@@ -254,7 +256,7 @@ class MainWindowTest : public QObject {
   // a value too wide for its field shows its start and is whole in the tooltip.
   void hostileProjectsAreReported() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     const QString path = dir_.filePath(QStringLiteral("loop.vlm"));
     QFile f(path);
@@ -278,7 +280,7 @@ class MainWindowTest : public QObject {
     const std::string ini = settings().toStdString();
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
       w.close();  // the close box
@@ -286,7 +288,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!SettingsFileExists(ini));
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
       w.Okey->click();
@@ -295,7 +297,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ReadIniInteger(ini, "Velmora", "Preview_AutoUpdate", -1), 1);
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       QVERIFY(w.AutoUpdate->isChecked());
       w.AutoUpdate->setChecked(false);
@@ -307,7 +309,7 @@ class MainWindowTest : public QObject {
   void colourChoiceStoresCustomColours() {
     const std::string ini = settings().toStdString();
     ScriptedHost host;
-    TInternalCloudMaker w(host, ini);
+    MainWindow w(host, ini);
     w.show();
     host.colours.push_back(std::nullopt);  // cancelled: nothing changes
     emit w.StartColor->clicked();
@@ -339,7 +341,7 @@ class MainWindowTest : public QObject {
 
   void conversionErrorsStopTheRead() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     w.ResX->setText(QStringLiteral("640"));
     w.Seed->setText(QStringLiteral("12a"));
@@ -374,7 +376,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(MessagesLocale(), QStringLiteral("en_US.UTF-8"));
     QVERIFY(InstallTranslations(*QCoreApplication::instance()) >= 1);
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     QVERIFY(!w.windowTitle().contains(QStringLiteral("べるもら")));
     QVERIFY(!w.PrevKey->text().contains(QStringLiteral("キー")));
     for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>())

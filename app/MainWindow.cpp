@@ -1,5 +1,5 @@
 // The main window: its controls, menus and timers, start-up and shutdown.
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -59,14 +59,13 @@ QGridLayout* CompactGrid(QWidget* owner) {
 
 }  // namespace
 
-TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsPath,
+MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
                                          QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       host_(host),
-      settingsPath_(std::move(settingsPath)),
-      renderer_(DocumentRenderer(ctx_, doc_, hooks_)) {
+      settingsPath_(std::move(settingsPath)) {
   setObjectName(QStringLiteral("InternalCloudMaker"));
   setWindowTitle(ProductName());
   QFont f = font();
@@ -77,10 +76,18 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
   previewImage_.SetSize(kPreviewSize, kPreviewSize);
   filterImage_.SetSize(kFilterPreviewWidth, kFilterPreviewHeight);
   blurImage_.SetSize(kBlurSampleSize, kBlurSampleSize);
-  ctx_.PreviewBusy = false;
-  ctx_.RenderIdle = true;
-  ctx_.MovieProgress = 0;
-  ctx_.FrameProgress = 0;
+  // The session's pictures and messages come from its worker thread: they
+  // reach the window as queued calls (dropped once the window is gone).
+  PreviewSession::Hooks previewHooks;
+  previewHooks.Ready = [this] {
+    QMetaObject::invokeMethod(this, [this] { DrawPreview(); }, Qt::QueuedConnection);
+  };
+  previewHooks.Message = [this](const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { host_.Message(this, QString::fromStdString(text)); },
+        Qt::QueuedConnection);
+  };
+  preview_ = std::make_unique<PreviewSession>(std::move(previewHooks));
 
   BuildControls();
   BuildMenus();
@@ -90,27 +97,27 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
   hooks_.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
   hooks_.RequestFullPreview = [this] { schedule_.RequestFull(); };
   hooks_.DrawPreview = [this] { DrawPreview(); };
-  ctx_.SetPump([] { QCoreApplication::processEvents(); });
-  ctx_.SetMessageSink([this](const std::string& text) {
-    host_.Message(this, QString::fromStdString(text));
-  });
   Abort->setEnabled(false);
   OutPutFilenChange();
 }
 
-TInternalCloudMaker::~TInternalCloudMaker() {
+MainWindow::~MainWindow() {
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
   hooks_ = TWindowHooks{};
-  ctx_.SetPump(nullptr);
-  ctx_.SetMessageSink(nullptr);
+  preview_.reset();  // joins the worker before the widgets go
 }
 
-QString TInternalCloudMaker::ProductName() const {
+void MainWindow::WaitForPreview() {
+  preview_->WaitIdle();
+  DrawPreview();
+}
+
+QString MainWindow::ProductName() const {
   return tr("簡易雲模様動画生成～べるもら～");
 }
 
-void TInternalCloudMaker::BuildControls() {
+void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
   central->setFixedSize(ClientWidth, ClientHeight);
   setCentralWidget(central);
@@ -475,7 +482,7 @@ void TInternalCloudMaker::BuildControls() {
   ProgressTimer->setInterval(100);
 }
 
-void TInternalCloudMaker::BuildMenus() {
+void MainWindow::BuildMenus() {
   fileMenu_ = menuBar()->addMenu(tr("ファイル(&F)"));
   fileMenu_->setObjectName(QStringLiteral("File1"));
   const auto item = [this](QMenu* menu, const char* name, const QString& caption) {
@@ -505,7 +512,7 @@ void TInternalCloudMaker::BuildMenus() {
   AVIA1 = item(settingsMenu_, "AVIA1", tr("AVI出力設定(&A)"));
 }
 
-void TInternalCloudMaker::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
@@ -514,33 +521,30 @@ void TInternalCloudMaker::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TInternalCloudMaker::FormShow() {
-  doc_.ApplyNewProjectDefaults(hooks_);
+void MainWindow::FormShow() {
+  doc_.New(hooks_);
   ShowProjectModel();
   RedrawParameterPreviews();
-  doc_.Params.Rendered = false;
   doc_.Params.PreviewWidth = INternalCloudPreview->width();
   doc_.Params.PreviewHeight = INternalCloudPreview->height();
   AutoUpdate->setChecked(ReadPreviewAutoUpdate(settingsPath_));
-  ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Full);
   PreviewRenderInterval->start();
   ProgressTimer->start();
 }
 
-void TInternalCloudMaker::UpdateCaption() {
+void MainWindow::UpdateCaption() {
   const QString name = QFileInfo(QString::fromStdString(doc_.Model.ProjectFileName)).fileName();
   setWindowTitle(name + QStringLiteral(" - ") + ProductName());
 }
 
-void TInternalCloudMaker::DisableAllControls() {
+void MainWindow::DisableAllControls() {
   for (QWidget* w : centralWidget()->findChildren<QWidget*>())
     if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
       w->setEnabled(false);
 }
 
-void TInternalCloudMaker::EnableAllControls() {
+void MainWindow::EnableAllControls() {
   for (QWidget* w : centralWidget()->findChildren<QWidget*>())
     if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
       w->setEnabled(true);
