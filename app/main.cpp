@@ -3,7 +3,7 @@
 #include <clocale>
 
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
 #include "base/Translate.h"
 #include "output/Settings.h"
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("velmora-studio"));
   InstallTranslations(app);
   QtDialogHost host;
-  TInternalCloudMaker window(host, velmora::SettingsPath());
+  MainWindow window(host, velmora::SettingsPath());
   window.show();
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) window.OpenProject(args.at(1));

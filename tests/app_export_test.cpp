@@ -16,7 +16,7 @@
 #include <QtTest>
 
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "output/AviPlayer.h"
 
 using namespace velmora;
@@ -30,7 +30,7 @@ class AnsweringHost : public DialogHost {
  public:
   QString saveName;
   QStringList messages, errors, dialogs;
-  TInternalCloudMaker* window = nullptr;
+  MainWindow* window = nullptr;
   QList<bool> locked;
   void Record() {
     if (window)
@@ -110,14 +110,14 @@ class ExportTest : public QObject {
   QTemporaryDir dir_;
   QString ini_;
   AnsweringHost host_;
-  std::unique_ptr<TInternalCloudMaker> w_;
+  std::unique_ptr<MainWindow> w_;
 };
 
 void ExportTest::init() {
   ini_ = dir_.filePath(QStringLiteral("velmora.ini"));
   QFile::remove(ini_);
   host_ = AnsweringHost();
-  w_ = std::make_unique<TInternalCloudMaker>(host_, ini_.toStdString());
+  w_ = std::make_unique<MainWindow>(host_, ini_.toStdString());
   host_.window = w_.get();
   w_->show();
   w_->ResX->setText(QStringLiteral("40"));

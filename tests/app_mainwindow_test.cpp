@@ -21,7 +21,7 @@
 #include "anim/ParamsText.h"
 #include "anim/ProjectModel.h"
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
 #include "app/StudioWidgets.h"
 #include "output/Settings.h"
@@ -67,7 +67,7 @@ class ScriptedHost : public DialogHost {
   }
 };
 
-QString Listing(TInternalCloudMaker& w) {
+QString Listing(MainWindow& w) {
   return QString::fromStdString(FormatParamsListing(w.Doc().Params, w.Doc().Model));
 }
 
@@ -99,7 +99,7 @@ class MainWindowTest : public QObject {
 
   void inventoryCaptionsAndSize() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     QCOMPARE(w.windowTitle(), QStringLiteral("簡易雲模様動画生成～べるもら～"));
     QCOMPARE(w.centralWidget()->size(), QSize(913, 423));
@@ -148,7 +148,7 @@ class MainWindowTest : public QObject {
 
   void dragRendersOnceAfterThePause() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     w.PreviewRenderInterval->stop();  // ticks are driven by hand
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
@@ -177,7 +177,7 @@ class MainWindowTest : public QObject {
 
   void keysSaveOpenAndNewThroughFiles() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     const QString path = dir_.filePath(QStringLiteral("two keys.vlm"));
     w.Brightness->setValue(50);  // keyed at frame 0
@@ -232,7 +232,7 @@ class MainWindowTest : public QObject {
     const std::string ini = settings().toStdString();
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
       w.close();  // the close box
@@ -240,7 +240,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!SettingsFileExists(ini));
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
       w.Okey->click();
@@ -249,7 +249,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ReadIniInteger(ini, "Velmora", "Preview_AutoUpdate", -1), 1);
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       QVERIFY(w.AutoUpdate->isChecked());
       w.AutoUpdate->setChecked(false);
@@ -261,7 +261,7 @@ class MainWindowTest : public QObject {
   void colourChoiceStoresCustomColours() {
     const std::string ini = settings().toStdString();
     ScriptedHost host;
-    TInternalCloudMaker w(host, ini);
+    MainWindow w(host, ini);
     w.show();
     host.colours.push_back(std::nullopt);  // cancelled: nothing changes
     emit w.StartColor->clicked();
@@ -293,7 +293,7 @@ class MainWindowTest : public QObject {
 
   void conversionErrorsStopTheRead() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     w.ResX->setText(QStringLiteral("640"));
     w.Seed->setText(QStringLiteral("12a"));
@@ -327,7 +327,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(MessagesLocale(), QStringLiteral("en_US.UTF-8"));
     QVERIFY(InstallTranslations(*QCoreApplication::instance()) >= 1);
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     QVERIFY(!w.windowTitle().contains(QStringLiteral("べるもら")));
     QVERIFY(!w.PrevKey->text().contains(QStringLiteral("キー")));
     for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>())

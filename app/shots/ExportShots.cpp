@@ -18,7 +18,7 @@
 #include <cstdio>
 
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
 
 namespace {
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   const QDir out(QString::fromLocal8Bit(argv[1])), work(QString::fromLocal8Bit(argv[2]));
   ShotsHost host;
   host.previewShot = out.filePath(QStringLiteral("velmora-studio-preview.png"));
-  TInternalCloudMaker window(host, work.filePath(QStringLiteral("settings.ini")).toStdString());
+  MainWindow window(host, work.filePath(QStringLiteral("settings.ini")).toStdString());
   window.move(0, 0);
   window.show();
   Wait(1500);

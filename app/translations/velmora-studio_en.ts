@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
-    <name>TInternalCloudMaker</name>
+    <name>MainWindow</name>
     <message>
         <source>現在のテクスチャ画像解像度=%1x%2</source>
         <translation>Current texture resolution=%1x%2</translation>

@@ -61,7 +61,7 @@
     </message>
 </context>
 <context>
-    <name>TAVIView</name>
+    <name>MoviePreviewWindow</name>
     <message>
         <source>再生</source>
         <translation>Play</translation>
@@ -88,7 +88,7 @@
     </message>
 </context>
 <context>
-    <name>TInternalCloudMaker</name>
+    <name>MainWindow</name>
     <message>
         <source>雲模様を作画し保存します。</source>
         <translation>Render and save the cloud pattern</translation>
@@ -135,7 +135,7 @@
     </message>
 </context>
 <context>
-    <name>TJPEGQualityForm</name>
+    <name>JpegQualityDialog</name>
     <message>
         <source>JPEG圧縮率の指定</source>
         <translation>JPEG Quality</translation>

@@ -11,7 +11,7 @@
 
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioWidgets.h"
 #include "output/WindowSettings.h"
 #include "render/ParamDiagrams.h"
@@ -47,7 +47,7 @@ uint32_t FromQColor(const QColor& c) {
 
 }  // namespace
 
-TFormState TInternalCloudMaker::CollectForm() const {
+TFormState MainWindow::CollectForm() const {
   TFormState f;
   f.ResX = Text(ResX);
   f.ResY = Text(ResY);
@@ -93,7 +93,7 @@ TFormState TInternalCloudMaker::CollectForm() const {
   return f;
 }
 
-void TInternalCloudMaker::ApplyForm(const TFormState& f) {
+void MainWindow::ApplyForm(const TFormState& f) {
   SetText(ResX, f.ResX);
   SetText(ResY, f.ResY);
   SetText(OverSamplingEdBx, f.OverSampling);
@@ -135,14 +135,14 @@ void TInternalCloudMaker::ApplyForm(const TFormState& f) {
   SetCheck(BlurDraft, f.BlurDraft);
 }
 
-void TInternalCloudMaker::ShowParams(const TCloudFrameParams& params) {
+void MainWindow::ShowParams(const TCloudFrameParams& params) {
   TFormState form = CollectForm();
   ShowParamsInForm(params, form);
   ApplyForm(form);
   RedrawParameterPreviews();
 }
 
-bool TInternalCloudMaker::ReadParams(bool keys) {
+bool MainWindow::ReadParams(bool keys) {
   TFormReadError error;
   if (velmora::ReadParams(CollectForm(), doc_.Params, doc_.Curves, doc_.Model.TimeLinePosition, keys,
                           ctx_.RenderIdle, ctx_.PreviewBusy, &error))
@@ -151,7 +151,7 @@ bool TInternalCloudMaker::ReadParams(bool keys) {
   return false;
 }
 
-void TInternalCloudMaker::ShowReadError(const TFormReadError& error) {
+void MainWindow::ShowReadError(const TFormReadError& error) {
   const QString text = QString::fromStdString(error.Text);
   // The box takes the focus; edits that finish because of it are not read again.
   reading_ = true;
@@ -160,7 +160,7 @@ void TInternalCloudMaker::ShowReadError(const TFormReadError& error) {
   reading_ = false;
 }
 
-void TInternalCloudMaker::RedrawParameterPreviews() {
+void MainWindow::RedrawParameterPreviews() {
   TCloudFrameParams shown = doc_.Params;
   ReadFormInto(CollectForm(), shown, nullptr);
   DrawColorFilterDiagram(filterImage_, shown);
@@ -168,19 +168,19 @@ void TInternalCloudMaker::RedrawParameterPreviews() {
   RedrawBlurSample();
 }
 
-void TInternalCloudMaker::RedrawBlurSample() {
+void MainWindow::RedrawBlurSample() {
   DrawBlurBrushDiagram(blurImage_, doc_.Params);
   BlurCurveSample->update();
 }
 
-void TInternalCloudMaker::FullPreviewIfAuto() {
+void MainWindow::FullPreviewIfAuto() {
   if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
   ++previewRenders_;
   RenderPreviewFrame(renderer_);
   DrawPreview();
 }
 
-void TInternalCloudMaker::FilterPreviewIfAuto() {
+void MainWindow::FilterPreviewIfAuto() {
   if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
   ++previewRenders_;
@@ -188,7 +188,7 @@ void TInternalCloudMaker::FilterPreviewIfAuto() {
   DrawPreview();
 }
 
-void TInternalCloudMaker::MixPreviewIfAuto() {
+void MainWindow::MixPreviewIfAuto() {
   if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
   ++previewRenders_;
@@ -196,7 +196,7 @@ void TInternalCloudMaker::MixPreviewIfAuto() {
   DrawPreview();
 }
 
-void TInternalCloudMaker::DrawPreview() {
+void MainWindow::DrawPreview() {
   const TPixeBuffer* shown = ctx_.Frame.filtered_cloud;
   if (ctx_.Frame.mixed_texture && shown && shown->width == previewImage_.width &&
       shown->height == previewImage_.height)
@@ -204,7 +204,7 @@ void TInternalCloudMaker::DrawPreview() {
   INternalCloudPreview->update();
 }
 
-void TInternalCloudMaker::PreviewRenderIntervalTimer() {
+void MainWindow::PreviewRenderIntervalTimer() {
   const TPreviewRun run = schedule_.Tick();
   if (run != TPreviewRun::None) {
     PreviewRenderInterval->stop();
@@ -220,31 +220,31 @@ void TInternalCloudMaker::PreviewRenderIntervalTimer() {
   }
 }
 
-void TInternalCloudMaker::FullRenderPreviewEvent() {
+void MainWindow::FullRenderPreviewEvent() {
   ReadParams(true);
   schedule_.RequestFull();
 }
 
-void TInternalCloudMaker::FilterRenderPreviewEvent() {
+void MainWindow::FilterRenderPreviewEvent() {
   ReadParams(true);
   RedrawParameterPreviews();
   schedule_.RequestFilter();
 }
 
-void TInternalCloudMaker::CheckBoxFullRenderClick() {
+void MainWindow::CheckBoxFullRenderClick() {
   if (!ReadParams(true)) return;
   doc_.Params.WarpScale = 0;
   schedule_.RequestFull();
 }
 
-void TInternalCloudMaker::PileModeClick() {
+void MainWindow::PileModeClick() {
   RedrawParameterPreviews();
   MixPreviewIfAuto();
 }
 
-void TInternalCloudMaker::UpperClick() { MixPreviewIfAuto(); }
+void MainWindow::UpperClick() { MixPreviewIfAuto(); }
 
-void TInternalCloudMaker::DisplayTextureLayerClick() {
+void MainWindow::DisplayTextureLayerClick() {
   // Not while a preview render runs: the mix would work on half-made buffers.
   if (ctx_.PreviewBusy) return;
   ++previewRenders_;
@@ -252,35 +252,35 @@ void TInternalCloudMaker::DisplayTextureLayerClick() {
   DrawPreview();
 }
 
-void TInternalCloudMaker::PositionEditDone() {
+void MainWindow::PositionEditDone() {
   if (reading_ || !ReadParams(true)) return;
   schedule_.RequestFull();
 }
 
-void TInternalCloudMaker::SizeEditDone() {
+void MainWindow::SizeEditDone() {
   if (!reading_) ReadParams(true);
 }
 
-void TInternalCloudMaker::BlurEditDone() {
+void MainWindow::BlurEditDone() {
   if (reading_ || !ReadParams(true)) return;
   schedule_.RequestFilter();
   RedrawBlurSample();
 }
 
-void TInternalCloudMaker::AutoUpdateClick() {
+void MainWindow::AutoUpdateClick() {
   FullPreviewIfAuto();
   DrawPreview();
 }
 
-void TInternalCloudMaker::AlphaBarChange() {
+void MainWindow::AlphaBarChange() {
   RedrawParameterPreviews();
   FilterPreviewIfAuto();
 }
 
-void TInternalCloudMaker::StartColorClick() { ChooseColour(StartColor); }
-void TInternalCloudMaker::EndColorClick() { ChooseColour(EndColor); }
+void MainWindow::StartColorClick() { ChooseColour(StartColor); }
+void MainWindow::EndColorClick() { ChooseColour(EndColor); }
 
-void TInternalCloudMaker::ChooseColour(ColourPanel* panel) {
+void MainWindow::ChooseColour(ColourPanel* panel) {
   TCustomColourList stored = ReadCustomColours(settingsPath_);
   TCustomColours custom;
   for (int i = 0; i < CustomColourCount; ++i) custom[i] = ToQColor(stored[i]);
@@ -296,7 +296,7 @@ void TInternalCloudMaker::ChooseColour(ColourPanel* panel) {
   DrawPreview();
 }
 
-void TInternalCloudMaker::ColorFilterResetClick() {
+void MainWindow::ColorFilterResetClick() {
   for (QSlider* s : {ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
                      ColorFilter_Slopea, StartColorAlpha, EndColorAlpha})
     SetBar(s, 0);
@@ -307,7 +307,7 @@ void TInternalCloudMaker::ColorFilterResetClick() {
   schedule_.RequestFilter();
 }
 
-void TInternalCloudMaker::RedrawClick() {
+void MainWindow::RedrawClick() {
   // A second render may not start inside a running one.
   if (ctx_.PreviewBusy) return;
   doc_.Params.WarpScale = 0;
@@ -319,59 +319,59 @@ void TInternalCloudMaker::RedrawClick() {
   DrawPreview();
 }
 
-void TInternalCloudMaker::ShowBufferView(const TPixeFloatBuffer* buffer) {
+void MainWindow::ShowBufferView(const TPixeFloatBuffer* buffer) {
   if (!buffer) return;
   FloatBufferToBitmap(previewImage_, buffer);
   INternalCloudPreview->update();
 }
 
-void TInternalCloudMaker::ShowCloudPenClick() { ShowBufferView(ctx_.Pens.CloudPen); }
-void TInternalCloudMaker::ShowWarpPenRClick() { ShowBufferView(ctx_.Pens.WarpPenR); }
-void TInternalCloudMaker::ShowWarpPenGClick() { ShowBufferView(ctx_.Pens.WarpPenG); }
-void TInternalCloudMaker::ShowWarpPenBClick() { ShowBufferView(ctx_.Pens.WarpPenB); }
-void TInternalCloudMaker::ShowBasePatternClick() { ShowBufferView(ctx_.Frame.base_pattern); }
-void TInternalCloudMaker::ShowWarpTemplateClick() { ShowBufferView(ctx_.Frame.warp_template); }
+void MainWindow::ShowCloudPenClick() { ShowBufferView(ctx_.Pens.CloudPen); }
+void MainWindow::ShowWarpPenRClick() { ShowBufferView(ctx_.Pens.WarpPenR); }
+void MainWindow::ShowWarpPenGClick() { ShowBufferView(ctx_.Pens.WarpPenG); }
+void MainWindow::ShowWarpPenBClick() { ShowBufferView(ctx_.Pens.WarpPenB); }
+void MainWindow::ShowBasePatternClick() { ShowBufferView(ctx_.Frame.base_pattern); }
+void MainWindow::ShowWarpTemplateClick() { ShowBufferView(ctx_.Frame.warp_template); }
 
-void TInternalCloudMaker::ConnectHandlers() {
+void MainWindow::ConnectHandlers() {
   for (QSlider* s : {Complex, Coverrate, MinRadius, MaxRadius, wMinRadius, wMaxRadius, Noise,
                      wNoise, WX, WY, centertrackbar})
-    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::FullRenderPreviewEvent);
+    connect(s, &QSlider::valueChanged, this, &MainWindow::FullRenderPreviewEvent);
   for (QSlider* s : {Brightness, ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
                      ColorFilter_Slopea, BlurCurveBar})
-    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::FilterRenderPreviewEvent);
+    connect(s, &QSlider::valueChanged, this, &MainWindow::FilterRenderPreviewEvent);
   for (QSlider* s : {StartColorAlpha, EndColorAlpha})
-    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::AlphaBarChange);
+    connect(s, &QSlider::valueChanged, this, &MainWindow::AlphaBarChange);
   for (QCheckBox* c : {centerreverse_chkbx, ClipBrightnessChkBx})
-    connect(c, &QCheckBox::clicked, this, &TInternalCloudMaker::CheckBoxFullRenderClick);
+    connect(c, &QCheckBox::clicked, this, &MainWindow::CheckBoxFullRenderClick);
   for (QRadioButton* r : {PileModeAdd, PileModeNorm, PileModeSub})
-    connect(r, &QRadioButton::clicked, this, &TInternalCloudMaker::PileModeClick);
-  connect(Upper, &QCheckBox::clicked, this, &TInternalCloudMaker::UpperClick);
+    connect(r, &QRadioButton::clicked, this, &MainWindow::PileModeClick);
+  connect(Upper, &QCheckBox::clicked, this, &MainWindow::UpperClick);
   connect(DisplayTextureLayer, &QCheckBox::clicked, this,
-          &TInternalCloudMaker::DisplayTextureLayerClick);
+          &MainWindow::DisplayTextureLayerClick);
   for (QLineEdit* e : {Seed, cxedbx, cyedbx, wx1edbx, wy1edbx, wx2edbx, wy2edbx})
-    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::PositionEditDone);
+    connect(e, &QLineEdit::editingFinished, this, &MainWindow::PositionEditDone);
   for (QLineEdit* e : {ResX, ResY, OverSamplingEdBx})
-    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::SizeEditDone);
+    connect(e, &QLineEdit::editingFinished, this, &MainWindow::SizeEditDone);
   for (QLineEdit* e : {BlurRadiusEdBx, BlurSamplesEdbx, BlurBrushRotXEdBx, BlurBrushRotYEdBx,
                        BlurBrushRotZEdBx})
-    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::BlurEditDone);
-  connect(BlurDraft, &QCheckBox::clicked, this, &TInternalCloudMaker::BlurEditDone);
-  connect(AutoUpdate, &QCheckBox::clicked, this, &TInternalCloudMaker::AutoUpdateClick);
-  connect(StartColor, &ColourPanel::clicked, this, &TInternalCloudMaker::StartColorClick);
-  connect(EndColor, &ColourPanel::clicked, this, &TInternalCloudMaker::EndColorClick);
+    connect(e, &QLineEdit::editingFinished, this, &MainWindow::BlurEditDone);
+  connect(BlurDraft, &QCheckBox::clicked, this, &MainWindow::BlurEditDone);
+  connect(AutoUpdate, &QCheckBox::clicked, this, &MainWindow::AutoUpdateClick);
+  connect(StartColor, &ColourPanel::clicked, this, &MainWindow::StartColorClick);
+  connect(EndColor, &ColourPanel::clicked, this, &MainWindow::EndColorClick);
   connect(ColorFilterReset, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ColorFilterResetClick);
-  connect(Redraw, &QPushButton::clicked, this, &TInternalCloudMaker::RedrawClick);
-  connect(ShowCloudPen, &QPushButton::clicked, this, &TInternalCloudMaker::ShowCloudPenClick);
-  connect(ShowWarpPenR, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenRClick);
-  connect(ShowWarpPenG, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenGClick);
-  connect(ShowWarpPenB, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenBClick);
+          &MainWindow::ColorFilterResetClick);
+  connect(Redraw, &QPushButton::clicked, this, &MainWindow::RedrawClick);
+  connect(ShowCloudPen, &QPushButton::clicked, this, &MainWindow::ShowCloudPenClick);
+  connect(ShowWarpPenR, &QPushButton::clicked, this, &MainWindow::ShowWarpPenRClick);
+  connect(ShowWarpPenG, &QPushButton::clicked, this, &MainWindow::ShowWarpPenGClick);
+  connect(ShowWarpPenB, &QPushButton::clicked, this, &MainWindow::ShowWarpPenBClick);
   connect(ShowBasePattern, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ShowBasePatternClick);
+          &MainWindow::ShowBasePatternClick);
   connect(ShowWarpTemplate, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ShowWarpTemplateClick);
+          &MainWindow::ShowWarpTemplateClick);
   connect(PreviewRenderInterval, &QTimer::timeout, this,
-          &TInternalCloudMaker::PreviewRenderIntervalTimer);
-  connect(ProgressTimer, &QTimer::timeout, this, &TInternalCloudMaker::ProgressTimerTimer);
+          &MainWindow::PreviewRenderIntervalTimer);
+  connect(ProgressTimer, &QTimer::timeout, this, &MainWindow::ProgressTimerTimer);
   ConnectProjectHandlers();
 }

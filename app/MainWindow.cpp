@@ -1,5 +1,5 @@
 // The main window: its controls, menus and timers, start-up and shutdown.
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -57,7 +57,7 @@ QGridLayout* CompactGrid(QWidget* owner) {
 
 }  // namespace
 
-TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsPath,
+MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
                                          QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -96,7 +96,7 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
   OutPutFilenChange();
 }
 
-TInternalCloudMaker::~TInternalCloudMaker() {
+MainWindow::~MainWindow() {
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
   hooks_ = TWindowHooks{};
@@ -104,11 +104,11 @@ TInternalCloudMaker::~TInternalCloudMaker() {
   ctx_.SetMessageSink(nullptr);
 }
 
-QString TInternalCloudMaker::ProductName() const {
+QString MainWindow::ProductName() const {
   return tr("簡易雲模様動画生成～べるもら～");
 }
 
-void TInternalCloudMaker::BuildControls() {
+void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
   central->setFixedSize(ClientWidth, ClientHeight);
   setCentralWidget(central);
@@ -473,7 +473,7 @@ void TInternalCloudMaker::BuildControls() {
   ProgressTimer->setInterval(100);
 }
 
-void TInternalCloudMaker::BuildMenus() {
+void MainWindow::BuildMenus() {
   fileMenu_ = menuBar()->addMenu(tr("ファイル(&F)"));
   fileMenu_->setObjectName(QStringLiteral("File1"));
   const auto item = [this](QMenu* menu, const char* name, const QString& caption) {
@@ -493,7 +493,7 @@ void TInternalCloudMaker::BuildMenus() {
   AVIA1 = item(settingsMenu_, "AVIA1", tr("AVI出力設定(&A)"));
 }
 
-void TInternalCloudMaker::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
@@ -502,8 +502,8 @@ void TInternalCloudMaker::showEvent(QShowEvent* event) {
   FormShow();
 }
 
-void TInternalCloudMaker::FormShow() {
-  doc_.ApplyNewProjectDefaults(hooks_);
+void MainWindow::FormShow() {
+  doc_.New(hooks_);
   ShowProjectModel();
   RedrawParameterPreviews();
   doc_.Params.Rendered = false;
@@ -517,18 +517,18 @@ void TInternalCloudMaker::FormShow() {
   ProgressTimer->start();
 }
 
-void TInternalCloudMaker::UpdateCaption() {
+void MainWindow::UpdateCaption() {
   const QString name = QFileInfo(QString::fromStdString(doc_.Model.ProjectFileName)).fileName();
   setWindowTitle(name + QStringLiteral(" - ") + ProductName());
 }
 
-void TInternalCloudMaker::DisableAllControls() {
+void MainWindow::DisableAllControls() {
   for (QWidget* w : centralWidget()->findChildren<QWidget*>())
     if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
       w->setEnabled(false);
 }
 
-void TInternalCloudMaker::EnableAllControls() {
+void MainWindow::EnableAllControls() {
   for (QWidget* w : centralWidget()->findChildren<QWidget*>())
     if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
       w->setEnabled(true);

@@ -26,7 +26,7 @@
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
 #include "app/AviOptionsDialog.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
 #include "output/AviWriter.h"
@@ -50,28 +50,28 @@ QString Lines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-TOutputSection::TOutputSection(TInternalCloudMaker& window, const std::string& settingsPath)
+TOutputSection::TOutputSection(MainWindow& window, const std::string& settingsPath)
     : JpegQuality(ReadJpegQuality(settingsPath)) {
-  JPEGQualityForm = new TJPEGQualityForm(JpegQuality, settingsPath, &window);
-  AVIView = new TAVIView(&window);
+  JPEGQualityForm = new JpegQualityDialog(JpegQuality, settingsPath, &window);
+  AVIView = new MoviePreviewWindow(&window);
   window.installEventFilter(this);
 }
 
 bool TOutputSection::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Close && Exporting) {
     Worker.Stop();
-    End(static_cast<TInternalCloudMaker&>(*watched));
+    End(static_cast<MainWindow&>(*watched));
   }
   return false;
 }
 
-void TOutputSection::MessageSink(TInternalCloudMaker& w, velmora::RenderContext& ctx) {
+void TOutputSection::MessageSink(MainWindow& w, velmora::RenderContext& ctx) {
   ctx.SetMessageSink([&w](const std::string& text) {
     w.output_->Worker.Post([&w, text] { w.host_.Message(&w, Text(text)); });
   });
 }
 
-void TOutputSection::Begin(TInternalCloudMaker& w, bool movie) {
+void TOutputSection::Begin(MainWindow& w, bool movie) {
   w.output_->Exporting = true;
   w.ctx_.RenderIdle = false;
   w.PreviewRenderInterval->stop();
@@ -80,7 +80,7 @@ void TOutputSection::Begin(TInternalCloudMaker& w, bool movie) {
   w.ctx_.PixeProgress = 0;
 }
 
-void TOutputSection::End(TInternalCloudMaker& w) {
+void TOutputSection::End(MainWindow& w) {
   w.ctx_.MovieProgress = 0;
   w.ctx_.FrameProgress = 0;
   w.TProgressBar->setValue(0);
@@ -92,7 +92,7 @@ void TOutputSection::End(TInternalCloudMaker& w) {
   w.output_->Exporting = false;
 }
 
-void TInternalCloudMaker::SavePictureClick() {
+void MainWindow::SavePictureClick() {
   if (output_->Exporting) return;
   // The still fixes the warp normalisation on the frame it saves.
   doc_.Params.WarpScale = 0;
@@ -141,7 +141,7 @@ void TInternalCloudMaker::SavePictureClick() {
       });
 }
 
-void TInternalCloudMaker::SaveMovieClick() {
+void MainWindow::SaveMovieClick() {
   TOutputSection& out = *output_;
   if (out.Exporting) return;
   const std::string mainName = TrimOutputName(OutPutFilen->text().toStdString());
@@ -230,7 +230,7 @@ void TInternalCloudMaker::SaveMovieClick() {
       });
 }
 
-void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture) {
+void TOutputSection::DrawPicture(MainWindow& w, const Bitmap24& picture) {
   Bitmap24& preview = w.previewImage_;
   if (picture.bytes.empty() || preview.bytes.empty()) return;
   // The frame scaled over the whole preview, nearest pixel.
@@ -247,38 +247,38 @@ void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture
 }
 
 // Stops the movie before its next frame; the frame in progress is written.
-void TInternalCloudMaker::AbortClick() { output_->Worker.AbortBetweenFrames(); }
+void MainWindow::AbortClick() { output_->Worker.AbortBetweenFrames(); }
 
-bool TInternalCloudMaker::ExportRunning() const { return output_->Exporting; }
+bool MainWindow::ExportRunning() const { return output_->Exporting; }
 
-void TInternalCloudMaker::ReferOutPutClick() {
+void MainWindow::ReferOutPutClick() {
   if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
     OutPutFilen->setText(*name);
 }
 
-void TInternalCloudMaker::ReferOutPutAlphaClick() {
+void MainWindow::ReferOutPutAlphaClick() {
   if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
     OutPutAlpha->setText(*name);
 }
 
-std::optional<QString> TOutputSection::AskMovieName(TInternalCloudMaker& w) {
+std::optional<QString> TOutputSection::AskMovieName(MainWindow& w) {
   TFileDialogOptions o;
-  o.NameFilters = {TInternalCloudMaker::tr("VideoForWindows (*.avi)"),
-                   TInternalCloudMaker::tr("非圧縮ビットマップ(連番） (*.bmp)"),
-                   TInternalCloudMaker::tr("JPEG画像（連番） (*.jpg)")};
+  o.NameFilters = {MainWindow::tr("VideoForWindows (*.avi)"),
+                   MainWindow::tr("非圧縮ビットマップ(連番） (*.bmp)"),
+                   MainWindow::tr("JPEG画像（連番） (*.jpg)")};
   o.DefaultSuffix = QStringLiteral("avi");
   return w.host_.SaveFileName(&w, o);
 }
 
 // The movie button is usable when either output name is non-blank.
-void TInternalCloudMaker::OutPutFilenChange() {
+void MainWindow::OutPutFilenChange() {
   SaveMovie->setEnabled(!OutPutFilen->text().trimmed().isEmpty() ||
                         !OutPutAlpha->text().trimmed().isEmpty());
 }
 
 // Copies the progress values into the gauges: the running export's, else the
 // preview's.
-void TInternalCloudMaker::ProgressTimerTimer() {
+void MainWindow::ProgressTimerTimer() {
   const RenderContext* worker = output_->Worker.Context();
   const RenderContext& ctx = worker ? *worker : ctx_;
   IProgressBar->setValue(ctx.FrameProgress);
@@ -286,23 +286,23 @@ void TInternalCloudMaker::ProgressTimerTimer() {
   if (worker) TProgressBar->setValue(ctx.MovieProgress);
 }
 
-void TInternalCloudMaker::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }
+void MainWindow::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }
 
-void TInternalCloudMaker::AVIA1Click() {
+void MainWindow::AVIA1Click() {
   AviOptionsDialog dialog(settingsPath_, this);
   host_.Exec(dialog);
 }
 
-void TInternalCloudMaker::ConnectOutputHandlers() {
+void MainWindow::ConnectOutputHandlers() {
   output_ = std::make_unique<TOutputSection>(*this, settingsPath_);
-  connect(SavePicture, &QPushButton::clicked, this, &TInternalCloudMaker::SavePictureClick);
-  connect(SaveMovie, &QPushButton::clicked, this, &TInternalCloudMaker::SaveMovieClick);
-  connect(Abort, &QPushButton::clicked, this, &TInternalCloudMaker::AbortClick);
-  connect(ReferOutPut, &QPushButton::clicked, this, &TInternalCloudMaker::ReferOutPutClick);
+  connect(SavePicture, &QPushButton::clicked, this, &MainWindow::SavePictureClick);
+  connect(SaveMovie, &QPushButton::clicked, this, &MainWindow::SaveMovieClick);
+  connect(Abort, &QPushButton::clicked, this, &MainWindow::AbortClick);
+  connect(ReferOutPut, &QPushButton::clicked, this, &MainWindow::ReferOutPutClick);
   connect(ReferOutPutAlpha, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ReferOutPutAlphaClick);
-  connect(OutPutFilen, &QLineEdit::textChanged, this, &TInternalCloudMaker::OutPutFilenChange);
-  connect(OutPutAlpha, &QLineEdit::textChanged, this, &TInternalCloudMaker::OutPutFilenChange);
-  connect(JPEG1, &QAction::triggered, this, &TInternalCloudMaker::JPEG1Click);
-  connect(AVIA1, &QAction::triggered, this, &TInternalCloudMaker::AVIA1Click);
+          &MainWindow::ReferOutPutAlphaClick);
+  connect(OutPutFilen, &QLineEdit::textChanged, this, &MainWindow::OutPutFilenChange);
+  connect(OutPutAlpha, &QLineEdit::textChanged, this, &MainWindow::OutPutFilenChange);
+  connect(JPEG1, &QAction::triggered, this, &MainWindow::JPEG1Click);
+  connect(AVIA1, &QAction::triggered, this, &MainWindow::AVIA1Click);
 }

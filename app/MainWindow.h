@@ -16,6 +16,7 @@
 #include "app/DialogHost.h"
 #include "render/Pixe.h"
 #include "render/PreviewSchedule.h"
+#include "studio/StudioDocument.h"
 
 class QAction;
 class QCheckBox;
@@ -32,17 +33,17 @@ class ColourPanel;
 class PaintBox;
 struct TOutputSection;
 
-class TInternalCloudMaker : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
   // SETTINGS_PATH is the settings file; HOST answers the dialogs.
-  TInternalCloudMaker(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
+  MainWindow(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
 
   // The project being edited and the preview's render context.
-  velmora::Document& Doc() { return doc_; }
+  velmora::StudioDocument& Doc() { return doc_; }
   velmora::RenderContext& Context() { return ctx_; }
-  ~TInternalCloudMaker() override;
+  ~MainWindow() override;
 
   // The fixed client area, menu bar excluded.
   static constexpr int ClientWidth = 913;
@@ -149,7 +150,7 @@ class TInternalCloudMaker : public QMainWindow {
   void Open1Click();
   void O1Click();
   void SaveAs1Click();
-  // Output section and Settings menu (app/InternalCloudMakerOutput.cpp).
+  // Output section and Settings menu (app/MainWindowOutput.cpp).
   void SavePictureClick();
   void SaveMovieClick();
   void AbortClick();
@@ -210,7 +211,7 @@ class TInternalCloudMaker : public QMainWindow {
   // The project being edited and the context its preview renders with (on
   // the window thread); renderer_ ties the two together with hooks_.
   velmora::RenderContext ctx_;
-  velmora::Document doc_;
+  velmora::StudioDocument doc_;
   velmora::TWindowHooks hooks_;
   velmora::TFrameRenderer renderer_;
   velmora::TPreviewSchedule schedule_;
