@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -83,6 +84,9 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
   BuildControls();
   BuildMenus();
   ConnectHandlers();
+  BuildEditorActions();
+  ApplyToolTips();
+  FitNumberFields();
 
   hooks_.ShowParams = [this](const TCloudFrameParams& p) { ShowParams(p); };
   hooks_.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
@@ -97,6 +101,12 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
 }
 
 MainWindow::~MainWindow() {
+  // Closing moves the focus out of an edit, which would finish it: nothing
+  // may reach this half-destroyed window any more.
+  for (QObject* c : centralWidget()->findChildren<QObject*>()) {
+    c->disconnect(this);
+    c->removeEventFilter(this);
+  }
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
   hooks_ = TWindowHooks{};
@@ -497,6 +507,10 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // Back where it was last closed, when that place is still on a screen.
+  if (const auto p = ReadWindowPosition(settingsPath_);
+      p && QGuiApplication::screenAt(QPoint(p->Left + 40, p->Top + 20)))
+    move(p->Left, p->Top);
   setFixedSize(sizeHint().width() > ClientWidth ? sizeHint().width() : ClientWidth,
                ClientHeight + menuBar()->sizeHint().height());
   FormShow();
@@ -504,6 +518,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::FormShow() {
   doc_.New(hooks_);
+  StartDocument();
   ShowProjectModel();
   RedrawParameterPreviews();
   doc_.Params.Rendered = false;
@@ -519,7 +534,9 @@ void MainWindow::FormShow() {
 
 void MainWindow::UpdateCaption() {
   const QString name = QFileInfo(QString::fromStdString(doc_.Model.ProjectFileName)).fileName();
-  setWindowTitle(name + QStringLiteral(" - ") + ProductName());
+  // "*" after the name: the document has changes that are not saved.
+  setWindowTitle(name + (doc_.Modified() ? QStringLiteral("*") : QString()) +
+                 QStringLiteral(" - ") + ProductName());
 }
 
 void MainWindow::DisableAllControls() {

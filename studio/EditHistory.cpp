@@ -136,7 +136,6 @@ void TEditHistory::Restore(Document& doc) const {
   doc.Model = s.Model;
   doc.Model.ProjectFileName = name;
   doc.EvalAt(doc.Model.TimeLinePosition);
-  doc.Modified = Modified();
 }
 
 }  // namespace velmora

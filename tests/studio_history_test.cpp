@@ -81,7 +81,6 @@ TEST_F(History, ModifiedFollowsTheSavedStateAndFileNameStays) {
   EXPECT_FALSE(history.Modified());
   ASSERT_TRUE(history.Undo(doc));
   EXPECT_TRUE(history.Modified());
-  EXPECT_TRUE(doc.Modified);
   EXPECT_EQ(doc.Model.ProjectFileName, "/tmp/a.vlm");
   ASSERT_TRUE(history.Redo(doc));
   EXPECT_FALSE(history.Modified());
