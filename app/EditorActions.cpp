@@ -155,7 +155,7 @@ void MainWindow::Undo1Click() {
   ShowProjectModel();
   ShowParams(doc_.Params);
   OutPutFilenChange();
-  doc_.Params.WarpScale = 0;
+  preview_->ResetWarp();
   schedule_.RequestFull();
   SyncModified();
   UpdateEditActions();
@@ -166,7 +166,7 @@ void MainWindow::Redo1Click() {
   ShowProjectModel();
   ShowParams(doc_.Params);
   OutPutFilenChange();
-  doc_.Params.WarpScale = 0;
+  preview_->ResetWarp();
   schedule_.RequestFull();
   SyncModified();
   UpdateEditActions();

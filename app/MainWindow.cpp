@@ -64,8 +64,7 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       host_(host),
-      settingsPath_(std::move(settingsPath)),
-      renderer_(DocumentRenderer(ctx_, doc_, hooks_)) {
+      settingsPath_(std::move(settingsPath)) {
   setObjectName(QStringLiteral("InternalCloudMaker"));
   setWindowTitle(ProductName());
   QFont f = font();
@@ -76,10 +75,18 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
   previewImage_.SetSize(kPreviewSize, kPreviewSize);
   filterImage_.SetSize(kFilterPreviewWidth, kFilterPreviewHeight);
   blurImage_.SetSize(kBlurSampleSize, kBlurSampleSize);
-  ctx_.PreviewBusy = false;
-  ctx_.RenderIdle = true;
-  ctx_.MovieProgress = 0;
-  ctx_.FrameProgress = 0;
+  // The session's pictures and messages come from its worker thread: they
+  // reach the window as queued calls (dropped once the window is gone).
+  PreviewSession::Hooks previewHooks;
+  previewHooks.Ready = [this] {
+    QMetaObject::invokeMethod(this, [this] { DrawPreview(); }, Qt::QueuedConnection);
+  };
+  previewHooks.Message = [this](const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { host_.Message(this, QString::fromStdString(text)); },
+        Qt::QueuedConnection);
+  };
+  preview_ = std::make_unique<PreviewSession>(std::move(previewHooks));
 
   BuildControls();
   BuildMenus();
@@ -92,10 +99,6 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
   hooks_.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
   hooks_.RequestFullPreview = [this] { schedule_.RequestFull(); };
   hooks_.DrawPreview = [this] { DrawPreview(); };
-  ctx_.SetPump([] { QCoreApplication::processEvents(); });
-  ctx_.SetMessageSink([this](const std::string& text) {
-    host_.Message(this, QString::fromStdString(text));
-  });
   Abort->setEnabled(false);
   OutPutFilenChange();
 }
@@ -110,8 +113,12 @@ MainWindow::~MainWindow() {
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
   hooks_ = TWindowHooks{};
-  ctx_.SetPump(nullptr);
-  ctx_.SetMessageSink(nullptr);
+  preview_.reset();  // joins the worker before the widgets go
+}
+
+void MainWindow::WaitForPreview() {
+  preview_->WaitIdle();
+  DrawPreview();
 }
 
 QString MainWindow::ProductName() const {
@@ -521,13 +528,10 @@ void MainWindow::FormShow() {
   StartDocument();
   ShowProjectModel();
   RedrawParameterPreviews();
-  doc_.Params.Rendered = false;
   doc_.Params.PreviewWidth = INternalCloudPreview->width();
   doc_.Params.PreviewHeight = INternalCloudPreview->height();
   AutoUpdate->setChecked(ReadPreviewAutoUpdate(settingsPath_));
-  ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Full);
   PreviewRenderInterval->start();
   ProgressTimer->start();
 }

@@ -2,8 +2,10 @@
 // the timeline, the output section and the menus.  The window holds no rules
 // of its own: it mirrors the core's binding (anim/FormBinding), the preview
 // schedule (render/PreviewSchedule), the key editing and timeline
-// (anim/KeyEdit), the project files and the diagrams in its widgets.  Modal
-// dialogs and message boxes go through a DialogHost.
+// (anim/KeyEdit), the project files and the diagrams in its widgets.  The
+// preview renders in a PreviewSession (studio/) on a worker thread: the
+// window thread only sends requests and paints the pictures that come back.
+// Modal dialogs and message boxes go through a DialogHost.
 #pragma once
 
 #include <QMainWindow>
@@ -17,6 +19,7 @@
 #include "render/Pixe.h"
 #include "render/PreviewSchedule.h"
 #include "studio/EditHistory.h"
+#include "studio/PreviewSession.h"
 #include "studio/StudioDocument.h"
 
 class QAction;
@@ -41,10 +44,13 @@ class MainWindow : public QMainWindow {
   // SETTINGS_PATH is the settings file; HOST answers the dialogs.
   MainWindow(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
 
-  // The project being edited and the preview's render context.
+  // The project being edited and the preview session.
   velmora::StudioDocument& Doc() { return doc_; }
-  velmora::RenderContext& Context() { return ctx_; }
+  velmora::PreviewSession& Preview() { return *preview_; }
   ~MainWindow() override;
+  // Waits until the preview session is idle and paints its last picture (a
+  // test's way to see a preview request through).
+  void WaitForPreview();
 
   // The fixed client area, menu bar excluded.
   static constexpr int ClientWidth = 913;
@@ -66,7 +72,7 @@ class MainWindow : public QMainWindow {
   const velmora::Bitmap24& PreviewImage() const { return previewImage_; }
   const velmora::Bitmap24& FilterImage() const { return filterImage_; }
   const velmora::Bitmap24& BlurImage() const { return blurImage_; }
-  // Number of preview renders started (full, filter-only or mix).
+  // Number of preview renders requested (full, filter-only or mix).
   int PreviewRenders() const { return previewRenders_; }
 
   // The controls' values as the core's binding sees them, and back.
@@ -185,11 +191,13 @@ class MainWindow : public QMainWindow {
   // Both diagrams, from the controls' current values.
   void RedrawParameterPreviews();
   void RedrawBlurSample();
-  // The guarded preview entry points: nothing while a preview render runs or
-  // automatic update is off.
+  // The preview entry points: nothing while automatic update is off;
+  // otherwise a request to the preview session, which supersedes any render
+  // still running.
   void FullPreviewIfAuto();
   void FilterPreviewIfAuto();
   void MixPreviewIfAuto();
+  // Paints the preview session's newest picture, if one came in.
   void DrawPreview();
   // Caption: "NAME - 簡易雲模様動画生成～べるもら～" with the project's file name.
   void UpdateCaption();
@@ -218,7 +226,7 @@ class MainWindow : public QMainWindow {
   void ConnectProjectHandlers();  // timeline, keys, File menu, shutdown
   void ConnectOutputHandlers();   // output section and Settings menu
   void FormShow();
-  void ShowBufferView(const velmora::TPixeFloatBuffer* buffer);
+  void RequestPreview(velmora::PreviewKind kind);
   void ChooseColour(ColourPanel* panel);
   void ShowReadError(const velmora::TFormReadError& error);
   void ShowTimeLineError(int result, const std::string& text);
@@ -241,12 +249,11 @@ class MainWindow : public QMainWindow {
 
   DialogHost& host_;
   std::string settingsPath_;
-  // The project being edited and the context its preview renders with (on
-  // the window thread); renderer_ ties the two together with hooks_.
-  velmora::RenderContext ctx_;
+  // The project being edited, the window's hooks into the core, and the
+  // session that renders its previews on a worker thread.
   velmora::StudioDocument doc_;
   velmora::TWindowHooks hooks_;
-  velmora::TFrameRenderer renderer_;
+  std::unique_ptr<velmora::PreviewSession> preview_;
   velmora::TPreviewSchedule schedule_;
   velmora::Bitmap24 previewImage_, filterImage_, blurImage_;
   bool shown_ = false;

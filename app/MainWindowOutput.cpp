@@ -35,6 +35,7 @@
 #include "output/StillImage.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "studio/StillExport.h"
 
 using namespace velmora;
 
@@ -73,19 +74,14 @@ void TOutputSection::MessageSink(MainWindow& w, velmora::RenderContext& ctx) {
 
 void TOutputSection::Begin(MainWindow& w, bool movie) {
   w.output_->Exporting = true;
-  w.ctx_.RenderIdle = false;
   w.PreviewRenderInterval->stop();
   w.DisableAllControls();
   if (movie) w.Abort->setEnabled(true);
-  w.ctx_.PixeProgress = 0;
 }
 
 void TOutputSection::End(MainWindow& w) {
-  w.ctx_.MovieProgress = 0;
-  w.ctx_.FrameProgress = 0;
   w.TProgressBar->setValue(0);
   w.PreviewRenderInterval->start();
-  w.ctx_.RenderIdle = true;
   w.EnableAllControls();
   w.Abort->setEnabled(false);
   w.OutPutFilenChange();
@@ -94,8 +90,6 @@ void TOutputSection::End(MainWindow& w) {
 
 void MainWindow::SavePictureClick() {
   if (output_->Exporting) return;
-  // The still fixes the warp normalisation on the frame it saves.
-  doc_.Params.WarpScale = 0;
   TFileDialogOptions o;
   o.Title = tr("雲模様を作画し保存します。");
   o.NameFilters = {tr("すべてのﾌｧｲﾙ (*.*)"), tr("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"), tr("JPegイメージ (*.jpg)")};
@@ -114,6 +108,8 @@ void MainWindow::SavePictureClick() {
     bool saved = false;
     std::string error;
   };
+  // The same export as the command line's render, work budget included: a
+  // project's keys can ask for a frame that would never end.
   auto job = std::make_shared<StillJob>();
   job->params = doc_.Params;
   const std::string path = name->toStdString();
@@ -121,14 +117,8 @@ void MainWindow::SavePictureClick() {
   output_->Worker.Start(
       [this, job, path, quality](RenderContext& ctx) {
         TOutputSection::MessageSink(*this, ctx);
-        // The same work budget as a movie frame: a project's keys can ask
-        // for a frame that would never end.
-        ctx.Work.PerPixel = velmora::DefaultWorkPerPixel;
-        if (RenderStillFrame(ctx, job->params, &job->error)) {
-          Bitmap24 picture;
-          StillPicture(ctx, job->params, picture);
-          job->saved = SaveBitmapByExtension(picture, path, quality, &job->error);
-        }
+        job->saved = ExportStill(ctx, job->params, velmora::DefaultWorkPerPixel, path, quality,
+                                 &job->error);
       },
       [this, job] {
         // A picture that was not written is reported as such, not as saved.
@@ -276,14 +266,18 @@ void MainWindow::OutPutFilenChange() {
                         !OutPutAlpha->text().trimmed().isEmpty());
 }
 
-// Copies the progress values into the gauges: the running export's, else the
-// preview's.
+// Copies the progress values into the gauges: the running export's, else
+// the preview's while it renders (0 when it is idle).
 void MainWindow::ProgressTimerTimer() {
-  const RenderContext* worker = output_->Worker.Context();
-  const RenderContext& ctx = worker ? *worker : ctx_;
-  IProgressBar->setValue(ctx.FrameProgress);
-  PixeProgressBar->setValue(ctx.PixeProgress);
-  if (worker) TProgressBar->setValue(ctx.MovieProgress);
+  if (const RenderContext* worker = output_->Worker.Context()) {
+    IProgressBar->setValue(worker->FrameProgress);
+    PixeProgressBar->setValue(worker->PixeProgress);
+    TProgressBar->setValue(worker->MovieProgress);
+    return;
+  }
+  const bool busy = preview_->Busy();
+  IProgressBar->setValue(busy ? preview_->Progress().FrameProgress.load() : 0);
+  PixeProgressBar->setValue(busy ? preview_->Progress().PixeProgress.load() : 0);
 }
 
 void MainWindow::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }

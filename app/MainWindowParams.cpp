@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <optional>
 
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
@@ -144,8 +145,10 @@ void MainWindow::ShowParams(const TCloudFrameParams& params) {
 
 bool MainWindow::ReadParams(bool keys) {
   TFormReadError error;
+  // Previews render copies of the document, so a read can always key; only
+  // an export (whose controls are disabled) keeps the keys as they are.
   if (velmora::ReadParams(CollectForm(), doc_.Params, doc_.Curves, doc_.Model.TimeLinePosition, keys,
-                          ctx_.RenderIdle, ctx_.PreviewBusy, &error))
+                          !ExportRunning(), false, &error))
     return true;
   ShowReadError(error);
   return false;
@@ -173,51 +176,45 @@ void MainWindow::RedrawBlurSample() {
   BlurCurveSample->update();
 }
 
-void MainWindow::FullPreviewIfAuto() {
-  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
+void MainWindow::RequestPreview(PreviewKind kind) {
   ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  DrawPreview();
+  preview_->Submit(doc_, kind);
+}
+
+void MainWindow::FullPreviewIfAuto() {
+  if (!AutoUpdate->isChecked()) return;
+  RequestPreview(PreviewKind::Full);
 }
 
 void MainWindow::FilterPreviewIfAuto() {
-  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (!AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
-  ++previewRenders_;
-  RerenderFromFilter(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Filter);
 }
 
 void MainWindow::MixPreviewIfAuto() {
-  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
+  if (!AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
-  ++previewRenders_;
-  RerenderMix(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Mix);
 }
 
 void MainWindow::DrawPreview() {
-  const TPixeBuffer* shown = ctx_.Frame.filtered_cloud;
-  if (ctx_.Frame.mixed_texture && shown && shown->width == previewImage_.width &&
-      shown->height == previewImage_.height)
-    BufferToBitmap(previewImage_, shown);
+  // A movie export paints its frames into the preview meanwhile.
+  if (ExportRunning()) return;
+  std::optional<PreviewPicture> shown = preview_->TakePicture();
+  if (!shown || shown->Picture.width != previewImage_.width ||
+      shown->Picture.height != previewImage_.height)
+    return;
+  previewImage_ = std::move(shown->Picture);
   INternalCloudPreview->update();
 }
 
 void MainWindow::PreviewRenderIntervalTimer() {
   const TPreviewRun run = schedule_.Tick();
-  if (run != TPreviewRun::None) {
-    PreviewRenderInterval->stop();
-    if (run == TPreviewRun::Full)
-      FullPreviewIfAuto();
-    else
-      FilterPreviewIfAuto();
-    PreviewRenderInterval->start();
-  }
-  if (schedule_.ResetsProgress()) {
-    ctx_.FrameProgress = 0;
-    ctx_.PixeProgress = 0;
-  }
+  if (run == TPreviewRun::Full)
+    FullPreviewIfAuto();
+  else if (run == TPreviewRun::Filter)
+    FilterPreviewIfAuto();
 }
 
 void MainWindow::FullRenderPreviewEvent() {
@@ -233,7 +230,7 @@ void MainWindow::FilterRenderPreviewEvent() {
 
 void MainWindow::CheckBoxFullRenderClick() {
   if (!ReadParams(true)) return;
-  doc_.Params.WarpScale = 0;
+  preview_->ResetWarp();
   schedule_.RequestFull();
 }
 
@@ -244,13 +241,7 @@ void MainWindow::PileModeClick() {
 
 void MainWindow::UpperClick() { MixPreviewIfAuto(); }
 
-void MainWindow::DisplayTextureLayerClick() {
-  // Not while a preview render runs: the mix would work on half-made buffers.
-  if (ctx_.PreviewBusy) return;
-  ++previewRenders_;
-  RerenderMix(renderer_);
-  DrawPreview();
-}
+void MainWindow::DisplayTextureLayerClick() { RequestPreview(PreviewKind::Mix); }
 
 void MainWindow::PositionEditDone() {
   if (reading_ || !ReadParams(true)) return;
@@ -267,10 +258,7 @@ void MainWindow::BlurEditDone() {
   RedrawBlurSample();
 }
 
-void MainWindow::AutoUpdateClick() {
-  FullPreviewIfAuto();
-  DrawPreview();
-}
+void MainWindow::AutoUpdateClick() { FullPreviewIfAuto(); }
 
 void MainWindow::AlphaBarChange() {
   RedrawParameterPreviews();
@@ -290,10 +278,8 @@ void MainWindow::ChooseColour(ColourPanel* panel) {
   for (int i = 0; i < CustomColourCount; ++i) stored[i] = FromQColor(custom[i]);
   WriteCustomColours(settingsPath_, stored, nullptr);
   RedrawParameterPreviews();
-  if (!ReadParams(true) || ctx_.PreviewBusy) return;
-  ++previewRenders_;
-  RerenderFromFilter(renderer_);
-  DrawPreview();
+  if (!ReadParams(true)) return;
+  RequestPreview(PreviewKind::Filter);
 }
 
 void MainWindow::ColorFilterResetClick() {
@@ -308,29 +294,19 @@ void MainWindow::ColorFilterResetClick() {
 }
 
 void MainWindow::RedrawClick() {
-  // A second render may not start inside a running one.
-  if (ctx_.PreviewBusy) return;
-  doc_.Params.WarpScale = 0;
+  // The warp normalisation is fixed afresh, even when the read fails.
+  preview_->ResetWarp();
   if (!ReadParams(false)) return;
-  PreviewRenderInterval->stop();
-  ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  PreviewRenderInterval->start();
-  DrawPreview();
+  RequestPreview(PreviewKind::Full);
 }
 
-void MainWindow::ShowBufferView(const TPixeFloatBuffer* buffer) {
-  if (!buffer) return;
-  FloatBufferToBitmap(previewImage_, buffer);
-  INternalCloudPreview->update();
-}
-
-void MainWindow::ShowCloudPenClick() { ShowBufferView(ctx_.Pens.CloudPen); }
-void MainWindow::ShowWarpPenRClick() { ShowBufferView(ctx_.Pens.WarpPenR); }
-void MainWindow::ShowWarpPenGClick() { ShowBufferView(ctx_.Pens.WarpPenG); }
-void MainWindow::ShowWarpPenBClick() { ShowBufferView(ctx_.Pens.WarpPenB); }
-void MainWindow::ShowBasePatternClick() { ShowBufferView(ctx_.Frame.base_pattern); }
-void MainWindow::ShowWarpTemplateClick() { ShowBufferView(ctx_.Frame.warp_template); }
+// Views of the engine's buffers as the last preview render left them.
+void MainWindow::ShowCloudPenClick() { preview_->Submit(doc_, PreviewKind::ViewCloudPen); }
+void MainWindow::ShowWarpPenRClick() { preview_->Submit(doc_, PreviewKind::ViewWarpPenR); }
+void MainWindow::ShowWarpPenGClick() { preview_->Submit(doc_, PreviewKind::ViewWarpPenG); }
+void MainWindow::ShowWarpPenBClick() { preview_->Submit(doc_, PreviewKind::ViewWarpPenB); }
+void MainWindow::ShowBasePatternClick() { preview_->Submit(doc_, PreviewKind::ViewBasePattern); }
+void MainWindow::ShowWarpTemplateClick() { preview_->Submit(doc_, PreviewKind::ViewWarpTemplate); }
 
 void MainWindow::ConnectHandlers() {
   for (QSlider* s : {Complex, Coverrate, MinRadius, MaxRadius, wMinRadius, wMaxRadius, Noise,

@@ -129,6 +129,7 @@ void MainWindow::New1Click() {
   if (!ConfirmDropChanges()) return;
   doc_.New(hooks_);
   StartDocument();
+  preview_->ResetWarp();  // a new project fixes its own warp normalisation
   ShowProjectModel();
   RedrawParameterPreviews();
   schedule_.RequestFull();
@@ -154,6 +155,7 @@ void MainWindow::OpenProject(const QString& path) {
   }
   StartDocument();
   RememberRecent(doc_.Model.ProjectFileName);
+  preview_->ResetWarp();
   ShowProjectModel();
   OutPutFilenChange();
   schedule_.RequestFull();

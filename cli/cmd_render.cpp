@@ -24,6 +24,7 @@
 #include "render/Render.h"
 #include "render/StillRender.h"
 #include "render/ThreadPool.h"
+#include "studio/StillExport.h"
 
 namespace velmora::cli {
 
@@ -192,11 +193,11 @@ int CmdRender(const Args& args) {
                   std::chrono::seconds(1));
   bar.Still();
   bool rendered = false;
+  Bitmap24 picture;
   {
     InterruptToAbort interrupts(false);
     const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
-    ctx.Work.PerPixel = o.workPerPixel;
-    rendered = RenderStillFrame(ctx, params, &error);
+    rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error);
     ctx.SetPump(before);
   }
   ctx.SetMessageSink({});
@@ -206,11 +207,7 @@ int CmdRender(const Args& args) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
-  Bitmap24 picture;
-  if (o.buffer)
-    BufferBitmap(ctx, *o.buffer, picture);
-  else
-    StillPicture(ctx, params, picture);
+  if (o.buffer) BufferBitmap(ctx, *o.buffer, picture);
 
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
   if (*o.output == "-") {

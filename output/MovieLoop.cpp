@@ -188,33 +188,33 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   // The export's work budget stands in for the host's until the end.
   const long double hostWorkPerPixel = ctx.Work.PerPixel;
   ctx.Work.PerPixel = settings.workPerPixel;
-  p.WarpScale = 0;
+  // The movie's own sequence: its warp normalisation is fixed afresh on
+  // frame 0, whatever an earlier render fixed.
+  RenderSequence seq;
+  TFrameRenderer run = r;
+  run.Sequence = &seq;
   bool renderFailed = false;
   // Brings the engine to the state a whole run has at its frame F: the
-  // record's size at F's oversampling, the buffers and pens allocated (pens
-  // are re-made from F's seed when the size differs from theirs) and, while
-  // the warp normalisation is not fixed, F's cloud layer to fix it.
+  // buffers at F's render size and the pens allocated (pens are re-made
+  // from F's seed when the size differs from theirs) and, while the warp
+  // normalisation is not fixed, F's cloud layer to fix it.
   auto prepare = [&](int32_t f) {
     ctx.FrameProgress = 0;
     ctx.PixeProgress = 0;
     EvalCurveSet(*r.Curves, p, f);
-    const bool fixWarp = p.WarpScale == 0;
+    const bool fixWarp = !seq.WarpFixed();
     if (fixWarp) CallShowParams(*r.Hooks, p);
-    const int64_t factor = EffectiveOverSampling(p);
+    const int64_t factor = OutputFactor(p);
     const int64_t w = int64_t{outW} * factor, h = int64_t{outH} * factor;
     const auto started = Clock::now();
-    int32_t renderW = 0, renderH = 0;
-    bool ok = OversampledSize(p, renderW, renderH, nullptr);
+    RenderTarget target;
+    bool ok = OutputTarget(p, target, nullptr);
     if (ok) {
-      p.ResX = renderW;
-      p.ResY = renderH;
-      ok = r.Stages.AllocFrameBuffers(ctx, p, false);
-      if (ok && fixWarp) r.Stages.RenderCloudLayer(ctx, p);
+      ok = r.Stages.AllocFrameBuffers(ctx, p, target, seq);
+      if (ok && fixWarp) r.Stages.RenderCloudLayer(ctx, p, target, seq);
       ok = ok && !ctx.Work.Exceeded;
-      p.ResX = outW;
-      p.ResY = outH;
     }
-    p.Rendered = false;
+    seq.Invalidate();
     report.renderSeconds += SecondsSince(started);
     if (!ok && ctx.Work.Exceeded)
       report.failures.push_back("frame " + std::to_string(f) + ": " +
@@ -254,7 +254,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         break;
       }
       auto started = Clock::now();
-      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr);
+      const bool rendered = RenderMovieFrame(run, f, colour, wantAlpha ? &alpha : nullptr);
       report.renderSeconds += SecondsSince(started);
       if (!rendered && ctx.AbortRequested()) {
         // Stopped mid-frame: the frame is incomplete and is not written.

@@ -601,7 +601,7 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
 // ---------------------------------------------------------------------------
 // base_pattern
 
-void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
+void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* bp = ctx.Frame.base_pattern;
   const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
   if (!bp) return;
@@ -615,8 +615,8 @@ void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
   int32_t sh = StampSize(H * p.MaxRadius);
   // 3.
   const int64_t N = CloudStampCount(p.Complex);
-  const int32_t offX = RoundToInt32(p.ResX * p.cx);
-  const int32_t offY = RoundToInt32(p.ResY * p.cy);
+  const PixelOffset off = LayerOffset(target, p, p.cx, p.cy);
+  const int32_t offX = off.x, offY = off.y;
   const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
   // 4. The draws run in order here; the stamps are applied afterwards, band
   // by band on the pool.

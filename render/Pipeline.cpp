@@ -1,6 +1,8 @@
 // Buffer allocation, the texture mix stage and the box reduction of
 // oversampled pictures.
 #include <algorithm>
+#include <limits>
+#include <string>
 #include <utility>
 
 #include "base/Numeric.h"
@@ -44,16 +46,48 @@ bool EnsureSlot(RenderContext& ctx, Buf*& slot, const char* name, int32_t w, int
 
 }  // namespace
 
-bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool preview) {
+RenderTarget PreviewTarget(const TCloudFrameParams& params) {
+  return RenderTarget{params.PreviewWidth, params.PreviewHeight, 1, true};
+}
+
+int32_t OutputFactor(const TCloudFrameParams& params) {
+  return params.OverSampling < 1 ? 1 : params.OverSampling;
+}
+
+bool OutputTarget(const TCloudFrameParams& params, RenderTarget& target, std::string* error) {
+  const int64_t factor = OutputFactor(params);
+  const int64_t W = int64_t{params.ResX} * factor;
+  const int64_t H = int64_t{params.ResY} * factor;
+  if (W > std::numeric_limits<int32_t>::max() || H > std::numeric_limits<int32_t>::max()) {
+    if (error)
+      *error = "the render size " + std::to_string(W) + " x " + std::to_string(H) +
+               " is too large";
+    return false;
+  }
+  target = RenderTarget{static_cast<int32_t>(W), static_cast<int32_t>(H),
+                        static_cast<int32_t>(factor), false};
+  return true;
+}
+
+PixelOffset LayerOffset(const RenderTarget& target, const TCloudFrameParams& params,
+                        long double px, long double py) {
+  // A preview takes its offsets from the output size.
+  const int32_t w = target.Preview ? params.ResX : target.Width;
+  const int32_t h = target.Preview ? params.ResY : target.Height;
+  return PixelOffset{RoundToInt32(w * px), RoundToInt32(h * py)};
+}
+
+bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
+                       const RenderTarget& target, RenderSequence& seq) {
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
-  params.Rendered = false;
-  const int32_t w = std::max(preview ? params.PreviewWidth : params.ResX, 0);
-  const int32_t h = std::max(preview ? params.PreviewHeight : params.ResY, 0);
+  seq.Invalidate();
+  const int32_t w = std::max(target.Width, 0);
+  const int32_t h = std::max(target.Height, 0);
   // Every stage makes a few full-size passes; new pens take about 130 more
   // (127 full-size stamps of the fractal pen and the shading).
   const long double pixels = static_cast<long double>(w) * h;
   ctx.Work.Restart();
-  ctx.Work.SetRenderSize(w, h, preview ? 1 : EffectiveOverSampling(params));
+  ctx.Work.SetRenderSize(w, h, target.Factor);
   if (!ctx.Work.Charge(pixels * (ctx.Pens.Match(w, h, params.Seed) ? 30 : 160), "render size")) {
     ctx.RenderIdle = true;
     return false;

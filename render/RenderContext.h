@@ -109,7 +109,7 @@ inline constexpr int kStampScratchSlots = 8;
 
 class RenderContext {
  public:
-  RenderContext() = default;
+  RenderContext() { Threads.SetAbortFlag(&abort_); }
   RenderContext(const RenderContext&) = delete;
   RenderContext& operator=(const RenderContext&) = delete;
   ~RenderContext() = default;

@@ -175,7 +175,7 @@ void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const 
   }
 }
 
-void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
+void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
@@ -183,8 +183,8 @@ void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
   ctx.Rng.Seed(static_cast<uint32_t>(p.Seed) + 1u);
   int32_t sw = W, sh = H;
   const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
-  const int32_t offX = RoundToInt32(p.ResX * p.wx1);
-  const int32_t offY = RoundToInt32(p.ResY * p.wy1);
+  const PixelOffset off = LayerOffset(target, p, p.wx1, p.wy1);
+  const int32_t offX = off.x, offY = off.y;
   StampBatch batch(ctx, stamping ? wt : nullptr, M + 1);
   int progress = 30;
   for (int64_t u = 0; u <= M; ++u) {
@@ -204,7 +204,7 @@ void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
   batch.RunWithProgress(30, progress);
 }
 
-void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
+void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
@@ -212,8 +212,8 @@ void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
   const int64_t N = CloudStampCount(p.Complex);
   int32_t sw = StampSize(W * p.wMaxRadius);
   int32_t sh = StampSize(H * p.wMaxRadius);
-  const int32_t offX = RoundToInt32(p.ResX * p.wx2);
-  const int32_t offY = RoundToInt32(p.ResY * p.wy2);
+  const PixelOffset off = LayerOffset(target, p, p.wx2, p.wy2);
+  const int32_t offX = off.x, offY = off.y;
   const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
   StampBatch batch(ctx, stamping ? wt : nullptr, 2 * (N + 1) + 1);
@@ -239,7 +239,7 @@ void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
   batch.RunWithProgress(40, progress);
 }
 
-void NormalizeWarpTemplate(RenderContext& ctx, TCloudFrameParams& p) {
+void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& p) {
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt || wt->width <= 0 || wt->height <= 0) return;
   FloatPixel* e = wt->data;

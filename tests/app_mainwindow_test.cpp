@@ -154,6 +154,7 @@ class MainWindowTest : public QObject {
     w.PreviewRenderInterval->stop();  // ticks are driven by hand
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     w.AutoUpdate->setChecked(true);
+    w.WaitForPreview();  // the first preview, rendered on the session's worker
     const int before = w.PreviewRenders();
     const auto cloudBefore = w.PreviewImage().bytes;
     for (int v : {120, 140, 160}) {
@@ -165,6 +166,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.PreviewRenders(), before);
     w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);
+    w.WaitForPreview();
     QVERIFY(w.PreviewImage().bytes != cloudBefore);
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "anim/CurveSet.h"
 #include "studio/StudioDocument.h"
 #include "temp_folder.h"
 
@@ -17,6 +18,7 @@ TEST(StudioDocument, ModifiedFlagFollowsNewOpenAndSave) {
   doc.New();
   EXPECT_FALSE(doc.Modified());
   doc.Params.Seed = 7;
+  KeyCurveSetFromParams(doc.Curves, 0, doc.Params);
   doc.MarkModified();
 
   // A save into a folder that does not exist fails and keeps the flag.
