@@ -99,12 +99,18 @@ class EditorTest : public QObject {
     w.close();  // the close box, answered Cancel
     w.Cancel->click();
     QVERIFY(w.isVisible());
-    // Save, then New goes on without asking again.
-    host.answers = {TSaveAnswer::Save};
+    // The failed name stays the project's; Save as picks another.  Then
+    // quitting with Save writes the changes first.
     host.files = {file("kept.vlm")};
+    w.SaveAs1->trigger();
+    QVERIFY(!w.Doc().Modified());
+    Type(w.ResY, QStringLiteral("300"));
+    host.answers = {TSaveAnswer::Save};
     w.Exit1->trigger();
     QVERIFY(!w.isVisible());
-    QVERIFY(QFile::exists(file("kept.vlm")));
+    QFile kept(file("kept.vlm"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QVERIFY(kept.readAll().contains("640 300 resolution\r\n"));
     QVERIFY(!w.Doc().Modified());
     QCOMPARE(w.windowTitle(), QStringLiteral("kept.vlm - 簡易雲模様動画生成～べるもら～"));
     // Discard drops the change.
@@ -114,7 +120,7 @@ class EditorTest : public QObject {
     w.New1->trigger();
     QCOMPARE(w.Doc().Params.ResY, 512);
     QVERIFY(!w.History().CanUndo());
-    QCOMPARE(host.asked.size(), 5);
+    QCOMPARE(host.asked.size(), 6);
   }
 
   void undoKeysGiveBackTheSavedBytes() {

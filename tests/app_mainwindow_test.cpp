@@ -238,9 +238,10 @@ class MainWindowTest : public QObject {
       MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
-      w.close();  // the close box
+      w.close();  // the close box: only the window's position is stored
     }
-    QVERIFY(!SettingsFileExists(ini));
+    QCOMPARE(ReadIniInteger(ini, "Velmora", "Preview_AutoUpdate", -1), -1);
+    QVERIFY(ReadIniInteger(ini, "Velmora", "WindowLeft", -99999) != -99999);
     {
       ScriptedHost host;
       MainWindow w(host, ini);
