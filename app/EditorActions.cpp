@@ -27,7 +27,6 @@
 #include "anim/ParamTable.h"
 #include "app/MainWindow.h"
 #include "app/StudioWidgets.h"
-#include "base/Translate.h"
 #include "output/WindowSettings.h"
 #include "project/ProjectWords.h"
 
@@ -254,13 +253,16 @@ void MainWindow::ApplyToolTips() {
     if (unit == "frames" || unit == "frame") return tr("フレーム");
     return QString();
   };
+  // The meaning in the window's language: the project word's Japanese manual
+  // text, or the table's English meaning when the English catalogue is in.
+  const bool japanese = ProductName() == QStringLiteral("簡易雲模様動画生成～べるもら～");
   const auto describe = [&](const TParamInfo& row) {
-    QString meaning;
-    for (int i = 0; i < ProjectWordCount; ++i)
+    QString meaning = QString::fromUtf8(row.Meaning);
+    for (int i = 0; japanese && i < ProjectWordCount; ++i)
       if (std::string_view(ProjectWordInfo(i).Keyword) == row.Keyword)
-        meaning = QString::fromStdString(Tr(std::string(ProjectWordInfo(i).Description)));
+        meaning = QString::fromUtf8(ProjectWordInfo(i).Description);
     const std::string_view name = row.Name;
-    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos)
+    if (const size_t dot = name.rfind('.'); japanese && dot != std::string_view::npos)
       meaning += QLatin1Char(' ') + QString::fromLatin1(name.substr(dot + 1).data(), 1).toUpper();
     QStringList lines{meaning};
     const QString unit = unitText(row.Unit);
@@ -372,10 +374,12 @@ void MainWindow::FitNumberFields() {
     const int need = e->fontMetrics().horizontalAdvance(sample) + m.left() + m.right() + 10;
     if (e->width() < need || e->minimumWidth() < need) e->setFixedWidth(need);
   };
-  const QString real = QStringLiteral("-0.6666667");
-  for (QLineEdit* e : {cxedbx, cyedbx, wx1edbx, wy1edbx, wx2edbx, wy2edbx, BlurRadiusEdBx,
-                       BlurBrushRotXEdBx, BlurBrushRotYEdBx, BlurBrushRotZEdBx})
-    fit(e, real);
+  for (QLineEdit* e : {cxedbx, cyedbx, wx1edbx, wy1edbx, wx2edbx, wy2edbx})
+    fit(e, QStringLiteral("0.6666667"));
+  // Radii and angles are shorter numbers; the blur row has little room.
+  fit(BlurRadiusEdBx, QStringLiteral("0.12345"));
+  for (QLineEdit* e : {BlurBrushRotXEdBx, BlurBrushRotYEdBx, BlurBrushRotZEdBx})
+    fit(e, QStringLiteral("-180.5"));
   fit(Seed, QStringLiteral("-2147483648"));
   for (QLineEdit* e : {ResX, ResY, CurFrame, MaxFrame}) fit(e, QStringLiteral("99999"));
   fit(BlurSamplesEdbx, QStringLiteral("9999"));

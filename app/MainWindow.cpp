@@ -246,8 +246,9 @@ void MainWindow::BuildControls() {
   cpos->addWidget(cxedbx);
   cpos->addWidget(cyedbx);
   cpos->addStretch(1);
-  cg->addWidget(label(tr("雲位置 X Y")), row, 0);
-  cg->addLayout(cpos, row++, 1);
+  // The position edits take a row of their own: wide enough for 0.6666667.
+  cg->addWidget(label(tr("雲位置 X Y")), row++, 0, 1, 2);
+  cg->addLayout(cpos, row++, 0, 1, 2);
   cg->setRowStretch(row, 1);
   auto* cloudCol = new QVBoxLayout;
   cloudCol->setSpacing(2);
