@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -18,6 +20,7 @@
 #include "app/DialogHost.h"
 #include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
+#include "app/StudioWidgets.h"
 #include "output/WindowSettings.h"
 #include "project/ProjectText.h"
 
@@ -194,6 +197,26 @@ class EditorTest : public QObject {
     host.answers = {TSaveAnswer::Discard};
     w.Recent1->actions()[0]->trigger();
     QCOMPARE(w.Seed->text(), QStringLiteral("77"));
+  }
+
+  void everyControlExplainsItself() {
+    AskingHost host;
+    MainWindow w(host, settings().toStdString());
+    w.show();
+    for (QWidget* c : w.centralWidget()->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QAbstractSlider*>(c) || qobject_cast<QLineEdit*>(c) ||
+                           qobject_cast<QAbstractButton*>(c) || qobject_cast<ColourPanel*>(c);
+      if (control && !c->objectName().isEmpty())
+        QVERIFY2(!c->toolTip().isEmpty(), qPrintable(c->objectName()));
+    }
+    QVERIFY(w.Complex->toolTip().contains(QStringLiteral("0.005〜1（0.005 刻み）")));
+    QVERIFY(w.cxedbx->toolTip().startsWith(QStringLiteral("雲模様の位置。")));
+    // New clears what the last export left in the progress panel.
+    w.doneframe->setText(QStringLiteral("31"));
+    w.TProgressBar->setValue(100);
+    w.New1->trigger();
+    QCOMPARE(w.doneframe->text(), QStringLiteral("0"));
+    QCOMPARE(w.TProgressBar->value(), 0);
   }
 
   void qtDialogsSpeakJapaneseUnderAJapaneseLocale() {
