@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -92,6 +93,9 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
   BuildControls();
   BuildMenus();
   ConnectHandlers();
+  BuildEditorActions();
+  ApplyToolTips();
+  FitNumberFields();
 
   hooks_.ShowParams = [this](const TCloudFrameParams& p) { ShowParams(p); };
   hooks_.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
@@ -102,6 +106,12 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
 }
 
 MainWindow::~MainWindow() {
+  // Closing moves the focus out of an edit, which would finish it: nothing
+  // may reach this half-destroyed window any more.
+  for (QObject* c : centralWidget()->findChildren<QObject*>()) {
+    c->disconnect(this);
+    c->removeEventFilter(this);
+  }
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
   hooks_ = TWindowHooks{};
@@ -238,8 +248,9 @@ void MainWindow::BuildControls() {
   cpos->addWidget(cxedbx);
   cpos->addWidget(cyedbx);
   cpos->addStretch(1);
-  cg->addWidget(label(tr("雲位置 X Y")), row, 0);
-  cg->addLayout(cpos, row++, 1);
+  // The position edits take a row of their own: wide enough for 0.6666667.
+  cg->addWidget(label(tr("雲位置 X Y")), row++, 0, 1, 2);
+  cg->addLayout(cpos, row++, 0, 1, 2);
   cg->setRowStretch(row, 1);
   auto* cloudCol = new QVBoxLayout;
   cloudCol->setSpacing(2);
@@ -516,6 +527,10 @@ void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // Back where it was last closed, when that place is still on a screen.
+  if (const auto p = ReadWindowPosition(settingsPath_);
+      p && QGuiApplication::screenAt(QPoint(p->Left + 40, p->Top + 20)))
+    move(p->Left, p->Top);
   setFixedSize(sizeHint().width() > ClientWidth ? sizeHint().width() : ClientWidth,
                ClientHeight + menuBar()->sizeHint().height());
   FormShow();
@@ -523,6 +538,7 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::FormShow() {
   doc_.New(hooks_);
+  StartDocument();
   ShowProjectModel();
   RedrawParameterPreviews();
   doc_.Params.PreviewWidth = INternalCloudPreview->width();
@@ -535,7 +551,9 @@ void MainWindow::FormShow() {
 
 void MainWindow::UpdateCaption() {
   const QString name = QFileInfo(QString::fromStdString(doc_.Model.ProjectFileName)).fileName();
-  setWindowTitle(name + QStringLiteral(" - ") + ProductName());
+  // "*" after the name: the document has changes that are not saved.
+  setWindowTitle(name + (doc_.Modified() ? QStringLiteral("*") : QString()) +
+                 QStringLiteral(" - ") + ProductName());
 }
 
 void MainWindow::DisableAllControls() {

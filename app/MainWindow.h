@@ -18,6 +18,7 @@
 #include "app/DialogHost.h"
 #include "render/Pixe.h"
 #include "render/PreviewSchedule.h"
+#include "studio/EditHistory.h"
 #include "studio/PreviewSession.h"
 #include "studio/StudioDocument.h"
 
@@ -55,8 +56,13 @@ class MainWindow : public QMainWindow {
   static constexpr int ClientWidth = 913;
   static constexpr int ClientHeight = 423;
 
-  // Opens a project as the File menu's Open does, without its dialog.
+  // Opens a project as the File menu's Open does, without its dialog and
+  // without asking about unsaved changes (the command line's project).
   void OpenProject(const QString& path);
+  // The same after asking about unsaved changes (recent projects, drops).
+  void OpenProjectAsking(const QString& path);
+  // The undo history of the document.
+  const velmora::TEditHistory& History() const { return history_; }
 
   DialogHost& Host() { return host_; }
   // A still or movie export is running (on its worker thread).
@@ -109,6 +115,8 @@ class MainWindow : public QMainWindow {
   QPushButton *Okey, *Cancel;
   // Menu items.
   QAction *New1, *Open1, *O1, *SaveAs1, *Exit1, *JPEG1, *AVIA1;
+  QAction *Undo1, *Redo1;
+  QMenu* Recent1;  // File > recent projects, rebuilt from the settings file
   // Timers: the preview debounce (50 ms) and the gauges (100 ms).
   QTimer *PreviewRenderInterval, *ProgressTimer;
 
@@ -156,6 +164,9 @@ class MainWindow : public QMainWindow {
   void Open1Click();
   void O1Click();
   void SaveAs1Click();
+  // Edit menu.
+  void Undo1Click();
+  void Redo1Click();
   // Output section and Settings menu (app/MainWindowOutput.cpp).
   void SavePictureClick();
   void SaveMovieClick();
@@ -193,9 +204,19 @@ class MainWindow : public QMainWindow {
   // Copies the timeline, frame edits, output names and switches of the
   // project model into their controls (no handler runs).
   void ShowProjectModel();
+  // Records the document after a finished change as one undo step and
+  // refreshes the caption's modified mark and the Edit menu.
+  void CommitChange();
+  // Before the document is dropped: asks Save / Discard / Cancel when there
+  // are unsaved changes; true when the action may go on.
+  bool ConfirmDropChanges();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   friend struct TOutputSection;  // the output section (app/OutputSection.h)
@@ -209,7 +230,19 @@ class MainWindow : public QMainWindow {
   void ChooseColour(ColourPanel* panel);
   void ShowReadError(const velmora::TFormReadError& error);
   void ShowTimeLineError(int result, const std::string& text);
-  void SaveProjectTo(const std::string& path);
+  bool SaveProjectTo(const std::string& path);
+  bool SaveProject();    // overwrite save; false when cancelled or failed
+  bool SaveProjectAs();  // false when cancelled or failed
+  // After New or Open: a fresh history, a clear progress panel.
+  void StartDocument();
+  void ClearProgressPanel();
+  void RememberRecent(const std::string& path);
+  void FillRecentMenu();
+  void UpdateEditActions();
+  void SyncModified();  // the document's flag and the caption from the history
+  void BuildEditorActions();  // Edit menu, shortcuts, recent menu, commit points
+  void ApplyToolTips();
+  void FitNumberFields();
   void WriteAutoUpdateAndClose();
   TFileDialogOptions ProjectDialog(const QString& title) const;
   QString ProductName() const;
@@ -225,7 +258,9 @@ class MainWindow : public QMainWindow {
   velmora::Bitmap24 previewImage_, filterImage_, blurImage_;
   bool shown_ = false;
   bool reading_ = false;  // a conversion error box is up: edits finishing meanwhile are ignored
+  bool closeConfirmed_ = false;  // unsaved changes were settled before close()
+  velmora::TEditHistory history_;
   int previewRenders_ = 0;
   std::unique_ptr<TOutputSection> output_;
-  QMenu *fileMenu_ = nullptr, *settingsMenu_ = nullptr;
+  QMenu *fileMenu_ = nullptr, *editMenu_ = nullptr, *settingsMenu_ = nullptr;
 };

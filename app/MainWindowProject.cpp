@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <string>
 
 #include "anim/KeyEdit.h"
 #include "anim/ProjectModel.h"
@@ -61,7 +62,12 @@ void MainWindow::TImeLineBarChange(int position) {
 void MainWindow::MaxFrameExit() {
   if (reading_) return;
   doc_.Model.MaxFrame = MaxFrame->text().toStdString();
+  const int32_t before = doc_.Model.TimeLinePosition;
   const TTimeLineResult r = ConfirmMaxFrame(doc_.Model);
+  // A shorter timeline pulls the current frame in: the frame edit and the
+  // controls then show that frame, not one beyond the last.
+  if (doc_.Model.TimeLinePosition != before)
+    TimeLineMoved(TimeLineOf(doc_, hooks_), doc_.Model.TimeLinePosition);
   ShowProjectModel();
   reading_ = true;
   ShowTimeLineError(static_cast<int>(r), doc_.Model.MaxFrame);
@@ -72,6 +78,8 @@ void MainWindow::CurFrameExit() {
   if (reading_) return;
   doc_.Model.CurFrame = CurFrame->text().toStdString();
   const TTimeLineResult r = ConfirmCurFrame(TimeLineOf(doc_, hooks_));
+  // A frame outside the timeline is shown as the frame it was pulled to.
+  if (r == TTimeLineResult::Done) doc_.Model.CurFrame = std::to_string(doc_.Model.TimeLinePosition);
   ShowProjectModel();
   reading_ = true;
   ShowTimeLineError(static_cast<int>(r), doc_.Model.CurFrame);
@@ -96,16 +104,18 @@ void MainWindow::DeleteKeysClick() {
 void MainWindow::Button2Click() { CreateKeysAtPosition(TimeLineOf(doc_, hooks_)); }
 
 void MainWindow::WriteAutoUpdateAndClose() {
-  if (!ReadParams(false)) return;
+  if (!ReadParams(false) || !ConfirmDropChanges()) return;
   WritePreviewAutoUpdate(settingsPath_, AutoUpdate->isChecked(), nullptr);
+  closeConfirmed_ = true;
   close();
 }
 
 void MainWindow::OkeyClick() { WriteAutoUpdateAndClose(); }
 void MainWindow::Exit1Click() { WriteAutoUpdateAndClose(); }
 
-// The window is not a dialog, so a dialog result of Cancel changes nothing.
-void MainWindow::CancelClick() {}
+// Leaves as the close box does: the automatic-update switch is not stored,
+// and unsaved changes are asked about first.
+void MainWindow::CancelClick() { close(); }
 
 TFileDialogOptions MainWindow::ProjectDialog(const QString& title) const {
   TFileDialogOptions o;
@@ -117,7 +127,9 @@ TFileDialogOptions MainWindow::ProjectDialog(const QString& title) const {
 }
 
 void MainWindow::New1Click() {
+  if (!ConfirmDropChanges()) return;
   doc_.New(hooks_);
+  StartDocument();
   preview_->ResetWarp();  // a new project fixes its own warp normalisation
   ShowProjectModel();
   RedrawParameterPreviews();
@@ -128,6 +140,7 @@ void MainWindow::New1Click() {
 }
 
 void MainWindow::Open1Click() {
+  if (!ConfirmDropChanges()) return;
   TFileDialogOptions o = ProjectDialog(tr("開く"));
   o.MustExist = true;
   const std::optional<QString> path = host_.OpenFileName(this, o);
@@ -143,6 +156,8 @@ void MainWindow::OpenProject(const QString& path) {
                           .arg(path, QString::fromStdString(result.IoError)));
     return;
   }
+  StartDocument();
+  RememberRecent(doc_.Model.ProjectFileName);
   preview_->ResetWarp();
   ShowProjectModel();
   OutPutFilenChange();
@@ -164,32 +179,45 @@ void MainWindow::OpenProject(const QString& path) {
   }
 }
 
-void MainWindow::SaveProjectTo(const std::string& path) {
+bool MainWindow::SaveProjectTo(const std::string& path) {
+  // An edit still being typed belongs to what is saved.
+  if (auto* e = qobject_cast<QLineEdit*>(focusWidget()); e && e->isModified()) {
+    e->setModified(false);
+    emit e->editingFinished();
+  }
   std::string error;
   if (!doc_.Save(path, &error)) {
     host_.Error(this, tr("%1 を保存できませんでした: %2")
                           .arg(QString::fromStdString(path), QString::fromStdString(error)));
-    return;
+    return false;
   }
+  history_.Commit(doc_);
+  history_.MarkSaved();
+  doc_.MarkSaved();
+  RememberRecent(path);
   UpdateCaption();
+  return true;
 }
 
-void MainWindow::O1Click() {
+bool MainWindow::SaveProject() {
   if (ProjectNeedsName(doc_.Model.ProjectFileName)) {
     const std::optional<QString> path = host_.SaveFileName(this, ProjectDialog(tr("上書き保存")));
-    if (!path) return;
+    if (!path) return false;
     doc_.Model.ProjectFileName = path->toStdString();
   }
-  SaveProjectTo(doc_.Model.ProjectFileName);
+  return SaveProjectTo(doc_.Model.ProjectFileName);
 }
 
-void MainWindow::SaveAs1Click() {
+bool MainWindow::SaveProjectAs() {
   const std::optional<QString> path =
       host_.SaveFileName(this, ProjectDialog(tr("名前を付けて保存")));
-  if (!path) return;
+  if (!path) return false;
   doc_.Model.ProjectFileName = path->toStdString();
-  SaveProjectTo(doc_.Model.ProjectFileName);
+  return SaveProjectTo(doc_.Model.ProjectFileName);
 }
+
+void MainWindow::O1Click() { SaveProject(); }
+void MainWindow::SaveAs1Click() { SaveProjectAs(); }
 
 void MainWindow::ConnectProjectHandlers() {
   connect(TimeLine, &QSlider::valueChanged, this, &MainWindow::TImeLineBarChange);
