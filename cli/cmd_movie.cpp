@@ -27,6 +27,7 @@ extern "C" {
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
 #include "output/AviWriter.h"
+#include "output/Formats.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "render/Render.h"
@@ -40,8 +41,9 @@ const char kMovieUsage[] =
     "usage: velmora movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [--from N | --from-current]\n"
     "                     [--codec NAME] [--quality Q] [--keyframe N] [--bitrate BPS]\n"
     "Renders the project's timeline.  An output whose name ends in .avi is an AVI\n"
-    "movie at 30 frames per second; any other name gives a numbered picture series\n"
-    "(movie.bmp -> movie0000.bmp, ...; .jpg/.jpeg are JPEG, .png PNG, others BMP).\n"
+    "movie at 30 frames per second; a picture format's name gives a numbered series\n"
+    "(movie.bmp -> movie0000.bmp, ...; .bmp, .png, .jpg/.jpeg, .tif/.tiff; a name\n"
+    "without an extension BMP; 'velmora help formats' lists the formats).\n"
     "  -o OUT          the colour output (default: the project's output_avi)\n"
     "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
     "                  (default: the project's outputalpha_avi)\n"
@@ -81,6 +83,17 @@ struct MovieArgs {
   std::optional<int32_t> threads;
 };
 
+// An output name on the command line whose extension the format table does
+// not know is refused (a name without an extension is a BMP series).
+std::string OutputNameProblem(const std::string& option, const std::string& name) {
+  const std::string ext = PathExtension(name);
+  if (ext.empty() || FormatForPath(name, kFormatMovie) || FormatForPath(name, kFormatSeries))
+    return "";
+  return option + ": unknown format '" + ext + "' of " + ForDisplay(name) + " (movies: " +
+         FormatNameList(kFormatMovie) + "; numbered series: " + FormatNameList(kFormatSeries) +
+         ")";
+}
+
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", kMovieUsage);
   std::optional<std::string> maxWork, from, threads;
@@ -102,6 +115,11 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
   if (auto s = m.avi.Check(cl)) return s;
   if (m.from && m.fromCurrent) return cl.Usage("give either --from or --from-current");
+  for (const auto& [option, name] : {std::pair{"-o", m.main}, std::pair{"--alpha", m.alpha}})
+    if (name)
+      if (const std::string problem = OutputNameProblem(option, TrimOutputName(*name));
+          !problem.empty())
+        return cl.Usage(problem);
   return std::nullopt;
 }
 

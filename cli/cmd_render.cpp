@@ -19,6 +19,7 @@
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
+#include "output/Formats.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
@@ -34,10 +35,12 @@ const char kRenderUsage[] =
     "usage: velmora render [PROJECT.vlm] -o OUT [options]\n"
     "Renders one still picture as the still export does: at the output size times\n"
     "the oversampling factor, reduced to the output size.  The format follows\n"
-    "OUT's extension: .png PNG, .jpg/.jpeg JPEG, anything else 24-bit BMP.\n"
+    "OUT's extension (.bmp, .png, .jpg/.jpeg, .tif/.tiff; 'velmora help formats');\n"
+    "a name without an extension is a 24-bit BMP.\n"
     "  -o OUT              the picture to write (required); - writes it to the\n"
-    "                      standard output in the format of --format (png, jpeg,\n"
-    "                      bmp; default png)\n"
+    "                      standard output (PNG unless --format says otherwise)\n"
+    "  --format NAME       write OUT in this format whatever its extension (bmp,\n"
+    "                      png, jpeg, tiff)\n"
     "  --frame N           evaluate the animation at frame N (default: the\n"
     "                      project's current frame, 0 for a new project)\n"
     "  --buffer NAME       write an engine buffer at render size instead:\n"
@@ -72,7 +75,7 @@ struct RenderOptions {
   std::optional<int32_t> jpegQuality;
   std::vector<std::string> setTexts;
   std::vector<SetOption> sets;
-  ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
+  const OutputFormat* format = nullptr;  // the picture's format
   bool strict = false;
   std::optional<int32_t> threads;
 };
@@ -108,18 +111,27 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--max-work", maxWork, "operations per pixel");
   cl.Value("--jpeg-quality", quality, "a value");
   cl.Values("--set", o.setTexts, "KEYWORD=VALUE");
-  cl.Value("--format", format, "png, jpeg or bmp");
+  cl.Value("--format", format, "a format name");
   cl.Value("--threads", threads, "a thread count");
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
-  if (format) {
-    if (o.output != "-") return cl.Usage("--format is for -o - (a file's format follows its extension)");
-    if (*format == "png") o.format = ImageFormat::Png;
-    else if (*format == "jpg" || *format == "jpeg") o.format = ImageFormat::Jpeg;
-    else if (*format == "bmp") o.format = ImageFormat::Bmp;
-    else return cl.Usage("unknown format '" + *format + "' (png, jpeg or bmp)");
-  }
   if (o.output && o.output->empty()) return cl.Usage("-o needs a file name");
+  const std::string pictures = FormatNameList(kFormatStill);
+  if (format) {
+    o.format = FindFormatByName(*format);
+    if (!o.format || !o.format->Can(kFormatStill))
+      return cl.Usage("unknown picture format '" + *format + "' (one of " + pictures + ")");
+  } else if (o.output && *o.output != "-") {
+    // A name without an extension is a BMP, as in the window; an extension
+    // the table does not know is refused rather than written as a BMP.
+    const std::string ext = PathExtension(*o.output);
+    o.format = ext.empty() ? &StillFormatForPath(*o.output) : FormatForPath(*o.output, kFormatStill);
+    if (!o.format)
+      return cl.Usage("unknown picture format '" + ext + "' of " + ForDisplay(*o.output) +
+                      " (one of " + pictures + "; --format NAME writes one whatever the name)");
+  } else {
+    o.format = FindFormatByName("png");
+  }
   if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
   if (buffer && !IsBufferName(*buffer))
     return cl.Usage("unknown buffer '" + *buffer + "' (one of " + BufferNameList() + ")");
@@ -210,15 +222,15 @@ int CmdRender(const Args& args) {
   if (o.buffer) BufferBitmap(ctx, *o.buffer, picture);
 
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
+  StillEncodeOptions encoding;
+  encoding.quality = quality;
   if (*o.output == "-") {
     std::string bytes;
-    const bool encoded = o.format == ImageFormat::Png    ? EncodePng(picture, bytes, &error)
-                         : o.format == ImageFormat::Jpeg ? EncodeJpeg(picture, quality, bytes, &error)
-                                                         : EncodeBmp(picture, bytes, &error);
-    if (!encoded) return Fail(1, "render: " + error);
+    if (!EncodeStill(*o.format, picture, encoding, bytes, &error))
+      return Fail(1, "render: " + error);
     return WriteStdout("render", bytes) ? projectStatus : 1;
   }
-  if (!SaveBitmapByExtension(picture, *o.output, quality, &error))
+  if (!SaveStill(*o.format, picture, *o.output, encoding, &error))
     return Fail(1, "render: " + error);
   return projectStatus;
 }

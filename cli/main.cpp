@@ -5,6 +5,7 @@
 
 #include "base/Translate.h"
 #include "cli/Commands.h"
+#include "output/Formats.h"
 
 namespace velmora::cli {
 
@@ -46,9 +47,18 @@ const char kUsage[] =
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
     "  help COMMAND           the options of a command (or velmora COMMAND --help)\n"
+    "  help formats           the picture and movie formats that can be written\n"
     "  --version              the program's version\n"
     "render, movie and params take --set KEYWORD=VALUE (a parameter keyed at the\n"
     "frame, as a project would) and --strict; '-' as PROJECT reads stdin.\n";
+
+// `velmora help formats`: the format table with how the commands choose.
+std::string FormatsHelpText() {
+  return "The formats velmora writes.  render and movie choose one by the output\n"
+         "name's extension (any case); --format NAME (render) forces one.  An\n"
+         "extension not listed here is refused; a name without one is a BMP.\n\n" +
+         velmora::FormatTableText();
+}
 
 struct CommandEntry {
   const char* name;
@@ -97,6 +107,7 @@ int Run(int argc, char** argv) {
     if (cmd == "help" && !args.empty()) {
       // help COMMAND: that command's own help.
       if (const CommandEntry* c = FindCommand(args[0])) return c->run({"--help"});
+      if (args[0] == "formats") return WriteStdout("help", FormatsHelpText()) ? 0 : 1;
       return Fail(2, "help: unknown command '" + args[0] + "' (try 'velmora --help')");
     }
     std::fputs(kUsage, stdout);
