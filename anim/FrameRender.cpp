@@ -15,7 +15,10 @@ void RenderPreviewFrame(TFrameRenderer& r) {
   RenderSequence& seq = *r.Sequence;
   const RenderTarget target = PreviewTarget(p);
   ctx.PreviewBusy = true;
-  if (!seq.Rendered && !r.Stages.AllocFrameBuffers(ctx, p, target, seq)) {
+  // Always through the allocation, which is free when nothing changed: a
+  // new seed needs its own pens, or the preview would show pens that no
+  // export of this frame uses.
+  if (!r.Stages.AllocFrameBuffers(ctx, p, target, seq)) {
     ctx.PreviewBusy = false;  // a failed allocation ends the frame
     return;
   }

@@ -120,7 +120,9 @@ void MainWindow::New1Click() {
   preview_->ResetWarp();  // a new project fixes its own warp normalisation
   ShowProjectModel();
   RedrawParameterPreviews();
-  schedule_.RequestFull();
+  // Automatic update governs edits, not a change of project: the new
+  // project's preview is always shown.
+  RequestPreview(PreviewKind::Full);
   UpdateCaption();
 }
 
@@ -143,8 +145,8 @@ void MainWindow::OpenProject(const QString& path) {
   preview_->ResetWarp();
   ShowProjectModel();
   OutPutFilenChange();
-  schedule_.RequestFull();
   RedrawParameterPreviews();
+  RequestPreview(PreviewKind::Full);  // whatever automatic update says
   UpdateCaption();
 }
 

@@ -69,12 +69,12 @@ bool OutputTarget(const TCloudFrameParams& params, RenderTarget& target, std::st
   return true;
 }
 
-PixelOffset LayerOffset(const RenderTarget& target, const TCloudFrameParams& params,
-                        long double px, long double py) {
-  // A preview takes its offsets from the output size.
-  const int32_t w = target.Preview ? params.ResX : target.Width;
-  const int32_t h = target.Preview ? params.ResY : target.Height;
-  return PixelOffset{RoundToInt32(w * px), RoundToInt32(h * py)};
+PixelOffset LayerOffset(const RenderTarget& target, const TCloudFrameParams&, long double px,
+                        long double py) {
+  // Fractions of the size being rendered: an export's is the output size
+  // times the factor, a preview's its own size, so the preview shows the
+  // position the export will have.
+  return PixelOffset{RoundToInt32(target.Width * px), RoundToInt32(target.Height * py)};
 }
 
 bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,

@@ -85,7 +85,6 @@ void PreviewSession::WorkerMain() {
     bool publish = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      running_ = 0;
       // A newer request supersedes this picture even when it finished.
       if (complete && !waiting_.has_value() && !quit_) {
         picture_ = PreviewPicture{job.Request, job.Kind, std::move(picture)};
@@ -93,8 +92,13 @@ void PreviewSession::WorkerMain() {
         publish = true;
       }
     }
-    idle_.notify_all();
+    // The host hears of the picture before the session counts as idle.
     if (publish && hooks_.Ready) hooks_.Ready();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      running_ = 0;
+    }
+    idle_.notify_all();
   }
 }
 

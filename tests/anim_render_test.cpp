@@ -112,9 +112,11 @@ TEST(PreviewRender, FixesTheWarpNormalisationAtFrameZero) {
   EXPECT_EQ(g.seq.WarpScale, 1);  // from frame 0's layer
   EXPECT_TRUE(g.idle);
   EXPECT_FALSE(g.busy);
-  // Fixed now: later renders, here without re-allocation, skip the frame-0 layer.
+  // Fixed now: later renders skip the frame-0 layer.
   RenderPreviewFrame(g.r);
-  EXPECT_EQ(g.Log(), "cloud b=0.5 busy\nfilter b=0.5 busy\nmix fast b=0.5 busy\nblur b=0.5 busy\n");
+  EXPECT_EQ(g.Log(),
+            "alloc preview 4x4 b=0.5 idle busy\ncloud b=0.5 busy\nfilter b=0.5 busy\n"
+            "mix fast b=0.5 busy\nblur b=0.5 busy\n");
   // At frame 0 no extra layer is rendered.
   g.seq.ResetWarp();
   g.seq.Invalidate();
