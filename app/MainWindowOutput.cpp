@@ -52,11 +52,13 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
     QT_TRANSLATE_NOOP("MainWindow", "PNGイメージ"),
     QT_TRANSLATE_NOOP("MainWindow", "JPegイメージ"),
     QT_TRANSLATE_NOOP("MainWindow", "TIFFイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "OpenEXRイメージ"),
     QT_TRANSLATE_NOOP("MainWindow", "VideoForWindows"),
     QT_TRANSLATE_NOOP("MainWindow", "非圧縮ビットマップ(連番）"),
     QT_TRANSLATE_NOOP("MainWindow", "PNG画像（連番）"),
     QT_TRANSLATE_NOOP("MainWindow", "JPEG画像（連番）"),
     QT_TRANSLATE_NOOP("MainWindow", "TIFF画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "OpenEXR画像（連番）"),
 };
 
 // One file-dialog filter per format of the table that the dialog offers:

@@ -47,6 +47,8 @@ const char kMovieUsage[] =
     "  -o OUT          the colour output (default: the project's output_avi)\n"
     "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
     "                  (default: the project's outputalpha_avi)\n"
+    "  --alpha-channel the colour pictures carry the clouds' alpha as their alpha\n"
+    "                  channel (a numbered png, tiff or exr series)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
     "  --max-work N    stop at a frame that needs more than N operations per\n"
     "                  pixel (default 20000; 0: no limit)\n"
@@ -80,6 +82,7 @@ struct MovieArgs {
   std::vector<std::string> setTexts;
   std::vector<SetOption> sets;
   bool strict = false;
+  bool alphaChannel = false;
   std::optional<int32_t> threads;
 };
 
@@ -99,6 +102,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   std::optional<std::string> maxWork, from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
+  cl.Flag("--alpha-channel", m.alphaChannel);
   cl.Value("-o,--output", m.main, "a file name");
   cl.Value("--alpha", m.alpha, "a file name");
   cl.Value("--from", from, "a frame number");
@@ -160,6 +164,17 @@ int CmdMovie(const Args& args) {
   }
   if (settings.mainName.empty() && settings.alphaName.empty())
     return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
+  if (m.alphaChannel) {
+    if (settings.mainName.empty()) return Fail(2, "movie: --alpha-channel needs a colour output (-o)");
+    const OutputFormat& f = OutputKindForName(settings.mainName) == MovieOutputKind::Avi
+                                ? *FindFormatByName("avi")
+                                : StillFormatForPath(settings.mainName);
+    if (!(f.channels & kChannelsRgba))
+      return Fail(2, "movie: --alpha-channel: " + std::string(f.name) +
+                         " files hold no alpha channel (numbered " +
+                         FormatNameList(kFormatSeries, kChannelsRgba) + " series do)");
+    settings.alphaChannel = true;
+  }
 
   const std::string settingsPath = SettingsPath();
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||

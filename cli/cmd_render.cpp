@@ -40,7 +40,9 @@ const char kRenderUsage[] =
     "  -o OUT              the picture to write (required); - writes it to the\n"
     "                      standard output (PNG unless --format says otherwise)\n"
     "  --format NAME       write OUT in this format whatever its extension (bmp,\n"
-    "                      png, jpeg, tiff)\n"
+    "                      png, jpeg, tiff, exr)\n"
+    "  --alpha-channel     write the clouds' alpha as the picture's alpha channel\n"
+    "                      (png, tiff, exr)\n"
     "  --frame N           evaluate the animation at frame N (default: the\n"
     "                      project's current frame, 0 for a new project)\n"
     "  --buffer NAME       write an engine buffer at render size instead:\n"
@@ -77,6 +79,7 @@ struct RenderOptions {
   std::vector<SetOption> sets;
   const OutputFormat* format = nullptr;  // the picture's format
   bool strict = false;
+  bool alphaChannel = false;
   std::optional<int32_t> threads;
 };
 
@@ -102,6 +105,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
+  cl.Flag("--alpha-channel", o.alphaChannel);
   cl.Value("-o,--output", o.output, "a file name");
   cl.Value("--frame", frame, "a value");
   cl.Value("--buffer", buffer, "a buffer name");
@@ -116,22 +120,6 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseSetOptions(o.setTexts, o.sets)) return cl.Usage(*error);
   if (o.output && o.output->empty()) return cl.Usage("-o needs a file name");
-  const std::string pictures = FormatNameList(kFormatStill);
-  if (format) {
-    o.format = FindFormatByName(*format);
-    if (!o.format || !o.format->Can(kFormatStill))
-      return cl.Usage("unknown picture format '" + *format + "' (one of " + pictures + ")");
-  } else if (o.output && *o.output != "-") {
-    // A name without an extension is a BMP, as in the window; an extension
-    // the table does not know is refused rather than written as a BMP.
-    const std::string ext = PathExtension(*o.output);
-    o.format = ext.empty() ? &StillFormatForPath(*o.output) : FormatForPath(*o.output, kFormatStill);
-    if (!o.format)
-      return cl.Usage("unknown picture format '" + ext + "' of " + ForDisplay(*o.output) +
-                      " (one of " + pictures + "; --format NAME writes one whatever the name)");
-  } else {
-    o.format = FindFormatByName("png");
-  }
   if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
   if (buffer && !IsBufferName(*buffer))
     return cl.Usage("unknown buffer '" + *buffer + "' (one of " + BufferNameList() + ")");
@@ -150,6 +138,28 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (!o.output) return cl.Usage("no output file given (-o OUT)");
   if (o.project && *o.project != "-" && *o.output != "-" && SameFile(*o.output, *o.project))
     return Fail(1, "render: refusing to write over the project " + ForDisplay(*o.project));
+  const std::string pictures = FormatNameList(kFormatStill);
+  if (format) {
+    o.format = FindFormatByName(*format);
+    if (!o.format || !o.format->Can(kFormatStill))
+      return cl.Usage("unknown picture format '" + *format + "' (one of " + pictures + ")");
+  } else if (o.output && *o.output != "-") {
+    // A name without an extension is a BMP, as in the window; an extension
+    // the table does not know is refused rather than written as a BMP.
+    const std::string ext = PathExtension(*o.output);
+    o.format = ext.empty() ? &StillFormatForPath(*o.output) : FormatForPath(*o.output, kFormatStill);
+    if (!o.format)
+      return cl.Usage("unknown picture format '" + ext + "' of " + ForDisplay(*o.output) +
+                      " (one of " + pictures + "; --format NAME writes one whatever the name)");
+  } else {
+    o.format = FindFormatByName("png");
+  }
+  if (o.alphaChannel && !(o.format->channels & kChannelsRgba))
+    return cl.Usage("--alpha-channel: " + std::string(o.format->name) +
+                    " files hold no alpha channel (" +
+                    FormatNameList(kFormatStill, kChannelsRgba) + " do)");
+  if (o.alphaChannel && buffer)
+    return cl.Usage("--alpha-channel writes the exported picture, not a --buffer");
   return std::nullopt;
 }
 
@@ -206,10 +216,12 @@ int CmdRender(const Args& args) {
   bar.Still();
   bool rendered = false;
   Bitmap24 picture;
+  Bitmap24 alpha;
   {
     InterruptToAbort interrupts(false);
     const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
-    rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error);
+    rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error,
+                                  o.alphaChannel ? &alpha : nullptr);
     ctx.SetPump(before);
   }
   ctx.SetMessageSink({});
@@ -224,13 +236,14 @@ int CmdRender(const Args& args) {
   const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
   StillEncodeOptions encoding;
   encoding.quality = quality;
+  const RgbaPicture rgba(picture, o.alphaChannel ? &alpha : nullptr);
   if (*o.output == "-") {
     std::string bytes;
-    if (!EncodeStill(*o.format, picture, encoding, bytes, &error))
+    if (!EncodeStill(*o.format, rgba, encoding, bytes, &error))
       return Fail(1, "render: " + error);
     return WriteStdout("render", bytes) ? projectStatus : 1;
   }
-  if (!SaveStill(*o.format, picture, *o.output, encoding, &error))
+  if (!SaveStill(*o.format, rgba, *o.output, encoding, &error))
     return Fail(1, "render: " + error);
   return projectStatus;
 }

@@ -10,19 +10,25 @@ namespace velmora {
 
 namespace {
 
-bool WriteBmp(const Bitmap24& bm, const StillEncodeOptions&, std::string& out, std::string* error) {
-  return EncodeBmp(bm, out, error);
+bool WriteBmp(const RgbaPicture& p, const StillEncodeOptions&, std::string& out,
+              std::string* error) {
+  return EncodeBmp(p.colour, out, error);
 }
-bool WritePng(const Bitmap24& bm, const StillEncodeOptions&, std::string& out, std::string* error) {
-  return EncodePng(bm, out, error);
+bool WritePng(const RgbaPicture& p, const StillEncodeOptions&, std::string& out,
+              std::string* error) {
+  return p.alpha ? EncodePngRgba(p.colour, *p.alpha, out, error) : EncodePng(p.colour, out, error);
 }
-bool WriteJpeg(const Bitmap24& bm, const StillEncodeOptions& o, std::string& out,
+bool WriteJpeg(const RgbaPicture& p, const StillEncodeOptions& o, std::string& out,
                std::string* error) {
-  return EncodeJpeg(bm, o.quality, out, error);
+  return EncodeJpeg(p.colour, o.quality, out, error);
 }
-bool WriteTiff(const Bitmap24& bm, const StillEncodeOptions&, std::string& out,
+bool WriteTiff(const RgbaPicture& p, const StillEncodeOptions&, std::string& out,
                std::string* error) {
-  return EncodeTiff(bm, out, error);
+  return EncodeTiff(p.colour, out, error, p.alpha);
+}
+bool WriteExr(const RgbaPicture& p, const StillEncodeOptions&, std::string& out,
+              std::string* error) {
+  return EncodeExr(p.colour, p.alpha, out, error);
 }
 
 constexpr unsigned kPicture = kFormatStill | kFormatSeries;
@@ -30,12 +36,14 @@ constexpr unsigned kPicture = kFormatStill | kFormatSeries;
 constexpr OutputFormat kFormats[] = {
     {"bmp", "BMP, uncompressed", {".bmp", ""}, kPicture, kChannelsRgb, kDepth8, 0, WriteBmp,
      "ﾋﾞｯﾄﾏｯﾌﾟ", "非圧縮ビットマップ(連番）"},
-    {"png", "PNG", {".png", ""}, kPicture, kChannelsRgb, kDepth8, 0, WritePng, "PNGイメージ",
-     "PNG画像（連番）"},
+    {"png", "PNG", {".png", ""}, kPicture, kChannelsRgb | kChannelsRgba, kDepth8, 0, WritePng,
+     "PNGイメージ", "PNG画像（連番）"},
     {"jpeg", "JPEG", {".jpg", ".jpeg"}, kPicture, kChannelsRgb, kDepth8, kOptionQuality,
      WriteJpeg, "JPegイメージ", "JPEG画像（連番）"},
-    {"tiff", "TIFF, deflate-compressed", {".tif", ".tiff"}, kPicture, kChannelsRgb, kDepth8, 0,
-     WriteTiff, "TIFFイメージ", "TIFF画像（連番）"},
+    {"tiff", "TIFF, deflate-compressed", {".tif", ".tiff"}, kPicture,
+     kChannelsRgb | kChannelsRgba, kDepth8, 0, WriteTiff, "TIFFイメージ", "TIFF画像（連番）"},
+    {"exr", "OpenEXR, half float, ZIP", {".exr", ""}, kPicture, kChannelsRgb | kChannelsRgba,
+     kDepthFloat, 0, WriteExr, "OpenEXRイメージ", "OpenEXR画像（連番）"},
     {"avi", "AVI movie, 30 frames per second", {".avi", ""}, kFormatMovie, kChannelsRgb, kDepth8,
      kOptionCodec | kOptionQuality | kOptionBitRate | kOptionKeyFrames, nullptr, "",
      "VideoForWindows"},
@@ -84,10 +92,10 @@ const OutputFormat& StillFormatForPath(std::string_view path) {
   return f ? *f : kFormats[0];
 }
 
-std::string FormatNameList(FormatKind kind) {
+std::string FormatNameList(FormatKind kind, unsigned channels) {
   std::string list;
   for (const OutputFormat& f : kFormats)
-    if (f.Can(kind)) list += std::string(list.empty() ? "" : ", ") + std::string(f.name);
+    if (f.Can(kind) && (f.channels & channels) != 0) list += std::string(list.empty() ? "" : ", ") + std::string(f.name);
   return list;
 }
 
@@ -117,19 +125,29 @@ std::string FormatTableText() {
   return text;
 }
 
-bool EncodeStill(const OutputFormat& format, const Bitmap24& bm,
+bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
                  const StillEncodeOptions& options, std::string& out, std::string* error) {
-  if (!format.encode) {
-    if (error) *error = std::string(format.name) + " is not a picture format";
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
     return false;
+  };
+  if (!format.encode) return fail(std::string(format.name) + " is not a picture format");
+  if (picture.alpha) {
+    if (!(format.channels & kChannelsRgba))
+      return fail(std::string(format.name) + " files hold no alpha channel (" +
+                  FormatNameList(kFormatStill, kChannelsRgba) + " do)");
+    if (picture.alpha->width != picture.colour.width ||
+        picture.alpha->height != picture.colour.height)
+      return fail("the alpha picture's size differs from the colour picture's");
   }
-  return format.encode(bm, options, out, error);
+  return format.encode(picture, options, out, error);
 }
 
-bool SaveStill(const OutputFormat& format, const Bitmap24& bm, const std::string& path,
+bool SaveStill(const OutputFormat& format, const RgbaPicture& picture, const std::string& path,
                const StillEncodeOptions& options, std::string* error) {
   std::string bytes;
-  return EncodeStill(format, bm, options, bytes, error) && WriteFileAtomically(path, bytes, error);
+  return EncodeStill(format, picture, options, bytes, error) &&
+         WriteFileAtomically(path, bytes, error);
 }
 
 }  // namespace velmora

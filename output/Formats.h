@@ -36,8 +36,17 @@ struct StillEncodeOptions {
   int quality = 75;
 };
 
-// Encodes a 24-bit picture into a file's bytes; false with *error on failure.
-using StillEncoder = bool (*)(const Bitmap24& bm, const StillEncodeOptions& options,
+// A picture to encode: the colour picture and, for a file with an alpha
+// channel, the alpha picture (grey pixels of the same size, as the separate
+// alpha output writes them; its blue byte is the alpha).
+struct RgbaPicture {
+  RgbaPicture(const Bitmap24& c, const Bitmap24* a = nullptr) : colour(c), alpha(a) {}
+  const Bitmap24& colour;
+  const Bitmap24* alpha;
+};
+
+// Encodes a picture into a file's bytes; false with *error on failure.
+using StillEncoder = bool (*)(const RgbaPicture& picture, const StillEncodeOptions& options,
                               std::string& out, std::string* error);
 
 struct OutputFormat {
@@ -78,19 +87,21 @@ const OutputFormat* FormatForPath(std::string_view path, FormatKind kind);
 // extension, or one the table does not know).
 const OutputFormat& StillFormatForPath(std::string_view path);
 
-// The formats of KIND, for messages: "bmp, png, jpeg, tiff".
-std::string FormatNameList(FormatKind kind);
+// The formats of KIND, for messages: "bmp, png, jpeg, tiff".  With
+// CHANNELS only those that hold one of them.
+std::string FormatNameList(FormatKind kind, unsigned channels = ~0u);
 
 // The table as text, one row per format (`velmora help formats`).
 std::string FormatTableText();
 
-// Encodes BM as FORMAT (which must have an encoder).
-bool EncodeStill(const OutputFormat& format, const Bitmap24& bm,
+// Encodes the picture as FORMAT: false with *error when the format is no
+// picture format, or holds no alpha channel and the picture has one.
+bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
                  const StillEncodeOptions& options, std::string& out, std::string* error);
 
-// Encodes BM as FORMAT and writes it to PATH through a temporary file, so that
+// Encodes the picture as FORMAT and writes it to PATH through a temporary file, so that
 // no half-written picture is left in place of a good one.
-bool SaveStill(const OutputFormat& format, const Bitmap24& bm, const std::string& path,
+bool SaveStill(const OutputFormat& format, const RgbaPicture& picture, const std::string& path,
                const StillEncodeOptions& options, std::string* error);
 
 }  // namespace velmora

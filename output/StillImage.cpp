@@ -96,21 +96,23 @@ bool DecodeBmp(const std::string& s, Bitmap24& bm, std::string* error) {
   return true;
 }
 
-bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
+namespace {
+// Writes PIXELS (rows of WIDTH pixels in FORMAT) as a PNG file.
+bool WritePngImage(int32_t width, int32_t height, png_uint_32 format, const void* pixels,
+                   std::string& out, std::string* error) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(bm.width);
-  image.height = static_cast<png_uint_32>(bm.height);
-  image.format = PNG_FORMAT_BGR;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = format;
   // Encoded once into room for the largest possible file; only a buffer that
   // proves too small (libpng then reports the size it needs) is encoded again.
   png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(image);
   for (int attempt = 0; attempt < 2; ++attempt) {
     out.resize(capacity);
     png_alloc_size_t size = capacity;
-    const bool ok =
-        png_image_write_to_memory(&image, out.data(), &size, 0, bm.bytes.data(), 0, nullptr);
+    const bool ok = png_image_write_to_memory(&image, out.data(), &size, 0, pixels, 0, nullptr);
     if (ok && size <= capacity) {
       out.resize(size);
       return true;
@@ -123,6 +125,21 @@ bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
   png_image_free(&image);
   out.clear();
   return false;
+}
+}  // namespace
+
+bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
+  return WritePngImage(bm.width, bm.height, PNG_FORMAT_BGR, bm.bytes.data(), out, error);
+}
+
+bool EncodePngRgba(const Bitmap24& colour, const Bitmap24& alpha, std::string& out,
+                   std::string* error) {
+  std::vector<uint8_t> bgra(static_cast<size_t>(colour.width) * colour.height * 4);
+  for (size_t i = 0, n = bgra.size() / 4; i < n; ++i) {
+    std::memcpy(&bgra[i * 4], &colour.bytes[i * 3], 3);
+    bgra[i * 4 + 3] = alpha.bytes[i * 3];
+  }
+  return WritePngImage(colour.width, colour.height, PNG_FORMAT_BGRA, bgra.data(), out, error);
 }
 
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
@@ -144,6 +161,34 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
   read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
   if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr)) return fail();
   bm = std::move(read);
+  return true;
+}
+
+bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
+                   std::string* error) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) ||
+      static_cast<uint64_t>(image.width) * image.height > (1ull << 28)) {
+    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    png_image_free(&image);
+    return false;
+  }
+  image.format = PNG_FORMAT_BGRA;
+  const auto w = static_cast<int32_t>(image.width), h = static_cast<int32_t>(image.height);
+  std::vector<uint8_t> bgra(static_cast<size_t>(w) * h * 4);
+  if (!png_image_finish_read(&image, nullptr, bgra.data(), 0, nullptr)) {
+    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    png_image_free(&image);
+    return false;
+  }
+  colour.SetSize(w, h);
+  alpha.SetSize(w, h);
+  for (size_t i = 0, n = bgra.size() / 4; i < n; ++i) {
+    std::memcpy(&colour.bytes[i * 3], &bgra[i * 4], 3);
+    std::memset(&alpha.bytes[i * 3], bgra[i * 4 + 3], 3);
+  }
   return true;
 }
 
@@ -263,7 +308,8 @@ TIFF* OpenTiffMemory(TiffMemory& m, const char* mode, std::string& message) {
 }
 }  // namespace
 
-bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error) {
+bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
+                const Bitmap24* alpha) {
   std::string message = "cannot create the file";
   auto fail = [&] {
     if (error) *error = "TIFF encoding failed: " + message;
@@ -281,7 +327,12 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error) {
   if (!tif) return fail();
   TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(bm.width));
   TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(bm.height));
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+  const int samples = alpha ? 4 : 3;
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+  if (alpha) {
+    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+  }
   TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
@@ -289,14 +340,16 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error) {
   TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
   TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-  std::vector<uint8_t> rgb(static_cast<size_t>(bm.width) * 3);
+  std::vector<uint8_t> rgb(static_cast<size_t>(bm.width) * samples);
   bool ok = true;
   for (int32_t y = 0; y < bm.height && ok; ++y) {
     const uint8_t* row = bm.Row(y);
     for (int32_t x = 0; x < bm.width; ++x) {
-      rgb[x * 3] = row[x * 3 + 2];
-      rgb[x * 3 + 1] = row[x * 3 + 1];
-      rgb[x * 3 + 2] = row[x * 3];
+      uint8_t* p = &rgb[static_cast<size_t>(x) * samples];
+      p[0] = row[x * 3 + 2];
+      p[1] = row[x * 3 + 1];
+      p[2] = row[x * 3];
+      if (alpha) p[3] = alpha->Row(y)[x * 3];
     }
     ok = TIFFWriteScanline(tif, rgb.data(), static_cast<uint32_t>(y), 0) == 1;
   }
@@ -305,7 +358,7 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error) {
   return ok ? true : fail();
 }
 
-bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error) {
+bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitmap24* alpha) {
   std::string message = "not a TIFF file";
   TiffMemory m;
   m.input = &bytes;
@@ -325,6 +378,7 @@ bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error) {
     return false;
   }
   bm.SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h));
+  if (alpha) alpha->SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h));
   for (uint32_t y = 0; y < h; ++y) {
     uint8_t* row = bm.Row(static_cast<int32_t>(y));
     for (uint32_t x = 0; x < w; ++x) {
@@ -332,6 +386,7 @@ bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error) {
       row[x * 3] = static_cast<uint8_t>(TIFFGetB(p));
       row[x * 3 + 1] = static_cast<uint8_t>(TIFFGetG(p));
       row[x * 3 + 2] = static_cast<uint8_t>(TIFFGetR(p));
+      if (alpha) std::memset(alpha->Row(static_cast<int32_t>(y)) + x * 3, TIFFGetA(p), 3);
     }
   }
   return true;

@@ -18,8 +18,18 @@ ImageFormat ImageFormatForName(const std::string& name);
 bool EncodeBmp(const Bitmap24& bm, std::string& out, std::string* error);
 bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error);
 bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* error);
-// Baseline RGB TIFF, 8 bits per channel, deflate-compressed.
-bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error);
+// RGBA PNG, 8 bits per channel: the colour picture with ALPHA's blue byte as
+// the alpha channel (straight, not premultiplied).
+bool EncodePngRgba(const Bitmap24& colour, const Bitmap24& alpha, std::string& out,
+                   std::string* error);
+// RGB TIFF, 8 bits per channel, deflate-compressed; with ALPHA an RGBA TIFF
+// whose fourth sample is unassociated (straight) alpha.
+bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
+                const Bitmap24* alpha = nullptr);
+// OpenEXR with half-float R, G, B (and A with ALPHA: the colour is then
+// premultiplied, as OpenEXR files are), ZIP-compressed.
+bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
+               std::string* error);
 
 // Writes the bitmap in its name's format (StillFormatForPath: BMP for a name
 // the table does not know), JPEG at the given quality (0..100), through a temporary file so that no half-written picture is left behind.
@@ -32,7 +42,16 @@ bool DecodeBmp(const std::string& bytes, Bitmap24& bm, std::string* error);
 // Reads a PNG file's bytes (any PNG; alpha is composed onto black).  False
 // with *error for anything libpng cannot read, truncated files included.
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error);
-// Reads a TIFF file's bytes (any TIFF libtiff reads as RGBA; alpha dropped).
-bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error);
+// Reads a PNG's colour and, as grey pixels, its alpha (255 without one).
+bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
+                   std::string* error);
+// Reads a TIFF file's bytes (any TIFF libtiff reads as RGBA); ALPHA, when
+// given, gets the alpha as grey pixels.
+bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error,
+                Bitmap24* alpha = nullptr);
+// Reads an OpenEXR file's R, G, B (and A, 1 where missing) rounded to bytes;
+// CHANNELS, when given, gets the file's channel list ("A:half B:half ...").
+bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha,
+               std::string* channels, std::string* error);
 
 }  // namespace velmora

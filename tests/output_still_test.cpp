@@ -96,8 +96,11 @@ TEST(Formats, TableLookups) {
   for (const OutputFormat& f : OutputFormats()) {
     EXPECT_EQ(f.encode != nullptr, f.Can(kFormatStill)) << f.name;
     EXPECT_EQ(FindFormatByName(f.name), &f);
-    for (std::string_view ext : f.extensions)
-      if (!ext.empty()) EXPECT_EQ(FindFormatByName(ext.substr(1)), &f) << ext;
+    for (std::string_view ext : f.extensions) {
+      if (!ext.empty()) {
+        EXPECT_EQ(FindFormatByName(ext.substr(1)), &f) << ext;
+      }
+    }
   }
 }
 
@@ -115,6 +118,44 @@ TEST(Formats, TiffRoundTrip) {
   EXPECT_EQ(back.bytes, bm.bytes);
   EXPECT_FALSE(DecodeTiff(tiff.substr(0, 12), back, &error));
   EXPECT_FALSE(error.empty());
+}
+
+// RGBA files hold the alpha picture exactly as their alpha channel; formats
+// without one refuse it.
+TEST(Formats, AlphaChannel) {
+  Bitmap24 colour, alpha;
+  colour.SetSize(9, 5);
+  alpha.SetSize(9, 5);
+  for (size_t i = 0; i < colour.bytes.size(); ++i) {
+    colour.bytes[i] = static_cast<uint8_t>(i * 53 + 7);
+    alpha.bytes[i] = static_cast<uint8_t>(i / 3 == 4 ? 255 : (i / 3) * 29);  // pixel 4 opaque
+  }
+  const RgbaPicture rgba(colour, &alpha);
+  std::string bytes, error, channels;
+  Bitmap24 c, a;
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("png"), rgba, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodePngRgba(bytes, c, a, &error)) << error;
+  EXPECT_EQ(c.bytes, colour.bytes);
+  EXPECT_EQ(a.bytes, alpha.bytes);
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("tiff"), rgba, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodeTiff(bytes, c, &error, &a)) << error;
+  EXPECT_EQ(a.bytes, alpha.bytes);
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("exr"), rgba, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodeExr(bytes, c, &a, &channels, &error)) << error;
+  EXPECT_EQ(channels, "A:half B:half G:half R:half ");
+  EXPECT_EQ(a.bytes, alpha.bytes);
+  EXPECT_EQ(c.Row(0)[12], colour.Row(0)[12]) << "opaque pixel: colour as it is";
+  // Without alpha an OpenEXR file is R, G, B halves that round back exactly.
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("exr"), colour, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodeExr(bytes, c, &a, &channels, &error)) << error;
+  EXPECT_EQ(channels, "B:half G:half R:half ");
+  EXPECT_EQ(c.bytes, colour.bytes);
+  EXPECT_FALSE(DecodeExr(bytes.substr(0, bytes.size() / 2), c, &a, nullptr, &error));
+  for (const char* name : {"bmp", "jpeg"}) {
+    error.clear();
+    EXPECT_FALSE(EncodeStill(*FindFormatByName(name), rgba, {}, bytes, &error));
+    EXPECT_EQ(error, std::string(name) + " files hold no alpha channel (png, tiff, exr do)");
+  }
 }
 
 // The README's table of formats is the one the program prints.

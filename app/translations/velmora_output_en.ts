@@ -149,6 +149,14 @@
         <source>TIFF画像（連番）</source>
         <translation>TIFF pictures, numbered</translation>
     </message>
+    <message>
+        <source>OpenEXRイメージ</source>
+        <translation>OpenEXR image</translation>
+    </message>
+    <message>
+        <source>OpenEXR画像（連番）</source>
+        <translation>OpenEXR pictures, numbered</translation>
+    </message>
 </context>
 <context>
     <name>JpegQualityDialog</name>
