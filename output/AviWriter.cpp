@@ -309,7 +309,7 @@ int64_t AviWriter::FramesWritten() const { return impl_->frames; }
 double AviWriter::EncodeSeconds() const { return impl_->encodeSeconds; }
 
 bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
-                     const AviOptions& options) {
+                     const AviOptions& options, bool replaceProtected) {
   Impl& m = *impl_;
   if (m.open) Close();
   m.Discard();
@@ -331,7 +331,7 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
   if (!AviHandlerAvailable(options.handler, &reason)) return m.Fail(reason);
 
   // The movie is written aside first.
-  if (!m.file.Begin(fileName, &reason)) return m.Fail(reason);
+  if (!m.file.Begin(fileName, &reason, replaceProtected)) return m.Fail(reason);
   const std::string temp = m.file.FdPath();
 
   int ret = avformat_alloc_output_context2(&m.fmt, nullptr, "avi", temp.c_str());

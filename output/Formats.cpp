@@ -144,10 +144,11 @@ bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
 }
 
 bool SaveStill(const OutputFormat& format, const RgbaPicture& picture, const std::string& path,
-               const StillEncodeOptions& options, std::string* error) {
+               const StillEncodeOptions& options, std::string* error,
+               bool replaceProtected) {
   std::string bytes;
   return EncodeStill(format, picture, options, bytes, error) &&
-         WriteFileAtomically(path, bytes, error);
+         WriteFileAtomically(path, bytes, error, replaceProtected);
 }
 
 }  // namespace velmora

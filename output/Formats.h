@@ -100,8 +100,10 @@ bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
                  const StillEncodeOptions& options, std::string& out, std::string* error);
 
 // Encodes the picture as FORMAT and writes it to PATH through a temporary file, so that
-// no half-written picture is left in place of a good one.
+// no half-written picture is left in place of a good one.  A write-protected
+// file is kept unless REPLACEPROTECTED.
 bool SaveStill(const OutputFormat& format, const RgbaPicture& picture, const std::string& path,
-               const StillEncodeOptions& options, std::string* error);
+               const StillEncodeOptions& options, std::string* error,
+               bool replaceProtected = false);
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <csetjmp>
 #include <cstring>
+#include <new>
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
@@ -142,7 +143,8 @@ bool EncodePngRgba(const Bitmap24& colour, const Bitmap24& alpha, std::string& o
   return WritePngImage(colour.width, colour.height, PNG_FORMAT_BGRA, bgra.data(), out, error);
 }
 
-bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
+bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32_t width,
+               int32_t height) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -156,9 +158,23 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
     std::snprintf(image.message, sizeof image.message, "picture too large");
     return fail();
   }
+  if (width > 0 && height > 0 &&
+      (image.width != static_cast<uint32_t>(width) || image.height != static_cast<uint32_t>(height))) {
+    if (error)
+      *error = "it is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+               ", not " + std::to_string(width) + " x " + std::to_string(height);
+    png_image_free(&image);
+    return false;
+  }
   image.format = PNG_FORMAT_BGR;
   Bitmap24 read;
-  read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
+  try {
+    read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
+  } catch (const std::bad_alloc&) {
+    std::snprintf(image.message, sizeof image.message, "not enough memory for %u x %u pixels",
+                  image.width, image.height);
+    return fail();
+  }
   if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr)) return fail();
   bm = std::move(read);
   return true;
@@ -393,10 +409,10 @@ bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitm
 }
 
 bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpegQuality,
-                           std::string* error) {
+                           std::string* error, bool replaceProtected) {
   StillEncodeOptions options;
   options.quality = jpegQuality;
-  return SaveStill(StillFormatForPath(path), bm, path, options, error);
+  return SaveStill(StillFormatForPath(path), bm, path, options, error, replaceProtected);
 }
 
 }  // namespace velmora

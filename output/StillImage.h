@@ -32,16 +32,22 @@ bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
                std::string* error);
 
 // Writes the bitmap in its name's format (StillFormatForPath: BMP for a name
-// the table does not know), JPEG at the given quality (0..100), through a temporary file so that no half-written picture is left behind.
+// the table does not know), JPEG at the given quality (0..100), through a
+// temporary file so that no half-written picture is left behind.  A
+// write-protected file is kept unless REPLACEPROTECTED.
 bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpegQuality,
-                           std::string* error);
+                           std::string* error, bool replaceProtected = false);
 
 // Reads a 24-bit BMP written by EncodeBmp (or any bottom-up or top-down
 // uncompressed 24-bit BMP).  Used by tests and tools.
 bool DecodeBmp(const std::string& bytes, Bitmap24& bm, std::string* error);
 // Reads a PNG file's bytes (any PNG; alpha is composed onto black).  False
-// with *error for anything libpng cannot read, truncated files included.
-bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error);
+// with *error for anything libpng cannot read, truncated files included, and
+// when the memory for its pixels cannot be had.  With WIDTH and HEIGHT above
+// 0, a picture of another size is refused from its header, before any
+// memory is taken for its pixels.
+bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32_t width = 0,
+               int32_t height = 0);
 // Reads a PNG's colour and, as grey pixels, its alpha (255 without one).
 bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
                    std::string* error);
