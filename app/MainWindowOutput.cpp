@@ -9,6 +9,7 @@
 // the worker's Post, on the window thread.
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
 #include "output/AviWriter.h"
+#include "output/Formats.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
@@ -42,6 +44,39 @@ using namespace velmora;
 namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+// The names of the formats in the file dialogs, for the translation tools;
+// the format table holds the same texts.
+[[maybe_unused]] constexpr const char* kFormatDialogNames[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "ﾋﾞｯﾄﾏｯﾌﾟ"),
+    QT_TRANSLATE_NOOP("MainWindow", "PNGイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "JPegイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "TIFFイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "OpenEXRイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "VideoForWindows"),
+    QT_TRANSLATE_NOOP("MainWindow", "非圧縮ビットマップ(連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "PNG画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "JPEG画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "TIFF画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "OpenEXR画像（連番）"),
+};
+
+// One file-dialog filter per format of the table that the dialog offers:
+// the still picture dialog (movie = false) or the movie output dialog, which
+// offers movies and numbered series.  "JPegイメージ (*.jpg *.jpeg)".
+QStringList FormatFilters(bool movie) {
+  QStringList filters;
+  for (const OutputFormat& f : OutputFormats()) {
+    const std::string title(movie ? f.movieDialogTitle : f.stillDialogTitle);
+    if (title.empty()) continue;
+    QStringList patterns;
+    for (std::string_view ext : f.extensions)
+      if (!ext.empty()) patterns << QLatin1Char('*') + Text(std::string(ext));
+    filters << QCoreApplication::translate("MainWindow", title.c_str()) + QStringLiteral(" (") +
+                   patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+  }
+  return filters;
+}
 
 QString Lines(const std::vector<std::string>& lines) {
   QStringList out;
@@ -92,7 +127,7 @@ void MainWindow::SavePictureClick() {
   if (output_->Exporting) return;
   TFileDialogOptions o;
   o.Title = tr("雲模様を作画し保存します。");
-  o.NameFilters = {tr("すべてのﾌｧｲﾙ (*.*)"), tr("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"), tr("JPegイメージ (*.jpg)")};
+  o.NameFilters = QStringList{tr("すべてのﾌｧｲﾙ (*.*)")} + FormatFilters(false);
   o.DefaultSuffix = QStringLiteral("bmp");
   const std::optional<QString> name = host_.SaveFileName(this, o);
   if (!name) return;
@@ -253,9 +288,7 @@ void MainWindow::ReferOutPutAlphaClick() {
 
 std::optional<QString> TOutputSection::AskMovieName(MainWindow& w) {
   TFileDialogOptions o;
-  o.NameFilters = {MainWindow::tr("VideoForWindows (*.avi)"),
-                   MainWindow::tr("非圧縮ビットマップ(連番） (*.bmp)"),
-                   MainWindow::tr("JPEG画像（連番） (*.jpg)")};
+  o.NameFilters = FormatFilters(true);
   o.DefaultSuffix = QStringLiteral("avi");
   return w.host_.SaveFileName(&w, o);
 }

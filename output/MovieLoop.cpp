@@ -14,6 +14,7 @@
 #include "base/ReplaceFile.h"
 #include "base/Strings.h"
 #include "base/Translate.h"
+#include "output/Formats.h"
 #include "output/StillImage.h"
 #include "base/Numeric.h"
 #include "render/Render.h"
@@ -195,6 +196,16 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       return report;
     }
   }
+  if (settings.alphaChannel && outputs[0].kind != MovieOutputKind::None) {
+    const OutputFormat& f = outputs[0].kind == MovieOutputKind::Avi
+                                ? *FindFormatByName("avi")
+                                : StillFormatForPath(outputs[0].name);
+    if (!(f.channels & kChannelsRgba)) {
+      report.failures.push_back(std::string(f.name) + " files hold no alpha channel: " +
+                                outputs[0].name);
+      return report;
+    }
+  }
   if (outW < 1 || outH < 1) {
     report.failures.push_back("the output size must be at least 1 x 1 (got " +
                               std::to_string(outW) + " x " + std::to_string(outH) + ")");
@@ -301,7 +312,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   }
 
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;
-  const bool wantAlpha = outputs[1].kind != MovieOutputKind::None;
+  const bool wantAlpha =
+      outputs[1].kind != MovieOutputKind::None || (wantMain && settings.alphaChannel);
   Bitmap24 colour;
   Bitmap24 alpha;
   int32_t counter = 0;
@@ -352,8 +364,11 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           std::string error;
           if (isProtected(file))
             o.seriesFailures.Add("refusing to write over the project " + file);
-          else if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error,
-                                          settings.replaceProtected))
+          else if (!SaveStill(StillFormatForPath(file),
+                              RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &alpha
+                                                                                     : nullptr),
+                              file, StillEncodeOptions{settings.jpegQuality}, &error,
+                              settings.replaceProtected))
             o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
           showName(o.alpha, file);
         }

@@ -124,9 +124,10 @@ bool RenderStillFrame(RenderContext& ctx, const TCloudFrameParams& params, std::
   return ok;
 }
 
-void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out) {
+void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out,
+                  Bitmap24* alpha) {
   if (!ctx.Frame.filtered_cloud) return;
-  OversampledPictures(ctx, OutputFactor(params), out, nullptr);
+  OversampledPictures(ctx, OutputFactor(params), out, alpha);
 }
 
 }  // namespace velmora

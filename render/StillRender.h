@@ -51,7 +51,9 @@ void BufferAlphaToBitmap(Bitmap24& bm, const TPixeBuffer* buffer);
 // RenderIdle) set for its duration, RenderOversampled.
 bool RenderStillFrame(RenderContext& ctx, const TCloudFrameParams& params, std::string* error);
 
-// The exported picture of the last RenderStillFrame.
-void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out);
+// The exported picture of the last RenderStillFrame; ALPHA (when given) gets
+// its alpha picture, as the movie's alpha output makes it.
+void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out,
+                  Bitmap24* alpha = nullptr);
 
 }  // namespace velmora

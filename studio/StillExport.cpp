@@ -6,13 +6,14 @@
 namespace velmora {
 
 bool RenderStillPicture(RenderContext& ctx, const TCloudFrameParams& params,
-                        long double workPerPixel, Bitmap24& picture, std::string* error) {
+                        long double workPerPixel, Bitmap24& picture, std::string* error,
+                        Bitmap24* alpha) {
   const long double hostWork = ctx.Work.PerPixel;
   ctx.Work.PerPixel = workPerPixel;
   const bool rendered = RenderStillFrame(ctx, params, error);
   ctx.Work.PerPixel = hostWork;
   if (!rendered) return false;
-  StillPicture(ctx, params, picture);
+  StillPicture(ctx, params, picture, alpha);
   return true;
 }
 

@@ -20,8 +20,10 @@ namespace velmora {
 // size is refused, memory runs out, the frame needs more work than allowed
 // or the render was aborted; PICTURE is unchanged then.  The context's
 // buffers keep the render (the command line can still show one of them).
+// ALPHA (when given) gets the alpha picture at the same size.
 bool RenderStillPicture(RenderContext& ctx, const TCloudFrameParams& params,
-                        long double workPerPixel, Bitmap24& picture, std::string* error);
+                        long double workPerPixel, Bitmap24& picture, std::string* error,
+                        Bitmap24* alpha = nullptr);
 
 // RenderStillPicture, then the picture saved by PATH's extension (JPEG at
 // JPEG_QUALITY, else BMP).  A failed write leaves no partial file in place.

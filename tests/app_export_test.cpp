@@ -29,7 +29,7 @@ namespace {
 class AnsweringHost : public DialogHost {
  public:
   QString saveName;
-  QStringList messages, errors, dialogs;
+  QStringList messages, errors, dialogs, filters;
   MainWindow* window = nullptr;
   QList<bool> locked;
   void Record() {
@@ -41,7 +41,8 @@ class AnsweringHost : public DialogHost {
   std::optional<QString> OpenFileName(QWidget*, const TFileDialogOptions&) override {
     return std::nullopt;
   }
-  std::optional<QString> SaveFileName(QWidget*, const TFileDialogOptions&) override {
+  std::optional<QString> SaveFileName(QWidget*, const TFileDialogOptions& o) override {
+    filters = o.NameFilters;
     if (saveName.isEmpty()) return std::nullopt;
     return saveName;
   }
@@ -151,6 +152,11 @@ void ExportTest::stillMatchesTheCommandLine() {
   QCOMPARE(host_.messages, QStringList{QStringLiteral("画像の保存は終了しました")});
   QCOMPARE(host_.locked, QList<bool>{true});
   QVERIFY(host_.errors.isEmpty());
+  // The dialog offers the picture formats of the format table.
+  QCOMPARE(host_.filters.mid(0, 3),
+           (QStringList{QStringLiteral("すべてのﾌｧｲﾙ (*.*)"), QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"),
+                        QStringLiteral("PNGイメージ (*.png)")}));
+  QVERIFY(host_.filters.contains(QStringLiteral("TIFFイメージ (*.tif *.tiff)")));
   QVERIFY(w_->SavePicture->isEnabled());
   QVERIFY(!w_->Abort->isEnabled());
 
