@@ -8,6 +8,7 @@
 #include <cctype>
 #include <csetjmp>
 #include <cstring>
+#include <vector>
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
@@ -93,33 +94,61 @@ bool DecodeBmp(const std::string& s, Bitmap24& bm, std::string* error) {
   return true;
 }
 
+namespace {
+struct PngSink {
+  std::string* out;
+  std::string message;
+};
+void PngAppend(png_structp png, png_bytep data, size_t length) {
+  auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+  sink->out->append(reinterpret_cast<const char*>(data), length);
+}
+void PngFlush(png_structp) {}
+[[noreturn]] void PngError(png_structp png, png_const_charp message) {
+  static_cast<PngSink*>(png_get_error_ptr(png))->message = message;
+  png_longjmp(png, 1);
+}
+void PngWarning(png_structp, png_const_charp) {}
+}  // namespace
+
 bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(bm.width);
-  image.height = static_cast<png_uint_32>(bm.height);
-  image.format = PNG_FORMAT_BGR;
-  // Encoded once into room for the largest possible file; only a buffer that
-  // proves too small (libpng then reports the size it needs) is encoded again.
-  png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(image);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    out.resize(capacity);
-    png_alloc_size_t size = capacity;
-    const bool ok =
-        png_image_write_to_memory(&image, out.data(), &size, 0, bm.bytes.data(), 0, nullptr);
-    if (ok && size <= capacity) {
-      out.resize(size);
-      return true;
-    }
-    if (!ok && size <= capacity) break;
-    capacity = size;
-    image.warning_or_error = 0;
-  }
-  if (error) *error = std::string("PNG encoding failed: ") + image.message;
-  png_image_free(&image);
   out.clear();
-  return false;
+  PngSink sink{&out, {}};
+  std::vector<png_bytep> rows(static_cast<size_t>(std::max(bm.height, 0)));
+  for (int32_t y = 0; y < bm.height; ++y)
+    rows[static_cast<size_t>(y)] = const_cast<png_bytep>(bm.Row(y));
+  // Room for the whole picture with the usual compression, so that appending
+  // rarely has to grow the string.
+  out.reserve(static_cast<size_t>(std::max(bm.width, 0)) * rows.size() + 1024);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, PngError, PngWarning);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    if (error) *error = "PNG encoding failed: out of memory";
+    out.clear();
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    if (error) *error = "PNG encoding failed: " + sink.message;
+    out.clear();
+    return false;
+  }
+  png_set_write_fn(png, &sink, PngAppend, PngFlush);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bm.width), static_cast<png_uint_32>(bm.height),
+               8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  // Speed over the last few per cent of size: the "up" filter alone (the
+  // clouds change smoothly from row to row) and zlib's fastest level, about
+  // four times faster than libpng's adaptive filtering at level 6.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_compression_level(png, 1);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
 }
 
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
