@@ -1,5 +1,9 @@
 #include "anim/CurveSet.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 #include "anim/ParamTable.h"
 #include "base/Numeric.h"
 
@@ -110,6 +114,26 @@ void EvalCurveSet(const TCloudCurveSet* set, TCloudFrameParams& params, int32_t 
   if (!set) return;
   for (int i = 0; i < CloudCurveCount; ++i)
     StoreCloudCurveField(params, i, CurveValueAt(set->Curves[i], frame));
+}
+
+void CurveSetKeySpan(const TCloudCurveSet* set, long double& lo, long double& hi) {
+  constexpr long double kInf = std::numeric_limits<long double>::infinity();
+  lo = kInf;
+  hi = -kInf;
+  if (!set) return;
+  for (const TDivs_Curve* c : set->Curves) {
+    if (c->Count < 2) continue;  // no key or one key: one value everywhere
+    for (int32_t i = 0; i < c->Count; ++i) {
+      const long double f = c->Frames[i];
+      if (std::isnan(f)) {
+        lo = -kInf;
+        hi = kInf;
+        return;
+      }
+      lo = std::min(lo, f);
+      hi = std::max(hi, f);
+    }
+  }
 }
 
 void KeyCurveSetFromParams(TCloudCurveSet* set, int32_t frame, const TCloudFrameParams& params) {

@@ -87,6 +87,10 @@ void StoreCloudCurveField(TCloudFrameParams& params, int index, double value);
 // Writes the value of every curve at FRAME into its field; the fields without
 // a curve (size, texture, switches, buffers) are not touched.
 void EvalCurveSet(const TCloudCurveSet* set, TCloudFrameParams& params, int32_t frame);
+// The frames between which some curve's value may change: every curve has
+// one value for all frames below LO and one for all frames above HI.  LO is
+// +infinity and HI -infinity when no curve changes at all.
+void CurveSetKeySpan(const TCloudCurveSet* set, long double& lo, long double& hi);
 // Keys every curve at FRAME with the value of its field.
 void KeyCurveSetFromParams(TCloudCurveSet* set, int32_t frame, const TCloudFrameParams& params);
 

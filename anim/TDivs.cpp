@@ -327,13 +327,19 @@ bool CurveFromText(TDivs_Curve* curve, std::string_view text, std::string* probl
     if (problem) *problem = std::move(why);
     return false;
   };
-  // A number token that does not parse still counts as 0; the first one is
-  // reported.
+  // A number token that does not parse still counts as 0, one beyond the
+  // largest double as the largest of its sign; the first one is reported.
+  // The 15-digit text of the largest double (what a save writes) rounds
+  // past it and is read without a word.
   auto real = [&](std::string_view token) {
     if (problem && problem->empty()) {
+      constexpr long double kLargestWritten = 1.79769313486232E308L;
       const auto v = ParseReal(token);
-      if (!v || !(std::fabs(*v) <= static_cast<long double>(DBL_MAX)))
+      if (!v)
         *problem = "'" + std::string(token) + "' is not a number (read as 0)";
+      else if (!(std::fabs(*v) <= kLargestWritten))
+        *problem = "'" + std::string(token) + "' lies beyond the largest number (read as " +
+                   (*v < 0 ? "-" : "") + "1.79769313486232E308)";
     }
     return TokenReal(token);
   };

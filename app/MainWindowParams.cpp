@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QVariant>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -27,6 +28,14 @@ std::string Text(const QLineEdit* e) { return e->text().toStdString(); }
 void SetText(QLineEdit* e, const std::string& text) {
   const QString t = QString::fromStdString(text);
   if (e->text() != t) e->setText(t);
+  // A value wider than its field shows from its start (sign and leading
+  // digits), not as its last characters, and whole in the tooltip after the
+  // field's hint.
+  e->setCursorPosition(0);
+  if (!e->property("velmoraHint").isValid()) e->setProperty("velmoraHint", e->toolTip());
+  const QString hint = e->property("velmoraHint").toString();
+  const bool cut = e->fontMetrics().horizontalAdvance(t) > e->contentsRect().width() - 8;
+  e->setToolTip(!cut ? hint : hint.isEmpty() ? t : hint + QLatin1Char('\n') + t);
 }
 
 void SetBar(QSlider* s, int32_t v) {

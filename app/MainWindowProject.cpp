@@ -9,6 +9,7 @@
 #include "anim/KeyEdit.h"
 #include "anim/ProjectModel.h"
 #include "app/MainWindow.h"
+#include "base/DisplayText.h"
 #include "output/WindowSettings.h"
 #include "project/ProjectLoad.h"
 #include "project/ProjectSave.h"
@@ -148,6 +149,19 @@ void MainWindow::OpenProject(const QString& path) {
   RedrawParameterPreviews();
   RequestPreview(PreviewKind::Full);  // whatever automatic update says
   UpdateCaption();
+  if (result.Status == TProjectLoadStatus::RunError) {
+    // What ran before the error keeps its effect, as on the command line;
+    // the user is told where the file stopped and why.
+    const TProjectRunResult& run = result.Run;
+    const QString where = run.StopLine > 0 ? tr("%1 行目").arg(run.StopLine) : tr("最初の文の前");
+    QString reason = run.ErrorMessage.empty()
+                         ? tr("(エラーの説明なし)")
+                         : QString::fromStdString(ForDisplay(run.ErrorMessage));
+    if (run.StepLimitHit)
+      reason += tr(" (%1 ステップを使い切りました。終わらないループでは?)").arg(ProjectStepLimit);
+    host_.Error(this, tr("%1 の %2 で実行が止まりました: %3\nファイルの残りは実行されませんでした。")
+                          .arg(path, where, reason));
+  }
 }
 
 void MainWindow::SaveProjectTo(const std::string& path) {

@@ -9,7 +9,9 @@
 
 namespace velmora {
 
-// Returns true on success; on failure sets *error to a one-line reason.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
+// Returns true on success; on failure sets *error to a one-line reason.  A
+// write-protected file is kept unless REPLACEPROTECTED (FileReplacement::Begin).
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                         bool replaceProtected = false);
 
 }  // namespace velmora

@@ -87,7 +87,7 @@ std::string FileReplacement::FdPath() const {
   return tempName_.empty() ? ProcFdPath(fd_) : tempName_;
 }
 
-bool FileReplacement::Begin(const std::string& path, std::string* error) {
+bool FileReplacement::Begin(const std::string& path, std::string* error, bool replaceProtected) {
   Abandon();
   target_ = FollowLinks(path);
   existed_ = false;
@@ -100,6 +100,13 @@ bool FileReplacement::Begin(const std::string& path, std::string* error) {
     oldUid_ = st.st_uid;
     oldGid_ = st.st_gid;
     if (S_ISDIR(st.st_mode)) return Fail(error, "cannot write " + path, EISDIR);
+    // A file nobody may write, or we may not, is one its owner means to keep
+    // (the super-user passes every access test, so the bits count too).
+    if (S_ISREG(st.st_mode) && !replaceProtected &&
+        ((st.st_mode & 0222) == 0 || faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)) {
+      if (error) *error = "refusing to replace the write-protected file " + path;
+      return false;
+    }
     if (!S_ISREG(st.st_mode) || st.st_nlink > 1) {
       // Written into in place: it must take writes.
       mode_ = Mode::kInPlace;

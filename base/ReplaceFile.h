@@ -26,8 +26,10 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
 
   // Prepares new contents for PATH.  False with a one-line *error when PATH
-  // cannot be written (a folder, a missing folder, no permission).
-  bool Begin(const std::string& path, std::string* error);
+  // cannot be written (a folder, a missing folder, no permission), and for a
+  // write-protected regular file (no write bit, or not writable by us)
+  // unless REPLACEPROTECTED.
+  bool Begin(const std::string& path, std::string* error, bool replaceProtected = false);
 
   // Where the new contents go: a read-write, seekable descriptor, and a name
   // that opens the same file (for libraries that want a name).

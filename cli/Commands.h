@@ -23,6 +23,10 @@ int CmdAssemble(const Args& args);
 // Prints "velmora: MESSAGE" on stderr and returns the status.
 int Fail(int status, const std::string& message);
 
+// The settings file at PATH, when it exists but cannot be used, gives the
+// defaults: says so once, as "velmora: COMMAND: warning: ...".
+void WarnUnusableSettings(const std::string& command, const std::string& path);
+
 // Writes BYTES to stdout and flushes; on failure prints
 // "velmora: COMMAND: cannot write the output" and returns false.
 bool WriteStdout(const std::string& command, std::string_view bytes);

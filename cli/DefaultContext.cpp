@@ -7,16 +7,17 @@ namespace velmora::cli {
 namespace {
 
 // What the signal handler may touch: lock-free flags only.
-volatile std::sig_atomic_t g_signalled = 0;
+volatile std::sig_atomic_t g_signalled = 0;  // the signal that stops us; 0: none yet
 volatile std::sig_atomic_t g_betweenFrames = 0;
 RenderContext* g_context = nullptr;
 
-void OnInterrupt(int) {
-  if (g_betweenFrames && !g_signalled) {
-    g_signalled = 1;
-    return;
-  }
-  g_signalled = 1;
+// SIGTERM (kill, timeout, a cluster's cancel) stops at once: what sends it
+// follows up with SIGKILL when we linger.  A first SIGINT may wait for the
+// frame in progress.
+void OnInterrupt(int sig) {
+  const bool first = g_signalled == 0;
+  if (first || sig == SIGTERM) g_signalled = sig;
+  if (g_betweenFrames && first && sig == SIGINT) return;
   if (g_context) g_context->RequestAbort();
 }
 
@@ -44,5 +45,7 @@ InterruptToAbort::~InterruptToAbort() {
 }
 
 bool InterruptToAbort::Requested() { return g_signalled != 0; }
+
+int InterruptToAbort::Status() { return g_signalled == SIGTERM ? 128 + SIGTERM : kInterruptedStatus; }
 
 }  // namespace velmora::cli

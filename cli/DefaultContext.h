@@ -14,10 +14,10 @@ inline constexpr int kInterruptedStatus = 130;
 RenderContext& DefaultContext();
 
 // While alive, SIGINT and SIGTERM are caught.  With betweenFrames set (the
-// movie), the first signal only raises Requested() so that the caller stops
-// after the frame in progress; the next one, like the first one without it,
-// asks the default context to abort, which stops the render in progress
-// within a stamp, a row or a blur sample.
+// movie), a first SIGINT only raises Requested() so that the caller stops
+// after the frame in progress; the next one, like SIGTERM and like the first
+// one without it, asks the default context to abort, which stops the render
+// in progress within a stamp, a row or a blur sample.
 class InterruptToAbort {
  public:
   explicit InterruptToAbort(bool betweenFrames);
@@ -27,6 +27,8 @@ class InterruptToAbort {
 
   // A signal has arrived.
   static bool Requested();
+  // The exit status of a command it stopped: 143 after SIGTERM, else 130.
+  static int Status();
 
  private:
   struct sigaction oldInt_ = {};

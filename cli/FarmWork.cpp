@@ -2,11 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <sstream>
+#include <system_error>
 
 #include "anim/Token.h"
 #include "output/MovieLoop.h"
@@ -142,16 +145,28 @@ bool FarmFolder::ReadFrame(const FarmRecord& record, bool alpha, int32_t frame,
     if (error) *error = what + " is missing";
     return false;
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
+  // The header is compared with the record before the pixels are read, and
+  // the file may be no larger than an uncompressed picture of that size.
   std::string why;
-  if (!in.good() && !in.eof()) why = std::strerror(errno);
-  if (why.empty() && !DecodePng(bytes.str(), picture, &why)) {
-  } else if (why.empty() && (picture.width != record.width || picture.height != record.height)) {
-    why = "it is " + std::to_string(picture.width) + " x " + std::to_string(picture.height) +
-          ", not " + std::to_string(record.width) + " x " + std::to_string(record.height);
-  } else if (why.empty()) {
-    return true;
+  const uint64_t sizeBound =
+      uint64_t(std::max(record.width, 1)) * uint64_t(std::max(record.height, 1)) * 4 + (uint64_t{1} << 20);
+  std::error_code ec;
+  const uintmax_t fileSize = std::filesystem::file_size(path, ec);
+  if (record.width < 1 || record.height < 1) {
+    why = "the work folder's record has no picture size";
+  } else if (!ec && fileSize > sizeBound) {
+    why = "it is larger than a " + std::to_string(record.width) + " x " +
+          std::to_string(record.height) + " picture can be";
+  } else {
+    try {
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      if (!in.good() && !in.eof()) why = std::strerror(errno);
+      if (why.empty() && DecodePng(bytes.str(), picture, &why, record.width, record.height))
+        return true;
+    } catch (const std::bad_alloc&) {
+      why = "not enough memory to read it";
+    }
   }
   if (error) *error = what + " is unreadable: " + why;
   return false;
@@ -221,7 +236,7 @@ std::string BatchScript(const FarmFolder& folder, const FarmRecord& record,
 }
 
 bool AssembleMovies(const FarmFolder& folder, const FarmRecord& record, const std::string& main,
-                    const std::string& alpha, std::string* error) {
+                    const std::string& alpha, std::string* error, bool replaceProtected) {
   const std::string names[2] = {main, alpha};
   if (!alpha.empty() && !record.alpha) {
     if (error) *error = "the work folder " + folder.Dir() + " holds no alpha pictures";
@@ -236,7 +251,7 @@ bool AssembleMovies(const FarmFolder& folder, const FarmRecord& record, const st
   for (int i = 0; i < 2; ++i) {
     if (names[i].empty()) continue;
     AviWriter writer;
-    bool ok = writer.Open(names[i], record.width, record.height, record.avi);
+    bool ok = writer.Open(names[i], record.width, record.height, record.avi, replaceProtected);
     for (int64_t f = record.frames.first; ok && f <= record.frames.last; ++f)
       ok = folder.ReadFrame(record, i == 1, static_cast<int32_t>(f), picture, error) &&
            writer.Write(picture, f - record.frames.first);

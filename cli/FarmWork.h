@@ -99,8 +99,9 @@ std::string ShellQuote(const std::string& text);
 // Writes the movie (and the alpha movie) from the complete series.  The
 // whole series is checked before anything is written, so a missing or
 // unreadable frame leaves no movie behind.  False with *error naming the
-// first such frame, or the writer's failure.
+// first such frame, or the writer's failure (a write-protected movie is kept
+// unless REPLACEPROTECTED).
 bool AssembleMovies(const FarmFolder& folder, const FarmRecord& record, const std::string& main,
-                    const std::string& alpha, std::string* error);
+                    const std::string& alpha, std::string* error, bool replaceProtected = false);
 
 }  // namespace velmora::cli

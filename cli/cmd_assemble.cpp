@@ -13,12 +13,13 @@ namespace velmora::cli {
 namespace {
 
 const char kAssembleUsage[] =
-    "usage: velmora assemble DIR -o OUT.avi [--alpha OUT.avi]\n"
+    "usage: velmora assemble DIR -o OUT.avi [--alpha OUT.avi] [--force]\n"
     "Writes the movie of a farm work folder from its picture series, with the AVI\n"
     "options the folder was made with.  Every frame must be in place: the first\n"
     "missing or unreadable one is named and nothing is written.\n"
     "  -o OUT.avi       the colour movie\n"
-    "  --alpha OUT.avi  the alpha movie (when the folder holds the alpha series)\n";
+    "  --alpha OUT.avi  the alpha movie (when the folder holds the alpha series)\n"
+    "  --force          replace the movies even when they are write-protected\n";
 
 }  // namespace
 
@@ -28,6 +29,8 @@ int CmdAssemble(const Args& args) {
   cl.Project(dir);
   cl.Value("-o,--output", main, "a file name");
   cl.Value("--alpha", alpha, "a file name");
+  bool force = false;
+  cl.Flag("--force", force);
   if (auto status = cl.Parse(args)) return *status;
   if (!dir) return cl.Usage("needs the work folder DIR");
   const std::string mainName = TrimOutputName(main.value_or(""));
@@ -45,7 +48,7 @@ int CmdAssemble(const Args& args) {
     return Fail(1, "assemble: " + folder.Dir() + " is not a farm work folder (no " +
                        folder.RecordPath() + ")");
   std::string error;
-  if (!AssembleMovies(folder, record, mainName, alphaName, &error))
+  if (!AssembleMovies(folder, record, mainName, alphaName, &error, force))
     return Fail(1, "assemble: " + error);
   return 0;
 }

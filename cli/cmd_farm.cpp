@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/DisplayText.h"
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
 #include "cli/CommandLine.h"
@@ -227,7 +228,7 @@ int CmdFarm(const Args& args) {
     const auto active = JobActive(record.jobId, &error);
     if (active && *active) {
       std::fprintf(stderr, "velmora: farm: job %s of this work folder is still running\n",
-                   record.jobId.c_str());
+                   ForDisplay(record.jobId).c_str());
       submit = false;
     }
   }
@@ -262,7 +263,7 @@ int CmdFarm(const Args& args) {
       if (!folder.WriteRecord(record, &error))
         return Fail(1, "farm: cannot use the work folder " + folder.Dir() + ": " + error);
       std::fprintf(stderr, "velmora: farm: job %s: %d tasks for %d frames (work folder %s)\n",
-                   id.c_str(), tasks, frames, folder.Dir().c_str());
+                   ForDisplay(id).c_str(), tasks, frames, ForDisplay(folder.Dir()).c_str());
     } else {
       record.jobId.clear();
     }
@@ -288,7 +289,7 @@ int CmdFarm(const Args& args) {
     const std::string said = LastLine(ReadWholeFile(log).value_or(""));
     std::fprintf(stderr, "velmora: farm: task %zu (frames %d..%d) failed: frames %d..%d are not done; log: %s%s%s\n",
                  i, chunkRanges[i].first, chunkRanges[i].last, missing.first, missing.last,
-                 log.c_str(), said.empty() ? "" : ": ", said.c_str());
+                 ForDisplay(log).c_str(), said.empty() ? "" : ": ", ForDisplay(said).c_str());
   }
   if (failed)
     return Fail(1, "farm: the movie is not complete; run the same command again to render the "

@@ -50,6 +50,7 @@ const char kMovieUsage[] =
     "  --set KEYWORD=VALUE  key a parameter at the current frame, as a project\n"
     "                  would (repeatable; 'velmora params --list' lists them)\n"
     "  --strict        a project warning stops the command (exit status 3)\n"
+    "  --force         replace output files even when they are write-protected\n"
     "  --threads N     render on N threads (default: every core; 1: one thread);\n"
     "                  the pictures are the same for every N\n"
     "AVI options (stored in the settings file for later movies):\n"
@@ -58,9 +59,8 @@ const char kMovieUsage[] =
     "  --keyframe N    a key frame every N frames (0: the codec's choice)\n"
     "  --bitrate BPS   data rate in bits per second (k and M suffixes; 0: none)\n"
     "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
-    "in progress and closes the files properly (exit status 130).\n";
-
-constexpr int kAbortedStatus = kInterruptedStatus;
+    "in progress and closes the files properly (exit status 130); a second Ctrl-C\n"
+    "or SIGTERM stops at once, mid-frame (SIGTERM: exit status 143).\n";
 
 struct MovieArgs {
   std::optional<std::string> project;
@@ -74,6 +74,7 @@ struct MovieArgs {
   std::vector<std::string> setTexts;
   std::vector<SetOption> sets;
   bool strict = false;
+  bool force = false;
   std::optional<int32_t> threads;
 };
 
@@ -82,6 +83,7 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   std::optional<std::string> maxWork, from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
+  cl.Flag("--force", m.force);
   cl.Value("-o,--output", m.main, "a file name");
   cl.Value("--alpha", m.alpha, "a file name");
   cl.Value("--from", from, "a frame number");
@@ -140,6 +142,7 @@ int CmdMovie(const Args& args) {
     return Fail(2, "movie: no output: give -o OUT or --alpha OUT");
 
   const std::string settingsPath = SettingsPath();
+  WarnUnusableSettings("movie", settingsPath);
   const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
                       OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
   if (anyAvi) {
@@ -151,6 +154,11 @@ int CmdMovie(const Args& args) {
   settings.jpegQuality = ReadJpegQuality(settingsPath);
   settings.workPerPixel = m.workPerPixel;
   if (m.project && *m.project != "-") settings.protectedFile = *m.project;
+  settings.replaceProtected = m.force;
+  // An output that cannot take its first file is refused before anything
+  // is rendered or announced.
+  if (const std::vector<std::string> problems = CheckMovieOutputs(settings); !problems.empty())
+    return Fail(1, "movie: " + problems.front());
   for (const std::string& line : DescribeMovieOutputs(settings))
     std::fprintf(stderr, "velmora: movie: writing %s\n", ForDisplay(line).c_str());
 
@@ -160,21 +168,27 @@ int CmdMovie(const Args& args) {
   std::string engineMessage;
   ctx.SetMessageSink([&](const std::string& text) { engineMessage = text; });
 
-  ProgressBar bar(ctx, isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
+  const bool onTerminal = isatty(STDERR_FILENO) == 1;
+  ProgressBar bar(ctx, onTerminal ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
   // The first Ctrl-C stops after the frame in progress, the next one at once.
   InterruptToAbort interrupts(true);
   bool abortNoted = false;
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
   cb.abortRequested = [] { return InterruptToAbort::Requested(); };
-  cb.pump = [&] {
+  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  bar.StartTicking([&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
-      bar.Note("stopping after this frame (Ctrl-C again to quit at once)");
+      const char* note = "stopping after this frame (Ctrl-C again to quit at once)";
+      if (onTerminal) {
+        bar.Note(note);
+      } else {  // a log gets the note as its own line, at once
+        std::fprintf(stderr, "velmora: movie: %s\n", note);
+        std::fflush(stderr);
+      }
     }
-    bar.Tick();
-  };
-  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  });
   const TWindowHooks hooks;
   TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
   const MovieReport report = RenderMovie(renderer, settings, cb);
@@ -194,7 +208,7 @@ int CmdMovie(const Args& args) {
   if (report.aborted) {
     std::fprintf(stderr, "velmora: movie: aborted after %d of %d frames\n", report.framesDone,
                  report.totalFrames);
-    return kAbortedStatus;
+    return InterruptToAbort::Status();
   }
   if (!report.failures.empty()) return 1;
   return projectStatus;  // 3 when the project loaded with a warning

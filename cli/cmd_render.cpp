@@ -53,6 +53,7 @@ const char kRenderUsage[] =
     "                      settings file's JpegQuality, 75 without one)\n"
     "  --set KEYWORD=VALUE key a parameter at the frame rendered, as a project\n"
     "                      would (repeatable; 'velmora params --list' lists them)\n"
+    "  --force             replace OUT even when it is write-protected\n"
     "  --strict            a project warning (a refused curve text, an error in\n"
     "                      the file) stops the command (exit status 3)\n"
     "  --threads N         render on N threads (default: every core; 1: one\n"
@@ -74,6 +75,7 @@ struct RenderOptions {
   std::vector<SetOption> sets;
   ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
   bool strict = false;
+  bool force = false;
   std::optional<int32_t> threads;
 };
 
@@ -99,6 +101,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
+  cl.Flag("--force", o.force);
   cl.Value("-o,--output", o.output, "a file name");
   cl.Value("--frame", frame, "a value");
   cl.Value("--buffer", buffer, "a buffer name");
@@ -181,6 +184,13 @@ int CmdRender(const Args& args) {
   if (o.overSampling) params.OverSampling = *o.overSampling;
   if (o.seed) params.Seed = *o.seed;
 
+  if (*o.output != "-") {
+    // A picture that could not be written is known before the render.
+    FileReplacement probe;
+    std::string reason;
+    if (!probe.Begin(*o.output, &reason, o.force)) return Fail(1, "render: " + reason);
+  }
+
   RenderContext& ctx = DefaultContext();
   // The engine's message (which buffer could not be had) joins the
   // command's own line, so a failure is one line.
@@ -196,20 +206,26 @@ int CmdRender(const Args& args) {
   Bitmap24 picture;
   {
     InterruptToAbort interrupts(false);
-    const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
+    bar.StartTicking();
     rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error);
-    ctx.SetPump(before);
   }
   ctx.SetMessageSink({});
   bar.Finish();
-  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "render: interrupted");
+  if (ctx.AbortRequested()) return Fail(InterruptToAbort::Status(), "render: interrupted");
   if (!rendered) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
   if (o.buffer) BufferBitmap(ctx, *o.buffer, picture);
 
-  const int quality = o.jpegQuality ? *o.jpegQuality : ReadJpegQuality(SettingsPath());
+  int quality = 0;
+  if (o.jpegQuality) {
+    quality = *o.jpegQuality;
+  } else {
+    const std::string settingsPath = SettingsPath();
+    WarnUnusableSettings("render", settingsPath);
+    quality = ReadJpegQuality(settingsPath);
+  }
   if (*o.output == "-") {
     std::string bytes;
     const bool encoded = o.format == ImageFormat::Png    ? EncodePng(picture, bytes, &error)
@@ -218,7 +234,7 @@ int CmdRender(const Args& args) {
     if (!encoded) return Fail(1, "render: " + error);
     return WriteStdout("render", bytes) ? projectStatus : 1;
   }
-  if (!SaveBitmapByExtension(picture, *o.output, quality, &error))
+  if (!SaveBitmapByExtension(picture, *o.output, quality, &error, o.force))
     return Fail(1, "render: " + error);
   return projectStatus;
 }

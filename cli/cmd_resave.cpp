@@ -17,22 +17,25 @@ namespace velmora::cli {
 namespace {
 
 const char kResaveUsage[] =
-    "usage: velmora resave PROJECT.vlm [-o OUT.vlm] [--strict]\n"
+    "usage: velmora resave PROJECT.vlm [-o OUT.vlm] [--strict] [--force]\n"
     "Opens the project as the File menu's Open does and writes the text that\n"
     "Save writes: to OUT.vlm (replaced only once the new text is complete), or\n"
     "to the standard output without -o.  OUT.vlm may be PROJECT.vlm itself.\n"
-    "--strict: a project warning stops the command (exit status 3).\n";
+    "--strict: a project warning stops the command (exit status 3).\n"
+    "--force: replace OUT.vlm even when it is write-protected.\n";
 
 struct ResaveOptions {
   std::optional<std::string> project;
   std::optional<std::string> output;
   bool strict = false;
+  bool force = false;
 };
 
 std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
   CommandLine cl("resave", kResaveUsage);
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
+  cl.Flag("--force", o.force);
   cl.Value("-o,--output", o.output, "a file name");
   if (auto s = cl.Parse(args)) return s;
   if (o.output && o.output->empty()) return cl.Usage("--output needs a file name");
@@ -51,7 +54,7 @@ int CmdResave(const Args& args) {
   doc.EvalAt(doc.Model.TimeLinePosition);
   if (o.output) {
     std::string error;
-    if (!SaveProjectFile(doc, *o.output, &error)) return Fail(1, "resave: " + error);
+    if (!SaveProjectFile(doc, *o.output, &error, o.force)) return Fail(1, "resave: " + error);
     return status;
   }
   const std::string text = BuildProjectText(doc);

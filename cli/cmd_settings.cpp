@@ -48,6 +48,8 @@ int CmdSettings(const Args& args) {
     std::string error;
     if (!WriteJpegQuality(path, static_cast<uint8_t>(*quality), &error))
       return Fail(1, "settings: " + error);
+  } else {
+    WarnUnusableSettings("settings", path);
   }
   AviOptions avi = DefaultAviOptions();
   const bool stored = AviOptionsLoad(path, avi);

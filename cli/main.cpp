@@ -1,22 +1,48 @@
 // Entry point of the command-line front end: dispatches to the subcommands.
+#include <stdio_ext.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 
+#include "base/DisplayText.h"
 #include "base/Translate.h"
 #include "cli/Commands.h"
+#include "output/Settings.h"
 
 namespace velmora::cli {
 
 int Fail(int status, const std::string& message) {
-  std::cerr << "velmora: " << message << "\n";
+  // Names in messages come from the command line and from files: control
+  // characters are escaped, so a failure stays one line and sends no escape
+  // sequence to the terminal.
+  std::cerr << "velmora: " << ForDisplay(message) << "\n";
   return status;
 }
 
+void WarnUnusableSettings(const std::string& command, const std::string& path) {
+  const std::string problem = SettingsFileProblem(path);
+  if (!problem.empty())
+    std::cerr << "velmora: " << command << ": warning: " << ForDisplay(problem)
+              << "; the default settings are used\n";
+}
+
+std::string LostOutputReason() {
+  return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+}
+
 bool WriteStdout(const std::string& command, std::string_view bytes) {
+  errno = 0;
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-  Fail(1, command + ": cannot write the output");
+  Fail(1, command + ": cannot write the output" + LostOutputReason());
+  // Said once: what is left in the buffer is dropped, so the final flush
+  // has nothing more to lose.
+  __fpurge(stdout);
+  std::clearerr(stdout);
   return false;
 }
 
@@ -65,10 +91,13 @@ const CommandEntry kCommands[] = {
 // The status once the standard streams are flushed: output that could not
 // be written is a failure (status 1) even when the command itself succeeded.
 int FinishStreams(int status) {
+  errno = 0;
   std::cout.flush();
   const bool outLost = std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout.good();
+  const std::string reason = velmora::cli::LostOutputReason();
   const bool errLost = std::fflush(stderr) != 0 || std::ferror(stderr);
-  if (outLost && !errLost) std::fputs("velmora: cannot write the output\n", stderr);
+  if (outLost && !errLost)
+    std::fprintf(stderr, "velmora: cannot write the output%s\n", reason.c_str());
   if ((outLost || errLost) && (status == 0 || status == 3)) return 1;
   return status;
 }
@@ -107,6 +136,18 @@ int Run(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+  // A reader that goes away (`velmora render -o - | head -c1`) makes writes
+  // fail with EPIPE, reported as lost output with status 1, rather than
+  // ending the process silently.
+  std::signal(SIGPIPE, SIG_IGN);
   velmora::SetUpMessageLanguage(argv[0]);
-  return FinishStreams(Run(argc, argv));
+  int status = 1;
+  try {
+    status = Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Where a command does not say what it could not have, this still ends
+    // with one line and status 1, never with an abort.
+    status = velmora::cli::Fail(1, "not enough memory");
+  }
+  return FinishStreams(status);
 }

@@ -145,7 +145,7 @@ AviWriter::AviWriter() : impl_(std::make_unique<Impl>()) {}
 AviWriter::~AviWriter() = default;
 
 bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
-                     const AviOptions& options) {
+                     const AviOptions& options, bool replaceProtected) {
   Impl& m = *impl_;
   if (m.encoder) m.encoder.reset();  // closes (and keeps) a movie still open
   m.error.clear();
@@ -158,7 +158,7 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
   const MovieModule* module = LoadMovieModule(&m.error);
   if (!module) return false;
   m.encoder = module->NewEncoder();
-  return m.encoder->Open(fileName, width, height, options);
+  return m.encoder->Open(fileName, width, height, options, replaceProtected);
 }
 
 bool AviWriter::IsOpen() const { return impl_->encoder && impl_->encoder->IsOpen(); }

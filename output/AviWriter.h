@@ -97,8 +97,10 @@ class AviWriter {
 
   // Prepares a movie of width x height at fileName.  False with LastError()
   // when the codec is unavailable, the size is unusable or the file cannot be
-  // created; the writer then ignores writes and closes quietly.
-  bool Open(const std::string& fileName, int32_t width, int32_t height, const AviOptions& options);
+  // created (a write-protected file is kept unless REPLACEPROTECTED); the
+  // writer then ignores writes and closes quietly.
+  bool Open(const std::string& fileName, int32_t width, int32_t height, const AviOptions& options,
+            bool replaceProtected = false);
   bool IsOpen() const;
 
   // Writes the bitmap (which must have the movie's size) as the sample

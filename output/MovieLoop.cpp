@@ -1,8 +1,12 @@
 #include "output/MovieLoop.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -104,6 +108,37 @@ std::vector<std::string> DescribeMovieOutputs(const MovieSettings& s) {
   return lines;
 }
 
+namespace {
+
+// Why OUTPUT cannot take its first file; empty when it can.
+std::string OutputProblem(const std::string& name, MovieOutputKind kind, int32_t first,
+                          bool replaceProtected) {
+  if (kind == MovieOutputKind::None) return {};
+  struct stat st;
+  if (kind == MovieOutputKind::Series && stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+      !S_ISDIR(st.st_mode))
+    return name + " is a device or pipe: a numbered series needs a file name "
+                  "(an .avi name writes one stream)";
+  FileReplacement probe;  // made and dropped: nothing is left behind
+  std::string error;
+  const std::string file = kind == MovieOutputKind::Series ? NumberedFileName(name, first) : name;
+  if (!probe.Begin(file, &error, replaceProtected)) return error;
+  return {};
+}
+
+}  // namespace
+
+std::vector<std::string> CheckMovieOutputs(const MovieSettings& s) {
+  std::vector<std::string> lines;
+  for (bool alpha : {false, true}) {
+    const std::string name = TrimOutputName(alpha ? s.alphaName : s.mainName);
+    const std::string problem =
+        OutputProblem(name, OutputKindForName(name), s.firstFrame, s.replaceProtected);
+    if (!problem.empty()) lines.push_back((alpha ? "alpha output: " : "main output: ") + problem);
+  }
+  return lines;
+}
+
 MovieSettings MovieSettingsFromModel(const TProjectModel& model) {
   MovieSettings s;
   s.mainName = TrimOutputName(model.OutPutFilen);
@@ -160,10 +195,6 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.RenderIdle = false;
   ctx.MovieProgress = 0;
   ctx.PreviewBusy = true;
-  // The export's pump stands in for the host's until the end, which gets its
-  // own back then.
-  std::function<void()> hostPump;
-  if (cb.pump) hostPump = ctx.SetPump(cb.pump);
   auto showName = [&](bool alpha, const std::string& file) {
     if (cb.showOutputName) cb.showOutputName(alpha, file);
   };
@@ -172,11 +203,15 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
 
   for (Output& o : outputs) {
     if (o.kind == MovieOutputKind::Series) {
-      o.usable = true;
+      // Known before any frame is rendered, not after the last one.
+      const std::string problem = OutputProblem(o.name, o.kind, first, settings.replaceProtected);
+      o.usable = problem.empty();
+      if (!o.usable) report.failures.push_back(std::string(o.Label()) + ": " + problem);
     } else if (o.kind == MovieOutputKind::Avi) {
       o.writer = std::make_unique<AviWriter>();
       const auto started = Clock::now();
-      o.opened = o.usable = o.writer->Open(o.name, outW, outH, settings.aviOptions);
+      o.opened = o.usable =
+          o.writer->Open(o.name, outW, outH, settings.aviOptions, settings.replaceProtected);
       report.outputSeconds += SecondsSince(started);
       showName(o.alpha, o.name);
       if (!o.usable)
@@ -226,14 +261,34 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           (f == 0 ? " to fix the warp normalisation" : " to prepare the frames that follow it"));
     return ok;
   };
+  auto abortAsked = [&] {
+    return ctx.RenderIdle || ctx.AbortRequested() || (cb.abortRequested && cb.abortRequested());
+  };
   if (anyUsable && total > 0) {
     // A whole run starting elsewhere than frame 0 first renders frame 0's
     // cloud layer, fixing the warp normalisation on it; a range of that run
     // also walks the run's frames before the range.
     const int32_t runStart = std::min(settings.runStart.value_or(first), first);
     if (runStart != 0) renderFailed = !prepare(0);
-    for (int32_t f = runStart; !renderFailed && f < first; ++f) renderFailed = !prepare(f);
-    if (!renderFailed && ctx.AbortRequested()) report.aborted = true;
+    // The walk only has work while the normalisation is not fixed: the pens
+    // are a function of the seed and the render size, re-made wherever they
+    // differ.  Outside the span of the keys every frame has the values of the
+    // span's edge, so the walk skips straight across.
+    long double lo = 0, hi = 0;
+    CurveSetKeySpan(*r.Curves, lo, hi);
+    int64_t f = runStart, prepared = runStart != 0 ? 0 : INT64_MIN;
+    while (!renderFailed && f < first && !seq.WarpFixed()) {
+      if (abortAsked()) break;
+      renderFailed = !prepare(static_cast<int32_t>(f));
+      prepared = f;
+      if (f > hi) break;  // every later frame has f's values
+      f = f < lo ? static_cast<int64_t>(std::min<long double>(first, std::ceil(lo))) : f + 1;
+    }
+    // The pens (and the work estimate, which counts new pens) as the run has
+    // them at its frame before the range.
+    if (!renderFailed && first > runStart && prepared != first - 1 && !abortAsked())
+      renderFailed = !prepare(first - 1);
+    if (!renderFailed && abortAsked()) report.aborted = true;
   }
 
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;
@@ -249,7 +304,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         r.Model->CurFrame = std::to_string(f);
       }
       if (cb.frameStarting) cb.frameStarting(f);
-      if (ctx.RenderIdle || ctx.AbortRequested() || (cb.abortRequested && cb.abortRequested())) {
+      if (abortAsked()) {
         report.aborted = true;
         break;
       }
@@ -288,7 +343,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           std::string error;
           if (isProtected(file))
             o.seriesFailures.Add("refusing to write over the project " + file);
-          else if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error))
+          else if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error,
+                                          settings.replaceProtected))
             o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
           showName(o.alpha, file);
         }
@@ -331,7 +387,6 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.MovieProgress = 0;
   ctx.FrameProgress = 0;
   ctx.RenderIdle = true;
-  if (cb.pump) ctx.SetPump(std::move(hostPump));
   return report;
 }
 

@@ -69,7 +69,18 @@ struct MovieSettings {
   long double workPerPixel = DefaultWorkPerPixel;
   // A file no output may write over (the project file that was opened).
   std::string protectedFile;
+  // Write-protected files (no write bit, or not writable by us) are replaced
+  // rather than refused.
+  bool replaceProtected = false;
 };
+
+// What keeps each output from taking its first file, one line each
+// ("main output: ..."): a numbered series named by a device, FIFO or socket
+// (its files would be made beside it), a first file or AVI movie that cannot
+// be created (a missing folder, a name too long, a write-protected file).
+// RenderMovie checks the same before rendering; a host may call it first to
+// refuse without starting.
+std::vector<std::string> CheckMovieOutputs(const MovieSettings& settings);
 
 // The settings a window's state gives: the trimmed output names, the range
 // from the current frame when FromCurrentFrame is set (else from the
@@ -97,9 +108,6 @@ struct MovieCallbacks {
   // Polled at the top of every frame besides RenderIdle: true stops the
   // export before that frame (the Abort button).
   std::function<bool()> abortRequested;
-  // Installed as the context's pump for the export; the host's pump is put
-  // back afterwards.  Leave it empty to keep the host's pump throughout.
-  std::function<void()> pump;
 };
 
 struct MovieReport {

@@ -34,7 +34,7 @@ class AviEncoder {
  public:
   virtual ~AviEncoder() = default;  // closes (and keeps) an open movie
   virtual bool Open(const std::string& fileName, int32_t width, int32_t height,
-                    const AviOptions& options) = 0;
+                    const AviOptions& options, bool replaceProtected) = 0;
   virtual bool IsOpen() const = 0;
   virtual bool Write(const Bitmap24& bitmap, int64_t sampleNumber) = 0;
   // Close (otherName null) or CloseAs.

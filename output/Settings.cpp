@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "base/AtomicFile.h"
 #include "base/FileName.h"
@@ -75,10 +76,62 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Loads the file into ini; a missing file gives an empty ini and false.
+// Whether TEXT looks like a settings file: no NUL byte, and every line
+// blank, a comment, a [section] or a key=value pair.
+bool LooksLikeSettings(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return false;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string line = Trim(std::string(text.substr(start, end - start)), " \t\r");
+    start = end + 1;
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line.front() == '[' && line.back() == ']') continue;
+    if (line.find('=') == std::string::npos) return false;
+  }
+  return true;
+}
+
+// Reads the settings file at PATH into TEXT: "" when it was read, else why
+// not (a missing file gives "missing" and an empty TEXT).
+std::string ReadSettingsText(const std::string& path, std::string& text) {
+  text.clear();
+  struct stat st;
+  if (path.empty() || (stat(path.c_str(), &st) != 0 && errno == ENOENT)) return "missing";
+  const std::string what = "cannot read settings file " + path + ": ";
+  if (stat(path.c_str(), &st) != 0) return what + std::strerror(errno);
+  if (!S_ISREG(st.st_mode)) return what + "not a regular file";
+  if (static_cast<uint64_t>(st.st_size) > SettingsFileByteLimit)
+    return what + "larger than " + std::to_string(SettingsFileByteLimit >> 20) + " MB";
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return what + std::strerror(errno);
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      close(fd);
+      return what + std::strerror(err);
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<size_t>(n));
+    if (text.size() > SettingsFileByteLimit) break;
+  }
+  close(fd);
+  if (text.size() > SettingsFileByteLimit)
+    return what + "larger than " + std::to_string(SettingsFileByteLimit >> 20) + " MB";
+  if (!LooksLikeSettings(text)) return path + " is not a settings file";
+  return "";
+}
+
+// Loads the file into ini; a missing or unusable file gives an empty ini
+// and false.
 bool LoadIni(const std::string& path, CSimpleIniA& ini) {
-  if (path.empty()) return false;
-  return ini.LoadFile(path.c_str()) == SI_OK;
+  std::string text;
+  if (!ReadSettingsText(path, text).empty()) return false;
+  return ini.LoadData(text) == SI_OK;
 }
 
 }  // namespace
@@ -123,6 +176,12 @@ bool ParseIniInteger(const std::string& raw, int32_t& value) {
   return true;
 }
 
+std::string SettingsFileProblem(const std::string& path) {
+  std::string text;
+  const std::string problem = ReadSettingsText(path, text);
+  return problem == "missing" ? "" : problem;
+}
+
 bool SettingsFileExists(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -160,11 +219,17 @@ bool WriteIniValues(const std::string& path, const std::string& section,
   }
   CSimpleIniA ini;
   ini.SetSpaces(false);  // key=value, as private-profile files have them
-  if (SettingsFileExists(path) && !LoadIni(path, ini)) {
-    // Refuse to replace a file that exists but cannot be read: writing would
-    // lose every other setting in it.
-    if (error) *error = "cannot read settings file " + path;
-    return false;
+  // Refuse to replace a file that exists but cannot be read or is no
+  // settings file: writing would lose every other setting in it, or a file
+  // that was never ours.
+  std::string text;
+  if (const std::string problem = ReadSettingsText(path, text); problem != "missing") {
+    if (!problem.empty() || ini.LoadData(text) != SI_OK) {
+      if (error)
+        *error = (problem.empty() ? "cannot read settings file " + path : problem) +
+                 "; it is kept as it is";
+      return false;
+    }
   }
   for (const auto& [key, value] : values) {
     if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
@@ -172,7 +237,7 @@ bool WriteIniValues(const std::string& path, const std::string& section,
       return false;
     }
   }
-  std::string text;
+  text.clear();
   if (ini.Save(text) != SI_OK) {
     if (error) *error = "cannot format settings for " + path;
     return false;

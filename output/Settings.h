@@ -5,6 +5,7 @@
 // configuration folder instead, so that settings are not silently lost.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -45,6 +46,16 @@ std::string SettingsPath();
 // ones 32 bits unsigned (read back as their 32-bit pattern).  False for
 // anything else, including the empty text.
 bool ParseIniInteger(const std::string& text, int32_t& value);
+
+// The largest settings file read or replaced.
+inline constexpr size_t SettingsFileByteLimit = size_t{1} << 20;
+
+// Why the settings file at PATH cannot be used, one line; "" when it is a
+// readable settings file or missing.  A file that cannot be read, is not a
+// regular file, is larger than SettingsFileByteLimit or is not a settings
+// file (a NUL byte, or a line that is no comment, [section] or key=value)
+// reads as the defaults, and the writers below refuse to replace it.
+std::string SettingsFileProblem(const std::string& path);
 
 bool SettingsFileExists(const std::string& path);
 

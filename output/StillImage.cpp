@@ -8,6 +8,7 @@
 #include <cctype>
 #include <csetjmp>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "base/AtomicFile.h"
@@ -151,7 +152,8 @@ bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
   return true;
 }
 
-bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
+bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32_t width,
+               int32_t height) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -165,9 +167,23 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error) {
     std::snprintf(image.message, sizeof image.message, "picture too large");
     return fail();
   }
+  if (width > 0 && height > 0 &&
+      (image.width != static_cast<uint32_t>(width) || image.height != static_cast<uint32_t>(height))) {
+    if (error)
+      *error = "it is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+               ", not " + std::to_string(width) + " x " + std::to_string(height);
+    png_image_free(&image);
+    return false;
+  }
   image.format = PNG_FORMAT_BGR;
   Bitmap24 read;
-  read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
+  try {
+    read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
+  } catch (const std::bad_alloc&) {
+    std::snprintf(image.message, sizeof image.message, "not enough memory for %u x %u pixels",
+                  image.width, image.height);
+    return fail();
+  }
   if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr)) return fail();
   bm = std::move(read);
   return true;
@@ -231,7 +247,7 @@ bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* 
 }
 
 bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpegQuality,
-                           std::string* error) {
+                           std::string* error, bool replaceProtected) {
   std::string bytes;
   bool ok = false;
   switch (ImageFormatForName(path)) {
@@ -245,7 +261,7 @@ bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpeg
       ok = EncodeBmp(bm, bytes, error);
       break;
   }
-  return ok && WriteFileAtomically(path, bytes, error);
+  return ok && WriteFileAtomically(path, bytes, error, replaceProtected);
 }
 
 }  // namespace velmora

@@ -6,9 +6,10 @@
 
 namespace velmora {
 
-bool SaveProjectFile(const Document& doc, const std::string& path, std::string* error) {
+bool SaveProjectFile(const Document& doc, const std::string& path, std::string* error,
+                     bool replaceProtected) {
   const std::string text = BuildProjectText(doc);
-  return WriteFileAtomically(path, text, error);
+  return WriteFileAtomically(path, text, error, replaceProtected);
 }
 
 bool ProjectNeedsName(const std::string& projectFileName) {

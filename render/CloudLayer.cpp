@@ -32,7 +32,7 @@ void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
   WarpLookupToPacked(ctx, base, warp, cloud, params.WX, params.WY);
   // 8.  A layer cut short by an abort is not a rendered one.
   ctx.FrameProgress = 90;
-  if (!ctx.Pump()) return;
+  if (ctx.AbortRequested()) return;
   seq.Rendered = true;
 }
 

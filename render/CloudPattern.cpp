@@ -223,7 +223,7 @@ void PenEllipsesLiteral(RenderContext& ctx, int32_t W, int32_t H) {
     FillEllipse(ctx.Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
                 static_cast<int32_t>(n / 2));
     ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * n);
-    if (!ctx.Pump()) return;
+    if (ctx.AbortRequested()) return;
   }
 }
 
@@ -272,7 +272,7 @@ bool PenEllipsesFast(RenderContext& ctx, int32_t W, int32_t H) {
     });
     // Progress as the literal order reports it (its last value included).
     ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
-    if (!ctx.Pump()) return true;
+    if (ctx.AbortRequested()) return true;
   }
   return true;
 }
@@ -536,10 +536,8 @@ void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
       } else {
         pen.RowLiteral(y);
       }
-      if (worker == 0) {
+      if (worker == 0)
         ctx.FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
-        ctx.Pump();
-      }
     }
   });
 }
@@ -656,13 +654,21 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
     progress = RoundToInt32(20.0L / (N + 1) * i) + 10;
     if (!batch.Queued()) {
       ctx.FrameProgress = progress;
-      if (!ctx.Pump()) return;
+      if (ctx.AbortRequested()) return;
     }
   }
   batch.RunWithProgress(10, progress);
   // 5, 6.
   ClipLow(ctx, bp, 1 - p.Coverrate);
   NormalizeBuffer(ctx, bp, false);
+  // No cloud amount is no cloud: the clip has flattened the pattern, which
+  // the normalisation leaves at its raw level; it goes to 0 instead.
+  if (p.Coverrate <= 0) {
+    FloatPixel* px = bp->data;
+    ForElements(ctx.Threads, static_cast<int64_t>(bp->width) * bp->height, [&](int64_t from, int64_t to) {
+      for (int64_t i = from; i < to; ++i) px[i].r = px[i].g = px[i].b = 0;
+    });
+  }
 }
 
 }  // namespace velmora

@@ -125,7 +125,7 @@ bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
 
 void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool fast) {
   ctx.FrameProgress = 100;
-  if (!ctx.Pump()) return;
+  if (ctx.AbortRequested()) return;
   TPixeBuffer* mixed = ctx.Frame.mixed_texture;
   const TPixeBuffer* clouds = ctx.Frame.filtered_cloud;
   if (!mixed || !clouds) return;
@@ -171,7 +171,7 @@ void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source) {
   auto progress = [&](int32_t i) {
     return static_cast<int>(RoundToInt64(static_cast<long double>(i) / target.height * 100));
   };
-  // Target rows on the pool; the calling thread reports and pumps after its
+  // Target rows on the pool; the calling thread reports progress after its
   // rows.
   const int64_t grain = std::max<int64_t>(RowGrain(source.width) / fy, 1);
   ctx.Threads.For(target.height, grain, [&](int64_t from, int64_t to, int worker) {
@@ -197,10 +197,7 @@ void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source) {
           out[j * 3 + c] = static_cast<uint8_t>(std::min<int64_t>(v, 255));
         }
       }
-      if (worker == 0) {
-        ctx.FrameProgress = progress(i);
-        ctx.Pump();
-      }
+      if (worker == 0) ctx.FrameProgress = progress(i);
     }
   });
   ctx.FrameProgress = progress(target.height - 1);  // the last row's value

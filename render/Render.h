@@ -140,7 +140,7 @@ void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool f
 // Blurs filtered_cloud in place.
 void BlurStage(RenderContext& ctx, const TCloudFrameParams& params);
 
-// Box reduction of an oversampled picture; progress and pump through CTX.
+// Box reduction of an oversampled picture; progress and abort through CTX.
 void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source);
 
 }  // namespace velmora

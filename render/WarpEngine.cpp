@@ -93,8 +93,12 @@ inline void Displacement(const WarpConsts& k, FloatPixel T, int64_t& rx, int64_t
   DisplacementLiteral(k, T, rx, ry);
 }
 
-// Step f: the text's wrap, |(W + s) rem W| on the left.
-inline int32_t WrapLookupCoord(int64_t s, int32_t W) {
+// Step f: the text's wrap, |(W + s) rem W| on the left, of s = p + d.
+// Displacements saturate at the int64 range (RoundToInt64); they are held
+// within 2^62 so the sum stays defined.  No reachable warp comes near that.
+inline int32_t WrapLookupCoord(int32_t p, int64_t d, int32_t W) {
+  constexpr int64_t kFar = int64_t{1} << 62;
+  int64_t s = p + std::clamp(d, -kFar, kFar);
   if (s < 0) {
     const int64_t r = (static_cast<int64_t>(W) + s) % W;
     s = r < 0 ? -r : r;
@@ -107,7 +111,7 @@ template <typename Write>
 void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = ctx.CloudReferenceMode;
   const int32_t W = k.W, H = k.H;
-  // Rows on the pool; the calling thread reports and pumps after its rows.
+  // Rows on the pool; the calling thread reports progress after its rows.
   ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
       if (ctx.AbortRequested()) return;
@@ -118,14 +122,11 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
           DisplacementLiteral(k, trow[j], dx, dy);
         else
           Displacement(k, trow[j], dx, dy);
-        const int32_t sx = WrapLookupCoord(j + dx, W);
-        const int32_t sy = WrapLookupCoord(i + dy, H);
+        const int32_t sx = WrapLookupCoord(j, dx, W);
+        const int32_t sy = WrapLookupCoord(i, dy, H);
         write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
       }
-      if (worker == 0) {
-        ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
-        ctx.Pump();
-      }
+      if (worker == 0) ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
     }
   });
   ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
@@ -145,8 +146,8 @@ void WarpSourcePosition(const RenderContext& ctx, FloatPixel T, int32_t j, int32
     DisplacementLiteral(k, T, dx, dy);
   else
     Displacement(k, T, dx, dy);
-  sx = WrapLookupCoord(j + dx, W);
-  sy = WrapLookupCoord(i + dy, H);
+  sx = WrapLookupCoord(j, dx, W);
+  sy = WrapLookupCoord(i, dy, H);
 }
 
 void WarpLookup(RenderContext& ctx, const TPixeFloatBuffer* base, const TPixeFloatBuffer* tmpl,
@@ -195,7 +196,7 @@ void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const Rende
     batch.Add(ctx.Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sh * 0.95L));
-    if (!batch.Queued() && !ctx.Pump()) return;
+    if (!batch.Queued() && ctx.AbortRequested()) return;
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
     progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
@@ -233,7 +234,7 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
     if (!batch.Queued()) {
       ctx.FrameProgress = progress;
-      if (!ctx.Pump()) return;
+      if (ctx.AbortRequested()) return;
     }
   }
   batch.RunWithProgress(40, progress);

@@ -168,15 +168,16 @@ bool Sub(BrelEnvH env) { return Arith(env, ArithOp::kSub, "-"); }
 bool Mul(BrelEnvH env) { return Arith(env, ArithOp::kMul, "*"); }
 
 bool Div(BrelEnvH env) {
-  static constexpr const char* kZero = TrNoop("除算で零除算が発生しました。");
-  static constexpr const char* kOverflow = TrNoop("除算で桁あふれが発生しました。");
+  // Division by zero and every other arithmetic fault of the division share
+  // this one context, which scripts may test for.
+  static constexpr const char* kFault = TrNoop("除算で零除算が発生しました。");
   if (!Need(env, 2, "/")) return false;
   BrelValue b = BrelPopValue(env);
   BrelValue a = BrelPopValue(env);
   if (a.type == kBrelInt && b.type == kBrelInt) {
     // The one int quotient outside the range overflows.
     if (b.num == 0 || (a.num == INT32_MIN && b.num == -1)) {
-      BrelSetError(env, 3, Tr(b.num == 0 ? kZero : kOverflow));
+      BrelSetError(env, 3, Tr(kFault));
       return false;
     }
     return BrelPushInt(env, a.num / b.num);
@@ -185,7 +186,7 @@ bool Div(BrelEnvH env) {
     const long double y = AsReal(b);
     const long double r = AsReal(a) / y;
     if (y == 0 || !std::isfinite(r)) {
-      BrelSetError(env, 3, Tr(y == 0 ? kZero : kOverflow));
+      BrelSetError(env, 3, Tr(kFault));
       return false;
     }
     return BrelPushReal(env, r);

@@ -276,7 +276,14 @@ TEST(CurveText, ExtremeValuesReadBackAndResaveIdentically) {
   Curve c(NewCurve());
   for (int i = 0; i < 9; ++i) SetCurveKey(c.get(), i, extremes[i]);
   Curve once(NewCurve()), twice(NewCurve());
-  ASSERT_TRUE(CurveFromText(once.get(), CurveToText(c.get())));
+  std::string problem;
+  ASSERT_TRUE(CurveFromText(once.get(), CurveToText(c.get()), &problem));
+  EXPECT_EQ(problem, "") << "our own 15-digit text of the largest double";
+  ASSERT_TRUE(CurveFromText(twice.get(), CurveToText(once.get()), &problem));
+  EXPECT_EQ(problem, "");
+  // Beyond what a resave writes: read as the largest value, and said so.
+  ASSERT_TRUE(CurveFromText(twice.get(), "TDiv_MP 1 0 0 -1E400", &problem));
+  EXPECT_EQ(problem, "'-1E400' lies beyond the largest number (read as -1.79769313486232E308)");
   ASSERT_TRUE(CurveFromText(twice.get(), CurveToText(once.get())));
   EXPECT_EQ(CurveToText(twice.get()), CurveToText(once.get()));
   EXPECT_EQ(once->Values[0], DBL_MAX);

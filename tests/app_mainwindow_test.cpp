@@ -230,6 +230,30 @@ class MainWindowTest : public QObject {
     QCOMPARE(Bytes(path), saved);
   }
 
+  // A project that stops on an error opens with what ran and one message;
+  // a value too wide for its field shows its start and is whole in the tooltip.
+  void hostileProjectsAreReported() {
+    ScriptedHost host;
+    MainWindow w(host, settings().toStdString());
+    w.show();
+    const QString path = dir_.filePath(QStringLiteral("loop.vlm"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\"TDiv_MP 1 0 0 1.79769313486232E308\" blur_radius\r\nbegin again\r\n");
+    f.close();
+    host.files.push_back(path);
+    w.Open1->trigger();
+    QCOMPARE(host.messages.size(), 1);
+    const QString m = host.messages.front();
+    QVERIFY2(m.contains(path) && m.contains(QStringLiteral("2 行目")) &&
+                 m.contains(QStringLiteral("ファイルの残りは実行されませんでした。")),
+             qPrintable(m));
+    QCOMPARE(w.BlurRadiusEdBx->text(), QStringLiteral("1.79769313486232E308"));
+    QCOMPARE(w.BlurRadiusEdBx->cursorPosition(), 0);
+    QVERIFY(w.BlurRadiusEdBx->toolTip().endsWith(QStringLiteral("\n1.79769313486232E308")));
+    QVERIFY(w.BlurRadiusEdBx->toolTip().startsWith(QStringLiteral("画面幅を１とするぼかし半径")));
+  }
+
   void settingsWrittenByOkeyAndExitOnly() {
     const std::string ini = settings().toStdString();
     {

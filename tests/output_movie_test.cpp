@@ -273,6 +273,35 @@ TEST(MovieLoop, RangeOfAWholeRunMatchesIt) {
   }
 }
 
+// A range far into a run walks only the frames where the engine's state can
+// change, and stops at once when asked to while it walks.
+TEST(MovieLoop, TheWalkBeforeARangeIsShortAndStoppable) {
+  const TempFolder tmp;
+  Fixture fx(4, 4);  // every curve keyed at frame 0 only
+  MovieSettings s = Range(tmp.path + "/m.bmp", "", 100000, 100000);
+  s.runStart = 0;
+  ASSERT_TRUE(fx.Run(s).Succeeded());
+  const std::vector<std::string> expected = {"alloc 4x4", "cloud unfixed",  // frame 0
+                                             "alloc 4x4",                   // frame 99999
+                                             "alloc 4x4", "cloud", "filter 100000"};
+  EXPECT_EQ(fx.log, expected);
+
+  // A template that never fixes the normalisation, keys spanning the walk:
+  // every frame is walked until the abort.
+  fx.renderer.Stages.RenderCloudLayer = [](RenderContext&, const TCloudFrameParams&, const RenderTarget&,
+                                          RenderSequence&) {};
+  fx.params.Seed = 7;
+  KeyCurveSetFromParams(fx.curves, 200000, fx.params);
+  int polls = 0;
+  MovieCallbacks cb;
+  cb.abortRequested = [&] { return ++polls > 5; };
+  s.firstFrame = s.lastFrame = 150000;
+  const MovieReport r = fx.Run(s, cb);
+  EXPECT_TRUE(r.aborted);
+  EXPECT_EQ(r.framesDone, 0);
+  EXPECT_LT(polls, 10);
+}
+
 TEST(MovieLoop, ProgressRoundsHalfToEven) {
   const TempFolder tmp;
   const std::string& dir = tmp.path;
@@ -367,8 +396,30 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     Fixture fx(8, 8);
     const MovieReport r = fx.Run(Range(dir + "/a.bmp", dir + "/missing/b.bmp", 0, 3));
     ASSERT_EQ(r.failures.size(), 1u);
-    EXPECT_NE(r.failures[0].find("alpha output"), std::string::npos) << r.failures[0];
-    EXPECT_NE(r.failures[0].find("3 more"), std::string::npos) << r.failures[0];
+    EXPECT_EQ(r.failures[0].rfind("alpha output: cannot create " + dir + "/missing/b0000.bmp: ", 0), 0u)
+        << r.failures[0];
+  }
+  {
+    // A series that cannot take its first file is refused before any frame
+    // is rendered: a missing folder, a name too long, a device, a
+    // write-protected file (unless replaceProtected).
+    const std::string longName = dir + "/" + std::string(300, 'n') + ".bmp";
+    std::ofstream(dir + "/ro0000.bmp") << "keep";
+    chmod((dir + "/ro0000.bmp").c_str(), 0444);
+    for (const std::string& name : {dir + "/missing/s.bmp", longName, std::string("/dev/null"),
+                                    dir + "/ro.bmp"}) {
+      Fixture fx(8, 8);
+      const MovieReport r = fx.Run(Range(name, "", 0, 3));
+      ASSERT_EQ(r.failures.size(), 1u) << name;
+      EXPECT_TRUE(fx.log.empty()) << name;
+      MovieSettings s = Range(name, "", 0, 3);
+      EXPECT_EQ(CheckMovieOutputs(s), r.failures) << name;
+      s.replaceProtected = true;
+      EXPECT_EQ(CheckMovieOutputs(s).empty(), name == dir + "/ro.bmp") << name;
+    }
+    EXPECT_FALSE(Exists("/dev/null0000"));
+    std::ifstream kept(dir + "/ro0000.bmp");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
   }
   {
     Fixture fx(8, 8);  // no output can take frames: nothing is rendered

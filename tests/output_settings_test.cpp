@@ -193,5 +193,36 @@ TEST(SettingsFile, WriteFailuresAreReported) {
   EXPECT_NE(stat((dir + "/missing").c_str(), &st), 0);
 }
 
+// A file that is not a settings file, or cannot be read, reads as the
+// defaults with a reason, and is never replaced.
+TEST(SettingsFile, ForeignOrUnreadableFilesAreKept) {
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
+  std::ofstream(dir + "/good.ini") << "[Velmora]\r\nJpegQuality=33\r\n; note\r\n";
+  EXPECT_EQ(SettingsFileProblem(dir + "/good.ini"), "");
+  EXPECT_EQ(SettingsFileProblem(dir + "/none.ini"), "");
+  EXPECT_EQ(ReadJpegQuality(dir + "/good.ini"), 33);
+  std::ofstream(dir + "/garbage.ini") << std::string("\x89PNG\r\n\x1a\n\0\0", 10) << "JpegQuality=33";
+  std::ofstream(dir + "/big.ini") << "[Velmora]\nJpegQuality=33\n" << std::string(SettingsFileByteLimit, ';');
+  mkdir((dir + "/folder.ini").c_str(), 0700);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"garbage.ini", " is not a settings file"},
+      {"big.ini", ": larger than 1 MB"},
+      {"folder.ini", ": not a regular file"}};
+  for (const auto& [name, reason] : cases) {
+    const std::string path = dir + "/" + name;
+    const std::string before = name == "folder.ini" ? "" : ReadFile(path);
+    const std::string problem = SettingsFileProblem(path);
+    EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+    EXPECT_EQ(ReadJpegQuality(path), DefaultJpegQuality) << name;
+    std::string error;
+    EXPECT_FALSE(WriteJpegQuality(path, 50, &error)) << name;
+    EXPECT_EQ(error, problem + "; it is kept as it is");
+    if (name != "folder.ini") {
+      EXPECT_EQ(ReadFile(path), before) << name;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velmora

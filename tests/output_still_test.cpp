@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -73,6 +75,38 @@ TEST(StillImage, SavedBytesMatchTheName) {
   EXPECT_EQ(back.bytes, bm.bytes) << "a failed read leaves the bitmap as it was";
   EXPECT_FALSE(SaveBitmapByExtension(bm, dir + "no/such/dir.bmp", 75, &error));
   EXPECT_FALSE(error.empty());
+
+  // A header claiming 60000 x 60000 is refused from the header when another
+  // size is expected, before any memory is taken for its pixels.
+  std::string huge = png;
+  const unsigned char dims[8] = {0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60};
+  huge.replace(16, 8, reinterpret_cast<const char*>(dims), 8);
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(huge.data() + 12), 17);  // "IHDR" + fields
+  for (int i = 0; i < 4; ++i) huge[29 + i] = static_cast<char>((crc >> (24 - 8 * i)) & 0xFF);
+  EXPECT_FALSE(DecodePng(huge, back, &error, 16, 8));
+  EXPECT_EQ(error, "it is 60000 x 60000, not 16 x 8");
+  EXPECT_FALSE(DecodePng(png, back, &error, 16, 9));
+  EXPECT_TRUE(DecodePng(png, back, &error, 16, 8));
+}
+
+// A write-protected picture is kept unless its replacement is asked for;
+// the replacement keeps the mode.
+TEST(StillImage, WriteProtectedFilesAreKept) {
+  const testing_util::TempFolder tmp("velmora_still");
+  const std::string path = tmp.path + "/kept.bmp";
+  Bitmap24 bm;
+  bm.SetSize(4, 4);
+  std::ofstream(path) << "mine";
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  std::string error;
+  EXPECT_FALSE(SaveBitmapByExtension(bm, path, 75, &error));
+  EXPECT_EQ(error, "refusing to replace the write-protected file " + path);
+  EXPECT_EQ(ReadFile(path), "mine");
+  EXPECT_TRUE(SaveBitmapByExtension(bm, path, 75, &error, true)) << error;
+  EXPECT_EQ(ReadFile(path).substr(0, 2), "BM");
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 }  // namespace

@@ -551,6 +551,21 @@ TEST(CloudLayer, ComplexZeroNeitherCrashesNorLoops) {
   ASSERT_NE(r.cloud, nullptr);
 }
 
+// Cloud amount 0 is no cloud, in both modes, as the smallest amounts are
+// nearly none.
+TEST(CloudLayer, NoCloudAmountIsABlackPattern) {
+  for (bool reference : {false, true}) {
+    TCloudFrameParams p = DefaultCloudParams(16, 16);
+    p.Coverrate = 0;
+    LayerResult r;
+    RenderLayer(p, reference, r);
+    int64_t lit = 0;
+    for (int64_t i = 0; i < 16 * 16; ++i)
+      lit += r.base->data[i].r != 0 || r.base->data[i].g != 0 || r.base->data[i].b != 0;
+    EXPECT_EQ(lit, 0) << "reference " << reference;
+  }
+}
+
 TEST(CloudLayer, HugeAndNaNStampSizesAreSkipped) {
   RenderContext ctx;
   for (long double maxRadius : {1e12L, std::numeric_limits<long double>::infinity(),

@@ -140,6 +140,15 @@ TEST(WarpLookup, NonFiniteTemplateValuesStayInside) {
     EXPECT_GE(sy, 0);
     EXPECT_LT(sy, 16);
   }
+  // Amounts near the largest double saturate the displacement; both modes
+  // and both signs must stay defined and inside.
+  for (long double w : {1e308L, -1e308L})
+    for (bool ref : {false, true}) {
+      ctx.CloudReferenceMode = ref;
+      int32_t sx = -1, sy = -1;
+      WarpSourcePosition(ctx, FloatPixel{10, 255, 0, 0}, 15, 15, 16, 16, w, w, sx, sy);
+      EXPECT_TRUE(sx >= 0 && sx < 16 && sy >= 0 && sy < 16) << sx << " " << sy;
+    }
 }
 
 TEST(WarpLookup, PackedLookupIsTheFloatLookupConverted) {

@@ -36,6 +36,28 @@
         <translation>Could not open %1: %2</translation>
     </message>
     <message>
+        <source>%1 行目</source>
+        <translation>line %1</translation>
+    </message>
+    <message>
+        <source>最初の文の前</source>
+        <translation>before its first statement</translation>
+    </message>
+    <message>
+        <source>(エラーの説明なし)</source>
+        <translation>(no error text)</translation>
+    </message>
+    <message>
+        <source> (%1 ステップを使い切りました。終わらないループでは?)</source>
+        <translation> (%1 steps spent: a loop that does not end?)</translation>
+    </message>
+    <message>
+        <source>%1 の %2 で実行が止まりました: %3
+ファイルの残りは実行されませんでした。</source>
+        <translation>%1 stopped at %2: %3
+The rest of the file was not run.</translation>
+    </message>
+    <message>
         <source>%1 を保存できませんでした: %2</source>
         <translation>Could not save %1: %2</translation>
     </message>

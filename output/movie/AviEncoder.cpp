@@ -167,7 +167,7 @@ class FfmpegAviWriter final : public AviEncoder {
     Discard();
   }
   bool Open(const std::string& fileName, int32_t width, int32_t height,
-            const AviOptions& options) override;
+            const AviOptions& options, bool replaceProtected) override;
   bool IsOpen() const override { return open && !failed; }
   bool Write(const Bitmap24& bitmap, int64_t sampleNumber) override;
   bool Finish(const std::string* otherName) override;
@@ -178,7 +178,7 @@ class FfmpegAviWriter final : public AviEncoder {
 };
 
 bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
-                     const AviOptions& options) {
+                     const AviOptions& options, bool replaceProtected) {
   FfmpegAviWriter& m = *this;
   if (m.open) Finish(nullptr);
   m.Discard();
@@ -196,7 +196,7 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
   std::string reason;
 
   // The movie is written aside first.
-  if (!m.file.Begin(fileName, &reason)) return m.Fail(reason);
+  if (!m.file.Begin(fileName, &reason, replaceProtected)) return m.Fail(reason);
   const std::string temp = m.file.FdPath();
 
   int ret = avformat_alloc_output_context2(&m.fmt, nullptr, "avi", temp.c_str());

@@ -133,5 +133,59 @@ check settings-range 2 settings --jpeg-quality 101
 VELMORA_SETTINGS="$work/none/v.ini" check settings-missing-folder 1 settings --jpeg-quality 30
 expect settings-folder-not-made test ! -e "$work/none"
 
+# Hostile and unlucky input: one line and the right status, nothing lost.
+# A reader that goes away is lost output (status 1, one line), not SIGPIPE.
+"$bin" render -o - --size 64x64 2> "$work/err" | true
+expect closed-pipe-status test "${PIPESTATUS[0]}" = 1
+expect closed-pipe-one-line test "$(wc -l < "$work/err")" = 1
+expect closed-pipe-says-why grep -q "Broken pipe" "$work/err"
+"$bin" brel -e '0 var i 1 20000 for i "0123456789" . next' 2> "$work/err" | head -c1 > /dev/null
+expect brel-closed-pipe-status test "${PIPESTATUS[0]}" = 1
+# Names from the command line are escaped: a newline cannot fake a line.
+check newline-in-name 1 render -o "$work/nodir"$'\n'"velmora: render: fake success/x.png" --size 8x8
+# A write-protected picture is kept unless --force; a forced one keeps its mode.
+cp "$work/small.bmp" "$work/ro.bmp" && chmod 444 "$work/ro.bmp"
+check write-protected 1 render -o "$work/ro.bmp" --size 8x8
+expect write-protected-kept cmp -s "$work/small.bmp" "$work/ro.bmp"
+check write-protected-forced 0 render -o "$work/ro.bmp" --size 8x8 --force
+expect forced-mode-kept test "$(stat -c %a "$work/ro.bmp")" = 444
+check resave-write-protected 1 resave /dev/null -o "$work/ro.bmp"
+# A numbered series never goes beside a device, and one that cannot make its
+# first file is refused before any frame is rendered.
+check movie-device 1 movie --set resolution=8x8 --set frames=0..1 -o /dev/null
+expect no-files-beside-device test ! -e /dev/null0000
+check movie-series-missing-folder 1 movie --set resolution=8x8 --set frames=0..1 -o "$work/none/m.bmp"
+check movie-series-long-name 1 movie --set resolution=8x8 --set frames=0..1 -o "$work/$(printf 'n%.0s' {1..300}).bmp"
+# A settings file that is not one (or cannot be read) gives the defaults with
+# a warning and is never replaced.
+head -c 200000 /dev/urandom > "$work/garbage.ini"
+cp "$work/garbage.ini" "$work/garbage.copy"
+VELMORA_SETTINGS="$work/garbage.ini" check settings-foreign-kept 1 settings --jpeg-quality 50
+expect settings-foreign-same cmp -s "$work/garbage.ini" "$work/garbage.copy"
+VELMORA_SETTINGS="$work/garbage.ini" check settings-foreign-warns 0 settings
+expect settings-foreign-warning grep -q "warning: .* is not a settings file; the default settings are used" "$work/err"
+# SIGTERM stops a movie at once, mid-frame (status 143, no picture); a first
+# Ctrl-C says at once that the movie stops after this frame, also in a log.
+wait_for_start() {
+  for _ in $(seq 300); do grep -q "writing" "$work/err" && break; sleep 0.1; done
+  sleep 0.5
+}
+"$bin" movie --set resolution=2048x2048 --set frames=0..1 -o "$work/term.bmp" 2> "$work/err" &
+pid=$!
+wait_for_start
+kill -TERM "$pid"
+wait "$pid"
+expect sigterm-status test $? = 143
+expect sigterm-no-picture test ! -e "$work/term0000.bmp"
+"$bin" movie --set resolution=2048x2048 --set frames=0..1 -o "$work/int.bmp" 2> "$work/err" &
+pid=$!
+wait_for_start
+kill -INT "$pid"
+for _ in $(seq 100); do grep -q "stopping after this frame" "$work/err" && break; sleep 0.1; done
+expect interrupt-note-at-once grep -q "stopping after this frame" "$work/err"
+kill -INT "$pid"
+wait "$pid"
+expect second-interrupt-status test $? = 130
+
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
