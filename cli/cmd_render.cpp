@@ -1,6 +1,7 @@
 // velmora render [PROJECT.vlm] -o OUT [--frame N] [--buffer NAME] [options]:
 // renders one still picture exactly as the still export does and writes it by
 // its extension, or writes one of the engine's buffers at render size.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -157,6 +158,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
     // the table does not know is refused rather than written as a BMP.
     const std::string ext = PathExtension(*o.output);
     o.format = ext.empty() ? &StillFormatForPath(*o.output) : FormatForPath(*o.output, kFormatStill);
+    // A folder is no picture name: writing it fails with the system's reason.
+    struct stat st;
+    if (!o.format && stat(o.output->c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      o.format = &StillFormatForPath(*o.output);
     if (!o.format)
       return cl.Usage(MsgFormat("unknown picture format '%s' of %s (one of %s; --format NAME writes one whatever the name)",
                                 {ext, ForDisplay(*o.output), pictures}));

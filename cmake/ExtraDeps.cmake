@@ -18,10 +18,13 @@ if(TARGET velmora_output)
 
   # The module: the AVI encoder and the movie player, with private copies of
   # the few core sources they use.  Only its entry point and the player class
-  # are exported, so those copies never meet the core's own.
+  # are exported, so those copies never meet the core's own.  Their messages
+  # go through the process's one gettext state, so they speak the program's
+  # language.
   file(GLOB movie_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/output/movie/*.cpp)
   add_library(velmora_movie SHARED ${movie_sources}
-    ${CMAKE_SOURCE_DIR}/base/ReplaceFile.cpp ${CMAKE_SOURCE_DIR}/base/FileName.cpp)
+    ${CMAKE_SOURCE_DIR}/base/ReplaceFile.cpp ${CMAKE_SOURCE_DIR}/base/FileName.cpp
+    ${CMAKE_SOURCE_DIR}/base/Translate.cpp ${CMAKE_SOURCE_DIR}/base/ProgramFiles.cpp)
   set_target_properties(velmora_movie PROPERTIES OUTPUT_NAME velmora-movie
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -7,8 +7,8 @@ _velmora_keywords="seed brightness complex coverrate min max wmin wmax noise wno
   color1_alpha red_slope green_slope blue_slope alpha_slope wwx wwy cloud_position.x
   cloud_position.y warp_position1.x warp_position1.y warp_position2.x warp_position2.y
   blur_radius blur_number_of_ssample blur_curve oversampling blur_rotation.x
-  blur_rotation.y blur_rotation.z resolution frames current_frame center_reverse
-  clip_brightness blur_draftmode render_fromcurrentframe output_avi outputalpha_avi"
+  blur_rotation.y blur_rotation.z resolution frames center_reverse
+  clip_brightness blur_draftmode render_fromcurrentframe"
 
 _velmora() {
   local cur prev words cword
@@ -33,16 +33,20 @@ _velmora() {
 
   # The value of the option just typed.
   case "$prev" in
-    --set|--key)
+    --set|--curve)
       compopt -o nospace 2>/dev/null
       COMPREPLY=($(compgen -S = -W "$_velmora_keywords" -- "$cur"))
+      return ;;
+    --key)
+      compopt -o nospace 2>/dev/null
+      COMPREPLY=($(compgen -S @ -W "$_velmora_keywords" -- "$cur"))
       return ;;
     --buffer)
       COMPREPLY=($(compgen -W "base_pattern warp_template cloud filtered_cloud mixed_texture
         CloudPen PenShade WarpPenR WarpPenG WarpPenB" -- "$cur"))
       return ;;
     --format)
-      COMPREPLY=($(compgen -W "png jpeg bmp" -- "$cur"))
+      COMPREPLY=($(compgen -W "bmp png jpeg tiff exr" -- "$cur"))
       return ;;
     --codec)
       COMPREPLY=($(compgen -W "raw mjpeg ffv1 h264 mpeg4" -- "$cur"))
@@ -62,14 +66,14 @@ _velmora() {
   esac
 
   local opts=""
-  local common="--set --strict --threads --help"
+  local common="--set --key --curve --strict --threads --help"
   local avi="--codec --quality --keyframe --bitrate"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
-                  --jpeg-quality --format --force $common" ;;
+                  --jpeg-quality --format --alpha-channel --force $common" ;;
     params) opts="--frame --list $common" ;;
     resave) opts="-o --output --strict --force --help" ;;
-    movie) opts="-o --output --alpha --from --from-current --frames --max-work --force $avi
+    movie) opts="-o --output --alpha --alpha-channel --from --from-current --frames --max-work --force $avi
                  $common" ;;
     farm) opts="-o --output --alpha --chunks --work-dir --from --from-current --partition
                 --sbatch-arg= --no-wait $avi --help" ;;
@@ -78,7 +82,7 @@ _velmora() {
     brel) opts="--stack --max-memory -e --help" ;;
     thumbnail) opts="--help" ;;
     help)
-      ((cword == 2)) && COMPREPLY=($(compgen -W "${commands% help} examples" -- "$cur"))
+      ((cword == 2)) && COMPREPLY=($(compgen -W "${commands% help} examples curves formats" -- "$cur"))
       return ;;
   esac
 

@@ -54,7 +54,7 @@ done
 cmp -s "$work/wide.png" "$work/keep.png" || fail "a failed thumbnail touched the output"
 
 # bash completion: registered, offers the commands and, after --set, every
-# parameter keyword that params --list knows (and no other).
+# parameter keyword that params --list says --set takes (and no other).
 complete_words() {  # the completions of the words given, the last being completed
   bash -c 'source "$1"; shift; complete -p velmora >/dev/null || exit 9
            COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _velmora; printf "%s\n" "${COMPREPLY[@]}"' \
@@ -71,10 +71,10 @@ offers() {  # offers WORD COMPLETION...: whether completing gives WORD
 offers render velmora re || fail "completion of commands"
 offers complex= velmora render --set comp || fail "--set comp does not offer complex="
 offers --format velmora render --fo || fail "completion of render options"
-[[ "$(complete_words velmora render --format "" | sort | tr '\n' ' ')" == "bmp jpeg png " ]] ||
+[[ "$(complete_words velmora render --format "" | sort | tr '\n' ' ')" == "bmp exr jpeg png tiff " ]] ||
   fail "completion of formats"
 diff <(complete_words velmora movie --set "" | sed 's/=$//' | sort) \
-     <("$velmora" params --list | awk 'NR > 1 && $1 != "" {print $1}' | sort) ||
+     <("$velmora" params --list | awk 'NR > 1 { if ($0 == "") exit } NR > 1 && !/not with --set/ {print $1}' | sort) ||
   fail "the completion's keywords differ from params --list"
 if command -v zsh >/dev/null; then zsh -n "$data/completion/_velmora" || fail "zsh completion syntax"; fi
 
