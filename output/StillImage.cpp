@@ -12,6 +12,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
@@ -42,7 +43,7 @@ bool EncodeBmp(const Bitmap24& bm, std::string& out, std::string* error) {
   const uint64_t stride = (static_cast<uint64_t>(bm.width) * 3 + 3) & ~3ull;
   const uint64_t imageSize = stride * static_cast<uint64_t>(bm.height);
   if (imageSize + 54 > 0xFFFFFFFFull) {
-    if (error) *error = "picture too large for BMP";
+    if (error) *error = Msg("picture too large for BMP");
     return false;
   }
   out.clear();
@@ -72,19 +73,19 @@ bool EncodeBmp(const Bitmap24& bm, std::string& out, std::string* error) {
 
 bool DecodeBmp(const std::string& s, Bitmap24& bm, std::string* error) {
   auto fail = [&](const char* why) {
-    if (error) *error = why;
+    if (error) *error = Msg(why);
     return false;
   };
-  if (s.size() < 54 || s[0] != 'B' || s[1] != 'M') return fail("not a BMP file");
+  if (s.size() < 54 || s[0] != 'B' || s[1] != 'M') return fail(MsgNoop("not a BMP file"));
   const uint32_t offset = GetLE(s, 10, 4);
   const int32_t w = static_cast<int32_t>(GetLE(s, 18, 4));
   const int32_t hRaw = static_cast<int32_t>(GetLE(s, 22, 4));
-  if (GetLE(s, 28, 2) != 24 || GetLE(s, 30, 4) != 0) return fail("not an uncompressed 24-bit BMP");
-  if (w < 0 || hRaw == INT32_MIN) return fail("bad BMP size");
+  if (GetLE(s, 28, 2) != 24 || GetLE(s, 30, 4) != 0) return fail(MsgNoop("not an uncompressed 24-bit BMP"));
+  if (w < 0 || hRaw == INT32_MIN) return fail(MsgNoop("bad BMP size"));
   const bool topDown = hRaw < 0;
   const int32_t h = topDown ? -hRaw : hRaw;
   const uint64_t stride = (static_cast<uint64_t>(w) * 3 + 3) & ~3ull;
-  if (offset + stride * static_cast<uint64_t>(h) > s.size()) return fail("truncated BMP");
+  if (offset + stride * static_cast<uint64_t>(h) > s.size()) return fail(MsgNoop("truncated BMP"));
   bm.SetSize(w, h);
   for (int32_t y = 0; y < h; ++y) {
     const int32_t row = topDown ? y : h - 1 - y;
@@ -117,7 +118,7 @@ bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
     capacity = size;
     image.warning_or_error = 0;
   }
-  if (error) *error = std::string("PNG encoding failed: ") + image.message;
+  if (error) *error = MsgFormat("PNG encoding failed: %s", {image.message});
   png_image_free(&image);
   out.clear();
   return false;
@@ -128,21 +129,22 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
-  auto fail = [&] {
-    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = MsgFormat("not a readable PNG file: %s", {why});
     png_image_free(&image);
     return false;
   };
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return fail();
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+    return fail(image.message);
   if (image.width > INT32_MAX / 3 || image.height > INT32_MAX) {
-    std::snprintf(image.message, sizeof image.message, "picture too large");
-    return fail();
+    return fail(Msg("picture too large"));
   }
   if (width > 0 && height > 0 &&
       (image.width != static_cast<uint32_t>(width) || image.height != static_cast<uint32_t>(height))) {
     if (error)
-      *error = "it is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-               ", not " + std::to_string(width) + " x " + std::to_string(height);
+      *error = MsgFormat("it is %s x %s, not %s x %s",
+                         {std::to_string(image.width), std::to_string(image.height),
+                          std::to_string(width), std::to_string(height)});
     png_image_free(&image);
     return false;
   }
@@ -151,11 +153,11 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32
   try {
     read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
   } catch (const std::bad_alloc&) {
-    std::snprintf(image.message, sizeof image.message, "not enough memory for %u x %u pixels",
-                  image.width, image.height);
-    return fail();
+    return fail(MsgFormat("not enough memory for %s x %s pixels",
+                          {std::to_string(image.width), std::to_string(image.height)}));
   }
-  if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr)) return fail();
+  if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr))
+    return fail(image.message);
   bm = std::move(read);
   return true;
 }
@@ -175,7 +177,7 @@ void JpegErrorExit(j_common_ptr info) {
 
 bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* error) {
   if (bm.width <= 0 || bm.height <= 0) {
-    if (error) *error = "cannot write an empty picture as JPEG";
+    if (error) *error = Msg("cannot write an empty picture as JPEG");
     return false;
   }
   jpeg_compress_struct cinfo;
@@ -186,7 +188,7 @@ bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* 
   unsigned long memSize = 0;
   std::vector<uint8_t> rgb(static_cast<size_t>(bm.width) * 3);
   if (setjmp(err.jump)) {
-    if (error) *error = std::string("JPEG encoding failed: ") + err.message;
+    if (error) *error = MsgFormat("JPEG encoding failed: %s", {err.message});
     jpeg_destroy_compress(&cinfo);
     free(mem);
     return false;

@@ -53,8 +53,8 @@ bool OversampledSize(const TCloudFrameParams& params, int32_t& w, int32_t& h, st
   const int64_t H = int64_t{params.ResY} * factor;
   if (W > std::numeric_limits<int32_t>::max() || H > std::numeric_limits<int32_t>::max()) {
     if (error)
-      *error = "the render size " + std::to_string(W) + " x " + std::to_string(H) +
-               " is too large";
+      *error = MsgFormat("the render size %s x %s is too large",
+                         {std::to_string(W), std::to_string(H)});
     return false;
   }
   w = static_cast<int32_t>(W);
@@ -130,8 +130,8 @@ void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, B
 bool RenderStillFrame(RenderContext& ctx, TCloudFrameParams& params, std::string* error) {
   if (params.ResX < 1 || params.ResY < 1) {
     if (error)
-      *error = "the output size must be at least 1 x 1 (got " + std::to_string(params.ResX) +
-               " x " + std::to_string(params.ResY) + ")";
+      *error = MsgFormat("the output size must be at least 1 x 1 (got %s x %s)",
+                         {std::to_string(params.ResX), std::to_string(params.ResY)});
     return false;
   }
   int32_t w = 0, h = 0;
