@@ -194,7 +194,6 @@ void ApplyNewProjectDefaults(TCloudCurveSet*& set, TCloudFrameParams& params,
   KeyCurveSetFromParams(set, 0, params);
   model.ProjectFileName = NewProjectFileName;
   model.FromCurrentFrame = false;
-  params.WarpScale = 0;
 }
 
 }  // namespace velmora

@@ -95,15 +95,15 @@ void CurveSetKeySpan(const TCloudCurveSet* set, long double& lo, long double& hi
 void KeyCurveSetFromParams(TCloudCurveSet* set, int32_t frame, const TCloudFrameParams& params);
 
 // Writes the new-project values into the record (everything but the
-// texture, its mixing mode and layer order, the buffers, the preview size and
-// the warp normalisation).
+// texture, its mixing mode and layer order and the preview size).
 void SetNewProjectParams(TCloudFrameParams& params);
 
 // Resets the set (replaced by a new one keyed at frame 0 with the defaults),
 // the record, and the window model: timeline at 0 with maximum 120 (the
 // minimum is kept unless it lies above 120, in which case it becomes 0),
 // CurFrame "0", MaxFrame "120", no output names, FromCurrentFrame off, project
-// name "新規.vlm", WarpScale 0.  SET may be null on entry.
+// name "新規.vlm".  SET may be null on entry.  (Whoever previews the project
+// resets its sequence's warp normalisation.)
 void ApplyNewProjectDefaults(TCloudCurveSet*& set, TCloudFrameParams& params,
                              TProjectModel& model, const TWindowHooks& hooks);
 

@@ -11,8 +11,7 @@ Document::~Document() { FreeCurveSet(Curves); }
 Document::Document(const Document& other)
     : Curves(CopyCurveSet(other.Curves)),
       Params(other.Params),
-      Model(other.Model),
-      Modified(other.Modified) {}
+      Model(other.Model) {}
 
 Document& Document::operator=(const Document& other) {
   if (this != &other) {
@@ -21,7 +20,6 @@ Document& Document::operator=(const Document& other) {
     Curves = copy;
     Params = other.Params;
     Model = other.Model;
-    Modified = other.Modified;
   }
   return *this;
 }
@@ -30,20 +28,17 @@ Document::Document(Document&& other) noexcept : Document() {
   std::swap(Curves, other.Curves);
   Params = other.Params;
   Model = std::move(other.Model);
-  Modified = other.Modified;
 }
 
 Document& Document::operator=(Document&& other) noexcept {
   std::swap(Curves, other.Curves);
   Params = other.Params;
   Model = std::move(other.Model);
-  Modified = other.Modified;
   return *this;
 }
 
 void Document::ApplyNewProjectDefaults(const TWindowHooks& hooks) {
   velmora::ApplyNewProjectDefaults(Curves, Params, Model, hooks);
-  Modified = false;
 }
 
 }  // namespace velmora

@@ -1,6 +1,6 @@
 // A project as the user edits it: the 38 curves of the parameter set, the
 // frame record's values, the timeline and output model (with the project
-// file name) and a modified flag.  A plain value: copying a document copies
+// file name): what a project file holds.  A plain value: copying a document copies
 // its curves, so a copy can be rendered on another thread while the
 // original is edited.
 //
@@ -13,7 +13,8 @@
 // - Opening a project builds a new document aside and replaces the current
 //   one as a whole (OpenProjectFile in project/ProjectLoad.h); a file that
 //   cannot be read leaves the current document untouched.
-// - Whoever changes the project sets Modified; saving clears it.
+// - The desktop editor's own state (the modified flag) lives in
+//   StudioDocument (studio/), which extends this value.
 #pragma once
 
 #include <cstdint>
@@ -43,7 +44,6 @@ class Document {
   TCloudCurveSet* Curves;  // owned, never null; a new project replaces it
   TCloudFrameParams Params;
   TProjectModel Model;
-  bool Modified = false;
 };
 
 }  // namespace velmora

@@ -4,28 +4,34 @@
 
 namespace velmora {
 
-TFrameRenderer DocumentRenderer(RenderContext& ctx, Document& doc, const TWindowHooks& hooks) {
-  return TFrameRenderer{&ctx, &doc.Params, &doc.Curves, &doc.Model, EngineStages(), &hooks};
+TFrameRenderer DocumentRenderer(RenderContext& ctx, Document& doc, const TWindowHooks& hooks,
+                                RenderSequence* seq) {
+  return TFrameRenderer{&ctx, &doc.Params, &doc.Curves, &doc.Model, EngineStages(), &hooks, seq};
 }
 
 void RenderPreviewFrame(TFrameRenderer& r) {
   RenderContext& ctx = *r.Context;
   TCloudFrameParams& p = *r.Params;
+  RenderSequence& seq = *r.Sequence;
+  const RenderTarget target = PreviewTarget(p);
   ctx.PreviewBusy = true;
-  if (!p.Rendered && !r.Stages.AllocFrameBuffers(ctx, p, true)) {
+  // Always through the allocation, which is free when nothing changed: a
+  // new seed needs its own pens, or the preview would show pens that no
+  // export of this frame uses.
+  if (!r.Stages.AllocFrameBuffers(ctx, p, target, seq)) {
     ctx.PreviewBusy = false;  // a failed allocation ends the frame
     return;
   }
   if (ctx.RenderIdle) {
     ctx.RenderIdle = false;
     const int32_t position = r.Model->TimeLinePosition;
-    if (position != 0 && p.WarpScale == 0) {
+    if (position != 0 && !seq.WarpFixed()) {
       // Fix the warp normalisation from frame 0's cloud layer.
       EvalCurveSet(*r.Curves, p, 0);
-      r.Stages.RenderCloudLayer(ctx, p);
+      r.Stages.RenderCloudLayer(ctx, p, target, seq);
       EvalCurveSet(*r.Curves, p, position);
     }
-    r.Stages.RenderCloudLayer(ctx, p);
+    r.Stages.RenderCloudLayer(ctx, p, target, seq);
     r.Stages.ColorFilterStage(ctx, p);
     r.Stages.MixTextureStage(ctx, p, true);
     r.Stages.BlurStage(ctx, p);
@@ -37,7 +43,7 @@ void RenderPreviewFrame(TFrameRenderer& r) {
 void RerenderFromFilter(TFrameRenderer& r) {
   RenderContext& ctx = *r.Context;
   TCloudFrameParams& p = *r.Params;
-  if (!p.Rendered) {
+  if (!r.Sequence->Rendered) {
     RenderPreviewFrame(r);
     return;
   }
@@ -51,7 +57,7 @@ void RerenderFromFilter(TFrameRenderer& r) {
 void RerenderMix(TFrameRenderer& r) {
   RenderContext& ctx = *r.Context;
   TCloudFrameParams& p = *r.Params;
-  if (p.Rendered) {
+  if (r.Sequence->Rendered) {
     ctx.PreviewBusy = true;
     r.Stages.MixTextureStage(ctx, p, true);
     ctx.PreviewBusy = false;
@@ -68,11 +74,10 @@ bool RenderMovieFrame(TFrameRenderer& r, int32_t frame, Bitmap24& colour, Bitmap
   ctx.PixeProgress = 0;
   EvalCurveSet(*r.Curves, p, frame);
   CallShowParams(*r.Hooks, p);
-  if (!RenderOversampled(ctx, p, nullptr, r.Stages)) {
-    p.Rendered = false;
-    return false;
-  }
-  OversampledPictures(ctx, EffectiveOverSampling(p), colour, alpha, r.Stages);
+  RenderSequence own;
+  RenderSequence& seq = r.Sequence ? *r.Sequence : own;
+  if (!RenderOversampled(ctx, p, seq, nullptr, r.Stages)) return false;
+  OversampledPictures(ctx, OutputFactor(p), colour, alpha, r.Stages);
   return true;
 }
 

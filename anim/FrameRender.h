@@ -18,7 +18,9 @@ namespace velmora {
 // What a sequence works on: the render context (buffers, guards, progress),
 // the record, the parameter set (through the owner's pointer, which a new
 // project replaces), the window model (for the timeline position), the
-// stages and the window hooks.
+// stages, the window hooks and the sequence state of whoever runs the
+// frames (the preview's; a movie uses one of its own, and a renderer
+// without one renders each movie frame in a sequence of its own).
 struct TFrameRenderer {
   RenderContext* Context;
   TCloudFrameParams* Params;
@@ -26,13 +28,15 @@ struct TFrameRenderer {
   TProjectModel* Model;
   TRenderStages Stages;
   const TWindowHooks* Hooks;
+  RenderSequence* Sequence = nullptr;
 };
 
-// A renderer of DOC through CTX with the engine's stages.
-TFrameRenderer DocumentRenderer(RenderContext& ctx, Document& doc, const TWindowHooks& hooks);
+// A renderer of DOC through CTX with the engine's stages, in SEQ (when given).
+TFrameRenderer DocumentRenderer(RenderContext& ctx, Document& doc, const TWindowHooks& hooks,
+                                RenderSequence* seq = nullptr);
 
-// Full preview render at the preview size.  When the warp normalisation is
-// not fixed (WarpScale 0) and the timeline is not at frame 0, frame 0 is
+// Full preview render at the preview size, in the renderer's sequence (which
+// these three need).  When the warp normalisation is not fixed and the timeline is not at frame 0, frame 0 is
 // evaluated and its cloud layer rendered first to fix it, so that every frame
 // of an animation shares frame 0's normalisation.
 void RenderPreviewFrame(TFrameRenderer& r);
@@ -47,8 +51,7 @@ void RerenderMix(TFrameRenderer& r);
 // counts as 1) and reduces to the output size with DownSample when the factor
 // is above 1.  COLOUR receives the picture; ALPHA (when given) a picture of
 // the same size whose pixels are grey with the alpha byte of the clouds,
-// reduced the same way.  The record's output size is restored and Rendered
-// cleared.  False when the buffers could not be allocated, the render size
+// reduced the same way.  The sequence is left invalidated.  False when the buffers could not be allocated, the render size
 // exceeds the int32 range or the render was aborted: the pictures are
 // unchanged then.
 bool RenderMovieFrame(TFrameRenderer& r, int32_t frame, Bitmap24& colour, Bitmap24* alpha);

@@ -80,9 +80,14 @@ AviOptionsDialog::AviOptionsDialog(std::string settingsPath, QWidget* parent)
   DataRate->setRange(1, 2000000);
 
   auto* grid = new QGridLayout(this);
-  grid->addWidget(new QLabel(tr("圧縮プログラム(&C):"), this), 0, 0);
+  // The labels' mnemonics move the focus to the control beside them.
+  auto* codecLabel = new QLabel(tr("圧縮プログラム(&C):"), this);
+  codecLabel->setBuddy(Codec);
+  auto* qualityLabel = new QLabel(tr("圧縮の品質(&Q):"), this);
+  qualityLabel->setBuddy(QualityBar);
+  grid->addWidget(codecLabel, 0, 0);
   grid->addWidget(Codec, 0, 1, 1, 2);
-  grid->addWidget(new QLabel(tr("圧縮の品質(&Q):"), this), 1, 0);
+  grid->addWidget(qualityLabel, 1, 0);
   grid->addWidget(QualityBar, 1, 1);
   grid->addWidget(QualityText, 1, 2);
   grid->addWidget(KeyFrameChk, 2, 0);

@@ -60,3 +60,19 @@ std::optional<QColor> QtDialogHost::ChooseColour(QWidget* parent, const QColor& 
 }
 
 int QtDialogHost::Exec(QDialog& dialog) { return dialog.exec(); }
+
+velmora::TSaveAnswer QtDialogHost::AskSaveChanges(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+  box.setObjectName(QStringLiteral("SaveChangesBox"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return velmora::TSaveAnswer::Save;
+    case QMessageBox::Discard:
+      return velmora::TSaveAnswer::Discard;
+    default:
+      return velmora::TSaveAnswer::Cancel;
+  }
+}

@@ -9,6 +9,8 @@
 #include <array>
 #include <optional>
 
+#include "studio/UnsavedChanges.h"
+
 class QDialog;
 class QWidget;
 
@@ -43,6 +45,13 @@ class DialogHost {
   // Runs one of the application's own modal dialogs; returns its result code
   // (QDialog::Accepted or QDialog::Rejected).
   virtual int Exec(QDialog& dialog) = 0;
+  // Asks whether to save unsaved changes before they would be dropped (TEXT
+  // names the project).  A host that cannot ask anybody discards.
+  virtual velmora::TSaveAnswer AskSaveChanges(QWidget* parent, const QString& text) {
+    (void)parent;
+    (void)text;
+    return velmora::TSaveAnswer::Discard;
+  }
 };
 
 class QtDialogHost : public DialogHost {
@@ -54,4 +63,5 @@ class QtDialogHost : public DialogHost {
   std::optional<QColor> ChooseColour(QWidget* parent, const QColor& initial,
                                      TCustomColours& custom) override;
   int Exec(QDialog& dialog) override;
+  velmora::TSaveAnswer AskSaveChanges(QWidget* parent, const QString& text) override;
 };

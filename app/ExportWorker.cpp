@@ -10,17 +10,12 @@ TExportWorker::~TExportWorker() { Stop(); }
 
 bool TExportWorker::Start(std::function<void(RenderContext&)> job, std::function<void()> done) {
   if (Running()) return false;
-  ctx_ = std::make_unique<RenderContext>();
   done_ = std::move(done);
-  betweenFrames_ = false;
   const uint64_t generation = ++generation_;
-  RenderContext* ctx = ctx_.get();
-  thread_ = std::thread([this, ctx, generation, job = std::move(job)] {
-    job(*ctx);
+  return runner_.Start(std::move(job), [this, generation] {
     QMetaObject::invokeMethod(this, [this, generation] { Finish(generation); },
                               Qt::QueuedConnection);
   });
-  return true;
 }
 
 void TExportWorker::Post(std::function<void()> fn) {
@@ -35,21 +30,17 @@ void TExportWorker::Post(std::function<void()> fn) {
 
 void TExportWorker::Finish(uint64_t generation) {
   if (generation != generation_ || !Running()) return;
-  thread_.join();
+  runner_.Finish();
   std::function<void()> done = std::move(done_);
   done_ = nullptr;
-  ctx_.reset();
   if (done) done();
   emit Finished();
 }
 
 void TExportWorker::Stop() {
   if (!Running()) return;
-  betweenFrames_ = true;
-  ctx_->RequestAbort();
-  thread_.join();
+  runner_.Stop();
   ++generation_;
   done_ = nullptr;
-  ctx_.reset();
   emit Finished();
 }

@@ -8,22 +8,22 @@
 #include <optional>
 #include <string>
 
-#include "app/AVIViewSrc.h"
+#include "app/MoviePreviewWindow.h"
 #include "app/ExportWorker.h"
-#include "app/JPEGQualityunit.h"
+#include "app/JpegQualityDialog.h"
 #include "render/Pixe.h"
 #include "render/RenderContext.h"
 
-class TInternalCloudMaker;
+class MainWindow;
 
 struct TOutputSection : QObject {
-  TOutputSection(TInternalCloudMaker& window, const std::string& settingsPath);
+  TOutputSection(MainWindow& window, const std::string& settingsPath);
 
   // The JPEG quality of every JPEG written, read from the settings file when
   // the window is created.
   uint8_t JpegQuality;
-  TJPEGQualityForm* JPEGQualityForm;
-  TAVIView* AVIView;
+  JpegQualityDialog* JPEGQualityForm;
+  MoviePreviewWindow* AVIView;
   // An export is running on the worker (handlers refuse to start a second
   // one).
   bool Exporting = false;
@@ -32,14 +32,14 @@ struct TOutputSection : QObject {
 
   // The window during an export: preview timer stopped, every control
   // disabled (Abort enabled for a movie), menus usable; End restores it.
-  static void Begin(TInternalCloudMaker& w, bool movie);
-  static void End(TInternalCloudMaker& w);
+  static void Begin(MainWindow& w, bool movie);
+  static void End(MainWindow& w);
   // Sends the messages of an export's context to the window's message box.
-  static void MessageSink(TInternalCloudMaker& w, velmora::RenderContext& ctx);
+  static void MessageSink(MainWindow& w, velmora::RenderContext& ctx);
   // Draws a movie picture scaled over the preview box.
-  static void DrawPicture(TInternalCloudMaker& w, const velmora::Bitmap24& picture);
+  static void DrawPicture(MainWindow& w, const velmora::Bitmap24& picture);
   // The save dialog of the two output names' "参照" buttons.
-  static std::optional<QString> AskMovieName(TInternalCloudMaker& w);
+  static std::optional<QString> AskMovieName(MainWindow& w);
 
  protected:
   // Closing the window during an export stops it at once and waits for its

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace {
@@ -31,8 +33,20 @@ bool WantsTranslation(const QString& locale) {
   return !locale.startsWith(QLatin1String("ja"));
 }
 
+int InstallQtJapanese(QCoreApplication& app) {
+  auto* translator = new QTranslator(&app);
+  if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator))
+    return 1;
+  delete translator;
+  return 0;
+}
+
 int InstallTranslations(QCoreApplication& app) {
-  if (!WantsTranslation(MessagesLocale())) return 0;
+  // The window's own texts are Japanese unless our English catalogue is
+  // wanted; Qt's dialogs and buttons then speak Japanese too.
+  if (!WantsTranslation(MessagesLocale())) return InstallQtJapanese(app);
   int installed = 0;
   const QDir dir(QStringLiteral(":/i18n"));
   for (const QString& file : dir.entryList({QStringLiteral("*.qm")}, QDir::Files, QDir::Name)) {

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/ProgramFiles.h"
+
 namespace velmora {
 
 namespace {
@@ -42,13 +44,6 @@ bool NamesEnglish(std::string_view name) { return name.rfind("en", 0) == 0; }
 bool IsDirectory(const std::filesystem::path& p) {
   std::error_code ec;
   return std::filesystem::is_directory(p, ec);
-}
-
-std::filesystem::path ProgramFolder(const char* program_path) {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec && program_path) exe = std::filesystem::absolute(program_path, ec);
-  return exe.parent_path();
 }
 
 }  // namespace

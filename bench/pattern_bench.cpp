@@ -26,9 +26,11 @@ TCloudFrameParams Defaults(int32_t size) {
 struct Frame {
   RenderContext ctx;
   TCloudFrameParams p;
-  explicit Frame(int32_t size) : p(Defaults(size)) {
-    AllocFrameBuffers(ctx, p, false);
-    RenderCloudLayer(ctx, p);
+  RenderTarget target;
+  RenderSequence seq;
+  explicit Frame(int32_t size) : p(Defaults(size)), target{size, size, 1, false} {
+    AllocFrameBuffers(ctx, p, target, seq);
+    RenderCloudLayer(ctx, p, target, seq);
   }
 };
 
@@ -45,7 +47,7 @@ void BM_MakePens(benchmark::State& state) {
 void BM_BasePattern(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    BuildBasePattern(f.ctx, f.p);
+    BuildBasePattern(f.ctx, f.p, f.target);
     benchmark::DoNotOptimize(f.ctx.Frame.base_pattern->data);
   }
 }
@@ -54,9 +56,9 @@ void BM_WarpTemplate(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
     FillPixeFloatBuffer(f.ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
-    StampWarpLayer1(f.ctx, f.p);
-    StampWarpLayer2(f.ctx, f.p);
-    NormalizeWarpTemplate(f.ctx, f.p);
+    StampWarpLayer1(f.ctx, f.p, f.target);
+    StampWarpLayer2(f.ctx, f.p, f.target);
+    NormalizeWarpTemplate(f.ctx, f.seq);
     benchmark::DoNotOptimize(f.ctx.Frame.warp_template->data);
   }
 }
@@ -73,7 +75,7 @@ void BM_WarpLookup(benchmark::State& state) {
 void BM_RenderCloudLayer(benchmark::State& state) {
   Frame f(static_cast<int32_t>(state.range(0)));
   for (auto _ : state) {
-    RenderCloudLayer(f.ctx, f.p);
+    RenderCloudLayer(f.ctx, f.p, f.target, f.seq);
     benchmark::DoNotOptimize(f.ctx.Frame.cloud->data);
   }
 }

@@ -19,6 +19,9 @@ int CmdMovie(const Args& args);
 int CmdSettings(const Args& args);
 int CmdFarm(const Args& args);
 int CmdAssemble(const Args& args);
+int CmdThumbnail(const Args& args);
+// velmora help examples: the example projects, one full path a line.
+int CmdHelpExamples(const Args& args);
 
 // Prints "velmora: MESSAGE" on stderr and returns the status.
 int Fail(int status, const std::string& message);

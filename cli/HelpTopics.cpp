@@ -2,6 +2,7 @@
 
 #include "base/NumberText.h"
 #include "base/Translate.h"
+#include "output/Formats.h"
 #include "project/ProjectWords.h"
 
 namespace velmora::cli {
@@ -43,8 +44,17 @@ std::string CurvesText() {
       "  \"TDiv_MP 2 0 0 1 60 0.2\" brightness\n");
 }
 
+// The format table with how the commands choose a format.
+std::string FormatsText() {
+  return std::string(Msg("The formats velmora writes.  render and movie choose one by the output\n"
+                         "name's extension (any case); --format NAME (render) forces one.  An\n"
+                         "extension not listed here is refused; a name without one is a BMP.\n")) +
+         "\n" + FormatTableText();
+}
+
 const HelpTopic kTopics[] = {
     {"curves", MsgNoop("curve texts: kinds, fields, examples; --key and --curve"), CurvesText},
+    {"formats", MsgNoop("the picture and movie formats that can be written"), FormatsText},
 };
 
 // Display columns of a UTF-8 text: two for a character beyond ASCII (the

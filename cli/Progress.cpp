@@ -22,7 +22,36 @@ std::string Duration(double seconds) {
 ProgressBar::ProgressBar(const RenderContext& ctx, Mode mode, std::chrono::milliseconds delay)
     : ctx_(ctx), mode_(mode), start_(Clock::now()), delay_(delay) {}
 
+ProgressBar::~ProgressBar() { StopTicking(); }
+
+void ProgressBar::StartTicking(std::function<void()> each) {
+  StopTicking();
+  stopTicking_ = false;
+  ticker_ = std::thread([this, each = std::move(each)] {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [&] { return stopTicking_; })) {
+      if (each) {
+        lock.unlock();
+        each();
+        lock.lock();
+      }
+      Draw(false);
+    }
+  });
+}
+
+void ProgressBar::StopTicking() {
+  if (!ticker_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopTicking_ = true;
+  }
+  wake_.notify_all();
+  ticker_.join();
+}
+
 void ProgressBar::Frames(int32_t done, int32_t total) {
+  std::lock_guard<std::mutex> lock(mutex_);
   done_ = done;
   total_ = total;
   if (mode_ == Mode::Lines && total > 0) {
@@ -48,15 +77,21 @@ std::string ProgressBar::LogLine(int32_t done, int32_t total, double elapsed) {
                                          Duration(elapsed), left});
 }
 
-void ProgressBar::Tick() { Draw(false); }
+void ProgressBar::Tick() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Draw(false);
+}
 
 void ProgressBar::Note(const std::string& text) {
   if (mode_ != Mode::Bar) return;
+  std::lock_guard<std::mutex> lock(mutex_);
   std::fprintf(stderr, "\r%s\033[K\n", text.c_str());
   Draw(true);
 }
 
 void ProgressBar::Finish() {
+  StopTicking();
+  std::lock_guard<std::mutex> lock(mutex_);
   if (mode_ == Mode::Bar && drawn_) std::fputs("\n", stderr);
   drawn_ = false;
 }

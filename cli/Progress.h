@@ -5,8 +5,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "base/TimeLeft.h"
 #include "render/RenderContext.h"
@@ -22,13 +26,20 @@ class ProgressBar {
   // CTX: the render whose frame progress the bar follows.  DELAY: the bar is
   // first drawn only once the work has taken that long.
   ProgressBar(const RenderContext& ctx, Mode mode, std::chrono::milliseconds delay = {});
+  ~ProgressBar();
+  ProgressBar(const ProgressBar&) = delete;
+  ProgressBar& operator=(const ProgressBar&) = delete;
 
   // One picture: the bar shows the frame's own progress only.
   void Still() { still_ = true; }
   // FRAMES done of TOTAL.
   void Frames(int32_t done, int32_t total);
-  // Called often while a frame renders: redraws the bar at most every 100 ms.
+  // Redraws the bar at most every 100 ms.
   void Tick();
+  // Ticks from a thread of its own every 100 ms until Finish, running EACH
+  // there first: the render never calls the bar, the bar reads the
+  // context's progress values (atomics) from outside.
+  void StartTicking(std::function<void()> each = {});
   // A note on a line of its own above the bar (which stays within 80
   // columns); elsewhere the note is not shown.
   void Note(const std::string& text);
@@ -41,7 +52,8 @@ class ProgressBar {
  private:
   using Clock = std::chrono::steady_clock;
 
-  void Draw(bool force);
+  void Draw(bool force);  // with mutex_ held
+  void StopTicking();
 
   const RenderContext& ctx_;
   Mode mode_;
@@ -54,6 +66,10 @@ class ProgressBar {
   TimeLeftEstimate left_;
   bool drawn_ = false;
   bool still_ = false;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopTicking_ = false;
+  std::thread ticker_;
 };
 
 }  // namespace velmora::cli

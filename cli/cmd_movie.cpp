@@ -30,6 +30,7 @@ extern "C" {
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
 #include "output/AviWriter.h"
+#include "output/Formats.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "render/Render.h"
@@ -43,12 +44,15 @@ constexpr const char* kMovieUsage = MsgNoop(
     "usage: velmora movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [--from N | --from-current]\n"
     "                     [--codec NAME] [--quality Q] [--keyframe N] [--bitrate BPS]\n"
     "Renders the project's timeline.  An output whose name ends in .avi is an AVI\n"
-    "movie at 30 frames per second; any other name gives a numbered picture series\n"
-    "(movie.bmp -> movie0000.bmp, ...; .jpg/.jpeg are JPEG, .png PNG, others BMP).\n"
+    "movie at 30 frames per second; a picture format's name gives a numbered series\n"
+    "(movie.bmp -> movie0000.bmp, ...; .bmp, .png, .jpg/.jpeg, .tif/.tiff; a name\n"
+    "without an extension BMP; 'velmora help formats' lists the formats).\n"
     "A folder (or a name ending in /) gets frame0000.png, ... inside it.\n"
     "  -o OUT          the colour output (default: the project's output_avi)\n"
     "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
     "                  (default: the project's outputalpha_avi)\n"
+    "  --alpha-channel the colour pictures carry the clouds' alpha as their alpha\n"
+    "                  channel (a numbered png, tiff or exr series)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
     "  --max-work N    stop at a frame that needs more than N operations per\n"
     "                  pixel (default 20000; 0: no limit)\n"
@@ -85,15 +89,31 @@ struct MovieArgs {
   ParamOptionTexts paramTexts;
   std::vector<SetOption> sets;
   bool strict = false;
+  bool alphaChannel = false;
   bool force = false;
   std::optional<int32_t> threads;
 };
+
+// An output name on the command line whose extension the format table does
+// not know is refused (a name without an extension is a BMP series).
+// A folder (or a name ending in /) holds a series of its own and passes.
+std::string OutputNameProblem(const std::string& option, const std::string& name) {
+  const std::string ext = PathExtension(name);
+  if (ext.empty() || FormatForPath(name, kFormatMovie) || FormatForPath(name, kFormatSeries))
+    return "";
+  struct stat st;
+  if (name.ends_with('/') || (stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) return "";
+  return MsgFormat("%s: unknown format '%s' of %s (movies: %s; numbered series: %s)",
+                   {option, ext, ForDisplay(name), FormatNameList(kFormatMovie),
+                    FormatNameList(kFormatSeries)});
+}
 
 std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   CommandLine cl("movie", Msg(kMovieUsage));
   std::optional<std::string> maxWork, from, threads;
   cl.Project(m.project);
   cl.Flag("--strict", m.strict);
+  cl.Flag("--alpha-channel", m.alphaChannel);
   cl.Flag("--force", m.force);
   cl.Value("-o,--output", m.main, MsgNoop("a file name"));
   cl.Value("--alpha", m.alpha, MsgNoop("a file name"));
@@ -111,6 +131,11 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
   if (auto s = m.avi.Check(cl)) return s;
   if (m.from && m.fromCurrent) return cl.Usage(Msg("give either --from or --from-current"));
+  for (const auto& [option, name] : {std::pair{"-o", m.main}, std::pair{"--alpha", m.alpha}})
+    if (name)
+      if (const std::string problem = OutputNameProblem(option, TrimOutputName(*name));
+          !problem.empty())
+        return cl.Usage(problem);
   return std::nullopt;
 }
 
@@ -171,6 +196,17 @@ int CmdMovie(const Args& args) {
   }
   if (settings.mainName.empty() && settings.alphaName.empty())
     return Fail(2, "movie: " + std::string(Msg("no output: give -o OUT or --alpha OUT")));
+  if (m.alphaChannel) {
+    if (settings.mainName.empty())
+      return Fail(2, "movie: " + std::string(Msg("--alpha-channel needs a colour output (-o)")));
+    const OutputFormat& f = OutputKindForName(settings.mainName) == MovieOutputKind::Avi
+                                ? *FindFormatByName("avi")
+                                : StillFormatForPath(settings.mainName);
+    if (!(f.channels & kChannelsRgba))
+      return Fail(2, "movie: " + MsgFormat("--alpha-channel: %s files hold no alpha channel (numbered %s series do)",
+                                           {std::string(f.name), FormatNameList(kFormatSeries, kChannelsRgba)}));
+    settings.alphaChannel = true;
+  }
 
   const std::string settingsPath = SettingsPath();
   WarnUnusableSettings("movie", settingsPath);
@@ -208,7 +244,8 @@ int CmdMovie(const Args& args) {
   MovieCallbacks cb;
   cb.progress = [&](const MovieProgressInfo& p) { bar.Frames(p.framesDone, p.totalFrames); };
   cb.abortRequested = [] { return InterruptToAbort::Requested(); };
-  cb.pump = [&] {
+  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  bar.StartTicking([&] {
     if (InterruptToAbort::Requested() && !abortNoted) {
       abortNoted = true;
       const std::string note =
@@ -221,9 +258,7 @@ int CmdMovie(const Args& args) {
         std::fflush(stderr);
       }
     }
-    bar.Tick();
-  };
-  bar.Frames(0, std::max(0, settings.lastFrame - settings.firstFrame + 1));
+  });
   const TWindowHooks hooks;
   TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
   const MovieReport report = RenderMovie(renderer, settings, cb);

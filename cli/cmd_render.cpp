@@ -20,11 +20,13 @@
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
+#include "output/Formats.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
 #include "render/ThreadPool.h"
+#include "studio/StillExport.h"
 
 namespace velmora::cli {
 
@@ -34,10 +36,14 @@ constexpr const char* kRenderUsage = MsgNoop(
     "usage: velmora render [PROJECT.vlm] -o OUT [options]\n"
     "Renders one still picture as the still export does: at the output size times\n"
     "the oversampling factor, reduced to the output size.  The format follows\n"
-    "OUT's extension: .png PNG, .jpg/.jpeg JPEG, anything else 24-bit BMP.\n"
+    "OUT's extension (.bmp, .png, .jpg/.jpeg, .tif/.tiff; 'velmora help formats');\n"
+    "a name without an extension is a 24-bit BMP.\n"
     "  -o OUT              the picture to write (required); - writes it to the\n"
-    "                      standard output in the format of --format (png, jpeg,\n"
-    "                      bmp; default png)\n"
+    "                      standard output (PNG unless --format says otherwise)\n"
+    "  --format NAME       write OUT in this format whatever its extension (bmp,\n"
+    "                      png, jpeg, tiff, exr)\n"
+    "  --alpha-channel     write the clouds' alpha as the picture's alpha channel\n"
+    "                      (png, tiff, exr)\n"
     "  --frame N           evaluate the animation at frame N (default: the\n"
     "                      project's current frame, 0 for a new project)\n"
     "  --buffer NAME       write an engine buffer at render size instead:\n"
@@ -75,8 +81,9 @@ struct RenderOptions {
   std::optional<int32_t> jpegQuality;
   ParamOptionTexts paramTexts;
   std::vector<SetOption> sets;
-  ImageFormat format = ImageFormat::Png;  // of the picture written to stdout
+  const OutputFormat* format = nullptr;  // the picture's format
   bool strict = false;
+  bool alphaChannel = false;
   bool force = false;
   std::optional<int32_t> threads;
 };
@@ -103,6 +110,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
+  cl.Flag("--alpha-channel", o.alphaChannel);
   cl.Flag("--force", o.force);
   cl.Value("-o,--output", o.output, MsgNoop("a file name"));
   cl.Value("--frame", frame, MsgNoop("a value"));
@@ -113,17 +121,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--max-work", maxWork, MsgNoop("operations per pixel"));
   cl.Value("--jpeg-quality", quality, MsgNoop("a value"));
   AddParamOptions(cl, o.paramTexts);
-  cl.Value("--format", format, MsgNoop("png, jpeg or bmp"));
+  cl.Value("--format", format, MsgNoop("a format name"));
   cl.Value("--threads", threads, MsgNoop("a thread count"));
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
-  if (format) {
-    if (o.output != "-") return cl.Usage(Msg("--format is for -o - (a file's format follows its extension)"));
-    if (*format == "png") o.format = ImageFormat::Png;
-    else if (*format == "jpg" || *format == "jpeg") o.format = ImageFormat::Jpeg;
-    else if (*format == "bmp") o.format = ImageFormat::Bmp;
-    else return cl.Usage(MsgFormat("unknown format '%s' (png, jpeg or bmp)", {*format}));
-  }
   if (o.output && o.output->empty()) return cl.Usage(Msg("-o needs a file name"));
   if (auto s = cl.Int(frame, "--frame", MsgNoop("an integer"), o.frame)) return s;
   if (buffer && !IsBufferName(*buffer))
@@ -146,6 +147,27 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
     return cl.Usage(Msg("standard output is a terminal; redirect it or give a file name"));
   if (o.project && *o.project != "-" && *o.output != "-" && SameFile(*o.output, *o.project))
     return Fail(1, "render: " + MsgFormat("refusing to write over the project %s", {ForDisplay(*o.project)}));
+  const std::string pictures = FormatNameList(kFormatStill);
+  if (format) {
+    o.format = FindFormatByName(*format);
+    if (!o.format || !o.format->Can(kFormatStill))
+      return cl.Usage(MsgFormat("unknown picture format '%s' (one of %s)", {*format, pictures}));
+  } else if (o.output && *o.output != "-") {
+    // A name without an extension is a BMP, as in the window; an extension
+    // the table does not know is refused rather than written as a BMP.
+    const std::string ext = PathExtension(*o.output);
+    o.format = ext.empty() ? &StillFormatForPath(*o.output) : FormatForPath(*o.output, kFormatStill);
+    if (!o.format)
+      return cl.Usage(MsgFormat("unknown picture format '%s' of %s (one of %s; --format NAME writes one whatever the name)",
+                                {ext, ForDisplay(*o.output), pictures}));
+  } else {
+    o.format = FindFormatByName("png");
+  }
+  if (o.alphaChannel && !(o.format->channels & kChannelsRgba))
+    return cl.Usage(MsgFormat("--alpha-channel: %s files hold no alpha channel (%s do)",
+                              {std::string(o.format->name), FormatNameList(kFormatStill, kChannelsRgba)}));
+  if (o.alphaChannel && buffer)
+    return cl.Usage(Msg("--alpha-channel writes the exported picture, not a --buffer"));
   return std::nullopt;
 }
 
@@ -208,12 +230,13 @@ int CmdRender(const Args& args) {
                   std::chrono::seconds(1));
   bar.Still();
   bool rendered = false;
+  Bitmap24 picture;
+  Bitmap24 alpha;
   {
     InterruptToAbort interrupts(false);
-    const std::function<void()> before = ctx.SetPump([&bar] { bar.Tick(); });
-    ctx.Work.PerPixel = o.workPerPixel;
-    rendered = RenderStillFrame(ctx, params, &error);
-    ctx.SetPump(before);
+    bar.StartTicking();
+    rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error,
+                                  o.alphaChannel ? &alpha : nullptr);
   }
   ctx.SetMessageSink({});
   bar.Finish();
@@ -223,11 +246,7 @@ int CmdRender(const Args& args) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
-  Bitmap24 picture;
-  if (o.buffer)
-    BufferBitmap(ctx, *o.buffer, picture);
-  else
-    StillPicture(ctx, params, picture);
+  if (o.buffer) BufferBitmap(ctx, *o.buffer, picture);
 
   int quality = 0;
   if (o.jpegQuality) {
@@ -237,15 +256,16 @@ int CmdRender(const Args& args) {
     WarnUnusableSettings("render", settingsPath);
     quality = ReadJpegQuality(settingsPath);
   }
+  StillEncodeOptions encoding;
+  encoding.quality = quality;
+  const RgbaPicture rgba(picture, o.alphaChannel ? &alpha : nullptr);
   if (*o.output == "-") {
     std::string bytes;
-    const bool encoded = o.format == ImageFormat::Png    ? EncodePng(picture, bytes, &error)
-                         : o.format == ImageFormat::Jpeg ? EncodeJpeg(picture, quality, bytes, &error)
-                                                         : EncodeBmp(picture, bytes, &error);
-    if (!encoded) return Fail(1, "render: " + error);
+    if (!EncodeStill(*o.format, rgba, encoding, bytes, &error))
+      return Fail(1, "render: " + error);
     return WriteStdout("render", bytes) ? projectStatus : 1;
   }
-  if (!SaveBitmapByExtension(picture, *o.output, quality, &error, o.force))
+  if (!SaveStill(*o.format, rgba, *o.output, encoding, &error, o.force))
     return Fail(1, "render: " + error);
   return projectStatus;
 }

@@ -77,8 +77,11 @@ constexpr const char* kUsage = velmora::MsgNoop(
     "  brel [--stack] (-e TEXT | FILE | -)\n"
     "                         run a Brel program; no argument on a terminal\n"
     "                         starts the interactive console\n"
+    "  thumbnail INPUT OUTPUT SIZE\n"
+    "                         a project's current frame as a PNG thumbnail\n"
     "  help COMMAND           the options of a command (or velmora COMMAND --help)\n"
     "  help KEYWORD           one parameter of a project (brightness, resolution, ...)\n"
+    "  help examples          the example projects (full paths, one a line)\n"
     "  --version              the program's version\n"
     "render, movie and params take --set KEYWORD=VALUE (a parameter keyed at the\n"
     "frame, as a project would), --key KEYWORD@FRAME=VALUE (a key at any frame),\n"
@@ -95,6 +98,7 @@ const CommandEntry kCommands[] = {
     {"brel", velmora::cli::CmdBrel},     {"resave", velmora::cli::CmdResave},
     {"movie", velmora::cli::CmdMovie},   {"settings", velmora::cli::CmdSettings},
     {"farm", velmora::cli::CmdFarm},     {"assemble", velmora::cli::CmdAssemble},
+    {"thumbnail", velmora::cli::CmdThumbnail},
 };
 
 // The status once the standard streams are flushed: output that could not
@@ -124,6 +128,7 @@ std::string Usage() { return Msg(kUsage) + velmora::cli::HelpTopicLines(); }
 int Help(const std::string& name) {
   using namespace velmora::cli;
   if (const CommandEntry* c = FindCommand(name)) return c->run({"--help"});
+  if (name == "examples") return CmdHelpExamples({});
   if (const HelpTopic* t = FindHelpTopic(name)) return WriteStdout("help", t->text()) ? 0 : 1;
   if (const auto text = KeywordHelp(name)) return WriteStdout("help", *text) ? 0 : 1;
   return Fail(2, MsgFormat("help: '%s' is no command, topic or parameter (try 'velmora --help')",

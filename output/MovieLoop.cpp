@@ -14,6 +14,7 @@
 #include "base/ReplaceFile.h"
 #include "base/Strings.h"
 #include "base/Translate.h"
+#include "output/Formats.h"
 #include "output/StillImage.h"
 #include "base/Numeric.h"
 #include "render/Render.h"
@@ -198,6 +199,16 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       return report;
     }
   }
+  if (settings.alphaChannel && outputs[0].kind != MovieOutputKind::None) {
+    const OutputFormat& f = outputs[0].kind == MovieOutputKind::Avi
+                                ? *FindFormatByName("avi")
+                                : StillFormatForPath(outputs[0].name);
+    if (!(f.channels & kChannelsRgba)) {
+      report.failures.push_back(std::string(f.name) + " files hold no alpha channel: " +
+                                outputs[0].name);
+      return report;
+    }
+  }
   if (outW < 1 || outH < 1) {
     report.failures.push_back(MsgFormat("the output size must be at least 1 x 1 (got %s x %s)",
                                         {std::to_string(outW), std::to_string(outH)}));
@@ -207,10 +218,6 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.RenderIdle = false;
   ctx.MovieProgress = 0;
   ctx.PreviewBusy = true;
-  // The export's pump stands in for the host's until the end, which gets its
-  // own back then.
-  std::function<void()> hostPump;
-  if (cb.pump) hostPump = ctx.SetPump(cb.pump);
   auto showName = [&](bool alpha, const std::string& file) {
     if (cb.showOutputName) cb.showOutputName(alpha, file);
   };
@@ -239,33 +246,33 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   // The export's work budget stands in for the host's until the end.
   const long double hostWorkPerPixel = ctx.Work.PerPixel;
   ctx.Work.PerPixel = settings.workPerPixel;
-  p.WarpScale = 0;
+  // The movie's own sequence: its warp normalisation is fixed afresh on
+  // frame 0, whatever an earlier render fixed.
+  RenderSequence seq;
+  TFrameRenderer run = r;
+  run.Sequence = &seq;
   bool renderFailed = false;
   // Brings the engine to the state a whole run has at its frame F: the
-  // record's size at F's oversampling, the buffers and pens allocated (pens
-  // are re-made from F's seed when the size differs from theirs) and, while
-  // the warp normalisation is not fixed, F's cloud layer to fix it.
+  // buffers at F's render size and the pens allocated (pens are re-made
+  // from F's seed when the size differs from theirs) and, while the warp
+  // normalisation is not fixed, F's cloud layer to fix it.
   auto prepare = [&](int32_t f) {
     ctx.FrameProgress = 0;
     ctx.PixeProgress = 0;
     EvalCurveSet(*r.Curves, p, f);
-    const bool fixWarp = p.WarpScale == 0;
+    const bool fixWarp = !seq.WarpFixed();
     if (fixWarp) CallShowParams(*r.Hooks, p);
-    const int64_t factor = EffectiveOverSampling(p);
+    const int64_t factor = OutputFactor(p);
     const int64_t w = int64_t{outW} * factor, h = int64_t{outH} * factor;
     const auto started = Clock::now();
-    int32_t renderW = 0, renderH = 0;
-    bool ok = OversampledSize(p, renderW, renderH, nullptr);
+    RenderTarget target;
+    bool ok = OutputTarget(p, target, nullptr);
     if (ok) {
-      p.ResX = renderW;
-      p.ResY = renderH;
-      ok = r.Stages.AllocFrameBuffers(ctx, p, false);
-      if (ok && fixWarp) r.Stages.RenderCloudLayer(ctx, p);
+      ok = r.Stages.AllocFrameBuffers(ctx, p, target, seq);
+      if (ok && fixWarp) r.Stages.RenderCloudLayer(ctx, p, target, seq);
       ok = ok && !ctx.Work.Exceeded;
-      p.ResX = outW;
-      p.ResY = outH;
     }
-    p.Rendered = false;
+    seq.Invalidate();
     report.renderSeconds += SecondsSince(started);
     if (!ok && ctx.Work.Exceeded)
       report.failures.push_back(MsgFormat("frame %s: %s", {std::to_string(f),
@@ -294,7 +301,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     long double lo = 0, hi = 0;
     CurveSetKeySpan(*r.Curves, lo, hi);
     int64_t f = runStart, prepared = runStart != 0 ? 0 : INT64_MIN;
-    while (!renderFailed && f < first && p.WarpScale == 0) {
+    while (!renderFailed && f < first && !seq.WarpFixed()) {
       if (abortAsked()) break;
       renderFailed = !prepare(static_cast<int32_t>(f));
       prepared = f;
@@ -309,7 +316,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   }
 
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;
-  const bool wantAlpha = outputs[1].kind != MovieOutputKind::None;
+  const bool wantAlpha =
+      outputs[1].kind != MovieOutputKind::None || (wantMain && settings.alphaChannel);
   Bitmap24 colour;
   Bitmap24 alpha;
   int32_t counter = 0;
@@ -326,7 +334,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         break;
       }
       auto started = Clock::now();
-      const bool rendered = RenderMovieFrame(r, f, colour, wantAlpha ? &alpha : nullptr);
+      const bool rendered = RenderMovieFrame(run, f, colour, wantAlpha ? &alpha : nullptr);
       report.renderSeconds += SecondsSince(started);
       if (!rendered && ctx.AbortRequested()) {
         // Stopped mid-frame: the frame is incomplete and is not written.
@@ -361,10 +369,20 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           const std::string file = NumberedFileName(o.name, f);
           std::string error;
           if (isProtected(file))
+<<<<<<< HEAD
             o.seriesFailures.Add(MsgFormat("refusing to write over the project %s", {file}));
           else if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error,
                                           settings.replaceProtected))
             o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
+=======
+            o.seriesFailures.Add("refusing to write over the project " + file);
+          else if (!SaveStill(StillFormatForPath(file),
+                              RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &alpha
+                                                                                     : nullptr),
+                              file, StillEncodeOptions{settings.jpegQuality}, &error,
+                              settings.replaceProtected))
+            o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
+>>>>>>> main
           showName(o.alpha, file);
         }
       }
@@ -406,7 +424,6 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   ctx.MovieProgress = 0;
   ctx.FrameProgress = 0;
   ctx.RenderIdle = true;
-  if (cb.pump) ctx.SetPump(std::move(hostPump));
   return report;
 }
 

@@ -68,6 +68,10 @@ struct MovieSettings {
   std::optional<int32_t> runStart;
   AviOptions aviOptions;   // for each AVI output
   int jpegQuality = 75;    // for numbered JPEG pictures
+  // The main output's pictures carry the alpha picture as their alpha
+  // channel (a numbered series in a format that holds one; refused for the
+  // others before anything is written).
+  bool alphaChannel = false;
   // Operations one frame may take per pixel of its render size (TWorkBudget;
   // 0: no limit); a frame that needs more ends the export with a failure
   // naming its parameters.
@@ -113,9 +117,6 @@ struct MovieCallbacks {
   // Polled at the top of every frame besides RenderIdle: true stops the
   // export before that frame (the Abort button).
   std::function<bool()> abortRequested;
-  // Installed as the context's pump for the export; the host's pump is put
-  // back afterwards.  Leave it empty to keep the host's pump throughout.
-  std::function<void()> pump;
 };
 
 struct MovieReport {

@@ -18,6 +18,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/FileName.h"
+#include "base/ProgramFiles.h"
 #include "base/Strings.h"
 #include "base/Translate.h"
 
@@ -141,7 +142,9 @@ bool LoadIni(const std::string& path, CSimpleIniA& ini) {
 
 std::string ChooseSettingsPath(const std::string& exePath) {
   if (const char* env = std::getenv(SettingsPathVariable); env && env[0]) return env;
-  if (!exePath.empty()) {
+  // An installed program (share/velmora beside its bin folder) never writes
+  // into its bin folder, not even as the super-user.
+  if (!exePath.empty() && !IsInstalledProgram(FolderOf(exePath))) {
     const std::string beside = SettingsPathBeside(exePath);
     if (FolderWritable(FolderOf(beside))) return beside;
   }

@@ -31,7 +31,8 @@ std::string SettingsPathBeside(const std::string& exePath);
 std::string UserSettingsPath();
 
 // The path rule in full: the environment override when set and non-empty;
-// otherwise the path beside exePath when its folder is writable; otherwise
+// otherwise the path beside exePath when its folder is writable and the
+// program is not installed (no share/velmora beside its folder); otherwise
 // UserSettingsPath().
 std::string ChooseSettingsPath(const std::string& exePath);
 

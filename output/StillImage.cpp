@@ -3,6 +3,7 @@
 #include <png.h>
 #include <stdio.h>
 #include <jpeglib.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,7 +13,11 @@
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
+<<<<<<< HEAD
 #include "base/Translate.h"
+=======
+#include "output/Formats.h"
+>>>>>>> main
 
 namespace velmora {
 
@@ -33,9 +38,10 @@ uint32_t GetLE(const std::string& s, size_t at, int bytes) {
 }  // namespace
 
 ImageFormat ImageFormatForName(const std::string& name) {
-  const std::string lower = ToLower(name);
-  if (EndsWith(lower, ".jpg") || EndsWith(lower, ".jpeg")) return ImageFormat::Jpeg;
-  if (EndsWith(lower, ".png")) return ImageFormat::Png;
+  const std::string_view format = StillFormatForPath(name).name;
+  if (format == "jpeg") return ImageFormat::Jpeg;
+  if (format == "png") return ImageFormat::Png;
+  if (format == "tiff") return ImageFormat::Tiff;
   return ImageFormat::Bmp;
 }
 
@@ -95,21 +101,23 @@ bool DecodeBmp(const std::string& s, Bitmap24& bm, std::string* error) {
   return true;
 }
 
-bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
+namespace {
+// Writes PIXELS (rows of WIDTH pixels in FORMAT) as a PNG file.
+bool WritePngImage(int32_t width, int32_t height, png_uint_32 format, const void* pixels,
+                   std::string& out, std::string* error) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(bm.width);
-  image.height = static_cast<png_uint_32>(bm.height);
-  image.format = PNG_FORMAT_BGR;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = format;
   // Encoded once into room for the largest possible file; only a buffer that
   // proves too small (libpng then reports the size it needs) is encoded again.
   png_alloc_size_t capacity = PNG_IMAGE_PNG_SIZE_MAX(image);
   for (int attempt = 0; attempt < 2; ++attempt) {
     out.resize(capacity);
     png_alloc_size_t size = capacity;
-    const bool ok =
-        png_image_write_to_memory(&image, out.data(), &size, 0, bm.bytes.data(), 0, nullptr);
+    const bool ok = png_image_write_to_memory(&image, out.data(), &size, 0, pixels, 0, nullptr);
     if (ok && size <= capacity) {
       out.resize(size);
       return true;
@@ -122,6 +130,21 @@ bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
   png_image_free(&image);
   out.clear();
   return false;
+}
+}  // namespace
+
+bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error) {
+  return WritePngImage(bm.width, bm.height, PNG_FORMAT_BGR, bm.bytes.data(), out, error);
+}
+
+bool EncodePngRgba(const Bitmap24& colour, const Bitmap24& alpha, std::string& out,
+                   std::string* error) {
+  std::vector<uint8_t> bgra(static_cast<size_t>(colour.width) * colour.height * 4);
+  for (size_t i = 0, n = bgra.size() / 4; i < n; ++i) {
+    std::memcpy(&bgra[i * 4], &colour.bytes[i * 3], 3);
+    bgra[i * 4 + 3] = alpha.bytes[i * 3];
+  }
+  return WritePngImage(colour.width, colour.height, PNG_FORMAT_BGRA, bgra.data(), out, error);
 }
 
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32_t width,
@@ -159,6 +182,34 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32
   if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr))
     return fail(image.message);
   bm = std::move(read);
+  return true;
+}
+
+bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
+                   std::string* error) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) ||
+      static_cast<uint64_t>(image.width) * image.height > (1ull << 28)) {
+    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    png_image_free(&image);
+    return false;
+  }
+  image.format = PNG_FORMAT_BGRA;
+  const auto w = static_cast<int32_t>(image.width), h = static_cast<int32_t>(image.height);
+  std::vector<uint8_t> bgra(static_cast<size_t>(w) * h * 4);
+  if (!png_image_finish_read(&image, nullptr, bgra.data(), 0, nullptr)) {
+    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    png_image_free(&image);
+    return false;
+  }
+  colour.SetSize(w, h);
+  alpha.SetSize(w, h);
+  for (size_t i = 0, n = bgra.size() / 4; i < n; ++i) {
+    std::memcpy(&colour.bytes[i * 3], &bgra[i * 4], 3);
+    std::memset(&alpha.bytes[i * 3], bgra[i * 4 + 3], 3);
+  }
   return true;
 }
 
@@ -219,22 +270,154 @@ bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* 
   return true;
 }
 
+namespace {
+// A growing file in memory for libtiff's client interface.
+struct TiffMemory {
+  std::string* bytes = nullptr;
+  const std::string* input = nullptr;
+  toff_t pos = 0;
+  toff_t Size() const { return bytes ? bytes->size() : input->size(); }
+};
+tsize_t TiffRead(thandle_t h, tdata_t data, tsize_t n) {
+  auto* m = static_cast<TiffMemory*>(h);
+  if (m->pos >= m->Size()) return 0;
+  const toff_t count = std::min<toff_t>(static_cast<toff_t>(n), m->Size() - m->pos);
+  const std::string& from = m->bytes ? *m->bytes : *m->input;
+  std::memcpy(data, from.data() + m->pos, count);
+  m->pos += count;
+  return static_cast<tsize_t>(count);
+}
+tsize_t TiffWrite(thandle_t h, tdata_t data, tsize_t n) {
+  auto* m = static_cast<TiffMemory*>(h);
+  if (!m->bytes || n < 0) return -1;
+  const size_t end = static_cast<size_t>(m->pos) + static_cast<size_t>(n);
+  if (m->bytes->size() < end) m->bytes->resize(end);
+  std::memcpy(m->bytes->data() + m->pos, data, static_cast<size_t>(n));
+  m->pos = end;
+  return n;
+}
+toff_t TiffSeek(thandle_t h, toff_t off, int whence) {
+  auto* m = static_cast<TiffMemory*>(h);
+  toff_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->Size() : 0;
+  m->pos = base + off;
+  return m->pos;
+}
+int TiffClose(thandle_t) { return 0; }
+toff_t TiffSize(thandle_t h) { return static_cast<TiffMemory*>(h)->Size(); }
+int TiffMap(thandle_t, tdata_t*, toff_t*) { return 0; }
+void TiffUnmap(thandle_t, tdata_t, toff_t) {}
+
+// libtiff reports through handlers of its own; the last error goes to the
+// caller's message instead of the standard error stream.
+int TiffErrorHandler(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
+  auto* message = static_cast<std::string*>(user);
+  char text[512];
+  std::vsnprintf(text, sizeof text, fmt, ap);
+  *message = text;
+  return 1;
+}
+int TiffWarningHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+TIFF* OpenTiffMemory(TiffMemory& m, const char* mode, std::string& message) {
+  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(opts, TiffErrorHandler, &message);
+  TIFFOpenOptionsSetWarningHandlerExtR(opts, TiffWarningHandler, nullptr);
+  TIFF* tif = TIFFClientOpenExt("memory", mode, &m, TiffRead, TiffWrite, TiffSeek, TiffClose,
+                                TiffSize, TiffMap, TiffUnmap, opts);
+  TIFFOpenOptionsFree(opts);
+  return tif;
+}
+}  // namespace
+
+bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
+                const Bitmap24* alpha) {
+  std::string message = "cannot create the file";
+  auto fail = [&] {
+    if (error) *error = "TIFF encoding failed: " + message;
+    out.clear();
+    return false;
+  };
+  if (bm.width <= 0 || bm.height <= 0) {
+    message = "empty picture";
+    return fail();
+  }
+  out.clear();
+  TiffMemory m;
+  m.bytes = &out;
+  TIFF* tif = OpenTiffMemory(m, "w", message);
+  if (!tif) return fail();
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(bm.width));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(bm.height));
+  const int samples = alpha ? 4 : 3;
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+  if (alpha) {
+    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+  }
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+  std::vector<uint8_t> rgb(static_cast<size_t>(bm.width) * samples);
+  bool ok = true;
+  for (int32_t y = 0; y < bm.height && ok; ++y) {
+    const uint8_t* row = bm.Row(y);
+    for (int32_t x = 0; x < bm.width; ++x) {
+      uint8_t* p = &rgb[static_cast<size_t>(x) * samples];
+      p[0] = row[x * 3 + 2];
+      p[1] = row[x * 3 + 1];
+      p[2] = row[x * 3];
+      if (alpha) p[3] = alpha->Row(y)[x * 3];
+    }
+    ok = TIFFWriteScanline(tif, rgb.data(), static_cast<uint32_t>(y), 0) == 1;
+  }
+  ok = ok && TIFFWriteDirectory(tif) == 1;
+  TIFFClose(tif);
+  return ok ? true : fail();
+}
+
+bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitmap24* alpha) {
+  std::string message = "not a TIFF file";
+  TiffMemory m;
+  m.input = &bytes;
+  TIFF* tif = OpenTiffMemory(m, "r", message);
+  uint32_t w = 0, h = 0;
+  std::vector<uint32_t> raster;
+  bool ok = tif && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) == 1 &&
+            TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) == 1 && w <= INT32_MAX / 3 &&
+            h <= INT32_MAX && static_cast<uint64_t>(w) * h <= (1ull << 28);
+  if (ok) {
+    raster.resize(static_cast<size_t>(w) * h);
+    ok = TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) == 1;
+  }
+  if (tif) TIFFClose(tif);
+  if (!ok) {
+    if (error) *error = "not a readable TIFF file: " + message;
+    return false;
+  }
+  bm.SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h));
+  if (alpha) alpha->SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h));
+  for (uint32_t y = 0; y < h; ++y) {
+    uint8_t* row = bm.Row(static_cast<int32_t>(y));
+    for (uint32_t x = 0; x < w; ++x) {
+      const uint32_t p = raster[static_cast<size_t>(y) * w + x];
+      row[x * 3] = static_cast<uint8_t>(TIFFGetB(p));
+      row[x * 3 + 1] = static_cast<uint8_t>(TIFFGetG(p));
+      row[x * 3 + 2] = static_cast<uint8_t>(TIFFGetR(p));
+      if (alpha) std::memset(alpha->Row(static_cast<int32_t>(y)) + x * 3, TIFFGetA(p), 3);
+    }
+  }
+  return true;
+}
+
 bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpegQuality,
                            std::string* error, bool replaceProtected) {
-  std::string bytes;
-  bool ok = false;
-  switch (ImageFormatForName(path)) {
-    case ImageFormat::Jpeg:
-      ok = EncodeJpeg(bm, jpegQuality, bytes, error);
-      break;
-    case ImageFormat::Png:
-      ok = EncodePng(bm, bytes, error);
-      break;
-    case ImageFormat::Bmp:
-      ok = EncodeBmp(bm, bytes, error);
-      break;
-  }
-  return ok && WriteFileAtomically(path, bytes, error, replaceProtected);
+  StillEncodeOptions options;
+  options.quality = jpegQuality;
+  return SaveStill(StillFormatForPath(path), bm, path, options, error, replaceProtected);
 }
 
 }  // namespace velmora

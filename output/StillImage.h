@@ -1,5 +1,5 @@
-// Encoding 24-bit bitmaps as BMP, PNG and JPEG files, chosen by the name's
-// extension.
+// Encoding 24-bit bitmaps as BMP, PNG, JPEG and TIFF files, chosen by the
+// name's extension (the table of output/Formats.h).
 #pragma once
 
 #include <string>
@@ -8,19 +8,33 @@
 
 namespace velmora {
 
-enum class ImageFormat { Bmp, Png, Jpeg };
+enum class ImageFormat { Bmp, Png, Jpeg, Tiff };
 
-// ".jpg" and ".jpeg" (any case) are JPEG, ".png" is PNG, every other name BMP.
+// ".jpg" and ".jpeg" (any case) are JPEG, ".png" is PNG, ".tif" and ".tiff"
+// TIFF, every other name BMP.
 ImageFormat ImageFormatForName(const std::string& name);
 
 // Encoders into memory.  Each returns false (with *error) on failure.
 bool EncodeBmp(const Bitmap24& bm, std::string& out, std::string* error);
 bool EncodePng(const Bitmap24& bm, std::string& out, std::string* error);
 bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* error);
+// RGBA PNG, 8 bits per channel: the colour picture with ALPHA's blue byte as
+// the alpha channel (straight, not premultiplied).
+bool EncodePngRgba(const Bitmap24& colour, const Bitmap24& alpha, std::string& out,
+                   std::string* error);
+// RGB TIFF, 8 bits per channel, deflate-compressed; with ALPHA an RGBA TIFF
+// whose fourth sample is unassociated (straight) alpha.
+bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
+                const Bitmap24* alpha = nullptr);
+// OpenEXR with half-float R, G, B (and A with ALPHA: the colour is then
+// premultiplied, as OpenEXR files are), ZIP-compressed.
+bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
+               std::string* error);
 
-// Writes the bitmap by its name's format (JPEG at the given quality, 0..100),
-// through a temporary file so that no half-written picture is left behind.
-// A write-protected file is kept unless REPLACEPROTECTED.
+// Writes the bitmap in its name's format (StillFormatForPath: BMP for a name
+// the table does not know), JPEG at the given quality (0..100), through a
+// temporary file so that no half-written picture is left behind.  A
+// write-protected file is kept unless REPLACEPROTECTED.
 bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpegQuality,
                            std::string* error, bool replaceProtected = false);
 
@@ -34,5 +48,16 @@ bool DecodeBmp(const std::string& bytes, Bitmap24& bm, std::string* error);
 // memory is taken for its pixels.
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32_t width = 0,
                int32_t height = 0);
+// Reads a PNG's colour and, as grey pixels, its alpha (255 without one).
+bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
+                   std::string* error);
+// Reads a TIFF file's bytes (any TIFF libtiff reads as RGBA); ALPHA, when
+// given, gets the alpha as grey pixels.
+bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error,
+                Bitmap24* alpha = nullptr);
+// Reads an OpenEXR file's R, G, B (and A, 1 where missing) rounded to bytes;
+// CHANNELS, when given, gets the file's channel list ("A:half B:half ...").
+bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha,
+               std::string* channels, std::string* error);
 
 }  // namespace velmora

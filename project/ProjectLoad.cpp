@@ -171,8 +171,6 @@ bool LoadProjectFile(Document& doc, const std::string& path, TProjectLoadResult*
   // carries no blur_draftmode, so its absence must mean off.
   fresh.Params.BlurDraft = false;
   r.Run = RunProjectText(text, DocumentTarget(fresh));
-  fresh.Params.WarpScale = 0;
-  fresh.Modified = false;
   doc = std::move(fresh);
   r.Status = r.Run.Ok ? TProjectLoadStatus::Loaded : TProjectLoadStatus::RunError;
   return r.Run.Ok;

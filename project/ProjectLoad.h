@@ -77,8 +77,7 @@ std::string ProjectProgramText(std::string_view bytes);
 // Reads the file and builds the new document aside: a copy of DOC with the
 // new-project defaults applied and BlurDraft off (a project without
 // blur_draftmode had draft mode off), the text run on it (a run that stops on
-// an error keeps what ran before) and the warp normalisation reset; then DOC
-// is replaced by it as a whole.  True when the whole text ran.  A missing or
+// an error keeps what ran before); then DOC is replaced by it as a whole.  True when the whole text ran.  A missing or
 // unreadable file leaves DOC untouched.
 bool LoadProjectFile(Document& doc, const std::string& path, TProjectLoadResult* result = nullptr);
 

@@ -550,7 +550,7 @@ void BlurStage(RenderContext& ctx, const TCloudFrameParams& params) {
   if (acc == nullptr) return;
   ctx.PixeProgress = 0;
   for (int64_t m = 0; m < count; ++m) {
-    // A pass costs its pixels and a fixed share for the offset and the pump.
+    // A pass costs its pixels and a fixed share for the offset.
     if (!ctx.Work.Charge(static_cast<LD>(w) * h + 4096, "blur samples")) return;
     const BlurOffset o = BlurSampleOffset(ctx.Rng, m, count, R, params.BlurCurve, params.BlurRotX,
                                           params.BlurRotY, params.BlurRotZ);
@@ -560,7 +560,7 @@ void BlurStage(RenderContext& ctx, const TCloudFrameParams& params) {
     else
       BlurAccumulateBilinear(ctx, img, acc, o.x, oy);
     ctx.PixeProgress = RoundToInt32(100.0L / static_cast<LD>(count) * static_cast<LD>(m));
-    if (!ctx.Pump()) return;
+    if (ctx.AbortRequested()) return;
   }
   // Every sample read the unblurred image; the average replaces it only now.
   BlurResolve(ctx, acc, img);

@@ -223,7 +223,7 @@ void PenEllipsesLiteral(RenderContext& ctx, int32_t W, int32_t H) {
     FillEllipse(ctx.Pens.PenShade, W / 2, H / 2, false, FloatPixel{255, 255, 255, e2}, ry / 2,
                 static_cast<int32_t>(n / 2));
     ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * n);
-    if (!ctx.Pump()) return;
+    if (ctx.AbortRequested()) return;
   }
 }
 
@@ -272,7 +272,7 @@ bool PenEllipsesFast(RenderContext& ctx, int32_t W, int32_t H) {
     });
     // Progress as the literal order reports it (its last value included).
     ctx.FrameProgress = 7 - RoundToInt32(7.0L / W * (W - 2 * t));
-    if (!ctx.Pump()) return true;
+    if (ctx.AbortRequested()) return true;
   }
   return true;
 }
@@ -536,10 +536,8 @@ void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
       } else {
         pen.RowLiteral(y);
       }
-      if (worker == 0) {
+      if (worker == 0)
         ctx.FrameProgress = pens[k].progressBase + RoundToInt32(static_cast<LD>(y) / H);
-        ctx.Pump();
-      }
     }
   });
 }
@@ -601,7 +599,7 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
 // ---------------------------------------------------------------------------
 // base_pattern
 
-void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
+void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* bp = ctx.Frame.base_pattern;
   const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
   if (!bp) return;
@@ -615,8 +613,8 @@ void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
   int32_t sh = StampSize(H * p.MaxRadius);
   // 3.
   const int64_t N = CloudStampCount(p.Complex);
-  const int32_t offX = RoundToInt32(p.ResX * p.cx);
-  const int32_t offY = RoundToInt32(p.ResY * p.cy);
+  const PixelOffset off = LayerOffset(target, p, p.cx, p.cy);
+  const int32_t offX = off.x, offY = off.y;
   const LD halfDiag = Hypot(static_cast<LD>(W) / 2, static_cast<LD>(H) / 2);
   // 4. The draws run in order here; the stamps are applied afterwards, band
   // by band on the pool.
@@ -656,7 +654,7 @@ void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& p) {
     progress = RoundToInt32(20.0L / (N + 1) * i) + 10;
     if (!batch.Queued()) {
       ctx.FrameProgress = progress;
-      if (!ctx.Pump()) return;
+      if (ctx.AbortRequested()) return;
     }
   }
   batch.RunWithProgress(10, progress);

@@ -96,7 +96,8 @@ void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha);
 // Stamping of base_pattern: fill, seed
 // with Seed, the N + 2 cloud stamps, ClipLow, NormalizeBuffer.  Needs the
 // pens at the size of base_pattern.
-void BuildBasePattern(RenderContext& ctx, TCloudFrameParams& params);
+void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& params,
+                      const RenderTarget& target);
 
 // RenderContext::CloudReferenceMode (a test hook): when on, every optimised
 // path (pen ellipses, stamping, shading, normalisation, warp lookup) takes its

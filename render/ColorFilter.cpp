@@ -82,7 +82,7 @@ void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params) {
 
   const int32_t w = src->width;
   const int32_t h = src->height;
-  // Rows on the pool; the calling thread reports and pumps after its rows.
+  // Rows on the pool; the calling thread reports progress after its rows.
   ctx.Threads.For(h, RowGrain(w), [&](int64_t from, int64_t to, int worker) {
     for (int32_t y = static_cast<int32_t>(from); y < to; ++y) {
       if (ctx.AbortRequested()) return;
@@ -91,10 +91,7 @@ void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params) {
         PackedPixel* out = dst->data + static_cast<size_t>(y) * static_cast<size_t>(w);
         for (int32_t x = 0; x < w; ++x) out[x] = table[in[x] & 0xFFu];
       }
-      if (worker == 0) {
-        ctx.FrameProgress = ColorFilterProgress(y, h);
-        ctx.Pump();
-      }
+      if (worker == 0) ctx.FrameProgress = ColorFilterProgress(y, h);
     }
   });
   if (h > 0) ctx.FrameProgress = ColorFilterProgress(h - 1, h);  // the last row's value

@@ -1,6 +1,8 @@
 // Buffer allocation, the texture mix stage and the box reduction of
 // oversampled pictures.
 #include <algorithm>
+#include <limits>
+#include <string>
 #include <utility>
 
 #include "base/Numeric.h"
@@ -44,16 +46,48 @@ bool EnsureSlot(RenderContext& ctx, Buf*& slot, const char* name, int32_t w, int
 
 }  // namespace
 
-bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool preview) {
+RenderTarget PreviewTarget(const TCloudFrameParams& params) {
+  return RenderTarget{params.PreviewWidth, params.PreviewHeight, 1, true};
+}
+
+int32_t OutputFactor(const TCloudFrameParams& params) {
+  return params.OverSampling < 1 ? 1 : params.OverSampling;
+}
+
+bool OutputTarget(const TCloudFrameParams& params, RenderTarget& target, std::string* error) {
+  const int64_t factor = OutputFactor(params);
+  const int64_t W = int64_t{params.ResX} * factor;
+  const int64_t H = int64_t{params.ResY} * factor;
+  if (W > std::numeric_limits<int32_t>::max() || H > std::numeric_limits<int32_t>::max()) {
+    if (error)
+      *error = MsgFormat("the render size %s x %s is too large",
+                         {std::to_string(W), std::to_string(H)});
+    return false;
+  }
+  target = RenderTarget{static_cast<int32_t>(W), static_cast<int32_t>(H),
+                        static_cast<int32_t>(factor), false};
+  return true;
+}
+
+PixelOffset LayerOffset(const RenderTarget& target, const TCloudFrameParams&, long double px,
+                        long double py) {
+  // Fractions of the size being rendered: an export's is the output size
+  // times the factor, a preview's its own size, so the preview shows the
+  // position the export will have.
+  return PixelOffset{RoundToInt32(target.Width * px), RoundToInt32(target.Height * py)};
+}
+
+bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
+                       const RenderTarget& target, RenderSequence& seq) {
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
-  params.Rendered = false;
-  const int32_t w = std::max(preview ? params.PreviewWidth : params.ResX, 0);
-  const int32_t h = std::max(preview ? params.PreviewHeight : params.ResY, 0);
+  seq.Invalidate();
+  const int32_t w = std::max(target.Width, 0);
+  const int32_t h = std::max(target.Height, 0);
   // Every stage makes a few full-size passes; new pens take about 130 more
   // (127 full-size stamps of the fractal pen and the shading).
   const long double pixels = static_cast<long double>(w) * h;
   ctx.Work.Restart();
-  ctx.Work.SetRenderSize(w, h, preview ? 1 : EffectiveOverSampling(params));
+  ctx.Work.SetRenderSize(w, h, target.Factor);
   if (!ctx.Work.Charge(pixels * (ctx.Pens.Match(w, h, params.Seed) ? 30 : 160), "render size")) {
     ctx.RenderIdle = true;
     return false;
@@ -91,7 +125,7 @@ bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool previ
 
 void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool fast) {
   ctx.FrameProgress = 100;
-  if (!ctx.Pump()) return;
+  if (ctx.AbortRequested()) return;
   TPixeBuffer* mixed = ctx.Frame.mixed_texture;
   const TPixeBuffer* clouds = ctx.Frame.filtered_cloud;
   if (!mixed || !clouds) return;
@@ -137,7 +171,7 @@ void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source) {
   auto progress = [&](int32_t i) {
     return static_cast<int>(RoundToInt64(static_cast<long double>(i) / target.height * 100));
   };
-  // Target rows on the pool; the calling thread reports and pumps after its
+  // Target rows on the pool; the calling thread reports progress after its
   // rows.
   const int64_t grain = std::max<int64_t>(RowGrain(source.width) / fy, 1);
   ctx.Threads.For(target.height, grain, [&](int64_t from, int64_t to, int worker) {
@@ -163,10 +197,7 @@ void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source) {
           out[j * 3 + c] = static_cast<uint8_t>(std::min<int64_t>(v, 255));
         }
       }
-      if (worker == 0) {
-        ctx.FrameProgress = progress(i);
-        ctx.Pump();
-      }
+      if (worker == 0) ctx.FrameProgress = progress(i);
     }
   });
   ctx.FrameProgress = progress(target.height - 1);  // the last row's value

@@ -16,11 +16,12 @@ struct ColorRGBA {
   uint8_t r, g, b, a;
 };
 
-// All parameters of the frame being rendered and the warp normalisation that
-// an animation keeps from frame to frame.  A plain value: copied as a whole
-// where a working copy is needed (another thread's export, a diagram).  The
-// five frame buffers belong to the render context (TFrameBuffers), so a copy
-// never shares them.  Texture is a borrowed, read-only picture.
+// All parameters of the frame being rendered.  A plain value, read but never
+// written by a render: copied as a whole where a working copy is needed
+// (another thread's export, a diagram).  The five frame buffers belong to
+// the render context (TFrameBuffers), so a copy never shares them; what a
+// sequence of frames keeps from one frame to the next belongs to its
+// RenderSequence.  Texture is a borrowed, read-only picture.
 struct TCloudFrameParams {
   int32_t ResX = 0;
   int32_t ResY = 0;
@@ -48,10 +49,7 @@ struct TCloudFrameParams {
   long double SlopeA = 0;
   long double WX = 0;
   long double WY = 0;
-  bool Rendered = false;
   bool ClipBrightness = false;
-  long double WarpOffset = 0;
-  long double WarpScale = 0;  // 0: the warp normalisation is not fixed yet
   long double cx = 0;
   long double cy = 0;
   long double wx1 = 0;
@@ -69,19 +67,72 @@ struct TCloudFrameParams {
   int32_t PreviewHeight = 0;
 };
 
+// What a render produces: its size in pixels, the oversampling factor of the
+// picture it becomes (the output is Width / Factor by Height / Factor) and
+// whether it is a preview (shown as rendered) or an export.  Stamp offsets
+// (cloud and warp positions) are fractions of this size.
+struct RenderTarget {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t Factor = 1;
+  bool Preview = false;
+};
+
+// The offset in pixels of a layer at position (PX, PY): the position's
+// fractions of the size the offsets are taken from.
+struct PixelOffset {
+  int32_t x = 0, y = 0;
+};
+PixelOffset LayerOffset(const RenderTarget& target, const TCloudFrameParams& params,
+                        long double px, long double py);
+
+// The preview's target: the record's preview size, no oversampling.
+RenderTarget PreviewTarget(const TCloudFrameParams& params);
+// The oversampling factor of an export: the record's, where a value below 1
+// counts as 1.  The one place that rule lives.
+int32_t OutputFactor(const TCloudFrameParams& params);
+// The export's target: the output size times OutputFactor; false with a one-line reason when that size
+// does not fit 32 bits.
+bool OutputTarget(const TCloudFrameParams& params, RenderTarget& target, std::string* error);
+
+// What a sequence of frames keeps from one frame to the next, owned by
+// whoever runs the sequence (the preview, a movie, a still export): the warp
+// normalisation, which the first cloud layer fixes and later frames reuse so
+// that an animation keeps one look, and whether the frame buffers hold a
+// complete cloud layer for the partial re-renders.
+class RenderSequence {
+ public:
+  bool WarpFixed() const { return WarpScale != 0; }
+  // The next cloud layer fixes the normalisation afresh: a new project, a
+  // switch that changes the whole pattern, Redraw, the start of an export.
+  void ResetWarp() { WarpScale = 0; }
+  // The frame buffers no longer hold the sequence's cloud layer (another
+  // size was rendered, or the layer was cut short): the next partial
+  // re-render is a full one.
+  void Invalidate() { Rendered = false; }
+
+  long double WarpOffset = 0;
+  long double WarpScale = 0;  // 0: the warp normalisation is not fixed yet
+  bool Rendered = false;      // the frame buffers hold a complete cloud layer
+};
+
 // Creates or resizes and draws the context's five pens at W x H from its
 // current random sequence; on failure (or an abort) the pens are absent
 // afterwards.
 void MakePens(RenderContext& ctx, int32_t w, int32_t h);
 
 // Pipeline stages, in their fixed calling order.
-// Seeds with Seed, clears Rendered, makes sure the context's frame buffers
-// and pens exist at the render size (pens also for the seed).  Returns false
-// (after showing the slot's message and setting RenderIdle) when allocation
-// fails; no stage may run then.
-bool AllocFrameBuffers(RenderContext& ctx, TCloudFrameParams& params, bool preview);
-// Base pattern, warp -> cloud.
-void RenderCloudLayer(RenderContext& ctx, TCloudFrameParams& params);
+// Seeds with Seed, invalidates SEQ, makes sure the context's frame buffers
+// and pens exist at the target's size (pens also for the seed).  Returns
+// false (after showing the slot's message and setting RenderIdle) when
+// allocation fails; no stage may run then.
+bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
+                       const RenderTarget& target, RenderSequence& seq);
+// Base pattern, warp -> cloud, with the offsets taken from TARGET's size;
+// fixes SEQ's warp normalisation when it is not fixed and marks the layer
+// rendered when it is complete.
+void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
+                      const RenderTarget& target, RenderSequence& seq);
 // cloud -> filtered_cloud.
 void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params);
 // -> mixed_texture.
@@ -89,7 +140,7 @@ void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool f
 // Blurs filtered_cloud in place.
 void BlurStage(RenderContext& ctx, const TCloudFrameParams& params);
 
-// Box reduction of an oversampled picture; progress and pump through CTX.
+// Box reduction of an oversampled picture; progress and abort through CTX.
 void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source);
 
 }  // namespace velmora

@@ -59,16 +59,6 @@ void BlurWorkspace::Free() {
   scratch.Release();
 }
 
-std::function<void()> RenderContext::SetPump(std::function<void()> pump) {
-  std::swap(pump_, pump);
-  return pump;
-}
-
-bool RenderContext::Pump() {
-  if (pump_) pump_();
-  return !AbortRequested();
-}
-
 void RenderContext::SetMessageSink(std::function<void(const std::string&)> sink) {
   sink_ = std::move(sink);
 }

@@ -1,21 +1,22 @@
 // The render context: everything one render needs and keeps from one render
 // to the next -- the block pool, the random generator, the five frame
-// buffers, the pens, scratch memory, the host's pump and message sink, the
-// abort flag, the RenderIdle/PreviewBusy guards and the progress values.
+// buffers, the pens, scratch memory, the host's message sink, the abort
+// flag, the RenderIdle/PreviewBusy states and the progress values, which
+// hosts read from outside (they are atomics): no host code runs inside a
+// render.
 // Every stage of the engine takes the context as a parameter; nothing of the
 // engine is global, so several contexts render side by side.
 //
 // How a host uses it:
-// - The desktop window keeps one context for its preview and drives it on the
-//   window thread; its pump processes window events, so controls stay live
-//   during a render.
+// - The desktop window's preview session (studio/) keeps one context for
+//   the preview on its worker thread; a newer request calls RequestAbort.
 // - An export runs on a worker thread with a context of its own and a copy of
 //   the document's record (TCloudFrameParams is a plain value; copying it
 //   never shares buffers, which live in the context).  The window reads the
 //   worker context's progress values (atomics) for its gauges and calls
 //   RequestAbort to stop it.
 // - The command line keeps one default context (cli/) and wires Ctrl-C to its
-//   RequestAbort.
+//   RequestAbort; its progress bar is drawn from another thread.
 // A context itself is used by one thread at a time: only the progress values,
 // the guards and the abort flag may be touched from another thread.
 #pragma once
@@ -109,7 +110,7 @@ inline constexpr int kStampScratchSlots = 8;
 
 class RenderContext {
  public:
-  RenderContext() = default;
+  RenderContext() { Threads.SetAbortFlag(&abort_); }
   RenderContext(const RenderContext&) = delete;
   RenderContext& operator=(const RenderContext&) = delete;
   ~RenderContext() = default;
@@ -142,31 +143,21 @@ class RenderContext {
   std::atomic<int> PixeProgress{0};      // 0..100 of the current per-pixel operation
   std::atomic<int> WarpRowProgress{0};   // rows of the warp lookup, in percent (no gauge)
 
-  // The host decides what a pump does (process window events, draw a
-  // progress bar, nothing).  Long loops call Pump after every stamp, row or
-  // sample.  SetPump returns the pump it replaces, so that a host that
-  // installs its own for a while can put the previous one back.
-  std::function<void()> SetPump(std::function<void()> pump);
-  const std::function<void()>& CurrentPump() const { return pump_; }
-  // Runs the pump; false when an abort has been requested, and the caller
-  // then stops its loop.  Stages that stop early leave their buffers
-  // incomplete, so the driver discards the frame.
-  bool Pump();
-
   // Where the engine's user-facing messages go (a message box in the desktop
   // application, stderr on the command line).  Without a sink they are
   // dropped.
   void SetMessageSink(std::function<void(const std::string&)> sink);
   void ShowMessage(const std::string& text) const;
 
-  // Asks the running render to stop at its next pump (within a stamp, a row
-  // or a blur sample).  Safe from any thread and from a signal handler.
+  // Asks the running render to stop: its pool hands out no further chunks
+  // and its loops check the flag after every stamp, row or blur sample.
+  // Stages that stop early leave their buffers incomplete, so the driver
+  // discards the frame.  Safe from any thread and from a signal handler.
   void RequestAbort() { abort_.store(true, std::memory_order_relaxed); }
   bool AbortRequested() const { return abort_.load(std::memory_order_relaxed); }
   void ClearAbort() { abort_.store(false, std::memory_order_relaxed); }
 
  private:
-  std::function<void()> pump_;
   std::function<void(const std::string&)> sink_;
   std::atomic<bool> abort_{false};
   static_assert(std::atomic<bool>::is_always_lock_free);

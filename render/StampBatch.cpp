@@ -117,7 +117,6 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
 void StampBatch::RunWithProgress(int from, int to) {
   Run(ctx_.Threads, [&](int64_t done, int64_t total) {
     ctx_.FrameProgress = from + RoundToInt32(static_cast<long double>(to - from) * done / total);
-    ctx_.Pump();
   });
   ctx_.FrameProgress = to;
 }

@@ -25,13 +25,13 @@ class StampBatch {
   void Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool wrap, PixeRect dst);
 
   // False when the stamps are applied as they are added (then the caller
-  // pumps after each one as usual).
+  // reports progress and checks for an abort after each one as usual).
   bool Queued() const { return ops_ != nullptr; }
 
   // Applies the queued stamps.  progress(done, total) runs on the calling
   // thread after each band it finishes (done bands of total so far).
-  // Sets FrameProgress from `from` to `to` as the bands are done, pumping
-  // after each band the calling thread finishes.
+  // Sets FrameProgress from `from` to `to` as the bands are done, after
+  // each band the calling thread finishes.
   void RunWithProgress(int from, int to);
   template <typename Progress>
   void Run(ThreadPool& pool, Progress&& progress) {

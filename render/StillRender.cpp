@@ -43,43 +43,21 @@ TRenderStages EngineStages() {
   return s;
 }
 
-int32_t EffectiveOverSampling(const TCloudFrameParams& params) {
-  return params.OverSampling < 1 ? 1 : params.OverSampling;
-}
-
-bool OversampledSize(const TCloudFrameParams& params, int32_t& w, int32_t& h, std::string* error) {
-  const int64_t factor = EffectiveOverSampling(params);
-  const int64_t W = int64_t{params.ResX} * factor;
-  const int64_t H = int64_t{params.ResY} * factor;
-  if (W > std::numeric_limits<int32_t>::max() || H > std::numeric_limits<int32_t>::max()) {
-    if (error)
-      *error = MsgFormat("the render size %s x %s is too large",
-                         {std::to_string(W), std::to_string(H)});
-    return false;
-  }
-  w = static_cast<int32_t>(W);
-  h = static_cast<int32_t>(H);
-  return true;
-}
-
-bool RenderOversampled(RenderContext& ctx, TCloudFrameParams& params, std::string* error,
-                       const TRenderStages& stages) {
-  int32_t w = 0, h = 0;
-  if (!OversampledSize(params, w, h, error)) return false;
+bool RenderOversampled(RenderContext& ctx, const TCloudFrameParams& params, RenderSequence& seq,
+                       std::string* error, const TRenderStages& stages) {
+  RenderTarget target;
+  if (!OutputTarget(params, target, error)) return false;
+  const int32_t w = target.Width, h = target.Height;
   const int32_t outW = params.ResX;
   const int32_t outH = params.ResY;
-  params.ResX = w;
-  params.ResY = h;
-  const bool allocated = stages.AllocFrameBuffers(ctx, params, false);
+  const bool allocated = stages.AllocFrameBuffers(ctx, params, target, seq);
   // An abort or a frame past its work budget skips the stages still to come.
   auto go = [&] { return allocated && !ctx.AbortRequested() && !ctx.Work.Exceeded; };
-  if (go()) stages.RenderCloudLayer(ctx, params);
+  if (go()) stages.RenderCloudLayer(ctx, params, target, seq);
   if (go()) stages.ColorFilterStage(ctx, params);
   if (go()) stages.MixTextureStage(ctx, params, false);
   if (go()) stages.BlurStage(ctx, params);
-  params.Rendered = false;
-  params.ResX = outW;
-  params.ResY = outH;
+  seq.Invalidate();
   if (ctx.AbortRequested()) {
     if (error) *error = "aborted";
     return false;
@@ -127,28 +105,29 @@ void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, B
   Reduce(ctx, stages, *alpha, std::move(fullAlpha), factor);
 }
 
-bool RenderStillFrame(RenderContext& ctx, TCloudFrameParams& params, std::string* error) {
+bool RenderStillFrame(RenderContext& ctx, const TCloudFrameParams& params, std::string* error) {
   if (params.ResX < 1 || params.ResY < 1) {
     if (error)
       *error = MsgFormat("the output size must be at least 1 x 1 (got %s x %s)",
                          {std::to_string(params.ResX), std::to_string(params.ResY)});
     return false;
   }
-  int32_t w = 0, h = 0;
-  if (!OversampledSize(params, w, h, error)) return false;
-  params.WarpScale = 0;
+  RenderTarget target;
+  if (!OutputTarget(params, target, error)) return false;
+  RenderSequence seq;
   ctx.PreviewBusy = true;
   ctx.RenderIdle = false;
   ctx.PixeProgress = 0;
-  const bool ok = RenderOversampled(ctx, params, error);
+  const bool ok = RenderOversampled(ctx, params, seq, error);
   ctx.PreviewBusy = false;
   ctx.RenderIdle = true;
   return ok;
 }
 
-void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out) {
+void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out,
+                  Bitmap24* alpha) {
   if (!ctx.Frame.filtered_cloud) return;
-  OversampledPictures(ctx, EffectiveOverSampling(params), out, nullptr);
+  OversampledPictures(ctx, OutputFactor(params), out, alpha);
 }
 
 }  // namespace velmora

@@ -13,8 +13,12 @@ namespace velmora {
 // The engine stages a render path runs; EngineStages() gives the real ones
 // (tests put stand-ins in their place to watch the sequence).
 struct TRenderStages {
-  std::function<bool(RenderContext&, TCloudFrameParams&, bool preview)> AllocFrameBuffers;
-  std::function<void(RenderContext&, TCloudFrameParams&)> RenderCloudLayer;
+  std::function<bool(RenderContext&, const TCloudFrameParams&, const RenderTarget&,
+                     RenderSequence&)>
+      AllocFrameBuffers;
+  std::function<void(RenderContext&, const TCloudFrameParams&, const RenderTarget&,
+                     RenderSequence&)>
+      RenderCloudLayer;
   std::function<void(RenderContext&, const TCloudFrameParams&)> ColorFilterStage;
   std::function<void(RenderContext&, const TCloudFrameParams&, bool fast)> MixTextureStage;
   std::function<void(RenderContext&, const TCloudFrameParams&)> BlurStage;
@@ -23,21 +27,14 @@ struct TRenderStages {
 };
 TRenderStages EngineStages();
 
-// The oversampling factor actually used: values below 1 mean none.
-int32_t EffectiveOverSampling(const TCloudFrameParams& params);
-
-// The render size of an export, ResX x ResY times the factor; false with a
-// one-line reason when the product does not fit 32 bits.
-bool OversampledSize(const TCloudFrameParams& params, int32_t& w, int32_t& h, std::string* error);
-
-// The export render of the record at its output size times the factor: the
-// record's size is raised for the render and restored afterwards, Rendered is
-// cleared (the next preview allocates again at its own size).  False with a
-// one-line reason when the size is refused, the allocation failed, the
-// render was aborted or it needed more than the context's work budget (the
-// reason then names the parameters that drove it there).
-bool RenderOversampled(RenderContext& ctx, TCloudFrameParams& params, std::string* error,
-                       const TRenderStages& stages = EngineStages());
+// The export render of the record at its output target (OutputTarget), in
+// the sequence SEQ, which is left invalidated (the buffers hold an export's
+// size, not the sequence's preview).  False with a one-line reason when the
+// size is refused, the allocation failed, the render was aborted or it
+// needed more than the context's work budget (the reason then names the
+// parameters that drove it there).
+bool RenderOversampled(RenderContext& ctx, const TCloudFrameParams& params, RenderSequence& seq,
+                       std::string* error, const TRenderStages& stages = EngineStages());
 
 // The pictures of the last render: COLOUR gets filtered_cloud (B, G, R),
 // ALPHA (when given) grey pixels of its alpha byte; both reduced with
@@ -49,12 +46,14 @@ void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, B
 // Sizes BM to the buffer and writes each pixel's alpha byte as grey.
 void BufferAlphaToBitmap(Bitmap24& bm, const TPixeBuffer* buffer);
 
-// The still export (refusing an output size below 1 x 1): resets the warp
-// normalisation, sets the guards
-// (PreviewBusy, RenderIdle) for its duration and runs RenderOversampled.
-bool RenderStillFrame(RenderContext& ctx, TCloudFrameParams& params, std::string* error);
+// The still export (refusing an output size below 1 x 1): a sequence of its
+// own (the warp normalisation fixed on this frame), the guards (PreviewBusy,
+// RenderIdle) set for its duration, RenderOversampled.
+bool RenderStillFrame(RenderContext& ctx, const TCloudFrameParams& params, std::string* error);
 
-// The exported picture of the last RenderStillFrame.
-void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out);
+// The exported picture of the last RenderStillFrame; ALPHA (when given) gets
+// its alpha picture, as the movie's alpha output makes it.
+void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out,
+                  Bitmap24* alpha = nullptr);
 
 }  // namespace velmora

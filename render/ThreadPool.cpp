@@ -39,6 +39,7 @@ void ThreadPool::Stop() {
 
 void ThreadPool::Work(int worker) {
   for (;;) {
+    if (Aborted()) return;
     const int64_t b = next_.fetch_add(grain_, std::memory_order_relaxed);
     if (b >= count_) return;
     fn_(ctx_, b, std::min(b + grain_, count_), worker);
@@ -68,7 +69,8 @@ void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
   grain = std::max<int64_t>(grain, 1);
   bool expected = false;
   if (threads_ == 1 || count <= grain || !busy_.compare_exchange_strong(expected, true)) {
-    for (int64_t b = 0; b < count; b += grain) fn(ctx, b, std::min(b + grain, count), 0);
+    for (int64_t b = 0; b < count && !Aborted(); b += grain)
+      fn(ctx, b, std::min(b + grain, count), 0);
     return;
   }
   {

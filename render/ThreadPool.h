@@ -28,10 +28,15 @@ class ThreadPool {
   int Threads() const { return threads_; }
   // Stops the workers and starts threads - 1 new ones; not while a loop runs.
   void SetThreads(int threads);
+  // The abort flag of the render the pool works for (a render context's):
+  // once it is set, loops hand out no further chunks and return early, so an
+  // abort stops a long pass between chunks without the body asking.
+  void SetAbortFlag(const std::atomic<bool>* flag) { abort_ = flag; }
 
   // Calls body(begin, end, worker) for consecutive chunks [begin, end) of
   // [0, count), each at most `grain` long, and returns when all are done.
-  // Chunks are handed out in increasing order; the calling thread takes part
+  // Chunks are handed out in increasing order (none once the abort flag is
+  // set: the pass is then incomplete); the calling thread takes part
   // as worker 0, the others are 1 .. Threads() - 1.  A loop started while
   // another runs (from a body, or from a pump called by worker 0) runs on the
   // calling thread alone, as worker 0.
@@ -49,6 +54,7 @@ class ThreadPool {
   void Start();
   void Stop();
   void WorkerMain(int worker);
+  bool Aborted() const { return abort_ && abort_->load(std::memory_order_relaxed); }
   void Work(int worker);
 
   int threads_ = 1;
@@ -66,6 +72,7 @@ class ThreadPool {
   int64_t count_ = 0;
   int64_t grain_ = 1;
   std::atomic<int64_t> next_{0};
+  const std::atomic<bool>* abort_ = nullptr;
 };
 
 }  // namespace velmora

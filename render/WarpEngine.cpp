@@ -111,7 +111,7 @@ template <typename Write>
 void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = ctx.CloudReferenceMode;
   const int32_t W = k.W, H = k.H;
-  // Rows on the pool; the calling thread reports and pumps after its rows.
+  // Rows on the pool; the calling thread reports progress after its rows.
   ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
       if (ctx.AbortRequested()) return;
@@ -126,10 +126,7 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
         const int32_t sy = WrapLookupCoord(i, dy, H);
         write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
       }
-      if (worker == 0) {
-        ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
-        ctx.Pump();
-      }
+      if (worker == 0) ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
     }
   });
   ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(H - 1) / H * 100);  // the last row's value
@@ -179,7 +176,7 @@ void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const 
   }
 }
 
-void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
+void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
@@ -187,8 +184,8 @@ void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
   ctx.Rng.Seed(static_cast<uint32_t>(p.Seed) + 1u);
   int32_t sw = W, sh = H;
   const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
-  const int32_t offX = RoundToInt32(p.ResX * p.wx1);
-  const int32_t offY = RoundToInt32(p.ResY * p.wy1);
+  const PixelOffset off = LayerOffset(target, p, p.wx1, p.wy1);
+  const int32_t offX = off.x, offY = off.y;
   StampBatch batch(ctx, stamping ? wt : nullptr, M + 1);
   int progress = 30;
   for (int64_t u = 0; u <= M; ++u) {
@@ -199,7 +196,7 @@ void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
     batch.Add(ctx.Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sh * 0.95L));
-    if (!batch.Queued() && !ctx.Pump()) return;
+    if (!batch.Queued() && ctx.AbortRequested()) return;
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
     progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
@@ -208,7 +205,7 @@ void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& p) {
   batch.RunWithProgress(30, progress);
 }
 
-void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
+void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
@@ -216,8 +213,8 @@ void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
   const int64_t N = CloudStampCount(p.Complex);
   int32_t sw = StampSize(W * p.wMaxRadius);
   int32_t sh = StampSize(H * p.wMaxRadius);
-  const int32_t offX = RoundToInt32(p.ResX * p.wx2);
-  const int32_t offY = RoundToInt32(p.ResY * p.wy2);
+  const PixelOffset off = LayerOffset(target, p, p.wx2, p.wy2);
+  const int32_t offX = off.x, offY = off.y;
   const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
   StampBatch batch(ctx, stamping ? wt : nullptr, 2 * (N + 1) + 1);
@@ -237,13 +234,13 @@ void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& p) {
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
     if (!batch.Queued()) {
       ctx.FrameProgress = progress;
-      if (!ctx.Pump()) return;
+      if (ctx.AbortRequested()) return;
     }
   }
   batch.RunWithProgress(40, progress);
 }
 
-void NormalizeWarpTemplate(RenderContext& ctx, TCloudFrameParams& p) {
+void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& p) {
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt || wt->width <= 0 || wt->height <= 0) return;
   FloatPixel* e = wt->data;

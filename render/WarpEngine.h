@@ -1,5 +1,5 @@
 // The warp: the two stamped layers of the warp template, its
-// normalisation with the record's WarpOffset / WarpScale, and WarpLookup,
+// normalisation with the sequence's WarpOffset / WarpScale, and WarpLookup,
 // which moves every pixel of the base pattern along the template's field.
 #pragma once
 
@@ -12,13 +12,15 @@ namespace velmora {
 
 // Layer 1: seeded with Seed + 1, M + 1 stamps of WarpPenB in mode 3
 // (M = round(Complex x 7.5)); FrameProgress 30..40.
-void StampWarpLayer1(RenderContext& ctx, TCloudFrameParams& params);
+void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& params,
+                     const RenderTarget& target);
 // Layer 2: 2N + 3 stamps of the three warp pens, re-seeded with Seed + w
 // before stamp w; FrameProgress 40..80.
-void StampWarpLayer2(RenderContext& ctx, TCloudFrameParams& params);
-// Fixes WarpOffset / WarpScale when WarpScale = 0, then normalises the
-// template's R, G, B when WarpScale > 0.
-void NormalizeWarpTemplate(RenderContext& ctx, TCloudFrameParams& params);
+void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& params,
+                     const RenderTarget& target);
+// Fixes the sequence's WarpOffset / WarpScale when WarpScale = 0, then
+// normalises the template's R, G, B when WarpScale > 0.
+void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& seq);
 
 // target(j, i) := base(sx, sy) with (sx, sy) the displaced, wrapped position
 // of (j, i).  All three buffers have one size (the target's); nothing when

@@ -26,6 +26,7 @@ struct Rig {
   std::vector<std::string> log;
   std::vector<PackedPixel> pixels;
   TPixeBuffer buffer{0, 0, nullptr, nullptr};
+  RenderSequence seq;
   TFrameRenderer r;
 
   Rig() {
@@ -36,25 +37,27 @@ struct Rig {
                     (busy ? " busy" : ""));
     };
     TRenderStages st;
-    st.AllocFrameBuffers = [this, note](RenderContext& c, TCloudFrameParams& p, bool preview) {
-      note(std::string("alloc ") + (preview ? "preview" : "export") + " " + std::to_string(p.ResX) +
-           "x" + std::to_string(p.ResY));
+    st.AllocFrameBuffers = [this, note](RenderContext& c, const TCloudFrameParams&,
+                                        const RenderTarget& t, RenderSequence& s) {
+      note(std::string("alloc ") + (t.Preview ? "preview" : "export") + " " +
+           std::to_string(t.Width) + "x" + std::to_string(t.Height));
       if (!allocOk) {
         idle = true;
         return false;
       }
-      pixels.assign(static_cast<size_t>(p.ResX) * p.ResY, 0);
+      pixels.assign(static_cast<size_t>(t.Width) * t.Height, 0);
       for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = MakePixel(static_cast<uint32_t>(i), 2 * static_cast<uint32_t>(i), 7, static_cast<uint32_t>(i % 4) * 60);
-      buffer = TPixeBuffer{p.ResX, p.ResY, pixels.data(), nullptr};
+      buffer = TPixeBuffer{t.Width, t.Height, pixels.data(), nullptr};
       c.Frame.filtered_cloud = &buffer;
-      p.Rendered = false;
+      s.Invalidate();
       return true;
     };
-    st.RenderCloudLayer = [this, note](RenderContext&, TCloudFrameParams& p) {
+    st.RenderCloudLayer = [note](RenderContext&, const TCloudFrameParams& p, const RenderTarget&,
+                                 RenderSequence& s) {
       note("cloud");
-      if (p.WarpScale == 0) p.WarpScale = 1 + p.Brightness;
-      p.Rendered = true;
+      if (!s.WarpFixed()) s.WarpScale = 1 + p.Brightness;
+      s.Rendered = true;
     };
     st.ColorFilterStage = [note](RenderContext&, const TCloudFrameParams&) { note("filter"); };
     st.MixTextureStage = [note](RenderContext&, const TCloudFrameParams&, bool fast) {
@@ -80,7 +83,7 @@ struct Rig {
     };
     hooks.DrawPreview = [this] { log.push_back("draw"); };
     hooks.ShowParams = [this](const TCloudFrameParams& p) { log.push_back("show b=" + FormatReal(p.Brightness)); };
-    r = TFrameRenderer{&ctx, &params, &set, &model, st, &hooks};
+    r = TFrameRenderer{&ctx, &params, &set, &model, st, &hooks, &seq};
     params.PreviewWidth = params.PreviewHeight = 4;
   }
   ~Rig() { FreeCurveSet(set); }
@@ -100,26 +103,28 @@ TEST(PreviewRender, FixesTheWarpNormalisationAtFrameZero) {
   EvalCurveSet(g.set, g.params, 20);
   RenderPreviewFrame(g.r);
   EXPECT_EQ(g.Log(),
-            "alloc preview 512x512 b=0.5 idle busy\n"
+            "alloc preview 4x4 b=0.5 idle busy\n"
             "cloud b=0 busy\n"
             "cloud b=0.5 busy\n"
             "filter b=0.5 busy\n"
             "mix fast b=0.5 busy\n"
             "blur b=0.5 busy\n");
-  EXPECT_EQ(g.params.WarpScale, 1);  // from frame 0's layer
+  EXPECT_EQ(g.seq.WarpScale, 1);  // from frame 0's layer
   EXPECT_TRUE(g.idle);
   EXPECT_FALSE(g.busy);
-  // Fixed now: later renders, here without re-allocation, skip the frame-0 layer.
+  // Fixed now: later renders skip the frame-0 layer.
   RenderPreviewFrame(g.r);
-  EXPECT_EQ(g.Log(), "cloud b=0.5 busy\nfilter b=0.5 busy\nmix fast b=0.5 busy\nblur b=0.5 busy\n");
+  EXPECT_EQ(g.Log(),
+            "alloc preview 4x4 b=0.5 idle busy\ncloud b=0.5 busy\nfilter b=0.5 busy\n"
+            "mix fast b=0.5 busy\nblur b=0.5 busy\n");
   // At frame 0 no extra layer is rendered.
-  g.params.WarpScale = 0;
-  g.params.Rendered = false;
+  g.seq.ResetWarp();
+  g.seq.Invalidate();
   SetTimeLinePosition(g.model, 0);
   EvalCurveSet(g.set, g.params, 0);
   RenderPreviewFrame(g.r);
   EXPECT_EQ(g.Log(),
-            "alloc preview 512x512 b=0 idle busy\ncloud b=0 busy\nfilter b=0 busy\n"
+            "alloc preview 4x4 b=0 idle busy\ncloud b=0 busy\nfilter b=0 busy\n"
             "mix fast b=0 busy\nblur b=0 busy\n");
 }
 
@@ -127,30 +132,30 @@ TEST(PreviewRender, FailedAllocationRunsNoStage) {
   Rig g;
   g.allocOk = false;
   RenderPreviewFrame(g.r);
-  EXPECT_EQ(g.Log(), "alloc preview 512x512 b=1 idle busy\n");
+  EXPECT_EQ(g.Log(), "alloc preview 4x4 b=1 idle busy\n");
   EXPECT_FALSE(g.busy);
   EXPECT_TRUE(g.idle);
   // While another render runs (not idle), the preview renders nothing.
   g.allocOk = true;
   g.idle = false;
   RenderPreviewFrame(g.r);
-  EXPECT_EQ(g.Log(), "alloc preview 512x512 b=1 busy\n");
+  EXPECT_EQ(g.Log(), "alloc preview 4x4 b=1 busy\n");
 }
 
 TEST(PreviewRender, PartialRenders) {
   Rig g;
   RerenderFromFilter(g.r);  // nothing rendered yet: the full render
   EXPECT_EQ(g.Log(),
-            "alloc preview 512x512 b=1 idle busy\ncloud b=1 busy\nfilter b=1 busy\n"
+            "alloc preview 4x4 b=1 idle busy\ncloud b=1 busy\nfilter b=1 busy\n"
             "mix fast b=1 busy\nblur b=1 busy\n");
   RerenderFromFilter(g.r);
   EXPECT_EQ(g.Log(), "filter b=1 idle busy\nmix fast b=1 idle busy\nblur b=1 idle busy\n");
   RerenderMix(g.r);
   EXPECT_EQ(g.Log(), "mix fast b=1 idle busy\ndraw\n");
-  g.params.Rendered = false;
+  g.seq.Invalidate();
   RerenderMix(g.r);
   EXPECT_EQ(g.Log(),
-            "alloc preview 512x512 b=1 idle busy\ncloud b=1 busy\nfilter b=1 busy\n"
+            "alloc preview 4x4 b=1 idle busy\ncloud b=1 busy\nfilter b=1 busy\n"
             "mix fast b=1 busy\nblur b=1 busy\ndraw\n");
 }
 
@@ -166,7 +171,7 @@ TEST(MovieFrame, RendersOversampledAndReducesColourAndAlpha) {
             "mix b=0.5 idle\nblur b=0.5 idle\ndownsample 6x3 to 2x1\ndownsample 6x3 to 2x1\n");
   EXPECT_EQ(g.params.ResX, 2);
   EXPECT_EQ(g.params.ResY, 1);
-  EXPECT_FALSE(g.params.Rendered);
+  EXPECT_FALSE(g.seq.Rendered);
   EXPECT_EQ(g.frameProgress, 0);
   EXPECT_EQ(g.pixeProgress, 0);
   // Pixel 3 of the 6x3 render: R 3, G 6, B 7, alpha (3 mod 4) * 60.

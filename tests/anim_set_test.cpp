@@ -54,7 +54,6 @@ TEST(CurveSet, NewProjectResetsModelAndKeepsTexture) {
   s.params.Texture = &texture;
   s.params.PileMode = 2;
   s.params.UnderTexture = 1;
-  s.params.WarpScale = 3;
   s.params.CenterReverse = s.params.ClipBrightness = true;
   s.params.BlurDraft = false;
   s.params.ResX = 64;
@@ -73,7 +72,6 @@ TEST(CurveSet, NewProjectResetsModelAndKeepsTexture) {
   EXPECT_EQ(s.params.Texture, &texture);
   EXPECT_EQ(s.params.PileMode, 2);
   EXPECT_EQ(s.params.UnderTexture, 1);
-  EXPECT_EQ(s.params.WarpScale, 0);
   EXPECT_FALSE(s.params.CenterReverse);
   EXPECT_FALSE(s.params.ClipBrightness);
   EXPECT_TRUE(s.params.BlurDraft);
@@ -110,12 +108,8 @@ TEST(CurveSet, EvaluationTouchesOnlyKeyedFields) {
   p.CenterReverse = true;
   p.ClipBrightness = true;
   p.BlurDraft = true;
-  p.Rendered = true;
-  p.WarpOffset = 0.5;
-  p.WarpScale = 2;
   p.PreviewWidth = 33;
   p.PreviewHeight = 44;
-  const TCloudFrameParams before = p;
   for (int f : {0, 5}) {
     EvalCurveSet(s.set, p, f);
     EXPECT_EQ(p.ResX, 7);
@@ -123,9 +117,7 @@ TEST(CurveSet, EvaluationTouchesOnlyKeyedFields) {
     EXPECT_EQ(p.Texture, &texture);
     EXPECT_EQ(p.PileMode, 1);
     EXPECT_EQ(p.UnderTexture, 1);
-    EXPECT_TRUE(p.CenterReverse && p.ClipBrightness && p.BlurDraft && p.Rendered);
-    EXPECT_EQ(p.WarpOffset, before.WarpOffset);
-    EXPECT_EQ(p.WarpScale, before.WarpScale);
+    EXPECT_TRUE(p.CenterReverse && p.ClipBrightness && p.BlurDraft);
     EXPECT_EQ(p.PreviewWidth, 33);
     EXPECT_EQ(p.PreviewHeight, 44);
   }

@@ -16,7 +16,7 @@
 #include <QtTest>
 
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "output/AviPlayer.h"
 
 using namespace velmora;
@@ -29,8 +29,8 @@ namespace {
 class AnsweringHost : public DialogHost {
  public:
   QString saveName;
-  QStringList messages, errors, dialogs;
-  TInternalCloudMaker* window = nullptr;
+  QStringList messages, errors, dialogs, filters;
+  MainWindow* window = nullptr;
   QList<bool> locked;
   void Record() {
     if (window)
@@ -41,7 +41,8 @@ class AnsweringHost : public DialogHost {
   std::optional<QString> OpenFileName(QWidget*, const TFileDialogOptions&) override {
     return std::nullopt;
   }
-  std::optional<QString> SaveFileName(QWidget*, const TFileDialogOptions&) override {
+  std::optional<QString> SaveFileName(QWidget*, const TFileDialogOptions& o) override {
+    filters = o.NameFilters;
     if (saveName.isEmpty()) return std::nullopt;
     return saveName;
   }
@@ -110,14 +111,14 @@ class ExportTest : public QObject {
   QTemporaryDir dir_;
   QString ini_;
   AnsweringHost host_;
-  std::unique_ptr<TInternalCloudMaker> w_;
+  std::unique_ptr<MainWindow> w_;
 };
 
 void ExportTest::init() {
   ini_ = dir_.filePath(QStringLiteral("velmora.ini"));
   QFile::remove(ini_);
   host_ = AnsweringHost();
-  w_ = std::make_unique<TInternalCloudMaker>(host_, ini_.toStdString());
+  w_ = std::make_unique<MainWindow>(host_, ini_.toStdString());
   host_.window = w_.get();
   w_->show();
   w_->ResX->setText(QStringLiteral("40"));
@@ -151,6 +152,11 @@ void ExportTest::stillMatchesTheCommandLine() {
   QCOMPARE(host_.messages, QStringList{QStringLiteral("画像の保存は終了しました")});
   QCOMPARE(host_.locked, QList<bool>{true});
   QVERIFY(host_.errors.isEmpty());
+  // The dialog offers the picture formats of the format table.
+  QCOMPARE(host_.filters.mid(0, 3),
+           (QStringList{QStringLiteral("すべてのﾌｧｲﾙ (*.*)"), QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"),
+                        QStringLiteral("PNGイメージ (*.png)")}));
+  QVERIFY(host_.filters.contains(QStringLiteral("TIFFイメージ (*.tif *.tiff)")));
   QVERIFY(w_->SavePicture->isEnabled());
   QVERIFY(!w_->Abort->isEnabled());
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -21,7 +22,7 @@
 #include "anim/ParamsText.h"
 #include "anim/ProjectModel.h"
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
 #include "app/StudioWidgets.h"
 #include "output/Settings.h"
@@ -67,7 +68,7 @@ class ScriptedHost : public DialogHost {
   }
 };
 
-QString Listing(TInternalCloudMaker& w) {
+QString Listing(MainWindow& w) {
   return QString::fromStdString(FormatParamsListing(w.Doc().Params, w.Doc().Model));
 }
 
@@ -99,7 +100,7 @@ class MainWindowTest : public QObject {
 
   void inventoryCaptionsAndSize() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     QCOMPARE(w.windowTitle(), QStringLiteral("簡易雲模様動画生成～べるもら～"));
     QCOMPARE(w.centralWidget()->size(), QSize(913, 423));
@@ -128,10 +129,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.StartColorAlpha->maximum(), 255);
     QCOMPARE(w.PrevKey->text(), QStringLiteral("前のキーを含む時刻へ"));
     QCOMPARE(w.textureresolution->text(), QStringLiteral("テクスチャ画像なし"));
-    QCOMPARE(w.ResX->toolTip(), QStringLiteral("雲画像の幅(ピクセル）です。もちろん整数"));
+    QVERIFY(w.ResX->toolTip().startsWith(QStringLiteral("雲画像の幅(ピクセル）です。もちろん整数\n")));
     QStringList menus;
     for (QAction* a : w.menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({QStringLiteral("ファイル(&F)"), QStringLiteral("設定(&S)")}));
+    QCOMPARE(menus, QStringList({QStringLiteral("ファイル(&F)"), QStringLiteral("編集(&E)"),
+                                 QStringLiteral("設定(&S)")}));
     QCOMPARE(w.O1->text(), QStringLiteral("上書き保存(&O)"));
     QCOMPARE(w.AVIA1->text(), QStringLiteral("AVI出力設定(&A)"));
     // The first show applied the new project and rendered the first preview.
@@ -148,11 +150,12 @@ class MainWindowTest : public QObject {
 
   void dragRendersOnceAfterThePause() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     w.PreviewRenderInterval->stop();  // ticks are driven by hand
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     w.AutoUpdate->setChecked(true);
+    w.WaitForPreview();  // the first preview, rendered on the session's worker
     const int before = w.PreviewRenders();
     const auto cloudBefore = w.PreviewImage().bytes;
     for (int v : {120, 140, 160}) {
@@ -164,6 +167,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(w.PreviewRenders(), before);
     w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);
+    w.WaitForPreview();
     QVERIFY(w.PreviewImage().bytes != cloudBefore);
     for (int i = 0; i < 4; ++i) w.PreviewRenderIntervalTimer();
     QCOMPARE(w.PreviewRenders(), before + 1);
@@ -177,7 +181,7 @@ class MainWindowTest : public QObject {
 
   void keysSaveOpenAndNewThroughFiles() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     const QString path = dir_.filePath(QStringLiteral("two keys.vlm"));
     w.Brightness->setValue(50);  // keyed at frame 0
@@ -228,11 +232,32 @@ class MainWindowTest : public QObject {
     QCOMPARE(Bytes(path), saved);
   }
 
+  // File > Examples lists the source tree's projects (the test runs from the
+  // build folder) and opens one as Open does.
+  void examplesMenuOpensTheProject() {
+    ScriptedHost host;
+    MainWindow w(host, settings().toStdString());
+    w.show();
+    auto* menu = w.findChild<QMenu*>(QStringLiteral("Examples1"));
+    QVERIFY(menu);
+    QStringList names;
+    for (QAction* a : menu->actions()) names << a->text();
+    const QStringList files = QDir(QStringLiteral(VELMORA_SOURCE_DIR "/examples"))
+                                  .entryList({QStringLiteral("*.vlm")}, QDir::Files, QDir::Name);
+    QCOMPARE(names.size(), files.size());
+    QCOMPARE(names.first() + QStringLiteral(".vlm"), files.first());
+    menu->actions().at(files.indexOf(QStringLiteral("storm.vlm")))->trigger();
+    QCOMPARE(w.windowTitle(), QStringLiteral("storm.vlm - 簡易雲模様動画生成～べるもら～"));
+    QCOMPARE(Listing(w), CliParams(QStringLiteral(VELMORA_SOURCE_DIR "/examples/storm.vlm"),
+                                   w.TimeLine->value()));
+    QVERIFY(host.messages.isEmpty());
+  }
+
   // A project that stops on an error opens with what ran and one message;
   // a value too wide for its field shows its start and is whole in the tooltip.
   void hostileProjectsAreReported() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     const QString path = dir_.filePath(QStringLiteral("loop.vlm"));
     QFile f(path);
@@ -256,15 +281,16 @@ class MainWindowTest : public QObject {
     const std::string ini = settings().toStdString();
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
-      w.close();  // the close box
+      w.close();  // the close box: only the window's position is stored
     }
-    QVERIFY(!SettingsFileExists(ini));
+    QCOMPARE(ReadIniInteger(ini, "Velmora", "Preview_AutoUpdate", -1), -1);
+    QVERIFY(ReadIniInteger(ini, "Velmora", "WindowLeft", -99999) != -99999);
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       w.AutoUpdate->setChecked(true);
       w.Okey->click();
@@ -273,7 +299,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ReadIniInteger(ini, "Velmora", "Preview_AutoUpdate", -1), 1);
     {
       ScriptedHost host;
-      TInternalCloudMaker w(host, ini);
+      MainWindow w(host, ini);
       w.show();
       QVERIFY(w.AutoUpdate->isChecked());
       w.AutoUpdate->setChecked(false);
@@ -285,7 +311,7 @@ class MainWindowTest : public QObject {
   void colourChoiceStoresCustomColours() {
     const std::string ini = settings().toStdString();
     ScriptedHost host;
-    TInternalCloudMaker w(host, ini);
+    MainWindow w(host, ini);
     w.show();
     host.colours.push_back(std::nullopt);  // cancelled: nothing changes
     emit w.StartColor->clicked();
@@ -317,7 +343,7 @@ class MainWindowTest : public QObject {
 
   void conversionErrorsStopTheRead() {
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     w.show();
     w.ResX->setText(QStringLiteral("640"));
     w.Seed->setText(QStringLiteral("12a"));
@@ -336,7 +362,7 @@ class MainWindowTest : public QObject {
     w.CurFrame->setText(QStringLiteral("500"));
     emit w.CurFrame->editingFinished();
     QCOMPARE(w.TimeLine->value(), 5);
-    QCOMPARE(w.CurFrame->text(), QStringLiteral("500"));
+    QCOMPARE(w.CurFrame->text(), QStringLiteral("5"));  // the frame it was pulled to
   }
 
   void englishUnderAnEnglishLocale() {
@@ -352,7 +378,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(MessagesLocale(), QStringLiteral("en_US.UTF-8"));
     QVERIFY(InstallTranslations(*QCoreApplication::instance()) >= 1);
     ScriptedHost host;
-    TInternalCloudMaker w(host, settings().toStdString());
+    MainWindow w(host, settings().toStdString());
     QVERIFY(!w.windowTitle().contains(QStringLiteral("べるもら")));
     QVERIFY(!w.PrevKey->text().contains(QStringLiteral("キー")));
     for (QTranslator* t : QCoreApplication::instance()->findChildren<QTranslator*>())

@@ -12,9 +12,9 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/AVIViewSrc.h"
+#include "app/MoviePreviewWindow.h"
 #include "app/AviOptionsDialog.h"
-#include "app/JPEGQualityunit.h"
+#include "app/JpegQualityDialog.h"
 #include "output/AviWriter.h"
 #include "output/Settings.h"
 
@@ -33,7 +33,7 @@ void OutputDialogsTest::jpegQualityIsStoredOnOkOnly() {
   QTemporaryDir dir;
   const std::string ini = dir.filePath("v.ini").toStdString();
   uint8_t quality = ReadJpegQuality(ini);  // no file: 75
-  TJPEGQualityForm form(quality, ini);
+  JpegQualityDialog form(quality, ini);
   form.show();
   QCOMPARE(form.Quality->value(), 75);
   QCOMPARE(form.QualityText->text(), QStringLiteral("75%"));
@@ -109,7 +109,7 @@ void OutputDialogsTest::aviOptionsRoundTripSectionAwr() {
 
 void OutputDialogsTest::previewWindowPlaysLoopsAndSteps() {
   QTemporaryDir dir;
-  TAVIView view;
+  MoviePreviewWindow view;
   QVERIFY(!view.SetFileName(dir.filePath("missing.avi")));
   QVERIFY(view.windowTitle().isEmpty());
 

@@ -100,16 +100,18 @@ struct Fixture {
 
   TRenderStages Stages() {
     TRenderStages s = EngineStages();
-    s.AllocFrameBuffers = [this](RenderContext& c, TCloudFrameParams& p, bool preview) {
-      log.push_back("alloc " + std::to_string(p.ResX) + "x" + std::to_string(p.ResY) +
-                    (preview ? " preview" : ""));
+    s.AllocFrameBuffers = [this](RenderContext& c, const TCloudFrameParams&,
+                                 const RenderTarget& t, RenderSequence&) {
+      log.push_back("alloc " + std::to_string(t.Width) + "x" + std::to_string(t.Height) +
+                    (t.Preview ? " preview" : ""));
       TPixeBuffer*& out = c.Frame.filtered_cloud;
-      if (!out) out = NewPixeBuffer(c.Pool, p.ResX, p.ResY);
-      return out && ResizePixeBuffer(out, p.ResX, p.ResY);
+      if (!out) out = NewPixeBuffer(c.Pool, t.Width, t.Height);
+      return out && ResizePixeBuffer(out, t.Width, t.Height);
     };
-    s.RenderCloudLayer = [this](RenderContext&, TCloudFrameParams& p) {
-      log.push_back(p.WarpScale == 0 ? "cloud unfixed" : "cloud");
-      if (p.WarpScale == 0) p.WarpScale = 1;
+    s.RenderCloudLayer = [this](RenderContext&, const TCloudFrameParams&, const RenderTarget&,
+                                RenderSequence& seq) {
+      log.push_back(seq.WarpFixed() ? "cloud" : "cloud unfixed");
+      if (!seq.WarpFixed()) seq.WarpScale = 1;
     };
     s.ColorFilterStage = [this](RenderContext& c, const TCloudFrameParams&) {
       const int32_t f = model.TimeLinePosition;
@@ -239,7 +241,6 @@ TEST(MovieLoop, LaterStartPreRollsFrameZero) {
   const TempFolder tmp;
   const std::string& dir = tmp.path;
   Fixture fx(4, 4);
-  fx.params.WarpScale = 5;  // whatever an earlier preview fixed is reset
   const MovieReport r = fx.Run(Range(dir + "/m.bmp", "", 5, 7));
   EXPECT_TRUE(r.Succeeded());
   EXPECT_EQ(r.framesDone, 3);
@@ -251,7 +252,6 @@ TEST(MovieLoop, LaterStartPreRollsFrameZero) {
   EXPECT_FALSE(Exists(dir + "/m0004.bmp"));
   EXPECT_TRUE(Exists(dir + "/m0005.bmp"));
   EXPECT_TRUE(Exists(dir + "/m0007.bmp"));
-  EXPECT_FALSE(fx.params.Rendered);
 }
 
 // A range of a whole run, rendered on its own by the real engine, gives the
@@ -298,7 +298,8 @@ TEST(MovieLoop, TheWalkBeforeARangeIsShortAndStoppable) {
 
   // A template that never fixes the normalisation, keys spanning the walk:
   // every frame is walked until the abort.
-  fx.renderer.Stages.RenderCloudLayer = [](RenderContext&, TCloudFrameParams&) {};
+  fx.renderer.Stages.RenderCloudLayer = [](RenderContext&, const TCloudFrameParams&, const RenderTarget&,
+                                          RenderSequence&) {};
   fx.params.Seed = 7;
   KeyCurveSetFromParams(fx.curves, 200000, fx.params);
   int polls = 0;
@@ -455,10 +456,11 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
   {
     Fixture fx(8, 8);  // a write fails at frame 2: the movie is dropped, the loop ends
     auto alloc = fx.renderer.Stages.AllocFrameBuffers;
-    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, TCloudFrameParams& p,
-                                                bool preview) {
-      if (fx.model.TimeLinePosition == 2) p.ResX = 9;  // a picture of the wrong size
-      return alloc(c, p, preview);
+    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, const TCloudFrameParams& p,
+                                                const RenderTarget& t, RenderSequence& s) {
+      RenderTarget wrong = t;
+      if (fx.model.TimeLinePosition == 2) wrong.Width = 9;  // a picture of the wrong size
+      return alloc(c, p, wrong, s);
     };
     const MovieReport r = fx.Run(Range(dir + "/w.avi", "", 0, 9));
     EXPECT_EQ(r.framesDone, 3);
@@ -470,13 +472,13 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     Fixture fx(8, 8);  // allocation fails at frame 2: the loop ends there
     auto alloc = fx.renderer.Stages.AllocFrameBuffers;
     int calls = 0;
-    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, TCloudFrameParams& p,
-                                                bool preview) {
+    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, const TCloudFrameParams& p,
+                                                const RenderTarget& t, RenderSequence& s) {
       if (++calls == 3) {
         c.RenderIdle = true;
         return false;
       }
-      return alloc(c, p, preview);
+      return alloc(c, p, t, s);
     };
     const MovieReport r = fx.Run(Range(dir + "/f.bmp", "", 0, 5));
     EXPECT_EQ(r.framesDone, 2);
@@ -490,10 +492,10 @@ TEST(MovieLoop, FailuresAreCollectedAndTheOtherOutputCompletes) {
     int failAt = 2, calls = 0;
     Fixture fx(8, 8);
     auto alloc = fx.renderer.Stages.AllocFrameBuffers;
-    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, TCloudFrameParams& p,
-                                                bool preview) {
+    fx.renderer.Stages.AllocFrameBuffers = [&](RenderContext& c, const TCloudFrameParams& p,
+                                                const RenderTarget& t, RenderSequence& s) {
       if (calls++ == failAt) return false;
-      return alloc(c, p, preview);
+      return alloc(c, p, t, s);
     };
     MovieReport r = fx.Run(Range(dir + "/g.avi", "", 0, 5));
     EXPECT_EQ(r.framesDone, 2);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "output/Settings.h"
+#include "output/WindowSettings.h"
 #include "temp_folder.h"
 
 namespace velmora {
@@ -91,6 +92,10 @@ TEST(SettingsPath, UnwritableProgramFolderFallsBackToUserFolder) {
   EXPECT_EQ(ChooseSettingsPath(dir + "/velmora"), dir + "/velmora.ini");
   const std::string chosen = ChooseSettingsPath(dir + "/not-there/bin/velmora");
   EXPECT_EQ(chosen, dir + "/config/velmora/velmora.ini");
+  // An installed program's folder is not used even when it is writable.
+  ASSERT_TRUE(std::filesystem::create_directories(dir + "/usr/bin") &&
+              std::filesystem::create_directories(dir + "/usr/share/velmora"));
+  EXPECT_EQ(ChooseSettingsPath(dir + "/usr/bin/velmora"), dir + "/config/velmora/velmora.ini");
   if (geteuid() != 0) {  // permissions do not bind the super-user
     mkdir((dir + "/ro").c_str(), 0555);
     EXPECT_EQ(ChooseSettingsPath(dir + "/ro/velmora"), dir + "/config/velmora/velmora.ini");
@@ -191,6 +196,31 @@ TEST(SettingsFile, WriteFailuresAreReported) {
                        "/missing");
   struct stat st;
   EXPECT_NE(stat((dir + "/missing").c_str(), &st), 0);
+}
+
+TEST(SettingsFile, RecentProjectsAndWindowPosition) {
+  TempFolder dir;
+  const std::string ini = dir.path + "/v.ini";
+  std::vector<std::string> list;
+  for (int i = 0; i < 12; ++i) list = AddRecentProject(list, "/p/" + std::to_string(i) + ".vlm");
+  list = AddRecentProject(list, "/p/5.vlm");
+  ASSERT_EQ(list.size(), 10u);
+  EXPECT_EQ(list.front(), "/p/5.vlm");
+  EXPECT_EQ(list[1], "/p/11.vlm");
+  EXPECT_EQ(list.back(), "/p/2.vlm");
+  EXPECT_TRUE(ReadRecentProjects(ini).empty());
+  ASSERT_TRUE(WriteRecentProjects(ini, list, nullptr));
+  EXPECT_EQ(ReadRecentProjects(ini), list);
+  ASSERT_TRUE(WriteRecentProjects(ini, {"/a b/ü.vlm"}, nullptr));
+  EXPECT_EQ(ReadRecentProjects(ini), std::vector<std::string>{"/a b/ü.vlm"});
+
+  EXPECT_FALSE(ReadWindowPosition(ini));
+  ASSERT_TRUE(WriteWindowPosition(ini, {-20, 340}, nullptr));
+  const auto p = ReadWindowPosition(ini);
+  ASSERT_TRUE(p);
+  EXPECT_EQ(p->Left, -20);
+  EXPECT_EQ(p->Top, 340);
+  EXPECT_EQ(ReadRecentProjects(ini).size(), 1u);  // the other section is kept
 }
 
 // A file that is not a settings file, or cannot be read, reads as the

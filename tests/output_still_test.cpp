@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "output/Formats.h"
 #include "output/StillImage.h"
 #include "temp_folder.h"
 
@@ -50,7 +51,8 @@ TEST(StillImage, SavedBytesMatchTheName) {
     const char* name;
     std::string magic;
   } cases[] = {{"s.JPG", "\xFF\xD8\xFF"}, {"s.jpeg", "\xFF\xD8\xFF"}, {"s.png", "\x89PNG"},
-               {"s.bmp", "BM"},           {"s_none", "BM"},             {"s.tiff", "BM"}};
+               {"s.bmp", "BM"},           {"s_none", "BM"},             {"s.tiff", "II*"},
+               {"s.TIF", "II*"},          {"s.xyz", "BM"}};
   for (const auto& c : cases) {
     const std::string path = dir + c.name;
     std::string error;
@@ -107,6 +109,94 @@ TEST(StillImage, WriteProtectedFilesAreKept) {
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+// The format table: names, extensions (any case), kinds, and the window's
+// rule that a name the table does not know is a BMP.
+TEST(Formats, TableLookups) {
+  EXPECT_EQ(FindFormatByName("JPG"), FindFormatByName("jpeg"));
+  EXPECT_EQ(FindFormatByName("tif")->name, "tiff");
+  EXPECT_EQ(FindFormatByName("xyz"), nullptr);
+  EXPECT_EQ(PathExtension("dir.png/frames"), "");
+  EXPECT_EQ(PathExtension("a/b.TIFF"), ".tiff");
+  EXPECT_EQ(FormatForPath("x.TIFF", kFormatStill)->name, "tiff");
+  EXPECT_EQ(FormatForPath("x.avi", kFormatStill), nullptr);
+  EXPECT_EQ(FormatForPath("x.AVI", kFormatMovie)->name, "avi");
+  EXPECT_EQ(FormatForPath("x.xyz", kFormatSeries), nullptr);
+  EXPECT_EQ(FormatForPath("x", kFormatStill), nullptr);
+  EXPECT_EQ(StillFormatForPath("x.xyz").name, "bmp");
+  EXPECT_EQ(StillFormatForPath("x.avi").name, "bmp");
+  EXPECT_EQ(FormatNameList(kFormatMovie), "avi");
+  for (const OutputFormat& f : OutputFormats()) {
+    EXPECT_EQ(f.encode != nullptr, f.Can(kFormatStill)) << f.name;
+    EXPECT_EQ(FindFormatByName(f.name), &f);
+    for (std::string_view ext : f.extensions) {
+      if (!ext.empty()) {
+        EXPECT_EQ(FindFormatByName(ext.substr(1)), &f) << ext;
+      }
+    }
+  }
+}
+
+// TIFF is lossless; a damaged file is refused with a reason.
+TEST(Formats, TiffRoundTrip) {
+  Bitmap24 bm;
+  bm.SetSize(33, 7);
+  for (size_t i = 0; i < bm.bytes.size(); ++i) bm.bytes[i] = static_cast<uint8_t>(i * 91 + 3);
+  std::string tiff, error;
+  ASSERT_TRUE(EncodeTiff(bm, tiff, &error)) << error;
+  Bitmap24 back;
+  ASSERT_TRUE(DecodeTiff(tiff, back, &error)) << error;
+  EXPECT_EQ(back.width, 33);
+  EXPECT_EQ(back.height, 7);
+  EXPECT_EQ(back.bytes, bm.bytes);
+  EXPECT_FALSE(DecodeTiff(tiff.substr(0, 12), back, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+// RGBA files hold the alpha picture exactly as their alpha channel; formats
+// without one refuse it.
+TEST(Formats, AlphaChannel) {
+  Bitmap24 colour, alpha;
+  colour.SetSize(9, 5);
+  alpha.SetSize(9, 5);
+  for (size_t i = 0; i < colour.bytes.size(); ++i) {
+    colour.bytes[i] = static_cast<uint8_t>(i * 53 + 7);
+    alpha.bytes[i] = static_cast<uint8_t>(i / 3 == 4 ? 255 : (i / 3) * 29);  // pixel 4 opaque
+  }
+  const RgbaPicture rgba(colour, &alpha);
+  std::string bytes, error, channels;
+  Bitmap24 c, a;
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("png"), rgba, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodePngRgba(bytes, c, a, &error)) << error;
+  EXPECT_EQ(c.bytes, colour.bytes);
+  EXPECT_EQ(a.bytes, alpha.bytes);
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("tiff"), rgba, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodeTiff(bytes, c, &error, &a)) << error;
+  EXPECT_EQ(a.bytes, alpha.bytes);
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("exr"), rgba, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodeExr(bytes, c, &a, &channels, &error)) << error;
+  EXPECT_EQ(channels, "A:half B:half G:half R:half ");
+  EXPECT_EQ(a.bytes, alpha.bytes);
+  EXPECT_EQ(c.Row(0)[12], colour.Row(0)[12]) << "opaque pixel: colour as it is";
+  // Without alpha an OpenEXR file is R, G, B halves that round back exactly.
+  ASSERT_TRUE(EncodeStill(*FindFormatByName("exr"), colour, {}, bytes, &error)) << error;
+  ASSERT_TRUE(DecodeExr(bytes, c, &a, &channels, &error)) << error;
+  EXPECT_EQ(channels, "B:half G:half R:half ");
+  EXPECT_EQ(c.bytes, colour.bytes);
+  EXPECT_FALSE(DecodeExr(bytes.substr(0, bytes.size() / 2), c, &a, nullptr, &error));
+  for (const char* name : {"bmp", "jpeg"}) {
+    error.clear();
+    EXPECT_FALSE(EncodeStill(*FindFormatByName(name), rgba, {}, bytes, &error));
+    EXPECT_EQ(error, std::string(name) + " files hold no alpha channel (png, tiff, exr do)");
+  }
+}
+
+// The README's table of formats is the one the program prints.
+TEST(Formats, ReadmeTableMatches) {
+  const std::string readme = ReadFile(VELMORA_SOURCE_DIR "/README.md");
+  EXPECT_NE(readme.find(FormatTableText()), std::string::npos)
+      << "README.md needs the table of 'velmora help formats':\n" << FormatTableText();
 }
 
 }  // namespace

@@ -29,7 +29,6 @@ TEST_F(ProjectTest, FileThatStopsAfterTheSeedLine) {
   expected.erase(expected.find("blur_draftmode\r\n"));
   EXPECT_EQ(BuildProjectText(doc), expected);
   EXPECT_FALSE(doc.Params.BlurDraft);
-  EXPECT_EQ(doc.Params.WarpScale, 0);
 }
 
 TEST_F(ProjectTest, UnparsableCurveKeepsTheDefaultAndTheRunGoesOn) {

@@ -21,6 +21,11 @@ inline HungerPool& TestPool() {
 
 // The new-project values at a render size of w x h, with the preview box's
 // size.
+// An export target of the record's output size, without oversampling.
+inline RenderTarget OutTarget(const TCloudFrameParams& p) {
+  return RenderTarget{p.ResX, p.ResY, 1, false};
+}
+
 inline TCloudFrameParams DefaultCloudParams(int32_t w, int32_t h) {
   TCloudFrameParams p;
   SetNewProjectParams(p);
@@ -98,7 +103,8 @@ inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out, i
   RenderContext ctx;
   if (threads > 0) ctx.Threads.SetThreads(threads);
   ctx.CloudReferenceMode = reference;
-  if (AllocFrameBuffers(ctx, p, false)) RenderCloudLayer(ctx, p);
+  RenderSequence seq;
+  if (AllocFrameBuffers(ctx, p, OutTarget(p), seq)) RenderCloudLayer(ctx, p, OutTarget(p), seq);
   const TFrameBuffers& f = ctx.Frame;
   out.base = Clone(f.base_pattern);
   out.warp = Clone(f.warp_template);
@@ -108,8 +114,8 @@ inline void RenderLayer(TCloudFrameParams p, bool reference, LayerResult& out, i
   const TPixeFloatBuffer* all[5] = {pens.CloudPen, pens.PenShade, pens.WarpPenR, pens.WarpPenG,
                                     pens.WarpPenB};
   for (int i = 0; i < 5; ++i) out.pens[i] = Clone(all[i]);
-  out.warpOffset = p.WarpOffset;
-  out.warpScale = p.WarpScale;
+  out.warpOffset = seq.WarpOffset;
+  out.warpScale = seq.WarpScale;
   out.frameProgress = ctx.FrameProgress;
 }
 

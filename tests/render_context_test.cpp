@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "render/RenderContext.h"
 #include "render/StillRender.h"
@@ -30,35 +32,55 @@ TEST(RenderContext, APictureDependsOnItsRecordNotOnEarlierRenders) {
   EXPECT_EQ(StillChecksum(used, b), expectB);
 }
 
-TEST(RenderContext, AnAbortStopsTheRenderAtItsNextPumpAndLeavesNothingHalfMade) {
+TEST(RenderContext, AnAbortStopsTheRenderAndLeavesNothingHalfMade) {
   const TCloudFrameParams p = DefaultCloudParams(48, 32);
   RenderContext fresh;
   const uint64_t expect = StillChecksum(fresh, p);
 
   RenderContext ctx;
-  int pumps = 0;
-  ctx.SetPump([&] {
-    if (++pumps == 3) ctx.RequestAbort();  // while the pens are made
-  });
-  TCloudFrameParams q = p;
   std::string error;
-  EXPECT_FALSE(RenderStillFrame(ctx, q, &error));
+  // Before the render starts: not even the pens are made.
+  ctx.RequestAbort();
+  EXPECT_FALSE(RenderStillFrame(ctx, p, &error));
   EXPECT_EQ(error, "aborted");
-  EXPECT_EQ(pumps, 3) << "no stage pumps after the abort";
-  EXPECT_EQ(q.ResX, 48) << "the output size is restored";
   EXPECT_TRUE(ctx.RenderIdle);
-  ctx.ClearAbort();
-  EXPECT_EQ(StillChecksum(ctx, p), expect);
+  EXPECT_EQ(ctx.Pens.CloudPen, nullptr);
+  // From another thread, once the render has reached a stage (pens, cloud
+  // stamps, warp, filter): whether the abort lands or the frame was done,
+  // the next render is whole.
+  for (int stage : {8, 20, 50, 91}) {
+    ctx.ClearAbort();
+    ctx.Pens.Free();
+    ctx.FrameProgress = 0;
+    std::atomic<bool> done{false};
+    std::thread stopper([&] {
+      while (!done && ctx.FrameProgress < stage) std::this_thread::yield();
+      ctx.RequestAbort();
+    });
+    const bool rendered = RenderStillFrame(ctx, p, &error);
+    done = true;
+    stopper.join();
+    if (!rendered) {
+      EXPECT_EQ(error, "aborted") << stage;
+    }
+    ctx.ClearAbort();
+    EXPECT_EQ(StillChecksum(ctx, p), expect) << stage;
+  }
 }
 
-TEST(RenderContext, SetPumpHandsBackThePumpItReplaces) {
+TEST(RenderContext, AnAbortedContextsPoolHandsOutNoFurtherChunks) {
   RenderContext ctx;
-  int host = 0;
-  ctx.SetPump([&] { ++host; });
-  std::function<void()> previous = ctx.SetPump([] {});
-  ctx.SetPump(std::move(previous));
-  EXPECT_TRUE(ctx.Pump());
-  EXPECT_EQ(host, 1);
+  ctx.Threads.SetThreads(2);
+  std::atomic<int> chunks{0};
+  ctx.Threads.For(100, 1, [&](int64_t, int64_t, int) {
+    if (++chunks == 3) ctx.RequestAbort();
+  });
+  EXPECT_GE(chunks, 3);
+  EXPECT_LE(chunks, 4) << "at most the chunk the other thread had begun";
+  ctx.ClearAbort();
+  chunks = 0;
+  ctx.Threads.For(100, 1, [&](int64_t, int64_t, int) { ++chunks; });
+  EXPECT_EQ(chunks, 100);
 }
 
 }  // namespace

@@ -529,7 +529,6 @@ TEST(CloudLayer, HalfOffsetsShiftEveryBufferByHalfItsSize) {
   RenderLayer(p, false, a);
   p.cx = p.wx1 = p.wx2 = 0.5L;
   p.cy = p.wy1 = p.wy2 = 0.5L;
-  p.WarpScale = 0;
   RenderLayer(p, false, b);
   int bad = 0;
   for (int32_t y = 0; y < H; ++y)
@@ -680,15 +679,16 @@ TEST(CloudLayer, DefaultLayerChecksumsArePinned) {
 
 TEST(CloudLayer, RepeatedRendersDoNotTouchTheHeap) {
   RenderContext ctx;
+  RenderSequence seq;
   TCloudFrameParams p = DefaultCloudParams(64, 64);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
-  RenderCloudLayer(ctx, p);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
-  RenderCloudLayer(ctx, p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+  RenderCloudLayer(ctx, p, OutTarget(p), seq);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+  RenderCloudLayer(ctx, p, OutTarget(p), seq);
   const uint64_t heap = ctx.Pool.Counters().heapBytes;
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
-    RenderCloudLayer(ctx, p);
+    ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+    RenderCloudLayer(ctx, p, OutTarget(p), seq);
   }
   EXPECT_EQ(ctx.Pool.Counters().heapBytes, heap);
   ctx.Frame.Free();

@@ -9,6 +9,7 @@
 #include "render/StillRender.h"
 
 using namespace velmora;
+using velmora::testing_cloud::OutTarget;
 
 namespace {
 
@@ -125,26 +126,29 @@ TEST(MixTexture, CloudsOverAndUnderATexture) {
 
 TEST(AllocFrameBuffers, SizesEveryBufferAndThePens) {
   RenderContext ctx;
+  RenderSequence seq;
+  seq.Rendered = true;
   TCloudFrameParams p = DefaultRecord(40, 30);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   EXPECT_EQ(ctx.Frame.base_pattern->width, 40);
   EXPECT_EQ(ctx.Frame.mixed_texture->height, 30);
   EXPECT_EQ(ctx.Pens.WarpPenB->width, 40);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, true));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, PreviewTarget(p), seq));
   EXPECT_EQ(ctx.Frame.cloud->width, 128);
   EXPECT_EQ(ctx.Pens.CloudPen->height, 128);
-  EXPECT_FALSE(p.Rendered);
+  EXPECT_FALSE(seq.Rendered);
   ctx.Frame.Free();
 }
 
 TEST(AllocFrameBuffers, FailureNamesTheBufferAndRunsNoStage) {
   RenderContext ctx;
+  RenderSequence seq;
   MessageCapture capture(ctx);
   // Sizes no other test uses, so that the pool holds no block to serve them.
   TCloudFrameParams p = DefaultRecord(2900, 2900);
   ctx.RenderIdle = false;
   ctx.Pool.SimulateHeapFailure(true);
-  EXPECT_FALSE(AllocFrameBuffers(ctx, p, false));
+  EXPECT_FALSE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   ctx.Pool.SimulateHeapFailure(false);
   ASSERT_FALSE(capture.messages.empty());
   EXPECT_EQ(capture.messages[0], "雲模様バッファ(base_pattern)の確保に失敗しました");
@@ -154,11 +158,11 @@ TEST(AllocFrameBuffers, FailureNamesTheBufferAndRunsNoStage) {
   // A resize that fails empties its slot and names it.
   capture.messages.clear();
   p = DefaultRecord(8, 8);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   p.ResX = 2950;
   p.ResY = 2950;
   ctx.Pool.SimulateHeapFailure(true);
-  EXPECT_FALSE(AllocFrameBuffers(ctx, p, false));
+  EXPECT_FALSE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   ctx.Pool.SimulateHeapFailure(false);
   ASSERT_EQ(capture.messages.size(), 1u);
   EXPECT_EQ(capture.messages[0], "雲模様バッファ(base_pattern)の再確保に失敗しました");
@@ -193,8 +197,6 @@ TEST(StillRender, OversamplingRendersLargerAndReduces) {
   ASSERT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
   EXPECT_EQ(ctx.Frame.filtered_cloud->width, 60);
   EXPECT_EQ(ctx.Frame.filtered_cloud->height, 36);
-  EXPECT_EQ(p.ResX, 20);  // the output size is restored
-  EXPECT_FALSE(p.Rendered);
   Bitmap24 out;
   StillPicture(ctx, p, out);
   EXPECT_EQ(out.width, 20);

@@ -153,9 +153,10 @@ TEST(WarpLookup, NonFiniteTemplateValuesStayInside) {
 
 TEST(WarpLookup, PackedLookupIsTheFloatLookupConverted) {
   RenderContext ctx;
+  RenderSequence seq;
   TCloudFrameParams p = DefaultCloudParams(40, 30);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
-  RenderCloudLayer(ctx, p);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+  RenderCloudLayer(ctx, p, OutTarget(p), seq);
   TPixeFloatBuffer* out = Filled(40, 30, FloatPixel{0, 0, 0, 0});
   WarpLookup(ctx, ctx.Frame.base_pattern, ctx.Frame.warp_template, out, p.WX, p.WY);
   for (int i = 0; i < 40 * 30; ++i) ASSERT_EQ(ctx.Frame.cloud->data[i], FloatToPacked(out->data[i])) << i;
@@ -169,10 +170,11 @@ TEST(WarpLookup, PackedLookupIsTheFloatLookupConverted) {
 
 TEST(WarpNormalisation, FixedOnceAndReused) {
   RenderContext ctx;
+  RenderSequence seq;
   TCloudFrameParams p = DefaultCloudParams(32, 32);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
-  RenderCloudLayer(ctx, p);
-  const long double offset = p.WarpOffset, scale = p.WarpScale;
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+  RenderCloudLayer(ctx, p, OutTarget(p), seq);
+  const long double offset = seq.WarpOffset, scale = seq.WarpScale;
   EXPECT_GT(scale, 0);
   // The normalised template spans 0..256 over R, G, B together.
   float lo = 1e9f, hi = -1e9f;
@@ -186,29 +188,29 @@ TEST(WarpNormalisation, FixedOnceAndReused) {
   EXPECT_EQ(hi, 256);
   // Another seed keeps the pair (an animation keeps one contrast scale).
   p.Seed = 4242;
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
-  RenderCloudLayer(ctx, p);
-  EXPECT_EQ(p.WarpOffset, offset);
-  EXPECT_EQ(p.WarpScale, scale);
-  // Resetting WarpScale fixes it afresh.
-  p.WarpScale = 0;
-  RenderCloudLayer(ctx, p);
-  EXPECT_NE(p.WarpScale, scale);
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+  RenderCloudLayer(ctx, p, OutTarget(p), seq);
+  EXPECT_EQ(seq.WarpOffset, offset);
+  EXPECT_EQ(seq.WarpScale, scale);
+  // Resetting the sequence's warp fixes it afresh.
+  seq.ResetWarp();
+  RenderCloudLayer(ctx, p, OutTarget(p), seq);
+  EXPECT_NE(seq.WarpScale, scale);
   ctx.Frame.Free();
   ctx.Pens.Free();
 }
 
 TEST(WarpNormalisation, FlatTemplateStaysAsStamped) {
   RenderContext ctx;
-  TCloudFrameParams p;
+  RenderSequence seq;
   ctx.Frame.warp_template = Filled(4, 4, FloatPixel{7, 7, 7, 255});
-  NormalizeWarpTemplate(ctx, p);
-  EXPECT_EQ(p.WarpScale, 0);
-  EXPECT_EQ(p.WarpOffset, -7);
+  NormalizeWarpTemplate(ctx, seq);
+  EXPECT_EQ(seq.WarpScale, 0);
+  EXPECT_EQ(seq.WarpOffset, -7);
   EXPECT_EQ(ctx.Frame.warp_template->data[5].r, 7);
   ctx.Frame.warp_template->data[0].g = 11;  // lo 7, hi 11: scale 4 / 256
-  NormalizeWarpTemplate(ctx, p);
-  EXPECT_EQ(p.WarpScale, 4.0L / 256);
+  NormalizeWarpTemplate(ctx, seq);
+  EXPECT_EQ(seq.WarpScale, 4.0L / 256);
   EXPECT_EQ(ctx.Frame.warp_template->data[0].g, 256);
   EXPECT_EQ(ctx.Frame.warp_template->data[0].r, 0);
   EXPECT_EQ(ctx.Frame.warp_template->data[0].a, 255);  // alpha untouched
@@ -219,15 +221,16 @@ TEST(WarpNormalisation, FlatTemplateStaysAsStamped) {
 
 TEST(WarpLayers, LayerTwoStampsDependOnlyOnSeedAndIndex) {
   RenderContext ctx;
+  RenderSequence seq;
   // Layer 2 re-seeds with Seed + w before stamp w: changing Complex (the
   // number of stamps) leaves the first stamps' draws unchanged, so the same
   // seed gives the same generator state after each stamp's draws.  Seen
   // from outside: the generator ends at Seed + last index, advanced by the
   // four draws of that stamp.
   TCloudFrameParams p = DefaultCloudParams(16, 16);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
-  StampWarpLayer2(ctx, p);
+  StampWarpLayer2(ctx, p, OutTarget(p));
   const int64_t last = 2 * (CloudStampCount(p.Complex) + 1);
   uint32_t expect = static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(last);
   for (int i = 0; i < 4; ++i) expect = expect * 0x08088405u + 1u;
@@ -239,13 +242,14 @@ TEST(WarpLayers, LayerTwoStampsDependOnlyOnSeedAndIndex) {
 
 TEST(WarpLayers, LayerOneIsSeededWithSeedPlusOne) {
   RenderContext ctx;
+  RenderSequence seq;
   // M + 1 stamps of four draws each, from Seed + 1 (wrapping at 32 bits).
   for (int32_t seed : {65536, INT32_MAX, -1}) {
     TCloudFrameParams p = DefaultCloudParams(16, 16);
     p.Seed = seed;
-    ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+    ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
     FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
-    StampWarpLayer1(ctx, p);
+    StampWarpLayer1(ctx, p, OutTarget(p));
     const int64_t M = RoundToInt64(p.Complex * 7.5L);  // 4
     uint32_t expect = static_cast<uint32_t>(seed) + 1u;
     for (int64_t i = 0; i < 4 * (M + 1); ++i) expect = expect * 0x08088405u + 1u;
@@ -257,14 +261,15 @@ TEST(WarpLayers, LayerOneIsSeededWithSeedPlusOne) {
 
 TEST(WarpLayers, ComplexZeroKeepsTheProgressFinite) {
   RenderContext ctx;
+  RenderSequence seq;
   // Layer 1's progress divides by Complex x 10: guarded.
   TCloudFrameParams p = DefaultCloudParams(16, 16);
   p.Complex = 0;
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
-  StampWarpLayer1(ctx, p);
+  StampWarpLayer1(ctx, p, OutTarget(p));
   EXPECT_EQ(ctx.FrameProgress, 30);
-  StampWarpLayer2(ctx, p);  // 2N + 3 = 3 stamps, sizes NaN after the first: skipped
+  StampWarpLayer2(ctx, p, OutTarget(p));  // 2N + 3 = 3 stamps, sizes NaN after the first: skipped
   EXPECT_EQ(ctx.FrameProgress, 80);
   ctx.Frame.Free();
   ctx.Pens.Free();
@@ -272,16 +277,17 @@ TEST(WarpLayers, ComplexZeroKeepsTheProgressFinite) {
 
 TEST(WarpLayers, MovingTheWarpLayersMovesTheTemplate) {
   RenderContext ctx;
+  RenderSequence seq;
   // wy1 moves layer 1 by ResY x wy1 rows; with wy2 as well the whole
   // template moves (before normalisation, which is global).
   const int32_t W = 24, H = 20;
   TCloudFrameParams p = DefaultCloudParams(W, H);
-  ASSERT_TRUE(AllocFrameBuffers(ctx, p, false));
+  ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
   auto build = [&](long double wy) {
     p.wy1 = p.wy2 = wy;
     FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
-    StampWarpLayer1(ctx, p);
-    StampWarpLayer2(ctx, p);
+    StampWarpLayer1(ctx, p, OutTarget(p));
+    StampWarpLayer2(ctx, p, OutTarget(p));
     return Clone(ctx.Frame.warp_template);
   };
   TPixeFloatBuffer* a = build(0);

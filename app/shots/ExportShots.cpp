@@ -18,7 +18,7 @@
 #include <cstdio>
 
 #include "app/DialogHost.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioTranslation.h"
 
 namespace {
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   const QDir out(QString::fromLocal8Bit(argv[1])), work(QString::fromLocal8Bit(argv[2]));
   ShotsHost host;
   host.previewShot = out.filePath(QStringLiteral("velmora-studio-preview.png"));
-  TInternalCloudMaker window(host, work.filePath(QStringLiteral("settings.ini")).toStdString());
+  MainWindow window(host, work.filePath(QStringLiteral("settings.ini")).toStdString());
   window.move(0, 0);
   window.show();
   Wait(1500);
@@ -80,10 +80,17 @@ int main(int argc, char** argv) {
   window.MaxFrameExit();
   window.OutPutFilen->setText(work.filePath(QStringLiteral("clouds.avi")));
   // The export runs on its worker thread after the click: the photograph of
-  // it in progress is taken by a timer some frames in, the preview window's
-  // by the host when the export shows it at the end.
+  // it in progress is taken once a dozen frames are done (however fast the
+  // machine), the preview window's by the host when the export shows it at
+  // the end.
   const QString exportShot = out.filePath(QStringLiteral("velmora-studio-export.png"));
-  QTimer::singleShot(2500, &window, [&] { Shoot(window, exportShot); });
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, &window, [&] {
+    if (window.doneframe->text().toInt() < 12) return;
+    watch.stop();
+    Shoot(window, exportShot);
+  });
+  watch.start(10);
   window.SaveMovie->click();
   while (window.ExportRunning()) Wait(50);
   return QFile::exists(exportShot) && QFile::exists(host.previewShot) ? 0 : 1;

@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
-    <name>TInternalCloudMaker</name>
+    <name>MainWindow</name>
     <message>
         <source>現在のテクスチャ画像解像度=%1x%2</source>
         <translation>Current texture resolution=%1x%2</translation>
@@ -355,7 +355,7 @@ The rest of the file was not run.</translation>
     </message>
     <message>
         <source>作画中止（動画ファイルは作画が完了したフレームまで正常に出力されます。多分）</source>
-        <translation>Abort (the movie file keeps every frame finished so far, properly written. Probably)</translation>
+        <translation>Abort (the frames finished so far are kept in a playable movie)</translation>
     </message>
     <message>
         <source>ファイル(&amp;F)</source>
@@ -378,6 +378,10 @@ The rest of the file was not run.</translation>
         <translation>Save &amp;As...</translation>
     </message>
     <message>
+        <source>サンプル(&amp;E)</source>
+        <translation>&amp;Examples</translation>
+    </message>
+    <message>
         <source>終了(&amp;X)</source>
         <translation>E&amp;xit</translation>
     </message>
@@ -392,6 +396,182 @@ The rest of the file was not run.</translation>
     <message>
         <source>AVI出力設定(&amp;A)</source>
         <translation>&amp;AVI output...</translation>
+    </message>
+    <message>
+        <source>最近使ったプロジェクト(&amp;R)</source>
+        <translation>&amp;Recent Projects</translation>
+    </message>
+    <message>
+        <source>編集(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>元に戻す(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>やり直し(&amp;R)</source>
+        <translation>&amp;Redo</translation>
+    </message>
+    <message>
+        <source>%1 への変更を保存しますか?</source>
+        <translation>Save the changes to %1?</translation>
+    </message>
+    <message>
+        <source>（なし）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>0〜255 の色の値</source>
+        <translation>colour value 0 to 255</translation>
+    </message>
+    <message>
+        <source>画像の幅 = 1</source>
+        <translation>image width = 1</translation>
+    </message>
+    <message>
+        <source>画像の高さ = 1</source>
+        <translation>image height = 1</translation>
+    </message>
+    <message>
+        <source>度</source>
+        <translation>degrees</translation>
+    </message>
+    <message>
+        <source>ピクセル</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>フレーム</source>
+        <translation>frames</translation>
+    </message>
+    <message>
+        <source>単位: %1</source>
+        <translation>Unit: %1</translation>
+    </message>
+    <message>
+        <source>範囲: 制限なし</source>
+        <translation>Range: unlimited</translation>
+    </message>
+    <message>
+        <source>範囲: %1〜%2（%3 刻み）</source>
+        <translation>Range: %1 to %2 in steps of %3</translation>
+    </message>
+    <message>
+        <source>範囲: %1〜%2</source>
+        <translation>Range: %1 to %2</translation>
+    </message>
+    <message>
+        <source>カラーフィルタの開始色（クリックで色を選ぶ）</source>
+        <translation>Start colour of the colour filter (click to choose a colour)</translation>
+    </message>
+    <message>
+        <source>カラーフィルタの終了色（クリックで色を選ぶ）</source>
+        <translation>End colour of the colour filter (click to choose a colour)</translation>
+    </message>
+    <message>
+        <source>描画エンジンのバッファの表示です（プレビューには戻りません。再描画で元に戻ります）</source>
+        <translation>Shows one of the render engine's buffers in place of the preview (Redraw brings the preview back)</translation>
+    </message>
+    <message>
+        <source>雲のスタンプに使うペン</source>
+        <translation>The pen that stamps the clouds</translation>
+    </message>
+    <message>
+        <source>歪みパターンのペン（赤）</source>
+        <translation>The warp pattern's pen (red)</translation>
+    </message>
+    <message>
+        <source>歪みパターンのペン（緑）</source>
+        <translation>The warp pattern's pen (green)</translation>
+    </message>
+    <message>
+        <source>歪みパターンのペン（青）</source>
+        <translation>The warp pattern's pen (blue)</translation>
+    </message>
+    <message>
+        <source>歪める前の雲の基本パターン</source>
+        <translation>The cloud's base pattern before the warp</translation>
+    </message>
+    <message>
+        <source>歪みのテンプレート</source>
+        <translation>The warp template</translation>
+    </message>
+    <message>
+        <source>描画エンジンのテクスチャ層のバッファをプレビューに表示します</source>
+        <translation>Shows the render engine's texture layer buffer in the preview</translation>
+    </message>
+    <message>
+        <source>雲をテクスチャに加えて合成します</source>
+        <translation>Adds the clouds to the texture</translation>
+    </message>
+    <message>
+        <source>雲をテクスチャから引いて合成します</source>
+        <translation>Subtracts the clouds from the texture</translation>
+    </message>
+    <message>
+        <source>雲とテクスチャの中間の色で合成します</source>
+        <translation>Mixes the clouds and the texture half and half</translation>
+    </message>
+    <message>
+        <source>雲をテクスチャ画像の上に重ねます</source>
+        <translation>Puts the clouds over the texture picture</translation>
+    </message>
+    <message>
+        <source>勾配と透明度を 0 に、開始色を黒、終了色を白に戻します</source>
+        <translation>Sets the slopes and alphas back to 0, the start colour to black and the end colour to white</translation>
+    </message>
+    <message>
+        <source>現在のフレームのプレビューを描き直します</source>
+        <translation>Renders the preview of the current frame again</translation>
+    </message>
+    <message>
+        <source>どれかの要素にキーがある、前の時刻へ移動します</source>
+        <translation>Goes back to the previous frame where a parameter has a key</translation>
+    </message>
+    <message>
+        <source>どれかの要素にキーがある、次の時刻へ移動します</source>
+        <translation>Goes on to the next frame where a parameter has a key</translation>
+    </message>
+    <message>
+        <source>現在の時刻にある全要素のキーを削除します</source>
+        <translation>Deletes the keys of every parameter at the current frame</translation>
+    </message>
+    <message>
+        <source>現在の時刻に全要素のキーを作成します</source>
+        <translation>Keys every parameter at the current frame</translation>
+    </message>
+    <message>
+        <source>出力する動画ファイルを選びます</source>
+        <translation>Chooses the movie file to write</translation>
+    </message>
+    <message>
+        <source>出力するα動画ファイルを選びます</source>
+        <translation>Chooses the alpha movie file to write</translation>
+    </message>
+    <message>
+        <source>現在のフレームを画像として保存します</source>
+        <translation>Saves the current frame as a picture</translation>
+    </message>
+    <message>
+        <source>時間軸の全フレームを動画として保存します</source>
+        <translation>Saves every frame of the timeline as a movie</translation>
+    </message>
+    <message>
+        <source>動画の作画を次のフレームの前で止めます</source>
+        <translation>Stops the movie before its next frame</translation>
+    </message>
+    <message>
+        <source>自動更新の設定を保存せずに終了します。未保存の変更があれば保存するか確かめます</source>
+        <translation>Quits without storing the automatic update switch; asks first whether to save unsaved changes</translation>
+    </message>
+    <message>
+        <source>ぼかしの進行</source>
+        <translation>Blur progress</translation>
+    </message>
+    <message>
+        <source>ぼかしブラシの形です</source>
+        <translation>The shape of the blur brush</translation>
     </message>
 </context>
 </TS>

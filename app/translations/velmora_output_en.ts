@@ -61,7 +61,7 @@
     </message>
 </context>
 <context>
-    <name>TAVIView</name>
+    <name>MoviePreviewWindow</name>
     <message>
         <source>再生</source>
         <translation>Play</translation>
@@ -88,7 +88,7 @@
     </message>
 </context>
 <context>
-    <name>TInternalCloudMaker</name>
+    <name>MainWindow</name>
     <message>
         <source>雲模様を作画し保存します。</source>
         <translation>Render and save the cloud pattern</translation>
@@ -98,12 +98,12 @@
         <translation>All files (*.*)</translation>
     </message>
     <message>
-        <source>ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)</source>
-        <translation>Bitmap (*.bmp)</translation>
+        <source>ﾋﾞｯﾄﾏｯﾌﾟ</source>
+        <translation>Bitmap</translation>
     </message>
     <message>
-        <source>JPegイメージ (*.jpg)</source>
-        <translation>JPEG image (*.jpg)</translation>
+        <source>JPegイメージ</source>
+        <translation>JPEG image</translation>
     </message>
     <message>
         <source>画像の保存は終了しました</source>
@@ -122,20 +122,44 @@
         <translation>The movie has been saved.</translation>
     </message>
     <message>
-        <source>VideoForWindows (*.avi)</source>
-        <translation>AVI movie (*.avi)</translation>
+        <source>VideoForWindows</source>
+        <translation>AVI movie</translation>
     </message>
     <message>
-        <source>非圧縮ビットマップ(連番） (*.bmp)</source>
-        <translation>Uncompressed bitmaps, numbered (*.bmp)</translation>
+        <source>非圧縮ビットマップ(連番）</source>
+        <translation>Uncompressed bitmaps, numbered</translation>
     </message>
     <message>
-        <source>JPEG画像（連番） (*.jpg)</source>
-        <translation>JPEG pictures, numbered (*.jpg)</translation>
+        <source>JPEG画像（連番）</source>
+        <translation>JPEG pictures, numbered</translation>
+    </message>
+    <message>
+        <source>PNGイメージ</source>
+        <translation>PNG image</translation>
+    </message>
+    <message>
+        <source>TIFFイメージ</source>
+        <translation>TIFF image</translation>
+    </message>
+    <message>
+        <source>PNG画像（連番）</source>
+        <translation>PNG pictures, numbered</translation>
+    </message>
+    <message>
+        <source>TIFF画像（連番）</source>
+        <translation>TIFF pictures, numbered</translation>
+    </message>
+    <message>
+        <source>OpenEXRイメージ</source>
+        <translation>OpenEXR image</translation>
+    </message>
+    <message>
+        <source>OpenEXR画像（連番）</source>
+        <translation>OpenEXR pictures, numbered</translation>
     </message>
 </context>
 <context>
-    <name>TJPEGQualityForm</name>
+    <name>JpegQualityDialog</name>
     <message>
         <source>JPEG圧縮率の指定</source>
         <translation>JPEG Quality</translation>

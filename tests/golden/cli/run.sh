@@ -137,7 +137,31 @@ fi
 # Standard input and output, as image tools do.
 "$bin" render - -o - --format bmp < "$work/c7.vlm" > "$work/piped.bmp" 2> /dev/null
 expect stdin-stdout cmp -s "$work/c7.bmp" "$work/piped.bmp"
-check format-needs-stdout 2 render -o "$work/x.bmp" --format png
+# The format table: --format forces a format, an unknown extension is a
+# usage error naming the formats, .tiff is a TIFF.
+check format-forces 0 render -o "$work/x.bmp" --format png --size 8x8
+expect format-forced test "$(head -c 4 "$work/x.bmp" | od -An -c | tr -d ' ')" = "211PNG"
+check unknown-extension 2 render -o "$work/x.xyz" --size 8x8
+expect unknown-extension-lists grep -q "bmp, png, jpeg, tiff" "$work/err"
+expect unknown-extension-writes-nothing test ! -e "$work/x.xyz"
+check unknown-format 2 render -o - --format avi
+check tiff 0 render -o "$work/a.tiff" --size 8x8
+expect tiff-signature test "$(head -c 4 "$work/a.tiff" | od -An -t x1 | tr -d ' ')" = "49492a00"
+check movie-unknown-extension 2 movie --set resolution=8x8 -o "$work/m.xyz"
+# RGBA in one file: the alpha channel of a numbered PNG series is the
+# separate alpha series, byte for byte; formats without alpha refuse it.
+check rgba-png 0 render -o "$work/rgba.png" --size 8x8 --alpha-channel
+expect rgba-png-colour-type test "$(od -An -t u1 -j 25 -N 1 "$work/rgba.png" | tr -d ' ')" = 6
+check rgba-bmp 2 render -o "$work/rgba.bmp" --size 8x8 --alpha-channel
+check rgba-avi 2 movie --set resolution=8x8 -o "$work/rgba.avi" --alpha-channel
+mkdir "$work/rgba"
+check rgba-series 0 movie --set resolution=12x8 --set frames=0..1 -o "$work/rgba/c.png" \
+  --alpha "$work/rgba/a.png" --alpha-channel
+gray() { ffmpeg -v error -i "$1" -vf "$2" -f rawvideo -pix_fmt gray - | od -An -t x1; }
+expect rgba-alpha-is-alpha-output test "$(gray "$work/rgba/c0001.png" alphaextract)" = \
+  "$(gray "$work/rgba/a0001.png" null)"
+check help-formats 0 help formats
+expect help-formats-table grep -q "^tiff  .tif .tiff" "$work/out"
 # A refused curve text warns with its file and line; --strict fails.
 printf '"TDiv_XX 1 0 0 3" brightness\r\n' > "$work/bad.vlm"
 check refused-curve-warns 0 params "$work/bad.vlm"

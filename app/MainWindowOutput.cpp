@@ -9,6 +9,7 @@
 // the worker's Post, on the window thread.
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,21 +27,56 @@
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
 #include "app/AviOptionsDialog.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
 #include "output/AviWriter.h"
+#include "output/Formats.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
+#include "studio/StillExport.h"
 
 using namespace velmora;
 
 namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+// The names of the formats in the file dialogs, for the translation tools;
+// the format table holds the same texts.
+[[maybe_unused]] constexpr const char* kFormatDialogNames[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "ﾋﾞｯﾄﾏｯﾌﾟ"),
+    QT_TRANSLATE_NOOP("MainWindow", "PNGイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "JPegイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "TIFFイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "OpenEXRイメージ"),
+    QT_TRANSLATE_NOOP("MainWindow", "VideoForWindows"),
+    QT_TRANSLATE_NOOP("MainWindow", "非圧縮ビットマップ(連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "PNG画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "JPEG画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "TIFF画像（連番）"),
+    QT_TRANSLATE_NOOP("MainWindow", "OpenEXR画像（連番）"),
+};
+
+// One file-dialog filter per format of the table that the dialog offers:
+// the still picture dialog (movie = false) or the movie output dialog, which
+// offers movies and numbered series.  "JPegイメージ (*.jpg *.jpeg)".
+QStringList FormatFilters(bool movie) {
+  QStringList filters;
+  for (const OutputFormat& f : OutputFormats()) {
+    const std::string title(movie ? f.movieDialogTitle : f.stillDialogTitle);
+    if (title.empty()) continue;
+    QStringList patterns;
+    for (std::string_view ext : f.extensions)
+      if (!ext.empty()) patterns << QLatin1Char('*') + Text(std::string(ext));
+    filters << QCoreApplication::translate("MainWindow", title.c_str()) + QStringLiteral(" (") +
+                   patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+  }
+  return filters;
+}
 
 QString Lines(const std::vector<std::string>& lines) {
   QStringList out;
@@ -50,55 +86,48 @@ QString Lines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-TOutputSection::TOutputSection(TInternalCloudMaker& window, const std::string& settingsPath)
+TOutputSection::TOutputSection(MainWindow& window, const std::string& settingsPath)
     : JpegQuality(ReadJpegQuality(settingsPath)) {
-  JPEGQualityForm = new TJPEGQualityForm(JpegQuality, settingsPath, &window);
-  AVIView = new TAVIView(&window);
+  JPEGQualityForm = new JpegQualityDialog(JpegQuality, settingsPath, &window);
+  AVIView = new MoviePreviewWindow(&window);
   window.installEventFilter(this);
 }
 
 bool TOutputSection::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Close && Exporting) {
     Worker.Stop();
-    End(static_cast<TInternalCloudMaker&>(*watched));
+    End(static_cast<MainWindow&>(*watched));
   }
   return false;
 }
 
-void TOutputSection::MessageSink(TInternalCloudMaker& w, velmora::RenderContext& ctx) {
+void TOutputSection::MessageSink(MainWindow& w, velmora::RenderContext& ctx) {
   ctx.SetMessageSink([&w](const std::string& text) {
     w.output_->Worker.Post([&w, text] { w.host_.Message(&w, Text(text)); });
   });
 }
 
-void TOutputSection::Begin(TInternalCloudMaker& w, bool movie) {
+void TOutputSection::Begin(MainWindow& w, bool movie) {
   w.output_->Exporting = true;
-  w.ctx_.RenderIdle = false;
   w.PreviewRenderInterval->stop();
   w.DisableAllControls();
   if (movie) w.Abort->setEnabled(true);
-  w.ctx_.PixeProgress = 0;
 }
 
-void TOutputSection::End(TInternalCloudMaker& w) {
-  w.ctx_.MovieProgress = 0;
-  w.ctx_.FrameProgress = 0;
+void TOutputSection::End(MainWindow& w) {
   w.TProgressBar->setValue(0);
   w.PreviewRenderInterval->start();
-  w.ctx_.RenderIdle = true;
   w.EnableAllControls();
   w.Abort->setEnabled(false);
   w.OutPutFilenChange();
   w.output_->Exporting = false;
 }
 
-void TInternalCloudMaker::SavePictureClick() {
+void MainWindow::SavePictureClick() {
   if (output_->Exporting) return;
-  // The still fixes the warp normalisation on the frame it saves.
-  doc_.Params.WarpScale = 0;
   TFileDialogOptions o;
   o.Title = tr("雲模様を作画し保存します。");
-  o.NameFilters = {tr("すべてのﾌｧｲﾙ (*.*)"), tr("ﾋﾞｯﾄﾏｯﾌﾟ (*.bmp)"), tr("JPegイメージ (*.jpg)")};
+  o.NameFilters = QStringList{tr("すべてのﾌｧｲﾙ (*.*)")} + FormatFilters(false);
   o.DefaultSuffix = QStringLiteral("bmp");
   const std::optional<QString> name = host_.SaveFileName(this, o);
   if (!name) return;
@@ -114,6 +143,8 @@ void TInternalCloudMaker::SavePictureClick() {
     bool saved = false;
     std::string error;
   };
+  // The same export as the command line's render, work budget included: a
+  // project's keys can ask for a frame that would never end.
   auto job = std::make_shared<StillJob>();
   job->params = doc_.Params;
   const std::string path = name->toStdString();
@@ -121,14 +152,8 @@ void TInternalCloudMaker::SavePictureClick() {
   output_->Worker.Start(
       [this, job, path, quality](RenderContext& ctx) {
         TOutputSection::MessageSink(*this, ctx);
-        // The same work budget as a movie frame: a project's keys can ask
-        // for a frame that would never end.
-        ctx.Work.PerPixel = velmora::DefaultWorkPerPixel;
-        if (RenderStillFrame(ctx, job->params, &job->error)) {
-          Bitmap24 picture;
-          StillPicture(ctx, job->params, picture);
-          job->saved = SaveBitmapByExtension(picture, path, quality, &job->error);
-        }
+        job->saved = ExportStill(ctx, job->params, velmora::DefaultWorkPerPixel, path, quality,
+                                 &job->error);
       },
       [this, job] {
         // A picture that was not written is reported as such, not as saved.
@@ -141,7 +166,7 @@ void TInternalCloudMaker::SavePictureClick() {
       });
 }
 
-void TInternalCloudMaker::SaveMovieClick() {
+void MainWindow::SaveMovieClick() {
   TOutputSection& out = *output_;
   if (out.Exporting) return;
   const std::string mainName = TrimOutputName(OutPutFilen->text().toStdString());
@@ -230,7 +255,7 @@ void TInternalCloudMaker::SaveMovieClick() {
       });
 }
 
-void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture) {
+void TOutputSection::DrawPicture(MainWindow& w, const Bitmap24& picture) {
   Bitmap24& preview = w.previewImage_;
   if (picture.bytes.empty() || preview.bytes.empty()) return;
   // The frame scaled over the whole preview, nearest pixel.
@@ -247,62 +272,64 @@ void TOutputSection::DrawPicture(TInternalCloudMaker& w, const Bitmap24& picture
 }
 
 // Stops the movie before its next frame; the frame in progress is written.
-void TInternalCloudMaker::AbortClick() { output_->Worker.AbortBetweenFrames(); }
+void MainWindow::AbortClick() { output_->Worker.AbortBetweenFrames(); }
 
-bool TInternalCloudMaker::ExportRunning() const { return output_->Exporting; }
+bool MainWindow::ExportRunning() const { return output_->Exporting; }
 
-void TInternalCloudMaker::ReferOutPutClick() {
+void MainWindow::ReferOutPutClick() {
   if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
     OutPutFilen->setText(*name);
 }
 
-void TInternalCloudMaker::ReferOutPutAlphaClick() {
+void MainWindow::ReferOutPutAlphaClick() {
   if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
     OutPutAlpha->setText(*name);
 }
 
-std::optional<QString> TOutputSection::AskMovieName(TInternalCloudMaker& w) {
+std::optional<QString> TOutputSection::AskMovieName(MainWindow& w) {
   TFileDialogOptions o;
-  o.NameFilters = {TInternalCloudMaker::tr("VideoForWindows (*.avi)"),
-                   TInternalCloudMaker::tr("非圧縮ビットマップ(連番） (*.bmp)"),
-                   TInternalCloudMaker::tr("JPEG画像（連番） (*.jpg)")};
+  o.NameFilters = FormatFilters(true);
   o.DefaultSuffix = QStringLiteral("avi");
   return w.host_.SaveFileName(&w, o);
 }
 
 // The movie button is usable when either output name is non-blank.
-void TInternalCloudMaker::OutPutFilenChange() {
+void MainWindow::OutPutFilenChange() {
   SaveMovie->setEnabled(!OutPutFilen->text().trimmed().isEmpty() ||
                         !OutPutAlpha->text().trimmed().isEmpty());
 }
 
-// Copies the progress values into the gauges: the running export's, else the
-// preview's.
-void TInternalCloudMaker::ProgressTimerTimer() {
-  const RenderContext* worker = output_->Worker.Context();
-  const RenderContext& ctx = worker ? *worker : ctx_;
-  IProgressBar->setValue(ctx.FrameProgress);
-  PixeProgressBar->setValue(ctx.PixeProgress);
-  if (worker) TProgressBar->setValue(ctx.MovieProgress);
+// Copies the progress values into the gauges: the running export's, else
+// the preview's while it renders (0 when it is idle).
+void MainWindow::ProgressTimerTimer() {
+  if (const RenderContext* worker = output_->Worker.Context()) {
+    IProgressBar->setValue(worker->FrameProgress);
+    PixeProgressBar->setValue(worker->PixeProgress);
+    TProgressBar->setValue(worker->MovieProgress);
+    return;
+  }
+  const bool busy = preview_->Busy();
+  IProgressBar->setValue(busy ? preview_->Progress().FrameProgress.load() : 0);
+  PixeProgressBar->setValue(busy ? preview_->Progress().PixeProgress.load() : 0);
 }
 
-void TInternalCloudMaker::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }
+void MainWindow::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }
 
-void TInternalCloudMaker::AVIA1Click() {
+void MainWindow::AVIA1Click() {
   AviOptionsDialog dialog(settingsPath_, this);
   host_.Exec(dialog);
 }
 
-void TInternalCloudMaker::ConnectOutputHandlers() {
+void MainWindow::ConnectOutputHandlers() {
   output_ = std::make_unique<TOutputSection>(*this, settingsPath_);
-  connect(SavePicture, &QPushButton::clicked, this, &TInternalCloudMaker::SavePictureClick);
-  connect(SaveMovie, &QPushButton::clicked, this, &TInternalCloudMaker::SaveMovieClick);
-  connect(Abort, &QPushButton::clicked, this, &TInternalCloudMaker::AbortClick);
-  connect(ReferOutPut, &QPushButton::clicked, this, &TInternalCloudMaker::ReferOutPutClick);
+  connect(SavePicture, &QPushButton::clicked, this, &MainWindow::SavePictureClick);
+  connect(SaveMovie, &QPushButton::clicked, this, &MainWindow::SaveMovieClick);
+  connect(Abort, &QPushButton::clicked, this, &MainWindow::AbortClick);
+  connect(ReferOutPut, &QPushButton::clicked, this, &MainWindow::ReferOutPutClick);
   connect(ReferOutPutAlpha, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ReferOutPutAlphaClick);
-  connect(OutPutFilen, &QLineEdit::textChanged, this, &TInternalCloudMaker::OutPutFilenChange);
-  connect(OutPutAlpha, &QLineEdit::textChanged, this, &TInternalCloudMaker::OutPutFilenChange);
-  connect(JPEG1, &QAction::triggered, this, &TInternalCloudMaker::JPEG1Click);
-  connect(AVIA1, &QAction::triggered, this, &TInternalCloudMaker::AVIA1Click);
+          &MainWindow::ReferOutPutAlphaClick);
+  connect(OutPutFilen, &QLineEdit::textChanged, this, &MainWindow::OutPutFilenChange);
+  connect(OutPutAlpha, &QLineEdit::textChanged, this, &MainWindow::OutPutFilenChange);
+  connect(JPEG1, &QAction::triggered, this, &MainWindow::JPEG1Click);
+  connect(AVIA1, &QAction::triggered, this, &MainWindow::AVIA1Click);
 }

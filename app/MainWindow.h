@@ -2,8 +2,10 @@
 // the timeline, the output section and the menus.  The window holds no rules
 // of its own: it mirrors the core's binding (anim/FormBinding), the preview
 // schedule (render/PreviewSchedule), the key editing and timeline
-// (anim/KeyEdit), the project files and the diagrams in its widgets.  Modal
-// dialogs and message boxes go through a DialogHost.
+// (anim/KeyEdit), the project files and the diagrams in its widgets.  The
+// preview renders in a PreviewSession (studio/) on a worker thread: the
+// window thread only sends requests and paints the pictures that come back.
+// Modal dialogs and message boxes go through a DialogHost.
 #pragma once
 
 #include <QMainWindow>
@@ -16,6 +18,9 @@
 #include "app/DialogHost.h"
 #include "render/Pixe.h"
 #include "render/PreviewSchedule.h"
+#include "studio/EditHistory.h"
+#include "studio/PreviewSession.h"
+#include "studio/StudioDocument.h"
 
 class QAction;
 class QCheckBox;
@@ -32,24 +37,32 @@ class ColourPanel;
 class PaintBox;
 struct TOutputSection;
 
-class TInternalCloudMaker : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
   // SETTINGS_PATH is the settings file; HOST answers the dialogs.
-  TInternalCloudMaker(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
+  MainWindow(DialogHost& host, std::string settingsPath, QWidget* parent = nullptr);
 
-  // The project being edited and the preview's render context.
-  velmora::Document& Doc() { return doc_; }
-  velmora::RenderContext& Context() { return ctx_; }
-  ~TInternalCloudMaker() override;
+  // The project being edited and the preview session.
+  velmora::StudioDocument& Doc() { return doc_; }
+  velmora::PreviewSession& Preview() { return *preview_; }
+  ~MainWindow() override;
+  // Waits until the preview session is idle and paints its last picture (a
+  // test's way to see a preview request through).
+  void WaitForPreview();
 
   // The fixed client area, menu bar excluded.
   static constexpr int ClientWidth = 913;
   static constexpr int ClientHeight = 423;
 
-  // Opens a project as the File menu's Open does, without its dialog.
+  // Opens a project as the File menu's Open does, without its dialog and
+  // without asking about unsaved changes (the command line's project).
   void OpenProject(const QString& path);
+  // The same after asking about unsaved changes (recent projects, drops).
+  void OpenProjectAsking(const QString& path);
+  // The undo history of the document.
+  const velmora::TEditHistory& History() const { return history_; }
 
   DialogHost& Host() { return host_; }
   // A still or movie export is running (on its worker thread).
@@ -59,7 +72,7 @@ class TInternalCloudMaker : public QMainWindow {
   const velmora::Bitmap24& PreviewImage() const { return previewImage_; }
   const velmora::Bitmap24& FilterImage() const { return filterImage_; }
   const velmora::Bitmap24& BlurImage() const { return blurImage_; }
-  // Number of preview renders started (full, filter-only or mix).
+  // Number of preview renders requested (full, filter-only or mix).
   int PreviewRenders() const { return previewRenders_; }
 
   // The controls' values as the core's binding sees them, and back.
@@ -102,6 +115,8 @@ class TInternalCloudMaker : public QMainWindow {
   QPushButton *Okey, *Cancel;
   // Menu items.
   QAction *New1, *Open1, *O1, *SaveAs1, *Exit1, *JPEG1, *AVIA1;
+  QAction *Undo1, *Redo1;
+  QMenu* Recent1;  // File > recent projects, rebuilt from the settings file
   // Timers: the preview debounce (50 ms) and the gauges (100 ms).
   QTimer *PreviewRenderInterval, *ProgressTimer;
 
@@ -149,7 +164,10 @@ class TInternalCloudMaker : public QMainWindow {
   void Open1Click();
   void O1Click();
   void SaveAs1Click();
-  // Output section and Settings menu (app/InternalCloudMakerOutput.cpp).
+  // Edit menu.
+  void Undo1Click();
+  void Redo1Click();
+  // Output section and Settings menu (app/MainWindowOutput.cpp).
   void SavePictureClick();
   void SaveMovieClick();
   void AbortClick();
@@ -173,20 +191,32 @@ class TInternalCloudMaker : public QMainWindow {
   // Both diagrams, from the controls' current values.
   void RedrawParameterPreviews();
   void RedrawBlurSample();
-  // The guarded preview entry points: nothing while a preview render runs or
-  // automatic update is off.
+  // The preview entry points: nothing while automatic update is off;
+  // otherwise a request to the preview session, which supersedes any render
+  // still running.
   void FullPreviewIfAuto();
   void FilterPreviewIfAuto();
   void MixPreviewIfAuto();
+  // Paints the preview session's newest picture, if one came in.
   void DrawPreview();
   // Caption: "NAME - 簡易雲模様動画生成～べるもら～" with the project's file name.
   void UpdateCaption();
   // Copies the timeline, frame edits, output names and switches of the
   // project model into their controls (no handler runs).
   void ShowProjectModel();
+  // Records the document after a finished change as one undo step and
+  // refreshes the caption's modified mark and the Edit menu.
+  void CommitChange();
+  // Before the document is dropped: asks Save / Discard / Cancel when there
+  // are unsaved changes; true when the action may go on.
+  bool ConfirmDropChanges();
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   friend struct TOutputSection;  // the output section (app/OutputSection.h)
@@ -196,28 +226,41 @@ class TInternalCloudMaker : public QMainWindow {
   void ConnectProjectHandlers();  // timeline, keys, File menu, shutdown
   void ConnectOutputHandlers();   // output section and Settings menu
   void FormShow();
-  void ShowBufferView(const velmora::TPixeFloatBuffer* buffer);
+  void RequestPreview(velmora::PreviewKind kind);
   void ChooseColour(ColourPanel* panel);
   void ShowReadError(const velmora::TFormReadError& error);
   void ShowTimeLineError(int result, const std::string& text);
-  void SaveProjectTo(const std::string& path);
+  bool SaveProjectTo(const std::string& path);
+  bool SaveProject();    // overwrite save; false when cancelled or failed
+  bool SaveProjectAs();  // false when cancelled or failed
+  // After New or Open: a fresh history, a clear progress panel.
+  void StartDocument();
+  void ClearProgressPanel();
+  void RememberRecent(const std::string& path);
+  void FillRecentMenu();
+  void UpdateEditActions();
+  void SyncModified();  // the document's flag and the caption from the history
+  void BuildEditorActions();  // Edit menu, shortcuts, recent menu, commit points
+  void ApplyToolTips();
+  void FitNumberFields();
   void WriteAutoUpdateAndClose();
   TFileDialogOptions ProjectDialog(const QString& title) const;
   QString ProductName() const;
 
   DialogHost& host_;
   std::string settingsPath_;
-  // The project being edited and the context its preview renders with (on
-  // the window thread); renderer_ ties the two together with hooks_.
-  velmora::RenderContext ctx_;
-  velmora::Document doc_;
+  // The project being edited, the window's hooks into the core, and the
+  // session that renders its previews on a worker thread.
+  velmora::StudioDocument doc_;
   velmora::TWindowHooks hooks_;
-  velmora::TFrameRenderer renderer_;
+  std::unique_ptr<velmora::PreviewSession> preview_;
   velmora::TPreviewSchedule schedule_;
   velmora::Bitmap24 previewImage_, filterImage_, blurImage_;
   bool shown_ = false;
   bool reading_ = false;  // a conversion error box is up: edits finishing meanwhile are ignored
+  bool closeConfirmed_ = false;  // unsaved changes were settled before close()
+  velmora::TEditHistory history_;
   int previewRenders_ = 0;
   std::unique_ptr<TOutputSection> output_;
-  QMenu *fileMenu_ = nullptr, *settingsMenu_ = nullptr;
+  QMenu *fileMenu_ = nullptr, *editMenu_ = nullptr, *settingsMenu_ = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "app/JPEGQualityunit.h"
+#include "app/JpegQualityDialog.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,7 +11,7 @@
 
 #include "output/Settings.h"
 
-TJPEGQualityForm::TJPEGQualityForm(uint8_t& quality, std::string settingsPath, QWidget* parent)
+JpegQualityDialog::JpegQualityDialog(uint8_t& quality, std::string settingsPath, QWidget* parent)
     : QDialog(parent, Qt::Tool), quality_(quality), settingsPath_(std::move(settingsPath)) {
   setObjectName(QStringLiteral("JPEGQualityForm"));
   setWindowTitle(tr("JPEG圧縮率の指定"));
@@ -47,26 +47,26 @@ TJPEGQualityForm::TJPEGQualityForm(uint8_t& quality, std::string settingsPath, Q
   grid->addLayout(buttons, 3, 0, 1, 2);
   grid->setSizeConstraint(QLayout::SetFixedSize);
 
-  connect(Quality, &QScrollBar::valueChanged, this, &TJPEGQualityForm::QualityChange);
-  connect(BitBtn1, &QPushButton::clicked, this, &TJPEGQualityForm::BitBtn1Click);
+  connect(Quality, &QScrollBar::valueChanged, this, &JpegQualityDialog::QualityChange);
+  connect(BitBtn1, &QPushButton::clicked, this, &JpegQualityDialog::BitBtn1Click);
   connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TJPEGQualityForm::showEvent(QShowEvent* event) {
+void JpegQualityDialog::showEvent(QShowEvent* event) {
   FormActivate();
   QDialog::showEvent(event);
 }
 
-void TJPEGQualityForm::FormActivate() {
+void JpegQualityDialog::FormActivate() {
   Quality->setValue(quality_);
   QualityChange(Quality->value());  // also when the position did not change
 }
 
-void TJPEGQualityForm::QualityChange(int position) {
+void JpegQualityDialog::QualityChange(int position) {
   QualityText->setText(QString::number(position) + QStringLiteral("%"));
 }
 
-void TJPEGQualityForm::BitBtn1Click() {
+void JpegQualityDialog::BitBtn1Click() {
   quality_ = static_cast<uint8_t>(Quality->value());
   // The quality holds for this run even when the settings file cannot keep
   // it; the user is told so.

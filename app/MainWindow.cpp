@@ -1,15 +1,17 @@
 // The main window: its controls, menus and timers, start-up and shutdown.
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,6 +26,7 @@
 #include "anim/ProjectModel.h"
 #include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
+#include "base/ProgramFiles.h"
 #include "output/Settings.h"
 #include "output/WindowSettings.h"
 #include "render/Render.h"
@@ -57,14 +60,13 @@ QGridLayout* CompactGrid(QWidget* owner) {
 
 }  // namespace
 
-TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsPath,
+MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
                                          QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       host_(host),
-      settingsPath_(std::move(settingsPath)),
-      renderer_(DocumentRenderer(ctx_, doc_, hooks_)) {
+      settingsPath_(std::move(settingsPath)) {
   setObjectName(QStringLiteral("InternalCloudMaker"));
   setWindowTitle(ProductName());
   QFont f = font();
@@ -75,40 +77,57 @@ TInternalCloudMaker::TInternalCloudMaker(DialogHost& host, std::string settingsP
   previewImage_.SetSize(kPreviewSize, kPreviewSize);
   filterImage_.SetSize(kFilterPreviewWidth, kFilterPreviewHeight);
   blurImage_.SetSize(kBlurSampleSize, kBlurSampleSize);
-  ctx_.PreviewBusy = false;
-  ctx_.RenderIdle = true;
-  ctx_.MovieProgress = 0;
-  ctx_.FrameProgress = 0;
+  // The session's pictures and messages come from its worker thread: they
+  // reach the window as queued calls (dropped once the window is gone).
+  PreviewSession::Hooks previewHooks;
+  previewHooks.Ready = [this] {
+    QMetaObject::invokeMethod(this, [this] { DrawPreview(); }, Qt::QueuedConnection);
+  };
+  previewHooks.Message = [this](const std::string& text) {
+    QMetaObject::invokeMethod(
+        this, [this, text] { host_.Message(this, QString::fromStdString(text)); },
+        Qt::QueuedConnection);
+  };
+  preview_ = std::make_unique<PreviewSession>(std::move(previewHooks));
 
   BuildControls();
   BuildMenus();
   ConnectHandlers();
+  BuildEditorActions();
+  ApplyToolTips();
+  FitNumberFields();
 
   hooks_.ShowParams = [this](const TCloudFrameParams& p) { ShowParams(p); };
   hooks_.RedrawFilterPreview = [this] { RedrawParameterPreviews(); };
   hooks_.RequestFullPreview = [this] { schedule_.RequestFull(); };
   hooks_.DrawPreview = [this] { DrawPreview(); };
-  ctx_.SetPump([] { QCoreApplication::processEvents(); });
-  ctx_.SetMessageSink([this](const std::string& text) {
-    host_.Message(this, QString::fromStdString(text));
-  });
   Abort->setEnabled(false);
   OutPutFilenChange();
 }
 
-TInternalCloudMaker::~TInternalCloudMaker() {
+MainWindow::~MainWindow() {
+  // Closing moves the focus out of an edit, which would finish it: nothing
+  // may reach this half-destroyed window any more.
+  for (QObject* c : centralWidget()->findChildren<QObject*>()) {
+    c->disconnect(this);
+    c->removeEventFilter(this);
+  }
   PreviewRenderInterval->stop();
   ProgressTimer->stop();
   hooks_ = TWindowHooks{};
-  ctx_.SetPump(nullptr);
-  ctx_.SetMessageSink(nullptr);
+  preview_.reset();  // joins the worker before the widgets go
 }
 
-QString TInternalCloudMaker::ProductName() const {
+void MainWindow::WaitForPreview() {
+  preview_->WaitIdle();
+  DrawPreview();
+}
+
+QString MainWindow::ProductName() const {
   return tr("簡易雲模様動画生成～べるもら～");
 }
 
-void TInternalCloudMaker::BuildControls() {
+void MainWindow::BuildControls() {
   auto* central = new QWidget(this);
   central->setFixedSize(ClientWidth, ClientHeight);
   setCentralWidget(central);
@@ -229,8 +248,9 @@ void TInternalCloudMaker::BuildControls() {
   cpos->addWidget(cxedbx);
   cpos->addWidget(cyedbx);
   cpos->addStretch(1);
-  cg->addWidget(label(tr("雲位置 X Y")), row, 0);
-  cg->addLayout(cpos, row++, 1);
+  // The position edits take a row of their own: wide enough for 0.6666667.
+  cg->addWidget(label(tr("雲位置 X Y")), row++, 0, 1, 2);
+  cg->addLayout(cpos, row++, 0, 1, 2);
   cg->setRowStretch(row, 1);
   auto* cloudCol = new QVBoxLayout;
   cloudCol->setSpacing(2);
@@ -473,7 +493,7 @@ void TInternalCloudMaker::BuildControls() {
   ProgressTimer->setInterval(100);
 }
 
-void TInternalCloudMaker::BuildMenus() {
+void MainWindow::BuildMenus() {
   fileMenu_ = menuBar()->addMenu(tr("ファイル(&F)"));
   fileMenu_->setObjectName(QStringLiteral("File1"));
   const auto item = [this](QMenu* menu, const char* name, const QString& caption) {
@@ -485,6 +505,16 @@ void TInternalCloudMaker::BuildMenus() {
   Open1 = item(fileMenu_, "Open1", tr("開く(&O)"));
   O1 = item(fileMenu_, "O1", tr("上書き保存(&O)"));
   SaveAs1 = item(fileMenu_, "SaveAs1", tr("名前を付けて保存(&A)"));
+  // The example projects that come with the program, each opened as Open does.
+  QMenu* examples = fileMenu_->addMenu(tr("サンプル(&E)"));
+  examples->setObjectName(QStringLiteral("Examples1"));
+  if (const auto folder = velmora::FindExamplesFolder(velmora::ProgramFolder(nullptr)))
+    for (const auto& project : velmora::ListExampleProjects(*folder)) {
+      const QString path = QString::fromStdString(project.string());
+      connect(examples->addAction(QString::fromStdString(project.stem().string())),
+              &QAction::triggered, this, [this, path] { OpenProject(path); });
+    }
+  examples->setEnabled(!examples->isEmpty());
   fileMenu_->addSeparator();
   Exit1 = item(fileMenu_, "Exit1", tr("終了(&X)"));
   settingsMenu_ = menuBar()->addMenu(tr("設定(&S)"));
@@ -493,42 +523,46 @@ void TInternalCloudMaker::BuildMenus() {
   AVIA1 = item(settingsMenu_, "AVIA1", tr("AVI出力設定(&A)"));
 }
 
-void TInternalCloudMaker::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // Back where it was last closed, when that place is still on a screen.
+  if (const auto p = ReadWindowPosition(settingsPath_);
+      p && QGuiApplication::screenAt(QPoint(p->Left + 40, p->Top + 20)))
+    move(p->Left, p->Top);
   setFixedSize(sizeHint().width() > ClientWidth ? sizeHint().width() : ClientWidth,
                ClientHeight + menuBar()->sizeHint().height());
   FormShow();
 }
 
-void TInternalCloudMaker::FormShow() {
-  doc_.ApplyNewProjectDefaults(hooks_);
+void MainWindow::FormShow() {
+  doc_.New(hooks_);
+  StartDocument();
   ShowProjectModel();
   RedrawParameterPreviews();
-  doc_.Params.Rendered = false;
   doc_.Params.PreviewWidth = INternalCloudPreview->width();
   doc_.Params.PreviewHeight = INternalCloudPreview->height();
   AutoUpdate->setChecked(ReadPreviewAutoUpdate(settingsPath_));
-  ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Full);
   PreviewRenderInterval->start();
   ProgressTimer->start();
 }
 
-void TInternalCloudMaker::UpdateCaption() {
+void MainWindow::UpdateCaption() {
   const QString name = QFileInfo(QString::fromStdString(doc_.Model.ProjectFileName)).fileName();
-  setWindowTitle(name + QStringLiteral(" - ") + ProductName());
+  // "*" after the name: the document has changes that are not saved.
+  setWindowTitle(name + (doc_.Modified() ? QStringLiteral("*") : QString()) +
+                 QStringLiteral(" - ") + ProductName());
 }
 
-void TInternalCloudMaker::DisableAllControls() {
+void MainWindow::DisableAllControls() {
   for (QWidget* w : centralWidget()->findChildren<QWidget*>())
     if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
       w->setEnabled(false);
 }
 
-void TInternalCloudMaker::EnableAllControls() {
+void MainWindow::EnableAllControls() {
   for (QWidget* w : centralWidget()->findChildren<QWidget*>())
     if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
       w->setEnabled(true);

@@ -5,11 +5,12 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <string>
 
 #include "anim/KeyEdit.h"
 #include "anim/ProjectModel.h"
+#include "app/MainWindow.h"
 #include "base/DisplayText.h"
-#include "app/InternalCloudMakerUnit.h"
 #include "output/WindowSettings.h"
 #include "project/ProjectLoad.h"
 #include "project/ProjectSave.h"
@@ -24,7 +25,7 @@ TTimeLineContext TimeLineOf(Document& doc, const TWindowHooks& hooks) {
 
 }  // namespace
 
-void TInternalCloudMaker::ShowProjectModel() {
+void MainWindow::ShowProjectModel() {
   {
     const QSignalBlocker block(TimeLine);
     TimeLine->setRange(doc_.Model.TimeLineMin, doc_.Model.TimeLineMax);
@@ -45,7 +46,7 @@ void TInternalCloudMaker::ShowProjectModel() {
   FromCurrentFrame->setChecked(doc_.Model.FromCurrentFrame);
 }
 
-void TInternalCloudMaker::ShowTimeLineError(int result, const std::string& text) {
+void MainWindow::ShowTimeLineError(int result, const std::string& text) {
   const QString t = QString::fromStdString(text);
   if (result == static_cast<int>(TTimeLineResult::NotInteger))
     host_.Error(this, tr("'%1' は整数ではありません").arg(t));
@@ -53,61 +54,70 @@ void TInternalCloudMaker::ShowTimeLineError(int result, const std::string& text)
     host_.Error(this, tr("ﾌﾟﾛﾊﾟﾃｨ %1 の範囲を超えています").arg(QStringLiteral("QSlider")));
 }
 
-void TInternalCloudMaker::TImeLineBarChange(int position) {
+void MainWindow::TImeLineBarChange(int position) {
   TimeLineMoved(TimeLineOf(doc_, hooks_), position);
   ShowProjectModel();
 }
 
-void TInternalCloudMaker::MaxFrameExit() {
+void MainWindow::MaxFrameExit() {
   if (reading_) return;
   doc_.Model.MaxFrame = MaxFrame->text().toStdString();
+  const int32_t before = doc_.Model.TimeLinePosition;
   const TTimeLineResult r = ConfirmMaxFrame(doc_.Model);
+  // A shorter timeline pulls the current frame in: the frame edit and the
+  // controls then show that frame, not one beyond the last.
+  if (doc_.Model.TimeLinePosition != before)
+    TimeLineMoved(TimeLineOf(doc_, hooks_), doc_.Model.TimeLinePosition);
   ShowProjectModel();
   reading_ = true;
   ShowTimeLineError(static_cast<int>(r), doc_.Model.MaxFrame);
   reading_ = false;
 }
 
-void TInternalCloudMaker::CurFrameExit() {
+void MainWindow::CurFrameExit() {
   if (reading_) return;
   doc_.Model.CurFrame = CurFrame->text().toStdString();
   const TTimeLineResult r = ConfirmCurFrame(TimeLineOf(doc_, hooks_));
+  // A frame outside the timeline is shown as the frame it was pulled to.
+  if (r == TTimeLineResult::Done) doc_.Model.CurFrame = std::to_string(doc_.Model.TimeLinePosition);
   ShowProjectModel();
   reading_ = true;
   ShowTimeLineError(static_cast<int>(r), doc_.Model.CurFrame);
   reading_ = false;
 }
 
-void TInternalCloudMaker::PrevKeyClick() {
+void MainWindow::PrevKeyClick() {
   GoToPrevKey(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
 }
 
-void TInternalCloudMaker::NextKeyClick() {
+void MainWindow::NextKeyClick() {
   GoToNextKey(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
 }
 
-void TInternalCloudMaker::DeleteKeysClick() {
+void MainWindow::DeleteKeysClick() {
   DeleteKeysAtPosition(TimeLineOf(doc_, hooks_));
   ShowProjectModel();
 }
 
-void TInternalCloudMaker::Button2Click() { CreateKeysAtPosition(TimeLineOf(doc_, hooks_)); }
+void MainWindow::Button2Click() { CreateKeysAtPosition(TimeLineOf(doc_, hooks_)); }
 
-void TInternalCloudMaker::WriteAutoUpdateAndClose() {
-  if (!ReadParams(false)) return;
+void MainWindow::WriteAutoUpdateAndClose() {
+  if (!ReadParams(false) || !ConfirmDropChanges()) return;
   WritePreviewAutoUpdate(settingsPath_, AutoUpdate->isChecked(), nullptr);
+  closeConfirmed_ = true;
   close();
 }
 
-void TInternalCloudMaker::OkeyClick() { WriteAutoUpdateAndClose(); }
-void TInternalCloudMaker::Exit1Click() { WriteAutoUpdateAndClose(); }
+void MainWindow::OkeyClick() { WriteAutoUpdateAndClose(); }
+void MainWindow::Exit1Click() { WriteAutoUpdateAndClose(); }
 
-// The window is not a dialog, so a dialog result of Cancel changes nothing.
-void TInternalCloudMaker::CancelClick() {}
+// Leaves as the close box does: the automatic-update switch is not stored,
+// and unsaved changes are asked about first.
+void MainWindow::CancelClick() { close(); }
 
-TFileDialogOptions TInternalCloudMaker::ProjectDialog(const QString& title) const {
+TFileDialogOptions MainWindow::ProjectDialog(const QString& title) const {
   TFileDialogOptions o;
   o.Title = title;
   o.NameFilters = QStringList{tr("べるもら設定ファイル") + QStringLiteral(" (*.vlm)")};
@@ -116,34 +126,43 @@ TFileDialogOptions TInternalCloudMaker::ProjectDialog(const QString& title) cons
   return o;
 }
 
-void TInternalCloudMaker::New1Click() {
-  doc_.ApplyNewProjectDefaults(hooks_);
+void MainWindow::New1Click() {
+  if (!ConfirmDropChanges()) return;
+  doc_.New(hooks_);
+  StartDocument();
+  preview_->ResetWarp();  // a new project fixes its own warp normalisation
   ShowProjectModel();
   RedrawParameterPreviews();
-  schedule_.RequestFull();
+  // Automatic update governs edits, not a change of project: the new
+  // project's preview is always shown.
+  RequestPreview(PreviewKind::Full);
   UpdateCaption();
 }
 
-void TInternalCloudMaker::Open1Click() {
+void MainWindow::Open1Click() {
+  if (!ConfirmDropChanges()) return;
   TFileDialogOptions o = ProjectDialog(tr("開く"));
   o.MustExist = true;
   const std::optional<QString> path = host_.OpenFileName(this, o);
   if (path) OpenProject(*path);
 }
 
-void TInternalCloudMaker::OpenProject(const QString& path) {
+void MainWindow::OpenProject(const QString& path) {
   TProjectLoadResult result;
-  OpenProjectFile(doc_, path.toStdString(), hooks_, &result);
+  doc_.Open(path.toStdString(), hooks_, &result);
   if (result.Status == TProjectLoadStatus::Missing ||
       result.Status == TProjectLoadStatus::Unreadable) {
     host_.Error(this, tr("%1 を開けませんでした: %2")
                           .arg(path, QString::fromStdString(result.IoError)));
     return;
   }
+  StartDocument();
+  RememberRecent(doc_.Model.ProjectFileName);
+  preview_->ResetWarp();
   ShowProjectModel();
   OutPutFilenChange();
-  schedule_.RequestFull();
   RedrawParameterPreviews();
+  RequestPreview(PreviewKind::Full);  // whatever automatic update says
   UpdateCaption();
   if (result.Status == TProjectLoadStatus::RunError) {
     // What ran before the error keeps its effect, as on the command line;
@@ -160,48 +179,61 @@ void TInternalCloudMaker::OpenProject(const QString& path) {
   }
 }
 
-void TInternalCloudMaker::SaveProjectTo(const std::string& path) {
+bool MainWindow::SaveProjectTo(const std::string& path) {
+  // An edit still being typed belongs to what is saved.
+  if (auto* e = qobject_cast<QLineEdit*>(focusWidget()); e && e->isModified()) {
+    e->setModified(false);
+    emit e->editingFinished();
+  }
   std::string error;
-  if (!SaveProjectFile(doc_, path, &error)) {
+  if (!doc_.Save(path, &error)) {
     host_.Error(this, tr("%1 を保存できませんでした: %2")
                           .arg(QString::fromStdString(path), QString::fromStdString(error)));
-    return;
+    return false;
   }
+  history_.Commit(doc_);
+  history_.MarkSaved();
+  doc_.MarkSaved();
+  RememberRecent(path);
   UpdateCaption();
+  return true;
 }
 
-void TInternalCloudMaker::O1Click() {
+bool MainWindow::SaveProject() {
   if (ProjectNeedsName(doc_.Model.ProjectFileName)) {
     const std::optional<QString> path = host_.SaveFileName(this, ProjectDialog(tr("上書き保存")));
-    if (!path) return;
+    if (!path) return false;
     doc_.Model.ProjectFileName = path->toStdString();
   }
-  SaveProjectTo(doc_.Model.ProjectFileName);
+  return SaveProjectTo(doc_.Model.ProjectFileName);
 }
 
-void TInternalCloudMaker::SaveAs1Click() {
+bool MainWindow::SaveProjectAs() {
   const std::optional<QString> path =
       host_.SaveFileName(this, ProjectDialog(tr("名前を付けて保存")));
-  if (!path) return;
+  if (!path) return false;
   doc_.Model.ProjectFileName = path->toStdString();
-  SaveProjectTo(doc_.Model.ProjectFileName);
+  return SaveProjectTo(doc_.Model.ProjectFileName);
 }
 
-void TInternalCloudMaker::ConnectProjectHandlers() {
-  connect(TimeLine, &QSlider::valueChanged, this, &TInternalCloudMaker::TImeLineBarChange);
-  connect(MaxFrame, &QLineEdit::editingFinished, this, &TInternalCloudMaker::MaxFrameExit);
-  connect(CurFrame, &QLineEdit::editingFinished, this, &TInternalCloudMaker::CurFrameExit);
-  connect(PrevKey, &QPushButton::clicked, this, &TInternalCloudMaker::PrevKeyClick);
-  connect(NextKey, &QPushButton::clicked, this, &TInternalCloudMaker::NextKeyClick);
-  connect(DeleteKeys, &QPushButton::clicked, this, &TInternalCloudMaker::DeleteKeysClick);
-  connect(Button2, &QPushButton::clicked, this, &TInternalCloudMaker::Button2Click);
-  connect(Okey, &QPushButton::clicked, this, &TInternalCloudMaker::OkeyClick);
-  connect(Cancel, &QPushButton::clicked, this, &TInternalCloudMaker::CancelClick);
-  connect(Exit1, &QAction::triggered, this, &TInternalCloudMaker::Exit1Click);
-  connect(New1, &QAction::triggered, this, &TInternalCloudMaker::New1Click);
-  connect(Open1, &QAction::triggered, this, &TInternalCloudMaker::Open1Click);
-  connect(O1, &QAction::triggered, this, &TInternalCloudMaker::O1Click);
-  connect(SaveAs1, &QAction::triggered, this, &TInternalCloudMaker::SaveAs1Click);
+void MainWindow::O1Click() { SaveProject(); }
+void MainWindow::SaveAs1Click() { SaveProjectAs(); }
+
+void MainWindow::ConnectProjectHandlers() {
+  connect(TimeLine, &QSlider::valueChanged, this, &MainWindow::TImeLineBarChange);
+  connect(MaxFrame, &QLineEdit::editingFinished, this, &MainWindow::MaxFrameExit);
+  connect(CurFrame, &QLineEdit::editingFinished, this, &MainWindow::CurFrameExit);
+  connect(PrevKey, &QPushButton::clicked, this, &MainWindow::PrevKeyClick);
+  connect(NextKey, &QPushButton::clicked, this, &MainWindow::NextKeyClick);
+  connect(DeleteKeys, &QPushButton::clicked, this, &MainWindow::DeleteKeysClick);
+  connect(Button2, &QPushButton::clicked, this, &MainWindow::Button2Click);
+  connect(Okey, &QPushButton::clicked, this, &MainWindow::OkeyClick);
+  connect(Cancel, &QPushButton::clicked, this, &MainWindow::CancelClick);
+  connect(Exit1, &QAction::triggered, this, &MainWindow::Exit1Click);
+  connect(New1, &QAction::triggered, this, &MainWindow::New1Click);
+  connect(Open1, &QAction::triggered, this, &MainWindow::Open1Click);
+  connect(O1, &QAction::triggered, this, &MainWindow::O1Click);
+  connect(SaveAs1, &QAction::triggered, this, &MainWindow::SaveAs1Click);
   // The model follows the output names and the switch as the user edits them.
   connect(OutPutFilen, &QLineEdit::textChanged, this, [this](const QString& t) {
     doc_.Model.OutPutFilen = t.toStdString();

@@ -9,10 +9,11 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <optional>
 
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
-#include "app/InternalCloudMakerUnit.h"
+#include "app/MainWindow.h"
 #include "app/StudioWidgets.h"
 #include "output/WindowSettings.h"
 #include "render/ParamDiagrams.h"
@@ -56,7 +57,7 @@ uint32_t FromQColor(const QColor& c) {
 
 }  // namespace
 
-TFormState TInternalCloudMaker::CollectForm() const {
+TFormState MainWindow::CollectForm() const {
   TFormState f;
   f.ResX = Text(ResX);
   f.ResY = Text(ResY);
@@ -102,7 +103,7 @@ TFormState TInternalCloudMaker::CollectForm() const {
   return f;
 }
 
-void TInternalCloudMaker::ApplyForm(const TFormState& f) {
+void MainWindow::ApplyForm(const TFormState& f) {
   SetText(ResX, f.ResX);
   SetText(ResY, f.ResY);
   SetText(OverSamplingEdBx, f.OverSampling);
@@ -144,23 +145,25 @@ void TInternalCloudMaker::ApplyForm(const TFormState& f) {
   SetCheck(BlurDraft, f.BlurDraft);
 }
 
-void TInternalCloudMaker::ShowParams(const TCloudFrameParams& params) {
+void MainWindow::ShowParams(const TCloudFrameParams& params) {
   TFormState form = CollectForm();
   ShowParamsInForm(params, form);
   ApplyForm(form);
   RedrawParameterPreviews();
 }
 
-bool TInternalCloudMaker::ReadParams(bool keys) {
+bool MainWindow::ReadParams(bool keys) {
   TFormReadError error;
+  // Previews render copies of the document, so a read can always key; only
+  // an export (whose controls are disabled) keeps the keys as they are.
   if (velmora::ReadParams(CollectForm(), doc_.Params, doc_.Curves, doc_.Model.TimeLinePosition, keys,
-                          ctx_.RenderIdle, ctx_.PreviewBusy, &error))
+                          !ExportRunning(), false, &error))
     return true;
   ShowReadError(error);
   return false;
 }
 
-void TInternalCloudMaker::ShowReadError(const TFormReadError& error) {
+void MainWindow::ShowReadError(const TFormReadError& error) {
   const QString text = QString::fromStdString(error.Text);
   // The box takes the focus; edits that finish because of it are not read again.
   reading_ = true;
@@ -169,7 +172,7 @@ void TInternalCloudMaker::ShowReadError(const TFormReadError& error) {
   reading_ = false;
 }
 
-void TInternalCloudMaker::RedrawParameterPreviews() {
+void MainWindow::RedrawParameterPreviews() {
   TCloudFrameParams shown = doc_.Params;
   ReadFormInto(CollectForm(), shown, nullptr);
   DrawColorFilterDiagram(filterImage_, shown);
@@ -177,119 +180,104 @@ void TInternalCloudMaker::RedrawParameterPreviews() {
   RedrawBlurSample();
 }
 
-void TInternalCloudMaker::RedrawBlurSample() {
+void MainWindow::RedrawBlurSample() {
   DrawBlurBrushDiagram(blurImage_, doc_.Params);
   BlurCurveSample->update();
 }
 
-void TInternalCloudMaker::FullPreviewIfAuto() {
-  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
+void MainWindow::RequestPreview(PreviewKind kind) {
   ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  DrawPreview();
+  preview_->Submit(doc_, kind);
 }
 
-void TInternalCloudMaker::FilterPreviewIfAuto() {
-  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
+void MainWindow::FullPreviewIfAuto() {
+  if (!AutoUpdate->isChecked()) return;
+  RequestPreview(PreviewKind::Full);
+}
+
+void MainWindow::FilterPreviewIfAuto() {
+  if (!AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
-  ++previewRenders_;
-  RerenderFromFilter(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Filter);
 }
 
-void TInternalCloudMaker::MixPreviewIfAuto() {
-  if (ctx_.PreviewBusy || !AutoUpdate->isChecked()) return;
+void MainWindow::MixPreviewIfAuto() {
+  if (!AutoUpdate->isChecked()) return;
   if (!ReadParams(false)) return;
-  ++previewRenders_;
-  RerenderMix(renderer_);
-  DrawPreview();
+  RequestPreview(PreviewKind::Mix);
 }
 
-void TInternalCloudMaker::DrawPreview() {
-  const TPixeBuffer* shown = ctx_.Frame.filtered_cloud;
-  if (ctx_.Frame.mixed_texture && shown && shown->width == previewImage_.width &&
-      shown->height == previewImage_.height)
-    BufferToBitmap(previewImage_, shown);
+void MainWindow::DrawPreview() {
+  // A movie export paints its frames into the preview meanwhile.
+  if (ExportRunning()) return;
+  std::optional<PreviewPicture> shown = preview_->TakePicture();
+  if (!shown || shown->Picture.width != previewImage_.width ||
+      shown->Picture.height != previewImage_.height)
+    return;
+  previewImage_ = std::move(shown->Picture);
   INternalCloudPreview->update();
 }
 
-void TInternalCloudMaker::PreviewRenderIntervalTimer() {
+void MainWindow::PreviewRenderIntervalTimer() {
   const TPreviewRun run = schedule_.Tick();
-  if (run != TPreviewRun::None) {
-    PreviewRenderInterval->stop();
-    if (run == TPreviewRun::Full)
-      FullPreviewIfAuto();
-    else
-      FilterPreviewIfAuto();
-    PreviewRenderInterval->start();
-  }
-  if (schedule_.ResetsProgress()) {
-    ctx_.FrameProgress = 0;
-    ctx_.PixeProgress = 0;
-  }
+  if (run == TPreviewRun::Full)
+    FullPreviewIfAuto();
+  else if (run == TPreviewRun::Filter)
+    FilterPreviewIfAuto();
 }
 
-void TInternalCloudMaker::FullRenderPreviewEvent() {
+void MainWindow::FullRenderPreviewEvent() {
   ReadParams(true);
   schedule_.RequestFull();
 }
 
-void TInternalCloudMaker::FilterRenderPreviewEvent() {
+void MainWindow::FilterRenderPreviewEvent() {
   ReadParams(true);
   RedrawParameterPreviews();
   schedule_.RequestFilter();
 }
 
-void TInternalCloudMaker::CheckBoxFullRenderClick() {
+void MainWindow::CheckBoxFullRenderClick() {
   if (!ReadParams(true)) return;
-  doc_.Params.WarpScale = 0;
+  preview_->ResetWarp();
   schedule_.RequestFull();
 }
 
-void TInternalCloudMaker::PileModeClick() {
+void MainWindow::PileModeClick() {
   RedrawParameterPreviews();
   MixPreviewIfAuto();
 }
 
-void TInternalCloudMaker::UpperClick() { MixPreviewIfAuto(); }
+void MainWindow::UpperClick() { MixPreviewIfAuto(); }
 
-void TInternalCloudMaker::DisplayTextureLayerClick() {
-  // Not while a preview render runs: the mix would work on half-made buffers.
-  if (ctx_.PreviewBusy) return;
-  ++previewRenders_;
-  RerenderMix(renderer_);
-  DrawPreview();
-}
+void MainWindow::DisplayTextureLayerClick() { RequestPreview(PreviewKind::Mix); }
 
-void TInternalCloudMaker::PositionEditDone() {
+void MainWindow::PositionEditDone() {
   if (reading_ || !ReadParams(true)) return;
   schedule_.RequestFull();
 }
 
-void TInternalCloudMaker::SizeEditDone() {
+void MainWindow::SizeEditDone() {
   if (!reading_) ReadParams(true);
 }
 
-void TInternalCloudMaker::BlurEditDone() {
+void MainWindow::BlurEditDone() {
   if (reading_ || !ReadParams(true)) return;
   schedule_.RequestFilter();
   RedrawBlurSample();
 }
 
-void TInternalCloudMaker::AutoUpdateClick() {
-  FullPreviewIfAuto();
-  DrawPreview();
-}
+void MainWindow::AutoUpdateClick() { FullPreviewIfAuto(); }
 
-void TInternalCloudMaker::AlphaBarChange() {
+void MainWindow::AlphaBarChange() {
   RedrawParameterPreviews();
   FilterPreviewIfAuto();
 }
 
-void TInternalCloudMaker::StartColorClick() { ChooseColour(StartColor); }
-void TInternalCloudMaker::EndColorClick() { ChooseColour(EndColor); }
+void MainWindow::StartColorClick() { ChooseColour(StartColor); }
+void MainWindow::EndColorClick() { ChooseColour(EndColor); }
 
-void TInternalCloudMaker::ChooseColour(ColourPanel* panel) {
+void MainWindow::ChooseColour(ColourPanel* panel) {
   TCustomColourList stored = ReadCustomColours(settingsPath_);
   TCustomColours custom;
   for (int i = 0; i < CustomColourCount; ++i) custom[i] = ToQColor(stored[i]);
@@ -299,13 +287,11 @@ void TInternalCloudMaker::ChooseColour(ColourPanel* panel) {
   for (int i = 0; i < CustomColourCount; ++i) stored[i] = FromQColor(custom[i]);
   WriteCustomColours(settingsPath_, stored, nullptr);
   RedrawParameterPreviews();
-  if (!ReadParams(true) || ctx_.PreviewBusy) return;
-  ++previewRenders_;
-  RerenderFromFilter(renderer_);
-  DrawPreview();
+  if (!ReadParams(true)) return;
+  RequestPreview(PreviewKind::Filter);
 }
 
-void TInternalCloudMaker::ColorFilterResetClick() {
+void MainWindow::ColorFilterResetClick() {
   for (QSlider* s : {ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
                      ColorFilter_Slopea, StartColorAlpha, EndColorAlpha})
     SetBar(s, 0);
@@ -316,71 +302,61 @@ void TInternalCloudMaker::ColorFilterResetClick() {
   schedule_.RequestFilter();
 }
 
-void TInternalCloudMaker::RedrawClick() {
-  // A second render may not start inside a running one.
-  if (ctx_.PreviewBusy) return;
-  doc_.Params.WarpScale = 0;
+void MainWindow::RedrawClick() {
+  // The warp normalisation is fixed afresh, even when the read fails.
+  preview_->ResetWarp();
   if (!ReadParams(false)) return;
-  PreviewRenderInterval->stop();
-  ++previewRenders_;
-  RenderPreviewFrame(renderer_);
-  PreviewRenderInterval->start();
-  DrawPreview();
+  RequestPreview(PreviewKind::Full);
 }
 
-void TInternalCloudMaker::ShowBufferView(const TPixeFloatBuffer* buffer) {
-  if (!buffer) return;
-  FloatBufferToBitmap(previewImage_, buffer);
-  INternalCloudPreview->update();
-}
+// Views of the engine's buffers as the last preview render left them.
+void MainWindow::ShowCloudPenClick() { preview_->Submit(doc_, PreviewKind::ViewCloudPen); }
+void MainWindow::ShowWarpPenRClick() { preview_->Submit(doc_, PreviewKind::ViewWarpPenR); }
+void MainWindow::ShowWarpPenGClick() { preview_->Submit(doc_, PreviewKind::ViewWarpPenG); }
+void MainWindow::ShowWarpPenBClick() { preview_->Submit(doc_, PreviewKind::ViewWarpPenB); }
+void MainWindow::ShowBasePatternClick() { preview_->Submit(doc_, PreviewKind::ViewBasePattern); }
+void MainWindow::ShowWarpTemplateClick() { preview_->Submit(doc_, PreviewKind::ViewWarpTemplate); }
 
-void TInternalCloudMaker::ShowCloudPenClick() { ShowBufferView(ctx_.Pens.CloudPen); }
-void TInternalCloudMaker::ShowWarpPenRClick() { ShowBufferView(ctx_.Pens.WarpPenR); }
-void TInternalCloudMaker::ShowWarpPenGClick() { ShowBufferView(ctx_.Pens.WarpPenG); }
-void TInternalCloudMaker::ShowWarpPenBClick() { ShowBufferView(ctx_.Pens.WarpPenB); }
-void TInternalCloudMaker::ShowBasePatternClick() { ShowBufferView(ctx_.Frame.base_pattern); }
-void TInternalCloudMaker::ShowWarpTemplateClick() { ShowBufferView(ctx_.Frame.warp_template); }
-
-void TInternalCloudMaker::ConnectHandlers() {
+void MainWindow::ConnectHandlers() {
   for (QSlider* s : {Complex, Coverrate, MinRadius, MaxRadius, wMinRadius, wMaxRadius, Noise,
                      wNoise, WX, WY, centertrackbar})
-    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::FullRenderPreviewEvent);
+    connect(s, &QSlider::valueChanged, this, &MainWindow::FullRenderPreviewEvent);
   for (QSlider* s : {Brightness, ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
                      ColorFilter_Slopea, BlurCurveBar})
-    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::FilterRenderPreviewEvent);
+    connect(s, &QSlider::valueChanged, this, &MainWindow::FilterRenderPreviewEvent);
   for (QSlider* s : {StartColorAlpha, EndColorAlpha})
-    connect(s, &QSlider::valueChanged, this, &TInternalCloudMaker::AlphaBarChange);
+    connect(s, &QSlider::valueChanged, this, &MainWindow::AlphaBarChange);
   for (QCheckBox* c : {centerreverse_chkbx, ClipBrightnessChkBx})
-    connect(c, &QCheckBox::clicked, this, &TInternalCloudMaker::CheckBoxFullRenderClick);
+    connect(c, &QCheckBox::clicked, this, &MainWindow::CheckBoxFullRenderClick);
   for (QRadioButton* r : {PileModeAdd, PileModeNorm, PileModeSub})
-    connect(r, &QRadioButton::clicked, this, &TInternalCloudMaker::PileModeClick);
-  connect(Upper, &QCheckBox::clicked, this, &TInternalCloudMaker::UpperClick);
+    connect(r, &QRadioButton::clicked, this, &MainWindow::PileModeClick);
+  connect(Upper, &QCheckBox::clicked, this, &MainWindow::UpperClick);
   connect(DisplayTextureLayer, &QCheckBox::clicked, this,
-          &TInternalCloudMaker::DisplayTextureLayerClick);
+          &MainWindow::DisplayTextureLayerClick);
   for (QLineEdit* e : {Seed, cxedbx, cyedbx, wx1edbx, wy1edbx, wx2edbx, wy2edbx})
-    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::PositionEditDone);
+    connect(e, &QLineEdit::editingFinished, this, &MainWindow::PositionEditDone);
   for (QLineEdit* e : {ResX, ResY, OverSamplingEdBx})
-    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::SizeEditDone);
+    connect(e, &QLineEdit::editingFinished, this, &MainWindow::SizeEditDone);
   for (QLineEdit* e : {BlurRadiusEdBx, BlurSamplesEdbx, BlurBrushRotXEdBx, BlurBrushRotYEdBx,
                        BlurBrushRotZEdBx})
-    connect(e, &QLineEdit::editingFinished, this, &TInternalCloudMaker::BlurEditDone);
-  connect(BlurDraft, &QCheckBox::clicked, this, &TInternalCloudMaker::BlurEditDone);
-  connect(AutoUpdate, &QCheckBox::clicked, this, &TInternalCloudMaker::AutoUpdateClick);
-  connect(StartColor, &ColourPanel::clicked, this, &TInternalCloudMaker::StartColorClick);
-  connect(EndColor, &ColourPanel::clicked, this, &TInternalCloudMaker::EndColorClick);
+    connect(e, &QLineEdit::editingFinished, this, &MainWindow::BlurEditDone);
+  connect(BlurDraft, &QCheckBox::clicked, this, &MainWindow::BlurEditDone);
+  connect(AutoUpdate, &QCheckBox::clicked, this, &MainWindow::AutoUpdateClick);
+  connect(StartColor, &ColourPanel::clicked, this, &MainWindow::StartColorClick);
+  connect(EndColor, &ColourPanel::clicked, this, &MainWindow::EndColorClick);
   connect(ColorFilterReset, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ColorFilterResetClick);
-  connect(Redraw, &QPushButton::clicked, this, &TInternalCloudMaker::RedrawClick);
-  connect(ShowCloudPen, &QPushButton::clicked, this, &TInternalCloudMaker::ShowCloudPenClick);
-  connect(ShowWarpPenR, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenRClick);
-  connect(ShowWarpPenG, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenGClick);
-  connect(ShowWarpPenB, &QPushButton::clicked, this, &TInternalCloudMaker::ShowWarpPenBClick);
+          &MainWindow::ColorFilterResetClick);
+  connect(Redraw, &QPushButton::clicked, this, &MainWindow::RedrawClick);
+  connect(ShowCloudPen, &QPushButton::clicked, this, &MainWindow::ShowCloudPenClick);
+  connect(ShowWarpPenR, &QPushButton::clicked, this, &MainWindow::ShowWarpPenRClick);
+  connect(ShowWarpPenG, &QPushButton::clicked, this, &MainWindow::ShowWarpPenGClick);
+  connect(ShowWarpPenB, &QPushButton::clicked, this, &MainWindow::ShowWarpPenBClick);
   connect(ShowBasePattern, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ShowBasePatternClick);
+          &MainWindow::ShowBasePatternClick);
   connect(ShowWarpTemplate, &QPushButton::clicked, this,
-          &TInternalCloudMaker::ShowWarpTemplateClick);
+          &MainWindow::ShowWarpTemplateClick);
   connect(PreviewRenderInterval, &QTimer::timeout, this,
-          &TInternalCloudMaker::PreviewRenderIntervalTimer);
-  connect(ProgressTimer, &QTimer::timeout, this, &TInternalCloudMaker::ProgressTimerTimer);
+          &MainWindow::PreviewRenderIntervalTimer);
+  connect(ProgressTimer, &QTimer::timeout, this, &MainWindow::ProgressTimerTimer);
   ConnectProjectHandlers();
 }

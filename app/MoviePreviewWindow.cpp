@@ -1,4 +1,4 @@
-#include "app/AVIViewSrc.h"
+#include "app/MoviePreviewWindow.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -49,7 +49,7 @@ class VideoArea : public QWidget {
 
 }  // namespace
 
-TAVIView::TAVIView(QWidget* parent) : QDialog(parent, Qt::Tool) {
+MoviePreviewWindow::MoviePreviewWindow(QWidget* parent) : QDialog(parent, Qt::Tool) {
   setObjectName(QStringLiteral("AVIView"));
   resize(305, 241);
 
@@ -84,37 +84,37 @@ TAVIView::TAVIView(QWidget* parent) : QDialog(parent, Qt::Tool) {
 
   Timer = new QTimer(this);
   Timer->setInterval(TimerMs);
-  connect(Timer, &QTimer::timeout, this, &TAVIView::TimerTimer);
+  connect(Timer, &QTimer::timeout, this, &MoviePreviewWindow::TimerTimer);
   connect(BtnPlay, &QToolButton::clicked, this, [this] { player_.Play(); });
   connect(BtnPause, &QToolButton::clicked, this, [this] { player_.Pause(); });
   connect(BtnStop, &QToolButton::clicked, this, &QDialog::close);
-  connect(BtnStep, &QToolButton::clicked, this, &TAVIView::StepClick);
-  connect(BtnBack, &QToolButton::clicked, this, &TAVIView::BackClick);
+  connect(BtnStep, &QToolButton::clicked, this, &MoviePreviewWindow::StepClick);
+  connect(BtnBack, &QToolButton::clicked, this, &MoviePreviewWindow::BackClick);
 }
 
-bool TAVIView::SetFileName(const QString& name) {
+bool MoviePreviewWindow::SetFileName(const QString& name) {
   if (!QFileInfo(name).isFile()) return false;
   fileName_ = name;
   setWindowTitle(name);
   return true;
 }
 
-void TAVIView::showEvent(QShowEvent* event) {
+void MoviePreviewWindow::showEvent(QShowEvent* event) {
   FormShow();
   QDialog::showEvent(event);
 }
 
-void TAVIView::hideEvent(QHideEvent* event) {
+void MoviePreviewWindow::hideEvent(QHideEvent* event) {
   FormHide();
   QDialog::hideEvent(event);
 }
 
-void TAVIView::mousePressEvent(QMouseEvent* event) {
+void MoviePreviewWindow::mousePressEvent(QMouseEvent* event) {
   player_.Pause();  // FormClick
   QDialog::mousePressEvent(event);
 }
 
-void TAVIView::FormShow() {
+void MoviePreviewWindow::FormShow() {
   std::string error;
   error_.clear();
   if (!player_.Open(fileName_.toStdString(), &error))
@@ -146,15 +146,15 @@ void TAVIView::FormShow() {
   Timer->start();
 }
 
-void TAVIView::FormHide() {
+void MoviePreviewWindow::FormHide() {
   Timer->stop();
   started_ = false;
   player_.Close();
 }
 
-void TAVIView::TimerTimer() { Tick(static_cast<double>(clock_.restart())); }
+void MoviePreviewWindow::TimerTimer() { Tick(static_cast<double>(clock_.restart())); }
 
-void TAVIView::Tick(double elapsedMs) {
+void MoviePreviewWindow::Tick(double elapsedMs) {
   if (!player_.IsOpen()) return;
   player_.Advance(elapsedMs);
   if (Bar->value() != lastPosition_) {
@@ -191,7 +191,7 @@ void TAVIView::Tick(double elapsedMs) {
   video_->update();
 }
 
-void TAVIView::StepClick() {
+void MoviePreviewWindow::StepClick() {
   if (!player_.IsOpen()) return;
   if (player_.Position() >= player_.Length() - 1) {
     player_.Seek(0);
@@ -203,7 +203,7 @@ void TAVIView::StepClick() {
   video_->update();
 }
 
-void TAVIView::BackClick() {
+void MoviePreviewWindow::BackClick() {
   if (!player_.IsOpen()) return;
   if (player_.Position() <= 0) {
     player_.Seek(player_.Length() - 1);
@@ -215,7 +215,7 @@ void TAVIView::BackClick() {
   video_->update();
 }
 
-void TAVIView::SetButtons() {
+void MoviePreviewWindow::SetButtons() {
   const bool paused = state_ == PlayerMode::Paused;
   BtnPlay->setEnabled(paused);
   BtnPause->setEnabled(!paused);
@@ -224,7 +224,7 @@ void TAVIView::SetButtons() {
   BtnBack->setEnabled(paused);
 }
 
-void TAVIView::SetBar(int64_t position) {
+void MoviePreviewWindow::SetBar(int64_t position) {
   const QSignalBlocker block(Bar);
   Bar->setValue(static_cast<int>(position));
 }

@@ -16,11 +16,11 @@ class QTimer;
 class QToolButton;
 class QWidget;
 
-class TAVIView : public QDialog {
+class MoviePreviewWindow : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TAVIView(QWidget* parent = nullptr);
+  explicit MoviePreviewWindow(QWidget* parent = nullptr);
 
   // Makes name the movie to play when a file exists there (the caption
   // shows it); false and no change otherwise.

@@ -12,13 +12,13 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 
-class TJPEGQualityForm : public QDialog {
+class JpegQualityDialog : public QDialog {
   Q_OBJECT
 
  public:
   // quality: the process's JPEG quality, owned by the caller and outliving
   // the dialog; settingsPath: where "JpegQuality" is stored on OK.
-  TJPEGQualityForm(uint8_t& quality, std::string settingsPath, QWidget* parent = nullptr);
+  JpegQualityDialog(uint8_t& quality, std::string settingsPath, QWidget* parent = nullptr);
 
   QLabel* Label1;
   QLabel* Label2;
