@@ -204,8 +204,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
                                 ? *FindFormatByName("avi")
                                 : StillFormatForPath(outputs[0].name);
     if (!(f.channels & kChannelsRgba)) {
-      report.failures.push_back(std::string(f.name) + " files hold no alpha channel: " +
-                                outputs[0].name);
+      report.failures.push_back(
+          MsgFormat("%s files hold no alpha channel: %s", {f.name, outputs[0].name}));
       return report;
     }
   }
@@ -369,20 +369,13 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           const std::string file = NumberedFileName(o.name, f);
           std::string error;
           if (isProtected(file))
-<<<<<<< HEAD
             o.seriesFailures.Add(MsgFormat("refusing to write over the project %s", {file}));
-          else if (!SaveBitmapByExtension(picture, file, settings.jpegQuality, &error,
-                                          settings.replaceProtected))
-            o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
-=======
-            o.seriesFailures.Add("refusing to write over the project " + file);
           else if (!SaveStill(StillFormatForPath(file),
                               RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &alpha
                                                                                      : nullptr),
                               file, StillEncodeOptions{settings.jpegQuality}, &error,
                               settings.replaceProtected))
-            o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
->>>>>>> main
+            o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
           showName(o.alpha, file);
         }
       }

@@ -13,11 +13,8 @@
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
-<<<<<<< HEAD
 #include "base/Translate.h"
-=======
 #include "output/Formats.h"
->>>>>>> main
 
 namespace velmora {
 
@@ -331,14 +328,14 @@ TIFF* OpenTiffMemory(TiffMemory& m, const char* mode, std::string& message) {
 
 bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
                 const Bitmap24* alpha) {
-  std::string message = "cannot create the file";
+  std::string message = Msg("cannot create the file");
   auto fail = [&] {
-    if (error) *error = "TIFF encoding failed: " + message;
+    if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
     out.clear();
     return false;
   };
   if (bm.width <= 0 || bm.height <= 0) {
-    message = "empty picture";
+    message = Msg("empty picture");
     return fail();
   }
   out.clear();
@@ -380,7 +377,7 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
 }
 
 bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitmap24* alpha) {
-  std::string message = "not a TIFF file";
+  std::string message = Msg("not a TIFF file");
   TiffMemory m;
   m.input = &bytes;
   TIFF* tif = OpenTiffMemory(m, "r", message);
@@ -395,7 +392,7 @@ bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitm
   }
   if (tif) TIFFClose(tif);
   if (!ok) {
-    if (error) *error = "not a readable TIFF file: " + message;
+    if (error) *error = MsgFormat("not a readable TIFF file: %s", {message});
     return false;
   }
   bm.SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h));
