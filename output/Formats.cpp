@@ -5,6 +5,7 @@
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
 #include "output/StillImage.h"
+#include "base/Translate.h"
 
 namespace velmora {
 

@@ -71,6 +71,21 @@ same en-project-stop "velmora: params: warning: project '$work/bad.vlm' stopped 
 same ja-project-stop "velmora: params: 警告: プロジェクト '$work/bad.vlm' は 1 行目で止まりました: 文法的な誤りです。:foo (ファイルの残りは実行されていません)" \
   LANG=ja_JP.UTF-8 -- params "$work/bad.vlm"
 
+# The output layer's and the farm tools' own texts, one case per family:
+# the settings file, the movie outputs, a codec FFmpeg cannot give, a work
+# folder.
+printf '\x01\x02binary\n' > "$work/foreign.ini"
+same ja-settings-file "velmora: settings: 警告: $work/foreign.ini は設定ファイルではありません (既定の設定を使います)" \
+  LANG=ja_JP.UTF-8 VELMORA_SETTINGS="$work/foreign.ini" -- settings
+same ja-movie-output "velmora: movie: メイン出力: /dev/null はデバイスかパイプです: 連番の画像にはファイル名が必要です (.avi の名前なら 1 本のストリームに書きます)" \
+  LANG=ja_JP.UTF-8 -- movie --set resolution=8x8 --set frames=0..1 -o /dev/null
+same ja-codec "velmora: movie: コーデック ABCD は知られていません ($VELMORA_SETTINGS に保存された設定です。--codec で別のものを選んでください)" \
+  LANG=ja_JP.UTF-8 -- movie --set resolution=8x8 --set frames=0..1 -o "$work/m.avi" --codec ABCD
+same ja-farm-folder "velmora: assemble: $work は farm の作業フォルダではありません ($work/farm.ini がありません)" \
+  LANG=ja_JP.UTF-8 -- assemble "$work" -o "$work/m.avi"
+same en-farm-folder "velmora: assemble: $work is not a farm work folder (no $work/farm.ini)" \
+  LANG=C.UTF-8 -- assemble "$work" -o "$work/m.avi"
+
 # Manual texts go to stdout; numbers keep "." under any language.
 manual() {  # manual NAME WANT ENV...
   local name="$1" want="$2"
@@ -91,7 +106,8 @@ manual ja-manual $'(BinDic)/<a> dup → <a><a> : スタックトップの値を�
 if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ \
     --keyword=Tr --keyword=TrNoop --keyword=TrFormat --keyword=TrIn:1c,2 --keyword=TrFormatIn:1c,2 \
-    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp script/*.cpp project/*.cpp output/*.cpp 2> /dev/null)
+    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp script/*.cpp project/*.cpp output/*.cpp \
+    studio/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/en.po" "$work/velmora.pot"; then
     passed=$((passed + 1))
   else
@@ -104,7 +120,7 @@ if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ --keyword \
     --keyword=Msg --keyword=MsgNoop --keyword=MsgFormat -o "$work/own.pot" \
     base/*.cpp base/*.h render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp \
-    output/*.cpp cli/*.cpp 2> /dev/null)
+    output/*.cpp studio/*.cpp cli/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/ja.po" "$work/own.pot" 2> >(grep -v "message is not used" >&2); then
     passed=$((passed + 1))
   else
