@@ -61,10 +61,11 @@ same en-engine-message "velmora: render: not enough memory for a 12000 x 12000 r
 same ja-own-text "velmora: 'paint' というコマンドはありません ('velmora --help' を参照)" \
   LANG=ja_JP.UTF-8 -- paint
 same en-own-text "velmora: unknown command 'paint' (try 'velmora --help')" LANG=de_DE.UTF-8 -- paint
-same ja-system-error "velmora: render: $work に書き込めません: ディレクトリです" \
-  LANG=ja_JP.UTF-8 -- render -o "$work" --size 8x8
-same en-system-error "velmora: render: cannot write $work: Is a directory" \
-  LANG=de_DE.UTF-8 -- render -o "$work" --size 8x8
+mkdir "$work/folder"
+same ja-system-error "velmora: render: $work/folder に書き込めません: ディレクトリです" \
+  LANG=ja_JP.UTF-8 -- render -o "$work/folder" --size 8x8
+same en-system-error "velmora: render: cannot write $work/folder: Is a directory" \
+  LANG=de_DE.UTF-8 -- render -o "$work/folder" --size 8x8
 printf '1 2 foo\r\n' > "$work/bad.vlm"
 same en-project-stop "velmora: params: warning: project '$work/bad.vlm' stopped at line 1: Syntax error: unknown word 'foo'; the rest of the file was not run" \
   LC_ALL=C.UTF-8 -- params "$work/bad.vlm"
@@ -79,7 +80,7 @@ same ja-settings-file "velmora: settings: 警告: $work/foreign.ini は設定フ
   LANG=ja_JP.UTF-8 VELMORA_SETTINGS="$work/foreign.ini" -- settings
 same ja-movie-output "velmora: movie: メイン出力: /dev/null はデバイスかパイプです: 連番の画像にはファイル名が必要です (.avi の名前なら 1 本のストリームに書きます)" \
   LANG=ja_JP.UTF-8 -- movie --set resolution=8x8 --set frames=0..1 -o /dev/null
-same ja-codec "velmora: movie: コーデック ABCD は知られていません ($VELMORA_SETTINGS に保存された設定です。--codec で別のものを選んでください)" \
+same ja-codec "velmora: movie: コーデック ABCD は知られていません" \
   LANG=ja_JP.UTF-8 -- movie --set resolution=8x8 --set frames=0..1 -o "$work/m.avi" --codec ABCD
 same ja-farm-folder "velmora: assemble: $work は farm の作業フォルダではありません ($work/farm.ini がありません)" \
   LANG=ja_JP.UTF-8 -- assemble "$work" -o "$work/m.avi"
