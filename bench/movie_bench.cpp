@@ -10,10 +10,6 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
 #include "output/AviWriter.h"
@@ -30,7 +26,6 @@ std::string TempName(const char* stem) {
 }
 
 void BM_MovieExportMjpeg512(benchmark::State& state) {
-  av_log_set_level(AV_LOG_ERROR);
   const std::string path = TempName("export");
   double render = 0, output = 0, frames = 0;
   for (auto _ : state) {
@@ -66,7 +61,6 @@ BENCHMARK(BM_MovieExportMjpeg512)
 
 // The encoder alone: the pictures of one rendered frame, written 30 times.
 void BM_AviEncodeMjpeg512(benchmark::State& state) {
-  av_log_set_level(AV_LOG_ERROR);
   RenderContext ctx;
   Document doc;
   doc.ApplyNewProjectDefaults();

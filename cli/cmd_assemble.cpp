@@ -3,10 +3,6 @@
 #include <optional>
 #include <string>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
@@ -52,7 +48,6 @@ int CmdAssemble(const Args& args) {
   if (!folder.ReadRecord(record))
     return Fail(1, "assemble: " + MsgFormat("%s is not a farm work folder (no %s)",
                                             {folder.Dir(), folder.RecordPath()}));
-  av_log_set_level(AV_LOG_ERROR);
   std::string error;
   if (!AssembleMovies(folder, record, mainName, alphaName, &error, force))
     return Fail(1, "assemble: " + error);

@@ -12,10 +12,6 @@
 #include <thread>
 #include <vector>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "base/DisplayText.h"
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
@@ -313,7 +309,6 @@ int CmdFarm(const Args& args) {
   if (failed)
     return Fail(1, "farm: " + std::string(Msg("the movie is not complete; run the same command "
                                               "again to render the missing frames")));
-  av_log_set_level(AV_LOG_ERROR);
   if (!AssembleMovies(folder, record, mainName, alphaName, &error))
     return Fail(1, "farm: " + error);
   return projectStatus;

@@ -14,10 +14,6 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include "anim/ProjectModel.h"
 #include "cli/AviOptionArgs.h"
 #include "base/DisplayText.h"
@@ -229,7 +225,6 @@ int CmdMovie(const Args& args) {
   for (const std::string& line : DescribeMovieOutputs(settings))
     std::fprintf(stderr, "velmora: movie: %s\n", MsgFormat("writing %s", {ForDisplay(line)}).c_str());
 
-  av_log_set_level(AV_LOG_ERROR);
   RenderContext& ctx = DefaultContext();
   // The engine's message (which buffer could not be had) joins the line of
   // the frame that failed.

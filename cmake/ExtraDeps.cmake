@@ -1,11 +1,35 @@
-# Libraries of the output layer beyond those of the render layer: FFmpeg for
-# AVI movies, OpenEXR for .exr pictures and SimpleIni (header only) for the
-# settings file.
+# Libraries of the output layer beyond those of the render layer: SimpleIni
+# (header only) for the settings file, OpenEXR for .exr pictures, and FFmpeg
+# for AVI movies.  FFmpeg is linked only into the movie module
+# libvelmora-movie.so, which the output layer loads the first time a movie is
+# written (output/MovieModule.h), so a program that writes no movie never
+# loads it.
+include(GNUInstallDirs)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 pkg_check_modules(OPENEXR REQUIRED IMPORTED_TARGET OpenEXR)
 find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)
 
 if(TARGET velmora_output)
-  target_link_libraries(velmora_output PUBLIC PkgConfig::FFMPEG PkgConfig::OPENEXR)
   target_include_directories(velmora_output SYSTEM PUBLIC ${SIMPLEINI_INCLUDE_DIR})
+  target_link_libraries(velmora_output PUBLIC PkgConfig::OPENEXR)
+  target_link_libraries(velmora_output PUBLIC ${CMAKE_DL_LIBS})
+  target_compile_definitions(velmora_output PRIVATE
+    VELMORA_MOVIE_MODULE_DIR="${CMAKE_INSTALL_FULL_LIBDIR}/velmora")
+
+  # The module: the AVI encoder and the movie player, with private copies of
+  # the few core sources they use.  Only its entry point and the player class
+  # are exported, so those copies never meet the core's own.
+  file(GLOB movie_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/output/movie/*.cpp)
+  add_library(velmora_movie SHARED ${movie_sources}
+    ${CMAKE_SOURCE_DIR}/base/ReplaceFile.cpp ${CMAKE_SOURCE_DIR}/base/FileName.cpp
+    ${CMAKE_SOURCE_DIR}/base/Translate.cpp)
+  set_target_properties(velmora_movie PROPERTIES OUTPUT_NAME velmora-movie
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  foreach(layer IN ITEMS base render output)
+    target_include_directories(velmora_movie PRIVATE ${CMAKE_BINARY_DIR}/layers/${layer})
+  endforeach()
+  target_link_libraries(velmora_movie PRIVATE PkgConfig::FFMPEG)
+  target_link_options(velmora_movie PRIVATE -Wl,--no-undefined)
+  install(TARGETS velmora_movie LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velmora)
 endif()

@@ -21,7 +21,9 @@ enum class PlayerMode { NotReady, Stopped, Playing, Recording, Seeking, Paused, 
 
 inline constexpr int32_t PlayerFramesPerSecond = 30;
 
-class AviPlayer {
+// Part of the movie module (MovieModule.h): programs that play movies link
+// libvelmora-movie.so, hence the exported class.
+class __attribute__((visibility("default"))) AviPlayer {
  public:
   AviPlayer();
   ~AviPlayer();

@@ -148,7 +148,10 @@ struct AviPlayer::Impl {
     const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
     sws_setColorspaceDetails(sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
                              1 << 16);
-    picture.SetSize(frame->width, frame->height);
+    // Sized here: the movie module carries no copy of the render library.
+    picture.width = frame->width;
+    picture.height = frame->height;
+    picture.bytes.assign(static_cast<size_t>(frame->width) * frame->height * 3, 0);
     uint8_t* dst[1] = {picture.bytes.data()};
     const int dstStride[1] = {frame->width * 3};
     sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);

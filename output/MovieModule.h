@@ -1,0 +1,70 @@
+// The FFmpeg side of AVI writing lives in a module of its own,
+// libvelmora-movie.so, loaded the first time a movie is written or a codec is
+// checked.  Commands that write no movie therefore never load FFmpeg and the
+// hundred-odd libraries it pulls in.  AviWriter (AviWriter.h) is the face the
+// rest of the program sees; this header is the contract between it and the
+// module.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "output/AviWriter.h"
+
+namespace velmora {
+
+// Handler 0 and the codes "DIB ", "RGB " and "RAW " (in any case) all mean
+// uncompressed 24-bit rows.
+inline bool AviHandlerIsUncompressed(uint32_t handler) {
+  if (handler == 0) return true;
+  uint32_t up = 0;
+  for (int i = 0; i < 4; ++i) {
+    uint32_t c = (handler >> (8 * i)) & 0xFF;
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    up |= c << (8 * i);
+  }
+  return up == FourCC('D', 'I', 'B', ' ') || up == FourCC('R', 'G', 'B', ' ') ||
+         up == FourCC('R', 'A', 'W', ' ');
+}
+
+// One movie being written; the operations of AviWriter of the same names.
+// Open is only called with a handler the module said it can encode.
+class AviEncoder {
+ public:
+  virtual ~AviEncoder() = default;  // closes (and keeps) an open movie
+  virtual bool Open(const std::string& fileName, int32_t width, int32_t height,
+                    const AviOptions& options, bool replaceProtected) = 0;
+  virtual bool IsOpen() const = 0;
+  virtual bool Write(const Bitmap24& bitmap, int64_t sampleNumber) = 0;
+  // Close (otherName null) or CloseAs.
+  virtual bool Finish(const std::string* otherName) = 0;
+  virtual void Discard() = 0;
+  virtual bool TargetExisted() const = 0;
+  virtual const std::string& LastError() const = 0;
+  virtual int64_t FramesWritten() const = 0;
+  virtual double EncodeSeconds() const = 0;
+};
+
+enum class EncoderState { Available, UnknownCodec, NoEncoder };
+
+class MovieModule {
+ public:
+  virtual std::unique_ptr<AviEncoder> NewEncoder() const = 0;
+  // Whether FFmpeg can encode a compressed handler; *codecName receives
+  // FFmpeg's name of the codec when it is known.
+  virtual EncoderState Encoder(uint32_t handler, std::string* codecName) const = 0;
+
+ protected:
+  ~MovieModule() = default;
+};
+
+// The module, loaded on first use and kept for the life of the process: the
+// copy linked into the program if there is one, else the file beside the
+// executable, else the installed one.  Null with *error when none loads.
+const MovieModule* LoadMovieModule(std::string* error);
+
+}  // namespace velmora
+
+// The module's one exported symbol.
+extern "C" const velmora::MovieModule* velmora_movie_module();
