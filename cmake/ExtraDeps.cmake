@@ -22,7 +22,7 @@ if(TARGET velmora_output)
   file(GLOB movie_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/output/movie/*.cpp)
   add_library(velmora_movie SHARED ${movie_sources}
     ${CMAKE_SOURCE_DIR}/base/ReplaceFile.cpp ${CMAKE_SOURCE_DIR}/base/FileName.cpp
-    ${CMAKE_SOURCE_DIR}/base/Translate.cpp)
+    ${CMAKE_SOURCE_DIR}/base/Translate.cpp ${CMAKE_SOURCE_DIR}/base/ProgramFiles.cpp)
   set_target_properties(velmora_movie PROPERTIES OUTPUT_NAME velmora-movie
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
     LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
