@@ -10,6 +10,7 @@
 #include "render/Ease.h"
 #include "base/NumberText.h"
 #include "base/Numeric.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
@@ -336,30 +337,30 @@ bool CurveFromText(TDivs_Curve* curve, std::string_view text, std::string* probl
       constexpr long double kLargestWritten = 1.79769313486232E308L;
       const auto v = ParseReal(token);
       if (!v)
-        *problem = "'" + std::string(token) + "' is not a number (read as 0)";
+        *problem = MsgFormat("'%s' is not a number (read as 0)", {token});
       else if (!(std::fabs(*v) <= kLargestWritten))
-        *problem = "'" + std::string(token) + "' lies beyond the largest number (read as " +
-                   (*v < 0 ? "-" : "") + "1.79769313486232E308)";
+        *problem = MsgFormat("'%s' lies beyond the largest number (read as %s)",
+                             {token, *v < 0 ? "-1.79769313486232E308" : "1.79769313486232E308"});
     }
     return TokenReal(token);
   };
   if (problem) problem->clear();
   TTokenReader reader = BeginTokens(text);
   std::string_view token;
-  if (!NextToken(reader, token)) return refuse("an empty curve text");
+  if (!NextToken(reader, token)) return refuse(Msg("an empty curve text"));
   uint8_t kind;
   if (token == "TDiv_MP")
     kind = CurveKindMP;
   else if (token == "TDiv_BM")
     kind = CurveKindBM;
   else
-    return refuse("unknown curve kind '" + std::string(token) + "'");
-  if (!NextToken(reader, token)) return refuse("no key count");
+    return refuse(MsgFormat("unknown curve kind '%s'", {token}));
+  if (!NextToken(reader, token)) return refuse(Msg("no key count"));
   const auto count = ParseInt32(token);
   if (!count || *count < 0 || *count > MaxCurveKeys)
-    return refuse("key count '" + std::string(token) + "' is not a whole number from 0 to " +
-                  std::to_string(MaxCurveKeys));
-  if (!NextToken(reader, token)) return refuse("no linear weight");
+    return refuse(MsgFormat("key count '%s' is not a whole number from 0 to %s",
+                            {token, std::to_string(MaxCurveKeys)}));
+  if (!NextToken(reader, token)) return refuse(Msg("no linear weight"));
   auto parsed = std::make_unique<TDivs_Curve>();
   parsed->Kind = kind;
   parsed->LinearWeight = real(token);
@@ -367,8 +368,8 @@ bool CurveFromText(TDivs_Curve* curve, std::string_view text, std::string* probl
   for (int32_t i = 0; i < *count; ++i) {
     std::string_view frame, value;
     if (!NextToken(reader, frame) || !NextToken(reader, value))
-      return refuse("the text ends after " + std::to_string(i) + " of " + std::to_string(*count) +
-                    " keys");
+      return refuse(MsgFormat("the text ends after %s of %s keys",
+                              {std::to_string(i), std::to_string(*count)}));
     parsed->Frames[i] = real(frame);
     parsed->Values[i] = real(value);
   }

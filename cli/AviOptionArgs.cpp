@@ -28,10 +28,10 @@ std::optional<int64_t> ParseBitRate(const std::string& text) {
 }  // namespace
 
 void AviOptionArgs::Add(CommandLine& cl) {
-  cl.Value("--codec", codec_, "a codec name");
-  cl.Value("--quality", quality_, "a quality from 0 to 100");
-  cl.Value("--keyframe", keyframe_, "a frame count");
-  cl.Value("--bitrate", bitrate_, "a data rate in bits per second");
+  cl.Value("--codec", codec_, MsgNoop("a codec name"));
+  cl.Value("--quality", quality_, MsgNoop("a quality from 0 to 100"));
+  cl.Value("--keyframe", keyframe_, MsgNoop("a frame count"));
+  cl.Value("--bitrate", bitrate_, MsgNoop("a data rate in bits per second"));
 }
 
 std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
@@ -80,11 +80,12 @@ std::optional<int> AviOptionArgs::Resolve(const std::string& command, AviOptions
   std::string warning;
   options = PrepareAviOptions(settingsPath, overrides_, &warning);
   if (!warning.empty())
-    std::fprintf(stderr, "velmora: %s: warning: %s\n", command.c_str(), warning.c_str());
+    std::fprintf(stderr, "velmora: %s: %s\n", command.c_str(),
+                 MsgFormat("warning: %s", {warning}).c_str());
   std::string reason;
   if (!AviHandlerAvailable(options.handler, &reason))
-    return Fail(1, command + ": " + reason + " (stored in " + settingsPath +
-                       "; choose another with --codec)");
+    return Fail(1, command + ": " + MsgFormat("%s (stored in %s; choose another with --codec)",
+                                              {reason, settingsPath}));
   return std::nullopt;
 }
 

@@ -61,11 +61,11 @@ std::string SelectFrameRange(const std::string& text, int32_t min, int32_t max,
                              MovieSettings& settings) {
   FrameRange range;
   if (!ParseFrameRange(text, range))
-    return "--frames needs a range A..B of frame numbers, not '" + text + "'";
+    return MsgFormat("--frames needs a range A..B of frame numbers, not '%s'", {text});
   if (range.first > range.last)
-    return "--frames " + text + " starts after it ends";
+    return MsgFormat("--frames %s starts after it ends", {text});
   if (range.first < min || range.last > max)
-    return "--frames " + text + " lies outside the timeline " + Range({min, max});
+    return MsgFormat("--frames %s lies outside the timeline %s", {text, Range({min, max})});
   settings.runStart = std::min(settings.firstFrame, range.first);
   settings.firstFrame = range.first;
   settings.lastFrame = range.last;
@@ -95,7 +95,7 @@ bool FarmFolder::Create(std::string* error) const {
   for (const char* sub : {"/frames", "/logs"}) {
     std::filesystem::create_directories(dir_ + sub, ec);
     if (ec) {
-      if (error) *error = "cannot create " + dir_ + sub + ": " + ec.message();
+      if (error) *error = MsgFormat("cannot create %s: %s", {dir_ + sub, SystemErrorText(ec.value())});
       return false;
     }
   }
@@ -139,11 +139,12 @@ bool FarmFolder::WriteRecord(const FarmRecord& r, std::string* error) const {
 bool FarmFolder::ReadFrame(const FarmRecord& record, bool alpha, int32_t frame,
                            Bitmap24& picture, std::string* error) const {
   const std::string path = FramePath(alpha, frame);
-  const std::string what = std::string(alpha ? "alpha" : "colour") + " frame " +
-                           std::to_string(frame) + " (" + path + ")";
+  const std::string what =
+      MsgFormat(alpha ? MsgNoop("alpha frame %s (%s)") : MsgNoop("colour frame %s (%s)"),
+                {std::to_string(frame), path});
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    if (error) *error = what + " is missing";
+    if (error) *error = MsgFormat("%s is missing", {what});
     return false;
   }
   // The header is compared with the record before the pixels are read, and
@@ -154,10 +155,10 @@ bool FarmFolder::ReadFrame(const FarmRecord& record, bool alpha, int32_t frame,
   std::error_code ec;
   const uintmax_t fileSize = std::filesystem::file_size(path, ec);
   if (record.width < 1 || record.height < 1) {
-    why = "the work folder's record has no picture size";
+    why = Msg("the work folder's record has no picture size");
   } else if (!ec && fileSize > sizeBound) {
-    why = "it is larger than a " + std::to_string(record.width) + " x " +
-          std::to_string(record.height) + " picture can be";
+    why = MsgFormat("it is larger than a %s x %s picture can be",
+                    {std::to_string(record.width), std::to_string(record.height)});
   } else {
     try {
       std::ostringstream bytes;
@@ -166,10 +167,10 @@ bool FarmFolder::ReadFrame(const FarmRecord& record, bool alpha, int32_t frame,
       if (why.empty() && DecodePng(bytes.str(), picture, &why, record.width, record.height))
         return true;
     } catch (const std::bad_alloc&) {
-      why = "not enough memory to read it";
+      why = Msg("not enough memory to read it");
     }
   }
-  if (error) *error = what + " is unreadable: " + why;
+  if (error) *error = MsgFormat("%s is unreadable: %s", {what, why});
   return false;
 }
 
@@ -199,7 +200,7 @@ FrameRange MissingPart(const FarmFolder& folder, const FarmRecord& record, Frame
 
 std::string AviNameProblem(const std::string& option, const std::string& name) {
   if (name.empty() || OutputKindForName(name) == MovieOutputKind::Avi) return "";
-  return option + " needs an AVI file name (.avi), not '" + name + "'";
+  return MsgFormat("%s needs an AVI file name (.avi), not '%s'", {option, name});
 }
 
 std::string ShellQuote(const std::string& text) {
@@ -240,7 +241,7 @@ bool AssembleMovies(const FarmFolder& folder, const FarmRecord& record, const st
                     const std::string& alpha, std::string* error, bool replaceProtected) {
   const std::string names[2] = {main, alpha};
   if (!alpha.empty() && !record.alpha) {
-    if (error) *error = "the work folder " + folder.Dir() + " holds no alpha pictures";
+    if (error) *error = MsgFormat("the work folder %s holds no alpha pictures", {folder.Dir()});
     return false;
   }
   Bitmap24 picture;

@@ -134,9 +134,9 @@ std::optional<std::string> ParseCurve(const std::string& text, SetOption& o) {
 }  // namespace
 
 void AddParamOptions(CommandLine& cl, ParamOptionTexts& texts) {
-  cl.Values("--set", texts.set, "KEYWORD=VALUE");
-  cl.Values("--key", texts.key, "KEYWORD@FRAME=VALUE");
-  cl.Values("--curve", texts.curve, "KEYWORD=TEXT");
+  cl.Values("--set", texts.set, MsgNoop("KEYWORD=VALUE"));
+  cl.Values("--key", texts.key, MsgNoop("KEYWORD@FRAME=VALUE"));
+  cl.Values("--curve", texts.curve, MsgNoop("KEYWORD=TEXT"));
 }
 
 std::optional<std::string> ParseSetOptions(const std::vector<std::string>& texts,

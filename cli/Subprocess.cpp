@@ -59,7 +59,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   if (argv.empty()) return result;
   Pipe out, err;
   if (!out.Open() || !err.Open()) {
-    result.err = std::string("cannot create a pipe: ") + SystemErrorText(errno);
+    result.err = MsgFormat("cannot create a pipe: %s", {SystemErrorText(errno)});
     return result;
   }
   posix_spawn_file_actions_t actions;
@@ -85,7 +85,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   out.Close(1);
   err.Close(1);
   if (rc != 0) {
-    result.err = "cannot run " + argv[0] + ": " + SystemErrorText(rc);
+    result.err = MsgFormat("cannot run %s: %s", {argv[0], SystemErrorText(rc)});
     return result;
   }
   result.started = true;

@@ -28,8 +28,8 @@ int CmdAssemble(const Args& args) {
   CommandLine cl("assemble", Msg(kAssembleUsage));
   std::optional<std::string> dir, main, alpha;
   cl.Project(dir);
-  cl.Value("-o,--output", main, "a file name");
-  cl.Value("--alpha", alpha, "a file name");
+  cl.Value("-o,--output", main, MsgNoop("a file name"));
+  cl.Value("--alpha", alpha, MsgNoop("a file name"));
   bool force = false;
   cl.Flag("--force", force);
   if (auto status = cl.Parse(args)) return *status;
@@ -46,8 +46,8 @@ int CmdAssemble(const Args& args) {
   const FarmFolder folder(*dir);
   FarmRecord record;
   if (!folder.ReadRecord(record))
-    return Fail(1, "assemble: " + folder.Dir() + " is not a farm work folder (no " +
-                       folder.RecordPath() + ")");
+    return Fail(1, "assemble: " + MsgFormat("%s is not a farm work folder (no %s)",
+                                            {folder.Dir(), folder.RecordPath()}));
   std::string error;
   if (!AssembleMovies(folder, record, mainName, alphaName, &error, force))
     return Fail(1, "assemble: " + error);

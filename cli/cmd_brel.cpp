@@ -66,8 +66,8 @@ int CmdBrel(const Args& args) {
   bool showStack = false;
   std::optional<std::string> text, file, maxMemory;
   cl.Flag("--stack", showStack);
-  cl.Value("--max-memory", maxMemory, "a byte count");
-  cl.Value("-e", text, "a program text");
+  cl.Value("--max-memory", maxMemory, MsgNoop("a byte count"));
+  cl.Value("-e", text, MsgNoop("a program text"));
   cl.Project(file);
   cl.Quiet();  // any misuse shows the usage on stderr instead
   if (auto stop = cl.Parse(args)) {

@@ -108,7 +108,7 @@ int32_t FramesDone(const FarmFolder& folder, const FarmRecord& record) {
 bool WaitForJob(const FarmFolder& folder, const FarmRecord& record, std::string* error) {
   ProgressBar bar(DefaultContext(),
                   isatty(STDERR_FILENO) == 1 ? ProgressBar::Mode::Bar : ProgressBar::Mode::Lines);
-  bar.Note("job " + record.jobId);
+  bar.Note(MsgFormat("job %s", {record.jobId}));
   for (;;) {
     const auto active = JobActive(record.jobId, error);
     if (!active) break;
@@ -129,24 +129,24 @@ int CmdFarm(const Args& args) {
   FarmArgs a;
   CommandLine cl("farm", Msg(kFarmUsage));
   cl.Project(a.project);
-  cl.Value("-o,--output", a.main, "a file name");
-  cl.Value("--alpha", a.alpha, "a file name");
-  cl.Value("--chunks", a.chunks, "a number of tasks");
-  cl.Value("--work-dir", a.workDir, "a folder");
-  cl.Value("--partition", a.partition, "a partition name");
-  cl.Values("--sbatch-arg", a.sbatchArgs, "an option for sbatch");
-  cl.Value("--from", a.from, "a frame number");
+  cl.Value("-o,--output", a.main, MsgNoop("a file name"));
+  cl.Value("--alpha", a.alpha, MsgNoop("a file name"));
+  cl.Value("--chunks", a.chunks, MsgNoop("a number of tasks"));
+  cl.Value("--work-dir", a.workDir, MsgNoop("a folder"));
+  cl.Value("--partition", a.partition, MsgNoop("a partition name"));
+  cl.Values("--sbatch-arg", a.sbatchArgs, MsgNoop("an option for sbatch"));
+  cl.Value("--from", a.from, MsgNoop("a frame number"));
   cl.Flag("--from-current", a.fromCurrent);
   cl.Flag("--no-wait", a.noWait);
   a.avi.Add(cl);
   if (auto s = cl.Parse(args)) return *s;
   if (auto s = a.avi.Check(cl)) return *s;
   std::optional<int32_t> chunks, from;
-  if (auto s = cl.Int(a.chunks, "--chunks", "a number of tasks of 1 or more", chunks)) return *s;
-  if (auto s = cl.Int(a.from, "--from", "an integer frame number", from)) return *s;
+  if (auto s = cl.Int(a.chunks, "--chunks", MsgNoop("a number of tasks of 1 or more"), chunks)) return *s;
+  if (auto s = cl.Int(a.from, "--from", MsgNoop("an integer frame number"), from)) return *s;
   if (!chunks) return cl.Usage(Msg("--chunks N is needed: the number of tasks"));
   if (*chunks < 1)
-    return cl.Usage("--chunks needs a number of tasks of 1 or more, not '" + *a.chunks + "'");
+    return cl.Usage(MsgFormat("--chunks needs a number of tasks of 1 or more, not '%s'", {*a.chunks}));
   if (!a.project) return cl.Usage(Msg("needs the project file (the tasks render a copy of it)"));
   if (from && a.fromCurrent) return cl.Usage(Msg("give either --from or --from-current"));
 
@@ -177,9 +177,9 @@ int CmdFarm(const Args& args) {
                                                                       : model.TimeLineMin;
   record.frames.last = model.TimeLineMax;
   if (from && (*from < model.TimeLineMin || *from > model.TimeLineMax))
-    return cl.Usage("--from " + std::to_string(*from) + " lies outside the timeline " +
-                    std::to_string(model.TimeLineMin) + ".." +
-                    std::to_string(model.TimeLineMax));
+    return cl.Usage(MsgFormat("--from %s lies outside the timeline %s..%s",
+                              {std::to_string(*from), std::to_string(model.TimeLineMin),
+                               std::to_string(model.TimeLineMax)}));
   if (record.frames.Count() <= 0) return cl.Usage(Msg("the timeline holds no frame to render"));
   record.alpha = !alphaName.empty();
   record.width = doc.Params.ResX;
@@ -207,29 +207,34 @@ int CmdFarm(const Args& args) {
   if (resumed) {
     const auto copy = ReadWholeFile(folder.ProjectCopy());
     std::string what;
-    if (!copy || *copy != *projectText) what = "another project text";
-    else if (old.frames != record.frames) what = "other frames";
-    else if (old.alpha != record.alpha) what = record.alpha ? "no alpha series" : "an alpha series";
-    else if (old.width != record.width || old.height != record.height) what = "another size";
+    if (!copy || *copy != *projectText) what = Msg("another project text");
+    else if (old.frames != record.frames) what = Msg("other frames");
+    else if (old.alpha != record.alpha)
+      what = record.alpha ? Msg("no alpha series") : Msg("an alpha series");
+    else if (old.width != record.width || old.height != record.height) what = Msg("another size");
     if (!what.empty())
-      return Fail(1, "farm: the work folder " + folder.Dir() + " was made for " + what + " (" +
-                         old.project + ", frames " + std::to_string(old.frames.first) + ".." +
-                         std::to_string(old.frames.last) +
-                         "); give another --work-dir or empty it");
+      return Fail(1, "farm: " + MsgFormat("the work folder %s was made for %s (%s, frames %s..%s); "
+                                          "give another --work-dir or empty it",
+                                          {folder.Dir(), what, old.project,
+                                           std::to_string(old.frames.first),
+                                           std::to_string(old.frames.last)}));
     record.jobId = old.jobId;
   }
   if (!folder.Create(&error) ||
       (!resumed && !WriteFileAtomically(folder.ProjectCopy(), *projectText, &error)) ||
       !folder.WriteRecord(record, &error))
-    return Fail(1, "farm: cannot use the work folder " + folder.Dir() + ": " + error);
+    return Fail(1, "farm: " + MsgFormat("cannot use the work folder %s: %s",
+                                            {folder.Dir(), error}));
 
   // A job of an earlier farm that is still running is followed, not doubled.
   bool submit = true;
   if (!record.jobId.empty()) {
     const auto active = JobActive(record.jobId, &error);
     if (active && *active) {
-      std::fprintf(stderr, "velmora: farm: job %s of this work folder is still running\n",
-                   ForDisplay(record.jobId).c_str());
+      std::fprintf(stderr, "velmora: farm: %s\n",
+                   MsgFormat("job %s of this work folder is still running",
+                             {ForDisplay(record.jobId)})
+                       .c_str());
       submit = false;
     }
   }
@@ -250,7 +255,8 @@ int CmdFarm(const Args& args) {
     if (tasks > 0) {
       if (!WriteFileAtomically(folder.ScriptPath(),
                                BatchScript(folder, record, taskRanges, velmora), &error))
-        return Fail(1, "farm: cannot use the work folder " + folder.Dir() + ": " + error);
+        return Fail(1, "farm: " + MsgFormat("cannot use the work folder %s: %s",
+                                            {folder.Dir(), error}));
       std::vector<std::string> cmd = {"sbatch", "--parsable", "--array=" + array};
       if (a.partition) cmd.push_back("--partition=" + *a.partition);
       cmd.insert(cmd.end(), a.sbatchArgs.begin(), a.sbatchArgs.end());
@@ -262,9 +268,13 @@ int CmdFarm(const Args& args) {
                                             {FirstLine(r.err.empty() ? r.out : r.err)}));
       record.jobId = id;
       if (!folder.WriteRecord(record, &error))
-        return Fail(1, "farm: cannot use the work folder " + folder.Dir() + ": " + error);
-      std::fprintf(stderr, "velmora: farm: job %s: %d tasks for %d frames (work folder %s)\n",
-                   ForDisplay(id).c_str(), tasks, frames, ForDisplay(folder.Dir()).c_str());
+        return Fail(1, "farm: " + MsgFormat("cannot use the work folder %s: %s",
+                                            {folder.Dir(), error}));
+      std::fprintf(stderr, "velmora: farm: %s\n",
+                   MsgFormat("job %s: %s tasks for %s frames (work folder %s)",
+                             {ForDisplay(id), std::to_string(tasks), std::to_string(frames),
+                              ForDisplay(folder.Dir())})
+                       .c_str());
     } else {
       record.jobId.clear();
     }
@@ -278,8 +288,8 @@ int CmdFarm(const Args& args) {
     return std::fflush(stdout) == 0 ? projectStatus : 1;
   }
   if (!record.jobId.empty() && !WaitForJob(folder, record, &error))
-    return Fail(1, "farm: cannot follow job " + record.jobId + ": " + error +
-                       "; when it has ended, run: " + assemble);
+    return Fail(1, "farm: " + MsgFormat("cannot follow job %s: %s; when it has ended, run: %s",
+                                        {record.jobId, error, assemble}));
 
   bool failed = false;
   for (size_t i = 0; i < chunkRanges.size(); ++i) {
@@ -288,9 +298,13 @@ int CmdFarm(const Args& args) {
     failed = true;
     const std::string log = folder.LogPath(static_cast<int32_t>(i));
     const std::string said = LastLine(ReadWholeFile(log).value_or(""));
-    std::fprintf(stderr, "velmora: farm: task %zu (frames %d..%d) failed: frames %d..%d are not done; log: %s%s%s\n",
-                 i, chunkRanges[i].first, chunkRanges[i].last, missing.first, missing.last,
-                 ForDisplay(log).c_str(), said.empty() ? "" : ": ", ForDisplay(said).c_str());
+    const std::string logText = said.empty() ? ForDisplay(log) : ForDisplay(log) + ": " + ForDisplay(said);
+    std::fprintf(stderr, "velmora: farm: %s\n",
+                 MsgFormat("task %s (frames %s..%s) failed: frames %s..%s are not done; log: %s",
+                           {std::to_string(i), std::to_string(chunkRanges[i].first),
+                            std::to_string(chunkRanges[i].last), std::to_string(missing.first),
+                            std::to_string(missing.last), logText})
+                     .c_str());
   }
   if (failed)
     return Fail(1, "farm: " + std::string(Msg("the movie is not complete; run the same command "

@@ -111,19 +111,19 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   cl.Flag("--strict", m.strict);
   cl.Flag("--alpha-channel", m.alphaChannel);
   cl.Flag("--force", m.force);
-  cl.Value("-o,--output", m.main, "a file name");
-  cl.Value("--alpha", m.alpha, "a file name");
-  cl.Value("--from", from, "a frame number");
-  cl.Value("--max-work", maxWork, "operations per pixel");
+  cl.Value("-o,--output", m.main, MsgNoop("a file name"));
+  cl.Value("--alpha", m.alpha, MsgNoop("a file name"));
+  cl.Value("--from", from, MsgNoop("a frame number"));
+  cl.Value("--max-work", maxWork, MsgNoop("operations per pixel"));
   cl.Flag("--from-current", m.fromCurrent);
-  cl.Value("--frames", m.frames, "a frame range A..B");
+  cl.Value("--frames", m.frames, MsgNoop("a frame range A..B"));
   m.avi.Add(cl);
   AddParamOptions(cl, m.paramTexts);
-  cl.Value("--threads", threads, "a thread count");
+  cl.Value("--threads", threads, MsgNoop("a thread count"));
   if (auto s = cl.Parse(args)) return s;
   if (auto s = cl.Threads(threads, m.threads)) return s;
   if (auto error = ParseParamOptions(m.paramTexts, m.sets)) return cl.Usage(*error);
-  if (auto s = cl.Int(from, "--from", "an integer frame number", m.from)) return s;
+  if (auto s = cl.Int(from, "--from", MsgNoop("an integer frame number"), m.from)) return s;
   if (auto s = cl.WorkPerPixel(maxWork, m.workPerPixel)) return s;
   if (auto s = m.avi.Check(cl)) return s;
   if (m.from && m.fromCurrent) return cl.Usage(Msg("give either --from or --from-current"));
@@ -261,7 +261,7 @@ int CmdMovie(const Args& args) {
   ctx.SetMessageSink({});
 
   for (std::string failure : report.failures) {
-    const std::string vague = "(not enough memory, or too large)";
+    const std::string vague = Msg("(not enough memory, or too large)");
     if (const size_t at = failure.find(vague); at != std::string::npos && !engineMessage.empty()) {
       failure.replace(at, vague.size(), "(" + engineMessage + ")");
       engineMessage.clear();

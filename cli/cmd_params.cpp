@@ -53,12 +53,12 @@ std::optional<int> ParseParamsArgs(const Args& args, ParamsOptions& opts) {
   std::optional<std::string> frame;
   cl.Project(opts.project);
   cl.Flag("--strict", opts.strict);
-  cl.Value("--frame", frame, "a frame number");
+  cl.Value("--frame", frame, MsgNoop("a frame number"));
   cl.Flag("--list", opts.list);
   AddParamOptions(cl, opts.paramTexts);
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseParamOptions(opts.paramTexts, opts.sets)) return cl.Usage(*error);
-  return cl.Int(frame, "--frame", "an integer frame number", opts.frame);
+  return cl.Int(frame, "--frame", MsgNoop("an integer frame number"), opts.frame);
 }
 
 }  // namespace

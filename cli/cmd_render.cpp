@@ -113,21 +113,21 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Flag("--strict", o.strict);
   cl.Flag("--alpha-channel", o.alphaChannel);
   cl.Flag("--force", o.force);
-  cl.Value("-o,--output", o.output, "a file name");
-  cl.Value("--frame", frame, "a value");
-  cl.Value("--buffer", buffer, "a buffer name");
-  cl.Value("--size", size, "WxH");
-  cl.Value("--oversampling", overSampling, "a value");
-  cl.Value("--seed", seed, "a value");
-  cl.Value("--max-work", maxWork, "operations per pixel");
-  cl.Value("--jpeg-quality", quality, "a value");
+  cl.Value("-o,--output", o.output, MsgNoop("a file name"));
+  cl.Value("--frame", frame, MsgNoop("a value"));
+  cl.Value("--buffer", buffer, MsgNoop("a buffer name"));
+  cl.Value("--size", size, MsgNoop("WxH"));
+  cl.Value("--oversampling", overSampling, MsgNoop("a value"));
+  cl.Value("--seed", seed, MsgNoop("a value"));
+  cl.Value("--max-work", maxWork, MsgNoop("operations per pixel"));
+  cl.Value("--jpeg-quality", quality, MsgNoop("a value"));
   AddParamOptions(cl, o.paramTexts);
-  cl.Value("--format", format, "a format name");
-  cl.Value("--threads", threads, "a thread count");
+  cl.Value("--format", format, MsgNoop("a format name"));
+  cl.Value("--threads", threads, MsgNoop("a thread count"));
   if (auto s = cl.Parse(args)) return s;
   if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
   if (o.output && o.output->empty()) return cl.Usage(Msg("-o needs a file name"));
-  if (auto s = cl.Int(frame, "--frame", "an integer", o.frame)) return s;
+  if (auto s = cl.Int(frame, "--frame", MsgNoop("an integer"), o.frame)) return s;
   if (buffer && !IsBufferName(*buffer))
     return cl.Usage(MsgFormat("unknown buffer '%s' (one of %s)", {*buffer, BufferNameList()}));
   o.buffer = buffer;
@@ -135,10 +135,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
     o.size = ParseSize(*size);
     if (!o.size) return cl.Usage(MsgFormat("%s needs WxH with positive integers, not '%s'", {"--size", *size}));
   }
-  if (auto s = cl.Int(overSampling, "--oversampling", "an integer", o.overSampling)) return s;
-  if (auto s = cl.Int(seed, "--seed", "an integer", o.seed)) return s;
+  if (auto s = cl.Int(overSampling, "--oversampling", MsgNoop("an integer"), o.overSampling)) return s;
+  if (auto s = cl.Int(seed, "--seed", MsgNoop("an integer"), o.seed)) return s;
   if (auto s = cl.WorkPerPixel(maxWork, o.workPerPixel)) return s;
-  if (auto s = cl.Int(quality, "--jpeg-quality", "an integer", o.jpegQuality)) return s;
+  if (auto s = cl.Int(quality, "--jpeg-quality", MsgNoop("an integer"), o.jpegQuality)) return s;
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage(Msg("--jpeg-quality must lie between 0 and 100"));
   if (auto s = cl.Threads(threads, o.threads)) return s;

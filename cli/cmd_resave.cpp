@@ -37,7 +37,7 @@ std::optional<int> ParseResaveArgs(const Args& args, ResaveOptions& o) {
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Flag("--force", o.force);
-  cl.Value("-o,--output", o.output, "a file name");
+  cl.Value("-o,--output", o.output, MsgNoop("a file name"));
   if (auto s = cl.Parse(args)) return s;
   if (o.output && o.output->empty()) return cl.Usage(MsgFormat("%s needs %s", {"--output", Msg("a file name")}));
   if (!o.project) return cl.Usage(Msg("no project given (velmora resave PROJECT.vlm)"));

@@ -37,7 +37,7 @@ int CmdSettings(const Args& args) {
   CommandLine cl("settings", Msg(kSettingsUsage));
   std::optional<std::string> qualityText;
   std::optional<int32_t> quality;
-  cl.Value("--jpeg-quality", qualityText, "an integer from 0 to 100");
+  cl.Value("--jpeg-quality", qualityText, MsgNoop("an integer from 0 to 100"));
   if (auto s = cl.Parse(args)) return *s;
   if (qualityText) {
     quality = ParseInt32(*qualityText);

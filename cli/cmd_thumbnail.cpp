@@ -10,6 +10,7 @@
 #include "base/AtomicFile.h"
 #include "base/DisplayText.h"
 #include "base/ReplaceFile.h"
+#include "base/Translate.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
 #include "cli/ProjectOpen.h"
@@ -23,14 +24,14 @@ namespace velmora::cli {
 
 namespace {
 
-const char kThumbnailUsage[] =
+constexpr const char* kThumbnailUsage = MsgNoop(
     "usage: velmora thumbnail INPUT OUTPUT SIZE\n"
     "Renders the current frame of the project INPUT so that it fits SIZE x SIZE\n"
     "pixels (the longer side becomes SIZE, 1 to 2048) and writes it to OUTPUT as\n"
     "PNG, whatever OUTPUT's extension; - reads the project from the standard\n"
     "input or writes the picture to the standard output.  A frame that needs\n"
     "more than 20000 operations per pixel is refused, as render does.  The\n"
-    "desktop's thumbnailer entry runs this for .vlm files.\n";
+    "desktop's thumbnailer entry runs this for .vlm files.\n");
 
 constexpr int32_t kMaxThumbnailSize = 2048;
 
@@ -47,18 +48,21 @@ std::optional<int32_t> ParseThumbnailSize(const std::string& text) {
 int CmdThumbnail(const Args& args) {
   for (const std::string& a : args)
     if (a == "--help" || a == "-h") {
-      std::fputs(kThumbnailUsage, stdout);
+      std::fputs(Msg(kThumbnailUsage), stdout);
       return 0;
     }
-  if (args.size() != 3) return Fail(2, "thumbnail: needs INPUT OUTPUT SIZE (see 'velmora help thumbnail')");
+  if (args.size() != 3)
+    return Fail(2, "thumbnail: " +
+                       std::string(Msg("needs INPUT OUTPUT SIZE (see 'velmora help thumbnail')")));
   const std::string& output = args[1];
-  if (output.empty()) return Fail(2, "thumbnail: OUTPUT needs a file name");
+  if (output.empty()) return Fail(2, "thumbnail: " + std::string(Msg("OUTPUT needs a file name")));
   const std::optional<int32_t> size = ParseThumbnailSize(args[2]);
   if (!size)
-    return Fail(2, "thumbnail: SIZE needs a whole number from 1 to " +
-                       std::to_string(kMaxThumbnailSize) + ", not '" + args[2] + "'");
+    return Fail(2, "thumbnail: " + MsgFormat("SIZE needs a whole number from 1 to %s, not '%s'",
+                                             {std::to_string(kMaxThumbnailSize), args[2]}));
   if (args[0] != "-" && output != "-" && SameFile(output, args[0]))
-    return Fail(1, "thumbnail: refusing to write over the project " + ForDisplay(args[0]));
+    return Fail(1, "thumbnail: " + MsgFormat("refusing to write over the project %s",
+                                             {ForDisplay(args[0])}));
 
   int projectStatus = 0;
   Document doc;
@@ -86,7 +90,7 @@ int CmdThumbnail(const Args& args) {
     rendered = RenderStillFrame(ctx, params, &error);
   }
   ctx.SetMessageSink({});
-  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "thumbnail: interrupted");
+  if (ctx.AbortRequested()) return Fail(kInterruptedStatus, "thumbnail: " + std::string(Msg("interrupted")));
   if (!rendered) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "thumbnail: " + error);

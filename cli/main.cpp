@@ -27,12 +27,14 @@ int Fail(int status, const std::string& message) {
 void WarnUnusableSettings(const std::string& command, const std::string& path) {
   const std::string problem = SettingsFileProblem(path);
   if (!problem.empty())
-    std::cerr << "velmora: " << command << ": warning: " << ForDisplay(problem)
-              << "; the default settings are used\n";
+    std::cerr << "velmora: " << command << ": "
+              << velmora::MsgFormat("warning: %s; the default settings are used",
+                                    {ForDisplay(problem)})
+              << "\n";
 }
 
 std::string LostOutputReason() {
-  return errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+  return errno != 0 ? ": " + velmora::SystemErrorText(errno) : std::string();
 }
 
 bool WriteStdout(const std::string& command, std::string_view bytes) {
@@ -167,7 +169,7 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     // Where a command does not say what it could not have, this still ends
     // with one line and status 1, never with an abort.
-    status = velmora::cli::Fail(1, "not enough memory");
+    status = velmora::cli::Fail(1, velmora::Msg("not enough memory"));
   }
   return FinishStreams(status);
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/Strings.h"
+#include "base/Translate.h"
 #include "output/MovieModule.h"
 #include "output/Settings.h"
 
@@ -76,7 +77,7 @@ AviOptions PrepareAviOptions(const std::string& settingsPath, const AviOptionOve
   }
   std::string error;
   if (!AviOptionsSave(settingsPath, o, &error) && warning)
-    *warning = "the movie options were not stored: " + error;
+    *warning = MsgFormat("the movie options were not stored: %s", {error});
   return o;
 }
 
@@ -124,14 +125,14 @@ bool AviHandlerAvailable(uint32_t handler, std::string* reason) {
     case EncoderState::Available:
       return true;
     case EncoderState::UnknownCodec:
-      if (reason) *reason = "the codec " + AviHandlerName(handler) + " is not known";
+      if (reason) *reason = MsgFormat("the codec %s is not known", {AviHandlerName(handler)});
       return false;
     case EncoderState::NoEncoder:
       break;
   }
   if (reason)
-    *reason = "the installed FFmpeg has no encoder for " + AviHandlerName(handler) + " (" +
-              codecName + ")";
+    *reason = MsgFormat("the installed FFmpeg has no encoder for %s (%s)",
+                        {AviHandlerName(handler), codecName});
   return false;
 }
 
@@ -150,8 +151,8 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
   if (m.encoder) m.encoder.reset();  // closes (and keeps) a movie still open
   m.error.clear();
   if (width < 1 || height < 1 || width > 32768 || height > 32768) {
-    m.error = "cannot write a movie of " + std::to_string(width) + " x " +
-              std::to_string(height) + " pixels";
+    m.error = MsgFormat("cannot write a movie of %s x %s pixels",
+                        {std::to_string(width), std::to_string(height)});
     return false;
   }
   if (!AviHandlerAvailable(options.handler, &m.error)) return false;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/Translate.h"
 #include "output/StillImage.h"
 
 namespace velmora {
@@ -39,7 +40,7 @@ class MemoryIn : public Imf::IStream {
  public:
   explicit MemoryIn(const std::string& in) : Imf::IStream("memory"), in_(in) {}
   bool read(char c[], int n) override {
-    if (pos_ + static_cast<size_t>(n) > in_.size()) throw std::runtime_error("truncated file");
+    if (pos_ + static_cast<size_t>(n) > in_.size()) throw std::runtime_error(Msg("truncated file"));
     std::memcpy(c, in_.data() + pos_, static_cast<size_t>(n));
     pos_ += static_cast<size_t>(n);
     return pos_ < in_.size();
@@ -57,7 +58,7 @@ class MemoryIn : public Imf::IStream {
 bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
                std::string* error) {
   if (colour.width <= 0 || colour.height <= 0) {
-    if (error) *error = "OpenEXR encoding failed: empty picture";
+    if (error) *error = MsgFormat("OpenEXR encoding failed: %s", {Msg("empty picture")});
     return false;
   }
   const size_t w = static_cast<size_t>(colour.width);
@@ -95,7 +96,7 @@ bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
     file.setFrameBuffer(frame);
     file.writePixels(colour.height);
   } catch (const std::exception& e) {
-    if (error) *error = std::string("OpenEXR encoding failed: ") + e.what();
+    if (error) *error = MsgFormat("OpenEXR encoding failed: %s", {e.what()});
     out.clear();
     return false;
   }
@@ -111,7 +112,7 @@ bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha, std:
     const int32_t w = box.max.x - box.min.x + 1;
     const int32_t h = box.max.y - box.min.y + 1;
     if (w <= 0 || h <= 0 || static_cast<int64_t>(w) * h > (1 << 28))
-      throw std::runtime_error("bad size");
+      throw std::runtime_error(Msg("bad size"));
     std::string list;
     for (auto it = file.header().channels().begin(); it != file.header().channels().end(); ++it)
       list += std::string(it.name()) + (it.channel().type == Imf::HALF    ? ":half "
@@ -142,7 +143,7 @@ bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha, std:
       }
     if (channels) *channels = list;
   } catch (const std::exception& e) {
-    if (error) *error = std::string("not a readable OpenEXR file: ") + e.what();
+    if (error) *error = MsgFormat("not a readable OpenEXR file: %s", {e.what()});
     return false;
   }
   return true;

@@ -5,6 +5,7 @@
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
 #include "output/StillImage.h"
+#include "base/Translate.h"
 
 namespace velmora {
 
@@ -131,14 +132,14 @@ bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
     if (error) *error = why;
     return false;
   };
-  if (!format.encode) return fail(std::string(format.name) + " is not a picture format");
+  if (!format.encode) return fail(MsgFormat("%s is not a picture format", {format.name}));
   if (picture.alpha) {
     if (!(format.channels & kChannelsRgba))
-      return fail(std::string(format.name) + " files hold no alpha channel (" +
-                  FormatNameList(kFormatStill, kChannelsRgba) + " do)");
+      return fail(MsgFormat("%s files hold no alpha channel (%s do)",
+                            {format.name, FormatNameList(kFormatStill, kChannelsRgba)}));
     if (picture.alpha->width != picture.colour.width ||
         picture.alpha->height != picture.colour.height)
-      return fail("the alpha picture's size differs from the colour picture's");
+      return fail(Msg("the alpha picture's size differs from the colour picture's"));
   }
   return format.encode(picture, options, out, error);
 }

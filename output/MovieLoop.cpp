@@ -39,9 +39,11 @@ struct SeriesFailures {
   }
   void Report(const std::string& label, std::vector<std::string>& out) const {
     if (count == 0) return;
-    std::string line = label + ": " + first;
-    if (count > 1) line += " (and " + std::to_string(count - 1) + " more pictures not written)";
-    out.push_back(line);
+    if (count > 1)
+      out.push_back(MsgFormat("%s: %s (and %s more pictures not written)",
+                              {label, first, std::to_string(count - 1)}));
+    else
+      out.push_back(label + ": " + first);
   }
 };
 
@@ -127,8 +129,9 @@ std::string OutputProblem(const std::string& name, MovieOutputKind kind, int32_t
   struct stat st;
   if (kind == MovieOutputKind::Series && stat(name.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
       !S_ISDIR(st.st_mode))
-    return name + " is a device or pipe: a numbered series needs a file name "
-                  "(an .avi name writes one stream)";
+    return MsgFormat("%s is a device or pipe: a numbered series needs a file name "
+                     "(an .avi name writes one stream)",
+                     {name});
   FileReplacement probe;  // made and dropped: nothing is left behind
   std::string error;
   const std::string file = kind == MovieOutputKind::Series ? NumberedFileName(name, first) : name;
@@ -144,7 +147,7 @@ std::vector<std::string> CheckMovieOutputs(const MovieSettings& s) {
     const std::string name = TrimOutputName(alpha ? s.alphaName : s.mainName);
     const std::string problem =
         OutputProblem(name, OutputKindForName(name), s.firstFrame, s.replaceProtected);
-    if (!problem.empty()) lines.push_back((alpha ? "alpha output: " : "main output: ") + problem);
+    if (!problem.empty()) lines.push_back(MsgFormat(alpha ? MsgNoop("alpha output: %s") : MsgNoop("main output: %s"), {problem}));
   }
   return lines;
 }
@@ -182,8 +185,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   report.firstFrame = first;
   report.totalFrames = total;
   if (outputs[0].kind != MovieOutputKind::None && outputs[0].name == outputs[1].name) {
-    report.failures.push_back("the main and the alpha output are the same file: " +
-                              outputs[0].name);
+    report.failures.push_back(
+        MsgFormat("the main and the alpha output are the same file: %s", {outputs[0].name}));
     return report;
   }
   auto isProtected = [&](const std::string& file) {
@@ -191,8 +194,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   };
   for (const Output& o : outputs) {
     if (o.kind == MovieOutputKind::Avi && isProtected(o.name)) {
-      report.failures.push_back(std::string(o.Label()) + ": refusing to write over the project " +
-                                settings.protectedFile);
+      report.failures.push_back(MsgFormat("%s: refusing to write over the project %s",
+                                          {o.Label(), settings.protectedFile}));
       return report;
     }
   }
@@ -201,14 +204,14 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
                                 ? *FindFormatByName("avi")
                                 : StillFormatForPath(outputs[0].name);
     if (!(f.channels & kChannelsRgba)) {
-      report.failures.push_back(std::string(f.name) + " files hold no alpha channel: " +
-                                outputs[0].name);
+      report.failures.push_back(
+          MsgFormat("%s files hold no alpha channel: %s", {f.name, outputs[0].name}));
       return report;
     }
   }
   if (outW < 1 || outH < 1) {
-    report.failures.push_back("the output size must be at least 1 x 1 (got " +
-                              std::to_string(outW) + " x " + std::to_string(outH) + ")");
+    report.failures.push_back(MsgFormat("the output size must be at least 1 x 1 (got %s x %s)",
+                                        {std::to_string(outW), std::to_string(outH)}));
     return report;
   }
 
@@ -275,10 +278,11 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       report.failures.push_back(MsgFormat("frame %s: %s", {std::to_string(f),
                                 DescribeWorkOverrun(ctx.Work, p, outW, outH)}));
     else if (!ok)
-      report.failures.push_back(
-          "frame " + std::to_string(f) + " could not be rendered at " + std::to_string(w) +
-          " x " + std::to_string(h) +
-          (f == 0 ? " to fix the warp normalisation" : " to prepare the frames that follow it"));
+      report.failures.push_back(MsgFormat(
+          f == 0 ? MsgNoop("frame %s could not be rendered at %s x %s to fix the warp normalisation")
+                 : MsgNoop("frame %s could not be rendered at %s x %s to prepare the frames that "
+                           "follow it"),
+          {std::to_string(f), std::to_string(w), std::to_string(h)}));
     return ok;
   };
   auto abortAsked = [&] {
@@ -338,16 +342,18 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         break;
       }
       if (!rendered && ctx.Work.Exceeded) {
-        report.failures.push_back("frame " + std::to_string(f) + ": " +
-                                  DescribeWorkOverrun(ctx.Work, p, outW, outH));
+        report.failures.push_back(MsgFormat("frame %s: %s", {std::to_string(f),
+                                  DescribeWorkOverrun(ctx.Work, p, outW, outH)}));
         renderFailed = true;
         break;
       }
       if (!rendered) {
-        report.failures.push_back("frame " + std::to_string(f) + " could not be rendered at " +
-                                  std::to_string(outW) + " x " + std::to_string(outH) +
-                                  " with oversampling " + std::to_string(p.OverSampling) +
-                                  " (not enough memory, or too large)");
+        // The reason stands apart so that the command line can put the
+        // engine's own message in its place.
+        report.failures.push_back(MsgFormat(
+            "frame %s could not be rendered at %s x %s with oversampling %s %s",
+            {std::to_string(f), std::to_string(outW), std::to_string(outH),
+             std::to_string(p.OverSampling), Msg("(not enough memory, or too large)")}));
         renderFailed = true;
         break;
       }
@@ -363,13 +369,13 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           const std::string file = NumberedFileName(o.name, f);
           std::string error;
           if (isProtected(file))
-            o.seriesFailures.Add("refusing to write over the project " + file);
+            o.seriesFailures.Add(MsgFormat("refusing to write over the project %s", {file}));
           else if (!SaveStill(StillFormatForPath(file),
                               RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &alpha
                                                                                      : nullptr),
                               file, StillEncodeOptions{settings.jpegQuality}, &error,
                               settings.replaceProtected))
-            o.seriesFailures.Add(error.empty() ? "cannot write " + file : error);
+            o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
           showName(o.alpha, file);
         }
       }
@@ -401,8 +407,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       if (!(beside ? o.writer->CloseAs(partial) : o.writer->Close()))
         report.failures.push_back(std::string(o.Label()) + ": " + o.writer->LastError());
       else if (beside)
-        report.notes.push_back(o.name + " was left as it was; the " + std::to_string(counter) +
-                               " frames made are in " + partial);
+        report.notes.push_back(MsgFormat("%s was left as it was; the %s frames made are in %s",
+                                         {o.name, std::to_string(counter), partial}));
       report.outputSeconds += SecondsSince(started);
     }
     o.seriesFailures.Report(o.Label(), report.failures);

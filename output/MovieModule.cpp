@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "base/Translate.h"
+
 namespace velmora {
 
 namespace {
@@ -35,7 +37,7 @@ const MovieModule* LoadMovieModule(std::string* error) {
 #ifdef VELMORA_MOVIE_MODULE_DIR
   candidates.push_back(std::string(VELMORA_MOVIE_MODULE_DIR) + "/" + ModuleFile);
 #endif
-  std::string why = "cannot find " + std::string(ModuleFile);
+  std::string why = MsgFormat("cannot find %s", {ModuleFile});
   for (const std::string& path : candidates) {
     if (access(path.c_str(), F_OK) != 0) continue;
     // Never unloaded: FFmpeg keeps threads and tables that must outlive any
@@ -43,11 +45,12 @@ const MovieModule* LoadMovieModule(std::string* error) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
       const char* text = dlerror();
-      why = "cannot load the movie library " + path + ": " + (text ? text : "unknown error");
+      why = MsgFormat("cannot load the movie library %s: %s",
+                      {path, text ? text : Msg("unknown error")});
       continue;
     }
     if (void* sym = dlsym(handle, EntryName)) return reinterpret_cast<Entry>(sym)();
-    why = path + " is not a movie library of this program";
+    why = MsgFormat("%s is not a movie library of this program", {path});
   }
   if (error) *error = why;
   return nullptr;

@@ -65,7 +65,7 @@ bool MakeFolders(const std::string& folder, std::string* error) {
   if (stat(folder.c_str(), &st) == 0) return true;
   if (!MakeFolders(FolderOf(folder), error)) return false;
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    if (error) *error = "cannot create folder " + folder + ": " + SystemErrorText(errno);
+    if (error) *error = MsgFormat("cannot create folder %s: %s", {folder, SystemErrorText(errno)});
     return false;
   }
   return true;
@@ -101,13 +101,16 @@ std::string ReadSettingsText(const std::string& path, std::string& text) {
   text.clear();
   struct stat st;
   if (path.empty() || (stat(path.c_str(), &st) != 0 && errno == ENOENT)) return "missing";
-  const std::string what = "cannot read settings file " + path + ": ";
-  if (stat(path.c_str(), &st) != 0) return what + std::strerror(errno);
-  if (!S_ISREG(st.st_mode)) return what + "not a regular file";
-  if (static_cast<uint64_t>(st.st_size) > SettingsFileByteLimit)
-    return what + "larger than " + std::to_string(SettingsFileByteLimit >> 20) + " MB";
+  auto what = [&](const std::string& why) {
+    return MsgFormat("cannot read settings file %s: %s", {path, why});
+  };
+  const std::string tooLarge =
+      MsgFormat("larger than %s MB", {std::to_string(SettingsFileByteLimit >> 20)});
+  if (stat(path.c_str(), &st) != 0) return what(SystemErrorText(errno));
+  if (!S_ISREG(st.st_mode)) return what(Msg("not a regular file"));
+  if (static_cast<uint64_t>(st.st_size) > SettingsFileByteLimit) return what(tooLarge);
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return what + std::strerror(errno);
+  if (fd < 0) return what(SystemErrorText(errno));
   char buf[65536];
   for (;;) {
     const ssize_t n = read(fd, buf, sizeof buf);
@@ -115,16 +118,15 @@ std::string ReadSettingsText(const std::string& path, std::string& text) {
     if (n < 0) {
       const int err = errno;
       close(fd);
-      return what + std::strerror(err);
+      return what(SystemErrorText(err));
     }
     if (n == 0) break;
     text.append(buf, static_cast<size_t>(n));
     if (text.size() > SettingsFileByteLimit) break;
   }
   close(fd);
-  if (text.size() > SettingsFileByteLimit)
-    return what + "larger than " + std::to_string(SettingsFileByteLimit >> 20) + " MB";
-  if (!LooksLikeSettings(text)) return path + " is not a settings file";
+  if (text.size() > SettingsFileByteLimit) return what(tooLarge);
+  if (!LooksLikeSettings(text)) return MsgFormat("%s is not a settings file", {path});
   return "";
 }
 
@@ -218,7 +220,7 @@ bool WriteIniValues(const std::string& path, const std::string& section,
                     const std::vector<std::pair<std::string, std::string>>& values,
                     std::string* error) {
   if (path.empty()) {
-    if (error) *error = "no settings file";
+    if (error) *error = Msg("no settings file");
     return false;
   }
   CSimpleIniA ini;
@@ -230,20 +232,21 @@ bool WriteIniValues(const std::string& path, const std::string& section,
   if (const std::string problem = ReadSettingsText(path, text); problem != "missing") {
     if (!problem.empty() || ini.LoadData(text) != SI_OK) {
       if (error)
-        *error = (problem.empty() ? "cannot read settings file " + path : problem) +
-                 "; it is kept as it is";
+        *error = MsgFormat("%s; it is kept as it is",
+                           {problem.empty() ? MsgFormat("cannot read settings file %s", {path})
+                                            : problem});
       return false;
     }
   }
   for (const auto& [key, value] : values) {
     if (ini.SetValue(section.c_str(), key.c_str(), value.c_str()) < 0) {
-      if (error) *error = "cannot store " + key + " in " + path;
+      if (error) *error = MsgFormat("cannot store %s in %s", {key, path});
       return false;
     }
   }
   text.clear();
   if (ini.Save(text) != SI_OK) {
-    if (error) *error = "cannot format settings for " + path;
+    if (error) *error = MsgFormat("cannot format settings for %s", {path});
     return false;
   }
   // Only the user's configuration folder is made; a folder named through
@@ -253,7 +256,7 @@ bool WriteIniValues(const std::string& path, const std::string& section,
   if (path == UserSettingsPath()) {
     if (!MakeFolders(folder, error)) return false;
   } else if (struct stat st; stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    if (error) *error = "cannot write settings file " + path + ": no folder " + folder;
+    if (error) *error = MsgFormat("cannot write settings file %s: no folder %s", {path, folder});
     return false;
   }
   return WriteFileAtomically(path, text, error);

@@ -14,6 +14,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
+#include "base/Translate.h"
 #include "output/Formats.h"
 
 namespace velmora {
@@ -46,7 +47,7 @@ bool EncodeBmp(const Bitmap24& bm, std::string& out, std::string* error) {
   const uint64_t stride = (static_cast<uint64_t>(bm.width) * 3 + 3) & ~3ull;
   const uint64_t imageSize = stride * static_cast<uint64_t>(bm.height);
   if (imageSize + 54 > 0xFFFFFFFFull) {
-    if (error) *error = "picture too large for BMP";
+    if (error) *error = Msg("picture too large for BMP");
     return false;
   }
   out.clear();
@@ -76,19 +77,19 @@ bool EncodeBmp(const Bitmap24& bm, std::string& out, std::string* error) {
 
 bool DecodeBmp(const std::string& s, Bitmap24& bm, std::string* error) {
   auto fail = [&](const char* why) {
-    if (error) *error = why;
+    if (error) *error = Msg(why);
     return false;
   };
-  if (s.size() < 54 || s[0] != 'B' || s[1] != 'M') return fail("not a BMP file");
+  if (s.size() < 54 || s[0] != 'B' || s[1] != 'M') return fail(MsgNoop("not a BMP file"));
   const uint32_t offset = GetLE(s, 10, 4);
   const int32_t w = static_cast<int32_t>(GetLE(s, 18, 4));
   const int32_t hRaw = static_cast<int32_t>(GetLE(s, 22, 4));
-  if (GetLE(s, 28, 2) != 24 || GetLE(s, 30, 4) != 0) return fail("not an uncompressed 24-bit BMP");
-  if (w < 0 || hRaw == INT32_MIN) return fail("bad BMP size");
+  if (GetLE(s, 28, 2) != 24 || GetLE(s, 30, 4) != 0) return fail(MsgNoop("not an uncompressed 24-bit BMP"));
+  if (w < 0 || hRaw == INT32_MIN) return fail(MsgNoop("bad BMP size"));
   const bool topDown = hRaw < 0;
   const int32_t h = topDown ? -hRaw : hRaw;
   const uint64_t stride = (static_cast<uint64_t>(w) * 3 + 3) & ~3ull;
-  if (offset + stride * static_cast<uint64_t>(h) > s.size()) return fail("truncated BMP");
+  if (offset + stride * static_cast<uint64_t>(h) > s.size()) return fail(MsgNoop("truncated BMP"));
   bm.SetSize(w, h);
   for (int32_t y = 0; y < h; ++y) {
     const int32_t row = topDown ? y : h - 1 - y;
@@ -131,13 +132,13 @@ bool WritePngImage(int32_t width, int32_t height, bool alpha, RowOf row, std::st
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
-    if (error) *error = "PNG encoding failed: out of memory";
+    if (error) *error = MsgFormat("PNG encoding failed: %s", {Msg("out of memory")});
     out.clear();
     return false;
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    if (error) *error = "PNG encoding failed: " + sink.message;
+    if (error) *error = MsgFormat("PNG encoding failed: %s", {sink.message});
     out.clear();
     return false;
   }
@@ -182,21 +183,22 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
-  auto fail = [&] {
-    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = MsgFormat("not a readable PNG file: %s", {why});
     png_image_free(&image);
     return false;
   };
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return fail();
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+    return fail(image.message);
   if (image.width > INT32_MAX / 3 || image.height > INT32_MAX) {
-    std::snprintf(image.message, sizeof image.message, "picture too large");
-    return fail();
+    return fail(Msg("picture too large"));
   }
   if (width > 0 && height > 0 &&
       (image.width != static_cast<uint32_t>(width) || image.height != static_cast<uint32_t>(height))) {
     if (error)
-      *error = "it is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
-               ", not " + std::to_string(width) + " x " + std::to_string(height);
+      *error = MsgFormat("it is %s x %s, not %s x %s",
+                         {std::to_string(image.width), std::to_string(image.height),
+                          std::to_string(width), std::to_string(height)});
     png_image_free(&image);
     return false;
   }
@@ -205,11 +207,11 @@ bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32
   try {
     read.SetSize(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
   } catch (const std::bad_alloc&) {
-    std::snprintf(image.message, sizeof image.message, "not enough memory for %u x %u pixels",
-                  image.width, image.height);
-    return fail();
+    return fail(MsgFormat("not enough memory for %s x %s pixels",
+                          {std::to_string(image.width), std::to_string(image.height)}));
   }
-  if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr)) return fail();
+  if (!png_image_finish_read(&image, nullptr, read.bytes.data(), 0, nullptr))
+    return fail(image.message);
   bm = std::move(read);
   return true;
 }
@@ -221,7 +223,7 @@ bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()) ||
       static_cast<uint64_t>(image.width) * image.height > (1ull << 28)) {
-    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    if (error) *error = MsgFormat("not a readable PNG file: %s", {image.message});
     png_image_free(&image);
     return false;
   }
@@ -229,7 +231,7 @@ bool DecodePngRgba(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
   const auto w = static_cast<int32_t>(image.width), h = static_cast<int32_t>(image.height);
   std::vector<uint8_t> bgra(static_cast<size_t>(w) * h * 4);
   if (!png_image_finish_read(&image, nullptr, bgra.data(), 0, nullptr)) {
-    if (error) *error = std::string("not a readable PNG file: ") + image.message;
+    if (error) *error = MsgFormat("not a readable PNG file: %s", {image.message});
     png_image_free(&image);
     return false;
   }
@@ -257,7 +259,7 @@ void JpegErrorExit(j_common_ptr info) {
 
 bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* error) {
   if (bm.width <= 0 || bm.height <= 0) {
-    if (error) *error = "cannot write an empty picture as JPEG";
+    if (error) *error = Msg("cannot write an empty picture as JPEG");
     return false;
   }
   jpeg_compress_struct cinfo;
@@ -268,7 +270,7 @@ bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* 
   unsigned long memSize = 0;
   std::vector<uint8_t> rgb(static_cast<size_t>(bm.width) * 3);
   if (setjmp(err.jump)) {
-    if (error) *error = std::string("JPEG encoding failed: ") + err.message;
+    if (error) *error = MsgFormat("JPEG encoding failed: %s", {err.message});
     jpeg_destroy_compress(&cinfo);
     free(mem);
     return false;
@@ -360,14 +362,14 @@ TIFF* OpenTiffMemory(TiffMemory& m, const char* mode, std::string& message) {
 
 bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
                 const Bitmap24* alpha) {
-  std::string message = "cannot create the file";
+  std::string message = Msg("cannot create the file");
   auto fail = [&] {
-    if (error) *error = "TIFF encoding failed: " + message;
+    if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
     out.clear();
     return false;
   };
   if (bm.width <= 0 || bm.height <= 0) {
-    message = "empty picture";
+    message = Msg("empty picture");
     return fail();
   }
   out.clear();
@@ -409,7 +411,7 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
 }
 
 bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitmap24* alpha) {
-  std::string message = "not a TIFF file";
+  std::string message = Msg("not a TIFF file");
   TiffMemory m;
   m.input = &bytes;
   TIFF* tif = OpenTiffMemory(m, "r", message);
@@ -424,7 +426,7 @@ bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitm
   }
   if (tif) TIFFClose(tif);
   if (!ok) {
-    if (error) *error = "not a readable TIFF file: " + message;
+    if (error) *error = MsgFormat("not a readable TIFF file: %s", {message});
     return false;
   }
   bm.SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h));

@@ -76,7 +76,7 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::stri
     }
     if (n == 0) break;
     if (bytes.size() + static_cast<size_t>(n) > ProgramFileByteLimit) {
-      error = "file too large for a project";
+      error = Msg("file too large for a project");
       close(fd);
       return ReadOutcome::Unreadable;
     }
@@ -121,8 +121,8 @@ TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& ta
   for (const TCurveTextWarning& w : *t.Warnings)
     r.Warnings.push_back({LineOf(text, std::max<int32_t>(0, w.Offset)), w.Keyword, w.Problem, w.Refused});
   if (const int32_t line = UnclosedStringLine(std::string(text)))
-    r.Warnings.push_back({line, "", "a string without its closing quote runs to the end of the file",
-                          false});
+    r.Warnings.push_back(
+        {line, "", Msg("a string without its closing quote runs to the end of the file"), false});
   BrelFreeEnv(env);
   return r;
 }

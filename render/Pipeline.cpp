@@ -60,8 +60,8 @@ bool OutputTarget(const TCloudFrameParams& params, RenderTarget& target, std::st
   const int64_t H = int64_t{params.ResY} * factor;
   if (W > std::numeric_limits<int32_t>::max() || H > std::numeric_limits<int32_t>::max()) {
     if (error)
-      *error = "the render size " + std::to_string(W) + " x " + std::to_string(H) +
-               " is too large";
+      *error = MsgFormat("the render size %s x %s is too large",
+                         {std::to_string(W), std::to_string(H)});
     return false;
   }
   target = RenderTarget{static_cast<int32_t>(W), static_cast<int32_t>(H),

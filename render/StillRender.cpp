@@ -108,8 +108,8 @@ void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, B
 bool RenderStillFrame(RenderContext& ctx, const TCloudFrameParams& params, std::string* error) {
   if (params.ResX < 1 || params.ResY < 1) {
     if (error)
-      *error = "the output size must be at least 1 x 1 (got " + std::to_string(params.ResX) +
-               " x " + std::to_string(params.ResY) + ")";
+      *error = MsgFormat("the output size must be at least 1 x 1 (got %s x %s)",
+                         {std::to_string(params.ResX), std::to_string(params.ResY)});
     return false;
   }
   RenderTarget target;

@@ -23,13 +23,17 @@ extern "C" {
 }
 
 #include "base/ReplaceFile.h"
+#include "base/Translate.h"
 #include "output/MovieModule.h"
 
 namespace velmora {
 
 namespace {
 
+// FFmpeg's text for CODE; a system error (AVERROR of an errno value) in the
+// language of the messages, FFmpeg's own codes as FFmpeg words them.
 std::string AvError(int code) {
+  if (code < 0 && code > -4096) return SystemErrorText(-code);
   char buf[AV_ERROR_MAX_STRING_SIZE] = {0};
   av_strerror(code, buf, sizeof buf);
   return buf;
@@ -123,20 +127,20 @@ class FfmpegAviWriter final : public AviEncoder {
   }
   bool CheckIo() {
     if (fmt && fmt->pb && fmt->pb->error < 0)
-      return Fail("cannot write " + target + ": " + AvError(fmt->pb->error));
+      return Fail(MsgFormat("cannot write %s: %s", {target, AvError(fmt->pb->error)}));
     return true;
   }
   bool WritePacket(AVPacket* pkt) {
     pkt->stream_index = stream->index;
     const int ret = av_interleaved_write_frame(fmt, pkt);
-    if (ret < 0) return Fail("cannot write " + target + ": " + AvError(ret));
+    if (ret < 0) return Fail(MsgFormat("cannot write %s: %s", {target, AvError(ret)}));
     return CheckIo();
   }
   bool Drain() {
     for (;;) {
       const int ret = avcodec_receive_packet(enc, packet);
       if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return true;
-      if (ret < 0) return Fail("encoding failed: " + AvError(ret));
+      if (ret < 0) return Fail(MsgFormat("encoding failed: %s", {AvError(ret)}));
       av_packet_rescale_ts(packet, enc->time_base, stream->time_base);
       const bool ok = WritePacket(packet);
       av_packet_unref(packet);
@@ -201,14 +205,14 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
 
   int ret = avformat_alloc_output_context2(&m.fmt, nullptr, "avi", temp.c_str());
   if (ret < 0 || !m.fmt) {
-    m.Fail("cannot prepare an AVI file: " + AvError(ret));
+    m.Fail(MsgFormat("cannot prepare an AVI file: %s", {AvError(ret)}));
     m.Discard();
     return false;
   }
   m.stream = avformat_new_stream(m.fmt, nullptr);
   m.packet = av_packet_alloc();
   if (!m.stream || !m.packet) {
-    m.Fail("out of memory preparing " + fileName);
+    m.Fail(MsgFormat("out of memory preparing %s", {fileName}));
     m.Discard();
     return false;
   }
@@ -232,7 +236,7 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     static const char marker[] = "BottomUp";
     par->extradata = static_cast<uint8_t*>(av_mallocz(sizeof marker + AV_INPUT_BUFFER_PADDING_SIZE));
     if (!par->extradata) {
-      m.Fail("out of memory preparing " + fileName);
+      m.Fail(MsgFormat("out of memory preparing %s", {fileName}));
       m.Discard();
       return false;
     }
@@ -240,8 +244,8 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     par->extradata_size = sizeof marker;
     m.rawStride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
     if (m.rawStride * static_cast<size_t>(height) > 0x7FFFFFFFu - AV_INPUT_BUFFER_PADDING_SIZE) {
-      m.Fail("a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-             " is too large for an uncompressed movie");
+      m.Fail(MsgFormat("a picture of %s x %s is too large for an uncompressed movie",
+                       {std::to_string(width), std::to_string(height)}));
       m.Discard();
       return false;
     }
@@ -249,14 +253,14 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     const AVCodecID id = CodecIdForHandler(options.handler);
     const AVCodec* codec = EncoderFor(id);
     if (!codec) {
-      m.Fail(std::string("the installed FFmpeg has no encoder for ") + avcodec_get_name(id));
+      m.Fail(MsgFormat("the installed FFmpeg has no encoder for %s", {avcodec_get_name(id)}));
       m.Discard();
       return false;
     }
     m.enc = avcodec_alloc_context3(codec);
     m.frame = av_frame_alloc();
     if (!m.enc || !m.frame) {
-      m.Fail("out of memory preparing " + fileName);
+      m.Fail(MsgFormat("out of memory preparing %s", {fileName}));
       m.Discard();
       return false;
     }
@@ -297,8 +301,8 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     ret = avcodec_open2(e, codec, &opts);
     av_dict_free(&opts);
     if (ret < 0) {
-      m.Fail(std::string("cannot start the ") + codec->name + " encoder at " +
-             std::to_string(width) + " x " + std::to_string(height) + ": " + AvError(ret));
+      m.Fail(MsgFormat("cannot start the %s encoder at %s x %s: %s",
+                       {codec->name, std::to_string(width), std::to_string(height), AvError(ret)}));
       m.Discard();
       return false;
     }
@@ -310,7 +314,7 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     m.frame->height = height;
     if (ret >= 0) ret = av_frame_get_buffer(m.frame, 0);
     if (ret < 0) {
-      m.Fail("cannot prepare the encoder: " + AvError(ret));
+      m.Fail(MsgFormat("cannot prepare the encoder: %s", {AvError(ret)}));
       m.Discard();
       return false;
     }
@@ -318,7 +322,7 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
                            SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
                            nullptr);
     if (!m.sws) {
-      m.Fail(std::string("cannot convert pictures for ") + codec->name);
+      m.Fail(MsgFormat("cannot convert pictures for %s", {codec->name}));
       m.Discard();
       return false;
     }
@@ -332,13 +336,13 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
 
   ret = avio_open(&m.fmt->pb, temp.c_str(), AVIO_FLAG_WRITE);
   if (ret < 0) {
-    m.Fail("cannot create " + fileName + ": " + AvError(ret));
+    m.Fail(MsgFormat("cannot create %s: %s", {fileName, AvError(ret)}));
     m.Discard();
     return false;
   }
   ret = avformat_write_header(m.fmt, nullptr);
   if (ret < 0 || !m.CheckIo()) {
-    if (ret < 0) m.Fail("cannot write " + fileName + ": " + AvError(ret));
+    if (ret < 0) m.Fail(MsgFormat("cannot write %s: %s", {fileName, AvError(ret)}));
     m.Discard();
     return false;
   }
@@ -351,12 +355,12 @@ bool FfmpegAviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
   FfmpegAviWriter& m = *this;
   if (!m.open || m.failed) return false;
   if (bm.width != m.width || bm.height != m.height)
-    return m.Fail("a picture of " + std::to_string(bm.width) + " x " + std::to_string(bm.height) +
-                  " cannot go into a movie of " + std::to_string(m.width) + " x " +
-                  std::to_string(m.height));
+    return m.Fail(MsgFormat("a picture of %s x %s cannot go into a movie of %s x %s",
+                            {std::to_string(bm.width), std::to_string(bm.height),
+                             std::to_string(m.width), std::to_string(m.height)}));
   if (sampleNumber <= m.lastSample)
-    return m.Fail("movie samples must come in increasing order (got " +
-                  std::to_string(sampleNumber) + " after " + std::to_string(m.lastSample) + ")");
+    return m.Fail(MsgFormat("movie samples must come in increasing order (got %s after %s)",
+                            {std::to_string(sampleNumber), std::to_string(m.lastSample)}));
   const auto started = std::chrono::steady_clock::now();
   bool ok = true;
   if (!m.enc) {
@@ -364,7 +368,7 @@ bool FfmpegAviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
     const size_t frameBytes = m.rawStride * static_cast<size_t>(m.height);
     int ret = av_new_packet(m.packet, static_cast<int>(frameBytes));
     if (ret < 0) {
-      ok = m.Fail("out of memory writing " + m.target);
+      ok = m.Fail(MsgFormat("out of memory writing %s", {m.target}));
     } else {
       // Bottom-up rows, each padded with zeros to a multiple of four bytes.
       for (int32_t y = 0; y < m.height; ++y) {
@@ -382,7 +386,7 @@ bool FfmpegAviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
   } else {
     int ret = av_frame_make_writable(m.frame);
     if (ret < 0) {
-      ok = m.Fail("cannot prepare a frame: " + AvError(ret));
+      ok = m.Fail(MsgFormat("cannot prepare a frame: %s", {AvError(ret)}));
     } else {
       const uint8_t* src[1] = {bm.Row(0)};
       const int srcStride[1] = {m.width * 3};
@@ -391,7 +395,7 @@ bool FfmpegAviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
       if (m.qscale) m.frame->quality = m.enc->global_quality;
       ret = avcodec_send_frame(m.enc, m.frame);
       if (ret < 0)
-        ok = m.Fail("encoding failed: " + AvError(ret));
+        ok = m.Fail(MsgFormat("encoding failed: %s", {AvError(ret)}));
       else
         ok = m.Drain();
     }
@@ -413,20 +417,20 @@ bool FfmpegAviWriter::Finish(const std::string* otherName) {
   if (!m.failed && m.enc) {
     const int ret = avcodec_send_frame(m.enc, nullptr);
     if (ret < 0 && ret != AVERROR_EOF)
-      m.Fail("encoding failed: " + AvError(ret));
+      m.Fail(MsgFormat("encoding failed: %s", {AvError(ret)}));
     else
       m.Drain();
   }
   if (!m.failed) {
     const int ret = av_write_trailer(m.fmt);
-    if (ret < 0) m.Fail("cannot finish " + m.target + ": " + AvError(ret));
+    if (ret < 0) m.Fail(MsgFormat("cannot finish %s: %s", {m.target, AvError(ret)}));
     m.CheckIo();
   }
   if (m.fmt && m.fmt->pb) {
     avio_flush(m.fmt->pb);
     m.CheckIo();
     const int ret = avio_closep(&m.fmt->pb);
-    if (ret < 0) m.Fail("cannot write " + m.target + ": " + AvError(ret));
+    if (ret < 0) m.Fail(MsgFormat("cannot write %s: %s", {m.target, AvError(ret)}));
   }
   std::string why;
   if (!m.failed && !(otherName ? m.file.CommitAs(*otherName, &why) : m.file.Commit(&why)))

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "base/Translate.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -21,7 +23,10 @@ struct IndexEntry {
   bool key;
 };
 
+// FFmpeg's text for CODE; a system error (AVERROR of an errno value) in the
+// language of the messages, FFmpeg's own codes as FFmpeg words them.
 std::string AvText(int code) {
+  if (code < 0 && code > -4096) return SystemErrorText(-code);
   char buf[AV_ERROR_MAX_STRING_SIZE] = {0};
   av_strerror(code, buf, sizeof buf);
   return buf;
@@ -137,7 +142,7 @@ struct AviPlayer::Impl {
                                frame->height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr,
                                nullptr);
     if (!sws) {
-      lastError = "cannot convert the movie's pictures";
+      lastError = Msg("cannot convert the movie's pictures");
       return;
     }
     const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
@@ -177,7 +182,7 @@ struct AviPlayer::Impl {
     if (!(canContinue && decoded < target && decoded >= key)) {
       const int r = av_seek_frame(fmt, stream, key + base, AVSEEK_FLAG_BACKWARD);
       if (r < 0) {
-        lastError = "cannot seek in the movie: " + AvText(r);
+        lastError = MsgFormat("cannot seek in the movie: %s", {AvText(r)});
         return false;
       }
       avcodec_flush_buffers(dec);
@@ -191,7 +196,7 @@ struct AviPlayer::Impl {
         avcodec_send_packet(dec, nullptr);
         const bool got = Receive(target, target);
         canContinue = false;
-        if (!got && decoded < 0) lastError = "no picture of the movie could be decoded";
+        if (!got && decoded < 0) lastError = Msg("no picture of the movie could be decoded");
         return got || !picture.bytes.empty();
       }
       if (packet->stream_index != stream || packet->size == 0) {
@@ -202,7 +207,7 @@ struct AviPlayer::Impl {
       const int s = avcodec_send_packet(dec, packet);
       av_packet_unref(packet);
       if (s < 0 && s != AVERROR(EAGAIN)) {
-        lastError = "cannot decode the movie: " + AvText(s);
+        lastError = MsgFormat("cannot decode the movie: %s", {AvText(s)});
         continue;  // a damaged picture: go on with the next one
       }
       if (Receive(target, pf)) return true;
@@ -230,26 +235,26 @@ bool AviPlayer::Open(const std::string& path, std::string* error) {
     return false;
   };
   int r = avformat_open_input(&m.fmt, path.c_str(), nullptr, nullptr);
-  if (r < 0) return fail(AvText(r));
+  if (r < 0) return fail(MsgFormat("cannot open the movie: %s", {AvText(r)}));
   r = avformat_find_stream_info(m.fmt, nullptr);
-  if (r < 0) return fail(AvText(r));
+  if (r < 0) return fail(MsgFormat("cannot read the movie: %s", {AvText(r)}));
   const AVCodec* codec = nullptr;
   m.stream = av_find_best_stream(m.fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-  if (m.stream < 0 || !codec) return fail("the file holds no video the player can decode");
+  if (m.stream < 0 || !codec) return fail(Msg("the file holds no video the player can decode"));
   m.dec = avcodec_alloc_context3(codec);
   m.packet = av_packet_alloc();
   m.frame = av_frame_alloc();
-  if (!m.dec || !m.packet || !m.frame) return fail("out of memory");
+  if (!m.dec || !m.packet || !m.frame) return fail(Msg("out of memory"));
   avcodec_parameters_to_context(m.dec, m.fmt->streams[m.stream]->codecpar);
   // One thread keeps the decoder from holding pictures back, so each packet
   // gives its picture at once.
   m.dec->thread_count = 1;
   r = avcodec_open2(m.dec, codec, nullptr);
-  if (r < 0) return fail(AvText(r));
+  if (r < 0) return fail(MsgFormat("cannot prepare the decoder: %s", {AvText(r)}));
   m.width = m.dec->width;
   m.height = m.dec->height;
   m.BuildIndex();
-  if (m.index.empty() || m.width <= 0 || m.height <= 0) return fail("the movie has no pictures");
+  if (m.index.empty() || m.width <= 0 || m.height <= 0) return fail(Msg("the movie has no pictures"));
   if (!m.Show(0)) return fail(m.lastError);
   m.mode = PlayerMode::Stopped;
   return true;

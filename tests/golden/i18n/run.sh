@@ -61,15 +61,31 @@ same en-engine-message "velmora: render: not enough memory for a 12000 x 12000 r
 same ja-own-text "velmora: 'paint' というコマンドはありません ('velmora --help' を参照)" \
   LANG=ja_JP.UTF-8 -- paint
 same en-own-text "velmora: unknown command 'paint' (try 'velmora --help')" LANG=de_DE.UTF-8 -- paint
-same ja-system-error "velmora: render: $work に書き込めません: ディレクトリです" \
-  LANG=ja_JP.UTF-8 -- render -o "$work" --size 8x8
-same en-system-error "velmora: render: cannot write $work: Is a directory" \
-  LANG=de_DE.UTF-8 -- render -o "$work" --size 8x8
+mkdir "$work/folder"
+same ja-system-error "velmora: render: $work/folder に書き込めません: ディレクトリです" \
+  LANG=ja_JP.UTF-8 -- render -o "$work/folder" --size 8x8
+same en-system-error "velmora: render: cannot write $work/folder: Is a directory" \
+  LANG=de_DE.UTF-8 -- render -o "$work/folder" --size 8x8
 printf '1 2 foo\r\n' > "$work/bad.vlm"
 same en-project-stop "velmora: params: warning: project '$work/bad.vlm' stopped at line 1: Syntax error: unknown word 'foo'; the rest of the file was not run" \
   LC_ALL=C.UTF-8 -- params "$work/bad.vlm"
 same ja-project-stop "velmora: params: 警告: プロジェクト '$work/bad.vlm' は 1 行目で止まりました: 文法的な誤りです。:foo (ファイルの残りは実行されていません)" \
   LANG=ja_JP.UTF-8 -- params "$work/bad.vlm"
+
+# The output layer's and the farm tools' own texts, one case per family:
+# the settings file, the movie outputs, a codec FFmpeg cannot give, a work
+# folder.
+printf '\x01\x02binary\n' > "$work/foreign.ini"
+same ja-settings-file "velmora: settings: 警告: $work/foreign.ini は設定ファイルではありません (既定の設定を使います)" \
+  LANG=ja_JP.UTF-8 VELMORA_SETTINGS="$work/foreign.ini" -- settings
+same ja-movie-output "velmora: movie: メイン出力: /dev/null はデバイスかパイプです: 連番の画像にはファイル名が必要です (.avi の名前なら 1 本のストリームに書きます)" \
+  LANG=ja_JP.UTF-8 -- movie --set resolution=8x8 --set frames=0..1 -o /dev/null
+same ja-codec "velmora: movie: コーデック ABCD は知られていません" \
+  LANG=ja_JP.UTF-8 -- movie --set resolution=8x8 --set frames=0..1 -o "$work/m.avi" --codec ABCD
+same ja-farm-folder "velmora: assemble: $work は farm の作業フォルダではありません ($work/farm.ini がありません)" \
+  LANG=ja_JP.UTF-8 -- assemble "$work" -o "$work/m.avi"
+same en-farm-folder "velmora: assemble: $work is not a farm work folder (no $work/farm.ini)" \
+  LANG=C.UTF-8 -- assemble "$work" -o "$work/m.avi"
 
 # Manual texts go to stdout; numbers keep "." under any language.
 manual() {  # manual NAME WANT ENV...
@@ -91,7 +107,8 @@ manual ja-manual $'(BinDic)/<a> dup → <a><a> : スタックトップの値を�
 if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ \
     --keyword=Tr --keyword=TrNoop --keyword=TrFormat --keyword=TrIn:1c,2 --keyword=TrFormatIn:1c,2 \
-    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp script/*.cpp project/*.cpp output/*.cpp 2> /dev/null)
+    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp script/*.cpp project/*.cpp output/*.cpp output/movie/*.cpp \
+    studio/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/en.po" "$work/velmora.pot"; then
     passed=$((passed + 1))
   else
@@ -104,7 +121,7 @@ if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ --keyword \
     --keyword=Msg --keyword=MsgNoop --keyword=MsgFormat -o "$work/own.pot" \
     base/*.cpp base/*.h render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp \
-    output/*.cpp cli/*.cpp 2> /dev/null)
+    output/*.cpp output/movie/*.cpp studio/*.cpp cli/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/ja.po" "$work/own.pot" 2> >(grep -v "message is not used" >&2); then
     passed=$((passed + 1))
   else
