@@ -14,7 +14,7 @@ if(TARGET velmora_output)
   target_link_libraries(velmora_output PUBLIC PkgConfig::OPENEXR)
   target_link_libraries(velmora_output PUBLIC ${CMAKE_DL_LIBS})
   target_compile_definitions(velmora_output PRIVATE
-    VELMORA_MOVIE_MODULE_DIR="${CMAKE_INSTALL_FULL_LIBDIR}/velmora")
+    VELMORA_MOVIE_MODULE_DIR="${CMAKE_INSTALL_LIBDIR}/velmora")
 
   # The module: the AVI encoder and the movie player, with private copies of
   # the few core sources they use.  Only its entry point and the player class

@@ -35,7 +35,10 @@ const MovieModule* LoadMovieModule(std::string* error) {
   const std::string folder = ExecutableFolder();
   if (!folder.empty()) candidates.push_back(folder + "/" + ModuleFile);
 #ifdef VELMORA_MOVIE_MODULE_DIR
-  candidates.push_back(std::string(VELMORA_MOVIE_MODULE_DIR) + "/" + ModuleFile);
+  // Installed: the library folder beside the program's bin folder, whatever
+  // the prefix the package was installed under.
+  if (!folder.empty())
+    candidates.push_back(folder + "/../" + VELMORA_MOVIE_MODULE_DIR + "/" + ModuleFile);
 #endif
   std::string why = MsgFormat("cannot find %s", {ModuleFile});
   for (const std::string& path : candidates) {
