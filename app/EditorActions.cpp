@@ -150,18 +150,14 @@ void MainWindow::Undo1Click() {
     e->setModified(false);
     emit e->editingFinished();
   }
-  if (!history_.Undo(doc_)) return;
-  ShowProjectModel();
-  ShowParams(doc_.Params);
-  OutPutFilenChange();
-  preview_->ResetWarp();
-  schedule_.RequestFull();
-  SyncModified();
-  UpdateEditActions();
+  if (history_.Undo(doc_)) ShowRestoredState();
 }
 
 void MainWindow::Redo1Click() {
-  if (ExportRunning() || !history_.Redo(doc_)) return;
+  if (!ExportRunning() && history_.Redo(doc_)) ShowRestoredState();
+}
+
+void MainWindow::ShowRestoredState() {
   ShowProjectModel();
   ShowParams(doc_.Params);
   OutPutFilenChange();

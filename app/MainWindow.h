@@ -167,6 +167,8 @@ class MainWindow : public QMainWindow {
   // Edit menu.
   void Undo1Click();
   void Redo1Click();
+  // Shows the document an undo or redo step gave back and renders it anew.
+  void ShowRestoredState();
   // Output section and Settings menu (app/MainWindowOutput.cpp).
   void SavePictureClick();
   void SaveMovieClick();
