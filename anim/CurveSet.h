@@ -1,72 +1,17 @@
-// The cloud parameter set: one keyframe curve for each animated field of the
-// frame record, 38 in a fixed order, with the project keyword of each; the
-// evaluation of a frame into the record; and the new-project defaults.
+// The cloud parameter set: one keyframe curve for each curve row of the
+// parameter table (anim/ParamTable.h), in the table's order; the evaluation
+// of a frame into the record; and the new-project defaults, all read from
+// the table.
 #pragma once
 
 #include <cstdint>
 
+#include "anim/ParamTable.h"
 #include "anim/ProjectModel.h"
 #include "anim/TDivs.h"
 #include "render/Render.h"
 
 namespace velmora {
-
-constexpr int CloudCurveCount = 38;
-
-enum TCloudCurveIndex : int {
-  ccSeed = 0,
-  ccBrightness,
-  ccComplex,
-  ccCoverrate,
-  ccMinRadius,
-  ccMaxRadius,
-  ccWMinRadius,
-  ccWMaxRadius,
-  ccNoise,
-  ccWNoise,
-  ccCenter,
-  ccStartRed,
-  ccStartGreen,
-  ccStartBlue,
-  ccStartAlpha,
-  ccEndRed,
-  ccEndGreen,
-  ccEndBlue,
-  ccEndAlpha,
-  ccSlopeR,
-  ccSlopeG,
-  ccSlopeB,
-  ccSlopeA,
-  ccWX,
-  ccWY,
-  ccCloudX,
-  ccCloudY,
-  ccWarp1X,
-  ccWarp1Y,
-  ccWarp2X,
-  ccWarp2Y,
-  ccBlurRadius,
-  ccBlurSamples,
-  ccBlurCurve,
-  ccOverSampling,
-  ccBlurRotX,
-  ccBlurRotY,
-  ccBlurRotZ,
-};
-
-// How evaluation stores a curve's value in its field.
-enum class TCurveStore : uint8_t {
-  Int32,  // rounded half-even, low 32 bits
-  Byte,   // rounded half-even, low 8 bits (not clamped)
-  Real,   // unchanged
-};
-
-struct TCloudCurveInfo {
-  const char* Keyword;   // project keyword: "seed", "cloud_position", ...
-  const char* Name;      // keyword with .x/.y/.z where one keyword takes several curves
-  TCurveStore Store;
-  bool CompareAsInteger;  // KeyIfChanged compares rounded integers, not real texts
-};
 
 const TCloudCurveInfo& CloudCurveInfo(int index);
 
@@ -74,8 +19,8 @@ struct TCloudCurveSet {
   TDivs_Curve* Curves[CloudCurveCount];  // always all present; owned by the set
 };
 
-TCloudCurveSet* NewCurveSet();  // 38 empty curves
-TCloudCurveSet* CopyCurveSet(const TCloudCurveSet* source);  // 38 copied curves
+TCloudCurveSet* NewCurveSet();  // every curve, empty
+TCloudCurveSet* CopyCurveSet(const TCloudCurveSet* source);  // every curve copied
 void FreeCurveSet(TCloudCurveSet* set);
 
 // The field of curve INDEX as a key value: int32 fields as their integer,
@@ -94,8 +39,8 @@ void CurveSetKeySpan(const TCloudCurveSet* set, long double& lo, long double& hi
 // Keys every curve at FRAME with the value of its field.
 void KeyCurveSetFromParams(TCloudCurveSet* set, int32_t frame, const TCloudFrameParams& params);
 
-// Writes the new-project values into the record (everything but the
-// texture, its mixing mode and layer order and the preview size).
+// Writes the new-project values of the table into the record (everything
+// but the texture, its mixing mode and layer order and the preview size).
 void SetNewProjectParams(TCloudFrameParams& params);
 
 // Resets the set (replaced by a new one keyed at frame 0 with the defaults),

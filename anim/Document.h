@@ -1,4 +1,4 @@
-// A project as the user edits it: the 38 curves of the parameter set, the
+// A project as the user edits it: the curves of the parameter set, the
 // frame record's values, the timeline and output model (with the project
 // file name): what a project file holds.  A plain value: copying a document copies
 // its curves, so a copy can be rendered on another thread while the
@@ -27,7 +27,7 @@ namespace velmora {
 
 class Document {
  public:
-  // 38 curves without keys, a zero record and the model's initial state; a
+  // Curves without keys, a zero record and the model's initial state; a
   // host applies the new-project defaults before showing it.
   Document();
   ~Document();

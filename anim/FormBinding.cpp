@@ -1,5 +1,7 @@
 #include "anim/FormBinding.h"
 
+#include <array>
+
 #include "anim/KeyEdit.h"
 #include "anim/ParamTable.h"
 #include "anim/Token.h"
@@ -96,98 +98,126 @@ std::optional<long double> ParseRealText(std::string_view text) {
   return ParseReal(Trim(text, kEditBlanks));
 }
 
+namespace {
+
+// The rows that TFormState holds, in their read positions.
+constexpr std::array<int, ParamCount> kReadOrder = [] {
+  std::array<int, ParamCount> rows{};
+  int n = 0;
+  for (int pos = 0; pos < ParamCount; ++pos)
+    for (int i = 0; i < ParamCount; ++i)
+      if (kParamTable[i].Form.Read == pos) rows[n++] = i;
+  for (; n < ParamCount; ++n) rows[n] = -1;
+  return rows;
+}();
+
+// The bit position of a colour byte in a panel colour (R + 256 G + 65536 B).
+int PanelShift(const TParamField& f) {
+  if (f.Byte == &ColorRGBA::r) return 0;
+  if (f.Byte == &ColorRGBA::g) return 8;
+  return 16;
+}
+
+void ShowRow(const TParamInfo& row, const TCloudFrameParams& p, TFormState& f) {
+  const TParamForm& c = row.Form;
+  switch (row.Field.Value) {
+    case TParamValue::Size:
+      f.*c.Text = FormatInt(p.ResX);
+      f.*c.Text2 = FormatInt(p.ResY);
+      return;
+    case TParamValue::RecordSwitch:
+      f.*c.Check = p.*row.Field.Switch;
+      return;
+    case TParamValue::Curve:
+      break;
+    default:
+      return;
+  }
+  const long double v = ParamFieldValue(row, p);
+  switch (row.Control) {
+    case TParamControl::TrackBar:
+      f.*c.Position = TrackBarPosition(TrackBarOf(row.Curve), v);
+      break;
+    case TParamControl::AlphaBar:
+      f.*c.Position = AlphaBarPosition(static_cast<uint8_t>(v));
+      break;
+    case TParamControl::ColourPanel: {
+      const int shift = PanelShift(row.Field);
+      f.*c.Panel = (f.*c.Panel & 0xFFFFFFu & ~(0xFFu << shift)) |
+                   (static_cast<uint32_t>(v) << shift);
+      break;
+    }
+    case TParamControl::IntegerEdit:
+      f.*c.Text = FormatInt(static_cast<long long>(v));
+      break;
+    case TParamControl::RealEdit:
+      // A count compared as an integer shows as one.
+      f.*c.Text = row.CompareAsInteger ? FormatInt(RoundToInt64(v)) : FormatReal(v);
+      break;
+    default:
+      break;
+  }
+}
+
+void ReadRow(const TParamInfo& row, const TFormState& f, TCloudFrameParams& p, FormReader& r) {
+  const TParamForm& c = row.Form;
+  switch (row.Field.Value) {
+    case TParamValue::Size:
+      r.Integer(c.Control, f.*c.Text, p.ResX);
+      r.Integer(c.Control2, f.*c.Text2, p.ResY);
+      return;
+    case TParamValue::RecordSwitch:
+      r.Set(p.*row.Field.Switch, f.*c.Check);
+      return;
+    case TParamValue::Curve:
+      break;
+    default:
+      return;
+  }
+  switch (row.Control) {
+    case TParamControl::TrackBar:
+      r.Bar(TrackBarOf(row.Curve), f.*c.Position, *RealFieldOf(row, p));
+      break;
+    case TParamControl::AlphaBar:
+      r.Set(*ByteFieldOf(row, p), AlphaFromBar(f.*c.Position));
+      break;
+    case TParamControl::ColourPanel:
+      r.Set(*ByteFieldOf(row, p), static_cast<uint8_t>((f.*c.Panel >> PanelShift(row.Field)) & 0xFF));
+      break;
+    case TParamControl::IntegerEdit:
+      r.Integer(c.Control, f.*c.Text, *IntFieldOf(row, p));
+      break;
+    case TParamControl::RealEdit:
+      r.Real(c.Control, f.*c.Text, *RealFieldOf(row, p));
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
 void ShowParamsInForm(const TCloudFrameParams& p, TFormState& f) {
-  f.ResX = FormatInt(p.ResX);
-  f.ResY = FormatInt(p.ResY);
-  f.OverSampling = FormatInt(p.OverSampling);
+  for (const int i : kReadOrder)
+    if (i >= 0) ShowRow(kParamTable[i], p, f);
   f.HasTexture = p.Texture != nullptr;
   f.TextureWidth = p.Texture ? p.Texture->width : 0;
   f.TextureHeight = p.Texture ? p.Texture->height : 0;
-  f.Seed = FormatInt(p.Seed);
   if (p.PileMode <= 2) f.PileMode = p.PileMode;
   if (p.UnderTexture <= 1) f.Upper = p.UnderTexture == 0;
-  f.Brightness = TrackBarPosition(TrackBarOf(ccBrightness), p.Brightness);
-  f.Complex = TrackBarPosition(TrackBarOf(ccComplex), p.Complex);
-  f.Coverrate = TrackBarPosition(TrackBarOf(ccCoverrate), p.Coverrate);
-  f.MinRadius = TrackBarPosition(TrackBarOf(ccMinRadius), p.MinRadius);
-  f.MaxRadius = TrackBarPosition(TrackBarOf(ccMaxRadius), p.MaxRadius);
-  f.wMinRadius = TrackBarPosition(TrackBarOf(ccWMinRadius), p.wMinRadius);
-  f.wMaxRadius = TrackBarPosition(TrackBarOf(ccWMaxRadius), p.wMaxRadius);
-  f.Noise = TrackBarPosition(TrackBarOf(ccNoise), p.Noise);
-  f.wNoise = TrackBarPosition(TrackBarOf(ccWNoise), p.wNoise);
-  f.Center = TrackBarPosition(TrackBarOf(ccCenter), p.Center);
-  f.WX = TrackBarPosition(TrackBarOf(ccWX), p.WX);
-  f.WY = TrackBarPosition(TrackBarOf(ccWY), p.WY);
-  f.SlopeR = TrackBarPosition(TrackBarOf(ccSlopeR), p.SlopeR);
-  f.SlopeG = TrackBarPosition(TrackBarOf(ccSlopeG), p.SlopeG);
-  f.SlopeB = TrackBarPosition(TrackBarOf(ccSlopeB), p.SlopeB);
-  f.SlopeA = TrackBarPosition(TrackBarOf(ccSlopeA), p.SlopeA);
-  f.StartColor = PanelColour(p.StartColor);
-  f.StartColorAlpha = AlphaBarPosition(p.StartColor.a);
-  f.EndColor = PanelColour(p.EndColor);
-  f.EndColorAlpha = AlphaBarPosition(p.EndColor.a);
-  f.ClipBrightness = p.ClipBrightness;
-  f.CenterReverse = p.CenterReverse;
-  f.cx = FormatReal(p.cx);
-  f.cy = FormatReal(p.cy);
-  f.wx1 = FormatReal(p.wx1);
-  f.wy1 = FormatReal(p.wy1);
-  f.wx2 = FormatReal(p.wx2);
-  f.wy2 = FormatReal(p.wy2);
-  f.BlurRadius = FormatReal(p.BlurRadius);
-  f.BlurSamples = FormatInt(RoundToInt64(p.BlurSamples));
-  f.BlurCurve = TrackBarPosition(TrackBarOf(ccBlurCurve), p.BlurCurve);
-  f.BlurRotX = FormatReal(p.BlurRotX);
-  f.BlurRotY = FormatReal(p.BlurRotY);
-  f.BlurRotZ = FormatReal(p.BlurRotZ);
-  f.BlurDraft = p.BlurDraft;
 }
 
 bool ReadFormInto(const TFormState& f, TCloudFrameParams& p, TFormReadError* error) {
   FormReader r(error);
-  r.Integer("ResX", f.ResX, p.ResX);
-  r.Integer("ResY", f.ResY, p.ResY);
-  r.Integer("OverSamplingEdBx", f.OverSampling, p.OverSampling);
-  r.Integer("Seed", f.Seed, p.Seed);
-  r.Set(p.PileMode, static_cast<uint8_t>(f.PileMode));
-  r.Set(p.UnderTexture, static_cast<uint8_t>(f.Upper ? 0 : 1));
-  r.Bar(TrackBarOf(ccBrightness), f.Brightness, p.Brightness);
-  r.Bar(TrackBarOf(ccComplex), f.Complex, p.Complex);
-  r.Bar(TrackBarOf(ccCoverrate), f.Coverrate, p.Coverrate);
-  r.Bar(TrackBarOf(ccMinRadius), f.MinRadius, p.MinRadius);
-  r.Bar(TrackBarOf(ccMaxRadius), f.MaxRadius, p.MaxRadius);
-  r.Bar(TrackBarOf(ccWMinRadius), f.wMinRadius, p.wMinRadius);
-  r.Bar(TrackBarOf(ccWMaxRadius), f.wMaxRadius, p.wMaxRadius);
-  r.Bar(TrackBarOf(ccWX), f.WX, p.WX);
-  r.Bar(TrackBarOf(ccWY), f.WY, p.WY);
-  r.Bar(TrackBarOf(ccNoise), f.Noise, p.Noise);
-  r.Bar(TrackBarOf(ccWNoise), f.wNoise, p.wNoise);
-  if (r.ok()) {
-    SetFromPanelColour(p.StartColor, f.StartColor);
-    p.StartColor.a = AlphaFromBar(f.StartColorAlpha);
-    SetFromPanelColour(p.EndColor, f.EndColor);
-    p.EndColor.a = AlphaFromBar(f.EndColorAlpha);
+  for (const int i : kReadOrder) {
+    if (i < 0) break;
+    ReadRow(kParamTable[i], f, p, r);
+    if (i == ccSeed) {
+      // The texture controls, which no project holds, follow the seed.
+      r.Set(p.PileMode, static_cast<uint8_t>(f.PileMode));
+      r.Set(p.UnderTexture, static_cast<uint8_t>(f.Upper ? 0 : 1));
+    }
   }
-  r.Bar(TrackBarOf(ccSlopeR), f.SlopeR, p.SlopeR);
-  r.Bar(TrackBarOf(ccSlopeG), f.SlopeG, p.SlopeG);
-  r.Bar(TrackBarOf(ccSlopeB), f.SlopeB, p.SlopeB);
-  r.Bar(TrackBarOf(ccSlopeA), f.SlopeA, p.SlopeA);
-  r.Real("cxedbx", f.cx, p.cx);
-  r.Real("cyedbx", f.cy, p.cy);
-  r.Real("wx1edbx", f.wx1, p.wx1);
-  r.Real("wy1edbx", f.wy1, p.wy1);
-  r.Real("wx2edbx", f.wx2, p.wx2);
-  r.Real("wy2edbx", f.wy2, p.wy2);
-  r.Bar(TrackBarOf(ccCenter), f.Center, p.Center);
-  r.Set(p.CenterReverse, f.CenterReverse);
-  r.Set(p.ClipBrightness, f.ClipBrightness);
-  r.Real("BlurRadiusEdBx", f.BlurRadius, p.BlurRadius);
-  r.Real("BlurSamplesEdbx", f.BlurSamples, p.BlurSamples);
-  r.Bar(TrackBarOf(ccBlurCurve), f.BlurCurve, p.BlurCurve);
-  r.Real("BlurBrushRotXEdBx", f.BlurRotX, p.BlurRotX);
-  r.Real("BlurBrushRotYEdBx", f.BlurRotY, p.BlurRotY);
-  r.Real("BlurBrushRotZEdBx", f.BlurRotZ, p.BlurRotZ);
-  r.Set(p.BlurDraft, f.BlurDraft);
   return r.ok();
 }
 

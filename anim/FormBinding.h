@@ -5,6 +5,8 @@
 // edit whose text is not a number), with the keying of changed parameters at
 // the current frame.  The controls are described by a plain value so that the
 // rules run without a window; a window mirrors that value in its widgets.
+// Which control shows which field, with which scale and in which order, is
+// the parameter table's.
 #pragma once
 
 #include <cstdint>
@@ -47,28 +49,8 @@ uint8_t AlphaFromBar(int32_t position);
 std::optional<int32_t> ParseIntegerText(std::string_view text);
 std::optional<long double> ParseRealText(std::string_view text);
 
-// Everything the parameter controls hold.  Pile mode: 0 PileModeAdd checked,
-// 1 PileModeSub, 2 PileModeNorm.
-struct TFormState {
-  std::string ResX, ResY, OverSampling, Seed;
-  int PileMode = 0;
-  bool Upper = true;
-  int32_t Brightness = 0, Complex = 1, Coverrate = 0, MinRadius = 0, MaxRadius = 0;
-  int32_t wMinRadius = 0, wMaxRadius = 0, WX = 0, WY = 0, Noise = 0, wNoise = 0;
-  uint32_t StartColor = 0, EndColor = 0;  // panel colours
-  int32_t StartColorAlpha = 0, EndColorAlpha = 0;
-  int32_t SlopeR = 0, SlopeG = 0, SlopeB = 0, SlopeA = 0;
-  std::string cx, cy, wx1, wy1, wx2, wy2;
-  int32_t Center = 0;
-  bool CenterReverse = false, ClipBrightness = false;
-  std::string BlurRadius, BlurSamples;
-  int32_t BlurCurve = 0;
-  std::string BlurRotX, BlurRotY, BlurRotZ;
-  bool BlurDraft = false;
-  // The texture label: its size, or none.
-  bool HasTexture = false;
-  int32_t TextureWidth = 0, TextureHeight = 0;
-};
+// What the controls hold is a TFormState (anim/ParamTable.h): one member for
+// each control that a row of the parameter table names.
 
 // Writes PARAMS into FORM.  A pile mode or layer order outside the known
 // values leaves those buttons as they are.
@@ -81,7 +63,8 @@ struct TFormReadError {
   bool Integer = false;      // an integer edit (else a real one)
 };
 
-// Reads FORM into PARAMS in the window's fixed order.  At an edit whose text
+// Reads FORM into PARAMS in the window's fixed order (the rows' read
+// positions; the texture controls, which have no row, right after the seed).  At an edit whose text
 // is not a number it stops: the fields before it have their new values, the
 // later ones keep theirs, and the result is false with ERROR filled.
 bool ReadFormInto(const TFormState& form, TCloudFrameParams& params, TFormReadError* error);

@@ -18,7 +18,7 @@ namespace velmora {
 // the real-number texts (15 significant digits).  Returns whether it keyed.
 bool KeyIfChanged(TDivs_Curve* curve, int32_t frame, bool asInteger, long double v);
 
-// KeyIfChanged for each of the 38 curves with the value of its field in
+// KeyIfChanged for each curve with the value of its field in
 // PARAMS: the keying half of reading the window's controls.
 void KeyChangedCurves(TCloudCurveSet* set, int32_t frame, const TCloudFrameParams& params);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/NumberText.h"
+#include "base/Numeric.h"
 
 namespace velmora {
 
@@ -42,6 +43,36 @@ std::string RangeText(const TParamInfo& p) {
 }  // namespace
 
 std::span<const TParamInfo> ParamTable() { return kParamTable; }
+
+int32_t* IntFieldOf(const TParamInfo& row, TCloudFrameParams& params) {
+  return row.Field.Int ? &(params.*row.Field.Int) : nullptr;
+}
+
+uint8_t* ByteFieldOf(const TParamInfo& row, TCloudFrameParams& params) {
+  return row.Field.Colour ? &((params.*row.Field.Colour).*row.Field.Byte) : nullptr;
+}
+
+long double* RealFieldOf(const TParamInfo& row, TCloudFrameParams& params) {
+  return row.Field.Real ? &(params.*row.Field.Real) : nullptr;
+}
+
+long double ParamFieldValue(const TParamInfo& row, const TCloudFrameParams& params) {
+  const TParamField& f = row.Field;
+  if (f.Int) return params.*f.Int;
+  if (f.Colour) return (params.*f.Colour).*f.Byte;
+  if (f.Real) return params.*f.Real;
+  return 0;
+}
+
+void StoreParamField(const TParamInfo& row, TCloudFrameParams& params, double value) {
+  if (int32_t* i = IntFieldOf(row, params)) {
+    *i = RoundToInt32(value);
+  } else if (uint8_t* b = ByteFieldOf(row, params)) {
+    *b = static_cast<uint8_t>(static_cast<uint32_t>(RoundToInt32(value)) & 0xFFu);
+  } else if (long double* r = RealFieldOf(row, params)) {
+    *r = value;
+  }
+}
 
 const TParamInfo& CurveParam(int curveIndex) { return kParamTable[curveIndex]; }
 

@@ -22,16 +22,26 @@ std::string FormatParamsListing(const TCloudFrameParams& params, const TProjectM
     line(info.Name, info.Store == TCurveStore::Real ? FormatReal(v)
                                                     : FormatInt(static_cast<long long>(v)));
   }
-  line(kParamTable[psResolution].Keyword, FormatInt(params.ResX) + " " + FormatInt(params.ResY));
-  line(kParamTable[psFrames].Keyword, FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax));
-  line(kParamTable[psCurrentFrame].Keyword, FormatInt(model.TimeLinePosition));
-  line(kParamTable[psCenterReverse].Keyword, flag(params.CenterReverse));
-  line(kParamTable[psClipBrightness].Keyword, flag(params.ClipBrightness));
-  line(kParamTable[psBlurDraftMode].Keyword, flag(params.BlurDraft));
-  line(kParamTable[psFromCurrentFrame].Keyword, flag(model.FromCurrentFrame));
-  // Names come from the project file: shown with their control bytes escaped.
-  line(kParamTable[psOutputAvi].Keyword, "\"" + ForDisplay(model.OutPutFilen) + "\"");
-  line(kParamTable[psOutputAlphaAvi].Keyword, "\"" + ForDisplay(model.OutPutAlpha) + "\"");
+  // Then the settings in the table's order.
+  for (const TParamInfo& row : ParamTable()) {
+    const TParamField& f = row.Field;
+    switch (f.Value) {
+      case TParamValue::Curve: break;
+      case TParamValue::Size:
+        line(row.Keyword, FormatInt(params.ResX) + " " + FormatInt(params.ResY));
+        break;
+      case TParamValue::Range:
+        line(row.Keyword, FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax));
+        break;
+      case TParamValue::Frame: line(row.Keyword, FormatInt(model.TimeLinePosition)); break;
+      case TParamValue::RecordSwitch: line(row.Keyword, flag(params.*f.Switch)); break;
+      case TParamValue::ModelSwitch: line(row.Keyword, flag(model.*f.ModelSwitch)); break;
+      case TParamValue::ModelName:
+        // Names come from the project file: shown with their control bytes escaped.
+        line(row.Keyword, "\"" + ForDisplay(model.*f.ModelName) + "\"");
+        break;
+    }
+  }
   return out;
 }
 

@@ -276,52 +276,12 @@ void MainWindow::ApplyToolTips() {
     const QString text = describe(ParamTable()[row]);
     w->setToolTip(hint.isEmpty() ? text : hint + QLatin1Char('\n') + text);
   };
-  const std::pair<QWidget*, int> rows[] = {
-      {Seed, ccSeed},
-      {Brightness, ccBrightness},
-      {Complex, ccComplex},
-      {Coverrate, ccCoverrate},
-      {MinRadius, ccMinRadius},
-      {MaxRadius, ccMaxRadius},
-      {wMinRadius, ccWMinRadius},
-      {wMaxRadius, ccWMaxRadius},
-      {Noise, ccNoise},
-      {wNoise, ccWNoise},
-      {centertrackbar, ccCenter},
-      {StartColorAlpha, ccStartAlpha},
-      {EndColorAlpha, ccEndAlpha},
-      {ColorFilter_SlopeR, ccSlopeR},
-      {ColorFilter_SlopeG, ccSlopeG},
-      {ColorFilter_SlopeB, ccSlopeB},
-      {ColorFilter_Slopea, ccSlopeA},
-      {WX, ccWX},
-      {WY, ccWY},
-      {cxedbx, ccCloudX},
-      {cyedbx, ccCloudY},
-      {wx1edbx, ccWarp1X},
-      {wy1edbx, ccWarp1Y},
-      {wx2edbx, ccWarp2X},
-      {wy2edbx, ccWarp2Y},
-      {BlurRadiusEdBx, ccBlurRadius},
-      {BlurSamplesEdbx, ccBlurSamples},
-      {BlurCurveBar, ccBlurCurve},
-      {OverSamplingEdBx, ccOverSampling},
-      {BlurBrushRotXEdBx, ccBlurRotX},
-      {BlurBrushRotYEdBx, ccBlurRotY},
-      {BlurBrushRotZEdBx, ccBlurRotZ},
-      {ResX, psResolution},
-      {ResY, psResolution},
-      {TimeLine, psCurrentFrame},
-      {CurFrame, psCurrentFrame},
-      {MaxFrame, psFrames},
-      {centerreverse_chkbx, psCenterReverse},
-      {ClipBrightnessChkBx, psClipBrightness},
-      {BlurDraft, psBlurDraftMode},
-      {FromCurrentFrame, psFromCurrentFrame},
-      {OutPutFilen, psOutputAvi},
-      {OutPutAlpha, psOutputAlphaAvi},
-  };
-  for (const auto& [w, row] : rows) tip(w, row);
+  // Every control of a row but the colour panels, which say how to use them.
+  for (int i = 0; i < ParamCount; ++i) {
+    if (kParamTable[i].Control == TParamControl::ColourPanel) continue;
+    for (QWidget* w : {controls_[i], controls2_[i]})
+      if (w) tip(w, i);
+  }
   StartColor->setToolTip(tr("カラーフィルタの開始色（クリックで色を選ぶ）"));
   EndColor->setToolTip(tr("カラーフィルタの終了色（クリックで色を選ぶ）"));
 

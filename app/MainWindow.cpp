@@ -91,6 +91,7 @@ MainWindow::MainWindow(DialogHost& host, std::string settingsPath,
   preview_ = std::make_unique<PreviewSession>(std::move(previewHooks));
 
   BuildControls();
+  BindControls();
   BuildMenus();
   ConnectHandlers();
   BuildEditorActions();
@@ -216,6 +217,7 @@ void MainWindow::BuildControls() {
   // Cloud pattern.
   auto* cloudBox = new QGroupBox(tr("雲模様"), this);
   auto* cg = CompactGrid(cloudBox);
+  sections_[static_cast<size_t>(TParamSection::Cloud)] = cg;
   Seed = edit("Seed", 90);
   cg->addWidget(label(tr("ランダムシード")), 0, 0);
   cg->addWidget(Seed, 0, 1, Qt::AlignLeft);
@@ -296,6 +298,7 @@ void MainWindow::BuildControls() {
   columns->addLayout(midCol);
   auto* warpBox = new QGroupBox(tr("歪み"), this);
   auto* wg = CompactGrid(warpBox);
+  sections_[static_cast<size_t>(TParamSection::Warp)] = wg;
   wMinRadius = bar("wMinRadius", TrackBarOf(ccWMinRadius));
   wMaxRadius = bar("wMaxRadius", TrackBarOf(ccWMaxRadius));
   wNoise = bar("wNoise", TrackBarOf(ccWNoise));
@@ -328,6 +331,7 @@ void MainWindow::BuildControls() {
 
   auto* filterBox = new QGroupBox(tr("カラーフィルタ"), this);
   auto* fg = CompactGrid(filterBox);
+  sections_[static_cast<size_t>(TParamSection::Filter)] = fg;
   StartColor = Named(new ColourPanel(this), "StartColor");
   EndColor = Named(new ColourPanel(this), "EndColor");
   StartColorAlpha = bar("StartColorAlpha", AlphaBar, Qt::Vertical);
@@ -371,6 +375,7 @@ void MainWindow::BuildControls() {
   columns->addLayout(rightCol, 1);
   auto* blurBox = new QGroupBox(tr("ぼかし"), this);
   auto* bg = CompactGrid(blurBox);
+  sections_[static_cast<size_t>(TParamSection::Blur)] = bg;
   BlurRadiusEdBx = edit("BlurRadiusEdBx", 60, tr("画面幅を１とするぼかし半径"));
   BlurSamplesEdbx =
       edit("BlurSamplesEdbx", 50, tr("ぼかしサンプル数（整数）。数に比例して処理は重くなる"));
@@ -415,6 +420,7 @@ void MainWindow::BuildControls() {
 
   auto* outBox = new QGroupBox(tr("出力"), this);
   auto* og = CompactGrid(outBox);
+  sections_[static_cast<size_t>(TParamSection::Output)] = og;
   ResX = edit("ResX", 50, tr("雲画像の幅(ピクセル）です。もちろん整数"));
   ResY = edit("ResY", 50);
   OverSamplingEdBx =

@@ -10,8 +10,10 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "anim/FormBinding.h"
 #include "anim/FrameRender.h"
@@ -25,6 +27,7 @@
 class QAction;
 class QCheckBox;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -224,6 +227,10 @@ class MainWindow : public QMainWindow {
   friend struct TOutputSection;  // the output section (app/OutputSection.h)
   void BuildControls();
   void BuildMenus();
+  // Finds the control of every row of the parameter table by its name, and
+  // makes one for a row whose control the layout does not place.
+  void BindControls();
+  QWidget* AddControl(const velmora::TParamInfo& row);
   void ConnectHandlers();
   void ConnectProjectHandlers();  // timeline, keys, File menu, shutdown
   void ConnectOutputHandlers();   // output section and Settings menu
@@ -264,5 +271,9 @@ class MainWindow : public QMainWindow {
   velmora::TEditHistory history_;
   int previewRenders_ = 0;
   std::unique_ptr<TOutputSection> output_;
+  // The control of each row of the parameter table (and its second one),
+  // and the grid of each section of the window.
+  std::vector<QWidget*> controls_, controls2_;
+  std::array<QGridLayout*, 7> sections_{};
   QMenu *fileMenu_ = nullptr, *editMenu_ = nullptr, *settingsMenu_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // The main window's parameter controls: the binding to the frame record, the
 // change handlers, the preview entry points and the debounce tick.
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVariant>
@@ -9,12 +10,15 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <cstring>
 #include <optional>
 
 #include "anim/FrameRender.h"
+#include "anim/ParamTable.h"
 #include "anim/ProjectModel.h"
 #include "app/MainWindow.h"
 #include "app/StudioWidgets.h"
+#include "base/Translate.h"
 #include "output/WindowSettings.h"
 #include "render/ParamDiagrams.h"
 #include "render/Render.h"
@@ -57,92 +61,94 @@ uint32_t FromQColor(const QColor& c) {
 
 }  // namespace
 
+void MainWindow::BindControls() {
+  controls_.assign(ParamCount, nullptr);
+  controls2_.assign(ParamCount, nullptr);
+  QWidget* central = centralWidget();
+  const auto find = [central](const char* name) -> QWidget* {
+    return name ? central->findChild<QWidget*>(QString::fromLatin1(name)) : nullptr;
+  };
+  for (int i = 0; i < ParamCount; ++i) {
+    const TParamInfo& row = kParamTable[i];
+    controls_[i] = find(row.Form.Control);
+    controls2_[i] = find(row.Form.Control2);
+    if (!controls_[i] && row.Form.Read >= 0) controls_[i] = AddControl(row);
+  }
+}
+
+// A control for a row that the window's layout does not place: at the end
+// of its section, captioned with the project word's manual text.
+QWidget* MainWindow::AddControl(const TParamInfo& row) {
+  QGridLayout* grid = sections_[static_cast<size_t>(row.Form.Section)];
+  if (!grid) grid = sections_[static_cast<size_t>(TParamSection::Output)];
+  const TParamInfo* head = &row;
+  while (!head->Word.Manual && head > kParamTable) --head;
+  QString caption = QString::fromUtf8(Tr(head->Word.Manual));
+  if (const char* dot = std::strrchr(row.Name, '.'))
+    caption += QLatin1Char(' ') + QString::fromLatin1(dot + 1).toUpper();
+  QWidget* w = nullptr;
+  switch (row.Control) {
+    case TParamControl::TrackBar: {
+      auto* bar = new QSlider(Qt::Horizontal, this);
+      const TTrackBarScale scale = TrackBarOf(row.Curve);
+      bar->setRange(scale.Min, scale.Max);
+      bar->setFixedHeight(18);
+      w = bar;
+      break;
+    }
+    case TParamControl::IntegerEdit:
+    case TParamControl::RealEdit:
+      w = new QLineEdit(this);
+      break;
+    case TParamControl::CheckBox:
+      w = new QCheckBox(this);
+      break;
+    default:
+      return nullptr;  // colours and alpha bars come in pairs of the layout's own
+  }
+  w->setObjectName(QString::fromLatin1(row.Form.Control));
+  const int at = grid->rowCount();
+  grid->addWidget(new QLabel(caption, this), at, 0);
+  grid->addWidget(w, at, 1);
+  return w;
+}
+
 TFormState MainWindow::CollectForm() const {
   TFormState f;
-  f.ResX = Text(ResX);
-  f.ResY = Text(ResY);
-  f.OverSampling = Text(OverSamplingEdBx);
-  f.Seed = Text(Seed);
+  for (int i = 0; i < ParamCount; ++i) {
+    const TParamForm& c = kParamTable[i].Form;
+    QWidget* w = controls_[i];
+    if (c.Read < 0 || !w) continue;
+    if (c.Text) f.*c.Text = Text(static_cast<QLineEdit*>(w));
+    if (c.Text2) f.*c.Text2 = Text(static_cast<QLineEdit*>(controls2_[i]));
+    if (c.Position) f.*c.Position = static_cast<QSlider*>(w)->value();
+    if (c.Panel) f.*c.Panel = static_cast<ColourPanel*>(w)->Colour();
+    if (c.Check) f.*c.Check = static_cast<QAbstractButton*>(w)->isChecked();
+  }
   f.PileMode = PileModeSub->isChecked() ? 1 : PileModeNorm->isChecked() ? 2 : 0;
   f.Upper = Upper->isChecked();
-  f.Brightness = Brightness->value();
-  f.Complex = Complex->value();
-  f.Coverrate = Coverrate->value();
-  f.MinRadius = MinRadius->value();
-  f.MaxRadius = MaxRadius->value();
-  f.wMinRadius = wMinRadius->value();
-  f.wMaxRadius = wMaxRadius->value();
-  f.WX = WX->value();
-  f.WY = WY->value();
-  f.Noise = Noise->value();
-  f.wNoise = wNoise->value();
-  f.StartColor = StartColor->Colour();
-  f.StartColorAlpha = StartColorAlpha->value();
-  f.EndColor = EndColor->Colour();
-  f.EndColorAlpha = EndColorAlpha->value();
-  f.SlopeR = ColorFilter_SlopeR->value();
-  f.SlopeG = ColorFilter_SlopeG->value();
-  f.SlopeB = ColorFilter_SlopeB->value();
-  f.SlopeA = ColorFilter_Slopea->value();
-  f.cx = Text(cxedbx);
-  f.cy = Text(cyedbx);
-  f.wx1 = Text(wx1edbx);
-  f.wy1 = Text(wy1edbx);
-  f.wx2 = Text(wx2edbx);
-  f.wy2 = Text(wy2edbx);
-  f.Center = centertrackbar->value();
-  f.CenterReverse = centerreverse_chkbx->isChecked();
-  f.ClipBrightness = ClipBrightnessChkBx->isChecked();
-  f.BlurRadius = Text(BlurRadiusEdBx);
-  f.BlurSamples = Text(BlurSamplesEdbx);
-  f.BlurCurve = BlurCurveBar->value();
-  f.BlurRotX = Text(BlurBrushRotXEdBx);
-  f.BlurRotY = Text(BlurBrushRotYEdBx);
-  f.BlurRotZ = Text(BlurBrushRotZEdBx);
-  f.BlurDraft = BlurDraft->isChecked();
   return f;
 }
 
 void MainWindow::ApplyForm(const TFormState& f) {
-  SetText(ResX, f.ResX);
-  SetText(ResY, f.ResY);
-  SetText(OverSamplingEdBx, f.OverSampling);
   textureresolution->setText(f.HasTexture ? tr("現在のテクスチャ画像解像度=%1x%2")
                                                 .arg(f.TextureWidth)
                                                 .arg(f.TextureHeight)
                                           : tr("テクスチャ画像なし"));
-  SetText(Seed, f.Seed);
   SetCheck(f.PileMode == 1 ? PileModeSub : f.PileMode == 2 ? PileModeNorm : PileModeAdd, true);
   SetCheck(Upper, f.Upper);
-  const std::pair<QSlider*, int32_t> bars[] = {
-      {Brightness, f.Brightness},       {Complex, f.Complex},
-      {Coverrate, f.Coverrate},         {MinRadius, f.MinRadius},
-      {MaxRadius, f.MaxRadius},         {wMinRadius, f.wMinRadius},
-      {wMaxRadius, f.wMaxRadius},       {WX, f.WX},
-      {WY, f.WY},                       {Noise, f.Noise},
-      {wNoise, f.wNoise},               {StartColorAlpha, f.StartColorAlpha},
-      {EndColorAlpha, f.EndColorAlpha}, {ColorFilter_SlopeR, f.SlopeR},
-      {ColorFilter_SlopeG, f.SlopeG},   {ColorFilter_SlopeB, f.SlopeB},
-      {ColorFilter_Slopea, f.SlopeA},   {centertrackbar, f.Center},
-      {BlurCurveBar, f.BlurCurve},
-  };
-  for (const auto& [bar, v] : bars) SetBar(bar, v);
-  StartColor->SetColour(f.StartColor);
-  EndColor->SetColour(f.EndColor);
-  SetText(cxedbx, f.cx);
-  SetText(cyedbx, f.cy);
-  SetText(wx1edbx, f.wx1);
-  SetText(wy1edbx, f.wy1);
-  SetText(wx2edbx, f.wx2);
-  SetText(wy2edbx, f.wy2);
-  SetCheck(centerreverse_chkbx, f.CenterReverse);
-  SetCheck(ClipBrightnessChkBx, f.ClipBrightness);
-  SetText(BlurRadiusEdBx, f.BlurRadius);
-  SetText(BlurSamplesEdbx, f.BlurSamples);
-  SetText(BlurBrushRotXEdBx, f.BlurRotX);
-  SetText(BlurBrushRotYEdBx, f.BlurRotY);
-  SetText(BlurBrushRotZEdBx, f.BlurRotZ);
-  SetCheck(BlurDraft, f.BlurDraft);
+  const QWidget* last = nullptr;
+  for (int i = 0; i < ParamCount; ++i) {
+    const TParamForm& c = kParamTable[i].Form;
+    QWidget* w = controls_[i];
+    if (c.Read < 0 || !w || w == last) continue;  // a panel shows three rows
+    last = w;
+    if (c.Text) SetText(static_cast<QLineEdit*>(w), f.*c.Text);
+    if (c.Text2) SetText(static_cast<QLineEdit*>(controls2_[i]), f.*c.Text2);
+    if (c.Position) SetBar(static_cast<QSlider*>(w), f.*c.Position);
+    if (c.Panel) static_cast<ColourPanel*>(w)->SetColour(f.*c.Panel);
+    if (c.Check) SetCheck(static_cast<QAbstractButton*>(w), f.*c.Check);
+  }
 }
 
 void MainWindow::ShowParams(const TCloudFrameParams& params) {
@@ -318,32 +324,54 @@ void MainWindow::ShowBasePatternClick() { preview_->Submit(doc_, PreviewKind::Vi
 void MainWindow::ShowWarpTemplateClick() { preview_->Submit(doc_, PreviewKind::ViewWarpTemplate); }
 
 void MainWindow::ConnectHandlers() {
-  for (QSlider* s : {Complex, Coverrate, MinRadius, MaxRadius, wMinRadius, wMaxRadius, Noise,
-                     wNoise, WX, WY, centertrackbar})
-    connect(s, &QSlider::valueChanged, this, &MainWindow::FullRenderPreviewEvent);
-  for (QSlider* s : {Brightness, ColorFilter_SlopeR, ColorFilter_SlopeG, ColorFilter_SlopeB,
-                     ColorFilter_Slopea, BlurCurveBar})
-    connect(s, &QSlider::valueChanged, this, &MainWindow::FilterRenderPreviewEvent);
-  for (QSlider* s : {StartColorAlpha, EndColorAlpha})
-    connect(s, &QSlider::valueChanged, this, &MainWindow::AlphaBarChange);
-  for (QCheckBox* c : {centerreverse_chkbx, ClipBrightnessChkBx})
-    connect(c, &QCheckBox::clicked, this, &MainWindow::CheckBoxFullRenderClick);
+  // The parameter controls: what a change renders again is the row's.
+  const QWidget* last = nullptr;
+  for (int i = 0; i < ParamCount; ++i) {
+    const TParamInfo& row = kParamTable[i];
+    QWidget* w = controls_[i];
+    if (row.Form.Read < 0 || !w || w == last) continue;
+    last = w;
+    const TParamRedo redo = row.Form.Redo;
+    switch (row.Control) {
+      case TParamControl::TrackBar:
+        connect(static_cast<QSlider*>(w), &QSlider::valueChanged, this,
+                redo == TParamRedo::Full ? &MainWindow::FullRenderPreviewEvent
+                                         : &MainWindow::FilterRenderPreviewEvent);
+        break;
+      case TParamControl::AlphaBar:
+        connect(static_cast<QSlider*>(w), &QSlider::valueChanged, this,
+                &MainWindow::AlphaBarChange);
+        break;
+      case TParamControl::ColourPanel: {
+        auto* panel = static_cast<ColourPanel*>(w);
+        connect(panel, &ColourPanel::clicked, this, [this, panel] { ChooseColour(panel); });
+        break;
+      }
+      case TParamControl::IntegerEdit:
+      case TParamControl::RealEdit: {
+        const auto done = redo == TParamRedo::Full     ? &MainWindow::PositionEditDone
+                          : redo == TParamRedo::Filter ? &MainWindow::BlurEditDone
+                                                       : &MainWindow::SizeEditDone;
+        connect(static_cast<QLineEdit*>(w), &QLineEdit::editingFinished, this, done);
+        if (QWidget* second = controls2_[i])
+          connect(static_cast<QLineEdit*>(second), &QLineEdit::editingFinished, this, done);
+        break;
+      }
+      case TParamControl::CheckBox:
+        connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, this,
+                redo == TParamRedo::Full ? &MainWindow::CheckBoxFullRenderClick
+                                         : &MainWindow::BlurEditDone);
+        break;
+      default:
+        break;
+    }
+  }
   for (QRadioButton* r : {PileModeAdd, PileModeNorm, PileModeSub})
     connect(r, &QRadioButton::clicked, this, &MainWindow::PileModeClick);
   connect(Upper, &QCheckBox::clicked, this, &MainWindow::UpperClick);
   connect(DisplayTextureLayer, &QCheckBox::clicked, this,
           &MainWindow::DisplayTextureLayerClick);
-  for (QLineEdit* e : {Seed, cxedbx, cyedbx, wx1edbx, wy1edbx, wx2edbx, wy2edbx})
-    connect(e, &QLineEdit::editingFinished, this, &MainWindow::PositionEditDone);
-  for (QLineEdit* e : {ResX, ResY, OverSamplingEdBx})
-    connect(e, &QLineEdit::editingFinished, this, &MainWindow::SizeEditDone);
-  for (QLineEdit* e : {BlurRadiusEdBx, BlurSamplesEdbx, BlurBrushRotXEdBx, BlurBrushRotYEdBx,
-                       BlurBrushRotZEdBx})
-    connect(e, &QLineEdit::editingFinished, this, &MainWindow::BlurEditDone);
-  connect(BlurDraft, &QCheckBox::clicked, this, &MainWindow::BlurEditDone);
   connect(AutoUpdate, &QCheckBox::clicked, this, &MainWindow::AutoUpdateClick);
-  connect(StartColor, &ColourPanel::clicked, this, &MainWindow::StartColorClick);
-  connect(EndColor, &ColourPanel::clicked, this, &MainWindow::EndColorClick);
   connect(ColorFilterReset, &QPushButton::clicked, this,
           &MainWindow::ColorFilterResetClick);
   connect(Redraw, &QPushButton::clicked, this, &MainWindow::RedrawClick);

@@ -73,10 +73,10 @@ std::optional<std::string> ParseOne(const std::string& text, SetOption& o) {
   const std::string what = "--set " + name;
   if (o.param->Curve >= 0) return KeyValue(what, value, o.value);
   const TParamInfo* row = o.param;
-  if (row == &kParamTable[psResolution]) {
+  if (row->Field.Value == TParamValue::Size) {
     if (!IntPair(value, "x", o.first, o.second) || o.first < 1 || o.second < 1)
       return MsgFormat("%s needs WxH with positive integers, not '%s'", {what, value});
-  } else if (row == &kParamTable[psFrames]) {
+  } else if (row->Field.Value == TParamValue::Range) {
     if (!IntPair(value, "..", o.first, o.second) || o.first > o.second)
       return MsgFormat("%s needs MIN..MAX with MIN not above MAX, not '%s'", {what, value});
   } else if (o.param->Control == TParamControl::CheckBox) {
@@ -176,20 +176,17 @@ int32_t ApplySetOptions(Document& doc, const std::vector<SetOption>& sets,
       if (o.kind == SetOption::Kind::Curve) CurveFromText(curve, o.curveText);
       continue;
     }
-    if (row == &kParamTable[psResolution] || row == &kParamTable[psFrames]) {
+    const TParamField& f = row->Field;
+    if (f.Value == TParamValue::Size || f.Value == TParamValue::Range) {
       // The project word itself, so that the timeline rules are the same.
       RunProjectText(std::to_string(o.first) + " " + std::to_string(o.second) + " " + keyword,
                      target);
     } else if (o.value != 0) {
       RunProjectText(keyword, target);
-    } else if (row == &kParamTable[psCenterReverse]) {
-      doc.Params.CenterReverse = false;
-    } else if (row == &kParamTable[psClipBrightness]) {
-      doc.Params.ClipBrightness = false;
-    } else if (row == &kParamTable[psBlurDraftMode]) {
-      doc.Params.BlurDraft = false;
-    } else if (row == &kParamTable[psFromCurrentFrame]) {
-      doc.Model.FromCurrentFrame = false;
+    } else if (f.Value == TParamValue::RecordSwitch) {
+      doc.Params.*f.Switch = false;
+    } else if (f.Value == TParamValue::ModelSwitch) {
+      doc.Model.*f.ModelSwitch = false;
     }
   }
   const int32_t at = frame ? *frame : doc.Model.TimeLinePosition;

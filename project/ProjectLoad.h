@@ -52,7 +52,7 @@ struct TProjectRunResult {
 };
 
 // Runs TEXT in a fresh environment named ProjectEnvName without a console,
-// with the 42 project words writing to TARGET and the step budget
+// with the project words writing to TARGET and the step budget
 // ProjectStepLimit.  The environment is freed before returning.
 TProjectRunResult RunProjectText(std::string_view text, const TProjectTarget& target);
 

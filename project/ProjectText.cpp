@@ -1,5 +1,7 @@
 #include "project/ProjectText.h"
 
+#include <string_view>
+
 #include "anim/ParamTable.h"
 #include "anim/TDivs.h"
 #include "base/NumberText.h"
@@ -55,6 +57,46 @@ void SwitchLine(std::string& out, bool on, const char* keyword) {
   out += kEol;
 }
 
+// The statement of the keyword whose first row is ROW.
+void Statement(std::string& out, const TParamInfo& row, const TCloudCurveSet* set,
+               const TCloudFrameParams& params, const TProjectModel& model) {
+  const TParamField& f = row.Field;
+  switch (f.Value) {
+    case TParamValue::Curve: {
+      // A keyword of several curves (positions, rotations) writes one curve
+      // a line and itself after the last.
+      int last = row.Curve;
+      while (last + 1 < CloudCurveCount &&
+             std::string_view(CloudCurveInfo(last + 1).Keyword) == row.Keyword)
+        ++last;
+      for (int i = row.Curve; i < last; ++i) {
+        QuotedCurve(out, set, i);
+        out += kEol;
+      }
+      CurveLine(out, set, last);
+      return;
+    }
+    case TParamValue::Size:
+      out += FormatInt(params.ResX) + " " + FormatInt(params.ResY) + " " + row.Keyword + kEol;
+      return;
+    case TParamValue::Range:
+      out += FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax) + " " + row.Keyword + kEol;
+      return;
+    case TParamValue::Frame:
+      out += FormatInt(model.TimeLinePosition) + " " + row.Keyword + kEol;
+      return;
+    case TParamValue::ModelName:
+      NameLine(out, model.*f.ModelName, row.Keyword);
+      return;
+    case TParamValue::RecordSwitch:
+      SwitchLine(out, params.*f.Switch, row.Keyword);
+      return;
+    case TParamValue::ModelSwitch:
+      SwitchLine(out, model.*f.ModelSwitch, row.Keyword);
+      return;
+  }
+}
+
 }  // namespace
 
 std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams& params,
@@ -62,34 +104,9 @@ std::string BuildProjectText(const TCloudCurveSet* set, const TCloudFrameParams&
   std::string out;
   out += ProjectHeaderComment;
   out += kEol;
-  // The curves up to blur_curve that have a keyword of their own, in set
-  // order; the position curves (25..30) are written as pairs further down.
-  for (int i = ccSeed; i <= ccWY; ++i) CurveLine(out, set, i);
-  for (int i : {ccBlurRadius, ccBlurSamples, ccBlurCurve}) CurveLine(out, set, i);
-
-  QuotedCurve(out, set, ccBlurRotX);
-  out += kEol;
-  QuotedCurve(out, set, ccBlurRotY);
-  out += kEol;
-  CurveLine(out, set, ccBlurRotZ);
-
-  for (int x : {ccCloudX, ccWarp1X, ccWarp2X}) {
-    QuotedCurve(out, set, x);
-    out += kEol;
-    CurveLine(out, set, x + 1);
-  }
-
-  out += FormatInt(params.ResX) + " " + FormatInt(params.ResY) + " " + kParamTable[psResolution].Keyword + kEol;
-  CurveLine(out, set, ccOverSampling);
-  out += FormatInt(model.TimeLineMin) + " " + FormatInt(model.TimeLineMax) + " " + kParamTable[psFrames].Keyword + kEol;
-  out += FormatInt(model.TimeLinePosition) + " " + kParamTable[psCurrentFrame].Keyword + kEol;
-  NameLine(out, model.OutPutFilen, kParamTable[psOutputAvi].Keyword);
-  NameLine(out, model.OutPutAlpha, kParamTable[psOutputAlphaAvi].Keyword);
-
-  SwitchLine(out, params.CenterReverse, kParamTable[psCenterReverse].Keyword);
-  SwitchLine(out, params.ClipBrightness, kParamTable[psClipBrightness].Keyword);
-  SwitchLine(out, params.BlurDraft, kParamTable[psBlurDraftMode].Keyword);
-  SwitchLine(out, model.FromCurrentFrame, kParamTable[psFromCurrentFrame].Keyword);
+  // One statement per keyword, in the table's save order.
+  for (int i = 0; i < ProjectWordCount; ++i)
+    Statement(out, kParamTable[kSaveOrder[i]], set, params, model);
   return out;
 }
 

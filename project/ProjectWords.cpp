@@ -1,6 +1,8 @@
 #include "project/ProjectWords.h"
 
+#include <array>
 #include <functional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -14,53 +16,15 @@ namespace velmora {
 
 namespace {
 
-// The keyword of a row of the parameter table.
-constexpr const char* Keyword(int row) { return kParamTable[row].Keyword; }
-
-const TProjectWordInfo kWords[ProjectWordCount] = {
-    {Keyword(ccSeed), "<str:TDivs_Curve>", TrNoop("ランダムシードを指定する。ほとんど意味無いがモーションデザイン可能。")},
-    {Keyword(ccBrightness), "<str:TDivs_Curve>", TrNoop("明るさを指定する。")},
-    {Keyword(ccComplex), "<str:TDivs_Curve>", TrNoop("複雑さを指定する。")},
-    {Keyword(ccCoverrate), "<str:TDivs_Curve>", TrNoop("雲の量を指定する")},
-    {Keyword(ccMinRadius), "<str:TDivs_Curve>", TrNoop("雲パターン最小サイズを指定する。")},
-    {Keyword(ccMaxRadius), "<str:TDivs_Curve>", TrNoop("雲パターン最大サイズを指定する。")},
-    {Keyword(ccWMinRadius), "<str:TDivs_Curve>", TrNoop("歪パターン最小サイズを指定する。")},
-    {Keyword(ccWMaxRadius), "<str:TDivs_Curve>", TrNoop("歪パターン最大サイズを指定する。")},
-    {Keyword(ccNoise), "<str:TDivs_Curve>", TrNoop("ノイズの量を指定する")},
-    {Keyword(ccWNoise), "<str:TDivs_Curve>", TrNoop("歪パターン用ノイズの量を指定する")},
-    {Keyword(ccCenter), "<str:TDivs_Curve>", TrNoop("雲パターンを中央に寄せる。")},
-    {Keyword(ccStartRed), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０赤")},
-    {Keyword(ccStartGreen), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０緑")},
-    {Keyword(ccStartBlue), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０青")},
-    {Keyword(ccStartAlpha), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色０α")},
-    {Keyword(ccEndRed), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1赤")},
-    {Keyword(ccEndGreen), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1緑")},
-    {Keyword(ccEndBlue), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1青")},
-    {Keyword(ccEndAlpha), "<str:TDivs_Curve>", TrNoop("カラーフィルタの色1α")},
-    {Keyword(ccSlopeR), "<str:TDivs_Curve>", TrNoop("カラーフィルタの赤勾配")},
-    {Keyword(ccSlopeG), "<str:TDivs_Curve>", TrNoop("カラーフィルタの緑勾配")},
-    {Keyword(ccSlopeB), "<str:TDivs_Curve>", TrNoop("カラーフィルタの青勾配")},
-    {Keyword(ccSlopeA), "<str:TDivs_Curve>", TrNoop("カラーフィルタのα勾配")},
-    {Keyword(ccWX), "<str:TDivs_Curve>", TrNoop("Ｘ方向歪み")},
-    {Keyword(ccWY), "<str:TDivs_Curve>", TrNoop("Ｙ方向歪み")},
-    {Keyword(psResolution), "<x y : int>", TrNoop("出力解像度")},
-    {Keyword(psFrames), "<min max : int>", TrNoop("フレーム数")},
-    {Keyword(psCurrentFrame), "<fno : int>", TrNoop("カレントフレーム")},
-    {Keyword(psFromCurrentFrame), nullptr, TrNoop("現在のフレームからレンダリング")},
-    {Keyword(psCenterReverse), nullptr, TrNoop("中心分布反転")},
-    {Keyword(psClipBrightness), nullptr, TrNoop("明るさはクリップする")},
-    {Keyword(psOutputAvi), "<str:filename>", TrNoop("出力動画ファイル名")},
-    {Keyword(psOutputAlphaAvi), "<str:filename>", TrNoop("出力α動画ファイル名")},
-    {Keyword(ccCloudX), "<x y:TDivs_Curve>", TrNoop("雲基本位置")},
-    {Keyword(ccWarp1X), "<x y:TDivs_Curve>", TrNoop("歪1位置")},
-    {Keyword(ccWarp2X), "<x y:TDivs_Curve>", TrNoop("歪2位置")},
-    {Keyword(ccBlurRadius), "<r : TDivs_Curve>", TrNoop("ブラー半径")},
-    {Keyword(ccBlurSamples), "<n : TDivs_Curve>", TrNoop("ブラーのサンプル数")},
-    {Keyword(ccBlurCurve), "<c : TDivs_Curve>", TrNoop("ブラーブラシの勾配値")},
-    {Keyword(ccBlurRotX), "<x y z:TDivs_Curve>", TrNoop("ブラーブラシの回転")},
-    {Keyword(psBlurDraftMode), nullptr, TrNoop("ドラフトモードブラー")},
-    {Keyword(ccOverSampling), "<a : TDivs_Curve>", TrNoop("オーバーサンプリング倍率")},
-};
+// The words in registration order, from the rows that carry them.
+constexpr std::array<TProjectWordInfo, ProjectWordCount> kWords = [] {
+  std::array<TProjectWordInfo, ProjectWordCount> words{};
+  for (int i = 0; i < ProjectWordCount; ++i) {
+    const TParamInfo& row = kParamTable[kRegisterOrder[i]];
+    words[i] = {row.Keyword, row.Word.Signature, row.Word.Manual};
+  }
+  return words;
+}();
 
 // Pops N strings; the last argument is on top, so it is popped first and
 // stored last.  On a failed pop nothing is returned and the error is set.
@@ -148,31 +112,34 @@ bool CurrentFrameWord(BrelEnvH env, TProjectModel& m) {
   return true;
 }
 
-BrelHostWord Handler(const TProjectTarget& t, std::string_view k) {
+// The word of the keyword whose first row is ROW.
+BrelHostWord Handler(const TProjectTarget& t, const TParamInfo& row) {
   TCloudFrameParams& p = *t.Params;
   TProjectModel& m = *t.Model;
-  // Curve words: every curve of the parameter table under that keyword, in
-  // the set's order (cloud_position takes x then y).
-  std::vector<int> curves;
-  for (int i = 0; i < CloudCurveCount; ++i)
-    if (k == CloudCurveInfo(i).Keyword) curves.push_back(i);
-  if (!curves.empty()) return CurveWord(t, std::move(curves));
-  if (k == Keyword(psResolution))
-    return [&p](BrelEnvH env) {
-      int32_t a[2];
-      if (!PopInts(env, a)) return false;
-      p.ResX = a[0];
-      p.ResY = a[1];
-      return true;
-    };
-  if (k == Keyword(psFrames)) return [&m](BrelEnvH env) { return FramesWord(env, m); };
-  if (k == Keyword(psCurrentFrame)) return [&m](BrelEnvH env) { return CurrentFrameWord(env, m); };
-  if (k == Keyword(psFromCurrentFrame)) return FlagWord([&m] { m.FromCurrentFrame = true; });
-  if (k == Keyword(psCenterReverse)) return FlagWord([&p] { p.CenterReverse = true; });
-  if (k == Keyword(psClipBrightness)) return FlagWord([&p] { p.ClipBrightness = true; });
-  if (k == Keyword(psBlurDraftMode)) return FlagWord([&p] { p.BlurDraft = true; });
-  if (k == Keyword(psOutputAvi)) return NameWord(&m.OutPutFilen);
-  if (k == Keyword(psOutputAlphaAvi)) return NameWord(&m.OutPutAlpha);
+  const TParamField& f = row.Field;
+  switch (f.Value) {
+    case TParamValue::Curve: {
+      // Every curve of the table under that keyword, in the set's order
+      // (cloud_position takes x then y).
+      std::vector<int> curves;
+      for (int i = 0; i < CloudCurveCount; ++i)
+        if (std::string_view(row.Keyword) == CloudCurveInfo(i).Keyword) curves.push_back(i);
+      return CurveWord(t, std::move(curves));
+    }
+    case TParamValue::Size:
+      return [&p](BrelEnvH env) {
+        int32_t a[2];
+        if (!PopInts(env, a)) return false;
+        p.ResX = a[0];
+        p.ResY = a[1];
+        return true;
+      };
+    case TParamValue::Range: return [&m](BrelEnvH env) { return FramesWord(env, m); };
+    case TParamValue::Frame: return [&m](BrelEnvH env) { return CurrentFrameWord(env, m); };
+    case TParamValue::RecordSwitch: return FlagWord([&p, s = f.Switch] { p.*s = true; });
+    case TParamValue::ModelSwitch: return FlagWord([&m, s = f.ModelSwitch] { m.*s = true; });
+    case TParamValue::ModelName: return NameWord(&(m.*f.ModelName));
+  }
   return {};
 }
 
@@ -199,7 +166,7 @@ TProjectTarget DocumentTarget(Document& doc) {
 
 bool RegisterProjectWords(BrelEnvH env, const TProjectTarget& target) {
   for (int i = 0; i < ProjectWordCount; ++i) {
-    BrelHostWord handler = Handler(target, kWords[i].Keyword);
+    BrelHostWord handler = Handler(target, kParamTable[kRegisterOrder[i]]);
     if (!handler) return false;  // a keyword without a handler: a table fault
     if (!BrelAddHostWord(env, kWords[i].Keyword, std::move(handler), ProjectWordManual(i)))
       return false;

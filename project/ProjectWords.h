@@ -1,5 +1,7 @@
-// The 42 host words of a project file.  Each stores its arguments into the
-// project state: the parameter set's curves, the frame record's output size
+// The host words of a project file, one for each keyword of the parameter
+// table (ProjectWordCount of them, anim/ParamTable.h), with the signature,
+// manual text and registration position of its row.  Each stores its
+// arguments into the project state: the parameter set's curves, the frame record's output size
 // and switches, and the window model's timeline, output names and
 // FromCurrentFrame.
 #pragma once
@@ -14,8 +16,6 @@
 #include "script/Brel.h"
 
 namespace velmora {
-
-inline constexpr int ProjectWordCount = 42;
 
 struct TProjectWordInfo {
   const char* Keyword;
@@ -51,7 +51,7 @@ struct TProjectTarget {
 // The words writing into a document.
 TProjectTarget DocumentTarget(Document& doc);
 
-// Adds the 42 words to the environment's own dictionary in table order; stops
+// Adds the words to the environment's own dictionary in table order; stops
 // at the first registration that fails and returns false.  Every word pops
 // all its arguments before it changes anything, so a word that fails (missing
 // argument, wrong type, `frames` with MIN above MAX) leaves the project as it

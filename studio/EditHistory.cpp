@@ -21,10 +21,9 @@ struct TCurveKeys {
 
 struct TEditHistory::TState {
   std::array<TCurveKeys, CloudCurveCount> Curves;
-  // The record's settings without a curve.
-  int32_t ResX = 0, ResY = 0;
-  uint8_t PileMode = 0, UnderTexture = 0;
-  bool CenterReverse = false, ClipBrightness = false, BlurDraft = false;
+  // The record: what counts of it is its settings without a curve (the
+  // curves' fields are evaluated anew from the keys).
+  TCloudFrameParams Params;
   TProjectModel Model;
   // The project text with the current frame of the previous state, for
   // telling whether a commit changes anything.
@@ -51,14 +50,7 @@ TEditHistory::TState Capture(const Document& doc) {
     k.Frames.assign(c->Frames, c->Frames + c->Count);
     k.Values.assign(c->Values, c->Values + c->Count);
   }
-  const TCloudFrameParams& p = doc.Params;
-  s.ResX = p.ResX;
-  s.ResY = p.ResY;
-  s.PileMode = p.PileMode;
-  s.UnderTexture = p.UnderTexture;
-  s.CenterReverse = p.CenterReverse;
-  s.ClipBrightness = p.ClipBrightness;
-  s.BlurDraft = p.BlurDraft;
+  s.Params = doc.Params;
   s.Model = doc.Model;
   s.Text = ComparableText(doc, doc.Model.TimeLinePosition);
   return s;
@@ -124,14 +116,14 @@ void TEditHistory::Restore(Document& doc) const {
     std::copy(k.Values.begin(), k.Values.end(), c->Values);
     RebuildCurveIndex(c);
   }
+  // The texture and the preview size belong to the window, not to a state.
   TCloudFrameParams& p = doc.Params;
-  p.ResX = s.ResX;
-  p.ResY = s.ResY;
-  p.PileMode = s.PileMode;
-  p.UnderTexture = s.UnderTexture;
-  p.CenterReverse = s.CenterReverse;
-  p.ClipBrightness = s.ClipBrightness;
-  p.BlurDraft = s.BlurDraft;
+  TPixeBuffer* const texture = p.Texture;
+  const int32_t previewWidth = p.PreviewWidth, previewHeight = p.PreviewHeight;
+  p = s.Params;
+  p.Texture = texture;
+  p.PreviewWidth = previewWidth;
+  p.PreviewHeight = previewHeight;
   const std::string name = std::move(doc.Model.ProjectFileName);
   doc.Model = s.Model;
   doc.Model.ProjectFileName = name;

@@ -6,8 +6,9 @@
 // the document for the state that Undo or Redo returns.  A commit that leaves
 // the project's saved text as it was (apart from the current frame) records
 // nothing, so browsing the timeline and edits that change nothing make no
-// steps.  States are kept as the keys of the curves and the few settings
-// without a curve, which is everything the project file holds.
+// steps.  States are kept as the keys of the curves, the frame record (of
+// which the settings without a curve count) and the window model, which is
+// everything the project file holds.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "anim/CurveSet.h"
 #include "anim/ParamTable.h"
@@ -69,4 +71,43 @@ TEST(ParamTable, NamesKeywordsAndNearMatches) {
   EXPECT_EQ(NearParamNames("blur_rot").size(), 3u);
   EXPECT_TRUE(NearParamNames("zzzzzzzzzz").empty());
   EXPECT_NE(FormatParamTable().find("blur_radius"), std::string::npos);
+}
+
+// The table agrees with the set and the record: one row per curve, each
+// writing its own field; one word per keyword, on its first row; the save
+// order of project files as it has always been; distinct read positions.
+TEST(ParamTable, RowsAgreeWithTheSetTheRecordAndTheProjectFile) {
+  std::set<const void*> fields;
+  TCloudFrameParams params;
+  for (int i = 0; i < CloudCurveCount; ++i) {
+    const TParamInfo& p = ParamTable()[i];
+    ASSERT_EQ(p.Field.Value, TParamValue::Curve) << p.Name;
+    int32_t* n = IntFieldOf(p, params);
+    uint8_t* b = ByteFieldOf(p, params);
+    long double* r = RealFieldOf(p, params);
+    EXPECT_EQ((n ? 1 : 0) + (b ? 1 : 0) + (r ? 1 : 0), 1) << p.Name;
+    EXPECT_EQ(p.Store, n ? TCurveStore::Int32 : b ? TCurveStore::Byte : TCurveStore::Real) << p.Name;
+    EXPECT_TRUE(fields.insert(n ? static_cast<void*>(n) : b ? static_cast<void*>(b) : r).second)
+        << p.Name << " shares a field";
+  }
+  std::string saved, words;
+  for (int i = 0; i < ProjectWordCount; ++i) saved += std::string(kParamTable[kSaveOrder[i]].Keyword) + " ";
+  EXPECT_EQ(saved,
+            "seed brightness complex coverrate min max wmin wmax noise wnoise center color0_red "
+            "color0_green color0_blue color0_alpha color1_red color1_green color1_blue "
+            "color1_alpha red_slope green_slope blue_slope alpha_slope wwx wwy blur_radius "
+            "blur_number_of_ssample blur_curve blur_rotation cloud_position warp_position1 "
+            "warp_position2 resolution oversampling frames current_frame output_avi "
+            "outputalpha_avi center_reverse clip_brightness blur_draftmode "
+            "render_fromcurrentframe ");
+  std::set<int> reads;
+  for (int i = 0; i < ParamCount; ++i) {
+    const TParamInfo& p = ParamTable()[i];
+    const bool first = i == 0 || std::string_view(ParamTable()[i - 1].Keyword) != p.Keyword;
+    EXPECT_EQ(p.Word.Save >= 0, first) << p.Name;
+    EXPECT_EQ(p.Word.Register >= 0, first) << p.Name;
+    if (p.Form.Read >= 0) {
+      EXPECT_TRUE(reads.insert(p.Form.Read).second) << p.Name;
+    }
+  }
 }

@@ -107,7 +107,7 @@ manual ja-manual $'(BinDic)/<a> dup → <a><a> : スタックトップの値を�
 if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ \
     --keyword=Tr --keyword=TrNoop --keyword=TrFormat --keyword=TrIn:1c,2 --keyword=TrFormatIn:1c,2 \
-    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp script/*.cpp project/*.cpp output/*.cpp output/movie/*.cpp \
+    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp output/*.cpp output/movie/*.cpp \
     studio/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/en.po" "$work/velmora.pot"; then
     passed=$((passed + 1))
