@@ -28,6 +28,8 @@ extern "C" {
 
 namespace velmora {
 
+std::unique_ptr<MoviePlayback> NewFfmpegPlayer();  // AviPlayer.cpp
+
 namespace {
 
 // FFmpeg's text for CODE; a system error (AVERROR of an errno value) in the
@@ -444,6 +446,7 @@ class FfmpegMovieModule final : public MovieModule {
   std::unique_ptr<AviEncoder> NewEncoder() const override {
     return std::make_unique<FfmpegAviWriter>();
   }
+  std::unique_ptr<MoviePlayback> NewPlayer() const override { return NewFfmpegPlayer(); }
   EncoderState Encoder(uint32_t handler, std::string* codecName) const override {
     const AVCodecID id = CodecIdForHandler(handler);
     if (id == AV_CODEC_ID_NONE) return EncoderState::UnknownCodec;
