@@ -35,7 +35,8 @@ AviOptions CodecOptions(int64_t codec) {
   return o;
 }
 
-void ExportMovie(benchmark::State& state, int64_t codec, int32_t size, int64_t threads) {
+void ExportMovie(benchmark::State& state, int64_t codec, int32_t size, int64_t threads,
+                 MovieParallelism mode = MovieParallelism::Auto) {
   std::string why;
   if (!AviHandlerAvailable(CodecOptions(codec).handler, &why)) {
     state.SkipWithError(why.c_str());
@@ -56,6 +57,7 @@ void ExportMovie(benchmark::State& state, int64_t codec, int32_t size, int64_t t
     s.firstFrame = 0;
     s.lastFrame = kFrames - 1;
     s.aviOptions = CodecOptions(codec);
+    s.parallelism = mode;
     const MovieReport r = RenderMovie(renderer, s, {});
     if (!r.Succeeded()) state.SkipWithError(r.failures.empty() ? "no frames" : r.failures[0].c_str());
     render += r.renderSeconds;
@@ -88,6 +90,20 @@ void BM_MovieExport(benchmark::State& state) {
 BENCHMARK(BM_MovieExport)
     ->ArgsProduct({{0, 1, 2, 3, 4}, {512}, {1, 2}})
     ->ArgsProduct({{1}, {128, 256}, {1, 2}})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// One frame at a time (0) against two at a time (1), Motion JPEG on two
+// threads: size, mode.  The rule of MovieParallelism::Auto comes from these.
+void BM_MovieExportMode(benchmark::State& state) {
+  const bool frames = state.range(1) == 1;
+  ExportMovie(state, 1, static_cast<int32_t>(state.range(0)), 2,
+              frames ? MovieParallelism::Frames : MovieParallelism::Rows);
+  state.SetLabel(frames ? "frames" : "rows");
+}
+BENCHMARK(BM_MovieExportMode)
+    ->ArgsProduct({{128, 256, 512, 768}, {0, 1}})
     ->Unit(benchmark::kSecond)
     ->Iterations(1)
     ->UseRealTime();

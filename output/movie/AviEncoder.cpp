@@ -85,6 +85,8 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec, int32_t width, int32_t height
   return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
 }
 
+constexpr int kEncoderThreads = 4;
+
 bool QualityApplies(int32_t quality) { return quality >= 0 && quality <= AviBestQuality; }
 
 // Quality 10000 .. 0 onto the quantiser scale 2 .. 31 of the JPEG-like and
@@ -274,7 +276,12 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     e->sample_aspect_ratio = AVRational{1, 1};
     e->pix_fmt = PixelFormatFor(codec, width, height);
     e->max_b_frames = 0;  // AVI has no presentation times; keep decode order = display order
-    e->thread_count = 0;
+    // FFmpeg's own threads, a fixed number of them: MPEG-4 part 2 cuts the
+    // picture into one slice per thread and x264 plans its frames by the
+    // count, so "as many as the machine has cores" would make the bytes of a
+    // movie depend on the machine.  Motion JPEG and FFV1 give the same bytes
+    // for any count.
+    e->thread_count = kEncoderThreads;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(e->pix_fmt);
     const bool yuv = desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
     const bool fullRange = id == AV_CODEC_ID_MJPEG;
