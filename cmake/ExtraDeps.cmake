@@ -35,3 +35,20 @@ if(TARGET velmora_output)
   target_link_options(velmora_movie PRIVATE -Wl,--no-undefined)
   install(TARGETS velmora_movie LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velmora)
 endif()
+
+# A program built outside the build folder's top (the window, the tests, the
+# benchmarks) finds the module through a link beside it, as the command line
+# finds the module itself beside it: one link per folder, made before any
+# program of that folder is linked.
+function(velmora_movie_module_beside target)
+  set(folder ${CMAKE_CURRENT_BINARY_DIR})
+  string(MAKE_C_IDENTIFIER "velmora_movie_link_${folder}" link)
+  if(NOT TARGET ${link})
+    add_custom_target(${link}
+      COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:velmora_movie>
+              ${folder}/$<TARGET_FILE_NAME:velmora_movie>
+      VERBATIM)
+    add_dependencies(${link} velmora_movie)
+  endif()
+  add_dependencies(${target} ${link})
+endfunction()

@@ -17,13 +17,15 @@
 
 namespace velmora {
 
+class MoviePlayback;
+
 enum class PlayerMode { NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
 
 inline constexpr int32_t PlayerFramesPerSecond = 30;
 
-// Part of the movie module (MovieModule.h): programs that play movies link
-// libvelmora-movie.so, hence the exported class.
-class __attribute__((visibility("default"))) AviPlayer {
+// The decoding is the movie module's (MovieModule.h), loaded by the first
+// Open; until then, and when it cannot be loaded, the player is closed.
+class AviPlayer {
  public:
   AviPlayer();
   ~AviPlayer();
@@ -31,8 +33,9 @@ class __attribute__((visibility("default"))) AviPlayer {
   AviPlayer& operator=(const AviPlayer&) = delete;
 
   // Opens the movie's first video stream and shows frame 0 (mode Stopped).
-  // False with a one-line reason when the file cannot be read, holds no
-  // video or no frame decodes; the player is then closed.
+  // False with a one-line reason when the movie module cannot be loaded, the
+  // file cannot be read, holds no video or no frame decodes; the player is
+  // then closed.
   bool Open(const std::string& path, std::string* error);
   void Close();  // mode NotReady, no frame
   bool IsOpen() const;
@@ -67,8 +70,10 @@ class __attribute__((visibility("default"))) AviPlayer {
   const std::string& LastError() const;
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<MoviePlayback> playback_;  // made by the first Open
+  Bitmap24 none_;                             // the frame while there is none
+  std::string error_;                         // why the module did not load
+  bool looping_ = false;
 };
 
 }  // namespace velmora

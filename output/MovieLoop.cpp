@@ -7,8 +7,13 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
 
 #include "base/FileName.h"
 #include "base/ReplaceFile.h"
@@ -56,6 +61,257 @@ struct Output {
   bool usable = false;                // can receive frames
   SeriesFailures seriesFailures;
   const char* Label() const { return alpha ? Msg("alpha output") : Msg("main output"); }
+};
+
+// When a frame's alpha picture is made: not at all, with the render (it is
+// the picture shown), or on the outputs' thread from the alpha bytes.
+enum class AlphaPicture { None, Now, Later };
+
+// What one frame hands to the outputs.
+struct FramePictures {
+  int32_t frame = 0;
+  int32_t sample = 0;  // the frame counter: the AVI sample number
+  Bitmap24 colour;     // with a main output
+  Bitmap24 alpha;      // made with the render, or by AlphaFromBytes
+  // The alpha byte of every pixel at the render size, and the factor the
+  // alpha picture is reduced by (AlphaPicture::Later).
+  std::vector<uint8_t> alphaBytes;
+  int32_t renderW = 0, renderH = 0, factor = 1;
+};
+
+// One frame rendered, or why not.
+struct RenderedFrame {
+  bool ok = false;
+  bool aborted = false;  // stopped mid-frame
+  bool workExceeded = false;
+  TWorkBudget work;
+  TCloudFrameParams params;  // the record evaluated at the frame
+  FramePictures pictures;
+  std::vector<std::string> messages;  // the engine's, from a lane's context
+  double seconds = 0;
+};
+
+// Reduces SOURCE by FACTOR into TARGET (moves it when FACTOR is 1), as the
+// oversampled pictures are reduced.
+void ReducePicture(RenderContext& ctx, const TRenderStages& stages, Bitmap24& target,
+                   Bitmap24&& source, int32_t factor) {
+  if (factor <= 1) {
+    target = std::move(source);
+    return;
+  }
+  target.width = source.width / factor;
+  target.height = source.height / factor;
+  target.bytes.assign(static_cast<size_t>(target.width) * static_cast<size_t>(target.height) * 3,
+                      0);
+  if (target.width == 0 || target.height == 0) return;
+  stages.DownSample(ctx, target, source);
+}
+
+// Renders a frame from FRAME.params on CTX in SEQ and makes its pictures: the
+// colour picture when WANTCOLOUR, the alpha picture as ALPHA says.
+void RenderFrame(RenderContext& ctx, const TRenderStages& stages, RenderSequence& seq,
+                 bool wantColour, AlphaPicture alpha, RenderedFrame& frame) {
+  const auto started = Clock::now();
+  const TCloudFrameParams& p = frame.params;
+  frame.ok = RenderOversampled(ctx, p, seq, nullptr, stages);
+  if (frame.ok) {
+    const int32_t factor = OutputFactor(p);
+    FramePictures& pic = frame.pictures;
+    const TPixeBuffer* buffer = ctx.Frame.filtered_cloud;
+    if (wantColour) OversampledPictures(ctx, factor, pic.colour, nullptr, stages);
+    if (alpha == AlphaPicture::Now) {
+      Bitmap24 full;
+      BufferAlphaToBitmap(full, buffer);
+      ReducePicture(ctx, stages, pic.alpha, std::move(full), factor);
+    } else if (alpha == AlphaPicture::Later && buffer && buffer->data) {
+      pic.renderW = buffer->width;
+      pic.renderH = buffer->height;
+      pic.factor = factor;
+      const size_t n = static_cast<size_t>(buffer->width) * static_cast<size_t>(buffer->height);
+      pic.alphaBytes.resize(n);
+      for (size_t i = 0; i < n; ++i) pic.alphaBytes[i] = static_cast<uint8_t>(PixA(buffer->data[i]));
+    }
+  } else {
+    frame.aborted = ctx.AbortRequested();
+    frame.workExceeded = ctx.Work.Exceeded;
+  }
+  frame.work = ctx.Work;
+  frame.seconds = SecondsSince(started);
+}
+
+// The alpha picture from the alpha bytes: grey pixels, reduced.
+void AlphaFromBytes(RenderContext& ctx, const TRenderStages& stages, FramePictures& pic) {
+  Bitmap24 full;
+  full.width = pic.renderW;
+  full.height = pic.renderH;
+  full.bytes.resize(pic.alphaBytes.size() * 3);
+  for (size_t i = 0; i < pic.alphaBytes.size(); ++i)
+    full.bytes[i * 3] = full.bytes[i * 3 + 1] = full.bytes[i * 3 + 2] = pic.alphaBytes[i];
+  ReducePicture(ctx, stages, pic.alpha, std::move(full), pic.factor);
+  pic.alphaBytes = {};
+}
+
+// The outputs' own thread: writes one frame while the caller renders the
+// next.  One frame at a time: the caller waits until the last one is written
+// before it hands over another, and reads what the writing changed only then.
+class OutputThread {
+ public:
+  explicit OutputThread(std::function<void(FramePictures&)> write)
+      : write_(std::move(write)), thread_([this] { Main(); }) {}
+  ~OutputThread() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();  // after writing what was handed over
+  }
+  OutputThread(const OutputThread&) = delete;
+  OutputThread& operator=(const OutputThread&) = delete;
+
+  void WaitIdle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return !pending_; });
+  }
+  // After WaitIdle.
+  void Hand(FramePictures&& pictures) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = std::move(pictures);
+      pending_ = true;
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  void Main() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return pending_ || quit_; });
+      if (!pending_) return;
+      lock.unlock();
+      write_(job_);
+      job_ = {};
+      lock.lock();
+      pending_ = false;
+      idle_.notify_all();
+    }
+  }
+
+  std::function<void(FramePictures&)> write_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable idle_;
+  FramePictures job_;
+  bool pending_ = false;
+  bool quit_ = false;
+  std::thread thread_;  // last: starts once the rest is ready
+};
+
+// What the pens of a frame are made from: the render size and the seed.
+struct PensKey {
+  int32_t w = 0, h = 0, seed = 0;
+  bool operator==(const PensKey&) const = default;
+};
+
+// Two frames at a time, each on a render context of its own (with half of
+// the caller's threads) and a thread of its own.  Each lane renders from the
+// record evaluated at its frame and a copy of the sequence, whose warp
+// normalisation is fixed: nothing else passes from one frame to the next, so
+// the pictures are those of one frame after the other.
+class FrameLanes {
+ public:
+  FrameLanes(RenderContext& main, const TRenderStages& stages, bool wantColour,
+             AlphaPicture alpha)
+      : main_(main), stages_(stages), wantColour_(wantColour), alpha_(alpha) {
+    const int threads = main.Threads.Threads();
+    for (int i = 0; i < 2; ++i) {
+      Lane& lane = lanes_[i];
+      RenderContext& c = lane.ctx;
+      c.Threads.SetThreads(std::max(1, threads / 2 + (i < threads % 2 ? 1 : 0)));
+      c.CloudReferenceMode = main.CloudReferenceMode;
+      c.BlurVectorKernels = main.BlurVectorKernels;
+      c.Work.PerPixel = main.Work.PerPixel;
+      c.RenderIdle = false;
+      c.PreviewBusy = true;
+      // Shown by the caller when the frame's turn comes.
+      c.SetMessageSink([&lane](const std::string& text) { lane.frame.messages.push_back(text); });
+    }
+  }
+  ~FrameLanes() { Stop(); }
+  FrameLanes(const FrameLanes&) = delete;
+  FrameLanes& operator=(const FrameLanes&) = delete;
+
+  bool HasFreeLane() const { return !lanes_[0].busy || !lanes_[1].busy; }
+
+  void Start(int32_t frame, const TCloudFrameParams& params, const RenderSequence& seq,
+             int8_t newPens) {
+    Lane& lane = lanes_[lanes_[0].busy ? 1 : 0];
+    lane.number = frame;
+    lane.busy = true;
+    lane.done = false;
+    lane.frame = RenderedFrame{};
+    lane.frame.params = params;
+    lane.seq = seq;
+    lane.ctx.Work.NewPens = newPens;
+    lane.ctx.FrameProgress = 0;
+    lane.ctx.PixeProgress = 0;
+    lane.thread = std::thread([this, &lane] {
+      RenderFrame(lane.ctx, stages_, lane.seq, wantColour_, alpha_, lane.frame);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lane.done = true;
+      }
+      done_.notify_all();
+    });
+  }
+
+  // Waits for FRAME (which a lane holds), passing an abort of the caller's
+  // context on to the lanes and showing the frame's progress there.
+  RenderedFrame Take(int32_t frame) {
+    Lane& lane = lanes_[lanes_[0].busy && lanes_[0].number == frame ? 0 : 1];
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (done_.wait_for(lock, std::chrono::milliseconds(10), [&] { return lane.done; })) break;
+      }
+      if (main_.AbortRequested())
+        for (Lane& l : lanes_) l.ctx.RequestAbort();
+      main_.FrameProgress = lane.ctx.FrameProgress.load();
+      main_.PixeProgress = lane.ctx.PixeProgress.load();
+    }
+    lane.thread.join();
+    lane.busy = false;
+    return std::move(lane.frame);
+  }
+
+  // Stops and drops the frames in flight.
+  void Stop() {
+    for (Lane& lane : lanes_) {
+      if (!lane.busy) continue;
+      lane.ctx.RequestAbort();
+      lane.thread.join();
+      lane.busy = false;
+    }
+  }
+
+ private:
+  struct Lane {
+    RenderContext ctx;
+    std::thread thread;
+    int32_t number = 0;  // the frame in flight
+    bool busy = false;   // a frame is in flight (or done and not taken)
+    bool done = false;   // under mutex_
+    RenderedFrame frame;
+    RenderSequence seq;
+  };
+  RenderContext& main_;
+  const TRenderStages stages_;
+  const bool wantColour_;
+  const AlphaPicture alpha_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  Lane lanes_[2];  // last: destroyed (and stopped) first
 };
 
 }  // namespace
@@ -318,10 +574,85 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
   const bool wantMain = outputs[0].kind != MovieOutputKind::None;
   const bool wantAlpha =
       outputs[1].kind != MovieOutputKind::None || (wantMain && settings.alphaChannel);
-  Bitmap24 colour;
-  Bitmap24 alpha;
+  // The alpha picture is made with the render when it is the one shown (no
+  // main output), else on the outputs' thread.
+  const AlphaPicture alphaWhen =
+      !wantAlpha ? AlphaPicture::None : wantMain ? AlphaPicture::Later : AlphaPicture::Now;
   int32_t counter = 0;
   if (anyUsable && !renderFailed && !report.aborted) {
+    // The outputs' thread: the AVI encoders, the picture files and the alpha
+    // pictures made from the alpha bytes.  Whatever it touches (the outputs'
+    // writers, their failures, writeSeconds) the caller reads only while it
+    // is idle.
+    std::unique_ptr<RenderContext> reduceCtx;  // for the alpha picture's reduction
+    if (alphaWhen == AlphaPicture::Later) {
+      reduceCtx = std::make_unique<RenderContext>();
+      reduceCtx->Threads.SetThreads(1);
+    }
+    const TRenderStages stages = r.Stages;
+    double writeSeconds = 0;
+    OutputThread out([&](FramePictures& pic) {
+      const auto started = Clock::now();
+      if (alphaWhen == AlphaPicture::Later) AlphaFromBytes(*reduceCtx, stages, pic);
+      for (Output& o : outputs) {
+        if (!o.usable) continue;
+        const Bitmap24& picture = o.alpha ? pic.alpha : pic.colour;
+        if (o.kind == MovieOutputKind::Avi) {
+          // A failed write is kept by the writer and reported when it closes;
+          // the movie takes no more frames.
+          o.usable = o.writer->Write(picture, pic.sample);
+        } else {
+          const std::string file = NumberedFileName(o.name, pic.frame);
+          std::string error;
+          if (isProtected(file))
+            o.seriesFailures.Add(MsgFormat("refusing to write over the project %s", {file}));
+          else if (!SaveStill(StillFormatForPath(file),
+                              RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &pic.alpha
+                                                                                     : nullptr),
+                              file, StillEncodeOptions{settings.jpegQuality}, &error,
+                              settings.replaceProtected))
+            o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
+        }
+      }
+      writeSeconds += SecondsSince(started);
+    });
+
+    // Two frames at a time once the warp normalisation is fixed (the first
+    // frame may be what fixes it), when the frames are small enough.
+    bool lanesWanted = false;
+    if (settings.parallelism == MovieParallelism::Frames) {
+      lanesWanted = total >= 2;
+    } else if (settings.parallelism == MovieParallelism::Auto && total >= 2 &&
+               ctx.Threads.Threads() >= 2) {
+      TCloudFrameParams q = p;
+      EvalCurveSet(*r.Curves, q, first);
+      RenderTarget t;
+      lanesWanted = OutputTarget(q, t, nullptr) &&
+                    int64_t{t.Width} * t.Height <= kFrameParallelPixels;
+    }
+    std::unique_ptr<FrameLanes> lanes;
+    // The pens the frame before the next one handed to a lane has, in the
+    // order of the frames (unset: those of the caller's context), so that
+    // each frame's work is counted as one context would count it.
+    std::optional<PensKey> lastPens;
+    int64_t nextToLane = first;
+    auto feedLanes = [&] {
+      while (lanes->HasFreeLane() && nextToLane <= settings.lastFrame) {
+        const auto f = static_cast<int32_t>(nextToLane++);
+        TCloudFrameParams q = p;
+        EvalCurveSet(*r.Curves, q, f);
+        RenderTarget t;
+        int8_t newPens = 1;
+        if (OutputTarget(q, t, nullptr)) {  // else the frame fails before its pens
+          const PensKey key{t.Width, t.Height, q.Seed};
+          newPens = (lastPens ? *lastPens != key : !ctx.Pens.Match(t.Width, t.Height, q.Seed))
+                        ? 1 : 0;
+          lastPens = key;
+        }
+        lanes->Start(f, q, seq, newPens);
+      }
+    };
+
     for (int64_t f64 = first; f64 <= settings.lastFrame; ++f64) {
       const auto f = static_cast<int32_t>(f64);
       if (r.Model) {
@@ -333,61 +664,69 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         report.aborted = true;
         break;
       }
-      auto started = Clock::now();
-      const bool rendered = RenderMovieFrame(run, f, colour, wantAlpha ? &alpha : nullptr);
-      report.renderSeconds += SecondsSince(started);
-      if (!rendered && ctx.AbortRequested()) {
+      RenderedFrame frame;
+      if (lanesWanted && seq.WarpFixed()) {
+        if (!lanes) {
+          lanes = std::make_unique<FrameLanes>(ctx, r.Stages, wantMain, alphaWhen);
+          report.parallelism = MovieParallelism::Frames;
+        }
+        feedLanes();
+        frame = lanes->Take(f);
+        feedLanes();  // the lane just freed takes the next frame at once
+        p = frame.params;  // the record follows the frames
+        CallShowParams(*r.Hooks, p);
+        for (const std::string& m : frame.messages) ctx.ShowMessage(m);
+      } else {
+        ctx.FrameProgress = 0;
+        ctx.PixeProgress = 0;
+        EvalCurveSet(*r.Curves, p, f);
+        CallShowParams(*r.Hooks, p);
+        frame.params = p;
+        RenderFrame(ctx, r.Stages, seq, wantMain, alphaWhen, frame);
+      }
+      report.renderSeconds += frame.seconds;
+      if (!frame.ok && frame.aborted) {
         // Stopped mid-frame: the frame is incomplete and is not written.
         report.aborted = true;
         break;
       }
-      if (!rendered && ctx.Work.Exceeded) {
+      if (!frame.ok && frame.workExceeded) {
         report.failures.push_back(MsgFormat("frame %s: %s", {std::to_string(f),
-                                  DescribeWorkOverrun(ctx.Work, p, outW, outH)}));
+                                  DescribeWorkOverrun(frame.work, frame.params, outW, outH)}));
         renderFailed = true;
         break;
       }
-      if (!rendered) {
+      if (!frame.ok) {
         // The reason stands apart so that the command line can put the
         // engine's own message in its place.
         report.failures.push_back(MsgFormat(
             "frame %s could not be rendered at %s x %s with oversampling %s %s",
             {std::to_string(f), std::to_string(outW), std::to_string(outH),
-             std::to_string(p.OverSampling), Msg("(not enough memory, or too large)")}));
+             std::to_string(frame.params.OverSampling), Msg("(not enough memory, or too large)")}));
         renderFailed = true;
         break;
       }
-      started = Clock::now();
-      for (Output& o : outputs) {
-        if (!o.usable) continue;
-        const Bitmap24& picture = o.alpha ? alpha : colour;
-        if (o.kind == MovieOutputKind::Avi) {
-          // A failed write is kept by the writer and reported when it closes;
-          // the movie takes no more frames.
-          o.usable = o.writer->Write(picture, counter);
-        } else {
-          const std::string file = NumberedFileName(o.name, f);
-          std::string error;
-          if (isProtected(file))
-            o.seriesFailures.Add(MsgFormat("refusing to write over the project %s", {file}));
-          else if (!SaveStill(StillFormatForPath(file),
-                              RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &alpha
-                                                                                     : nullptr),
-                              file, StillEncodeOptions{settings.jpegQuality}, &error,
-                              settings.replaceProtected))
-            o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
-          showName(o.alpha, file);
-        }
-      }
-      report.outputSeconds += SecondsSince(started);
-      if (cb.drawPicture) cb.drawPicture(wantMain ? colour : alpha);
+      // The frame before is written by now; when no output could take it,
+      // this one is not handed over.
+      out.WaitIdle();
+      if (!outputs[0].usable && !outputs[1].usable) break;  // every output has failed
+      FramePictures& pic = frame.pictures;
+      pic.frame = f;
+      pic.sample = counter;
+      for (const Output& o : outputs)
+        if (o.kind == MovieOutputKind::Series && o.usable)
+          showName(o.alpha, NumberedFileName(o.name, f));
+      if (cb.drawPicture) cb.drawPicture(wantMain ? pic.colour : pic.alpha);
+      out.Hand(std::move(pic));
 
       ++counter;
       ctx.MovieProgress = static_cast<int>(
           RoundToInt64(100.0L / static_cast<long double>(total) * counter));
       if (cb.progress) cb.progress(MovieProgressInfo{f, counter, total, ctx.MovieProgress});
-      if (!outputs[0].usable && !outputs[1].usable) break;  // every output has failed
     }
+    if (lanes) lanes->Stop();  // frames rendered ahead of a stop are dropped
+    out.WaitIdle();
+    report.outputSeconds += writeSeconds;
   }
   report.framesDone = counter;
   ctx.Work.PerPixel = hostWorkPerPixel;

@@ -4,10 +4,16 @@
 // channel to the alpha output.  Each output is an AVI movie when its name ends
 // in ".avi" (any case) and a numbered series of still pictures otherwise.
 //
-// The loop runs on the caller's thread.  What a window does during the export
-// (showing the record and the current file names, moving the gauges, letting
-// the user abort, processing events) comes in as callbacks, so the same loop
-// serves the desktop application and the command line.
+// The loop runs on the caller's thread, and so do its callbacks.  What a
+// window does during the export (showing the record and the current file
+// names, moving the gauges, letting the user abort, processing events) comes
+// in as callbacks, so the same loop serves the desktop application and the
+// command line.
+//
+// The frames flow through a pipeline: while frame N is encoded and written
+// (and its alpha picture made) on the outputs' own thread, frame N + 1
+// renders.  Small frames render two at a time (MovieParallelism).  The
+// pictures and files are the same as one frame after the other would give.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +62,17 @@ std::string PartialMovieName(const std::string& name);
 struct MovieSettings;
 std::vector<std::string> DescribeMovieOutputs(const MovieSettings& settings);
 
+// How a movie's frames use the render threads.  Rows: one frame at a time,
+// every thread on its rows.  Frames: two frames at a time, each on a render
+// context of its own with half the threads (once the first frame has fixed
+// the warp normalisation).  Auto: Frames when there are at least two threads
+// and the first frame's render size is at most kFrameParallelPixels, else
+// Rows: a small frame's many short passes leave threads waiting at every
+// pass, while a large one keeps them all busy (and two in flight would
+// double its memory).
+enum class MovieParallelism { Auto, Rows, Frames };
+inline constexpr int64_t kFrameParallelPixels = 512 * 512;
+
 struct MovieSettings {
   std::string mainName;   // colour output; empty: not produced
   std::string alphaName;  // alpha output; empty: not produced
@@ -81,6 +98,7 @@ struct MovieSettings {
   // Write-protected files (no write bit, or not writable by us) are replaced
   // rather than refused.
   bool replaceProtected = false;
+  MovieParallelism parallelism = MovieParallelism::Auto;
 };
 
 // What keeps each output from taking its first file, one line each
@@ -129,8 +147,11 @@ struct MovieReport {
   // After an abort: one line for each movie that went beside the complete
   // file it would have replaced, naming both.
   std::vector<std::string> notes;
-  double renderSeconds = 0;  // the pipeline, including the reduction
-  double outputSeconds = 0;  // encoding and writing the pictures
+  double renderSeconds = 0;  // the pipeline, including the reduction (summed over frames)
+  double outputSeconds = 0;  // encoding and writing the pictures (beside the rendering)
+  // How the frames were rendered: Rows, or Frames when any two were rendered
+  // at once.
+  MovieParallelism parallelism = MovieParallelism::Rows;
   bool Succeeded() const { return started && failures.empty(); }
 };
 
@@ -153,6 +174,8 @@ struct MovieReport {
 // outputs is refused before anything is written, and so is an output that is
 // the protected file.  An aborted AVI movie whose name already held a file
 // leaves that file untouched and goes to PartialMovieName beside it.
+// A write that fails on the outputs' thread is seen before the next frame is
+// handed over: that frame is rendered but not counted.
 MovieReport RenderMovie(TFrameRenderer& renderer, const MovieSettings& settings,
                         const MovieCallbacks& callbacks);
 

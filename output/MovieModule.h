@@ -1,15 +1,17 @@
 // The FFmpeg side of AVI writing lives in a module of its own,
-// libvelmora-movie.so, loaded the first time a movie is written or a codec is
-// checked.  Commands that write no movie therefore never load FFmpeg and the
-// hundred-odd libraries it pulls in.  AviWriter (AviWriter.h) is the face the
-// rest of the program sees; this header is the contract between it and the
-// module.
+// libvelmora-movie.so, loaded the first time a movie is written or played or
+// a codec is checked.  Commands that write no movie, and a window that has
+// shown none, therefore never load FFmpeg and the hundred-odd libraries it
+// pulls in.  AviWriter (AviWriter.h) and AviPlayer (AviPlayer.h) are the
+// faces the rest of the program sees; this header is the contract between
+// them and the module.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "output/AviPlayer.h"
 #include "output/AviWriter.h"
 
 namespace velmora {
@@ -46,11 +48,35 @@ class AviEncoder {
   virtual double EncodeSeconds() const = 0;
 };
 
+// One movie being played; the operations of AviPlayer of the same names.
+class MoviePlayback {
+ public:
+  virtual ~MoviePlayback() = default;
+  virtual bool Open(const std::string& path, std::string* error) = 0;
+  virtual void Close() = 0;
+  virtual bool IsOpen() const = 0;
+  virtual PlayerMode Mode() const = 0;
+  virtual int64_t Length() const = 0;
+  virtual int64_t Position() const = 0;
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+  virtual const Bitmap24& Frame() const = 0;
+  virtual void Play() = 0;
+  virtual void Pause() = 0;
+  virtual void Stop() = 0;
+  virtual bool Seek(int64_t frame) = 0;
+  virtual bool Step(int64_t delta) = 0;
+  virtual void SetLooping(bool on) = 0;
+  virtual void Advance(double elapsedMs) = 0;
+  virtual const std::string& LastError() const = 0;
+};
+
 enum class EncoderState { Available, UnknownCodec, NoEncoder };
 
 class MovieModule {
  public:
   virtual std::unique_ptr<AviEncoder> NewEncoder() const = 0;
+  virtual std::unique_ptr<MoviePlayback> NewPlayer() const = 0;
   // Whether FFmpeg can encode a compressed handler; *codecName receives
   // FFmpeg's name of the codec when it is known.
   virtual EncoderState Encoder(uint32_t handler, std::string* codecName) const = 0;

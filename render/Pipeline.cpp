@@ -88,7 +88,9 @@ bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
   const long double pixels = static_cast<long double>(w) * h;
   ctx.Work.Restart();
   ctx.Work.SetRenderSize(w, h, target.Factor);
-  if (!ctx.Work.Charge(pixels * (ctx.Pens.Match(w, h, params.Seed) ? 30 : 160), "render size")) {
+  const bool newPens =
+      ctx.Work.NewPens >= 0 ? ctx.Work.NewPens == 1 : !ctx.Pens.Match(w, h, params.Seed);
+  if (!ctx.Work.Charge(pixels * (newPens ? 160 : 30), "render size")) {
     ctx.RenderIdle = true;
     return false;
   }

@@ -32,6 +32,12 @@ struct TWorkBudget {
   long double Done = 0;
   bool Exceeded = false;
   const char* Stage = "";  // what was being counted when the limit was passed
+  // Whether the frame counts as one that makes new pens: 1 yes, 0 no, -1
+  // (the default) when this context's own pens decide.  A driver that renders
+  // the frames of one sequence on several contexts sets it to what one
+  // context would have, so that a frame passes or fails its budget the same
+  // way whichever context renders it.
+  int8_t NewPens = -1;
 
   // Fixes the limit for a render of W x H pixels made with the given
   // oversampling factor (1 for pictures shown as rendered).

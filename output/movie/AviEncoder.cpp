@@ -28,6 +28,8 @@ extern "C" {
 
 namespace velmora {
 
+std::unique_ptr<MoviePlayback> NewFfmpegPlayer();  // AviPlayer.cpp
+
 namespace {
 
 // FFmpeg's text for CODE; a system error (AVERROR of an errno value) in the
@@ -82,6 +84,8 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec, int32_t width, int32_t height
   if (!codec->pix_fmts) return AV_PIX_FMT_YUV420P;
   return avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, nullptr);
 }
+
+constexpr int kEncoderThreads = 4;
 
 bool QualityApplies(int32_t quality) { return quality >= 0 && quality <= AviBestQuality; }
 
@@ -272,7 +276,12 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
     e->sample_aspect_ratio = AVRational{1, 1};
     e->pix_fmt = PixelFormatFor(codec, width, height);
     e->max_b_frames = 0;  // AVI has no presentation times; keep decode order = display order
-    e->thread_count = 0;
+    // FFmpeg's own threads, a fixed number of them: MPEG-4 part 2 cuts the
+    // picture into one slice per thread and x264 plans its frames by the
+    // count, so "as many as the machine has cores" would make the bytes of a
+    // movie depend on the machine.  Motion JPEG and FFV1 give the same bytes
+    // for any count.
+    e->thread_count = kEncoderThreads;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(e->pix_fmt);
     const bool yuv = desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB);
     const bool fullRange = id == AV_CODEC_ID_MJPEG;
@@ -444,6 +453,7 @@ class FfmpegMovieModule final : public MovieModule {
   std::unique_ptr<AviEncoder> NewEncoder() const override {
     return std::make_unique<FfmpegAviWriter>();
   }
+  std::unique_ptr<MoviePlayback> NewPlayer() const override { return NewFfmpegPlayer(); }
   EncoderState Encoder(uint32_t handler, std::string* codecName) const override {
     const AVCodecID id = CodecIdForHandler(handler);
     if (id == AV_CODEC_ID_NONE) return EncoderState::UnknownCodec;

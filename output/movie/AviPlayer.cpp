@@ -1,7 +1,10 @@
-#include "output/AviPlayer.h"
+// The movie player of the movie module: FFmpeg decoding behind the
+// MoviePlayback contract of MovieModule.h (AviPlayer is its face).
+#include "output/MovieModule.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "base/Translate.h"
@@ -32,9 +35,36 @@ std::string AvText(int code) {
   return buf;
 }
 
+class FfmpegPlayer final : public MoviePlayback {
+ public:
+  FfmpegPlayer();
+  ~FfmpegPlayer() override;
+  bool Open(const std::string& path, std::string* error) override;
+  void Close() override;
+  bool IsOpen() const override;
+  PlayerMode Mode() const override;
+  int64_t Length() const override;
+  int64_t Position() const override;
+  int32_t Width() const override;
+  int32_t Height() const override;
+  const Bitmap24& Frame() const override;
+  void Play() override;
+  void Pause() override;
+  void Stop() override;
+  bool Seek(int64_t frame) override;
+  bool Step(int64_t delta) override;
+  void SetLooping(bool on) override;
+  void Advance(double elapsedMs) override;
+  const std::string& LastError() const override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 }  // namespace
 
-struct AviPlayer::Impl {
+struct FfmpegPlayer::Impl {
   AVFormatContext* fmt = nullptr;
   AVCodecContext* dec = nullptr;
   SwsContext* sws = nullptr;
@@ -221,10 +251,10 @@ struct AviPlayer::Impl {
   }
 };
 
-AviPlayer::AviPlayer() : impl_(std::make_unique<Impl>()) {}
-AviPlayer::~AviPlayer() = default;
+FfmpegPlayer::FfmpegPlayer() : impl_(std::make_unique<Impl>()) {}
+FfmpegPlayer::~FfmpegPlayer() = default;
 
-bool AviPlayer::Open(const std::string& path, std::string* error) {
+bool FfmpegPlayer::Open(const std::string& path, std::string* error) {
   Impl& m = *impl_;
   m.Close();
   m.lastError.clear();
@@ -260,18 +290,18 @@ bool AviPlayer::Open(const std::string& path, std::string* error) {
   return true;
 }
 
-void AviPlayer::Close() { impl_->Close(); }
-bool AviPlayer::IsOpen() const { return impl_->mode != PlayerMode::NotReady; }
-PlayerMode AviPlayer::Mode() const { return impl_->mode; }
-int64_t AviPlayer::Length() const { return impl_->length; }
-int64_t AviPlayer::Position() const { return impl_->position; }
-int32_t AviPlayer::Width() const { return impl_->width; }
-int32_t AviPlayer::Height() const { return impl_->height; }
-const Bitmap24& AviPlayer::Frame() const { return impl_->picture; }
-const std::string& AviPlayer::LastError() const { return impl_->lastError; }
-void AviPlayer::SetLooping(bool on) { impl_->looping = on; }
+void FfmpegPlayer::Close() { impl_->Close(); }
+bool FfmpegPlayer::IsOpen() const { return impl_->mode != PlayerMode::NotReady; }
+PlayerMode FfmpegPlayer::Mode() const { return impl_->mode; }
+int64_t FfmpegPlayer::Length() const { return impl_->length; }
+int64_t FfmpegPlayer::Position() const { return impl_->position; }
+int32_t FfmpegPlayer::Width() const { return impl_->width; }
+int32_t FfmpegPlayer::Height() const { return impl_->height; }
+const Bitmap24& FfmpegPlayer::Frame() const { return impl_->picture; }
+const std::string& FfmpegPlayer::LastError() const { return impl_->lastError; }
+void FfmpegPlayer::SetLooping(bool on) { impl_->looping = on; }
 
-void AviPlayer::Play() {
+void FfmpegPlayer::Play() {
   Impl& m = *impl_;
   if (!IsOpen()) return;
   if (m.mode == PlayerMode::Stopped && m.position >= m.length - 1) m.Show(0);
@@ -280,16 +310,16 @@ void AviPlayer::Play() {
   m.clockMs = 0;
 }
 
-void AviPlayer::Pause() {
+void FfmpegPlayer::Pause() {
   if (impl_->mode == PlayerMode::Playing) impl_->mode = PlayerMode::Paused;
 }
 
-void AviPlayer::Stop() {
+void FfmpegPlayer::Stop() {
   if (impl_->mode == PlayerMode::Playing || impl_->mode == PlayerMode::Paused)
     impl_->mode = PlayerMode::Stopped;
 }
 
-bool AviPlayer::Seek(int64_t frame) {
+bool FfmpegPlayer::Seek(int64_t frame) {
   Impl& m = *impl_;
   if (!IsOpen()) return false;
   const bool ok = m.Show(frame);
@@ -298,7 +328,7 @@ bool AviPlayer::Seek(int64_t frame) {
   return ok;
 }
 
-bool AviPlayer::Step(int64_t delta) {
+bool FfmpegPlayer::Step(int64_t delta) {
   Impl& m = *impl_;
   if (!IsOpen()) return false;
   const bool ok = m.Show(m.position + delta);
@@ -306,7 +336,7 @@ bool AviPlayer::Step(int64_t delta) {
   return ok;
 }
 
-void AviPlayer::Advance(double elapsedMs) {
+void FfmpegPlayer::Advance(double elapsedMs) {
   Impl& m = *impl_;
   if (m.mode != PlayerMode::Playing || elapsedMs <= 0) return;
   m.clockMs += elapsedMs;
@@ -327,5 +357,7 @@ void AviPlayer::Advance(double elapsedMs) {
   }
   if (target != m.position) m.Show(target);
 }
+
+std::unique_ptr<MoviePlayback> NewFfmpegPlayer() { return std::make_unique<FfmpegPlayer>(); }
 
 }  // namespace velmora
