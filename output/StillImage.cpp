@@ -3,6 +3,7 @@
 #include <png.h>
 #include <stdio.h>
 #include <jpeglib.h>
+#include <jerror.h>
 #include <tiffio.h>
 
 #include <algorithm>
