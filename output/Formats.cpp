@@ -74,7 +74,14 @@ bool ReadJpeg(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
   return true;
 }
 bool ReadTiff(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
-  return DecodeTiff(b, c, e, &a);
+  if (!DecodeTiff(b, c, e, &a)) return false;
+  // libtiff hands RGBA pictures out premultiplied: back to straight colours.
+  for (size_t i = 0; i < c.bytes.size(); ++i) {
+    const unsigned alpha = a.bytes[i - i % 3];
+    if (alpha == 0 || alpha == 255) continue;
+    c.bytes[i] = static_cast<uint8_t>(std::min(255u, (c.bytes[i] * 255u + alpha / 2) / alpha));
+  }
+  return true;
 }
 bool ReadExr(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
   return DecodeExr(b, c, &a, nullptr, e);
