@@ -18,10 +18,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "anim/CurveSet.h"
 #include "anim/ProjectModel.h"
 #include "render/Render.h"
+#include "render/TextureMix.h"
 
 namespace velmora {
 
@@ -41,9 +43,20 @@ class Document {
   // Writes the value of every curve at FRAME into the record.
   void EvalAt(int32_t frame) { EvalCurveSet(Curves, Params, frame); }
 
+  // The texture to mix with (none: null), and Params.Texture with it.  The
+  // texture is a setting of the session, not of the project: project files
+  // neither hold nor change it, and a new or opened project keeps it.  A
+  // copy of the document shares it, keeping it alive for as long as the copy
+  // renders.
+  void SetTexture(std::shared_ptr<const TTexture> texture);
+  const std::shared_ptr<const TTexture>& Texture() const { return texture_; }
+
   TCloudCurveSet* Curves;  // owned, never null; a new project replaces it
   TCloudFrameParams Params;
   TProjectModel Model;
+
+ private:
+  std::shared_ptr<const TTexture> texture_;
 };
 
 }  // namespace velmora

@@ -9,6 +9,24 @@ TFrameRenderer DocumentRenderer(RenderContext& ctx, Document& doc, const TWindow
   return TFrameRenderer{&ctx, &doc.Params, &doc.Curves, &doc.Model, EngineStages(), &hooks, seq};
 }
 
+namespace {
+
+// The preview's mix and blur: with a texture the blur comes first, so the
+// mix takes the finished clouds (as the exports do); without one the order
+// is the engine's fixed one.
+void MixAndBlur(TFrameRenderer& r, const TCloudFrameParams& p) {
+  RenderContext& ctx = *r.Context;
+  if (p.Texture) {
+    r.Stages.BlurStage(ctx, p);
+    r.Stages.MixTextureStage(ctx, p, true);
+  } else {
+    r.Stages.MixTextureStage(ctx, p, true);
+    r.Stages.BlurStage(ctx, p);
+  }
+}
+
+}  // namespace
+
 void RenderPreviewFrame(TFrameRenderer& r) {
   RenderContext& ctx = *r.Context;
   TCloudFrameParams& p = *r.Params;
@@ -33,8 +51,7 @@ void RenderPreviewFrame(TFrameRenderer& r) {
     }
     r.Stages.RenderCloudLayer(ctx, p, target, seq);
     r.Stages.ColorFilterStage(ctx, p);
-    r.Stages.MixTextureStage(ctx, p, true);
-    r.Stages.BlurStage(ctx, p);
+    MixAndBlur(r, p);
     ctx.RenderIdle = true;
   }
   ctx.PreviewBusy = false;
@@ -49,8 +66,7 @@ void RerenderFromFilter(TFrameRenderer& r) {
   }
   ctx.PreviewBusy = true;
   r.Stages.ColorFilterStage(ctx, p);
-  r.Stages.MixTextureStage(ctx, p, true);
-  r.Stages.BlurStage(ctx, p);
+  MixAndBlur(r, p);
   ctx.PreviewBusy = false;
 }
 
@@ -77,7 +93,7 @@ bool RenderMovieFrame(TFrameRenderer& r, int32_t frame, Bitmap24& colour, Bitmap
   RenderSequence own;
   RenderSequence& seq = r.Sequence ? *r.Sequence : own;
   if (!RenderOversampled(ctx, p, seq, nullptr, r.Stages)) return false;
-  OversampledPictures(ctx, OutputFactor(p), colour, alpha, r.Stages);
+  OversampledPictures(ctx, p, colour, alpha, r.Stages);
   return true;
 }
 

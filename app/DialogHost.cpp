@@ -1,25 +1,46 @@
 #include "app/DialogHost.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
 
 QFileDialog* NewFileDialog(QWidget* parent, const TFileDialogOptions& o) {
   auto* d = new QFileDialog(parent, o.Title);
+  // The note and the check box need Qt's own dialog, whose layout takes them.
+  if (!o.Note.isEmpty() || o.Check) d->setOption(QFileDialog::DontUseNativeDialog);
   d->setNameFilters(o.NameFilters);
   d->setDefaultSuffix(o.DefaultSuffix);
   if (!o.Preset.isEmpty()) d->selectFile(o.Preset);
+  if (auto* grid = qobject_cast<QGridLayout*>(d->layout())) {
+    if (!o.Note.isEmpty()) {
+      auto* note = new QLabel(o.Note, d);
+      note->setObjectName(QStringLiteral("FileDialogNote"));
+      grid->addWidget(note, grid->rowCount(), 0, 1, -1);
+    }
+    if (o.Check) {
+      auto* box = new QCheckBox(o.CheckText, d);
+      box->setObjectName(QStringLiteral("FileDialogCheck"));
+      box->setChecked(*o.Check);
+      grid->addWidget(box, grid->rowCount(), 0, 1, -1);
+    }
+  }
   return d;
 }
 
-std::optional<QString> RunFileDialog(QFileDialog* d) {
+std::optional<QString> RunFileDialog(QFileDialog* d, const TFileDialogOptions& o) {
   std::optional<QString> chosen;
-  if (d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty())
+  if (d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty()) {
     chosen = d->selectedFiles().first();
+    if (auto* box = d->findChild<QCheckBox*>(QStringLiteral("FileDialogCheck")); box && o.Check)
+      *o.Check = box->isChecked();
+  }
   delete d;
   return chosen;
 }
@@ -30,14 +51,14 @@ std::optional<QString> QtDialogHost::OpenFileName(QWidget* parent, const TFileDi
   QFileDialog* d = NewFileDialog(parent, o);
   d->setAcceptMode(QFileDialog::AcceptOpen);
   d->setFileMode(o.MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  return RunFileDialog(d);
+  return RunFileDialog(d, o);
 }
 
 std::optional<QString> QtDialogHost::SaveFileName(QWidget* parent, const TFileDialogOptions& o) {
   QFileDialog* d = NewFileDialog(parent, o);
   d->setAcceptMode(QFileDialog::AcceptSave);
   d->setFileMode(QFileDialog::AnyFile);
-  return RunFileDialog(d);
+  return RunFileDialog(d, o);
 }
 
 void QtDialogHost::Message(QWidget* parent, const QString& text) {

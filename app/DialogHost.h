@@ -23,6 +23,11 @@ struct TFileDialogOptions {
   QString DefaultSuffix;
   QString Preset;          // file name or path the dialog starts with
   bool MustExist = false;  // open dialogs: only an existing file
+  QString Note;            // a line shown under the file list (empty: none)
+  // A check box under the file list (null: none): shows *Check with the
+  // caption CheckText and receives its state when the dialog is accepted.
+  bool* Check = nullptr;
+  QString CheckText;
 };
 
 using TCustomColours = std::array<QColor, 16>;

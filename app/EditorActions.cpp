@@ -296,7 +296,7 @@ void MainWindow::ApplyToolTips() {
   };
   for (const auto& [b, what] : views) b->setToolTip(what + QLatin1Char('\n') + view);
   DisplayTextureLayer->setToolTip(
-      tr("描画エンジンのテクスチャ層のバッファをプレビューに表示します"));
+      tr("テクスチャ画像と合成した雲をプレビューに表示します（書き出しは常に合成します）"));
   PileModeAdd->setToolTip(tr("雲をテクスチャに加えて合成します"));
   PileModeSub->setToolTip(tr("雲をテクスチャから引いて合成します"));
   PileModeNorm->setToolTip(tr("雲とテクスチャの中間の色で合成します"));

@@ -522,6 +522,12 @@ void MainWindow::BuildMenus() {
     }
   examples->setEnabled(!examples->isEmpty());
   fileMenu_->addSeparator();
+  OpenTexture1 = item(fileMenu_, "OpenTexture1", tr("テクスチャ画像を開く..."));
+  RemoveTexture1 = item(fileMenu_, "RemoveTexture1", tr("テクスチャ画像を外す"));
+  RemoveTexture1->setEnabled(false);
+  connect(OpenTexture1, &QAction::triggered, this, &MainWindow::OpenTexture1Click);
+  connect(RemoveTexture1, &QAction::triggered, this, &MainWindow::RemoveTexture1Click);
+  fileMenu_->addSeparator();
   Exit1 = item(fileMenu_, "Exit1", tr("終了(&X)"));
   settingsMenu_ = menuBar()->addMenu(tr("設定(&S)"));
   settingsMenu_->setObjectName(QStringLiteral("Settings1"));

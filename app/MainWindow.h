@@ -64,6 +64,10 @@ class MainWindow : public QMainWindow {
   void OpenProject(const QString& path);
   // The same after asking about unsaved changes (recent projects, drops).
   void OpenProjectAsking(const QString& path);
+  // Reads PATH as the texture to mix with (File > テクスチャ画像を開く...
+  // after its dialog); a file that cannot be read shows why and keeps the
+  // texture in use.  Remembers the path in the settings file.
+  bool OpenTexture(const QString& path);
   // The undo history of the document.
   const velmora::TEditHistory& History() const { return history_; }
 
@@ -119,6 +123,7 @@ class MainWindow : public QMainWindow {
   // Menu items.
   QAction *New1, *Open1, *O1, *SaveAs1, *Exit1, *JPEG1, *AVIA1;
   QAction *Undo1, *Redo1;
+  QAction *OpenTexture1, *RemoveTexture1;  // File menu: the texture to mix with
   QMenu* Recent1;  // File > recent projects, rebuilt from the settings file
   // Timers: the preview debounce (50 ms) and the gauges (100 ms).
   QTimer *PreviewRenderInterval, *ProgressTimer;
@@ -170,6 +175,8 @@ class MainWindow : public QMainWindow {
   // Edit menu.
   void Undo1Click();
   void Redo1Click();
+  void OpenTexture1Click();
+  void RemoveTexture1Click();
   // Shows the document an undo or redo step gave back and renders it anew.
   void ShowRestoredState();
   // Output section and Settings menu (app/MainWindowOutput.cpp).
@@ -244,6 +251,8 @@ class MainWindow : public QMainWindow {
   bool SaveProjectAs();  // false when cancelled or failed
   // After New or Open: a fresh history, a clear progress panel.
   void StartDocument();
+  // After the texture was opened or removed: label, menu, preview.
+  void TextureChanged();
   void ClearProgressPanel();
   void RememberRecent(const std::string& path);
   void FillRecentMenu();

@@ -129,8 +129,21 @@ void MainWindow::SavePictureClick() {
   o.Title = tr("雲模様を作画し保存します。");
   o.NameFilters = QStringList{tr("すべてのﾌｧｲﾙ (*.*)")} + FormatFilters(false);
   o.DefaultSuffix = QStringLiteral("bmp");
+  // Any other name is a BMP, as it always was; the dialog says so.
+  o.Note = tr("一覧にない拡張子の名前はビットマップ（BMP）で保存します");
+  bool alphaChannel = output_->AlphaChannel;
+  o.Check = &alphaChannel;
+  o.CheckText = tr("アルファチャンネルも保存する（PNG・TIFF・OpenEXR）");
   const std::optional<QString> name = host_.SaveFileName(this, o);
   if (!name) return;
+  output_->AlphaChannel = alphaChannel;
+  const OutputFormat& format = StillFormatForPath(name->toStdString());
+  if (alphaChannel && !(format.channels & kChannelsRgba)) {
+    host_.Error(this, tr("%1 の画像はアルファチャンネルを持てません（%2 は持てます）")
+                          .arg(Text(std::string(format.name)),
+                               Text(FormatNameList(kFormatStill, kChannelsRgba))));
+    return;
+  }
 
   TOutputSection::Begin(*this, false);
   // A control that holds no number has shown its error: nothing is written.
@@ -140,6 +153,7 @@ void MainWindow::SavePictureClick() {
   }
   struct StillJob {
     TCloudFrameParams params;
+    std::shared_ptr<const TTexture> texture;  // what params.Texture points at
     bool saved = false;
     std::string error;
   };
@@ -147,13 +161,14 @@ void MainWindow::SavePictureClick() {
   // project's keys can ask for a frame that would never end.
   auto job = std::make_shared<StillJob>();
   job->params = doc_.Params;
+  job->texture = doc_.Texture();
   const std::string path = name->toStdString();
   const uint8_t quality = output_->JpegQuality;
   output_->Worker.Start(
-      [this, job, path, quality](RenderContext& ctx) {
+      [this, job, path, quality, alphaChannel](RenderContext& ctx) {
         TOutputSection::MessageSink(*this, ctx);
         job->saved = ExportStill(ctx, job->params, velmora::DefaultWorkPerPixel, path, quality,
-                                 &job->error);
+                                 &job->error, alphaChannel);
       },
       [this, job] {
         // A picture that was not written is reported as such, not as saved.

@@ -256,8 +256,6 @@ void MainWindow::PileModeClick() {
 
 void MainWindow::UpperClick() { MixPreviewIfAuto(); }
 
-void MainWindow::DisplayTextureLayerClick() { RequestPreview(PreviewKind::Mix); }
-
 void MainWindow::PositionEditDone() {
   if (reading_ || !ReadParams(true)) return;
   schedule_.RequestFull();

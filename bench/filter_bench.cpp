@@ -1,4 +1,4 @@
-// The colour filter and the blur alone, at the preview size and the default
+// The colour filter, the blur and the texture mix alone, at the preview size and the default
 // output size (the filter also at 512 with oversampling 3), with the new-project settings (blur radius 0: the stage only
 // seeds) and with a real blur brush in draft and full mode.
 #include <benchmark/benchmark.h>
@@ -9,6 +9,7 @@
 #include "render/ColorFilter.h"
 #include "render/Pixe.h"
 #include "render/Render.h"
+#include "render/TextureMix.h"
 
 using namespace velmora;
 
@@ -107,5 +108,26 @@ void BM_BlurDraft(benchmark::State& state) { BlurWithRadius(state, true); }
 void BM_BlurFull(benchmark::State& state) { BlurWithRadius(state, false); }
 BENCHMARK(BM_BlurDraft)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BlurFull)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+
+// The texture mix with a 1600 x 1200 photo-sized texture (scaled down to
+// the render size each time) and with one of 256 x 256 (scaled up), clouds
+// over the texture, add.
+void MixWithTexture(benchmark::State& state, int32_t tw, int32_t th) {
+  Frame f(static_cast<int32_t>(state.range(0)));
+  f.ctx.Frame.mixed_texture = NewPixeBuffer(f.ctx.Pool, 1, 1);
+  const auto texture = NewTexture(tw, th);
+  for (size_t i = 0; i < texture->pixels.size(); ++i)
+    texture->pixels[i] = MakePixel(static_cast<uint32_t>(i * 7), static_cast<uint32_t>(i * 13),
+                                   static_cast<uint32_t>(i * 3), 255);
+  f.p.Texture = &texture->buffer;
+  for (auto _ : state) {
+    MixTextureStage(f.ctx, f.p, false);
+    benchmark::DoNotOptimize(f.ctx.Frame.mixed_texture->data[0]);
+  }
+}
+void BM_MixPhotoTexture(benchmark::State& state) { MixWithTexture(state, 1600, 1200); }
+void BM_MixSmallTexture(benchmark::State& state) { MixWithTexture(state, 256, 256); }
+BENCHMARK(BM_MixPhotoTexture)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixSmallTexture)->Arg(128)->Arg(512)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -117,6 +117,12 @@ bool FarmFolder::ReadRecord(FarmRecord& r) const {
   r.height = ReadIniInteger(path, kSection, "Height", 0);
   r.jobId.clear();
   ReadIniString(path, kSection, "Job", r.jobId);
+  r.texture.clear();
+  r.textureMix.clear();
+  r.textureLayer.clear();
+  ReadIniString(path, kSection, "Texture", r.texture);
+  ReadIniString(path, kSection, "TextureMix", r.textureMix);
+  ReadIniString(path, kSection, "TextureLayer", r.textureLayer);
   r.avi = DefaultAviOptions();
   AviOptionsLoad(path, r.avi);
   return true;
@@ -131,7 +137,10 @@ bool FarmFolder::WriteRecord(const FarmRecord& r, std::string* error) const {
                          {"Alpha", r.alpha ? "1" : "0"},
                          {"Width", std::to_string(r.width)},
                          {"Height", std::to_string(r.height)},
-                         {"Job", r.jobId}},
+                         {"Job", r.jobId},
+                         {"Texture", r.texture},
+                         {"TextureMix", r.textureMix},
+                         {"TextureLayer", r.textureLayer}},
                         error) &&
          AviOptionsSave(path, r.avi, error);
 }
@@ -233,7 +242,13 @@ std::string BatchScript(const FarmFolder& folder, const FarmRecord& record,
        "exec " + ShellQuote(velmora) + " movie " + ShellQuote(folder.ProjectCopy()) +
        " --threads \"${SLURM_CPUS_PER_TASK:-1}\" --frames \"$frames\" --from " + std::to_string(record.frames.first) + " -o " +
        ShellQuote(folder.SeriesName(false)) + " --alpha " +
-       ShellQuote(record.alpha ? folder.SeriesName(true) : "") + "\n";
+       ShellQuote(record.alpha ? folder.SeriesName(true) : "") +
+       (record.texture.empty()
+            ? std::string()
+            : " --texture " + ShellQuote(record.texture) + " --texture-mix " +
+                  ShellQuote(record.textureMix) + " --texture-layer " +
+                  ShellQuote(record.textureLayer)) +
+       "\n";
   return s;
 }
 

@@ -44,6 +44,9 @@ struct FarmRecord {
   int32_t width = 0;     // output size of every frame
   int32_t height = 0;
   AviOptions avi;        // the options the movies are assembled with
+  std::string texture;       // the texture's copy in the folder (TexturePath), "" when none
+  std::string textureMix;    // --texture-mix and --texture-layer of the tasks
+  std::string textureLayer;
   std::string jobId;     // the last job submitted, "" when none
 };
 
@@ -55,6 +58,8 @@ class FarmFolder {
   std::string RecordPath() const { return dir_ + "/farm.ini"; }
   std::string ProjectCopy() const { return dir_ + "/project.vlm"; }
   std::string ScriptPath() const { return dir_ + "/farm.sbatch"; }
+  // The copy of the texture the tasks mix with (EXT: the original's extension).
+  std::string TexturePath(const std::string& ext) const { return dir_ + "/texture" + ext; }
   std::string SeriesName(bool alpha) const;  // the -o / --alpha name of the tasks
   std::string FramePath(bool alpha, int32_t frame) const;
   std::string LogPath(int32_t task) const;

@@ -23,6 +23,8 @@
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/Subprocess.h"
+#include "cli/TextureArgs.h"
+#include "output/Formats.h"
 #include "base/AtomicFile.h"
 #include "output/MovieLoop.h"
 #include "output/Settings.h"
@@ -51,7 +53,9 @@ constexpr const char* kFarmUsage = MsgNoop(
     "  --partition P      the Slurm partition\n"
     "  --sbatch-arg=ARG   one more option for sbatch (repeatable)\n"
     "  --no-wait          print the job id and the assemble command and return\n"
-    "--from, --from-current and the AVI options are those of velmora movie.\n");
+    "--from, --from-current, the AVI options and --texture, --texture-mix and\n"
+    "--texture-layer are those of velmora movie (the tasks mix with a copy of the\n"
+    "texture in the work folder).\n");
 
 struct FarmArgs {
   std::optional<std::string> project, main, alpha, chunks, workDir, partition, from;
@@ -59,6 +63,7 @@ struct FarmArgs {
   bool fromCurrent = false;
   bool noWait = false;
   AviOptionArgs avi;
+  TextureArgs texture;
 };
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -139,8 +144,10 @@ int CmdFarm(const Args& args) {
   cl.Flag("--from-current", a.fromCurrent);
   cl.Flag("--no-wait", a.noWait);
   a.avi.Add(cl);
+  a.texture.Add(cl);
   if (auto s = cl.Parse(args)) return *s;
   if (auto s = a.avi.Check(cl)) return *s;
+  if (auto s = a.texture.Check(cl)) return *s;
   std::optional<int32_t> chunks, from;
   if (auto s = cl.Int(a.chunks, "--chunks", MsgNoop("a number of tasks of 1 or more"), chunks)) return *s;
   if (auto s = cl.Int(a.from, "--from", MsgNoop("an integer frame number"), from)) return *s;
@@ -155,6 +162,12 @@ int CmdFarm(const Args& args) {
   int projectStatus = 0;
   Document doc;
   if (!OpenProjectForCommand("farm", a.project, doc, projectStatus)) return projectStatus;
+  // The tasks mix with a copy of the texture in the work folder, which every
+  // node sees; it is read here first so that a bad file stops the command.
+  if (!a.texture.Apply("farm", doc)) return 1;
+  const auto textureBytes = a.texture.path ? ReadWholeFile(*a.texture.path) : std::nullopt;
+  if (a.texture.path && !textureBytes)
+    return Fail(1, "farm: " + MsgFormat("cannot read %s", {*a.texture.path}));
   const TProjectModel& model = doc.Model;
   if (!projectText) return Fail(1, "farm: " + MsgFormat("cannot read %s", {*a.project}));
   const std::string mainName = TrimOutputName(a.main.value_or(model.OutPutFilen));
@@ -201,6 +214,11 @@ int CmdFarm(const Args& args) {
   const std::string dirName =
       a.workDir ? *a.workDir : firstOut.substr(0, firstOut.size() - 4) + ".farm";
   const FarmFolder folder(std::filesystem::absolute(dirName, ec).lexically_normal().string());
+  if (a.texture.path) {
+    record.texture = folder.TexturePath(PathExtension(*a.texture.path));
+    record.textureMix = a.texture.MixName();
+    record.textureLayer = a.texture.LayerName();
+  }
   std::string error;
   FarmRecord old;
   const bool resumed = folder.ReadRecord(old);
@@ -212,6 +230,10 @@ int CmdFarm(const Args& args) {
     else if (old.alpha != record.alpha)
       what = record.alpha ? Msg("no alpha series") : Msg("an alpha series");
     else if (old.width != record.width || old.height != record.height) what = Msg("another size");
+    else if (old.texture != record.texture || old.textureMix != record.textureMix ||
+             old.textureLayer != record.textureLayer ||
+             (textureBytes && ReadWholeFile(record.texture) != textureBytes))
+      what = Msg("another texture");
     if (!what.empty())
       return Fail(1, "farm: " + MsgFormat("the work folder %s was made for %s (%s, frames %s..%s); "
                                           "give another --work-dir or empty it",
@@ -222,6 +244,8 @@ int CmdFarm(const Args& args) {
   }
   if (!folder.Create(&error) ||
       (!resumed && !WriteFileAtomically(folder.ProjectCopy(), *projectText, &error)) ||
+      (!resumed && textureBytes &&
+       !WriteFileAtomically(record.texture, *textureBytes, &error)) ||
       !folder.WriteRecord(record, &error))
     return Fail(1, "farm: " + MsgFormat("cannot use the work folder %s: %s",
                                             {folder.Dir(), error}));

@@ -25,6 +25,7 @@
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
+#include "cli/TextureArgs.h"
 #include "output/AviWriter.h"
 #include "output/Formats.h"
 #include "output/MovieLoop.h"
@@ -64,6 +65,9 @@ constexpr const char* kMovieUsage = MsgNoop(
     "  --force         replace output files even when they are write-protected\n"
     "  --threads N     render on N threads (default: every core; 1: one thread);\n"
     "                  the pictures are the same for every N\n"
+    "  --texture IMAGE     mix the clouds with this picture (as velmora render)\n"
+    "  --texture-mix MODE  add (default), average or subtract\n"
+    "  --texture-layer L   under (default) or over the clouds\n"
     "AVI options (stored in the settings file for later movies):\n"
     "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
@@ -88,6 +92,7 @@ struct MovieArgs {
   bool alphaChannel = false;
   bool force = false;
   std::optional<int32_t> threads;
+  TextureArgs texture;
 };
 
 // An output name on the command line whose extension the format table does
@@ -120,7 +125,9 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   m.avi.Add(cl);
   AddParamOptions(cl, m.paramTexts);
   cl.Value("--threads", threads, MsgNoop("a thread count"));
+  m.texture.Add(cl);
   if (auto s = cl.Parse(args)) return s;
+  if (auto s = m.texture.Check(cl)) return s;
   if (auto s = cl.Threads(threads, m.threads)) return s;
   if (auto error = ParseParamOptions(m.paramTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", MsgNoop("an integer frame number"), m.from)) return s;
@@ -146,6 +153,7 @@ int CmdMovie(const Args& args) {
   Document doc;
   if (!OpenProjectForCommand("movie", m.project, doc, projectStatus, m.strict))
     return projectStatus;
+  if (!m.texture.Apply("movie", doc)) return 1;
   doc.EvalAt(ApplySetOptions(doc, m.sets, std::nullopt));
   TProjectModel& model = doc.Model;
   // With -o the project's alpha name is used only when --alpha asks for it.

@@ -21,6 +21,7 @@
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
+#include "cli/TextureArgs.h"
 #include "output/Formats.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
@@ -67,6 +68,11 @@ constexpr const char* kRenderUsage = MsgNoop(
     "                      the file) stops the command (exit status 3)\n"
     "  --threads N         render on N threads (default: every core; 1: one\n"
     "                      thread); the picture is the same for every N\n"
+    "  --texture IMAGE     mix the clouds with this picture (bmp, png, jpeg,\n"
+    "                      tiff or exr), scaled to the render size with\n"
+    "                      wrap-around (area mean shrinking, bilinear growing)\n"
+    "  --texture-mix MODE  add (default), average or subtract\n"
+    "  --texture-layer L   under (default: the clouds over the texture) or over\n"
     "Without PROJECT the new-project settings are rendered; - reads the project\n"
     "from the standard input.\n");
 
@@ -87,6 +93,7 @@ struct RenderOptions {
   bool alphaChannel = false;
   bool force = false;
   std::optional<int32_t> threads;
+  TextureArgs texture;
 };
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
@@ -124,7 +131,9 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   AddParamOptions(cl, o.paramTexts);
   cl.Value("--format", format, MsgNoop("a format name"));
   cl.Value("--threads", threads, MsgNoop("a thread count"));
+  o.texture.Add(cl);
   if (auto s = cl.Parse(args)) return s;
+  if (auto s = o.texture.Check(cl)) return s;
   if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
   if (o.output && o.output->empty()) return cl.Usage(Msg("-o needs a file name"));
   if (auto s = cl.Int(frame, "--frame", MsgNoop("an integer"), o.frame)) return s;
@@ -207,6 +216,7 @@ int CmdRender(const Args& args) {
   Document doc;
   if (!OpenProjectForCommand("render", o.project, doc, projectStatus, o.strict))
     return projectStatus;
+  if (!o.texture.Apply("render", doc)) return 1;
   TCloudFrameParams& params = doc.Params;
   doc.EvalAt(ApplySetOptions(doc, o.sets, o.frame));
   if (o.size) {

@@ -1,6 +1,8 @@
 #include "output/Formats.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "base/AtomicFile.h"
 #include "base/Strings.h"
@@ -49,6 +51,62 @@ constexpr OutputFormat kFormats[] = {
      kOptionCodec | kOptionQuality | kOptionBitRate | kOptionKeyFrames, nullptr, "",
      "VideoForWindows"},
 };
+
+// Decoders of the formats pictures are read from, with the bytes their
+// files start with.
+using StillDecoder = bool (*)(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha,
+                              std::string* error);
+void Opaque(const Bitmap24& colour, Bitmap24& alpha) {
+  alpha.SetSize(colour.width, colour.height);
+  std::fill(alpha.bytes.begin(), alpha.bytes.end(), uint8_t{255});
+}
+bool ReadBmp(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
+  if (!DecodeBmp(b, c, e)) return false;
+  Opaque(c, a);
+  return true;
+}
+bool ReadPng(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
+  return DecodePngRgba(b, c, a, e);
+}
+bool ReadJpeg(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
+  if (!DecodeJpeg(b, c, e)) return false;
+  Opaque(c, a);
+  return true;
+}
+bool ReadTiff(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
+  if (!DecodeTiff(b, c, e, &a)) return false;
+  // libtiff hands RGBA pictures out premultiplied: back to straight colours.
+  for (size_t i = 0; i < c.bytes.size(); ++i) {
+    const unsigned alpha = a.bytes[i - i % 3];
+    if (alpha == 0 || alpha == 255) continue;
+    c.bytes[i] = static_cast<uint8_t>(std::min(255u, (c.bytes[i] * 255u + alpha / 2) / alpha));
+  }
+  return true;
+}
+bool ReadExr(const std::string& b, Bitmap24& c, Bitmap24& a, std::string* e) {
+  return DecodeExr(b, c, &a, nullptr, e);
+}
+
+struct StillReader {
+  std::string_view format;  // the row's name
+  std::array<std::string_view, 2> signatures;
+  StillDecoder decode;
+};
+using namespace std::string_view_literals;
+constexpr StillReader kReaders[] = {
+    {"bmp", {"BM"sv, ""sv}, ReadBmp},
+    {"png", {"\x89PNG\r\n\x1a\n"sv, ""sv}, ReadPng},
+    {"jpeg", {"\xff\xd8\xff"sv, ""sv}, ReadJpeg},
+    {"tiff", {"II*\0"sv, "MM\0*"sv}, ReadTiff},
+    {"exr", {"\x76\x2f\x31\x01"sv, ""sv}, ReadExr},
+};
+
+const StillReader* ReaderOf(std::string_view bytes) {
+  for (const StillReader& r : kReaders)
+    for (std::string_view sig : r.signatures)
+      if (!sig.empty() && bytes.substr(0, sig.size()) == sig) return &r;
+  return nullptr;
+}
 
 std::string Join(unsigned bits, std::initializer_list<std::pair<unsigned, const char*>> names) {
   std::string text;
@@ -124,6 +182,30 @@ std::string FormatTableText() {
     text += line;
   }
   return text;
+}
+
+const OutputFormat* ReadableFormatOf(std::string_view bytes) {
+  const StillReader* r = ReaderOf(bytes);
+  return r ? FindFormatByName(r->format) : nullptr;
+}
+
+std::string ReadableFormatList() {
+  std::string list;
+  for (const StillReader& r : kReaders) list += std::string(list.empty() ? "" : ", ") + std::string(r.format);
+  return list;
+}
+
+bool DecodeStill(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha, std::string* error) {
+  const StillReader* r = ReaderOf(bytes);
+  if (!r) {
+    if (error) *error = MsgFormat("not a picture in a format velmora reads (%s)", {ReadableFormatList()});
+    return false;
+  }
+  Bitmap24 c, a;
+  if (!r->decode(bytes, c, a, error)) return false;
+  colour = std::move(c);
+  alpha = std::move(a);
+  return true;
 }
 
 bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,

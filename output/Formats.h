@@ -94,6 +94,17 @@ std::string FormatNameList(FormatKind kind, unsigned channels = ~0u);
 // The table as text, one row per format (`velmora help formats`).
 std::string FormatTableText();
 
+// Reading pictures (textures): the formats of the table that are read back,
+// each recognised by the signature its files start with, whatever the
+// file's name.  COLOUR gets the picture, ALPHA its alpha as grey pixels
+// (255 where the file has none).  False with *error for a file of no
+// readable format (the message lists them) or one its decoder refuses.
+bool DecodeStill(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha, std::string* error);
+// The format whose signature starts BYTES among the readable ones, or null.
+const OutputFormat* ReadableFormatOf(std::string_view bytes);
+// The readable formats, for messages: "bmp, png, jpeg, tiff, exr".
+std::string ReadableFormatList();
+
 // Encodes the picture as FORMAT: false with *error when the format is no
 // picture format, or holds no alpha channel and the picture has one.
 bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,

@@ -3,6 +3,7 @@
 #include <png.h>
 #include <stdio.h>
 #include <jpeglib.h>
+#include <jerror.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -84,17 +85,30 @@ bool DecodeBmp(const std::string& s, Bitmap24& bm, std::string* error) {
   const uint32_t offset = GetLE(s, 10, 4);
   const int32_t w = static_cast<int32_t>(GetLE(s, 18, 4));
   const int32_t hRaw = static_cast<int32_t>(GetLE(s, 22, 4));
-  if (GetLE(s, 28, 2) != 24 || GetLE(s, 30, 4) != 0) return fail(MsgNoop("not an uncompressed 24-bit BMP"));
+  const uint32_t bits = GetLE(s, 28, 2);
+  const uint32_t compression = GetLE(s, 30, 4);
+  // 24-bit uncompressed, and 32-bit uncompressed (B, G, R, unused) or with
+  // the usual bit fields of that layout.
+  const bool ok32 = bits == 32 && (compression == 0 || compression == 3);
+  if (!(bits == 24 && compression == 0) && !ok32)
+    return fail(MsgNoop("not an uncompressed 24-bit BMP"));
   if (w < 0 || hRaw == INT32_MIN) return fail(MsgNoop("bad BMP size"));
   const bool topDown = hRaw < 0;
   const int32_t h = topDown ? -hRaw : hRaw;
-  const uint64_t stride = (static_cast<uint64_t>(w) * 3 + 3) & ~3ull;
+  if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > (1ull << 28))
+    return fail(MsgNoop("bad BMP size"));
+  const uint64_t bytesPerPixel = bits / 8;
+  const uint64_t stride = (static_cast<uint64_t>(w) * bytesPerPixel + 3) & ~3ull;
   if (offset + stride * static_cast<uint64_t>(h) > s.size()) return fail(MsgNoop("truncated BMP"));
   bm.SetSize(w, h);
   for (int32_t y = 0; y < h; ++y) {
     const int32_t row = topDown ? y : h - 1 - y;
-    std::memcpy(bm.Row(y), s.data() + offset + stride * static_cast<uint64_t>(row),
-                static_cast<size_t>(w) * 3);
+    const char* in = s.data() + offset + stride * static_cast<uint64_t>(row);
+    if (bits == 24) {
+      std::memcpy(bm.Row(y), in, static_cast<size_t>(w) * 3);
+      continue;
+    }
+    for (int32_t x = 0; x < w; ++x) std::memcpy(bm.Row(y) + x * 3, in + x * 4, 3);
   }
   return true;
 }
@@ -298,6 +312,61 @@ bool EncodeJpeg(const Bitmap24& bm, int quality, std::string& out, std::string* 
   out.assign(reinterpret_cast<const char*>(mem), memSize);
   jpeg_destroy_compress(&cinfo);
   free(mem);
+  return true;
+}
+
+namespace {
+// libjpeg's warnings stay quiet, except that a file cut short (whose missing
+// part libjpeg would fill with grey) is an error.
+void JpegWarning(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JpegErrorExit(info);
+}
+}  // namespace
+
+bool DecodeJpeg(const std::string& bytes, Bitmap24& bm, std::string* error) {
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager err;
+  cinfo.err = jpeg_std_error(&err.base);
+  err.base.error_exit = JpegErrorExit;
+  err.base.emit_message = JpegWarning;
+  Bitmap24 read;
+  std::vector<uint8_t> rgb;
+  if (setjmp(err.jump)) {
+    if (error) *error = MsgFormat("not a readable JPEG file: %s", {err.message});
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+               static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  // Grey and YCbCr pictures come out as RGB; libjpeg refuses CMYK here.
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  const auto w = static_cast<int32_t>(cinfo.output_width);
+  const auto h = static_cast<int32_t>(cinfo.output_height);
+  if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) > (1ull << 28) ||
+      cinfo.output_components != 3) {
+    if (error) *error = MsgFormat("not a readable JPEG file: %s", {Msg("picture too large")});
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  read.SetSize(w, h);
+  rgb.resize(static_cast<size_t>(w) * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const auto y = static_cast<int32_t>(cinfo.output_scanline);
+    JSAMPROW rows[1] = {rgb.data()};
+    jpeg_read_scanlines(&cinfo, rows, 1);
+    uint8_t* row = read.Row(y);
+    for (int32_t x = 0; x < w; ++x) {
+      row[x * 3] = rgb[x * 3 + 2];
+      row[x * 3 + 1] = rgb[x * 3 + 1];
+      row[x * 3 + 2] = rgb[x * 3];
+    }
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  bm = std::move(read);
   return true;
 }
 

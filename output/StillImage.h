@@ -39,8 +39,10 @@ bool SaveBitmapByExtension(const Bitmap24& bm, const std::string& path, int jpeg
                            std::string* error, bool replaceProtected = false);
 
 // Reads a 24-bit BMP written by EncodeBmp (or any bottom-up or top-down
-// uncompressed 24-bit BMP).  Used by tests and tools.
+// uncompressed 24-bit or 32-bit BMP).
 bool DecodeBmp(const std::string& bytes, Bitmap24& bm, std::string* error);
+// Reads a JPEG file's bytes (grey or colour; CMYK is refused).
+bool DecodeJpeg(const std::string& bytes, Bitmap24& bm, std::string* error);
 // Reads a PNG file's bytes (any PNG; alpha is composed onto black).  False
 // with *error for anything libpng cannot read, truncated files included, and
 // when the memory for its pixels cannot be had.  With WIDTH and HEIGHT above

@@ -43,6 +43,16 @@ bool WritePreviewAutoUpdate(const std::string& path, bool on, std::string* error
   return WriteIniBool(path, SettingsSection, PreviewAutoUpdateKey, on, error);
 }
 
+std::string ReadLastTexturePath(const std::string& path) {
+  std::string file;
+  ReadIniString(path, SettingsSection, TextureFileKey, file);
+  return file;
+}
+
+bool WriteLastTexturePath(const std::string& path, const std::string& file, std::string* error) {
+  return WriteIniString(path, SettingsSection, TextureFileKey, file, error);
+}
+
 std::vector<std::string> ReadRecentProjects(const std::string& path) {
   std::vector<std::string> files;
   for (int i = 1; i <= RecentProjectCount; ++i) {

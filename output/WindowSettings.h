@@ -1,6 +1,6 @@
 // The main window's keys of the settings file: the automatic preview switch,
-// the colour dialog's 16 custom colours, the recent projects and the
-// window's position.
+// the colour dialog's 16 custom colours, the last texture, the recent
+// projects and the window's position.
 #pragma once
 
 #include <array>
@@ -30,6 +30,12 @@ bool WriteCustomColours(const std::string& path, const TCustomColourList& colour
 // Off when the file or the key is missing; stored as 1 or 0.
 bool ReadPreviewAutoUpdate(const std::string& path);
 bool WritePreviewAutoUpdate(const std::string& path, bool on, std::string* error);
+
+// The last texture picture opened in the window (key "TextureFile" of section
+// "Velmora"): where the next texture dialog starts.  Empty when missing.
+inline constexpr char TextureFileKey[] = "TextureFile";
+std::string ReadLastTexturePath(const std::string& path);
+bool WriteLastTexturePath(const std::string& path, const std::string& file, std::string* error);
 
 // The recent projects, newest first: keys "File1" .. "File10" of section
 // "RecentProjects".  Empty keys are skipped when reading.

@@ -1,5 +1,5 @@
-// Buffer allocation, the texture mix stage and the box reduction of
-// oversampled pictures.
+// Buffer allocation and the box reduction of oversampled pictures (the
+// texture mix stage is in TextureMix.cpp).
 #include <algorithm>
 #include <limits>
 #include <string>
@@ -123,37 +123,6 @@ bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
     return false;
   }
   return true;
-}
-
-void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool fast) {
-  ctx.FrameProgress = 100;
-  if (ctx.AbortRequested()) return;
-  TPixeBuffer* mixed = ctx.Frame.mixed_texture;
-  const TPixeBuffer* clouds = ctx.Frame.filtered_cloud;
-  if (!mixed || !clouds) return;
-  const TPixeBuffer* tex = params.Texture;
-  if (!tex) {
-    CopyPixeBuffer(mixed, clouds);
-    return;
-  }
-  if (!ResizePixeBuffer(mixed, clouds->width, clouds->height)) return;
-  FillPixeBuffer(mixed, 0xFF000000u, &ctx.Threads);
-  const PixeRect D{0, 0, mixed->width, mixed->height};
-  const PixeRect T{0, 0, tex->width, tex->height};
-  auto drawTexture = [&](int mode) {
-    if (fast)
-      DrawScaledNearest(tex, T, mixed, mode, false, D);
-    else
-      DrawScaledSupersampled(tex, T, mixed, mode, false, D);
-  };
-  if (params.UnderTexture == 0) {
-    drawTexture(2);
-    DrawScaledNearest(clouds, PixeRect{0, 0, clouds->width, clouds->height}, mixed,
-                      params.PileMode, false, D);
-  } else {
-    CopyPixeBuffer(mixed, clouds);
-    drawTexture(params.PileMode);
-  }
 }
 
 void DownSample(RenderContext& ctx, Bitmap24& target, const Bitmap24& source) {

@@ -27,7 +27,7 @@ struct TCloudFrameParams {
   int32_t ResY = 0;
   int32_t OverSampling = 0;
   int32_t Seed = 0;
-  TPixeBuffer* Texture = nullptr;
+  const TPixeBuffer* Texture = nullptr;  // none: no texture; kept alive by its TTexture owner
   uint8_t PileMode = 0;      // 0 add, 1 subtract, 2 average
   uint8_t UnderTexture = 0;  // 0: clouds over the texture, 1: texture over the clouds
   long double Brightness = 0;
@@ -135,7 +135,8 @@ void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
                       const RenderTarget& target, RenderSequence& seq);
 // cloud -> filtered_cloud.
 void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params);
-// -> mixed_texture.
+// filtered_cloud and Texture -> mixed_texture (render/TextureMix.h); without
+// a texture a copy of filtered_cloud.
 void MixTextureStage(RenderContext& ctx, const TCloudFrameParams& params, bool fast);
 // Blurs filtered_cloud in place.
 void BlurStage(RenderContext& ctx, const TCloudFrameParams& params);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/Translate.h"
+#include "render/TextureMix.h"
 
 namespace velmora {
 
@@ -55,8 +56,14 @@ bool RenderOversampled(RenderContext& ctx, const TCloudFrameParams& params, Rend
   auto go = [&] { return allocated && !ctx.AbortRequested() && !ctx.Work.Exceeded; };
   if (go()) stages.RenderCloudLayer(ctx, params, target, seq);
   if (go()) stages.ColorFilterStage(ctx, params);
-  if (go()) stages.MixTextureStage(ctx, params, false);
-  if (go()) stages.BlurStage(ctx, params);
+  if (params.Texture) {
+    // The mix takes the finished clouds: blur first (render/TextureMix.h).
+    if (go()) stages.BlurStage(ctx, params);
+    if (go()) stages.MixTextureStage(ctx, params, false);
+  } else {
+    if (go()) stages.MixTextureStage(ctx, params, false);
+    if (go()) stages.BlurStage(ctx, params);
+  }
   seq.Invalidate();
   if (ctx.AbortRequested()) {
     if (error) *error = "aborted";
@@ -90,9 +97,10 @@ void BufferAlphaToBitmap(Bitmap24& bm, const TPixeBuffer* buffer) {
   }
 }
 
-void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, Bitmap24* alpha,
-                         const TRenderStages& stages) {
-  const TPixeBuffer* buffer = ctx.Frame.filtered_cloud;
+void OversampledPictures(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& colour,
+                         Bitmap24* alpha, const TRenderStages& stages) {
+  const int32_t factor = OutputFactor(params);
+  const TPixeBuffer* buffer = PictureBuffer(ctx, params);
   Bitmap24 full;
   if (buffer && buffer->data)
     stages.BufferToBitmap(ctx, full, buffer);
@@ -101,7 +109,7 @@ void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, B
   Reduce(ctx, stages, colour, std::move(full), factor);
   if (!alpha) return;
   Bitmap24 fullAlpha;
-  BufferAlphaToBitmap(fullAlpha, buffer);
+  BufferAlphaToBitmap(fullAlpha, ctx.Frame.filtered_cloud);
   Reduce(ctx, stages, *alpha, std::move(fullAlpha), factor);
 }
 
@@ -127,7 +135,7 @@ bool RenderStillFrame(RenderContext& ctx, const TCloudFrameParams& params, std::
 void StillPicture(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& out,
                   Bitmap24* alpha) {
   if (!ctx.Frame.filtered_cloud) return;
-  OversampledPictures(ctx, OutputFactor(params), out, alpha);
+  OversampledPictures(ctx, params, out, alpha);
 }
 
 }  // namespace velmora

@@ -36,12 +36,13 @@ TRenderStages EngineStages();
 bool RenderOversampled(RenderContext& ctx, const TCloudFrameParams& params, RenderSequence& seq,
                        std::string* error, const TRenderStages& stages = EngineStages());
 
-// The pictures of the last render: COLOUR gets filtered_cloud (B, G, R),
-// ALPHA (when given) grey pixels of its alpha byte; both reduced with
-// DownSample when FACTOR is above 1.  A picture that reduces to no pixels is
-// empty.
-void OversampledPictures(RenderContext& ctx, int32_t factor, Bitmap24& colour, Bitmap24* alpha,
-                         const TRenderStages& stages = EngineStages());
+// The pictures of the last render of PARAMS: COLOUR gets its picture
+// (filtered_cloud, or mixed_texture with a texture; B, G, R), ALPHA (when
+// given) grey pixels of the clouds' alpha byte; both reduced with DownSample
+// when the oversampling factor is above 1.  A picture that reduces to no
+// pixels is empty.
+void OversampledPictures(RenderContext& ctx, const TCloudFrameParams& params, Bitmap24& colour,
+                         Bitmap24* alpha, const TRenderStages& stages = EngineStages());
 
 // Sizes BM to the buffer and writes each pixel's alpha byte as grey.
 void BufferAlphaToBitmap(Bitmap24& bm, const TPixeBuffer* buffer);

@@ -30,6 +30,7 @@ uint64_t PreviewSession::Submit(const Document& doc, PreviewKind kind) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     id = job.Request = ++next_;
+    job.ShowTexture = showTexture_;
     waiting_ = std::move(job);
     // The render in flight is superseded: stop it at its next chunk or stamp.
     if (running_) ctx_->RequestAbort();
@@ -41,6 +42,11 @@ uint64_t PreviewSession::Submit(const Document& doc, PreviewKind kind) {
 void PreviewSession::ResetWarp() {
   std::lock_guard<std::mutex> lock(mutex_);
   resetWarp_ = true;
+}
+
+void PreviewSession::SetShowTexture(bool show) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  showTexture_ = show;
 }
 
 std::optional<PreviewPicture> PreviewSession::TakePicture() {
@@ -119,6 +125,8 @@ bool PreviewSession::Render(Job& job, Bitmap24& picture) {
     default: break;
   }
   if (job.ResetWarp) seq_.ResetWarp();
+  // The clouds alone: rendered as without a texture.
+  if (!job.ShowTexture) job.Doc.SetTexture(nullptr);
   TFrameRenderer r = DocumentRenderer(ctx, job.Doc, noHooks_, &seq_);
   ctx.FrameProgress = 0;
   ctx.PixeProgress = 0;
@@ -134,7 +142,7 @@ bool PreviewSession::Render(Job& job, Bitmap24& picture) {
     if (job.Kind == PreviewKind::Full) seq_.Invalidate();
     return false;
   }
-  const TPixeBuffer* shown = ctx.Frame.filtered_cloud;
+  const TPixeBuffer* shown = PictureBuffer(ctx, job.Doc.Params);
   if (!shown || !shown->data || !seq_.Rendered) return false;
   BufferToBitmap(picture, shown, &ctx.Threads);
   return true;

@@ -74,6 +74,9 @@ class PreviewSession {
   // The next render fixes the warp normalisation afresh (Redraw, the
   // pattern switches, a new or opened project).
   void ResetWarp();
+  // Whether the preview shows the clouds mixed with the document's texture
+  // (the exports always do) or the clouds alone; from the next request on.
+  void SetShowTexture(bool show);
   // The newest published picture not taken yet.
   std::optional<PreviewPicture> TakePicture();
 
@@ -91,6 +94,7 @@ class PreviewSession {
     uint64_t Request = 0;
     PreviewKind Kind = PreviewKind::Full;
     bool ResetWarp = false;
+    bool ShowTexture = true;
     Document Doc;
   };
   void WorkerMain();
@@ -108,6 +112,7 @@ class PreviewSession {
   uint64_t running_ = 0;  // the request being rendered, 0 when none
   uint64_t next_ = 0;
   bool resetWarp_ = false;
+  bool showTexture_ = true;
   std::optional<PreviewPicture> picture_;
   uint64_t published_ = 0;
   bool quit_ = false;

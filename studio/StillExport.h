@@ -25,9 +25,13 @@ bool RenderStillPicture(RenderContext& ctx, const TCloudFrameParams& params,
                         long double workPerPixel, Bitmap24& picture, std::string* error,
                         Bitmap24* alpha = nullptr);
 
-// RenderStillPicture, then the picture saved by PATH's extension (JPEG at
-// JPEG_QUALITY, else BMP).  A failed write leaves no partial file in place.
+// RenderStillPicture, then the picture saved in the format PATH's extension
+// names (BMP for a name the format table does not know; JPEG at
+// JPEG_QUALITY), with the alpha picture as its alpha channel when
+// ALPHA_CHANNEL (refused for a format without one).  A failed write leaves no
+// partial file in place.
 bool ExportStill(RenderContext& ctx, const TCloudFrameParams& params, long double workPerPixel,
-                 const std::string& path, int jpegQuality, std::string* error);
+                 const std::string& path, int jpegQuality, std::string* error,
+                 bool alphaChannel = false);
 
 }  // namespace velmora

@@ -159,6 +159,24 @@ TEST(PreviewRender, PartialRenders) {
             "mix fast b=1 busy\nblur b=1 busy\ndraw\n");
 }
 
+TEST(PreviewRender, WithATextureTheBlurComesBeforeTheMix) {
+  Rig g;
+  TPixeBuffer texture{1, 1, nullptr, nullptr};
+  g.params.Texture = &texture;
+  RenderPreviewFrame(g.r);
+  EXPECT_EQ(g.Log(),
+            "alloc preview 4x4 b=1 idle busy\ncloud b=1 busy\nfilter b=1 busy\n"
+            "blur b=1 busy\nmix fast b=1 busy\n");
+  RerenderFromFilter(g.r);
+  EXPECT_EQ(g.Log(), "filter b=1 idle busy\nblur b=1 idle busy\nmix fast b=1 idle busy\n");
+  Bitmap24 colour;
+  g.params.ResX = g.params.ResY = 1;
+  ASSERT_TRUE(RenderMovieFrame(g.r, 0, colour, nullptr));
+  EXPECT_EQ(g.Log(),
+            "show b=0\nalloc export 1x1 b=0 idle\ncloud b=0 idle\nfilter b=0 idle\n"
+            "blur b=0 idle\nmix b=0 idle\n");
+}
+
 TEST(MovieFrame, RendersOversampledAndReducesColourAndAlpha) {
   Rig g;
   g.params.ResX = 2;

@@ -26,6 +26,7 @@
 #include "app/StudioTranslation.h"
 #include "app/StudioWidgets.h"
 #include "output/Settings.h"
+#include "output/StillImage.h"
 
 using namespace velmora;
 
@@ -146,6 +147,72 @@ class MainWindowTest : public QObject {
     QVERIFY(!w.Abort->isEnabled() && !w.TimeLine->isEnabled() && w.New1->isEnabled());
     w.EnableAllControls();
     QVERIFY(w.Complex->isEnabled());
+  }
+
+  // File > テクスチャ画像を開く... and テクスチャ画像を外す: the label, the
+  // preview mixed with the texture, the remembered path; a bad file changes
+  // nothing; project files never name the texture.
+  void textureOpenAndRemove() {
+    ScriptedHost host;
+    MainWindow w(host, settings().toStdString());
+    w.show();
+    w.WaitForPreview();
+    const auto clouds = w.PreviewImage().bytes;
+    const std::string projectBefore = dir_.filePath(QStringLiteral("a.vlm")).toStdString();
+    QVERIFY(w.Doc().Save(projectBefore));
+    QVERIFY(!w.RemoveTexture1->isEnabled());
+
+    Bitmap24 picture;
+    picture.SetSize(3, 2);
+    std::fill(picture.bytes.begin(), picture.bytes.end(), uint8_t{200});
+    std::string png;
+    QVERIFY(EncodePng(picture, png, nullptr));
+    const QString texture = dir_.filePath(QStringLiteral("photo.png"));
+    QFile f(texture);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(png.data(), static_cast<qint64>(png.size()));
+    f.close();
+    host.files = {texture};
+    w.OpenTexture1->trigger();
+    QCOMPARE(w.textureresolution->text(), QStringLiteral("現在のテクスチャ画像解像度=3x2"));
+    QVERIFY(w.DisplayTextureLayer->isChecked());
+    QVERIFY(w.RemoveTexture1->isEnabled());
+    w.WaitForPreview();
+    QVERIFY(w.PreviewImage().bytes != clouds);
+    std::string stored;
+    QVERIFY(ReadIniString(settings().toStdString(), "Velmora", "TextureFile", stored));
+    QCOMPARE(QString::fromStdString(stored), texture);
+    // The project file is the same as without the texture.
+    const std::string projectAfter = dir_.filePath(QStringLiteral("b.vlm")).toStdString();
+    QVERIFY(w.Doc().Save(projectAfter));
+    QCOMPARE(Bytes(QString::fromStdString(projectAfter)),
+             Bytes(QString::fromStdString(projectBefore)));
+
+    // Unticking DisplayTextureLayer shows the clouds alone.
+    w.DisplayTextureLayer->click();
+    w.WaitForPreview();
+    QCOMPARE(w.PreviewImage().bytes, clouds);
+    w.DisplayTextureLayer->click();
+
+    // A file that is no picture: one dialog, the texture stays.
+    const QString bad = dir_.filePath(QStringLiteral("bad.png"));
+    QFile b(bad);
+    QVERIFY(b.open(QIODevice::WriteOnly));
+    b.write("no picture");
+    b.close();
+    host.files = {bad};
+    host.messages.clear();
+    w.OpenTexture1->trigger();
+    QCOMPARE(host.lastFileDialog.Preset, texture);
+    QCOMPARE(host.messages.size(), 1);
+    QVERIFY(host.messages[0].startsWith(QStringLiteral("テクスチャ画像を開けませんでした。\n")));
+    QCOMPARE(w.textureresolution->text(), QStringLiteral("現在のテクスチャ画像解像度=3x2"));
+
+    w.RemoveTexture1->trigger();
+    QCOMPARE(w.textureresolution->text(), QStringLiteral("テクスチャ画像なし"));
+    QVERIFY(!w.RemoveTexture1->isEnabled());
+    w.WaitForPreview();
+    QCOMPARE(w.PreviewImage().bytes, clouds);
   }
 
   void dragRendersOnceAfterThePause() {

@@ -105,9 +105,9 @@ TEST(MixTexture, CloudsOverAndUnderATexture) {
   p.UnderTexture = 0;
   MixTextureStage(ctx, p, false);
   EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 1, 1, false), MakePixel(100, 50, 0, 255));
-  // The last column's samples round to 2, outside the 2 x 2 texture and not
-  // wrapped: the texture leaves it black.
-  EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 3, 3, false), MakePixel(0, 50, 0, 255));
+  // The texture is scaled to the render size with wrap-around: the last
+  // column is covered like every other (it once stayed black).
+  EXPECT_EQ(GetPixel(ctx.Frame.mixed_texture, 3, 3, false), MakePixel(100, 50, 0, 255));
 
   // Texture over the clouds: clouds copied, texture added with its alpha.
   p.UnderTexture = 1;

@@ -382,6 +382,38 @@ The rest of the file was not run.</translation>
         <translation>&amp;Examples</translation>
     </message>
     <message>
+        <source>テクスチャ画像を開く...</source>
+        <translation>Open texture image...</translation>
+    </message>
+    <message>
+        <source>テクスチャ画像を外す</source>
+        <translation>Remove texture image</translation>
+    </message>
+    <message>
+        <source>テクスチャ画像を開く</source>
+        <translation>Open texture image</translation>
+    </message>
+    <message>
+        <source>テクスチャ画像を開けませんでした。</source>
+        <translation>The texture image could not be opened.</translation>
+    </message>
+    <message>
+        <source>画像ファイル</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>一覧にない拡張子の名前はビットマップ（BMP）で保存します</source>
+        <translation>A name whose extension is not listed is saved as a bitmap (BMP)</translation>
+    </message>
+    <message>
+        <source>アルファチャンネルも保存する（PNG・TIFF・OpenEXR）</source>
+        <translation>Save the alpha channel too (PNG, TIFF, OpenEXR)</translation>
+    </message>
+    <message>
+        <source>%1 の画像はアルファチャンネルを持てません（%2 は持てます）</source>
+        <translation>%1 pictures hold no alpha channel (%2 do)</translation>
+    </message>
+    <message>
         <source>終了(&amp;X)</source>
         <translation>E&amp;xit</translation>
     </message>
@@ -498,8 +530,8 @@ The rest of the file was not run.</translation>
         <translation>The warp template</translation>
     </message>
     <message>
-        <source>描画エンジンのテクスチャ層のバッファをプレビューに表示します</source>
-        <translation>Shows the render engine's texture layer buffer in the preview</translation>
+        <source>テクスチャ画像と合成した雲をプレビューに表示します（書き出しは常に合成します）</source>
+        <translation>Shows the clouds mixed with the texture image in the preview (exports always mix them)</translation>
     </message>
     <message>
         <source>雲をテクスチャに加えて合成します</source>

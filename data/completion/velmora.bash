@@ -48,10 +48,16 @@ _velmora() {
     --format)
       COMPREPLY=($(compgen -W "bmp png jpeg tiff exr" -- "$cur"))
       return ;;
+    --texture-mix)
+      COMPREPLY=($(compgen -W "add average subtract" -- "$cur"))
+      return ;;
+    --texture-layer)
+      COMPREPLY=($(compgen -W "under over" -- "$cur"))
+      return ;;
     --codec)
       COMPREPLY=($(compgen -W "raw mjpeg ffv1 h264 mpeg4" -- "$cur"))
       return ;;
-    -o|--output|--alpha|-e)
+    -o|--output|--alpha|--texture|-e)
       [[ "$prev" == -e ]] && return
       COMPREPLY=($(compgen -f -- "$cur"))
       compopt -o filenames 2>/dev/null
@@ -68,15 +74,16 @@ _velmora() {
   local opts=""
   local common="--set --key --curve --strict --threads --help"
   local avi="--codec --quality --keyframe --bitrate"
+  local texture="--texture --texture-mix --texture-layer"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
-                  --jpeg-quality --format --alpha-channel --force $common" ;;
+                  --jpeg-quality --format --alpha-channel --force $texture $common" ;;
     params) opts="--frame --list $common" ;;
     resave) opts="-o --output --strict --force --help" ;;
     movie) opts="-o --output --alpha --alpha-channel --from --from-current --frames --max-work --force $avi
-                 $common" ;;
+                 $texture $common" ;;
     farm) opts="-o --output --alpha --chunks --work-dir --from --from-current --partition
-                --sbatch-arg= --no-wait $avi --help" ;;
+                --sbatch-arg= --no-wait $avi $texture --help" ;;
     assemble) opts="-o --output --alpha --force --help" ;;
     settings) opts="--jpeg-quality --help" ;;
     brel) opts="--stack --max-memory -e --help" ;;

@@ -87,6 +87,20 @@ status farm-again 0 farm "$project" -o "$work/farm.avi" --alpha "$work/farm-alph
   --chunks 4 --work-dir "$work/w1"
 expect farm-again-no-job test "$(grep -c "tasks for" "$work/err")" = 0
 
+# With a texture the tasks mix with its copy in the work folder: the same
+# frames as one movie with it; the folder then refuses another texture.
+status texture-picture 0 render -o "$work/tex.png" --size 40x30 --seed 7
+status texture-movie 0 movie "$project" -o "$work/tex.avi" --texture "$work/tex.png" \
+  --texture-mix average --texture-layer over
+status texture-farm 0 farm "$project" -o "$work/texfarm.avi" --chunks 2 --work-dir "$work/w3" \
+  --texture "$work/tex.png" --texture-mix average --texture-layer over
+expect texture-farm-equals-movie test "$(frames_md5 "$work/texfarm.avi")" = "$(frames_md5 "$work/tex.avi")"
+expect texture-mixed test "$(frames_md5 "$work/tex.avi")" != "$(frames_md5 "$work/whole.avi")"
+expect texture-copied cmp -s "$work/w3/texture.png" "$work/tex.png"
+status texture-other-mix 1 farm "$project" -o "$work/texfarm.avi" --chunks 2 --work-dir "$work/w3" \
+  --texture "$work/tex.png"
+expect texture-other-mix-message grep -q "another texture" "$work/err"
+
 # A task cancelled part-way: no damaged frame; a second farm finishes.
 status no-wait 0 farm "$project" -o "$work/cut.avi" --chunks 2 --work-dir "$work/w2" --no-wait
 job="$(head -n 1 "$work/out")"
@@ -119,6 +133,8 @@ status range-reversed 2 movie "$project" --frames 5..3 -o "$work/bad/f.png"
 status range-malformed 2 movie "$project" --frames 5 -o "$work/bad/f.png"
 expect bad-ranges-wrote-nothing test ! -e "$work/bad"
 status farm-no-chunks 2 farm "$project" -o "$work/x.avi"
+status farm-bad-texture 1 farm "$project" -o "$work/x.avi" --chunks 2 --texture "$work/nope.png"
+expect farm-bad-texture-wrote-nothing test ! -e "$work/x.farm"
 status farm-not-avi 2 farm "$project" -o "$work/x.png" --chunks 2
 mkdir -p "$work/empty-path"
 PATH="$work/empty-path" status no-sbatch 1 farm "$project" -o "$work/x.avi" --chunks 2
