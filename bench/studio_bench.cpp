@@ -5,6 +5,9 @@
 // the session's worker and the picture taken back, on 1 or 2 render threads.
 // The debounce (three 50 ms ticks) comes on top.
 //
+// BM_PreviewRequestSameSeed: the same for an edit that keeps the seed, so
+// the pens of the last preview serve again.
+//
 // BM_WindowThreadGap: the longest gap between two ticks of a 5 ms timer on
 // the "window thread" while it makes 200 preview requests (one every second
 // tick, a full render each), reported as the counter max_gap_ms.  Arg 1
@@ -50,6 +53,25 @@ void BM_PreviewRequest(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PreviewRequest)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same with an edit that keeps the seed (the amount of cloud): the
+// session's context keeps the pens of that seed and size, so only the
+// stages run.
+void BM_PreviewRequestSameSeed(benchmark::State& state) {
+  Document doc = DefaultProject();
+  PreviewSession session({}, static_cast<int>(state.range(0)));
+  session.Submit(doc, PreviewKind::Full);
+  session.WaitIdle();
+  session.TakePicture();
+  int step = 0;
+  for (auto _ : state) {
+    doc.Params.Coverrate = 0.3L + 0.01L * (++step % 40);
+    session.Submit(doc, PreviewKind::Full);
+    session.WaitIdle();
+    benchmark::DoNotOptimize(session.TakePicture());
+  }
+}
+BENCHMARK(BM_PreviewRequestSameSeed)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WindowThreadGap(benchmark::State& state) {
   const bool session = state.range(0) == 1;

@@ -99,6 +99,11 @@ void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha);
 void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& params,
                       const RenderTarget& target);
 
+// CloudPen as (R, A) pairs, made on first use after the pens were made; null
+// when the pen is missing, not grey (R, G and B differ somewhere) or the
+// block cannot be had.
+const float* GreyCloudPen(RenderContext& ctx);
+
 // RenderContext::CloudReferenceMode (a test hook): when on, every optimised
 // path (pen ellipses, stamping, shading, normalisation, warp lookup) takes its
 // literal per-pixel form instead.  The tests render both ways and compare the

@@ -129,36 +129,55 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   }
   plan.empty = false;
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-  plan.run = UseAvx2() ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
+  const bool avx2 = UseAvx2();
+  plan.run = avx2 ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
+  plan.grey = avx2 ? fs_avx2::GreyRunFor(op.mode) : fs_base::GreyRunFor(op.mode);
 #else
   plan.run = fs_base::RunFor(op.mode);
+  plan.grey = fs_base::GreyRunFor(op.mode);
 #endif
 }
 
 namespace {
 
-// Stamp row r of a planned stamp into its target row.
-inline void ApplyStampRow(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
-                          int64_t r, int64_t ty) {
-  const int32_t srow = plan.rows[r];
-  if (srow < 0) return;
-  const int32_t W = target->width;
-  FloatPixel* dstRow = target->data + ty * W;
-  const FloatPixel* srcRow = op.pen->data + static_cast<int64_t>(srow) * op.pen->width;
-  auto blend = [&](FloatPixel* d, const int32_t* c, int64_t n) {
-    if (plan.run)
-      plan.run(d, srcRow, c, n);
-    else
-      BlendRunGeneric(d, srcRow, c, n, op.mode);
+// Calls row(r, ty, srow) for the stamp rows r whose target row ty lies in
+// [y0, y1) of a target H rows high, in the order StampPen writes them; srow
+// is the pen row (rows outside the pen are left out).
+template <typename Row>
+inline void ForStampRows(const StampOp& op, const StampPlan& plan, int64_t H, int32_t y0,
+                         int32_t y1, Row&& row) {
+  if (plan.empty || y0 >= y1) return;
+  const int64_t top = op.dst.top, dh = op.dst.height;
+  auto one = [&](int64_t r, int64_t ty) {
+    if (plan.rows[r] >= 0) row(ty, plan.rows[r]);
   };
   if (!op.wrap) {
-    blend(dstRow + op.dst.left + plan.kb, plan.cols + plan.kb, plan.ke - plan.kb);
+    const int64_t r0 = std::max<int64_t>(y0 - top, 0), r1 = std::min<int64_t>(y1 - top, dh);
+    for (int64_t r = r0; r < r1; ++r) one(r, top + r);
+    return;
+  }
+  // Rows r with (top + r) mod H in [y0, y1): runs [base + jH, base + jH + len)
+  // for j = -1, 0, 1, ..., visited in increasing r as StampPen visits them.
+  const int64_t len = y1 - y0;
+  const int64_t base = Mod(y0 - top, H);
+  for (int64_t start = base - H; start < dh; start += H) {
+    const int64_t r0 = std::max<int64_t>(start, 0), r1 = std::min<int64_t>(start + len, dh);
+    for (int64_t r = r0; r < r1; ++r) one(r, Mod(top + r, H));
+  }
+}
+
+// Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
+// wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
+template <typename Run>
+inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, Run&& run) {
+  if (!op.wrap) {
+    run(op.dst.left + plan.kb, plan.kb, plan.ke - plan.kb);
     return;
   }
   int64_t tx = Mod(static_cast<int64_t>(op.dst.left) + plan.kb, W);
   for (int64_t k = plan.kb; k < plan.ke;) {
     const int64_t n = std::min<int64_t>(plan.ke - k, W - tx);
-    blend(dstRow + tx, plan.cols + k, n);
+    run(tx, k, n);
     k += n;
     tx = 0;
   }
@@ -168,22 +187,29 @@ inline void ApplyStampRow(const StampOp& op, const StampPlan& plan, TPixeFloatBu
 
 void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
                     int32_t y0, int32_t y1) {
-  if (plan.empty || y0 >= y1) return;
-  const int64_t H = target->height;
-  const int64_t top = op.dst.top, dh = op.dst.height;
-  if (!op.wrap) {
-    const int64_t r0 = std::max<int64_t>(y0 - top, 0), r1 = std::min<int64_t>(y1 - top, dh);
-    for (int64_t r = r0; r < r1; ++r) ApplyStampRow(op, plan, target, r, top + r);
-    return;
-  }
-  // Rows r with (top + r) mod H in [y0, y1): runs [base + jH, base + jH + len)
-  // for j = -1, 0, 1, ..., visited in increasing r as StampPen visits them.
-  const int64_t len = y1 - y0;
-  const int64_t base = Mod(y0 - top, H);
-  for (int64_t start = base - H; start < dh; start += H) {
-    const int64_t r0 = std::max<int64_t>(start, 0), r1 = std::min<int64_t>(start + len, dh);
-    for (int64_t r = r0; r < r1; ++r) ApplyStampRow(op, plan, target, r, Mod(top + r, H));
-  }
+  const int64_t W = target->width;
+  ForStampRows(op, plan, target->height, y0, y1, [&](int64_t ty, int32_t srow) {
+    FloatPixel* dstRow = target->data + ty * W;
+    const FloatPixel* srcRow = op.pen->data + static_cast<int64_t>(srow) * op.pen->width;
+    ForRowRuns(op, plan, W, [&](int64_t tx, int64_t k, int64_t n) {
+      if (plan.run)
+        plan.run(dstRow + tx, srcRow, plan.cols + k, n);
+      else
+        BlendRunGeneric(dstRow + tx, srcRow, plan.cols + k, n, op.mode);
+    });
+  });
+}
+
+void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* pen, float* band,
+                        int32_t W, int32_t H, int32_t y0, int32_t y1) {
+  const int64_t PW = op.pen->width;
+  ForStampRows(op, plan, H, y0, y1, [&](int64_t ty, int32_t srow) {
+    float* dstRow = band + 2 * (ty - y0) * W;
+    const float* srcRow = pen + 2 * static_cast<int64_t>(srow) * PW;
+    ForRowRuns(op, plan, W, [&](int64_t tx, int64_t k, int64_t n) {
+      plan.grey(dstRow + 2 * tx, srcRow, plan.cols + k, n);
+    });
+  });
 }
 
 void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,

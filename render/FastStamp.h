@@ -39,6 +39,8 @@ struct StampOp {
 constexpr int32_t kMaxStampTable = 1 << 24;
 
 using BlendRunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
+// The same on (R, A) pairs of grey pixels.
+using GreyRunFn = void (*)(float*, const float*, const int32_t*, int64_t);
 
 // The source columns and rows of one stamp into a W x H target, computed once
 // so that the stamp can be applied to any band of target rows.
@@ -47,6 +49,7 @@ struct StampPlan {
   int32_t* rows = nullptr;  // dst.height entries: the pen row of each target row, or -1
   int64_t kb = 0, ke = 0;   // the target columns [kb, ke) of the stamp that are written
   BlendRunFn run = nullptr;
+  GreyRunFn grey = nullptr;
   bool empty = true;        // the stamp writes nothing
 };
 // Fills the plan; cols and rows have room for dst.width and dst.height
@@ -57,6 +60,13 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
 // order StampPen writes them.
 void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
                     int32_t y0, int32_t y1);
+
+// The same for a grey stamp (pen and target with R = G = B): pen holds the
+// pen's (R, A) pairs, pen width per row; band holds the (R, A) pairs of the
+// target rows y0 <= y < y1 (W per row, band row 0 = target row y0) of a
+// W x H target.
+void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* pen, float* band,
+                        int32_t W, int32_t H, int32_t y0, int32_t y1);
 
 // FloatBlend(d, s, mode), bit for bit.
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);
@@ -84,5 +94,6 @@ inline float NormalizeValueFast(float v, long double offset, long double scale, 
 PackedPixel FloatToPackedFast(FloatPixel f);
 
 // The stamping code keeps its scratch memory in the context's StampScratch
-// slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5 StampBatch).
+// slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5 and 8
+// StampBatch).
 }  // namespace velmora

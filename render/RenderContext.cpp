@@ -44,6 +44,8 @@ void EnginePens::Free() {
     FreePixeFloatBuffer(*pen);
     *pen = nullptr;
   }
+  GreyCloud.Release();
+  GreyCloudReady = false;
 }
 
 bool EnginePens::Match(int32_t w, int32_t h, int32_t seed) const {

@@ -90,6 +90,10 @@ struct EnginePens {
   TPixeFloatBuffer* WarpPenG = nullptr;
   TPixeFloatBuffer* WarpPenB = nullptr;
   int32_t Seed = 0;  // the seed the pens were made with
+  // CloudPen as (R, A) pairs for the grey stamping of base_pattern, made on
+  // first use after the pens (GreyCloudPen in CloudPattern.h).
+  ScratchBlock GreyCloud;
+  bool GreyCloudReady = false;
 };
 
 // Memory the blur keeps from one run to the next: the accumulator and the
@@ -106,7 +110,7 @@ struct BlurWorkspace {
 };
 
 // Scratch slots of the stamping code (see FastStamp.h and CloudPattern.cpp).
-inline constexpr int kStampScratchSlots = 8;
+inline constexpr int kStampScratchSlots = 9;
 
 class RenderContext {
  public:

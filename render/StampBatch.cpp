@@ -1,7 +1,10 @@
 #include "render/StampBatch.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 #include "base/Numeric.h"
 #include "render/CloudPattern.h"
@@ -14,6 +17,7 @@ namespace {
 // Slots of the context's StampScratch: the queued stamps and their tables.
 constexpr int kOpsSlot = 3;
 constexpr int kTableSlot = 4;
+constexpr int kGreyBandSlot = 8;
 
 // Longer sequences (only from extreme settings) are not queued.
 constexpr int64_t kMaxQueued = int64_t{1} << 16;
@@ -21,6 +25,31 @@ constexpr int64_t kMaxQueued = int64_t{1} << 16;
 constexpr int64_t kMaxTableEntries = int64_t{1} << 24;
 
 }  // namespace
+
+int64_t SecondLevelCacheBytes() {
+  constexpr int64_t kDefault = 512 * 1024;
+  const long fromConf = sysconf(_SC_LEVEL2_CACHE_SIZE);
+  if (fromConf > 0) return fromConf;
+  // Some systems answer 0 there; the kernel's description of the cache.
+  FILE* f = std::fopen("/sys/devices/system/cpu/cpu0/cache/index2/size", "r");
+  if (!f) return kDefault;
+  long long size = 0;
+  char unit = 0;
+  const int got = std::fscanf(f, "%lld%c", &size, &unit);
+  std::fclose(f);
+  if (got < 1 || size <= 0) return kDefault;
+  if (got == 2 && (unit == 'K' || unit == 'k')) size *= 1024;
+  if (got == 2 && (unit == 'M' || unit == 'm')) size *= 1024 * 1024;
+  return std::clamp<int64_t>(size, 16 * 1024, int64_t{1} << 30);
+}
+
+int32_t StampBandRows(int64_t W, int64_t H, int64_t bytesPerPixel, int threads,
+                      int64_t cacheBytes) {
+  if (W <= 0 || H <= 0) return 1;
+  const int64_t byCache = std::max<int64_t>(cacheBytes / 4 / (W * std::max<int64_t>(bytesPerPixel, 1)), 1);
+  const int64_t perThread = (H + 4 * int64_t{std::max(threads, 1)} - 1) / (4 * int64_t{std::max(threads, 1)});
+  return static_cast<int32_t>(std::max<int64_t>(1, std::min(byCache, perThread)));
+}
 
 StampBatch::StampBatch(RenderContext& ctx, TPixeFloatBuffer* target, int64_t expected)
     : ctx_(ctx), target_(target) {
@@ -94,10 +123,19 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
     for (int64_t i = b; i < e; ++i)
       PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
   });
-  // Bands small enough to stay in the cache, and several per thread.
-  const int64_t perThread = (H + 4 * pool.Threads() - 1) / (4 * pool.Threads());
-  const int32_t bandRows = static_cast<int32_t>(
-      std::max<int64_t>(1, std::min<int64_t>(std::max<int64_t>(8192 / W, 1), perThread)));
+  // Grey stamps work on (R, A) pairs of each band, in a block per thread.
+  bool grey = greyPairs_ != nullptr;
+  for (int64_t i = 0; grey && i < count_; ++i) grey = ops_[i].pen == greyPen_;
+  const int threads = pool.Threads();
+  const int32_t bandRows =
+      StampBandRows(W, H, grey ? 2 * sizeof(float) : sizeof(FloatPixel), threads,
+                    SecondLevelCacheBytes());
+  const int64_t bandFloats = 2 * static_cast<int64_t>(bandRows) * W;
+  float* greyBands =
+      grey ? static_cast<float*>(ctx.StampScratch[kGreyBandSlot].Get(
+                 ctx.Pool, sizeof(float) * static_cast<size_t>(bandFloats * threads)))
+           : nullptr;
+  grey = greyBands != nullptr;
   const int64_t bands = (H + bandRows - 1) / bandRows;
   std::atomic<int64_t> done{0};
   pool.For(bands, 1, [&](int64_t b, int64_t e, int worker) {
@@ -106,7 +144,23 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
       if (ctx.AbortRequested()) return;
       const int32_t y0 = static_cast<int32_t>(band * bandRows);
       const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(H, y0 + int64_t{bandRows}));
-      for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
+      if (grey) {
+        float* pairs = greyBands + bandFloats * worker;
+        FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
+        const int64_t n = static_cast<int64_t>(y1 - y0) * W;
+        for (int64_t k = 0; k < n; ++k) {
+          pairs[2 * k] = px[k].r;
+          pairs[2 * k + 1] = px[k].a;
+        }
+        for (int64_t i = 0; i < count_; ++i)
+          ApplyGreyStampRows(ops_[i], plans[i], greyPairs_, pairs, W, H, y0, y1);
+        for (int64_t k = 0; k < n; ++k) {
+          px[k].r = px[k].g = px[k].b = pairs[2 * k];
+          px[k].a = pairs[2 * k + 1];
+        }
+      } else {
+        for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
+      }
       const int64_t finished = done.fetch_add(1) + 1;
       if (worker == 0) progress(progressCtx, finished, bands);
     }

@@ -24,6 +24,15 @@ class StampBatch {
   // CloudStamp(pen, src, target, mode, wrap, dst), queued.
   void Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool wrap, PixeRect dst);
 
+  // Declares the target grey (R = G = B in every element) and pen a grey pen
+  // whose (R, A) pairs are `pairs`: when every queued stamp uses that pen,
+  // the bands are stamped on pairs, which moves half the bytes and blends
+  // one channel instead of three, with the same floats.
+  void UseGreyPen(const TPixeFloatBuffer* pen, const float* pairs) {
+    greyPen_ = pen;
+    greyPairs_ = pairs;
+  }
+
   // False when the stamps are applied as they are added (then the caller
   // reports progress and checks for an abort after each one as usual).
   bool Queued() const { return ops_ != nullptr; }
@@ -51,6 +60,20 @@ class StampBatch {
   StampOp* ops_ = nullptr;  // null: every stamp is applied when added
   int64_t capacity_ = 0;
   int64_t count_ = 0;
+  const TPixeFloatBuffer* greyPen_ = nullptr;
+  const float* greyPairs_ = nullptr;
 };
+
+// The rows of the bands that the stamps of a batch are applied to, for a
+// target W wide with bytesPerPixel per element on `threads` threads: a band
+// takes a quarter of the second-level cache of a core (cacheBytes), so that
+// it stays there while every stamp of the sequence passes over it, with room
+// for the pen rows streaming through; and each thread gets several bands.
+int32_t StampBandRows(int64_t W, int64_t H, int64_t bytesPerPixel, int threads,
+                      int64_t cacheBytes);
+
+// The size of a core's second-level data cache in bytes, as the system
+// reports it (512 KiB when it does not).
+int64_t SecondLevelCacheBytes();
 
 }  // namespace velmora

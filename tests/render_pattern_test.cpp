@@ -16,6 +16,7 @@
 #include "render/MemoryHunger.h"
 #include "base/Numeric.h"
 #include "render/Render.h"
+#include "render/StampBatch.h"
 #include "render_cloud_helpers.h"
 
 using namespace velmora;
@@ -433,6 +434,62 @@ TEST(CloudExactness, FastStampEqualsStampPen) {
   FreePixeFloatBuffer(pen);
   FreePixeFloatBuffer(a);
   FreePixeFloatBuffer(b);
+}
+
+TEST(CloudExactness, GreyStampSequencesEqualStampPen) {
+  // A grey pen (R = G = B) into a grey target: the batch stamps (R, A) pairs
+  // band by band; StampPen one stamp after the other on all four channels.
+  // Opaque and transparent pen pixels, sums near float midpoints, every
+  // grey mode, wrap and clipping, odd widths (the last pixel of a pair).
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> v(0, 255);
+  for (auto [W, H] : {std::pair{37, 29}, {64, 40}, {1, 5}}) {
+    RenderContext ctx;
+    ctx.Threads.SetThreads(2);
+    TPixeFloatBuffer* pen = NewPixeFloatBuffer(ctx.Pool, W, H);
+    std::vector<float> pairs(2 * static_cast<size_t>(W) * H);
+    for (int i = 0; i < W * H; ++i) {
+      const float g = i % 9 == 0 ? std::round(v(rng)) + 0.5f : v(rng);
+      const float a = i % 5 == 0 ? 0.0f : (i % 3 == 0 ? 255.0f : v(rng));
+      pen->data[i] = {g, g, g, a};
+      pairs[2 * i] = g;
+      pairs[2 * i + 1] = a;
+    }
+    TPixeFloatBuffer* a = NewPixeFloatBuffer(ctx.Pool, W, H);
+    TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, W, H);
+    for (int round = 0; round < 40; ++round) {
+      for (int i = 0; i < W * H; ++i) {
+        const float g = (i + round) % 7 == 0 ? 1000.5f : v(rng) - 100;
+        a->data[i] = b->data[i] = {g, g, g, v(rng)};
+      }
+      const int modes[] = {0, 1, 5, 6, 12, 13, 9};
+      StampBatch batch(ctx, b, 24);
+      batch.UseGreyPen(pen, pairs.data());
+      for (int k = 0; k < 24; ++k) {
+        const int mode = modes[rng() % 7];
+        const bool wrap = rng() % 4 != 0;
+        const PixeRect src{0, 0, W, H};
+        const PixeRect dst{static_cast<int32_t>(rng() % (3 * W)) - W,
+                           static_cast<int32_t>(rng() % (3 * H)) - H,
+                           static_cast<int32_t>(rng() % (2 * W)) + 1,
+                           static_cast<int32_t>(rng() % (2 * H)) + 1};
+        StampPen(pen, src, a, mode, wrap, dst);
+        batch.Add(pen, src, mode, wrap, dst);
+      }
+      batch.Run(ctx.Threads, [](int64_t, int64_t) {});
+      std::string where;
+      ASSERT_TRUE(SameBits(a, b, &where)) << W << "x" << H << " round " << round << " " << where;
+    }
+    FreePixeFloatBuffer(pen);
+    FreePixeFloatBuffer(a);
+    FreePixeFloatBuffer(b);
+  }
+  // Bands: a quarter of the cache, at least four per thread, at least a row.
+  EXPECT_EQ(StampBandRows(512, 512, 16, 2, 512 * 1024), 16);
+  EXPECT_EQ(StampBandRows(512, 512, 8, 2, 512 * 1024), 32);
+  EXPECT_EQ(StampBandRows(512, 40, 8, 2, 512 * 1024), 5);
+  EXPECT_EQ(StampBandRows(1 << 20, 512, 16, 1, 512 * 1024), 1);
+  EXPECT_GT(SecondLevelCacheBytes(), 0);
 }
 
 TEST(CloudExactness, PensEqualTheLiteralConstruction) {
