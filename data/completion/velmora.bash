@@ -43,7 +43,10 @@ _velmora() {
       return ;;
     --buffer)
       COMPREPLY=($(compgen -W "base_pattern warp_template cloud filtered_cloud mixed_texture
-        CloudPen PenShade WarpPenR WarpPenG WarpPenB" -- "$cur"))
+        CloudPen PenShade WarpPenR WarpPenG WarpPenB height normal" -- "$cur"))
+      return ;;
+    --depth)
+      COMPREPLY=($(compgen -W "8 16 float" -- "$cur"))
       return ;;
     --format)
       COMPREPLY=($(compgen -W "bmp png jpeg tiff exr" -- "$cur"))
@@ -61,7 +64,7 @@ _velmora() {
       compopt -o filenames 2>/dev/null
       return ;;
     --frame|--size|--oversampling|--seed|--max-work|--jpeg-quality|--threads|--from|--frames|\
-    --quality|--keyframe|--bitrate|--chunks|--partition|--max-memory)
+    --quality|--keyframe|--bitrate|--chunks|--partition|--max-memory|--normal-strength)
       return ;;
   esac
 
@@ -70,7 +73,7 @@ _velmora() {
   local avi="--codec --quality --keyframe --bitrate"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
-                  --jpeg-quality --format --alpha-channel --force $common" ;;
+                  --jpeg-quality --format --alpha-channel --depth --normal-strength --force $common" ;;
     params) opts="--frame --list $common" ;;
     resave) opts="-o --output --strict --force --help" ;;
     movie) opts="-o --output --alpha --alpha-channel --from --from-current --frames --max-work --force $avi
