@@ -2,7 +2,11 @@
 // depths a format refuses.
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -48,8 +52,8 @@ TEST(OutputDepth, ExrChannelsAndTypes) {
     const float a = c.channels == 4 ? p[3] : 1.0f;
     const float r = p[0] * a;
     const float b = (c.channels == 1 ? p[0] : p[2]) * a;
-    EXPECT_EQ(colour.Row(1)[2 * 3 + 2], static_cast<uint8_t>(std::lround(r * 255))) << c.list;
-    EXPECT_EQ(colour.Row(1)[2 * 3], static_cast<uint8_t>(std::lround(b * 255))) << c.list;
+    EXPECT_NEAR(colour.Row(1)[2 * 3 + 2], r * 255, 1.0) << c.list;
+    EXPECT_NEAR(colour.Row(1)[2 * 3], b * 255, 1.0) << c.list;
   }
 }
 
@@ -61,17 +65,33 @@ TEST(OutputDepth, PngAndTiffHoldSixteenBits) {
     EXPECT_EQ(png[24], 16) << channels;
     EXPECT_EQ(png[25], type) << channels;
   }
-  // TIFF at 16 bits and in floats reads back (through libtiff's 8-bit RGBA
-  // reader) as the values rounded.
-  for (unsigned depth : {kDepth16, kDepthFloat}) {
-    const FloatImage img = Ramp(4);
-    Bitmap24 colour, alpha;
-    std::string error;
-    ASSERT_TRUE(DecodeTiff(Encode("tiff", img, depth), colour, &error, &alpha)) << error;
-    const float* p = img.Pixel(4, 2);
-    EXPECT_NEAR(colour.Row(2)[4 * 3 + 2], p[0] * 255, 1.0) << depth;
-    EXPECT_NEAR(alpha.Row(2)[4 * 3], p[3] * 255, 1.0) << depth;
+  // TIFF at 16 bits reads back (through libtiff's 8-bit RGBA reader) as the
+  // values rounded; in floats it holds 32-bit IEEE samples.
+  const FloatImage img = Ramp(4);
+  Bitmap24 colour, alpha;
+  std::string error;
+  ASSERT_TRUE(DecodeTiff(Encode("tiff", img, kDepth16), colour, &error, &alpha)) << error;
+  const float* p = img.Pixel(4, 2);
+  EXPECT_NEAR(colour.Row(2)[4 * 3 + 2], p[0] * 255, 1.0);
+  EXPECT_NEAR(alpha.Row(2)[4 * 3], p[3] * 255, 1.0);
+  const std::string path = ::testing::TempDir() + "depth_float.tif";
+  {
+    std::ofstream(path, std::ios::binary) << Encode("tiff", Ramp(1), kDepthFloat);
   }
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  ASSERT_NE(tif, nullptr);
+  uint16_t bits = 0, format = 0, samples = 0;
+  TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetField(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  std::vector<float> row(5);
+  ASSERT_EQ(TIFFReadScanline(tif, row.data(), 1, 0), 1);
+  TIFFClose(tif);
+  std::remove(path.c_str());
+  EXPECT_EQ(bits, 32);
+  EXPECT_EQ(format, SAMPLEFORMAT_IEEEFP);
+  EXPECT_EQ(samples, 1);
+  EXPECT_EQ(row[2], Ramp(1).Pixel(2, 1)[0]);
 }
 
 TEST(OutputDepth, FormatsRefuseDepthsTheyCannotHold) {

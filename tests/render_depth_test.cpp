@@ -51,8 +51,8 @@ HighResult RenderHigh(const TCloudFrameParams& p, int threads) {
 }
 
 // The share of pixel channels (colour and alpha) of the high-precision
-// picture, rounded to bytes, within one level of the standard picture.
-double ShareWithinOneLevel(const TCloudFrameParams& p) {
+// picture, rounded to bytes, within LEVELS of the standard picture.
+double ShareWithin(const TCloudFrameParams& p, int levels) {
   RenderContext ctx;
   std::string error;
   EXPECT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
@@ -70,7 +70,7 @@ double ShareWithinOneLevel(const TCloudFrameParams& p) {
   size_t close = 0, total = 0;
   for (auto [a, b] : {std::pair{&colour, &hColour}, std::pair{&alpha, &hAlpha}})
     for (size_t i = 0; i < a->bytes.size(); ++i, ++total)
-      if (std::abs(int{a->bytes[i]} - int{b->bytes[i]}) <= 1) ++close;
+      if (std::abs(int{a->bytes[i]} - int{b->bytes[i]}) <= levels) ++close;
   return static_cast<double>(close) / static_cast<double>(total);
 }
 
@@ -109,13 +109,19 @@ TEST(RenderDepth, EveryThreadCountGivesTheSameFloats) {
 
 TEST(RenderDepth, RoundedToBytesItIsTheStandardPicture) {
   // The default record, one with every float stage, a draft blur, and each
-  // example project at a small size.
+  // example project at a small size.  The 8-bit bilinear blur truncates
+  // twice per sample and once more when it divides, so its pictures are
+  // darker by up to about a level and a half than the unrounded blur's:
+  // those stay within two levels.
   std::vector<std::pair<std::string, TCloudFrameParams>> cases;
   cases.emplace_back("default", DefaultCloudParams(96, 64));
   cases.emplace_back("busy", BusyParams(64, 48));
   TCloudFrameParams draft = BusyParams(64, 48);
   draft.BlurDraft = true;
   cases.emplace_back("draft", draft);
+  TCloudFrameParams sharp = BusyParams(64, 48);
+  sharp.BlurRadius = 0;
+  cases.emplace_back("sharp", sharp);
   for (const char* name : {"blue_sky", "lava_texture", "loop30", "smoke", "storm", "sunset"}) {
     Document doc;
     ASSERT_TRUE(LoadProjectFile(doc, std::string(VELMORA_SOURCE_DIR) + "/examples/" + name + ".vlm"))
@@ -125,7 +131,10 @@ TEST(RenderDepth, RoundedToBytesItIsTheStandardPicture) {
     doc.Params.ResY = 96;
     cases.emplace_back(name, doc.Params);
   }
-  for (const auto& [name, p] : cases) EXPECT_GE(ShareWithinOneLevel(p), 0.99) << name;
+  for (const auto& [name, p] : cases) {
+    const bool bilinearBlur = p.BlurRadius != 0 && !p.BlurDraft;
+    EXPECT_GE(ShareWithin(p, bilinearBlur ? 2 : 1), 0.99) << name;
+  }
 }
 
 TEST(NormalMap, ValuesFromWrappedDifferences) {
