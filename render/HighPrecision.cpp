@@ -10,7 +10,6 @@
 #include "render/ColorFilter.h"
 #include "render/Ease.h"
 #include "render/ParallelPixels.h"
-#include "render/WarpEngine.h"
 
 namespace velmora {
 
@@ -224,13 +223,6 @@ void FloatImage::SetSize(int32_t w, int32_t h, int c) {
   values.assign(static_cast<size_t>(width) * height * static_cast<size_t>(c), 0.0f);
 }
 
-void WarpLookupHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params) {
-  const TPixeFloatBuffer* base = ctx.Frame.base_pattern;
-  if (!high.cloud || !SameSize(base, high.cloud)) return;
-  // The lookup of the standard layer, keeping the float value it would round.
-  WarpLookup(ctx, base, ctx.Frame.warp_template, high.cloud, params.WX, params.WY);
-}
-
 void ColorFilterHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params) {
   const TPixeFloatBuffer* src = high.cloud;
   TPixeFloatBuffer* dst = high.filtered;
@@ -371,8 +363,7 @@ TRenderStages HighPrecisionStages(HighFrame& high) {
   };
   s.RenderCloudLayer = [&high](RenderContext& ctx, const TCloudFrameParams& params,
                                const RenderTarget& target, RenderSequence& seq) {
-    RenderCloudLayer(ctx, params, target, seq);
-    if (seq.Rendered) WarpLookupHigh(ctx, high, params);
+    RenderCloudLayerUnrounded(ctx, params, target, seq, high.cloud);
   };
   s.ColorFilterStage = [&high](RenderContext& ctx, const TCloudFrameParams& params) {
     ColorFilterHigh(ctx, high, params);

@@ -58,13 +58,13 @@ struct FloatImage {
 };
 
 // The high-precision stages, for RenderOversampled: the standard allocation
-// and cloud layer, then the float lookup, colour filter, mix and blur into
-// HIGH's buffers.  The context's filtered_cloud and mixed_texture are not
+// and cloud layer keeping its lookup unrounded, then the float colour filter,
+// mix and blur into HIGH's buffers.  The context's filtered_cloud and mixed_texture are not
 // written.
 TRenderStages HighPrecisionStages(HighFrame& high);
 
-// The float stages one by one (the stages above call them; tests use them).
-void WarpLookupHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params);
+// The float stages after the cloud layer (RenderCloudLayerUnrounded keeps
+// the unrounded lookup in HIGH's cloud), one by one.
 void ColorFilterHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params);
 void MixTextureHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params,
                     bool fast);

@@ -58,8 +58,11 @@ double ShareWithin(const TCloudFrameParams& p, int levels) {
   EXPECT_TRUE(RenderStillFrame(ctx, p, &error)) << error;
   Bitmap24 colour, alpha;
   StillPicture(ctx, p, colour, &alpha);
+  const uint64_t cloud = Checksum(ctx.Frame.cloud);
   HighFrame high;
   EXPECT_TRUE(RenderStillFrameHigh(ctx, p, high, &error)) << error;
+  // The high-precision render's grey cloud, rounded, is the standard one.
+  EXPECT_EQ(Checksum(ctx.Frame.cloud), cloud);
   FloatImage picture;
   HighPicture(ctx, high, OutputFactor(p), true, picture);
   Bitmap24 hColour, hAlpha;
