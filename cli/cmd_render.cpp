@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "anim/ProjectModel.h"
 #include "anim/Token.h"
 #include "base/DisplayText.h"
+#include "base/NumberText.h"
 #include "base/ReplaceFile.h"
 #include "base/Translate.h"
 #include "cli/CommandLine.h"
@@ -25,6 +27,7 @@
 #include "output/Formats.h"
 #include "output/Settings.h"
 #include "output/StillImage.h"
+#include "render/HighPrecision.h"
 #include "render/Render.h"
 #include "render/StillRender.h"
 #include "render/ThreadPool.h"
@@ -38,7 +41,7 @@ constexpr const char* kRenderUsage = MsgNoop(
     "usage: velmora render [PROJECT.vlm] -o OUT [options]\n"
     "Renders one still picture as the still export does: at the output size times\n"
     "the oversampling factor, reduced to the output size.  The format follows\n"
-    "OUT's extension (.bmp, .png, .jpg/.jpeg, .tif/.tiff; 'velmora help formats');\n"
+    "OUT's extension (.bmp, .png, .jpg/.jpeg, .tif/.tiff, .exr; 'velmora help formats');\n"
     "a name without an extension is a 24-bit BMP.\n"
     "  -o OUT              the picture to write (required); - writes it to the\n"
     "                      standard output (PNG unless --format says otherwise)\n"
@@ -46,12 +49,20 @@ constexpr const char* kRenderUsage = MsgNoop(
     "                      png, jpeg, tiff, exr)\n"
     "  --alpha-channel     write the clouds' alpha as the picture's alpha channel\n"
     "                      (png, tiff, exr)\n"
+    "  --depth 8|16|float  bits per channel: 8 (default) is the standard render;\n"
+    "                      16 (png, tiff; exr as half floats) and float (tiff,\n"
+    "                      exr) come from a high-precision render whose float\n"
+    "                      stages skip the 8-bit roundings\n"
     "  --frame N           evaluate the animation at frame N (default: the\n"
     "                      project's current frame, 0 for a new project)\n"
     "  --buffer NAME       write an engine buffer at render size instead:\n"
     "                      base_pattern, warp_template, cloud, filtered_cloud,\n"
     "                      mixed_texture, CloudPen, PenShade, WarpPenR, WarpPenG,\n"
-    "                      WarpPenB\n"
+    "                      WarpPenB; or at output size: height (the grey cloud,\n"
+    "                      before colour and blur) or normal (a tangent-space\n"
+    "                      normal map of the heights that tiles, green up)\n"
+    "  --normal-strength X how steep the normal map is: the surface rises by\n"
+    "                      X x width / 16 pixels from black to white (default 1)\n"
     "  --size WxH          output size (overrides the project's resolution)\n"
     "  --oversampling N    oversampling factor (overrides the animated value)\n"
     "  --seed N            random seed (overrides the animated value)\n"
@@ -82,6 +93,8 @@ struct RenderOptions {
   std::optional<int32_t> frame;
   long double workPerPixel = DefaultWorkPerPixel;
   std::optional<std::string> buffer;
+  unsigned depth = kDepth8;
+  double normalStrength = 1;
   std::optional<std::pair<int32_t, int32_t>> size;
   std::optional<int32_t> overSampling;
   std::optional<int32_t> seed;
@@ -98,7 +111,12 @@ struct RenderOptions {
 
 const char* const kBufferNames[] = {"base_pattern", "warp_template", "cloud",    "filtered_cloud",
                                     "mixed_texture", "CloudPen",      "PenShade", "WarpPenR",
-                                    "WarpPenG",      "WarpPenB"};
+                                    "WarpPenG",      "WarpPenB",      "height",   "normal"};
+
+// The buffers made at output size from the heights, at any depth.
+bool IsHeightBuffer(const std::optional<std::string>& name) {
+  return name && (*name == "height" || *name == "normal");
+}
 
 bool IsBufferName(const std::string& name) {
   for (const char* n : kBufferNames)
@@ -115,7 +133,8 @@ std::string BufferNameList() {
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   CommandLine cl("render", Msg(kRenderUsage));
-  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads,
+      depth, strength;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Flag("--alpha-channel", o.alphaChannel);
@@ -132,6 +151,8 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--format", format, MsgNoop("a format name"));
   cl.Value("--threads", threads, MsgNoop("a thread count"));
   o.texture.Add(cl);
+  cl.Value("--depth", depth, MsgNoop("8, 16 or float"));
+  cl.Value("--normal-strength", strength, MsgNoop("a value"));
   if (auto s = cl.Parse(args)) return s;
   if (auto s = o.texture.Check(cl)) return s;
   if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
@@ -151,6 +172,21 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage(Msg("--jpeg-quality must lie between 0 and 100"));
   if (auto s = cl.Threads(threads, o.threads)) return s;
+  if (depth) {
+    o.depth = DepthForName(*depth);
+    if (!o.depth) return cl.Usage(MsgFormat("--depth takes 8, 16 or float, not '%s'", {*depth}));
+  }
+  if (strength) {
+    if (!buffer || *buffer != "normal")
+      return cl.Usage(Msg("--normal-strength applies to --buffer normal"));
+    const std::optional<long double> v = ParseReal(*strength);
+    if (!v || !std::isfinite(*v))
+      return cl.Usage(MsgFormat("--normal-strength needs a number, not '%s'", {*strength}));
+    o.normalStrength = static_cast<double>(*v);
+  }
+  if (o.depth != kDepth8 && buffer && !IsHeightBuffer(buffer))
+    return cl.Usage(MsgFormat("--depth %s writes the picture, height or normal, not the buffer %s",
+                              {DepthName(o.depth), *buffer}));
   if (!o.output) return cl.Usage(Msg("no output file given (-o OUT)"));
   // A picture's bytes on a terminal are of no use and upset it.
   if (*o.output == "-" && isatty(STDOUT_FILENO) == 1)
@@ -182,6 +218,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
                               {std::string(o.format->name), FormatNameList(kFormatStill, kChannelsRgba)}));
   if (o.alphaChannel && buffer)
     return cl.Usage(Msg("--alpha-channel writes the exported picture, not a --buffer"));
+  if (o.depth != kDepth8 && !(o.format->depths & o.depth && o.format->encodeHigh))
+    return cl.Usage(MsgFormat("--depth %s: %s files hold no pictures of that depth (%s do)",
+                              {DepthName(o.depth), std::string(o.format->name),
+                               DepthFormatList(o.depth)}));
   return std::nullopt;
 }
 
@@ -247,11 +287,20 @@ int CmdRender(const Args& args) {
   bool rendered = false;
   Bitmap24 picture;
   Bitmap24 alpha;
+  const bool high = o.depth != kDepth8;
+  HighFrame highFrame;  // the float buffers of a 16-bit or float render
   {
     InterruptToAbort interrupts(false);
     bar.StartTicking();
-    rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error,
-                                  o.alphaChannel ? &alpha : nullptr);
+    if (high) {
+      const long double hostWork = ctx.Work.PerPixel;
+      ctx.Work.PerPixel = o.workPerPixel;
+      rendered = RenderStillFrameHigh(ctx, params, highFrame, &error);
+      ctx.Work.PerPixel = hostWork;
+    } else {
+      rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error,
+                                    o.alphaChannel ? &alpha : nullptr);
+    }
   }
   ctx.SetMessageSink({});
   bar.Finish();
@@ -261,7 +310,35 @@ int CmdRender(const Args& args) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
-  if (o.buffer) BufferBitmap(ctx, *o.buffer, picture);
+  // The picture at 16 bits or in floats, or the heights or normals at any
+  // depth (at 8 bits rounded into PICTURE).
+  FloatImage image;
+  const int32_t factor = OutputFactor(params);
+  if (IsHeightBuffer(o.buffer)) {
+    if (high)
+      HighHeights(ctx, highFrame, factor, image);
+    else
+      StandardHeights(ctx, factor, image);
+    if (*o.buffer == "normal") {
+      FloatImage heights = std::move(image);
+      NormalMap(heights, o.normalStrength, image);
+    }
+    if (!high) FloatImageToBitmap(image, picture);
+  } else if (o.buffer) {
+    BufferBitmap(ctx, *o.buffer, picture);
+  } else if (high) {
+    HighPicture(ctx, highFrame, factor, o.alphaChannel, image);
+  }
+  if (high) {
+    if (*o.output == "-") {
+      std::string bytes;
+      if (!EncodeHigh(*o.format, image, o.depth, bytes, &error)) return Fail(1, "render: " + error);
+      return WriteStdout("render", bytes) ? projectStatus : 1;
+    }
+    if (!SaveHigh(*o.format, image, o.depth, *o.output, &error, o.force))
+      return Fail(1, "render: " + error);
+    return projectStatus;
+  }
 
   int quality = 0;
   if (o.jpegQuality) {

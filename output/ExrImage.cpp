@@ -103,6 +103,51 @@ bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
   return true;
 }
 
+bool EncodeExrHigh(const FloatImage& img, bool halves, std::string& out, std::string* error) {
+  if (img.width <= 0 || img.height <= 0 || img.channels < 1) {
+    if (error) *error = MsgFormat("OpenEXR encoding failed: %s", {Msg("empty picture")});
+    return false;
+  }
+  const size_t w = static_cast<size_t>(img.width);
+  const size_t n = w * static_cast<size_t>(img.height);
+  const int channels = img.channels;
+  // Interleaved channels in the picture's order; with alpha the colour is
+  // premultiplied, as OpenEXR files are read.
+  std::vector<float> floats(img.values);
+  if (channels == 4)
+    for (size_t i = 0; i < n; ++i)
+      for (int c = 0; c < 3; ++c) floats[i * 4 + c] *= floats[i * 4 + 3];
+  std::vector<half> halfs(halves ? floats.size() : 0);
+  for (size_t i = 0; i < halfs.size(); ++i) halfs[i] = half(floats[i]);
+  const Imf::PixelType type = halves ? Imf::HALF : Imf::FLOAT;
+  const size_t size = halves ? sizeof(half) : sizeof(float);
+  char* base = halves ? reinterpret_cast<char*>(halfs.data()) : reinterpret_cast<char*>(floats.data());
+  try {
+    out.clear();
+    Imf::Header header(img.width, img.height);
+    header.compression() = Imf::ZIP_COMPRESSION;
+    const char* grey[] = {"Y"};
+    const char* rgba[] = {"R", "G", "B", "A"};
+    const char** names = channels == 1 ? grey : rgba;
+    Imf::FrameBuffer frame;
+    const size_t xStride = size * static_cast<size_t>(channels);
+    for (int c = 0; c < channels; ++c) {
+      header.channels().insert(names[c], Imf::Channel(type));
+      frame.insert(names[c], Imf::Slice(type, base + size * static_cast<size_t>(c), xStride,
+                                        xStride * w));
+    }
+    MemoryOut stream(out);
+    Imf::OutputFile file(stream, header, 1);
+    file.setFrameBuffer(frame);
+    file.writePixels(img.height);
+  } catch (const std::exception& e) {
+    if (error) *error = MsgFormat("OpenEXR encoding failed: %s", {e.what()});
+    out.clear();
+    return false;
+  }
+  return true;
+}
+
 bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha, std::string* channels,
                std::string* error) {
   try {
@@ -120,7 +165,10 @@ bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha, std:
                                                                           : ":uint ");
     std::vector<float> pixels(static_cast<size_t>(w) * h * 4, 1.0f);
     Imf::FrameBuffer frame;
-    const char* names[] = {"R", "G", "B", "A"};
+    // A grey file (Y alone) reads as equal R, G and B.
+    const bool grey = file.header().channels().findChannel("Y") &&
+                      !file.header().channels().findChannel("R");
+    const char* names[] = {grey ? "Y" : "R", "G", "B", "A"};
     for (int c = 0; c < 4; ++c)
       frame.insert(names[c], Imf::Slice::Make(Imf::FLOAT, &pixels[c], box, 4 * sizeof(float),
                                               4 * sizeof(float) * static_cast<size_t>(w), 1, 1,
@@ -134,7 +182,8 @@ bool DecodeExr(const std::string& bytes, Bitmap24& colour, Bitmap24* alpha, std:
     if (alpha) alpha->SetSize(w, h);
     for (int32_t y = 0; y < h; ++y)
       for (int32_t x = 0; x < w; ++x) {
-        const float* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
+        float* p = &pixels[(static_cast<size_t>(y) * w + x) * 4];
+        if (grey) p[1] = p[2] = p[0];
         uint8_t* c = colour.Row(y) + x * 3;
         c[0] = byte(p[2]);
         c[1] = byte(p[1]);

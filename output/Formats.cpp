@@ -34,19 +34,32 @@ bool WriteExr(const RgbaPicture& p, const StillEncodeOptions&, std::string& out,
   return EncodeExr(p.colour, p.alpha, out, error);
 }
 
+bool WritePngHigh(const FloatImage& p, unsigned, std::string& out, std::string* error) {
+  return EncodePng16(p, out, error);
+}
+bool WriteTiffHigh(const FloatImage& p, unsigned depth, std::string& out, std::string* error) {
+  return EncodeTiffHigh(p, depth == kDepthFloat, out, error);
+}
+bool WriteExrHigh(const FloatImage& p, unsigned depth, std::string& out, std::string* error) {
+  return EncodeExrHigh(p, depth != kDepthFloat, out, error);
+}
+
 constexpr unsigned kPicture = kFormatStill | kFormatSeries;
 
 constexpr OutputFormat kFormats[] = {
     {"bmp", "BMP, uncompressed", {".bmp", ""}, kPicture, kChannelsRgb, kDepth8, 0, WriteBmp,
      "ﾋﾞｯﾄﾏｯﾌﾟ", "非圧縮ビットマップ(連番）"},
-    {"png", "PNG", {".png", ""}, kPicture, kChannelsRgb | kChannelsRgba, kDepth8, 0, WritePng,
-     "PNGイメージ", "PNG画像（連番）"},
+    {"png", "PNG", {".png", ""}, kPicture, kChannelsGrey | kChannelsRgb | kChannelsRgba,
+     kDepth8 | kDepth16, 0, WritePng, "PNGイメージ", "PNG画像（連番）", WritePngHigh},
     {"jpeg", "JPEG", {".jpg", ".jpeg"}, kPicture, kChannelsRgb, kDepth8, kOptionQuality,
      WriteJpeg, "JPegイメージ", "JPEG画像（連番）"},
     {"tiff", "TIFF, deflate-compressed", {".tif", ".tiff"}, kPicture,
-     kChannelsRgb | kChannelsRgba, kDepth8, 0, WriteTiff, "TIFFイメージ", "TIFF画像（連番）"},
-    {"exr", "OpenEXR, half float, ZIP", {".exr", ""}, kPicture, kChannelsRgb | kChannelsRgba,
-     kDepthFloat, 0, WriteExr, "OpenEXRイメージ", "OpenEXR画像（連番）"},
+     kChannelsGrey | kChannelsRgb | kChannelsRgba, kDepth8 | kDepth16 | kDepthFloat, 0, WriteTiff,
+     "TIFFイメージ", "TIFF画像（連番）", WriteTiffHigh},
+    // Depths 8 and 16 are written as half floats, float as 32-bit floats.
+    {"exr", "OpenEXR, half or 32-bit float, ZIP", {".exr", ""}, kPicture,
+     kChannelsGrey | kChannelsRgb | kChannelsRgba, kDepth8 | kDepth16 | kDepthFloat, 0, WriteExr,
+     "OpenEXRイメージ", "OpenEXR画像（連番）", WriteExrHigh},
     {"avi", "AVI movie, 30 frames per second", {".avi", ""}, kFormatMovie, kChannelsRgb, kDepth8,
      kOptionCodec | kOptionQuality | kOptionBitRate | kOptionKeyFrames, nullptr, "",
      "VideoForWindows"},
@@ -159,7 +172,8 @@ std::string FormatNameList(FormatKind kind, unsigned channels) {
 }
 
 std::string FormatTableText() {
-  std::string text = "name  extensions   written as            channels  depths  options\n";
+  std::string text =
+      "name  extensions   written as            channels         depths        options\n";
   for (const OutputFormat& f : kFormats) {
     std::string exts;
     for (std::string_view e : f.extensions)
@@ -177,7 +191,7 @@ std::string FormatTableText() {
                                                  {kOptionKeyFrames, "keyframe"},
                                                  {kOptionLoop, "loop"}});
     char line[256];
-    std::snprintf(line, sizeof line, "%-5s %-12s %-21s %-9s %-7s %s\n", std::string(f.name).c_str(),
+    std::snprintf(line, sizeof line, "%-5s %-12s %-21s %-16s %-13s %s\n", std::string(f.name).c_str(),
                   exts.c_str(), kinds.c_str(), channels.c_str(), depths.c_str(), options.c_str());
     text += line;
   }
@@ -224,6 +238,50 @@ bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
       return fail(Msg("the alpha picture's size differs from the colour picture's"));
   }
   return format.encode(picture, options, out, error);
+}
+
+unsigned DepthForName(std::string_view name) {
+  if (name == "8") return kDepth8;
+  if (name == "16") return kDepth16;
+  if (name == "float") return kDepthFloat;
+  return 0;
+}
+
+std::string_view DepthName(unsigned depth) {
+  return depth == kDepth16 ? "16" : depth == kDepthFloat ? "float" : "8";
+}
+
+std::string DepthFormatList(unsigned depth) {
+  std::string list;
+  for (const OutputFormat& f : kFormats)
+    if (f.Can(kFormatStill) && (f.depths & depth) != 0 && (depth == kDepth8 || f.encodeHigh))
+      list += std::string(list.empty() ? "" : ", ") + std::string(f.name);
+  return list;
+}
+
+bool EncodeHigh(const OutputFormat& format, const FloatImage& picture, unsigned depth,
+                std::string& out, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  if (!format.encodeHigh || !(format.depths & depth) || depth == kDepth8)
+    return fail(MsgFormat("%s files hold no pictures of depth %s (%s do)",
+                          {format.name, DepthName(depth), DepthFormatList(depth)}));
+  unsigned channels = 0;
+  if (picture.channels == 1) channels = kChannelsGrey;
+  if (picture.channels == 3) channels = kChannelsRgb;
+  if (picture.channels == 4) channels = kChannelsRgba;
+  if (!(format.channels & channels))
+    return fail(MsgFormat("%s files cannot hold this picture's channels", {format.name}));
+  return format.encodeHigh(picture, depth, out, error);
+}
+
+bool SaveHigh(const OutputFormat& format, const FloatImage& picture, unsigned depth,
+              const std::string& path, std::string* error, bool replaceProtected) {
+  std::string bytes;
+  return EncodeHigh(format, picture, depth, bytes, error) &&
+         WriteFileAtomically(path, bytes, error, replaceProtected);
 }
 
 bool SaveStill(const OutputFormat& format, const RgbaPicture& picture, const std::string& path,

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "render/HighPrecision.h"
 #include "render/Pixe.h"
 
 namespace velmora {
@@ -49,6 +50,11 @@ struct RgbaPicture {
 using StillEncoder = bool (*)(const RgbaPicture& picture, const StillEncodeOptions& options,
                               std::string& out, std::string* error);
 
+// Encodes a picture of the high-precision render at DEPTH (kDepth16 or
+// kDepthFloat); false with *error on failure.
+using HighEncoder = bool (*)(const FloatImage& picture, unsigned depth, std::string& out,
+                             std::string* error);
+
 struct OutputFormat {
   std::string_view name;                     // what --format takes: "png"
   std::string_view title;                    // for people: "PNG"
@@ -63,6 +69,8 @@ struct OutputFormat {
   // translation); empty where the format is not offered there.
   std::string_view stillDialogTitle;
   std::string_view movieDialogTitle;
+  // For the formats that hold 16-bit or float pictures.
+  HighEncoder encodeHigh = nullptr;
 
   bool Can(FormatKind kind) const { return (kinds & kind) != 0; }
 };
@@ -109,6 +117,21 @@ std::string ReadableFormatList();
 // picture format, or holds no alpha channel and the picture has one.
 bool EncodeStill(const OutputFormat& format, const RgbaPicture& picture,
                  const StillEncodeOptions& options, std::string& out, std::string* error);
+
+// The depth --depth names: "8", "16" or "float"; 0 for anything else.
+unsigned DepthForName(std::string_view name);
+std::string_view DepthName(unsigned depth);
+// The formats that hold pictures of DEPTH, for messages.
+std::string DepthFormatList(unsigned depth);
+
+// Encodes a high-precision picture as FORMAT at DEPTH (kDepth16 or
+// kDepthFloat): false with *error when the format does not hold that depth or
+// the picture's channels.
+bool EncodeHigh(const OutputFormat& format, const FloatImage& picture, unsigned depth,
+                std::string& out, std::string* error);
+// EncodeHigh, written to PATH as SaveStill writes.
+bool SaveHigh(const OutputFormat& format, const FloatImage& picture, unsigned depth,
+              const std::string& path, std::string* error, bool replaceProtected = false);
 
 // Encodes the picture as FORMAT and writes it to PATH through a temporary file, so that
 // no half-written picture is left in place of a good one.  A write-protected

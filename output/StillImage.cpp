@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <csetjmp>
 #include <cstring>
 #include <new>
@@ -133,12 +134,14 @@ void PngWarning(png_structp, png_const_charp) {}
 // ROW(y) giving row y, as an 8-bit PNG file.
 template <typename RowOf>
 bool WritePngImage(int32_t width, int32_t height, bool alpha, RowOf row, std::string& out,
-                   std::string* error) {
+                   std::string* error, int colourType = -1, int bitDepth = 8) {
+  const bool bgr = colourType < 0;  // the 8-bit pictures come as B, G, R bytes
+  if (bgr) colourType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
   out.clear();
   PngSink sink{&out, {}};
   std::vector<png_bytep> rows(static_cast<size_t>(std::max(height, 0)));
   for (int32_t y = 0; y < height; ++y) rows[static_cast<size_t>(y)] = const_cast<png_bytep>(row(y));
-  const size_t channels = alpha ? 4 : 3;
+  const size_t channels = (alpha ? 4 : 3) * static_cast<size_t>(bitDepth / 8);
   // Room for the whole picture with the usual compression, so that appending
   // rarely has to grow the string.
   out.reserve(static_cast<size_t>(std::max(width, 0)) * rows.size() * channels / 3 + 1024);
@@ -157,8 +160,8 @@ bool WritePngImage(int32_t width, int32_t height, bool alpha, RowOf row, std::st
     return false;
   }
   png_set_write_fn(png, &sink, PngAppend, PngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height),
+               bitDepth, colourType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   // Speed over the last bytes: the "up" filter alone (the clouds change
   // smoothly from row to row) at zlib's fastest level encodes a 512 x 512
@@ -167,7 +170,7 @@ bool WritePngImage(int32_t width, int32_t height, bool alpha, RowOf row, std::st
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_compression_level(png, 1);
   png_write_info(png, info);
-  png_set_bgr(png);
+  if (bgr) png_set_bgr(png);
   png_write_image(png, rows.data());
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -190,6 +193,30 @@ bool EncodePngRgba(const Bitmap24& colour, const Bitmap24& alpha, std::string& o
   return WritePngImage(colour.width, colour.height, true,
                        [&](int32_t y) { return bgra.data() + stride * static_cast<size_t>(y); },
                        out, error);
+}
+
+namespace {
+// A float value limited to 0..1 as a 16-bit sample.
+inline uint16_t Sample16(float v) {
+  if (!(v > 0)) return 0;
+  return static_cast<uint16_t>(std::nearbyint(std::min(v, 1.0f) * 65535.0f));
+}
+}  // namespace
+
+bool EncodePng16(const FloatImage& img, std::string& out, std::string* error) {
+  const int c = img.channels;
+  const int type = c == 1 ? PNG_COLOR_TYPE_GRAY : c == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
+  // Samples big-endian, as PNG stores them.
+  std::vector<uint8_t> bytes(img.values.size() * 2);
+  for (size_t i = 0; i < img.values.size(); ++i) {
+    const uint16_t v = Sample16(img.values[i]);
+    bytes[i * 2] = static_cast<uint8_t>(v >> 8);
+    bytes[i * 2 + 1] = static_cast<uint8_t>(v & 0xFF);
+  }
+  const size_t stride = static_cast<size_t>(std::max(img.width, 0)) * static_cast<size_t>(c) * 2;
+  return WritePngImage(img.width, img.height, c == 4,
+                       [&](int32_t y) { return bytes.data() + stride * static_cast<size_t>(y); },
+                       out, error, type, 16);
 }
 
 bool DecodePng(const std::string& bytes, Bitmap24& bm, std::string* error, int32_t width,
@@ -473,6 +500,59 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
       if (alpha) p[3] = alpha->Row(y)[x * 3];
     }
     ok = TIFFWriteScanline(tif, rgb.data(), static_cast<uint32_t>(y), 0) == 1;
+  }
+  ok = ok && TIFFWriteDirectory(tif) == 1;
+  TIFFClose(tif);
+  return ok ? true : fail();
+}
+
+bool EncodeTiffHigh(const FloatImage& img, bool floats, std::string& out, std::string* error) {
+  std::string message = Msg("cannot create the file");
+  auto fail = [&] {
+    if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
+    out.clear();
+    return false;
+  };
+  if (img.width <= 0 || img.height <= 0) {
+    message = Msg("empty picture");
+    return fail();
+  }
+  out.clear();
+  TiffMemory m;
+  m.bytes = &out;
+  TIFF* tif = OpenTiffMemory(m, "w", message);
+  if (!tif) return fail();
+  const int samples = img.channels;
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(img.width));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(img.height));
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+  if (samples == 4) {
+    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+  }
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 16);
+  TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(tif, TIFFTAG_PREDICTOR, floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+  const size_t n = static_cast<size_t>(img.width) * static_cast<size_t>(samples);
+  std::vector<uint16_t> row16(floats ? 0 : n);
+  std::vector<float> row32(floats ? n : 0);
+  bool ok = true;
+  for (int32_t y = 0; y < img.height && ok; ++y) {
+    const float* in = img.Pixel(0, y);
+    void* row = nullptr;
+    if (floats) {
+      std::copy_n(in, n, row32.data());
+      row = row32.data();
+    } else {
+      for (size_t i = 0; i < n; ++i) row16[i] = Sample16(in[i]);
+      row = row16.data();
+    }
+    ok = TIFFWriteScanline(tif, row, static_cast<uint32_t>(y), 0) == 1;
   }
   ok = ok && TIFFWriteDirectory(tif) == 1;
   TIFFClose(tif);

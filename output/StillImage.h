@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "render/HighPrecision.h"
 #include "render/Pixe.h"
 
 namespace velmora {
@@ -30,6 +31,18 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
 // premultiplied, as OpenEXR files are), ZIP-compressed.
 bool EncodeExr(const Bitmap24& colour, const Bitmap24* alpha, std::string& out,
                std::string* error);
+
+// Pictures of the high-precision render (grey, RGB or RGBA floats, nominal
+// 0..1; alpha straight except in OpenEXR).  Values are limited to 0..1 where
+// the file holds integers.
+// 16-bit PNG: grey, RGB or RGBA.
+bool EncodePng16(const FloatImage& img, std::string& out, std::string* error);
+// TIFF with 16-bit integer samples or, with FLOATS, 32-bit floats;
+// deflate-compressed; grey is min-is-black, alpha unassociated.
+bool EncodeTiffHigh(const FloatImage& img, bool floats, std::string& out, std::string* error);
+// OpenEXR, ZIP-compressed, HALF or 32-bit float channels: Y for grey;
+// R, G, B; with alpha R, G, B premultiplied and A.
+bool EncodeExrHigh(const FloatImage& img, bool half, std::string& out, std::string* error);
 
 // Writes the bitmap in its name's format (StillFormatForPath: BMP for a name
 // the table does not know), JPEG at the given quality (0..100), through a

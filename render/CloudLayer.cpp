@@ -1,14 +1,31 @@
 // Stage 1 of the frame pipeline: RenderCloudLayer, which stamps the base
 // pattern, builds and normalises the warp template and warps the pattern.
+#include <cmath>
+
 #include "render/CloudPattern.h"
 #include "base/Numeric.h"
+#include "render/ParallelPixels.h"
 #include "render/Render.h"
 #include "render/WarpEngine.h"
 
 namespace velmora {
 
-void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
-                      const RenderTarget& target, RenderSequence& seq) {
+namespace {
+
+// FloatToPacked in float arithmetic: each channel limited to 0..255 and
+// rounded to the nearest integer, ties to even (the default rounding mode).
+inline PackedPixel PackRounded(FloatPixel f) {
+  auto c = [](float v) -> uint32_t {
+    if (!(v > 0)) return 0;  // also NaN
+    return v >= 255 ? 255u : static_cast<uint32_t>(std::nearbyint(v));
+  };
+  return MakePixel(c(f.r), c(f.g), c(f.b), c(f.a));
+}
+
+// The cloud layer; with UNROUNDED (of the layer's size) the lookup writes the
+// pattern's float values there and `cloud` gets them converted.
+void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const RenderTarget& target,
+                RenderSequence& seq, TPixeFloatBuffer* unrounded) {
   TPixeFloatBuffer* base = ctx.Frame.base_pattern;
   TPixeFloatBuffer* warp = ctx.Frame.warp_template;
   TPixeBuffer* cloud = ctx.Frame.cloud;
@@ -29,11 +46,34 @@ void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
   // 6. Fix the normalisation if needed, then apply it.
   NormalizeWarpTemplate(ctx, seq);
   // 7. Lookup and conversion to packed pixels.
-  WarpLookupToPacked(ctx, base, warp, cloud, params.WX, params.WY);
+  if (unrounded && unrounded->width == cloud->width && unrounded->height == cloud->height) {
+    WarpLookup(ctx, base, warp, unrounded, params.WX, params.WY);
+    const FloatPixel* from = unrounded->data;
+    PackedPixel* to = cloud->data;
+    ForElements(ctx.Threads, static_cast<int64_t>(cloud->width) * cloud->height,
+                [&](int64_t b, int64_t e) {
+                  for (int64_t i = b; i < e; ++i) to[i] = PackRounded(from[i]);
+                });
+  } else {
+    WarpLookupToPacked(ctx, base, warp, cloud, params.WX, params.WY);
+  }
   // 8.  A layer cut short by an abort is not a rendered one.
   ctx.FrameProgress = 90;
   if (ctx.AbortRequested()) return;
   seq.Rendered = true;
+}
+
+}  // namespace
+
+void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
+                      const RenderTarget& target, RenderSequence& seq) {
+  CloudLayer(ctx, params, target, seq, nullptr);
+}
+
+void RenderCloudLayerUnrounded(RenderContext& ctx, const TCloudFrameParams& params,
+                               const RenderTarget& target, RenderSequence& seq,
+                               TPixeFloatBuffer* unrounded) {
+  CloudLayer(ctx, params, target, seq, unrounded);
 }
 
 }  // namespace velmora

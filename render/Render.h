@@ -133,6 +133,12 @@ bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
 // rendered when it is complete.
 void RenderCloudLayer(RenderContext& ctx, const TCloudFrameParams& params,
                       const RenderTarget& target, RenderSequence& seq);
+// RenderCloudLayer that also keeps the warped pattern before its rounding to
+// bytes in UNROUNDED (a float buffer of the target's size), for the
+// high-precision stages; `cloud` is the same as RenderCloudLayer's.
+void RenderCloudLayerUnrounded(RenderContext& ctx, const TCloudFrameParams& params,
+                               const RenderTarget& target, RenderSequence& seq,
+                               TPixeFloatBuffer* unrounded);
 // cloud -> filtered_cloud.
 void ColorFilterStage(RenderContext& ctx, const TCloudFrameParams& params);
 // filtered_cloud and Texture -> mixed_texture (render/TextureMix.h); without

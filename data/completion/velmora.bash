@@ -43,7 +43,10 @@ _velmora() {
       return ;;
     --buffer)
       COMPREPLY=($(compgen -W "base_pattern warp_template cloud filtered_cloud mixed_texture
-        CloudPen PenShade WarpPenR WarpPenG WarpPenB" -- "$cur"))
+        CloudPen PenShade WarpPenR WarpPenG WarpPenB height normal" -- "$cur"))
+      return ;;
+    --depth)
+      COMPREPLY=($(compgen -W "8 16 float" -- "$cur"))
       return ;;
     --format)
       COMPREPLY=($(compgen -W "bmp png jpeg tiff exr" -- "$cur"))
@@ -67,7 +70,7 @@ _velmora() {
       compopt -o filenames 2>/dev/null
       return ;;
     --frame|--size|--oversampling|--seed|--max-work|--jpeg-quality|--threads|--from|--frames|\
-    --quality|--keyframe|--bitrate|--chunks|--partition|--max-memory)
+    --quality|--keyframe|--bitrate|--chunks|--partition|--max-memory|--normal-strength)
       return ;;
   esac
 
@@ -77,7 +80,7 @@ _velmora() {
   local texture="--texture --texture-mix --texture-layer"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
-                  --jpeg-quality --format --alpha-channel --force $texture $common" ;;
+                  --jpeg-quality --format --alpha-channel --depth --normal-strength --force $texture $common" ;;
     params) opts="--frame --list $common" ;;
     resave) opts="-o --output --strict --force --help" ;;
     movie) opts="-o --output --alpha --alpha-channel --from --from-current --frames --max-work --force $avi

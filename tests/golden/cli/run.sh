@@ -160,6 +160,23 @@ check rgba-series 0 movie --set resolution=12x8 --set frames=0..1 -o "$work/rgba
 gray() { ffmpeg -v error -i "$1" -vf "$2" -f rawvideo -pix_fmt gray - | od -An -t x1; }
 expect rgba-alpha-is-alpha-output test "$(gray "$work/rgba/c0001.png" alphaextract)" = \
   "$(gray "$work/rgba/a0001.png" null)"
+# 16-bit and float pictures, heights and normals; depths a format cannot
+# hold are usage errors.
+png_depth() { od -An -t u1 -j 24 -N 2 "$1" | tr -s ' ' | sed 's/^ //'; }
+check depth16-png 0 render -o "$work/d16.png" --size 8x6 --depth 16 --alpha-channel
+expect depth16-png-header test "$(png_depth "$work/d16.png")" = "16 6"
+check height16-png 0 render -o "$work/h16.png" --size 8x6 --oversampling 2 --buffer height --depth 16
+expect height16-png-grey test "$(png_depth "$work/h16.png")" = "16 0"
+check normal-bmp 0 render -o "$work/n.bmp" --size 8x6 --oversampling 2 --buffer normal --normal-strength 3
+expect normal-at-output-size test "$(bmp_size "$work/n.bmp")" = "8 6"
+check float-exr 0 render -o "$work/f.exr" --size 8x6 --depth float
+check depth16-jpeg 2 render -o "$work/d.jpg" --size 8x6 --depth 16
+check float-png 2 render -o "$work/d.png" --size 8x6 --depth float
+check depth-unknown 2 render -o "$work/d.png" --depth 12
+check depth-engine-buffer 2 render -o "$work/d.png" --depth 16 --buffer cloud
+check normal-strength-alone 2 render -o "$work/d.png" --normal-strength 2
+check normal-strength-text 2 render -o "$work/d.png" --buffer normal --normal-strength x
+expect refused-depths-write-nothing test ! -e "$work/d.png" -a ! -e "$work/d.jpg"
 check help-formats 0 help formats
 expect help-formats-table grep -q "^tiff  .tif .tiff" "$work/out"
 # A refused curve text warns with its file and line; --strict fails.
