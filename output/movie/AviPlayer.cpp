@@ -9,6 +9,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
 
@@ -80,12 +81,24 @@ struct AviPlayer::Impl {
     canContinue = false;
   }
 
-  int64_t FrameOf(int64_t ts) const { return ts == AV_NOPTS_VALUE ? -1 : ts - base; }
+  AVRational timeBase{1, PlayerFramesPerSecond};  // of the stream's timestamps
+
+  // A timestamp's frame at 30 frames per second (containers count time in
+  // their own units: 1/30 s in AVI, 1/1000 s in Matroska, 1/100 s in GIF).
+  int64_t FrameOf(int64_t ts) const {
+    if (ts == AV_NOPTS_VALUE) return -1;
+    return av_rescale_q_rnd(ts - base, timeBase, AVRational{1, PlayerFramesPerSecond},
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  }
+  int64_t TimestampOf(int64_t f) const {
+    return av_rescale_q(f, AVRational{1, PlayerFramesPerSecond}, timeBase) + base;
+  }
 
   // The demuxer's index where the container has one, else one pass over the
   // packets.  Empty chunks (repeated pictures) count for the length only.
   void BuildIndex() {
     AVStream* st = fmt->streams[stream];
+    timeBase = st->time_base;
     base = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     int64_t last = -1;
     const int n = avformat_index_get_entries_count(st);
@@ -180,7 +193,7 @@ struct AviPlayer::Impl {
     if (decoded == target && !picture.bytes.empty()) return true;
     const int64_t key = index[KeyAtOrBefore(entry)].frame;
     if (!(canContinue && decoded < target && decoded >= key)) {
-      const int r = av_seek_frame(fmt, stream, key + base, AVSEEK_FLAG_BACKWARD);
+      const int r = av_seek_frame(fmt, stream, TimestampOf(key), AVSEEK_FLAG_BACKWARD);
       if (r < 0) {
         lastError = MsgFormat("cannot seek in the movie: %s", {AvText(r)});
         return false;
