@@ -139,7 +139,7 @@ AVPixelFormat MoviePixelFormat(const std::string& codec, const AVCodec* enc, boo
   if (codec == "ffv1") return alpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
   if (codec == "mjpeg") return AV_PIX_FMT_YUV420P;
   if (codec == "png" || codec == "apng") return alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
-  if (codec == "webp") return AV_PIX_FMT_BGRA;  // an opaque picture gets no alpha chunk
+  if (codec == "webp") return alpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_YUV420P;
   if (codec == "gif") return AV_PIX_FMT_BGR8;
   return AV_PIX_FMT_YUV420P;
 }
@@ -533,7 +533,10 @@ bool FfmpegAviWriter::OpenMovie(const std::string& fileName, const std::string& 
       e->color_trc = AVCOL_TRC_SMPTE170M;
     }
     if (options.keyFrameEvery > 0) e->gop_size = options.keyFrameEvery;
-    const int q = options.quality >= 0 ? std::min(options.quality, 100) : 75;
+    // Without a quality: Motion JPEG at its best, as in AVI files; the
+    // others at 80 (H.264's constant-rate factor 18, VP9's and AV1's 21).
+    const int q = options.quality >= 0 ? std::min(options.quality, 100)
+                                       : codecName == "mjpeg" ? 100 : 80;
     const bool rate = options.bitRate > 0;
     if (rate) e->bit_rate = options.bitRate;
     AVDictionary* opts = nullptr;
