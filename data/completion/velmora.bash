@@ -49,7 +49,7 @@ _velmora() {
       COMPREPLY=($(compgen -W "bmp png jpeg tiff exr" -- "$cur"))
       return ;;
     --codec)
-      COMPREPLY=($(compgen -W "raw mjpeg ffv1 h264 mpeg4" -- "$cur"))
+      COMPREPLY=($(compgen -W "list raw mjpeg ffv1 h264 mpeg4 hevc av1 vp9 prores png webp gif apng" -- "$cur"))
       return ;;
     -o|--output|--alpha|-e)
       [[ "$prev" == -e ]] && return
@@ -61,13 +61,13 @@ _velmora() {
       compopt -o filenames 2>/dev/null
       return ;;
     --frame|--size|--oversampling|--seed|--max-work|--jpeg-quality|--threads|--from|--frames|\
-    --quality|--keyframe|--bitrate|--chunks|--partition|--max-memory)
+    --quality|--keyframe|--bitrate|--loop|--chunks|--partition|--max-memory)
       return ;;
   esac
 
   local opts=""
   local common="--set --key --curve --strict --threads --help"
-  local avi="--codec --quality --keyframe --bitrate"
+  local avi="--codec --quality --keyframe --bitrate --loop"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
                   --jpeg-quality --format --alpha-channel --force $common" ;;
