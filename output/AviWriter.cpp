@@ -136,6 +136,26 @@ bool AviHandlerAvailable(uint32_t handler, std::string* reason) {
   return false;
 }
 
+void MovieOptionsLoad(const std::string& settingsPath, const OutputFormat& format,
+                      MovieEncodeOptions& options) {
+  if (settingsPath.empty() || !SettingsFileExists(settingsPath)) return;
+  const std::string name(format.name);
+  std::string codec;
+  if (ReadIniString(settingsPath, "Movie", name + "Codec", codec) && format.Offers(codec))
+    options.codec = ToLower(codec);
+  const int32_t quality = ReadIniInteger(settingsPath, "Movie", name + "Quality", -1);
+  if (quality >= 0 && quality <= 100) options.quality = quality;
+}
+
+bool MovieOptionsSave(const std::string& settingsPath, const OutputFormat& format,
+                      const MovieEncodeOptions& options, std::string* error) {
+  const std::string name(format.name);
+  return WriteIniValues(settingsPath, "Movie",
+                        {{name + "Codec", options.codec},
+                         {name + "Quality", std::to_string(options.quality)}},
+                        error);
+}
+
 bool MovieCodecAvailable(const std::string& codec, std::string* reason) {
   std::string why;
   const MovieModule* module = LoadMovieModule(&why);

@@ -89,6 +89,15 @@ std::string AviHandlerName(uint32_t handler);
 // says why not.
 bool AviHandlerAvailable(uint32_t handler, std::string* reason);
 
+// The window's options of the movie formats other than AVI, section
+// "Movie" of the settings file: "<format>Codec" (a codec the format offers)
+// and "<format>Quality" (0..100), e.g. "mp4Codec=hevc".  Load leaves what
+// is missing or unusable as it is.
+void MovieOptionsLoad(const std::string& settingsPath, const OutputFormat& format,
+                      MovieEncodeOptions& options);
+bool MovieOptionsSave(const std::string& settingsPath, const OutputFormat& format,
+                      const MovieEncodeOptions& options, std::string* error);
+
 // Whether the installed FFmpeg can encode CODEC (a short name of the format
 // table) for a movie other than AVI; *reason says why not.
 bool MovieCodecAvailable(const std::string& codec, std::string* reason);

@@ -318,6 +318,32 @@ TEST(MovieFiles, CodecsAlphaAndLoops) {
   EXPECT_EQ(apng.substr(actl + 4, 8), std::string("\0\0\0\2\0\0\0\3", 8));
 }
 
+// The window's options of a movie format round-trip through the settings
+// file; a codec the format does not offer is not taken.
+TEST(MovieFiles, StoredOptionsPerFormat) {
+  const testing_util::TempFolder tmp("velmora_moviefile");
+  const std::string ini = tmp.path + "/v.ini";
+  const OutputFormat& mp4 = *FindFormatByName("mp4");
+  MovieEncodeOptions o;
+  MovieOptionsLoad(ini, mp4, o);
+  EXPECT_EQ(o, MovieEncodeOptions());
+  o.codec = "hevc";
+  o.quality = 60;
+  std::string error;
+  ASSERT_TRUE(MovieOptionsSave(ini, mp4, o, &error)) << error;
+  MovieEncodeOptions back;
+  MovieOptionsLoad(ini, mp4, back);
+  EXPECT_EQ(back, o);
+  MovieEncodeOptions webm;
+  MovieOptionsLoad(ini, *FindFormatByName("webm"), webm);
+  EXPECT_EQ(webm, MovieEncodeOptions());
+  o.codec = "vp9";
+  ASSERT_TRUE(MovieOptionsSave(ini, mp4, o, &error)) << error;
+  MovieOptionsLoad(ini, mp4, back);
+  EXPECT_EQ(back.codec, "hevc");
+  EXPECT_NE(ReadFile(ini).find("[Movie]"), std::string::npos);
+}
+
 // Through the export: the alpha channel of a lossless movie is the separate
 // alpha output's picture, byte for byte.
 TEST(MovieFiles, TheMoviesAlphaIsTheAlphaOutput) {

@@ -66,7 +66,8 @@ TEST(AviPlayer, StepsSeeksAndReportsTheMovie) {
   // decode from the key frame before the wanted one.
   // The other containers count time in their own units (1/1000 s in
   // Matroska and WebM, the muxer's choice in MP4 and QuickTime).
-  for (const char* name : {"xvid.avi", "mjpg.avi", "m.mp4", "m.mkv", "m.webm", "m.mov", "m.apng"}) {
+  for (const char* name :
+       {"xvid.avi", "mjpg.avi", "m.mp4", "m.mkv", "m.webm", "m.mov", "m.apng", "m.webp"}) {
     SCOPED_TRACE(name);
     const uint32_t handler =
         name[0] == 'x' ? FourCC('X', 'V', 'I', 'D') : FourCC('M', 'J', 'P', 'G');

@@ -12,6 +12,10 @@ extern "C" {
 #include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
+#include <webp/demux.h>
+
+#include <fstream>
+#include <iterator>
 
 namespace velmora {
 
@@ -60,9 +64,19 @@ struct AviPlayer::Impl {
   bool canContinue = false;   // the demuxer stands right after that picture
   std::string lastError;
 
+  // Animated WebP, which FFmpeg 5 cannot decode: libwebp's animation
+  // decoder, which goes forward only (a step back starts over).
+  std::string webpBytes;
+  WebPAnimDecoder* webp = nullptr;
+  int64_t webpNext = 0;  // index of the picture the decoder gives next
+
   ~Impl() { Close(); }
 
   void Close() {
+    WebPAnimDecoderDelete(webp);
+    webp = nullptr;
+    webpBytes.clear();
+    webpNext = 0;
     sws_freeContext(sws);
     sws = nullptr;
     av_frame_free(&frame);
@@ -191,6 +205,7 @@ struct AviPlayer::Impl {
   bool DecodePicture(size_t entry) {
     const int64_t target = index[entry].frame;
     if (decoded == target && !picture.bytes.empty()) return true;
+    if (webp) return DecodeWebp(entry);
     const int64_t key = index[KeyAtOrBefore(entry)].frame;
     if (!(canContinue && decoded < target && decoded >= key)) {
       const int r = av_seek_frame(fmt, stream, TimestampOf(key), AVSEEK_FLAG_BACKWARD);
@@ -227,6 +242,60 @@ struct AviPlayer::Impl {
     }
   }
 
+  // An animated WebP: its pictures' start times as frames at 30 per second.
+  bool OpenWebp(std::string bytes) {
+    webpBytes = std::move(bytes);
+    const WebPData data{reinterpret_cast<const uint8_t*>(webpBytes.data()), webpBytes.size()};
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return false;
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    webp = WebPAnimDecoderNew(&data, &options);
+    WebPAnimInfo info;
+    if (!webp || !WebPAnimDecoderGetInfo(webp, &info)) return false;
+    width = static_cast<int32_t>(info.canvas_width);
+    height = static_cast<int32_t>(info.canvas_height);
+    int64_t startMs = 0;
+    while (WebPAnimDecoderHasMoreFrames(webp)) {
+      uint8_t* buf = nullptr;
+      int endMs = 0;  // the end of the picture's display
+      if (!WebPAnimDecoderGetNext(webp, &buf, &endMs)) return false;
+      const int64_t f = (startMs * PlayerFramesPerSecond + 500) / 1000;
+      if (index.empty() || index.back().frame < f) index.push_back({f, true});
+      startMs = endMs;
+    }
+    length = std::max<int64_t>((startMs * PlayerFramesPerSecond + 500) / 1000,
+                               index.empty() ? 0 : index.back().frame + 1);
+    WebPAnimDecoderReset(webp);
+    webpNext = 0;
+    return true;
+  }
+
+  bool DecodeWebp(size_t entry) {
+    if (static_cast<int64_t>(entry) < webpNext - 1 || webpNext == 0) {
+      WebPAnimDecoderReset(webp);
+      webpNext = 0;
+    }
+    uint8_t* buf = nullptr;
+    int ts = 0;
+    while (webpNext <= static_cast<int64_t>(entry)) {
+      if (!WebPAnimDecoderGetNext(webp, &buf, &ts)) {
+        lastError = MsgFormat("cannot decode the movie: %s", {"libwebp"});
+        return false;
+      }
+      ++webpNext;
+    }
+    if (buf) {
+      picture.width = width;
+      picture.height = height;
+      picture.bytes.resize(static_cast<size_t>(width) * height * 3);
+      for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i)
+        std::copy(buf + 4 * i, buf + 4 * i + 3, picture.bytes.begin() + 3 * i);
+    }
+    decoded = index[entry].frame;
+    return true;
+  }
+
   bool Show(int64_t f) {
     if (index.empty()) return false;
     position = std::clamp<int64_t>(f, 0, length - 1);
@@ -247,6 +316,21 @@ bool AviPlayer::Open(const std::string& path, std::string* error) {
     if (error) *error = path + ": " + why;
     return false;
   };
+  {
+    // Animated WebP goes to libwebp; everything else to FFmpeg.
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {0};
+    if (in.read(head, sizeof head) && std::string(head, 4) == "RIFF" &&
+        std::string(head + 8, 4) == "WEBP") {
+      in.seekg(0);
+      std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!m.OpenWebp(std::move(bytes)) || m.index.empty())
+        return fail(Msg("the file holds no video the player can decode"));
+      if (!m.Show(0)) return fail(m.lastError);
+      m.mode = PlayerMode::Stopped;
+      return true;
+    }
+  }
   int r = avformat_open_input(&m.fmt, path.c_str(), nullptr, nullptr);
   if (r < 0) return fail(MsgFormat("cannot open the movie: %s", {AvText(r)}));
   r = avformat_find_stream_info(m.fmt, nullptr);
