@@ -27,6 +27,7 @@
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
 #include "app/AviOptionsDialog.h"
+#include "app/MovieOptionsDialog.h"
 #include "app/MainWindow.h"
 #include "app/OutputSection.h"
 #include "app/StudioWidgets.h"
@@ -54,6 +55,13 @@ QString Text(const std::string& s) { return QString::fromStdString(s); }
     QT_TRANSLATE_NOOP("MainWindow", "TIFFイメージ"),
     QT_TRANSLATE_NOOP("MainWindow", "OpenEXRイメージ"),
     QT_TRANSLATE_NOOP("MainWindow", "VideoForWindows"),
+    QT_TRANSLATE_NOOP("MainWindow", "MP4動画"),
+    QT_TRANSLATE_NOOP("MainWindow", "Matroska動画"),
+    QT_TRANSLATE_NOOP("MainWindow", "WebM動画"),
+    QT_TRANSLATE_NOOP("MainWindow", "QuickTime動画"),
+    QT_TRANSLATE_NOOP("MainWindow", "アニメーションWebP"),
+    QT_TRANSLATE_NOOP("MainWindow", "アニメーションGIF"),
+    QT_TRANSLATE_NOOP("MainWindow", "アニメーションPNG"),
     QT_TRANSLATE_NOOP("MainWindow", "非圧縮ビットマップ(連番）"),
     QT_TRANSLATE_NOOP("MainWindow", "PNG画像（連番）"),
     QT_TRANSLATE_NOOP("MainWindow", "JPEG画像（連番）"),
@@ -195,8 +203,18 @@ void MainWindow::SaveMovieClick() {
   settings.mainName = mainName;
   settings.alphaName = alphaName;
   settings.jpegQuality = out.JpegQuality;
-  if (OutputKindForName(mainName) == MovieOutputKind::Avi ||
-      OutputKindForName(alphaName) == MovieOutputKind::Avi) {
+  auto isAvi = [](const std::string& name) {
+    const OutputFormat* f = FormatForPath(name, kFormatMovie);
+    return f && f->name == "avi";
+  };
+  // The other movie formats take the options stored for the main output's
+  // format (else the alpha output's).
+  for (const std::string& name : {alphaName, mainName})
+    if (const OutputFormat* f = FormatForPath(name, kFormatMovie); f && f->name != "avi") {
+      settings.movieOptions = MovieEncodeOptions();
+      MovieOptionsLoad(settingsPath_, *f, settings.movieOptions);
+    }
+  if (isAvi(mainName) || isAvi(alphaName)) {
     // The first movie asks for the compression; later ones use what is stored.
     AviOptions stored;
     if (!AviOptionsLoad(settingsPath_, stored)) {
@@ -330,7 +348,18 @@ void MainWindow::ProgressTimerTimer() {
 
 void MainWindow::JPEG1Click() { host_.Exec(*output_->JPEGQualityForm); }
 
+// The options dialog follows the main output's format: the AVI compressor
+// list for an AVI file (or when no movie is named), codec and quality for
+// the other movie formats.
 void MainWindow::AVIA1Click() {
+  const OutputFormat* f =
+      FormatForPath(TrimOutputName(OutPutFilen->text().toStdString()), kFormatMovie);
+  if (!f) f = FormatForPath(TrimOutputName(OutPutAlpha->text().toStdString()), kFormatMovie);
+  if (f && f->name != "avi") {
+    MovieOptionsDialog dialog(settingsPath_, *f, this);
+    host_.Exec(dialog);
+    return;
+  }
   AviOptionsDialog dialog(settingsPath_, this);
   host_.Exec(dialog);
 }

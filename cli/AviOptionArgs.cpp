@@ -5,6 +5,7 @@
 
 #include "anim/Token.h"
 #include "base/Translate.h"
+#include "base/Strings.h"
 #include "output/Settings.h"
 
 namespace velmora::cli {
@@ -32,16 +33,22 @@ void AviOptionArgs::Add(CommandLine& cl) {
   cl.Value("--quality", quality_, MsgNoop("a quality from 0 to 100"));
   cl.Value("--keyframe", keyframe_, MsgNoop("a frame count"));
   cl.Value("--bitrate", bitrate_, MsgNoop("a data rate in bits per second"));
+  cl.Value("--loop", loop_, MsgNoop("a play count"));
 }
 
 std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
   AviOptionOverrides& o = overrides_;
-  if (codec_) {
-    if (!AviHandlerFromName(*codec_, o.handler))
-      return cl.Usage(MsgFormat(
-          "unknown codec '%s' (raw, mjpeg, ffv1, h264, mpeg4 or a four-character code)",
-          {*codec_}));
-    o.setHandler = true;
+  if (codec_ && !ListAsked()) {
+    // A name of the table stands for the movie formats that offer it; for
+    // AVI it must also be one of AVI's names or a four-character code.
+    bool offered = false;
+    for (const OutputFormat& f : OutputFormats())
+      if (f.Can(kFormatMovie) && f.name != "avi" && f.Offers(*codec_)) offered = true;
+    o.setHandler = AviHandlerFromName(*codec_, o.handler);
+    if (!offered && !o.setHandler)
+      return cl.Usage(MsgFormat("unknown codec '%s' ('--codec list' lists the codecs of each movie format)",
+                                {*codec_}));
+    movie_.codec = ToLower(*codec_);
   }
   if (quality_) {
     const auto q = ParseInt32(*quality_);
@@ -50,6 +57,7 @@ std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
                                 {"--quality", Msg("a whole number from 0 to 100"), *quality_}));
     o.setQuality = true;
     o.quality = *q * 100;
+    movie_.quality = *q;
   }
   if (keyframe_) {
     const auto n = ParseInt32(*keyframe_);
@@ -58,6 +66,7 @@ std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
                                 {"--keyframe", Msg("a frame count of 0 or more"), *keyframe_}));
     o.setKeyFrameEvery = true;
     o.keyFrameEvery = *n;
+    movie_.keyFrameEvery = *n;
   }
   if (bitrate_) {
     const auto bps = ParseBitRate(*bitrate_);
@@ -66,6 +75,14 @@ std::optional<int> AviOptionArgs::Check(const CommandLine& cl) {
                                 {*bitrate_}));
     o.setBytesPerSecond = true;
     o.bytesPerSecond = static_cast<int32_t>((*bps + 7) / 8);
+    movie_.bitRate = *bps;
+  }
+  if (loop_) {
+    const auto n = ParseInt32(*loop_);
+    if (!n || *n < 0)
+      return cl.Usage(MsgFormat("%s needs %s, not '%s'",
+                                {"--loop", Msg("a play count of 0 (forever) or more"), *loop_}));
+    movie_.loop = *n;
   }
   any_ = codec_ || quality_ || keyframe_ || bitrate_;
   return std::nullopt;
@@ -87,6 +104,42 @@ std::optional<int> AviOptionArgs::Resolve(const std::string& command, AviOptions
     return Fail(1, command + ": " + MsgFormat("%s (stored in %s; choose another with --codec)",
                                               {reason, settingsPath}));
   return std::nullopt;
+}
+
+std::optional<int> AviOptionArgs::ResolveMovie(const std::string& command,
+                                               const OutputFormat& format,
+                                               MovieEncodeOptions& options) const {
+  // An empty codec stays empty: each movie then gets its format's default.
+  options = movie_;
+  const std::string codec = options.codec.empty() ? std::string(format.DefaultCodec()) : options.codec;
+  if (!format.Offers(codec))
+    return Fail(2, command + ": " + MsgFormat("%s movies take the codecs %s, not %s",
+                                              {format.name, format.CodecList(), codec}));
+  if (loop_ && !(format.options & kOptionLoop))
+    std::fprintf(stderr, "velmora: %s: %s\n", command.c_str(),
+                 MsgFormat("note: --loop is not used: %s movies always play once",
+                           {format.name}).c_str());
+  std::string reason;
+  if (!MovieCodecAvailable(codec, &reason)) return Fail(1, command + ": " + reason);
+  return std::nullopt;
+}
+
+void AviOptionArgs::ListCodecs(const OutputFormat* format) {
+  for (const OutputFormat& f : OutputFormats()) {
+    if (!f.Can(kFormatMovie) || (format && &f != format)) continue;
+    std::string line;
+    for (std::string_view c : f.codecs) {
+      if (c.empty()) continue;
+      std::string why;
+      const bool have = f.name == "avi" ? [&] {
+        uint32_t handler = 0;
+        return AviHandlerFromName(std::string(c), handler) && AviHandlerAvailable(handler, &why);
+      }() : MovieCodecAvailable(std::string(c), &why);
+      line += std::string(line.empty() ? "" : ", ") + std::string(c) +
+              (have ? "" : " " + std::string(Msg("(not installed)")));
+    }
+    std::printf("%-5s %s\n", std::string(f.name).c_str(), line.c_str());
+  }
 }
 
 }  // namespace velmora::cli

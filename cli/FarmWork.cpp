@@ -125,6 +125,12 @@ bool FarmFolder::ReadRecord(FarmRecord& r) const {
   ReadIniString(path, kSection, "TextureLayer", r.textureLayer);
   r.avi = DefaultAviOptions();
   AviOptionsLoad(path, r.avi);
+  r.movie = MovieEncodeOptions();
+  ReadIniString(path, kSection, "Codec", r.movie.codec);
+  r.movie.quality = ReadIniInteger(path, kSection, "Quality", -1);
+  r.movie.bitRate = ReadIniInteger(path, kSection, "BitRate", 0);
+  r.movie.keyFrameEvery = ReadIniInteger(path, kSection, "KeyFrames", 0);
+  r.movie.loop = ReadIniInteger(path, kSection, "Loop", 0);
   return true;
 }
 
@@ -140,7 +146,12 @@ bool FarmFolder::WriteRecord(const FarmRecord& r, std::string* error) const {
                          {"Job", r.jobId},
                          {"Texture", r.texture},
                          {"TextureMix", r.textureMix},
-                         {"TextureLayer", r.textureLayer}},
+                         {"TextureLayer", r.textureLayer},
+                         {"Codec", r.movie.codec},
+                         {"Quality", std::to_string(r.movie.quality)},
+                         {"BitRate", std::to_string(r.movie.bitRate)},
+                         {"KeyFrames", std::to_string(r.movie.keyFrameEvery)},
+                         {"Loop", std::to_string(r.movie.loop)}},
                         error) &&
          AviOptionsSave(path, r.avi, error);
 }
@@ -209,7 +220,8 @@ FrameRange MissingPart(const FarmFolder& folder, const FarmRecord& record, Frame
 
 std::string AviNameProblem(const std::string& option, const std::string& name) {
   if (name.empty() || OutputKindForName(name) == MovieOutputKind::Avi) return "";
-  return MsgFormat("%s needs an AVI file name (.avi), not '%s'", {option, name});
+  return MsgFormat("%s needs a movie file name (%s), not '%s'",
+                   {option, FormatNameList(kFormatMovie), name});
 }
 
 std::string ShellQuote(const std::string& text) {
@@ -268,7 +280,8 @@ bool AssembleMovies(const FarmFolder& folder, const FarmRecord& record, const st
   for (int i = 0; i < 2; ++i) {
     if (names[i].empty()) continue;
     AviWriter writer;
-    bool ok = writer.Open(names[i], record.width, record.height, record.avi, replaceProtected);
+    bool ok = writer.Open(names[i], record.width, record.height, record.avi, record.movie,
+                          replaceProtected);
     for (int64_t f = record.frames.first; ok && f <= record.frames.last; ++f)
       ok = folder.ReadFrame(record, i == 1, static_cast<int32_t>(f), picture, error) &&
            writer.Write(picture, f - record.frames.first);

@@ -43,7 +43,8 @@ struct FarmRecord {
   bool alpha = false;    // the alpha series is rendered
   int32_t width = 0;     // output size of every frame
   int32_t height = 0;
-  AviOptions avi;        // the options the movies are assembled with
+  AviOptions avi;        // the options AVI movies are assembled with
+  MovieEncodeOptions movie;  // and the movies of the other formats
   std::string texture;       // the texture's copy in the folder (TexturePath), "" when none
   std::string textureMix;    // --texture-mix and --texture-layer of the tasks
   std::string textureLayer;
@@ -94,8 +95,8 @@ FrameRange MissingPart(const FarmFolder& folder, const FarmRecord& record, Frame
 std::string BatchScript(const FarmFolder& folder, const FarmRecord& record,
                         const std::vector<FrameRange>& ranges, const std::string& velmora);
 
-// An output name of farm and assemble must be empty or an AVI file name:
-// "" or the usage error for OPTION.
+// An output name of farm and assemble must be empty or the name of a movie
+// format of the table: "" or the usage error for OPTION.
 std::string AviNameProblem(const std::string& option, const std::string& name);
 
 // TEXT quoted for a POSIX shell.

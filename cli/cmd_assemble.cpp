@@ -15,10 +15,11 @@ namespace {
 
 constexpr const char* kAssembleUsage = MsgNoop(
     "usage: velmora assemble DIR -o OUT.avi [--alpha OUT.avi] [--force]\n"
-    "Writes the movie of a farm work folder from its picture series, with the AVI\n"
+    "Writes the movie of a farm work folder from its picture series, with the movie\n"
     "options the folder was made with.  Every frame must be in place: the first\n"
     "missing or unreadable one is named and nothing is written.\n"
-    "  -o OUT.avi       the colour movie\n"
+    "  -o OUT.avi       the colour movie, in any movie format (.avi, .mp4, .mkv,\n"
+    "                   .webm, .mov, .webp, .gif, .apng)\n"
     "  --alpha OUT.avi  the alpha movie (when the folder holds the alpha series)\n"
     "  --force          replace the movies even when they are write-protected\n");
 

@@ -37,14 +37,16 @@ namespace {
 constexpr const char* kFarmUsage = MsgNoop(
     "usage: velmora farm PROJECT.vlm [-o OUT.avi] [--alpha OUT.avi] --chunks N\n"
     "                    [--from N | --from-current] [--codec NAME] [--quality Q]\n"
-    "                    [--keyframe N] [--bitrate BPS] [--work-dir DIR]\n"
+    "                    [--keyframe N] [--bitrate BPS] [--loop N] [--work-dir DIR]\n"
     "                    [--partition P] [--sbatch-arg=ARG]... [--no-wait]\n"
     "Renders the movie on a Slurm cluster: a job array of N tasks, each rendering\n"
     "one range of frames into the work folder, which must lie on a file system\n"
     "every node shares.  Waits for the tasks, showing the frames done, and writes\n"
     "the movie from the pictures.  Running the same command again submits only\n"
     "the ranges whose frames are missing (after a failed or cancelled task).\n"
-    "  -o OUT.avi         the colour movie (default: the project's output_avi)\n"
+    "  -o OUT.avi         the colour movie, in any movie format (.avi, .mp4, .mkv,\n"
+    "                     .webm, .mov, .webp, .gif, .apng; default: the project's\n"
+    "                     output_avi)\n"
     "  --alpha OUT.avi    the alpha movie (default without -o: the project's\n"
     "                     outputalpha_avi)\n"
     "  --chunks N         the number of tasks (each renders with the CPUs Slurm\n"
@@ -53,7 +55,7 @@ constexpr const char* kFarmUsage = MsgNoop(
     "  --partition P      the Slurm partition\n"
     "  --sbatch-arg=ARG   one more option for sbatch (repeatable)\n"
     "  --no-wait          print the job id and the assemble command and return\n"
-    "--from, --from-current, the AVI options and --texture, --texture-mix and\n"
+    "--from, --from-current, the movie options and --texture, --texture-mix and\n"
     "--texture-layer are those of velmora movie (the tasks mix with a copy of the\n"
     "texture in the work folder).\n");
 
@@ -207,7 +209,16 @@ int CmdFarm(const Args& args) {
                                           {tool}));
   const std::string velmora = ExecutablePath();
   if (velmora.empty()) return Fail(1, "farm: " + std::string(Msg("cannot find the path of this program")));
-  if (auto s = a.avi.Resolve("farm", record.avi)) return *s;
+  // AVI movies take the stored options, the other formats their own.
+  bool anyAvi = false;
+  for (const std::string* name : {&mainName, &alphaName}) {
+    const OutputFormat* f = FormatForPath(*name, kFormatMovie);
+    if (f && f->name == "avi") anyAvi = true;
+    if (f && f->name != "avi")
+      if (auto s = a.avi.ResolveMovie("farm", *f, record.movie)) return *s;
+  }
+  if (anyAvi)
+    if (auto s = a.avi.Resolve("farm", record.avi)) return *s;
 
   std::error_code ec;
   const std::string firstOut = mainName.empty() ? alphaName : mainName;

@@ -40,16 +40,20 @@ namespace {
 constexpr const char* kMovieUsage = MsgNoop(
     "usage: velmora movie [PROJECT.vlm] [-o OUT] [--alpha OUT] [--from N | --from-current]\n"
     "                     [--codec NAME] [--quality Q] [--keyframe N] [--bitrate BPS]\n"
-    "Renders the project's timeline.  An output whose name ends in .avi is an AVI\n"
-    "movie at 30 frames per second; a picture format's name gives a numbered series\n"
-    "(movie.bmp -> movie0000.bmp, ...; .bmp, .png, .jpg/.jpeg, .tif/.tiff; a name\n"
-    "without an extension BMP; 'velmora help formats' lists the formats).\n"
+    "                     [--loop N]\n"
+    "Renders the project's timeline.  An output whose name ends in a movie format's\n"
+    "extension (.avi, .mp4, .mkv, .webm, .mov, .webp, .gif, .apng) is a movie at 30\n"
+    "frames per second; a picture format's name gives a numbered series\n"
+    "(movie.bmp -> movie0000.bmp, ...; .bmp, .png, .jpg/.jpeg, .tif/.tiff, .exr; a\n"
+    "name without an extension BMP; 'velmora help formats' lists the formats).\n"
     "A folder (or a name ending in /) gets frame0000.png, ... inside it.\n"
     "  -o OUT          the colour output (default: the project's output_avi)\n"
     "  --alpha OUT     the alpha output, grey pictures of the clouds' alpha\n"
     "                  (default: the project's outputalpha_avi)\n"
     "  --alpha-channel the colour pictures carry the clouds' alpha as their alpha\n"
-    "                  channel (a numbered png, tiff or exr series)\n"
+    "                  channel (a numbered png, tiff or exr series; mkv or mov with\n"
+    "                  ffv1 or png, mov with prores (4444), webm or mkv with vp9, webp,\n"
+    "                  apng)\n"
     "  --from N        start at frame N instead of the timeline's start\n"
     "  --max-work N    stop at a frame that needs more than N operations per\n"
     "                  pixel (default 20000; 0: no limit)\n"
@@ -68,11 +72,14 @@ constexpr const char* kMovieUsage = MsgNoop(
     "  --texture IMAGE     mix the clouds with this picture (as velmora render)\n"
     "  --texture-mix MODE  add (default), average or subtract\n"
     "  --texture-layer L   under (default) or over the clouds\n"
-    "AVI options (stored in the settings file for later movies):\n"
-    "  --codec NAME    raw, mjpeg, ffv1, h264, mpeg4, or a four-character code\n"
+    "Movie options (for AVI stored in the settings file for later movies):\n"
+    "  --codec NAME    the codec, by FFmpeg's short name: for AVI raw, mjpeg, ffv1,\n"
+    "                  h264, mpeg4 or a four-character code; for the others what\n"
+    "                  the format offers ('--codec list' lists them)\n"
     "  --quality Q     0 (smallest) to 100 (best)\n"
     "  --keyframe N    a key frame every N frames (0: the codec's choice)\n"
     "  --bitrate BPS   data rate in bits per second (k and M suffixes; 0: none)\n"
+    "  --loop N        webp, gif, apng: play N times (0: forever, the default)\n"
     "Without PROJECT the new-project state is used.  Ctrl-C stops after the frame\n"
     "in progress and closes the files properly (exit status 130); a second Ctrl-C\n"
     "or SIGTERM stops at once, mid-frame (SIGTERM: exit status 143).\n");
@@ -200,27 +207,41 @@ int CmdMovie(const Args& args) {
   }
   if (settings.mainName.empty() && settings.alphaName.empty())
     return Fail(2, "movie: " + std::string(Msg("no output: give -o OUT or --alpha OUT")));
+  const OutputFormat* mainMovie = FormatForPath(settings.mainName, kFormatMovie);
+  const OutputFormat* alphaMovie = FormatForPath(settings.alphaName, kFormatMovie);
+  if (m.avi.ListAsked()) {
+    AviOptionArgs::ListCodecs(mainMovie ? mainMovie : alphaMovie);
+    return 0;
+  }
+  // The options of the movies other than AVI (a main and an alpha movie of
+  // different formats share them; the codec must suit both).
+  for (const OutputFormat* f : {mainMovie, alphaMovie})
+    if (f && f->name != "avi")
+      if (auto s = m.avi.ResolveMovie("movie", *f, settings.movieOptions)) return *s;
   if (m.alphaChannel) {
     if (settings.mainName.empty())
       return Fail(2, "movie: " + std::string(Msg("--alpha-channel needs a colour output (-o)")));
-    const OutputFormat& f = OutputKindForName(settings.mainName) == MovieOutputKind::Avi
-                                ? *FindFormatByName("avi")
-                                : StillFormatForPath(settings.mainName);
-    if (!(f.channels & kChannelsRgba))
-      return Fail(2, "movie: " + MsgFormat("--alpha-channel: %s files hold no alpha channel (numbered %s series do)",
-                                           {std::string(f.name), FormatNameList(kFormatSeries, kChannelsRgba)}));
+    if (mainMovie) {
+      const std::string problem = MovieAlphaProblem(*mainMovie, settings.movieOptions.codec.empty() ? std::string(mainMovie->DefaultCodec()) : settings.movieOptions.codec);
+      if (!problem.empty()) return Fail(2, "movie: --alpha-channel: " + problem);
+    } else {
+      const OutputFormat& f = StillFormatForPath(settings.mainName);
+      if (!(f.channels & kChannelsRgba))
+        return Fail(2, "movie: " + MsgFormat("--alpha-channel: %s files hold no alpha channel (numbered %s series do)",
+                                             {std::string(f.name), FormatNameList(kFormatSeries, kChannelsRgba)}));
+    }
     settings.alphaChannel = true;
   }
 
   const std::string settingsPath = SettingsPath();
   WarnUnusableSettings("movie", settingsPath);
-  const bool anyAvi = OutputKindForName(settings.mainName) == MovieOutputKind::Avi ||
-                      OutputKindForName(settings.alphaName) == MovieOutputKind::Avi;
+  const bool anyAvi = (mainMovie && mainMovie->name == "avi") ||
+                      (alphaMovie && alphaMovie->name == "avi");
   if (anyAvi) {
     if (auto s = m.avi.Resolve("movie", settings.aviOptions)) return *s;
-  } else if (m.avi.Any()) {
+  } else if (m.avi.Any() && !mainMovie && !alphaMovie) {
     std::fprintf(stderr, "velmora: movie: %s\n",
-                 Msg("note: the AVI options are not used: no output is an AVI file"));
+                 Msg("note: the movie options are not used: no output is a movie"));
   }
   settings.jpegQuality = ReadJpegQuality(settingsPath);
   settings.workPerPixel = m.workPerPixel;

@@ -7,6 +7,9 @@
 include(GNUInstallDirs)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 pkg_check_modules(OPENEXR REQUIRED IMPORTED_TARGET OpenEXR)
+# libwebp's animation decoder: the player shows animated WebP, which FFmpeg 5
+# does not decode.
+pkg_check_modules(WEBPDEMUX REQUIRED IMPORTED_TARGET libwebpdemux)
 find_path(SIMPLEINI_INCLUDE_DIR SimpleIni.h REQUIRED)
 
 if(TARGET velmora_output)
@@ -31,7 +34,7 @@ if(TARGET velmora_output)
   foreach(layer IN ITEMS base render output)
     target_include_directories(velmora_movie PRIVATE ${CMAKE_BINARY_DIR}/layers/${layer})
   endforeach()
-  target_link_libraries(velmora_movie PRIVATE PkgConfig::FFMPEG)
+  target_link_libraries(velmora_movie PRIVATE PkgConfig::FFMPEG PkgConfig::WEBPDEMUX)
   target_link_options(velmora_movie PRIVATE -Wl,--no-undefined)
   install(TARGETS velmora_movie LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velmora)
 endif()

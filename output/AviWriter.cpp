@@ -136,6 +136,35 @@ bool AviHandlerAvailable(uint32_t handler, std::string* reason) {
   return false;
 }
 
+void MovieOptionsLoad(const std::string& settingsPath, const OutputFormat& format,
+                      MovieEncodeOptions& options) {
+  if (settingsPath.empty() || !SettingsFileExists(settingsPath)) return;
+  const std::string name(format.name);
+  std::string codec;
+  if (ReadIniString(settingsPath, "Movie", name + "Codec", codec) && format.Offers(codec))
+    options.codec = ToLower(codec);
+  const int32_t quality = ReadIniInteger(settingsPath, "Movie", name + "Quality", -1);
+  if (quality >= 0 && quality <= 100) options.quality = quality;
+}
+
+bool MovieOptionsSave(const std::string& settingsPath, const OutputFormat& format,
+                      const MovieEncodeOptions& options, std::string* error) {
+  const std::string name(format.name);
+  return WriteIniValues(settingsPath, "Movie",
+                        {{name + "Codec", options.codec},
+                         {name + "Quality", std::to_string(options.quality)}},
+                        error);
+}
+
+bool MovieCodecAvailable(const std::string& codec, std::string* reason) {
+  std::string why;
+  const MovieModule* module = LoadMovieModule(&why);
+  if (module && module->MovieEncoder(codec) == EncoderState::Available) return true;
+  if (reason)
+    *reason = module ? MsgFormat("the installed FFmpeg has no encoder for %s", {codec}) : why;
+  return false;
+}
+
 // The writer proper is the module's encoder, made on the first Open.
 struct AviWriter::Impl {
   std::unique_ptr<AviEncoder> encoder;
@@ -162,10 +191,49 @@ bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
   return m.encoder->Open(fileName, width, height, options, replaceProtected);
 }
 
+bool AviWriter::Open(const std::string& fileName, int32_t width, int32_t height,
+                     const AviOptions& aviOptions, const MovieEncodeOptions& movieOptions,
+                     bool replaceProtected) {
+  const OutputFormat* format = FormatForPath(fileName, kFormatMovie);
+  if (!format || format->name == "avi") {
+    if (format) return Open(fileName, width, height, aviOptions, replaceProtected);
+    impl_->encoder.reset();
+    impl_->error = MsgFormat("%s names no movie format (%s)", {fileName, FormatNameList(kFormatMovie)});
+    return false;
+  }
+  Impl& m = *impl_;
+  if (m.encoder) m.encoder.reset();
+  m.error.clear();
+  if (width < 1 || height < 1 || width > 32768 || height > 32768) {
+    m.error = MsgFormat("cannot write a movie of %s x %s pixels",
+                        {std::to_string(width), std::to_string(height)});
+    return false;
+  }
+  MovieEncodeOptions options = movieOptions;
+  if (options.codec.empty()) options.codec = std::string(format->DefaultCodec());
+  if (!format->Offers(options.codec)) {
+    m.error = MsgFormat("%s movies take the codecs %s, not %s",
+                        {format->name, format->CodecList(), options.codec});
+    return false;
+  }
+  if (options.alpha) {
+    if (const std::string problem = MovieAlphaProblem(*format, options.codec); !problem.empty()) {
+      m.error = problem;
+      return false;
+    }
+  }
+  if (!MovieCodecAvailable(options.codec, &m.error)) return false;
+  const MovieModule* module = LoadMovieModule(&m.error);
+  if (!module) return false;
+  m.encoder = module->NewEncoder();
+  return m.encoder->OpenMovie(fileName, std::string(format->name), width, height, options,
+                              replaceProtected);
+}
+
 bool AviWriter::IsOpen() const { return impl_->encoder && impl_->encoder->IsOpen(); }
 
-bool AviWriter::Write(const Bitmap24& bitmap, int64_t sampleNumber) {
-  return impl_->encoder && impl_->encoder->Write(bitmap, sampleNumber);
+bool AviWriter::Write(const Bitmap24& bitmap, int64_t sampleNumber, const Bitmap24* alpha) {
+  return impl_->encoder && impl_->encoder->Write(bitmap, alpha, sampleNumber);
 }
 
 bool AviWriter::Close() { return Finish(nullptr); }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "output/Formats.h"
 #include "render/Pixe.h"
 
 namespace velmora {
@@ -88,6 +89,22 @@ std::string AviHandlerName(uint32_t handler);
 // says why not.
 bool AviHandlerAvailable(uint32_t handler, std::string* reason);
 
+// The window's options of the movie formats other than AVI, section
+// "Movie" of the settings file: "<format>Codec" (a codec the format offers)
+// and "<format>Quality" (0..100), e.g. "mp4Codec=hevc".  Load leaves what
+// is missing or unusable as it is.
+void MovieOptionsLoad(const std::string& settingsPath, const OutputFormat& format,
+                      MovieEncodeOptions& options);
+bool MovieOptionsSave(const std::string& settingsPath, const OutputFormat& format,
+                      const MovieEncodeOptions& options, std::string* error);
+
+// Whether the installed FFmpeg can encode CODEC (a short name of the format
+// table) for a movie other than AVI; *reason says why not.
+bool MovieCodecAvailable(const std::string& codec, std::string* reason);
+
+// Writes a movie of any container of the format table.  The name stays from
+// the days of AVI only: an .avi name is written as before, with the AVI
+// options; the other containers take the movie options.
 class AviWriter {
  public:
   AviWriter();
@@ -101,6 +118,12 @@ class AviWriter {
   // writer then ignores writes and closes quietly.
   bool Open(const std::string& fileName, int32_t width, int32_t height, const AviOptions& options,
             bool replaceProtected = false);
+  // The same for the movie format fileName's extension names: an AVI file
+  // with AVIOPTIONS, any other movie format with MOVIEOPTIONS (an empty
+  // codec is the format's default).  A name of no movie format fails.
+  bool Open(const std::string& fileName, int32_t width, int32_t height,
+            const AviOptions& aviOptions, const MovieEncodeOptions& movieOptions,
+            bool replaceProtected = false);
   bool IsOpen() const;
 
   // Writes the bitmap (which must have the movie's size) as the sample
@@ -108,7 +131,9 @@ class AviWriter {
   // must come in increasing order; a gap leaves the previous picture showing.
   // False with LastError() on failure; later writes are then ignored and
   // Close discards the file.
-  bool Write(const Bitmap24& bitmap, int64_t sampleNumber);
+  // ALPHA (grey pictures, as the alpha output has them) goes into the
+  // alpha channel of a movie opened with MovieEncodeOptions::alpha.
+  bool Write(const Bitmap24& bitmap, int64_t sampleNumber, const Bitmap24* alpha = nullptr);
 
   // Flushes the encoder, finishes the indexes and puts the file in place.
   // True when the movie is complete; false with LastError() when anything

@@ -45,6 +45,7 @@ bool WriteExrHigh(const FloatImage& p, unsigned depth, std::string& out, std::st
 }
 
 constexpr unsigned kPicture = kFormatStill | kFormatSeries;
+constexpr unsigned kMovieOptions = kOptionCodec | kOptionQuality | kOptionBitRate | kOptionKeyFrames;
 
 constexpr OutputFormat kFormats[] = {
     {"bmp", "BMP, uncompressed", {".bmp", ""}, kPicture, kChannelsRgb, kDepth8, 0, WriteBmp,
@@ -61,8 +62,21 @@ constexpr OutputFormat kFormats[] = {
      kChannelsGrey | kChannelsRgb | kChannelsRgba, kDepth8 | kDepth16 | kDepthFloat, 0, WriteExr,
      "OpenEXRイメージ", "OpenEXR画像（連番）", WriteExrHigh},
     {"avi", "AVI movie, 30 frames per second", {".avi", ""}, kFormatMovie, kChannelsRgb, kDepth8,
-     kOptionCodec | kOptionQuality | kOptionBitRate | kOptionKeyFrames, nullptr, "",
-     "VideoForWindows"},
+     kMovieOptions, nullptr, "", "VideoForWindows", {"mjpeg", "raw", "ffv1", "h264", "mpeg4"}},
+    {"mp4", "MP4 movie", {".mp4", ".m4v"}, kFormatMovie, kChannelsRgb, kDepth8, kMovieOptions,
+     nullptr, "", "MP4動画", {"h264", "hevc", "av1"}},
+    {"mkv", "Matroska movie", {".mkv", ""}, kFormatMovie, kChannelsRgb | kChannelsRgba, kDepth8,
+     kMovieOptions, nullptr, "", "Matroska動画", {"ffv1", "h264", "hevc", "av1", "vp9", "png", "mjpeg"}},
+    {"webm", "WebM movie", {".webm", ""}, kFormatMovie, kChannelsRgb | kChannelsRgba, kDepth8,
+     kMovieOptions, nullptr, "", "WebM動画", {"vp9", "av1"}},
+    {"mov", "QuickTime movie", {".mov", ""}, kFormatMovie, kChannelsRgb | kChannelsRgba, kDepth8,
+     kMovieOptions, nullptr, "", "QuickTime動画", {"prores", "png", "ffv1", "h264", "mjpeg"}},
+    {"webp", "animated WebP", {".webp", ""}, kFormatMovie, kChannelsRgb | kChannelsRgba, kDepth8,
+     kOptionQuality | kOptionLoop, nullptr, "", "アニメーションWebP", {"webp"}},
+    {"gif", "animated GIF, 256 colours", {".gif", ""}, kFormatMovie, kChannelsRgb, kDepth8,
+     kOptionLoop, nullptr, "", "アニメーションGIF", {"gif"}},
+    {"apng", "animated PNG", {".apng", ""}, kFormatMovie, kChannelsRgb | kChannelsRgba, kDepth8,
+     kOptionLoop, nullptr, "", "アニメーションPNG", {"apng"}},
 };
 
 // Decoders of the formats pictures are read from, with the bytes their
@@ -132,6 +146,42 @@ std::string Join(unsigned bits, std::initializer_list<std::pair<unsigned, const 
 
 std::span<const OutputFormat> OutputFormats() { return kFormats; }
 
+bool OutputFormat::Offers(std::string_view codec) const {
+  const std::string lower = ToLower(codec);
+  for (std::string_view c : codecs)
+    if (!c.empty() && c == lower) return true;
+  return false;
+}
+
+std::string OutputFormat::CodecList() const {
+  std::string list;
+  for (std::string_view c : codecs)
+    if (!c.empty()) list += std::string(list.empty() ? "" : ", ") + std::string(c);
+  return list;
+}
+
+bool CodecHoldsAlpha(std::string_view codec) {
+  for (std::string_view c : {"prores", "vp9", "ffv1", "png", "webp", "apng"})
+    if (codec == c) return true;
+  return false;
+}
+
+std::string MovieAlphaProblem(const OutputFormat& format, std::string_view codec) {
+  if (codec.empty()) codec = format.DefaultCodec();
+  std::string holders;
+  for (const OutputFormat& f : kFormats) {
+    if (!f.Can(kFormatMovie) || !(f.channels & kChannelsRgba)) continue;
+    std::string these;
+    for (std::string_view c : f.codecs)
+      if (!c.empty() && CodecHoldsAlpha(c)) these += std::string(these.empty() ? "" : "/") + std::string(c);
+    holders += std::string(holders.empty() ? "" : ", ") + std::string(f.name) + " (" + these + ")";
+  }
+  if (!(format.channels & kChannelsRgba) || format.name == "avi" || !CodecHoldsAlpha(codec))
+    return MsgFormat("%s movies with %s hold no alpha channel (%s do)",
+                     {format.name, std::string(codec), holders});
+  return {};
+}
+
 const OutputFormat* FindFormatByName(std::string_view name) {
   const std::string lower = ToLower(name);
   for (const OutputFormat& f : kFormats) {
@@ -193,6 +243,19 @@ std::string FormatTableText() {
     char line[256];
     std::snprintf(line, sizeof line, "%-5s %-12s %-21s %-16s %-13s %s\n", std::string(f.name).c_str(),
                   exts.c_str(), kinds.c_str(), channels.c_str(), depths.c_str(), options.c_str());
+    text += line;
+  }
+  text += "\nmovie codecs (--codec; the first is the default; * holds alpha):\n";
+  for (const OutputFormat& f : kFormats) {
+    if (!f.Can(kFormatMovie)) continue;
+    std::string list;
+    for (std::string_view c : f.codecs)
+      if (!c.empty())
+        list += std::string(list.empty() ? "" : ", ") + std::string(c) +
+                ((f.channels & kChannelsRgba) && CodecHoldsAlpha(c) ? "*" : "");
+    if (f.name == "avi") list += ", or a four-character code";
+    char line[256];
+    std::snprintf(line, sizeof line, "%-5s %s\n", std::string(f.name).c_str(), list.c_str());
     text += line;
   }
   return text;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -71,8 +72,15 @@ struct OutputFormat {
   std::string_view movieDialogTitle;
   // For the formats that hold 16-bit or float pictures.
   HighEncoder encodeHigh = nullptr;
+  // Movie formats: the codecs --codec offers, by FFmpeg's short names; the
+  // first is the default.  (AVI takes its own names and four-character
+  // codes: AviHandlerFromName.)
+  std::array<std::string_view, 7> codecs{};
 
   bool Can(FormatKind kind) const { return (kinds & kind) != 0; }
+  bool Offers(std::string_view codec) const;
+  std::string_view DefaultCodec() const { return codecs[0]; }
+  std::string CodecList() const;  // "h264, hevc, av1"
 };
 
 // Every format, in the order the help and the dialogs list them.
@@ -99,7 +107,8 @@ const OutputFormat& StillFormatForPath(std::string_view path);
 // CHANNELS only those that hold one of them.
 std::string FormatNameList(FormatKind kind, unsigned channels = ~0u);
 
-// The table as text, one row per format (`velmora help formats`).
+// The table as text, one row per format, then the codecs of each movie
+// format (`velmora help formats`).
 std::string FormatTableText();
 
 // Reading pictures (textures): the formats of the table that are read back,
@@ -112,6 +121,25 @@ bool DecodeStill(const std::string& bytes, Bitmap24& colour, Bitmap24& alpha, st
 const OutputFormat* ReadableFormatOf(std::string_view bytes);
 // The readable formats, for messages: "bmp, png, jpeg, tiff, exr".
 std::string ReadableFormatList();
+// Whether a codec can carry an alpha channel inside a movie (ProRes 4444,
+// VP9 with alpha, FFV1, PNG, WebP).
+bool CodecHoldsAlpha(std::string_view codec);
+
+// Why a movie of FORMAT with CODEC (empty: the default) cannot carry the
+// clouds' alpha as its alpha channel; empty when it can.
+std::string MovieAlphaProblem(const OutputFormat& format, std::string_view codec);
+
+// How a movie other than an AVI file is encoded; the options map to the
+// FFmpeg encoder's own (see the movie module).
+struct MovieEncodeOptions {
+  std::string codec;       // FFmpeg's short name; empty: the format's default
+  int quality = -1;        // 0 (smallest) .. 100 (best); below 0: our default
+  int64_t bitRate = 0;     // bits per second; 0: the quality decides
+  int keyFrameEvery = 0;   // a key frame every N frames; 0: the encoder's choice
+  int loop = 0;            // animated pictures: times to play; 0: forever
+  bool alpha = false;      // the pictures carry the alpha picture as alpha
+  bool operator==(const MovieEncodeOptions&) const = default;
+};
 
 // Encodes the picture as FORMAT: false with *error when the format is no
 // picture format, or holds no alpha channel and the picture has one.

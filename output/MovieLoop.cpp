@@ -320,8 +320,7 @@ std::string TrimOutputName(const std::string& name) { return Trim(name); }
 
 MovieOutputKind OutputKindForName(const std::string& name) {
   if (name.empty()) return MovieOutputKind::None;
-  const size_t dot = ExtensionStart(name);
-  if (dot != std::string::npos && ToLower(name.substr(dot)) == ".avi") return MovieOutputKind::Avi;
+  if (FormatForPath(name, kFormatMovie)) return MovieOutputKind::Avi;
   return MovieOutputKind::Series;
 }
 
@@ -397,6 +396,12 @@ std::string OutputProblem(const std::string& name, MovieOutputKind kind, int32_t
 
 }  // namespace
 
+MovieEncodeOptions MovieOptionsFor(const MovieSettings& s, bool alphaOutput) {
+  MovieEncodeOptions o = s.movieOptions;
+  o.alpha = !alphaOutput && s.alphaChannel;
+  return o;
+}
+
 std::vector<std::string> CheckMovieOutputs(const MovieSettings& s) {
   std::vector<std::string> lines;
   for (bool alpha : {false, true}) {
@@ -455,10 +460,15 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       return report;
     }
   }
-  if (settings.alphaChannel && outputs[0].kind != MovieOutputKind::None) {
-    const OutputFormat& f = outputs[0].kind == MovieOutputKind::Avi
-                                ? *FindFormatByName("avi")
-                                : StillFormatForPath(outputs[0].name);
+  if (settings.alphaChannel && outputs[0].kind == MovieOutputKind::Avi) {
+    const std::string problem = MovieAlphaProblem(*FormatForPath(outputs[0].name, kFormatMovie),
+                                                  settings.movieOptions.codec);
+    if (!problem.empty()) {
+      report.failures.push_back(problem);
+      return report;
+    }
+  } else if (settings.alphaChannel && outputs[0].kind != MovieOutputKind::None) {
+    const OutputFormat& f = StillFormatForPath(outputs[0].name);
     if (!(f.channels & kChannelsRgba)) {
       report.failures.push_back(
           MsgFormat("%s files hold no alpha channel: %s", {f.name, outputs[0].name}));
@@ -490,7 +500,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       o.writer = std::make_unique<AviWriter>();
       const auto started = Clock::now();
       o.opened = o.usable =
-          o.writer->Open(o.name, outW, outH, settings.aviOptions, settings.replaceProtected);
+          o.writer->Open(o.name, outW, outH, settings.aviOptions,
+                         MovieOptionsFor(settings, o.alpha), settings.replaceProtected);
       report.outputSeconds += SecondsSince(started);
       showName(o.alpha, o.name);
       if (!o.usable)
@@ -600,7 +611,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         if (o.kind == MovieOutputKind::Avi) {
           // A failed write is kept by the writer and reported when it closes;
           // the movie takes no more frames.
-          o.usable = o.writer->Write(picture, pic.sample);
+          o.usable = o.writer->Write(picture, pic.sample,
+                                     !o.alpha && settings.alphaChannel ? &pic.alpha : nullptr);
         } else {
           const std::string file = NumberedFileName(o.name, pic.frame);
           std::string error;

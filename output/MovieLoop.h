@@ -29,13 +29,15 @@
 
 namespace velmora {
 
+// Avi stands for a movie file of any movie format of the table (.avi, .mp4,
+// .mkv, ...); Series for a numbered series of still pictures.
 enum class MovieOutputKind { None, Avi, Series };
 
 // Blanks (spaces, tabs, line breaks) removed from both ends.
 std::string TrimOutputName(const std::string& name);
 
-// None for an empty name, Avi when the lower-cased extension is exactly
-// ".avi", Series otherwise.
+// None for an empty name, Avi when the lower-cased extension names a movie
+// format of the table (".avi", ".mp4", ...), Series otherwise.
 MovieOutputKind OutputKindForName(const std::string& name);
 
 // The file of frame f of a numbered series: the name without its short
@@ -84,10 +86,12 @@ struct MovieSettings {
   // so every frame equals the whole run's.  Unset: S itself.
   std::optional<int32_t> runStart;
   AviOptions aviOptions;   // for each AVI output
+  MovieEncodeOptions movieOptions;  // for each movie output of another format
   int jpegQuality = 75;    // for numbered JPEG pictures
   // The main output's pictures carry the alpha picture as their alpha
-  // channel (a numbered series in a format that holds one; refused for the
-  // others before anything is written).
+  // channel (a numbered series in a format that holds one, or a movie whose
+  // format and codec hold one; refused for the others before anything is
+  // written).
   bool alphaChannel = false;
   // Operations one frame may take per pixel of its render size (TWorkBudget;
   // 0: no limit); a frame that needs more ends the export with a failure
@@ -113,6 +117,10 @@ std::vector<std::string> CheckMovieOutputs(const MovieSettings& settings);
 // from the current frame when FromCurrentFrame is set (else from the
 // timeline minimum) to the timeline maximum.
 MovieSettings MovieSettingsFromModel(const TProjectModel& model);
+
+// The movie options of the main (ALPHAOUTPUT false) or alpha output: the
+// settings' ones, with the alpha channel for the main output only.
+MovieEncodeOptions MovieOptionsFor(const MovieSettings& settings, bool alphaOutput);
 
 struct MovieProgressInfo {
   int32_t frame = 0;          // the frame just finished

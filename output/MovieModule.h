@@ -13,6 +13,7 @@
 
 #include "output/AviPlayer.h"
 #include "output/AviWriter.h"
+#include "output/Formats.h"
 
 namespace velmora {
 
@@ -37,8 +38,14 @@ class AviEncoder {
   virtual ~AviEncoder() = default;  // closes (and keeps) an open movie
   virtual bool Open(const std::string& fileName, int32_t width, int32_t height,
                     const AviOptions& options, bool replaceProtected) = 0;
+  // A movie of another container of the format table ("mp4", "mkv", "webm",
+  // "mov", "webp", "gif", "apng"); options.codec is set.
+  virtual bool OpenMovie(const std::string& fileName, const std::string& container,
+                         int32_t width, int32_t height, const MovieEncodeOptions& options,
+                         bool replaceProtected) = 0;
   virtual bool IsOpen() const = 0;
-  virtual bool Write(const Bitmap24& bitmap, int64_t sampleNumber) = 0;
+  // ALPHA (grey, blue byte = alpha) only for a movie opened with alpha.
+  virtual bool Write(const Bitmap24& bitmap, const Bitmap24* alpha, int64_t sampleNumber) = 0;
   // Close (otherName null) or CloseAs.
   virtual bool Finish(const std::string* otherName) = 0;
   virtual void Discard() = 0;
@@ -80,6 +87,9 @@ class MovieModule {
   // Whether FFmpeg can encode a compressed handler; *codecName receives
   // FFmpeg's name of the codec when it is known.
   virtual EncoderState Encoder(uint32_t handler, std::string* codecName) const = 0;
+  // Whether FFmpeg has an encoder for a codec of the format table (by its
+  // short name: "h264", "prores", ...).
+  virtual EncoderState MovieEncoder(const std::string& codec) const = 0;
 
  protected:
   ~MovieModule() = default;

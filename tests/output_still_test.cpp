@@ -126,7 +126,9 @@ TEST(Formats, TableLookups) {
   EXPECT_EQ(FormatForPath("x", kFormatStill), nullptr);
   EXPECT_EQ(StillFormatForPath("x.xyz").name, "bmp");
   EXPECT_EQ(StillFormatForPath("x.avi").name, "bmp");
-  EXPECT_EQ(FormatNameList(kFormatMovie), "avi");
+  EXPECT_EQ(FormatNameList(kFormatMovie), "avi, mp4, mkv, webm, mov, webp, gif, apng");
+  EXPECT_EQ(FormatForPath("x.M4V", kFormatMovie)->name, "mp4");
+  EXPECT_EQ(FormatForPath("x.webm", kFormatSeries), nullptr);
   for (const OutputFormat& f : OutputFormats()) {
     EXPECT_EQ(f.encode != nullptr, f.Can(kFormatStill)) << f.name;
     EXPECT_EQ(FindFormatByName(f.name), &f);

@@ -61,6 +61,21 @@
     </message>
 </context>
 <context>
+    <name>MovieOptionsDialog</name>
+    <message>
+        <source>動画の圧縮</source>
+        <translation>Movie compression</translation>
+    </message>
+    <message>
+        <source>圧縮プログラム(&amp;C):</source>
+        <translation>&amp;Compressor:</translation>
+    </message>
+    <message>
+        <source>圧縮の品質(&amp;Q):</source>
+        <translation>Compression &amp;quality:</translation>
+    </message>
+</context>
+<context>
     <name>MoviePreviewWindow</name>
     <message>
         <source>再生</source>
@@ -124,6 +139,34 @@
     <message>
         <source>VideoForWindows</source>
         <translation>AVI movie</translation>
+    </message>
+    <message>
+        <source>MP4動画</source>
+        <translation>MP4 movie</translation>
+    </message>
+    <message>
+        <source>Matroska動画</source>
+        <translation>Matroska movie</translation>
+    </message>
+    <message>
+        <source>WebM動画</source>
+        <translation>WebM movie</translation>
+    </message>
+    <message>
+        <source>QuickTime動画</source>
+        <translation>QuickTime movie</translation>
+    </message>
+    <message>
+        <source>アニメーションWebP</source>
+        <translation>Animated WebP</translation>
+    </message>
+    <message>
+        <source>アニメーションGIF</source>
+        <translation>Animated GIF</translation>
+    </message>
+    <message>
+        <source>アニメーションPNG</source>
+        <translation>Animated PNG</translation>
     </message>
     <message>
         <source>非圧縮ビットマップ(連番）</source>

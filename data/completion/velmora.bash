@@ -58,7 +58,7 @@ _velmora() {
       COMPREPLY=($(compgen -W "under over" -- "$cur"))
       return ;;
     --codec)
-      COMPREPLY=($(compgen -W "raw mjpeg ffv1 h264 mpeg4" -- "$cur"))
+      COMPREPLY=($(compgen -W "list raw mjpeg ffv1 h264 mpeg4 hevc av1 vp9 prores png webp gif apng" -- "$cur"))
       return ;;
     -o|--output|--alpha|--texture|-e)
       [[ "$prev" == -e ]] && return
@@ -70,13 +70,13 @@ _velmora() {
       compopt -o filenames 2>/dev/null
       return ;;
     --frame|--size|--oversampling|--seed|--max-work|--jpeg-quality|--threads|--from|--frames|\
-    --quality|--keyframe|--bitrate|--chunks|--partition|--max-memory|--normal-strength)
+    --quality|--keyframe|--bitrate|--chunks|--partition|--loop|--max-memory|--normal-strength)
       return ;;
   esac
 
   local opts=""
   local common="--set --key --curve --strict --threads --help"
-  local avi="--codec --quality --keyframe --bitrate"
+  local avi="--codec --quality --keyframe --bitrate --loop"
   local texture="--texture --texture-mix --texture-layer"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work

@@ -102,6 +102,59 @@ int CrfFor(int32_t quality) {
   return 10 + static_cast<int>(std::lround(41.0 * (AviBestQuality - quality) / AviBestQuality));
 }
 
+
+// The FFmpeg encoders of a codec of the format table, best first (the next
+// is tried when one cannot start at the picture's size).
+std::vector<const AVCodec*> MovieEncoderCandidates(const std::string& codec) {
+  std::vector<const char*> names;
+  if (codec == "h264") names = {"libx264"};
+  else if (codec == "hevc") names = {"libx265"};
+  else if (codec == "av1") names = {"libaom-av1", "libsvtav1"};
+  else if (codec == "vp9") names = {"libvpx-vp9"};
+  else if (codec == "prores") names = {"prores_ks"};
+  else if (codec == "ffv1") names = {"ffv1"};
+  else if (codec == "mjpeg") names = {"mjpeg"};
+  else if (codec == "png") names = {"png"};
+  else if (codec == "webp") names = {"libwebp_anim"};
+  else if (codec == "gif") names = {"gif"};
+  else if (codec == "apng") names = {"apng"};
+  std::vector<const AVCodec*> found;
+  for (const char* n : names)
+    if (const AVCodec* c = avcodec_find_encoder_by_name(n)) found.push_back(c);
+  return found;
+}
+
+// FFmpeg's muxer of a container of the format table.
+const char* MuxerFor(const std::string& container) {
+  if (container == "mkv") return "matroska";
+  return container.c_str();
+}
+
+// The pixel format each codec is fed: 4:2:0 for the delivery codecs (4:4:4
+// where a side is odd), 10-bit 4:2:2 for ProRes 422 and 4:4:4 with alpha for
+// ProRes 4444, the RGB(A) layouts for the lossless and picture codecs.
+AVPixelFormat MoviePixelFormat(const std::string& codec, const AVCodec* enc, bool alpha,
+                               int32_t width, int32_t height) {
+  const bool even = width % 2 == 0 && height % 2 == 0;
+  if (codec == "h264" || codec == "hevc" || codec == "av1")
+    return even || !Supports(enc, AV_PIX_FMT_YUV444P) ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV444P;
+  if (codec == "vp9") return alpha ? AV_PIX_FMT_YUVA420P : AV_PIX_FMT_YUV420P;
+  if (codec == "prores") return alpha ? AV_PIX_FMT_YUVA444P10LE : AV_PIX_FMT_YUV422P10LE;
+  if (codec == "ffv1") return alpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR0;
+  if (codec == "mjpeg") return AV_PIX_FMT_YUV420P;
+  if (codec == "png" || codec == "apng") return alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
+  if (codec == "webp") return alpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_YUV420P;
+  if (codec == "gif") return AV_PIX_FMT_BGR8;
+  return AV_PIX_FMT_YUV420P;
+}
+
+// Quality 0 .. 100 onto a scale from WORST at 0 to BEST at 100.
+int QualityScale(int quality, int worst, int best) {
+  return static_cast<int>(std::lround(worst + (best - worst) * quality / 100.0));
+}
+
+class FfmpegAviWriter;
+
 class FfmpegAviWriter final : public AviEncoder {
  public:
   AVFormatContext* fmt = nullptr;
@@ -123,6 +176,18 @@ class FfmpegAviWriter final : public AviEncoder {
   int64_t lastSample = -1;
   double encodeSeconds = 0;
   size_t rawStride = 0;  // bytes per uncompressed row, a multiple of 4
+  bool withAlpha = false;      // the encoder is fed BGRA pictures
+  std::vector<uint8_t> bgra;   // colour and alpha interleaved for it
+
+  // The steps of Open shared by every container: the file aside, the muxer
+  // and its one video stream at 30 frames per second.
+  bool Begin(const std::string& fileName, const char* muxer, int32_t width, int32_t height,
+             bool replaceProtected);
+  // Opens the encoder ENC (set up by the caller) and its stream, frame and
+  // converter from SOURCE pixels.
+  bool StartEncoder(const AVCodec* codec, AVDictionary** opts, AVPixelFormat source);
+  // Opens the file and writes the container's header with MUXEROPTS.
+  bool WriteHeader(AVDictionary** muxerOpts);
 
   bool Fail(const std::string& why) {
     if (!failed) error = why;
@@ -176,8 +241,10 @@ class FfmpegAviWriter final : public AviEncoder {
   }
   bool Open(const std::string& fileName, int32_t width, int32_t height,
             const AviOptions& options, bool replaceProtected) override;
+  bool OpenMovie(const std::string& fileName, const std::string& container, int32_t width,
+                 int32_t height, const MovieEncodeOptions& options, bool replaceProtected) override;
   bool IsOpen() const override { return open && !failed; }
-  bool Write(const Bitmap24& bitmap, int64_t sampleNumber) override;
+  bool Write(const Bitmap24& bitmap, const Bitmap24* alpha, int64_t sampleNumber) override;
   bool Finish(const std::string* otherName) override;
   bool TargetExisted() const override { return file.TargetExisted(); }
   const std::string& LastError() const override { return error; }
@@ -197,6 +264,7 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
   m.encodeSeconds = 0;
   m.headerWritten = false;
   m.qscale = false;
+  m.withAlpha = false;
   m.target = fileName;
   m.width = width;
   m.height = height;
@@ -360,9 +428,197 @@ bool FfmpegAviWriter::Open(const std::string& fileName, int32_t width, int32_t h
   return true;
 }
 
-bool FfmpegAviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
+bool FfmpegAviWriter::Begin(const std::string& fileName, const char* muxer, int32_t w, int32_t h,
+                            bool replaceProtected) {
+  if (open) Finish(nullptr);
+  Discard();
+  failed = false;
+  error.clear();
+  frames = 0;
+  lastSample = -1;
+  encodeSeconds = 0;
+  headerWritten = false;
+  qscale = false;
+  withAlpha = false;
+  target = fileName;
+  width = w;
+  height = h;
+  std::string reason;
+  if (!file.Begin(fileName, &reason, replaceProtected)) return Fail(reason);
+  const std::string temp = file.FdPath();
+  const int ret = avformat_alloc_output_context2(&fmt, nullptr, muxer, temp.c_str());
+  if (ret < 0 || !fmt) {
+    Fail(MsgFormat("cannot prepare a %s file: %s", {muxer, AvError(ret)}));
+    Discard();
+    return false;
+  }
+  stream = avformat_new_stream(fmt, nullptr);
+  packet = av_packet_alloc();
+  frame = av_frame_alloc();
+  if (!stream || !packet || !frame) {
+    Fail(MsgFormat("out of memory preparing %s", {fileName}));
+    Discard();
+    return false;
+  }
+  stream->time_base = AVRational{1, AviFramesPerSecond};
+  stream->avg_frame_rate = AVRational{AviFramesPerSecond, 1};
+  stream->r_frame_rate = AVRational{AviFramesPerSecond, 1};
+  return true;
+}
+
+bool FfmpegAviWriter::StartEncoder(const AVCodec* codec, AVDictionary** opts,
+                                   AVPixelFormat source) {
+  int ret = avcodec_open2(enc, codec, opts);
+  if (ret < 0)
+    return Fail(MsgFormat("cannot start the %s encoder at %s x %s: %s",
+                          {codec->name, std::to_string(width), std::to_string(height),
+                           AvError(ret)}));
+  ret = avcodec_parameters_from_context(stream->codecpar, enc);
+  frame->format = enc->pix_fmt;
+  frame->width = width;
+  frame->height = height;
+  if (ret >= 0) ret = av_frame_get_buffer(frame, 0);
+  if (ret < 0) return Fail(MsgFormat("cannot prepare the encoder: %s", {AvError(ret)}));
+  // Error diffusion for the 256 colours of a GIF; plain conversion otherwise.
+  const int flags = enc->pix_fmt == AV_PIX_FMT_BGR8
+                        ? SWS_BICUBIC | SWS_ACCURATE_RND
+                        : SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+  sws = sws_getContext(width, height, source, width, height, enc->pix_fmt, flags, nullptr,
+                       nullptr, nullptr);
+  if (!sws) return Fail(MsgFormat("cannot convert pictures for %s", {codec->name}));
+  if (enc->pix_fmt == AV_PIX_FMT_BGR8) av_opt_set(sws, "sws_dither", "ed", 0);
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(enc->pix_fmt);
+  if (desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB) && desc->nb_components >= 3) {
+    const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
+    sws_setColorspaceDetails(sws, coefficients, 1, coefficients,
+                             enc->color_range == AVCOL_RANGE_JPEG ? 1 : 0, 0, 1 << 16, 1 << 16);
+  }
+  return true;
+}
+
+bool FfmpegAviWriter::WriteHeader(AVDictionary** muxerOpts) {
+  int ret = avio_open(&fmt->pb, file.FdPath().c_str(), AVIO_FLAG_WRITE);
+  if (ret < 0) return Fail(MsgFormat("cannot create %s: %s", {target, AvError(ret)}));
+  ret = avformat_write_header(fmt, muxerOpts);
+  if (ret < 0) return Fail(MsgFormat("cannot write %s: %s", {target, AvError(ret)}));
+  if (!CheckIo()) return false;
+  headerWritten = true;
+  open = true;
+  return true;
+}
+
+bool FfmpegAviWriter::OpenMovie(const std::string& fileName, const std::string& container,
+                                int32_t w, int32_t h, const MovieEncodeOptions& options,
+                                bool replaceProtected) {
+  const std::string& codecName = options.codec;
+  const std::vector<const AVCodec*> candidates = MovieEncoderCandidates(codecName);
+  if (candidates.empty()) return Fail(MsgFormat("the installed FFmpeg has no encoder for %s", {codecName}));
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const AVCodec* codec = candidates[i];
+    if (!Begin(fileName, MuxerFor(container), w, h, replaceProtected)) return false;
+    enc = avcodec_alloc_context3(codec);
+    if (!enc) {
+      Fail(MsgFormat("out of memory preparing %s", {fileName}));
+      Discard();
+      return false;
+    }
+    AVCodecContext* e = enc;
+    e->width = w;
+    e->height = h;
+    e->time_base = AVRational{1, AviFramesPerSecond};
+    e->framerate = AVRational{AviFramesPerSecond, 1};
+    e->sample_aspect_ratio = AVRational{1, 1};
+    e->pix_fmt = MoviePixelFormat(codecName, codec, options.alpha, w, h);
+    // Decode order = display order: every frame's picture comes out of
+    // the decoder as its packet goes in, and players seek frame by frame.
+    e->max_b_frames = 0;
+    e->thread_count = 0;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(e->pix_fmt);
+    withAlpha = desc && (desc->flags & AV_PIX_FMT_FLAG_ALPHA);
+    if (desc && !(desc->flags & AV_PIX_FMT_FLAG_RGB) && desc->nb_components >= 3) {
+      e->color_range = codecName == "mjpeg" ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+      e->colorspace = AVCOL_SPC_BT470BG;
+      e->color_primaries = AVCOL_PRI_BT470BG;
+      e->color_trc = AVCOL_TRC_SMPTE170M;
+    }
+    if (options.keyFrameEvery > 0) e->gop_size = options.keyFrameEvery;
+    // Without a quality: Motion JPEG at its best, as in AVI files; the
+    // others at 80 (H.264's constant-rate factor 18, VP9's and AV1's 21).
+    const int q = options.quality >= 0 ? std::min(options.quality, 100)
+                                       : codecName == "mjpeg" ? 100 : 80;
+    const bool rate = options.bitRate > 0;
+    if (rate) e->bit_rate = options.bitRate;
+    AVDictionary* opts = nullptr;
+    if (codecName == "h264" || codecName == "hevc") {
+      if (!rate) av_dict_set_int(&opts, "crf", QualityScale(q, 51, 10), 0);
+      if (codecName == "hevc") av_dict_set(&opts, "x265-params", "log-level=error", 0);
+    } else if (codecName == "av1" || codecName == "vp9") {
+      if (!rate) {
+        av_dict_set_int(&opts, "crf", QualityScale(q, 63, 10), 0);
+        if (codecName == "vp9") e->bit_rate = 0;  // constant quality
+      }
+      if (std::string(codec->name) == "libaom-av1") {
+        av_dict_set(&opts, "usage", "realtime", 0);
+        av_dict_set_int(&opts, "cpu-used", 8, 0);
+        av_dict_set_int(&opts, "row-mt", 1, 0);
+      } else if (std::string(codec->name) == "libsvtav1") {
+        av_dict_set_int(&opts, "preset", 10, 0);
+      } else {
+        av_dict_set(&opts, "deadline", "good", 0);
+        av_dict_set_int(&opts, "cpu-used", 5, 0);
+        av_dict_set_int(&opts, "row-mt", 1, 0);
+      }
+    } else if (codecName == "prores") {
+      av_dict_set(&opts, "profile", options.alpha ? "4444" : "standard", 0);
+      av_dict_set(&opts, "vendor", "apl0", 0);
+    } else if (codecName == "mjpeg") {
+      if (!rate) {
+        const int qs = QualityScale(q, 31, 2);
+        e->flags |= AV_CODEC_FLAG_QSCALE;
+        e->global_quality = FF_QP2LAMBDA * qs;
+        e->qmin = std::min(e->qmin > 0 ? e->qmin : 2, qs);
+        qscale = true;
+      }
+    } else if (codecName == "webp") {
+      e->flags |= AV_CODEC_FLAG_QSCALE;
+      e->global_quality = FF_QP2LAMBDA * q;
+    } else if (codecName == "ffv1") {
+      av_dict_set_int(&opts, "level", 3, 0);
+      av_dict_set_int(&opts, "slicecrc", 1, 0);
+    }
+    if (fmt->oformat->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const bool started = StartEncoder(codec, &opts, withAlpha ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24);
+    av_dict_free(&opts);
+    if (!started) {
+      if (i + 1 < candidates.size()) {  // the next encoder of the codec may manage
+        Discard();
+        failed = false;
+        continue;
+      }
+      Discard();
+      return false;
+    }
+    if (codecName == "hevc" && (container == "mp4" || container == "mov"))
+      stream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
+    AVDictionary* muxerOpts = nullptr;
+    // Times to play: GIF counts the repeats after the first (-1: none).
+    if (container == "gif")
+      av_dict_set_int(&muxerOpts, "loop", options.loop == 0 ? 0 : options.loop == 1 ? -1 : options.loop - 1, 0);
+    if (container == "apng") av_dict_set_int(&muxerOpts, "plays", options.loop, 0);
+    if (container == "webp") av_dict_set_int(&muxerOpts, "loop", options.loop, 0);
+    const bool ok = WriteHeader(&muxerOpts);
+    av_dict_free(&muxerOpts);
+    if (!ok) Discard();
+    return ok;
+  }
+  return false;
+}
+
+bool FfmpegAviWriter::Write(const Bitmap24& bm, const Bitmap24* alpha, int64_t sampleNumber) {
   FfmpegAviWriter& m = *this;
   if (!m.open || m.failed) return false;
+  if (alpha && (alpha->width != bm.width || alpha->height != bm.height))
+    return m.Fail(Msg("the alpha picture's size differs from the colour picture's"));
   if (bm.width != m.width || bm.height != m.height)
     return m.Fail(MsgFormat("a picture of %s x %s cannot go into a movie of %s x %s",
                             {std::to_string(bm.width), std::to_string(bm.height),
@@ -398,7 +654,22 @@ bool FfmpegAviWriter::Write(const Bitmap24& bm, int64_t sampleNumber) {
       ok = m.Fail(MsgFormat("cannot prepare a frame: %s", {AvError(ret)}));
     } else {
       const uint8_t* src[1] = {bm.Row(0)};
-      const int srcStride[1] = {m.width * 3};
+      int srcStride[1] = {m.width * 3};
+      if (m.withAlpha) {
+        // Blue, green, red and the alpha picture's byte (opaque without one).
+        const size_t n = static_cast<size_t>(m.width) * static_cast<size_t>(m.height);
+        m.bgra.resize(n * 4);
+        const uint8_t* c = bm.Row(0);
+        const uint8_t* a = alpha ? alpha->Row(0) : nullptr;
+        for (size_t i = 0; i < n; ++i) {
+          m.bgra[4 * i] = c[3 * i];
+          m.bgra[4 * i + 1] = c[3 * i + 1];
+          m.bgra[4 * i + 2] = c[3 * i + 2];
+          m.bgra[4 * i + 3] = a ? a[3 * i] : 255;
+        }
+        src[0] = m.bgra.data();
+        srcStride[0] = m.width * 4;
+      }
       sws_scale(m.sws, src, srcStride, 0, m.height, m.frame->data, m.frame->linesize);
       m.frame->pts = sampleNumber;
       if (m.qscale) m.frame->quality = m.enc->global_quality;
@@ -454,6 +725,10 @@ class FfmpegMovieModule final : public MovieModule {
     return std::make_unique<FfmpegAviWriter>();
   }
   std::unique_ptr<MoviePlayback> NewPlayer() const override { return NewFfmpegPlayer(); }
+  EncoderState MovieEncoder(const std::string& codec) const override {
+    return MovieEncoderCandidates(codec).empty() ? EncoderState::NoEncoder
+                                                 : EncoderState::Available;
+  }
   EncoderState Encoder(uint32_t handler, std::string* codecName) const override {
     const AVCodecID id = CodecIdForHandler(handler);
     if (id == AV_CODEC_ID_NONE) return EncoderState::UnknownCodec;

@@ -12,8 +12,13 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
+#include <webp/demux.h>
+
+#include <fstream>
+#include <iterator>
 
 namespace velmora {
 
@@ -89,9 +94,19 @@ struct FfmpegPlayer::Impl {
   bool canContinue = false;   // the demuxer stands right after that picture
   std::string lastError;
 
+  // Animated WebP, which FFmpeg 5 cannot decode: libwebp's animation
+  // decoder, which goes forward only (a step back starts over).
+  std::string webpBytes;
+  WebPAnimDecoder* webp = nullptr;
+  int64_t webpNext = 0;  // index of the picture the decoder gives next
+
   ~Impl() { Close(); }
 
   void Close() {
+    WebPAnimDecoderDelete(webp);
+    webp = nullptr;
+    webpBytes.clear();
+    webpNext = 0;
     sws_freeContext(sws);
     sws = nullptr;
     av_frame_free(&frame);
@@ -110,12 +125,24 @@ struct FfmpegPlayer::Impl {
     canContinue = false;
   }
 
-  int64_t FrameOf(int64_t ts) const { return ts == AV_NOPTS_VALUE ? -1 : ts - base; }
+  AVRational timeBase{1, PlayerFramesPerSecond};  // of the stream's timestamps
+
+  // A timestamp's frame at 30 frames per second (containers count time in
+  // their own units: 1/30 s in AVI, 1/1000 s in Matroska, 1/100 s in GIF).
+  int64_t FrameOf(int64_t ts) const {
+    if (ts == AV_NOPTS_VALUE) return -1;
+    return av_rescale_q_rnd(ts - base, timeBase, AVRational{1, PlayerFramesPerSecond},
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  }
+  int64_t TimestampOf(int64_t f) const {
+    return av_rescale_q(f, AVRational{1, PlayerFramesPerSecond}, timeBase) + base;
+  }
 
   // The demuxer's index where the container has one, else one pass over the
   // packets.  Empty chunks (repeated pictures) count for the length only.
   void BuildIndex() {
     AVStream* st = fmt->streams[stream];
+    timeBase = st->time_base;
     base = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     int64_t last = -1;
     const int n = avformat_index_get_entries_count(st);
@@ -208,9 +235,10 @@ struct FfmpegPlayer::Impl {
   bool DecodePicture(size_t entry) {
     const int64_t target = index[entry].frame;
     if (decoded == target && !picture.bytes.empty()) return true;
+    if (webp) return DecodeWebp(entry);
     const int64_t key = index[KeyAtOrBefore(entry)].frame;
     if (!(canContinue && decoded < target && decoded >= key)) {
-      const int r = av_seek_frame(fmt, stream, key + base, AVSEEK_FLAG_BACKWARD);
+      const int r = av_seek_frame(fmt, stream, TimestampOf(key), AVSEEK_FLAG_BACKWARD);
       if (r < 0) {
         lastError = MsgFormat("cannot seek in the movie: %s", {AvText(r)});
         return false;
@@ -244,6 +272,60 @@ struct FfmpegPlayer::Impl {
     }
   }
 
+  // An animated WebP: its pictures' start times as frames at 30 per second.
+  bool OpenWebp(std::string bytes) {
+    webpBytes = std::move(bytes);
+    const WebPData data{reinterpret_cast<const uint8_t*>(webpBytes.data()), webpBytes.size()};
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return false;
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    webp = WebPAnimDecoderNew(&data, &options);
+    WebPAnimInfo info;
+    if (!webp || !WebPAnimDecoderGetInfo(webp, &info)) return false;
+    width = static_cast<int32_t>(info.canvas_width);
+    height = static_cast<int32_t>(info.canvas_height);
+    int64_t startMs = 0;
+    while (WebPAnimDecoderHasMoreFrames(webp)) {
+      uint8_t* buf = nullptr;
+      int endMs = 0;  // the end of the picture's display
+      if (!WebPAnimDecoderGetNext(webp, &buf, &endMs)) return false;
+      const int64_t f = (startMs * PlayerFramesPerSecond + 500) / 1000;
+      if (index.empty() || index.back().frame < f) index.push_back({f, true});
+      startMs = endMs;
+    }
+    length = std::max<int64_t>((startMs * PlayerFramesPerSecond + 500) / 1000,
+                               index.empty() ? 0 : index.back().frame + 1);
+    WebPAnimDecoderReset(webp);
+    webpNext = 0;
+    return true;
+  }
+
+  bool DecodeWebp(size_t entry) {
+    if (static_cast<int64_t>(entry) < webpNext - 1 || webpNext == 0) {
+      WebPAnimDecoderReset(webp);
+      webpNext = 0;
+    }
+    uint8_t* buf = nullptr;
+    int ts = 0;
+    while (webpNext <= static_cast<int64_t>(entry)) {
+      if (!WebPAnimDecoderGetNext(webp, &buf, &ts)) {
+        lastError = MsgFormat("cannot decode the movie: %s", {"libwebp"});
+        return false;
+      }
+      ++webpNext;
+    }
+    if (buf) {
+      picture.width = width;
+      picture.height = height;
+      picture.bytes.resize(static_cast<size_t>(width) * height * 3);
+      for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i)
+        std::copy(buf + 4 * i, buf + 4 * i + 3, picture.bytes.begin() + 3 * i);
+    }
+    decoded = index[entry].frame;
+    return true;
+  }
+
   bool Show(int64_t f) {
     if (index.empty()) return false;
     position = std::clamp<int64_t>(f, 0, length - 1);
@@ -264,6 +346,21 @@ bool FfmpegPlayer::Open(const std::string& path, std::string* error) {
     if (error) *error = path + ": " + why;
     return false;
   };
+  {
+    // Animated WebP goes to libwebp; everything else to FFmpeg.
+    std::ifstream in(path, std::ios::binary);
+    char head[12] = {0};
+    if (in.read(head, sizeof head) && std::string(head, 4) == "RIFF" &&
+        std::string(head + 8, 4) == "WEBP") {
+      in.seekg(0);
+      std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!m.OpenWebp(std::move(bytes)) || m.index.empty())
+        return fail(Msg("the file holds no video the player can decode"));
+      if (!m.Show(0)) return fail(m.lastError);
+      m.mode = PlayerMode::Stopped;
+      return true;
+    }
+  }
   int r = avformat_open_input(&m.fmt, path.c_str(), nullptr, nullptr);
   if (r < 0) return fail(MsgFormat("cannot open the movie: %s", {AvText(r)}));
   r = avformat_find_stream_info(m.fmt, nullptr);

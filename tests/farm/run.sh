@@ -126,6 +126,10 @@ status farm-finishes 0 farm "$project" -o "$work/cut.avi" --chunks 2 --work-dir 
 expect farm-finishes-equal test "$(frames_md5 "$work/cut.avi")" = "$(frames_md5 "$work/whole.avi")"
 status assemble 0 assemble "$work/w2" -o "$work/again.avi"
 expect assemble-equal test "$(frames_md5 "$work/again.avi")" = "$(frames_md5 "$work/whole.avi")"
+# Any movie format: a lossless FFV1 Matroska file holds the same pictures.
+status assemble-mkv 0 assemble "$work/w2" -o "$work/again.mkv"
+pictures_md5() { ffmpeg -v error -i "$1" -pix_fmt bgr24 -f framemd5 - | grep -v '^#' | awk -F, '{print $NF}'; }
+expect assemble-mkv-equal test "$(pictures_md5 "$work/again.mkv")" = "$(pictures_md5 "$work/whole.avi")"
 
 # Bad input.
 status range-outside 2 movie "$project" --frames 20..24 -o "$work/bad/f.png"
