@@ -18,6 +18,7 @@
 #include "app/DialogHost.h"
 #include "app/MainWindow.h"
 #include "output/AviPlayer.h"
+#include "output/AviWriter.h"
 
 using namespace velmora;
 
@@ -101,6 +102,7 @@ class ExportTest : public QObject {
   void stillMatchesTheCommandLine();
   void movieMatchesTheCommandLineFrameForFrame();
   void abortStopsBetweenFramesAndLeavesAPlayableMovie();
+  void otherMovieFormatsTakeTheirOwnOptions();
   void closingDuringAnExportStopsItCleanly();
 
  private:
@@ -230,6 +232,33 @@ void ExportTest::abortStopsBetweenFramesAndLeavesAPlayableMovie() {
   AviPlayer player;
   QVERIFY(player.Open(out.toStdString(), nullptr));
   QCOMPARE(player.Length(), int64_t{done});
+}
+
+// A Matroska movie asks for no AVI compression, takes the codec stored for
+// its format and is shown in the preview window; the options dialog of the
+// Settings menu follows the output's format.
+void ExportTest::otherMovieFormatsTakeTheirOwnOptions() {
+  SetTimeline(2);
+  MovieEncodeOptions stored;
+  stored.codec = "png";
+  QVERIFY(MovieOptionsSave(ini_.toStdString(), *FindFormatByName("mkv"), stored, nullptr));
+  const QString out = dir_.filePath(QStringLiteral("m.mkv"));
+  w_->OutPutFilen->setText(out);
+  w_->SaveMovie->click();
+  WaitForExport();
+  QVERIFY2(host_.errors.isEmpty(), qPrintable(host_.errors.join('\n')));
+  QCOMPARE(host_.dialogs, QStringList{QStringLiteral("AVIView")});
+  AviPlayer player;
+  QVERIFY(player.Open(out.toStdString(), nullptr));
+  QCOMPARE(player.Length(), int64_t{3});
+  QFile movie(out);
+  QVERIFY(movie.open(QIODevice::ReadOnly));
+  QVERIFY(movie.readAll().contains("\x89PNG\r\n"));  // PNG-coded pictures
+  w_->AVIA1Click();
+  QCOMPARE(host_.dialogs.value(1), QStringLiteral("MovieOptionsDialog"));
+  w_->OutPutFilen->setText(dir_.filePath(QStringLiteral("m.avi")));
+  w_->AVIA1Click();
+  QCOMPARE(host_.dialogs.value(2), QStringLiteral("AviOptionsDialog"));
 }
 
 void ExportTest::closingDuringAnExportStopsItCleanly() {
