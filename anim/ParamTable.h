@@ -466,7 +466,7 @@ inline constexpr std::array<int, ParamCount> kSaveOrder = param_table::WordRows<
 inline constexpr std::array<int, ParamCount> kRegisterOrder =
     param_table::WordRows<&TParamWord::Register>().first;
 
-// The 38 curves in the set's order, then the settings.
+// The curves in the set's order, then the settings.
 std::span<const TParamInfo> ParamTable();
 const TParamInfo& CurveParam(int curveIndex);
 // The row of NAME ("complex", "cloud_position.x", "resolution"); a keyword
