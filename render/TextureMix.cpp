@@ -67,12 +67,35 @@ void Lay(RenderContext& ctx, const TPixeBuffer* src, TPixeBuffer* dst, int mode)
       const PackedPixel* s = src->data + y * w;
       PackedPixel* d = dst->data + y * w;
       for (int32_t x = 0; x < w; ++x)
-        if (!IsTransparent(s[x])) d[x] = PackedBlend(d[x], s[x], mode);
+        if (!IsTransparent(s[x])) d[x] = MixBlend(d[x], s[x], mode);
     }
   });
 }
 
 }  // namespace
+
+// round(n / 255) has no ties (2n = 255 (2k + 1) has an even left side and an
+// odd right one); n / 256 rounds its ties to the even neighbour.
+PackedPixel MixBlend(PackedPixel d, PackedPixel s, int mode) {
+  if (mode < 0 || mode > 2) return PackedBlend(d, s, mode);
+  const uint32_t sA = PixA(s), dA = PixA(d);
+  uint32_t c[3];
+  for (int i = 0; i < 3; ++i) {
+    const uint32_t dc = (d >> (8 * i)) & 0xFFu, sc = (s >> (8 * i)) & 0xFFu;
+    if (mode == 2) {
+      const uint32_t n = dc * (255 - sA) + sc * sA;
+      uint32_t q = n >> 8;
+      const uint32_t r = n & 0xFFu;
+      if (r > 128 || (r == 128 && (q & 1))) ++q;
+      c[i] = q;
+    } else {
+      const uint32_t add = (2 * sA * sc + 255) / 510;
+      c[i] = mode == 0 ? std::min(dc + add, 255u) : (dc > add ? dc - add : 0u);
+    }
+  }
+  const uint32_t a = mode == 2 ? std::min(dA + sA, 255u) : (dA + sA) >> 1;
+  return MakePixel(c[0], c[1], c[2], a);
+}
 
 std::shared_ptr<TTexture> NewTexture(int32_t w, int32_t h) {
   auto t = std::make_shared<TTexture>();

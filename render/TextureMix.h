@@ -43,6 +43,10 @@ std::shared_ptr<TTexture> NewTexture(int32_t w, int32_t h);
 // the nearest byte, ties to even.  POOL (when given) shares the rows out.
 void ScaleTextureWrapped(const TPixeBuffer* src, TPixeBuffer* dst, ThreadPool* pool = nullptr);
 
+// PackedBlend (render/Pixe.h) for the mix stage: the same results, in
+// integer arithmetic for its modes 0 (add), 1 (subtract) and 2 (average).
+PackedPixel MixBlend(PackedPixel d, PackedPixel s, int mode);
+
 // The buffer that holds the picture of the last render of PARAMS:
 // mixed_texture when PARAMS has a texture, else filtered_cloud.
 const TPixeBuffer* PictureBuffer(const RenderContext& ctx, const TCloudFrameParams& params);

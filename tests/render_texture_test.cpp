@@ -57,6 +57,20 @@ TEST(TextureScale, TilingTextureStaysTiling) {
   for (int x = 0; x < 6; ++x) EXPECT_EQ(s[x], s[(x + 3) % 6]) << x;
 }
 
+TEST(MixTexture, IntegerBlendEqualsThePackedBlend) {
+  // Every source colour and alpha against destinations at the edges and in
+  // the middle of the range (including the ties of the average).
+  for (int mode = 0; mode < 3; ++mode)
+    for (uint32_t sA = 0; sA < 256; ++sA)
+      for (uint32_t sc = 0; sc < 256; sc += (sA % 7 == 0 ? 1 : 17))
+        for (uint32_t dc : {0u, 1u, 64u, 127u, 128u, 200u, 254u, 255u}) {
+          const PackedPixel d = MakePixel(dc, 255 - dc, dc / 2, sc);
+          const PackedPixel s = MakePixel(sc, dc, 255 - sc, sA);
+          ASSERT_EQ(MixBlend(d, s, mode), PackedBlend(d, s, mode))
+              << "mode " << mode << " sA " << sA << " sc " << sc << " dc " << dc;
+        }
+}
+
 TEST(MixTexture, EachModeOverAndUnderTheTexture) {
   // A 1 x 1 texture of grey 100, scaled over 2 x 2 clouds (80, 40, 20) of
   // alpha 128.
