@@ -327,7 +327,7 @@ int CmdRender(const Args& args) {
   } else if (o.buffer) {
     BufferBitmap(ctx, *o.buffer, picture);
   } else if (high) {
-    HighPicture(ctx, highFrame, factor, o.alphaChannel, image);
+    HighPicture(ctx, highFrame, factor, o.alphaChannel, image, params.Texture != nullptr);
   }
   if (high) {
     if (*o.output == "-") {

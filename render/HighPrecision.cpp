@@ -10,6 +10,7 @@
 #include "render/ColorFilter.h"
 #include "render/Ease.h"
 #include "render/ParallelPixels.h"
+#include "render/TextureMix.h"
 
 namespace velmora {
 
@@ -96,48 +97,6 @@ FloatPixel MixBlend(FloatPixel d, FloatPixel s, int mode) {
 FloatPixel PackedAsFloat(PackedPixel p) {
   return FloatPixel{static_cast<float>(PixR(p)), static_cast<float>(PixG(p)),
                     static_cast<float>(PixB(p)), static_cast<float>(PixA(p))};
-}
-
-int32_t RoundCoord(LD v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(RoundToInt64(v), INT32_MIN, INT32_MAX));
-}
-
-// The texture's scaled draw into the whole of TARGET with a blend mode, as
-// the packed draws walk it: nearest pixel, or the mean of 3 x 3 samples
-// (without the packed draw's truncation).  No coordinate wraps.
-void DrawTextureHigh(const TPixeBuffer* tex, TPixeFloatBuffer* target, int mode, bool fast) {
-  const int32_t W = target->width, H = target->height;
-  if (tex->width <= 0 || tex->height <= 0 || W <= 0 || H <= 0) return;
-  const LD sx = static_cast<LD>(tex->width) / W;
-  const LD sy = static_cast<LD>(tex->height) / H;
-  LD v = 0;
-  for (int32_t y = 0; y < H; ++y) {
-    LD u = 0;
-    for (int32_t x = 0; x < W; ++x) {
-      FloatPixel s;
-      if (fast) {
-        s = PackedAsFloat(GetPixel(tex, RoundCoord(u), RoundCoord(v), false));
-      } else {
-        float sum[4] = {0, 0, 0, 0};
-        for (int k = 0; k < 3; ++k)
-          for (int l = 0; l < 3; ++l) {
-            const PackedPixel p =
-                GetPixel(tex, RoundCoord(u + k * sx / 3), RoundCoord(v + l * sy / 3), false);
-            sum[0] += PixR(p);
-            sum[1] += PixG(p);
-            sum[2] += PixB(p);
-            sum[3] += PixA(p);
-          }
-        s = FloatPixel{sum[0] / 9, sum[1] / 9, sum[2] / 9, sum[3] / 9};
-      }
-      if (s.a > 0) {
-        FloatPixel& d = target->data[static_cast<size_t>(y) * W + x];
-        d = MixBlend(d, s, mode);
-      }
-      u += sx;
-    }
-    v += sy;
-  }
 }
 
 // The rounded blur offset as a shift s in 0..size-1 (position p reads cell
@@ -252,23 +211,47 @@ void ColorFilterHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParam
 }
 
 void MixTextureHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params,
-                    bool fast) {
+                    bool /*fast*/) {
   ctx.FrameProgress = 100;
   TPixeFloatBuffer* mixed = high.mixed;
   const TPixeFloatBuffer* clouds = high.filtered;
   if (ctx.AbortRequested() || !mixed || !clouds) return;
   const TPixeBuffer* tex = params.Texture;
-  if (!tex || params.UnderTexture != 0) {
+  if (!tex) {
     CopyPixeFloatBuffer(mixed, clouds);
-    if (tex) DrawTextureHigh(tex, mixed, params.PileMode, fast);
     return;
   }
-  if (!ResizePixeFloatBuffer(mixed, clouds->width, clouds->height)) return;
-  FillPixeFloatBuffer(mixed, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
-  DrawTextureHigh(tex, mixed, 2, fast);
-  const size_t n = static_cast<size_t>(clouds->width) * static_cast<size_t>(clouds->height);
-  for (size_t i = 0; i < n; ++i)
-    if (clouds->data[i].a > 0) mixed->data[i] = MixBlend(mixed->data[i], clouds->data[i], params.PileMode);
+  // The texture scaled as the standard mix scales it (wrapping, so the
+  // result tiles); the blends then run on floats without rounding.
+  const int32_t w = clouds->width, h = clouds->height;
+  if (!ResizePixeFloatBuffer(mixed, w, h)) return;
+  TPixeBuffer* scaled = NewPixeBuffer(ctx.Pool, w, h);
+  if (!scaled) {
+    ctx.ShowMessage(TrFormat("雲模様バッファ(%s)の確保に失敗しました", {"texture"}));
+    return;
+  }
+  ScaleTextureWrapped(tex, scaled, &ctx.Threads);
+  const bool cloudsOver = params.UnderTexture == 0;
+  ctx.Threads.For(h, RowGrain(w), [&](int64_t from, int64_t to, int) {
+    for (int64_t y = from; y < to; ++y) {
+      const size_t row = static_cast<size_t>(y) * static_cast<size_t>(w);
+      for (int32_t x = 0; x < w; ++x) {
+        const size_t i = row + static_cast<size_t>(x);
+        const PackedPixel t = scaled->data[i];
+        FloatPixel& d = mixed->data[i];
+        if (cloudsOver) {
+          // The texture averaged onto opaque black, the clouds blended on.
+          d = FloatPixel{0, 0, 0, 255};
+          if (!IsTransparent(t)) d = MixBlend(d, PackedAsFloat(t), 2);
+          if (clouds->data[i].a > 0) d = MixBlend(d, clouds->data[i], params.PileMode);
+        } else {
+          d = clouds->data[i];
+          if (!IsTransparent(t)) d = MixBlend(d, PackedAsFloat(t), params.PileMode);
+        }
+      }
+    }
+  });
+  FreePixeBuffer(scaled);
 }
 
 void BlurHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& params) {
@@ -396,13 +379,20 @@ bool RenderStillFrameHigh(RenderContext& ctx, const TCloudFrameParams& params, H
 }
 
 void HighPicture(RenderContext& ctx, const HighFrame& high, int32_t factor, bool withAlpha,
-                 FloatImage& out) {
-  Reduce(ctx, high.filtered, factor, withAlpha ? 4 : 3, out, [](const FloatPixel& p, float* v) {
+                 FloatImage& out, bool textured) {
+  // With a texture the mix is the picture; the alpha stays the clouds' own.
+  const TPixeFloatBuffer* colour = textured && high.mixed ? high.mixed : high.filtered;
+  Reduce(ctx, colour, factor, withAlpha ? 4 : 3, out, [](const FloatPixel& p, float* v) {
     v[0] = p.r;
     v[1] = p.g;
     v[2] = p.b;
     v[3] = p.a;
   });
+  if (!withAlpha || colour == high.filtered) return;
+  FloatImage alpha;
+  Reduce(ctx, high.filtered, factor, 1, alpha, [](const FloatPixel& p, float* v) { v[0] = p.a; });
+  for (int32_t y = 0; y < out.height && y < alpha.height; ++y)
+    for (int32_t x = 0; x < out.width && x < alpha.width; ++x) out.Pixel(x, y)[3] = *alpha.Pixel(x, y);
 }
 
 void HighHeights(RenderContext& ctx, const HighFrame& high, int32_t factor, FloatImage& out) {

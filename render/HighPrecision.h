@@ -76,9 +76,10 @@ bool RenderStillFrameHigh(RenderContext& ctx, const TCloudFrameParams& params, H
                           std::string* error);
 
 // The picture of the last high-precision render at output size (the render
-// reduced by FACTOR with a box average): R, G, B and, WITHALPHA, A.
+// reduced by FACTOR with a box average): R, G, B and, WITHALPHA, A.  With
+// TEXTURED the colour is the texture mix's and the alpha the clouds' own.
 void HighPicture(RenderContext& ctx, const HighFrame& high, int32_t factor, bool withAlpha,
-                 FloatImage& out);
+                 FloatImage& out, bool textured = false);
 // The heights of the last high-precision render at output size: the grey
 // cloud (before colour filter, mix and blur), 0 black .. 1 white.
 void HighHeights(RenderContext& ctx, const HighFrame& high, int32_t factor, FloatImage& out);
