@@ -118,7 +118,7 @@ void RenderFrame(RenderContext& ctx, const TRenderStages& stages, RenderSequence
     const int32_t factor = OutputFactor(p);
     FramePictures& pic = frame.pictures;
     const TPixeBuffer* buffer = ctx.Frame.filtered_cloud;
-    if (wantColour) OversampledPictures(ctx, factor, pic.colour, nullptr, stages);
+    if (wantColour) OversampledPictures(ctx, p, pic.colour, nullptr, stages);
     if (alpha == AlphaPicture::Now) {
       Bitmap24 full;
       BufferAlphaToBitmap(full, buffer);

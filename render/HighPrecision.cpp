@@ -30,10 +30,6 @@ bool EnsureFloat(HungerPool& pool, TPixeFloatBuffer*& slot, int32_t w, int32_t h
   return false;
 }
 
-bool SameSize(const TPixeFloatBuffer* a, const TPixeFloatBuffer* b) {
-  return a && b && a->width == b->width && a->height == b->height;
-}
-
 inline float Clamp255(float v) {
   if (!(v > 0)) return 0;  // also NaN
   return v > 255 ? 255.0f : v;

@@ -118,7 +118,7 @@ void TEditHistory::Restore(Document& doc) const {
   }
   // The texture and the preview size belong to the window, not to a state.
   TCloudFrameParams& p = doc.Params;
-  TPixeBuffer* const texture = p.Texture;
+  const TPixeBuffer* const texture = p.Texture;
   const int32_t previewWidth = p.PreviewWidth, previewHeight = p.PreviewHeight;
   p = s.Params;
   p.Texture = texture;
