@@ -178,6 +178,7 @@ class FfmpegAviWriter final : public AviEncoder {
   size_t rawStride = 0;  // bytes per uncompressed row, a multiple of 4
   bool withAlpha = false;      // the encoder is fed BGRA pictures
   std::vector<uint8_t> bgra;   // colour and alpha interleaved for it
+  std::vector<uint8_t> bgr;    // the colour picture, with room behind it for the converter
 
   // The steps of Open shared by every container: the file aside, the muxer
   // and its one video stream at 30 frames per second.
@@ -653,12 +654,17 @@ bool FfmpegAviWriter::Write(const Bitmap24& bm, const Bitmap24* alpha, int64_t s
     if (ret < 0) {
       ok = m.Fail(MsgFormat("cannot prepare a frame: %s", {AvError(ret)}));
     } else {
-      const uint8_t* src[1] = {bm.Row(0)};
+      // The converter reads whole vectors past a row's end, so the picture
+      // goes through a copy with room behind its last row.
+      constexpr size_t kSlack = 64;
+      const size_t n = static_cast<size_t>(m.width) * static_cast<size_t>(m.height);
+      m.bgr.resize(n * 3 + kSlack);
+      std::memcpy(m.bgr.data(), bm.Row(0), n * 3);
+      const uint8_t* src[1] = {m.bgr.data()};
       int srcStride[1] = {m.width * 3};
       if (m.withAlpha) {
         // Blue, green, red and the alpha picture's byte (opaque without one).
-        const size_t n = static_cast<size_t>(m.width) * static_cast<size_t>(m.height);
-        m.bgra.resize(n * 4);
+        m.bgra.resize(n * 4 + kSlack);
         const uint8_t* c = bm.Row(0);
         const uint8_t* a = alpha ? alpha->Row(0) : nullptr;
         for (size_t i = 0; i < n; ++i) {

@@ -208,10 +208,14 @@ struct FfmpegPlayer::Impl {
     // Sized here: the movie module carries no copy of the render library.
     picture.width = frame->width;
     picture.height = frame->height;
-    picture.bytes.assign(static_cast<size_t>(frame->width) * frame->height * 3, 0);
+    // The converter writes whole vectors past a row's end: room behind the
+    // last row, dropped afterwards.
+    const size_t bytes = static_cast<size_t>(frame->width) * frame->height * 3;
+    picture.bytes.assign(bytes + 64, 0);
     uint8_t* dst[1] = {picture.bytes.data()};
     const int dstStride[1] = {frame->width * 3};
     sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+    picture.bytes.resize(bytes);
   }
 
   // Takes the decoder's finished pictures; true once the one of frame
