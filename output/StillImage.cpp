@@ -454,17 +454,21 @@ TIFF* OpenTiffMemory(TiffMemory& m, const char* mode, std::string& message) {
   TIFFOpenOptionsFree(opts);
   return tif;
 }
-}  // namespace
 
-bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
-                const Bitmap24* alpha) {
+// One deflate-compressed TIFF of W x H pixels of SAMPLES channels (the
+// fourth an unassociated alpha), BITS per sample, top row first.  FORMAT is
+// the sample format tag's value, 0 to leave the tag out (unsigned integers);
+// ROW(y) gives row y's samples, false ends the picture as failed.
+template <typename Row>
+bool EncodeTiffRows(int32_t w, int32_t h, int samples, int bits, int format, int predictor,
+                    std::string& out, std::string* error, Row&& row) {
   std::string message = Msg("cannot create the file");
   auto fail = [&] {
     if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
     out.clear();
     return false;
   };
-  if (bm.width <= 0 || bm.height <= 0) {
+  if (w <= 0 || h <= 0) {
     message = Msg("empty picture");
     return fail();
   }
@@ -473,90 +477,64 @@ bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
   m.bytes = &out;
   TIFF* tif = OpenTiffMemory(m, "w", message);
   if (!tif) return fail();
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(bm.width));
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(bm.height));
-  const int samples = alpha ? 4 : 3;
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-  if (alpha) {
-    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
-  }
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-  TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-  std::vector<uint8_t> rgb(static_cast<size_t>(bm.width) * samples);
-  bool ok = true;
-  for (int32_t y = 0; y < bm.height && ok; ++y) {
-    const uint8_t* row = bm.Row(y);
-    for (int32_t x = 0; x < bm.width; ++x) {
-      uint8_t* p = &rgb[static_cast<size_t>(x) * samples];
-      p[0] = row[x * 3 + 2];
-      p[1] = row[x * 3 + 1];
-      p[2] = row[x * 3];
-      if (alpha) p[3] = alpha->Row(y)[x * 3];
-    }
-    ok = TIFFWriteScanline(tif, rgb.data(), static_cast<uint32_t>(y), 0) == 1;
-  }
-  ok = ok && TIFFWriteDirectory(tif) == 1;
-  TIFFClose(tif);
-  return ok ? true : fail();
-}
-
-bool EncodeTiffHigh(const FloatImage& img, bool floats, std::string& out, std::string* error) {
-  std::string message = Msg("cannot create the file");
-  auto fail = [&] {
-    if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
-    out.clear();
-    return false;
-  };
-  if (img.width <= 0 || img.height <= 0) {
-    message = Msg("empty picture");
-    return fail();
-  }
-  out.clear();
-  TiffMemory m;
-  m.bytes = &out;
-  TIFF* tif = OpenTiffMemory(m, "w", message);
-  if (!tif) return fail();
-  const int samples = img.channels;
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(img.width));
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(img.height));
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(w));
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(h));
   TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
   if (samples == 4) {
     const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, floats ? 32 : 16);
-  TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+  if (format) TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, format);
   TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
   TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
   TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-  TIFFSetField(tif, TIFFTAG_PREDICTOR, floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL);
+  TIFFSetField(tif, TIFFTAG_PREDICTOR, predictor);
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-  const size_t n = static_cast<size_t>(img.width) * static_cast<size_t>(samples);
-  std::vector<uint16_t> row16(floats ? 0 : n);
-  std::vector<float> row32(floats ? n : 0);
   bool ok = true;
-  for (int32_t y = 0; y < img.height && ok; ++y) {
-    const float* in = img.Pixel(0, y);
-    void* row = nullptr;
-    if (floats) {
-      std::copy_n(in, n, row32.data());
-      row = row32.data();
-    } else {
-      for (size_t i = 0; i < n; ++i) row16[i] = Sample16(in[i]);
-      row = row16.data();
-    }
-    ok = TIFFWriteScanline(tif, row, static_cast<uint32_t>(y), 0) == 1;
-  }
+  for (int32_t y = 0; y < h && ok; ++y)
+    ok = TIFFWriteScanline(tif, row(y), static_cast<uint32_t>(y), 0) == 1;
   ok = ok && TIFFWriteDirectory(tif) == 1;
   TIFFClose(tif);
   return ok ? true : fail();
+}
+}  // namespace
+
+bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
+                const Bitmap24* alpha) {
+  const int samples = alpha ? 4 : 3;
+  std::vector<uint8_t> rgb(static_cast<size_t>(std::max(bm.width, 0)) * samples);
+  return EncodeTiffRows(bm.width, bm.height, samples, 8, 0, PREDICTOR_HORIZONTAL, out, error,
+                        [&](int32_t y) {
+                          const uint8_t* row = bm.Row(y);
+                          for (int32_t x = 0; x < bm.width; ++x) {
+                            uint8_t* p = &rgb[static_cast<size_t>(x) * samples];
+                            p[0] = row[x * 3 + 2];
+                            p[1] = row[x * 3 + 1];
+                            p[2] = row[x * 3];
+                            if (alpha) p[3] = alpha->Row(y)[x * 3];
+                          }
+                          return static_cast<void*>(rgb.data());
+                        });
+}
+
+bool EncodeTiffHigh(const FloatImage& img, bool floats, std::string& out, std::string* error) {
+  const size_t n = static_cast<size_t>(img.width) * static_cast<size_t>(img.channels);
+  std::vector<uint16_t> row16(floats ? 0 : n);
+  std::vector<float> row32(floats ? n : 0);
+  return EncodeTiffRows(
+      img.width, img.height, img.channels, floats ? 32 : 16,
+      floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT,
+      floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL, out, error, [&](int32_t y) {
+        const float* in = img.Pixel(0, y);
+        if (floats) {
+          std::copy_n(in, n, row32.data());
+          return static_cast<void*>(row32.data());
+        }
+        for (size_t i = 0; i < n; ++i) row16[i] = Sample16(in[i]);
+        return static_cast<void*>(row16.data());
+      });
 }
 
 bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitmap24* alpha) {
