@@ -111,6 +111,52 @@ BENCHMARK(BM_MovieExportMode)
     ->Iterations(1)
     ->UseRealTime();
 
+// Frame 0 of the new project (512 x 512), the picture the encoders take.
+Bitmap24 NewProjectPicture() {
+  RenderContext ctx;
+  Document doc;
+  doc.ApplyNewProjectDefaults();
+  const TWindowHooks hooks;
+  TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
+  Bitmap24 picture;
+  RenderMovieFrame(renderer, 0, picture, nullptr);
+  return picture;
+}
+
+// What EncodeFrames measured, summed over the iterations.
+struct EncodeCost {
+  double seconds = 0;     // wall time
+  double cpuSeconds = 0;  // processor time of every thread
+  double frames = 0;
+};
+
+// Writes FRAMES into a movie at PATH once per iteration, from opening to
+// the closed file (encoders that look ahead, or assemble at the end as
+// animated WebP does, finish their work in Close); the file is removed
+// afterwards.  An .avi name takes AVIOPTIONS, the others MOVIEOPTIONS.
+EncodeCost EncodeFrames(benchmark::State& state, const std::string& path,
+                        const std::vector<Bitmap24>& frames, const AviOptions& aviOptions,
+                        const MovieEncodeOptions& movieOptions = {}) {
+  EncodeCost cost;
+  const int32_t w = frames.front().width, h = frames.front().height;
+  for (auto _ : state) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::clock_t cpuStarted = std::clock();
+    AviWriter writer;
+    if (!writer.Open(path, w, h, aviOptions, movieOptions)) {
+      state.SkipWithError(writer.LastError().c_str());
+      break;
+    }
+    for (size_t f = 0; f < frames.size(); ++f) writer.Write(frames[f], static_cast<int64_t>(f));
+    if (!writer.Close()) state.SkipWithError(writer.LastError().c_str());
+    cost.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    cost.cpuSeconds += static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
+    cost.frames += static_cast<double>(frames.size());
+  }
+  std::remove(path.c_str());
+  return cost;
+}
+
 // The encoder alone: the pictures of one rendered frame, written 30 times.
 void BM_AviEncode512(benchmark::State& state) {
   const int64_t codec = state.range(0);
@@ -119,26 +165,10 @@ void BM_AviEncode512(benchmark::State& state) {
     state.SkipWithError(why.c_str());
     return;
   }
-  RenderContext ctx;
-  Document doc;
-  doc.ApplyNewProjectDefaults();
-  const TWindowHooks hooks;
-  TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
-  Bitmap24 picture;
-  RenderMovieFrame(renderer, 0, picture, nullptr);
-  const std::string path = TempName("encode");
-  double frames = 0;
-  for (auto _ : state) {
-    AviWriter writer;
-    if (!writer.Open(path, picture.width, picture.height, CodecOptions(codec)))
-      state.SkipWithError(writer.LastError().c_str());
-    for (int32_t f = 0; f < kFrames; ++f) writer.Write(picture, f);
-    if (!writer.Close()) state.SkipWithError(writer.LastError().c_str());
-    frames += kFrames;
-  }
-  std::remove(path.c_str());
+  const std::vector<Bitmap24> frames(kFrames, NewProjectPicture());
+  const EncodeCost cost = EncodeFrames(state, TempName("encode"), frames, CodecOptions(codec));
   state.SetLabel(kCodecs[codec]);
-  state.counters["fps"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+  state.counters["fps"] = benchmark::Counter(cost.frames, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_AviEncode512)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -173,13 +203,7 @@ constexpr MovieCase kMovieCases[] = {
 void BM_MovieEncode512(benchmark::State& state) {
   const MovieCase& c = kMovieCases[state.range(0)];
   state.SetLabel(std::string(c.file) + " " + c.codec);
-  RenderContext ctx;
-  Document doc;
-  doc.ApplyNewProjectDefaults();
-  const TWindowHooks hooks;
-  TFrameRenderer renderer = DocumentRenderer(ctx, doc, hooks);
-  Bitmap24 picture;
-  RenderMovieFrame(renderer, 0, picture, nullptr);
+  const Bitmap24 picture = NewProjectPicture();
   std::vector<Bitmap24> frames(kFrames, picture);
   for (int32_t f = 0; f < kFrames; ++f)
     for (int32_t y = 0; y < picture.height; ++y)
@@ -189,28 +213,12 @@ void BM_MovieEncode512(benchmark::State& state) {
   const std::string path = "/tmp/velmora_bench_" + std::to_string(getpid()) + "." + c.file;
   MovieEncodeOptions options;
   options.codec = c.codec;
-  double seconds = 0, cpuSeconds = 0, frameCount = 0;
-  for (auto _ : state) {
-    // From opening to the closed file: encoders that look ahead (or, as
-    // animated WebP, assemble at the end) finish their work in Close.
-    const auto started = std::chrono::steady_clock::now();
-    const std::clock_t cpuStarted = std::clock();
-    AviWriter writer;
-    if (!writer.Open(path, picture.width, picture.height, DefaultAviOptions(), options)) {
-      state.SkipWithError(writer.LastError().c_str());
-      break;
-    }
-    for (int32_t f = 0; f < kFrames; ++f) writer.Write(frames[f], f);
-    if (!writer.Close()) state.SkipWithError(writer.LastError().c_str());
-    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    cpuSeconds += static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
-    frameCount += kFrames;
-  }
-  std::remove(path.c_str());
+  const EncodeCost cost = EncodeFrames(state, path, frames, DefaultAviOptions(), options);
   // Wall time, and the processor time of every thread (the encoders run
   // threads of their own), which a loaded machine does not inflate.
-  state.counters["encode_ms_per_frame"] = frameCount > 0 ? seconds * 1000 / frameCount : 0;
-  state.counters["encode_cpu_ms_per_frame"] = frameCount > 0 ? cpuSeconds * 1000 / frameCount : 0;
+  state.counters["encode_ms_per_frame"] = cost.frames > 0 ? cost.seconds * 1000 / cost.frames : 0;
+  state.counters["encode_cpu_ms_per_frame"] =
+      cost.frames > 0 ? cost.cpuSeconds * 1000 / cost.frames : 0;
 }
 BENCHMARK(BM_MovieEncode512)
     ->DenseRange(0, sizeof kMovieCases / sizeof kMovieCases[0] - 1)

@@ -123,6 +123,13 @@ bool FarmFolder::ReadRecord(FarmRecord& r) const {
   ReadIniString(path, kSection, "Texture", r.texture);
   ReadIniString(path, kSection, "TextureMix", r.textureMix);
   ReadIniString(path, kSection, "TextureLayer", r.textureLayer);
+  // Folders made before depths were recorded hold 8-bit pictures.
+  r.depth = "8";
+  r.buffer.clear();
+  r.normalStrength = "1";
+  ReadIniString(path, kSection, "Depth", r.depth);
+  ReadIniString(path, kSection, "Buffer", r.buffer);
+  ReadIniString(path, kSection, "NormalStrength", r.normalStrength);
   r.avi = DefaultAviOptions();
   AviOptionsLoad(path, r.avi);
   r.movie = MovieEncodeOptions();
@@ -147,6 +154,9 @@ bool FarmFolder::WriteRecord(const FarmRecord& r, std::string* error) const {
                          {"Texture", r.texture},
                          {"TextureMix", r.textureMix},
                          {"TextureLayer", r.textureLayer},
+                         {"Depth", r.depth},
+                         {"Buffer", r.buffer},
+                         {"NormalStrength", r.normalStrength},
                          {"Codec", r.movie.codec},
                          {"Quality", std::to_string(r.movie.quality)},
                          {"BitRate", std::to_string(r.movie.bitRate)},
@@ -260,6 +270,10 @@ std::string BatchScript(const FarmFolder& folder, const FarmRecord& record,
             : " --texture " + ShellQuote(record.texture) + " --texture-mix " +
                   ShellQuote(record.textureMix) + " --texture-layer " +
                   ShellQuote(record.textureLayer)) +
+       (record.depth == "8" ? std::string() : " --depth " + ShellQuote(record.depth)) +
+       (record.buffer.empty() ? std::string() : " --buffer " + ShellQuote(record.buffer)) +
+       (record.buffer != "normal" ? std::string()
+                                  : " --normal-strength " + ShellQuote(record.normalStrength)) +
        "\n";
   return s;
 }

@@ -48,6 +48,12 @@ struct FarmRecord {
   std::string texture;       // the texture's copy in the folder (TexturePath), "" when none
   std::string textureMix;    // --texture-mix and --texture-layer of the tasks
   std::string textureLayer;
+  // --depth, --buffer and --normal-strength of the tasks: "8", "16" or
+  // "float"; "" (the picture), "height" or "normal"; the strength as given
+  // ("1" without a normal map), so every task reads the same number.
+  std::string depth = "8";
+  std::string buffer;
+  std::string normalStrength = "1";
   std::string jobId;     // the last job submitted, "" when none
 };
 

@@ -18,6 +18,7 @@
 #include "base/Translate.h"
 #include "cli/CommandLine.h"
 #include "cli/DefaultContext.h"
+#include "cli/DepthArgs.h"
 #include "cli/Commands.h"
 #include "cli/FarmWork.h"
 #include "cli/Progress.h"
@@ -55,9 +56,10 @@ constexpr const char* kFarmUsage = MsgNoop(
     "  --partition P      the Slurm partition\n"
     "  --sbatch-arg=ARG   one more option for sbatch (repeatable)\n"
     "  --no-wait          print the job id and the assemble command and return\n"
-    "--from, --from-current, the movie options and --texture, --texture-mix and\n"
-    "--texture-layer are those of velmora movie (the tasks mix with a copy of the\n"
-    "texture in the work folder).\n");
+    "--from, --from-current, the movie options, --texture, --texture-mix,\n"
+    "--texture-layer, --depth (8: movies hold 8 bits), --buffer and\n"
+    "--normal-strength are those of velmora movie (the tasks mix with a copy of\n"
+    "the texture in the work folder).\n");
 
 struct FarmArgs {
   std::optional<std::string> project, main, alpha, chunks, workDir, partition, from;
@@ -66,6 +68,7 @@ struct FarmArgs {
   bool noWait = false;
   AviOptionArgs avi;
   TextureArgs texture;
+  DepthArgs depth;
 };
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -147,9 +150,15 @@ int CmdFarm(const Args& args) {
   cl.Flag("--no-wait", a.noWait);
   a.avi.Add(cl);
   a.texture.Add(cl);
+  a.depth.Add(cl);
+  a.depth.AddMaps(cl);
   if (auto s = cl.Parse(args)) return *s;
   if (auto s = a.avi.Check(cl)) return *s;
   if (auto s = a.texture.Check(cl)) return *s;
+  if (auto s = a.depth.Check(cl)) return *s;
+  // The farm writes movies, which hold 8-bit pictures.
+  if (const std::string problem = a.depth.MovieDepthProblem(); !problem.empty())
+    return cl.Usage(problem);
   std::optional<int32_t> chunks, from;
   if (auto s = cl.Int(a.chunks, "--chunks", MsgNoop("a number of tasks of 1 or more"), chunks)) return *s;
   if (auto s = cl.Int(a.from, "--from", MsgNoop("an integer frame number"), from)) return *s;
@@ -230,6 +239,9 @@ int CmdFarm(const Args& args) {
     record.textureMix = a.texture.MixName();
     record.textureLayer = a.texture.LayerName();
   }
+  record.depth = std::string(DepthName(a.depth.depth));
+  record.buffer = a.depth.MapName();
+  if (a.depth.strengthText) record.normalStrength = *a.depth.strengthText;
   std::string error;
   FarmRecord old;
   const bool resumed = folder.ReadRecord(old);
@@ -245,6 +257,10 @@ int CmdFarm(const Args& args) {
              old.textureLayer != record.textureLayer ||
              (textureBytes && ReadWholeFile(record.texture) != textureBytes))
       what = Msg("another texture");
+    else if (old.depth != record.depth)
+      what = Msg("another depth");
+    else if (old.buffer != record.buffer || old.normalStrength != record.normalStrength)
+      what = Msg("another buffer");
     if (!what.empty())
       return Fail(1, "farm: " + MsgFormat("the work folder %s was made for %s (%s, frames %s..%s); "
                                           "give another --work-dir or empty it",

@@ -21,6 +21,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
+#include "cli/DepthArgs.h"
 #include "cli/FarmWork.h"
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
@@ -72,6 +73,13 @@ constexpr const char* kMovieUsage = MsgNoop(
     "  --texture IMAGE     mix the clouds with this picture (as velmora render)\n"
     "  --texture-mix MODE  add (default), average or subtract\n"
     "  --texture-layer L   under (default) or over the clouds\n"
+    "  --depth 8|16|float  bits per channel of a numbered series: 16 (png, tiff;\n"
+    "                  exr as half floats) and float (tiff, exr) come from the\n"
+    "                  high-precision render, as velmora render --depth writes\n"
+    "                  them; movies hold 8\n"
+    "  --buffer NAME   height or normal: the colour output gets each frame's\n"
+    "                  height map or normal map (as velmora render)\n"
+    "  --normal-strength X  how steep the normal map is (default 1)\n"
     "Movie options (for AVI stored in the settings file for later movies):\n"
     "  --codec NAME    the codec, by FFmpeg's short name: for AVI raw, mjpeg, ffv1,\n"
     "                  h264, mpeg4 or a four-character code; for the others what\n"
@@ -100,6 +108,7 @@ struct MovieArgs {
   bool force = false;
   std::optional<int32_t> threads;
   TextureArgs texture;
+  DepthArgs depth;  // --depth, --buffer, --normal-strength
 };
 
 // An output name on the command line whose extension the format table does
@@ -133,8 +142,13 @@ std::optional<int> ParseMovieArgs(const Args& args, MovieArgs& m) {
   AddParamOptions(cl, m.paramTexts);
   cl.Value("--threads", threads, MsgNoop("a thread count"));
   m.texture.Add(cl);
+  m.depth.Add(cl);
+  m.depth.AddMaps(cl);
   if (auto s = cl.Parse(args)) return s;
   if (auto s = m.texture.Check(cl)) return s;
+  if (auto s = m.depth.Check(cl)) return s;
+  if (m.alphaChannel && m.depth.map != ExportMap::Picture)
+    return cl.Usage(Msg("--alpha-channel writes the exported picture, not a --buffer"));
   if (auto s = cl.Threads(threads, m.threads)) return s;
   if (auto error = ParseParamOptions(m.paramTexts, m.sets)) return cl.Usage(*error);
   if (auto s = cl.Int(from, "--from", MsgNoop("an integer frame number"), m.from)) return s;
@@ -232,6 +246,22 @@ int CmdMovie(const Args& args) {
     }
     settings.alphaChannel = true;
   }
+  // Pictures of depth 16 or float go to numbered series of a format that
+  // holds them; no movie does.
+  if (m.depth.depth != kDepth8) {
+    if (mainMovie || alphaMovie) return Fail(2, "movie: " + m.depth.MovieDepthProblem());
+    for (const std::string* name : {&settings.mainName, &settings.alphaName}) {
+      if (name->empty()) continue;
+      const OutputFormat& f = StillFormatForPath(*name);
+      if (!(f.depths & m.depth.depth) || !f.encodeHigh)
+        return Fail(2, "movie: " + MsgFormat("--depth %s: %s files hold no pictures of that depth (%s do)",
+                                             {std::string(DepthName(m.depth.depth)), std::string(f.name),
+                                              DepthFormatList(m.depth.depth)}));
+    }
+  }
+  settings.depth = m.depth.depth;
+  settings.map = m.depth.map;
+  settings.normalStrength = m.depth.normalStrength;
 
   const std::string settingsPath = SettingsPath();
   WarnUnusableSettings("movie", settingsPath);

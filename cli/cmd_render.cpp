@@ -20,6 +20,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/DefaultContext.h"
+#include "cli/DepthArgs.h"
 #include "cli/Progress.h"
 #include "cli/ProjectOpen.h"
 #include "cli/SetOptions.h"
@@ -93,8 +94,7 @@ struct RenderOptions {
   std::optional<int32_t> frame;
   long double workPerPixel = DefaultWorkPerPixel;
   std::optional<std::string> buffer;
-  unsigned depth = kDepth8;
-  double normalStrength = 1;
+  DepthArgs depth;  // --depth, --normal-strength
   std::optional<std::pair<int32_t, int32_t>> size;
   std::optional<int32_t> overSampling;
   std::optional<int32_t> seed;
@@ -133,8 +133,7 @@ std::string BufferNameList() {
 // Returns an exit status when the command should stop (help or usage error).
 std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   CommandLine cl("render", Msg(kRenderUsage));
-  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads,
-      depth, strength;
+  std::optional<std::string> frame, buffer, size, overSampling, seed, quality, maxWork, format, threads;
   cl.Project(o.project);
   cl.Flag("--strict", o.strict);
   cl.Flag("--alpha-channel", o.alphaChannel);
@@ -151,8 +150,7 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   cl.Value("--format", format, MsgNoop("a format name"));
   cl.Value("--threads", threads, MsgNoop("a thread count"));
   o.texture.Add(cl);
-  cl.Value("--depth", depth, MsgNoop("8, 16 or float"));
-  cl.Value("--normal-strength", strength, MsgNoop("a value"));
+  o.depth.Add(cl);
   if (auto s = cl.Parse(args)) return s;
   if (auto s = o.texture.Check(cl)) return s;
   if (auto error = ParseParamOptions(o.paramTexts, o.sets)) return cl.Usage(*error);
@@ -172,21 +170,11 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
   if (o.jpegQuality && (*o.jpegQuality < 0 || *o.jpegQuality > 100))
     return cl.Usage(Msg("--jpeg-quality must lie between 0 and 100"));
   if (auto s = cl.Threads(threads, o.threads)) return s;
-  if (depth) {
-    o.depth = DepthForName(*depth);
-    if (!o.depth) return cl.Usage(MsgFormat("--depth takes 8, 16 or float, not '%s'", {*depth}));
-  }
-  if (strength) {
-    if (!buffer || *buffer != "normal")
-      return cl.Usage(Msg("--normal-strength applies to --buffer normal"));
-    const std::optional<long double> v = ParseReal(*strength);
-    if (!v || !std::isfinite(*v))
-      return cl.Usage(MsgFormat("--normal-strength needs a number, not '%s'", {*strength}));
-    o.normalStrength = static_cast<double>(*v);
-  }
-  if (o.depth != kDepth8 && buffer && !IsHeightBuffer(buffer))
+  if (auto s = o.depth.Check(cl, buffer)) return s;
+  const unsigned depth = o.depth.depth;
+  if (depth != kDepth8 && buffer && !IsHeightBuffer(buffer))
     return cl.Usage(MsgFormat("--depth %s writes the picture, height or normal, not the buffer %s",
-                              {DepthName(o.depth), *buffer}));
+                              {DepthName(depth), *buffer}));
   if (!o.output) return cl.Usage(Msg("no output file given (-o OUT)"));
   // A picture's bytes on a terminal are of no use and upset it.
   if (*o.output == "-" && isatty(STDOUT_FILENO) == 1)
@@ -218,10 +206,10 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
                               {std::string(o.format->name), FormatNameList(kFormatStill, kChannelsRgba)}));
   if (o.alphaChannel && buffer)
     return cl.Usage(Msg("--alpha-channel writes the exported picture, not a --buffer"));
-  if (o.depth != kDepth8 && !(o.format->depths & o.depth && o.format->encodeHigh))
+  if (depth != kDepth8 && !(o.format->depths & depth && o.format->encodeHigh))
     return cl.Usage(MsgFormat("--depth %s: %s files hold no pictures of that depth (%s do)",
-                              {DepthName(o.depth), std::string(o.format->name),
-                               DepthFormatList(o.depth)}));
+                              {DepthName(depth), std::string(o.format->name),
+                               DepthFormatList(depth)}));
   return std::nullopt;
 }
 
@@ -287,7 +275,8 @@ int CmdRender(const Args& args) {
   bool rendered = false;
   Bitmap24 picture;
   Bitmap24 alpha;
-  const bool high = o.depth != kDepth8;
+  const unsigned depth = o.depth.depth;
+  const bool high = depth != kDepth8;
   HighFrame highFrame;  // the float buffers of a 16-bit or float render
   {
     InterruptToAbort interrupts(false);
@@ -313,29 +302,20 @@ int CmdRender(const Args& args) {
   // The picture at 16 bits or in floats, or the heights or normals at any
   // depth (at 8 bits rounded into PICTURE).
   FloatImage image;
-  const int32_t factor = OutputFactor(params);
-  if (IsHeightBuffer(o.buffer)) {
-    if (high)
-      HighHeights(ctx, highFrame, factor, image);
-    else
-      StandardHeights(ctx, factor, image);
-    if (*o.buffer == "normal") {
-      FloatImage heights = std::move(image);
-      NormalMap(heights, o.normalStrength, image);
-    }
-    if (!high) FloatImageToBitmap(image, picture);
-  } else if (o.buffer) {
+  if (o.buffer && !IsHeightBuffer(o.buffer)) {
     BufferBitmap(ctx, *o.buffer, picture);
-  } else if (high) {
-    HighPicture(ctx, highFrame, factor, o.alphaChannel, image, params.Texture != nullptr);
+  } else if (high || o.buffer) {
+    ExportImage(ctx, params, high ? &highFrame : nullptr, o.depth.map, o.depth.normalStrength,
+                o.alphaChannel, image);
+    if (!high) FloatImageToBitmap(image, picture);
   }
   if (high) {
     if (*o.output == "-") {
       std::string bytes;
-      if (!EncodeHigh(*o.format, image, o.depth, bytes, &error)) return Fail(1, "render: " + error);
+      if (!EncodeHigh(*o.format, image, depth, bytes, &error)) return Fail(1, "render: " + error);
       return WriteStdout("render", bytes) ? projectStatus : 1;
     }
-    if (!SaveHigh(*o.format, image, o.depth, *o.output, &error, o.force))
+    if (!SaveHigh(*o.format, image, depth, *o.output, &error, o.force))
       return Fail(1, "render: " + error);
     return projectStatus;
   }

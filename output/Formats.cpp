@@ -222,8 +222,10 @@ std::string FormatNameList(FormatKind kind, unsigned channels) {
 }
 
 std::string FormatTableText() {
+  // The header in the user's language (its columns line up with the rows'
+  // in every translation); the rows hold names the options take.
   std::string text =
-      "name  extensions   written as            channels         depths        options\n";
+      Msg("name  extensions   written as            channels         depths        options\n");
   for (const OutputFormat& f : kFormats) {
     std::string exts;
     for (std::string_view e : f.extensions)
@@ -245,7 +247,8 @@ std::string FormatTableText() {
                   exts.c_str(), kinds.c_str(), channels.c_str(), depths.c_str(), options.c_str());
     text += line;
   }
-  text += "\nmovie codecs (--codec; the first is the default; * holds alpha):\n";
+  text += "\n";
+  text += Msg("movie codecs (--codec; the first is the default; * holds alpha):\n");
   for (const OutputFormat& f : kFormats) {
     if (!f.Can(kFormatMovie)) continue;
     std::string list;

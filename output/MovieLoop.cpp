@@ -67,12 +67,27 @@ struct Output {
 // the picture shown), or on the outputs' thread from the alpha bytes.
 enum class AlphaPicture { None, Now, Later };
 
+// What the frames' pictures are and which are made.
+struct FrameLook {
+  bool wantColour = false;  // a main output
+  AlphaPicture alpha = AlphaPicture::None;  // of the 8-bit alpha picture
+  bool high = false;        // depth 16 or float: the high-precision render
+  bool alphaOutput = false;  // an alpha output (for the high-precision alpha)
+  bool alphaChannel = false;
+  ExportMap map = ExportMap::Picture;
+  double strength = 1;
+};
+
 // What one frame hands to the outputs.
 struct FramePictures {
   int32_t frame = 0;
   int32_t sample = 0;  // the frame counter: the AVI sample number
   Bitmap24 colour;     // with a main output
   Bitmap24 alpha;      // made with the render, or by AlphaFromBytes
+  // The pictures of the high-precision render: the colour output's (RGBA
+  // with the alpha channel) and the grey alpha.
+  FloatImage colourHigh;
+  FloatImage alphaHigh;
   // The alpha byte of every pixel at the render size, and the factor the
   // alpha picture is reduced by (AlphaPicture::Later).
   std::vector<uint8_t> alphaBytes;
@@ -107,18 +122,42 @@ void ReducePicture(RenderContext& ctx, const TRenderStages& stages, Bitmap24& ta
   stages.DownSample(ctx, target, source);
 }
 
-// Renders a frame from FRAME.params on CTX in SEQ and makes its pictures: the
-// colour picture when WANTCOLOUR, the alpha picture as ALPHA says.
+// The pictures of a high-precision render: the colour output's and the
+// alpha output's grey alpha.
+void HighPictures(RenderContext& ctx, const TCloudFrameParams& p, const FrameLook& look,
+                  const HighFrame& high, FramePictures& pic) {
+  if (look.wantColour)
+    ExportImage(ctx, p, &high, look.map, look.strength, look.alphaChannel, pic.colourHigh);
+  if (!look.alphaOutput) return;
+  FloatImage rgba;
+  const bool shared = pic.colourHigh.channels == 4;
+  if (!shared) ExportImage(ctx, p, &high, ExportMap::Picture, 0, true, rgba);
+  const FloatImage& from = shared ? pic.colourHigh : rgba;
+  pic.alphaHigh.SetSize(from.width, from.height, 1);
+  for (size_t i = 0; i < pic.alphaHigh.values.size(); ++i) pic.alphaHigh.values[i] = from.values[i * 4 + 3];
+}
+
+// Renders a frame from FRAME.params on CTX in SEQ and makes its pictures as
+// LOOK says; with LOOK.high through the high-precision stages into HIGH.
 void RenderFrame(RenderContext& ctx, const TRenderStages& stages, RenderSequence& seq,
-                 bool wantColour, AlphaPicture alpha, RenderedFrame& frame) {
+                 const FrameLook& look, HighFrame& high, RenderedFrame& frame) {
   const auto started = Clock::now();
   const TCloudFrameParams& p = frame.params;
-  frame.ok = RenderOversampled(ctx, p, seq, nullptr, stages);
-  if (frame.ok) {
+  frame.ok = RenderOversampled(ctx, p, seq, nullptr, look.high ? HighPrecisionStages(high) : stages);
+  if (frame.ok && look.high) {
+    HighPictures(ctx, p, look, high, frame.pictures);
+  } else if (frame.ok) {
     const int32_t factor = OutputFactor(p);
     FramePictures& pic = frame.pictures;
     const TPixeBuffer* buffer = ctx.Frame.filtered_cloud;
-    if (wantColour) OversampledPictures(ctx, p, pic.colour, nullptr, stages);
+    const AlphaPicture alpha = look.alpha;
+    if (look.wantColour && look.map == ExportMap::Picture) {
+      OversampledPictures(ctx, p, pic.colour, nullptr, stages);
+    } else if (look.wantColour) {
+      FloatImage map;
+      ExportImage(ctx, p, nullptr, look.map, look.strength, false, map);
+      FloatImageToBitmap(map, pic.colour);
+    }
     if (alpha == AlphaPicture::Now) {
       Bitmap24 full;
       BufferAlphaToBitmap(full, buffer);
@@ -221,9 +260,8 @@ struct PensKey {
 // the pictures are those of one frame after the other.
 class FrameLanes {
  public:
-  FrameLanes(RenderContext& main, const TRenderStages& stages, bool wantColour,
-             AlphaPicture alpha)
-      : main_(main), stages_(stages), wantColour_(wantColour), alpha_(alpha) {
+  FrameLanes(RenderContext& main, const TRenderStages& stages, const FrameLook& look)
+      : main_(main), stages_(stages), look_(look) {
     const int threads = main.Threads.Threads();
     for (int i = 0; i < 2; ++i) {
       Lane& lane = lanes_[i];
@@ -257,7 +295,7 @@ class FrameLanes {
     lane.ctx.FrameProgress = 0;
     lane.ctx.PixeProgress = 0;
     lane.thread = std::thread([this, &lane] {
-      RenderFrame(lane.ctx, stages_, lane.seq, wantColour_, alpha_, lane.frame);
+      RenderFrame(lane.ctx, stages_, lane.seq, look_, lane.high, lane.frame);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         lane.done = true;
@@ -298,6 +336,7 @@ class FrameLanes {
  private:
   struct Lane {
     RenderContext ctx;
+    HighFrame high;  // from ctx's pool: destroyed before it
     std::thread thread;
     int32_t number = 0;  // the frame in flight
     bool busy = false;   // a frame is in flight (or done and not taken)
@@ -307,8 +346,7 @@ class FrameLanes {
   };
   RenderContext& main_;
   const TRenderStages stages_;
-  const bool wantColour_;
-  const AlphaPicture alpha_;
+  const FrameLook look_;
   std::mutex mutex_;
   std::condition_variable done_;
   Lane lanes_[2];  // last: destroyed (and stopped) first
@@ -475,6 +513,27 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       return report;
     }
   }
+  if (settings.depth != kDepth8) {
+    // Pictures of depth 16 or float go only to series of a format that
+    // holds them.
+    for (const Output& o : outputs) {
+      std::string problem;
+      if (o.kind == MovieOutputKind::Avi) {
+        problem = MsgFormat("--depth %s: movies hold 8-bit pictures only (numbered %s series take it)",
+                            {std::string(DepthName(settings.depth)), DepthFormatList(settings.depth)});
+      } else if (o.kind == MovieOutputKind::Series) {
+        const OutputFormat& f = StillFormatForPath(o.name);
+        if (!(f.depths & settings.depth) || !f.encodeHigh)
+          problem = MsgFormat("%s files hold no pictures of depth %s (%s do)",
+                              {std::string(f.name), std::string(DepthName(settings.depth)),
+                               DepthFormatList(settings.depth)});
+      }
+      if (!problem.empty()) {
+        report.failures.push_back(std::string(o.Label()) + ": " + problem);
+        return report;
+      }
+    }
+  }
   if (outW < 1 || outH < 1) {
     report.failures.push_back(MsgFormat("the output size must be at least 1 x 1 (got %s x %s)",
                                         {std::to_string(outW), std::to_string(outH)}));
@@ -587,8 +646,19 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       outputs[1].kind != MovieOutputKind::None || (wantMain && settings.alphaChannel);
   // The alpha picture is made with the render when it is the one shown (no
   // main output), else on the outputs' thread.
-  const AlphaPicture alphaWhen =
-      !wantAlpha ? AlphaPicture::None : wantMain ? AlphaPicture::Later : AlphaPicture::Now;
+  FrameLook look;
+  look.wantColour = wantMain;
+  look.high = settings.depth != kDepth8;
+  look.alphaOutput = outputs[1].kind != MovieOutputKind::None;
+  look.alphaChannel = settings.alphaChannel;
+  look.map = settings.map;
+  look.strength = settings.normalStrength;
+  // The high-precision render makes its alpha pictures with the colour.
+  const AlphaPicture alphaWhen = !wantAlpha || look.high ? AlphaPicture::None
+                                 : wantMain               ? AlphaPicture::Later
+                                                          : AlphaPicture::Now;
+  look.alpha = alphaWhen;
+  HighFrame high;  // the float buffers of the caller's context
   int32_t counter = 0;
   if (anyUsable && !renderFailed && !report.aborted) {
     // The outputs' thread: the AVI encoders, the picture files and the alpha
@@ -618,7 +688,11 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
           std::string error;
           if (isProtected(file))
             o.seriesFailures.Add(MsgFormat("refusing to write over the project %s", {file}));
-          else if (!SaveStill(StillFormatForPath(file),
+          else if (look.high) {
+            if (!SaveHigh(StillFormatForPath(file), o.alpha ? pic.alphaHigh : pic.colourHigh,
+                          settings.depth, file, &error, settings.replaceProtected))
+              o.seriesFailures.Add(error.empty() ? MsgFormat("cannot write %s", {file}) : error);
+          } else if (!SaveStill(StillFormatForPath(file),
                               RgbaPicture(picture, !o.alpha && settings.alphaChannel ? &pic.alpha
                                                                                      : nullptr),
                               file, StillEncodeOptions{settings.jpegQuality}, &error,
@@ -679,7 +753,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       RenderedFrame frame;
       if (lanesWanted && seq.WarpFixed()) {
         if (!lanes) {
-          lanes = std::make_unique<FrameLanes>(ctx, r.Stages, wantMain, alphaWhen);
+          lanes = std::make_unique<FrameLanes>(ctx, r.Stages, look);
           report.parallelism = MovieParallelism::Frames;
         }
         feedLanes();
@@ -694,7 +768,7 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         EvalCurveSet(*r.Curves, p, f);
         CallShowParams(*r.Hooks, p);
         frame.params = p;
-        RenderFrame(ctx, r.Stages, seq, wantMain, alphaWhen, frame);
+        RenderFrame(ctx, r.Stages, seq, look, high, frame);
       }
       report.renderSeconds += frame.seconds;
       if (!frame.ok && frame.aborted) {
@@ -728,7 +802,8 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
       for (const Output& o : outputs)
         if (o.kind == MovieOutputKind::Series && o.usable)
           showName(o.alpha, NumberedFileName(o.name, f));
-      if (cb.drawPicture) cb.drawPicture(wantMain ? pic.colour : pic.alpha);
+      // (The pictures of the high-precision render are floats: none to show.)
+      if (cb.drawPicture && !look.high) cb.drawPicture(wantMain ? pic.colour : pic.alpha);
       out.Hand(std::move(pic));
 
       ++counter;

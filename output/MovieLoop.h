@@ -25,6 +25,8 @@
 #include "anim/FrameRender.h"
 #include "anim/ProjectModel.h"
 #include "output/AviWriter.h"
+#include "output/Formats.h"
+#include "render/HighPrecision.h"
 #include "render/Pixe.h"
 
 namespace velmora {
@@ -95,6 +97,15 @@ struct MovieSettings {
   // format and codec hold one; refused for the others before anything is
   // written).
   bool alphaChannel = false;
+  // Bits per channel of the pictures: kDepth8 is the standard render; at
+  // kDepth16 and kDepthFloat the frames come from the high-precision render
+  // (as a still of that depth does) and go to numbered series of a format
+  // that holds the depth (movies are refused before anything is written).
+  unsigned depth = kDepth8;
+  // What the colour output's pictures are: the picture, or the heights or
+  // the normal map of them (with normalStrength), at any depth.
+  ExportMap map = ExportMap::Picture;
+  double normalStrength = 1;
   // Operations one frame may take per pixel of its render size (TWorkBudget;
   // 0: no limit); a frame that needs more ends the export with a failure
   // naming its parameters.

@@ -433,6 +433,26 @@ void NormalMap(const FloatImage& heights, double strength, FloatImage& out) {
   }
 }
 
+void ExportImage(RenderContext& ctx, const TCloudFrameParams& params, const HighFrame* high,
+                 ExportMap map, double strength, bool withAlpha, FloatImage& out) {
+  const int32_t factor = OutputFactor(params);
+  if (map == ExportMap::Picture) {
+    if (high)
+      HighPicture(ctx, *high, factor, withAlpha, out, params.Texture != nullptr);
+    else
+      out.SetSize(0, 0, withAlpha ? 4 : 3);
+    return;
+  }
+  if (high)
+    HighHeights(ctx, *high, factor, out);
+  else
+    StandardHeights(ctx, factor, out);
+  if (map == ExportMap::Normal) {
+    const FloatImage heights = std::move(out);
+    NormalMap(heights, strength, out);
+  }
+}
+
 void FloatImageToBitmap(const FloatImage& img, Bitmap24& colour, Bitmap24* alpha) {
   colour.SetSize(img.width, img.height);
   const bool withAlpha = alpha && img.channels == 4;

@@ -94,6 +94,19 @@ void StandardHeights(RenderContext& ctx, int32_t factor, FloatImage& out);
 // n x 0.5 + 0.5 in R, G, B; green points up (the OpenGL convention).
 void NormalMap(const FloatImage& heights, double strength, FloatImage& out);
 
+// What an export writes of a render: the picture, the heights (the grey
+// cloud) or the normal map of the heights.
+enum class ExportMap { Picture, Height, Normal };
+
+// The export's picture of the last render of PARAMS at output size, as
+// floats: with HIGH (a high-precision render) the picture of HighPicture
+// (with WITHALPHA its alpha, the colour the texture mix's when PARAMS has a
+// texture) or its heights; without it (a standard render) only the maps,
+// from the 8-bit grey cloud.  For Normal the heights become NormalMap of
+// them with STRENGTH.  The standard picture itself goes through bitmaps.
+void ExportImage(RenderContext& ctx, const TCloudFrameParams& params, const HighFrame* high,
+                 ExportMap map, double strength, bool withAlpha, FloatImage& out);
+
 // Rounds a float picture (nominal 0..1) to a 24-bit bitmap; grey pictures
 // become equal B, G, R.  ALPHA, when given and the picture has four channels,
 // gets the alpha as grey.

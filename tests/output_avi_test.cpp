@@ -15,13 +15,11 @@
 
 extern "C" {
 #include <libavutil/log.h>
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
 }
 
 #include "output/AviWriter.h"
 #include "output/Settings.h"
+#include "movie_test_util.h"
 #include "temp_folder.h"
 
 namespace velmora {
@@ -74,66 +72,7 @@ Bitmap24 Picture(int32_t w, int32_t h, int frame) {
   return bm;
 }
 
-struct Decoded {
-  bool ok = false;
-  std::string codec;
-  int width = 0, height = 0;
-  double fps = 0;
-  std::vector<Bitmap24> frames;  // converted to BGR24, top row first
-};
-
-Decoded Decode(const std::string& path) {
-  Decoded out;
-  AVFormatContext* fmt = nullptr;
-  if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) return out;
-  if (avformat_find_stream_info(fmt, nullptr) < 0 || fmt->nb_streams != 1) {
-    avformat_close_input(&fmt);
-    return out;
-  }
-  AVStream* st = fmt->streams[0];
-  const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
-  AVCodecContext* dec = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(dec, st->codecpar);
-  if (avcodec_open2(dec, codec, nullptr) < 0) {
-    avcodec_free_context(&dec);
-    avformat_close_input(&fmt);
-    return out;
-  }
-  out.codec = codec->name;
-  out.width = st->codecpar->width;
-  out.height = st->codecpar->height;
-  out.fps = av_q2d(st->avg_frame_rate);
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  auto take = [&]() {
-    while (avcodec_receive_frame(dec, frame) == 0) {
-      Bitmap24 bm;
-      bm.SetSize(frame->width, frame->height);
-      SwsContext* sws = sws_getContext(frame->width, frame->height,
-                                       static_cast<AVPixelFormat>(frame->format), frame->width,
-                                       frame->height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr,
-                                       nullptr, nullptr);
-      uint8_t* dst[1] = {bm.bytes.data()};
-      const int dstStride[1] = {frame->width * 3};
-      sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-      sws_freeContext(sws);
-      out.frames.push_back(std::move(bm));
-    }
-  };
-  while (av_read_frame(fmt, pkt) >= 0) {
-    avcodec_send_packet(dec, pkt);
-    av_packet_unref(pkt);
-    take();
-  }
-  avcodec_send_packet(dec, nullptr);
-  take();
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
-  avcodec_free_context(&dec);
-  avformat_close_input(&fmt);
-  out.ok = true;
-  return out;
-}
+using testing_util::DecodeMovie;
 
 int MaxDiff(const Bitmap24& a, const Bitmap24& b, int32_t row) {
   int worst = 0;
@@ -167,14 +106,15 @@ TEST(AviWriter, LosslessCodecsGiveBackEveryPixelUpright) {
     ASSERT_TRUE(writer.Open(path, c.w, c.h, WithHandler(c.handler))) << writer.LastError();
     for (int f = 0; f < 3; ++f) ASSERT_TRUE(writer.Write(Picture(c.w, c.h, f), f));
     ASSERT_TRUE(writer.Close()) << writer.LastError();
-    const Decoded d = Decode(path);
+    const testing_util::DecodedMovie d = DecodeMovie(path);
     ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.streams, 1);
     EXPECT_EQ(d.codec, c.codec);
     EXPECT_EQ(d.width, c.w);
     EXPECT_EQ(d.height, c.h);
     EXPECT_DOUBLE_EQ(d.fps, 30.0);
-    ASSERT_EQ(d.frames.size(), 3u);
-    for (int f = 0; f < 3; ++f) EXPECT_EQ(d.frames[f].bytes, Picture(c.w, c.h, f).bytes) << f;
+    ASSERT_EQ(d.colour.size(), 3u);
+    for (int f = 0; f < 3; ++f) EXPECT_EQ(d.colour[f].bytes, Picture(c.w, c.h, f).bytes) << f;
   }
 }
 
@@ -232,18 +172,19 @@ TEST(AviWriter, CompressedCodecsKeepCountRateSizeAndOrientation) {
     for (int f = 0; f < 4; ++f) ASSERT_TRUE(writer.Write(Picture(32, 32, f), f));
     ASSERT_TRUE(writer.Close()) << writer.LastError();
     EXPECT_EQ(writer.FramesWritten(), 4);
-    const Decoded d = Decode(path);
+    const testing_util::DecodedMovie d = DecodeMovie(path);
     ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.streams, 1);
     EXPECT_EQ(d.codec, c.codec);
     EXPECT_EQ(d.width, 32);
     EXPECT_EQ(d.height, 32);
     EXPECT_DOUBLE_EQ(d.fps, 30.0);
-    ASSERT_EQ(d.frames.size(), 4u);
+    ASSERT_EQ(d.colour.size(), 4u);
     const Bitmap24 expected = Picture(32, 32, 0);
     // The red top row stays red; the bottom row is far from red.
-    EXPECT_LT(MaxDiff(d.frames[0], expected, 0), 60);
-    const uint8_t* top = d.frames[0].Row(0) + 16 * 3;
-    const uint8_t* bottom = d.frames[0].Row(31) + 16 * 3;
+    EXPECT_LT(MaxDiff(d.colour[0], expected, 0), 60);
+    const uint8_t* top = d.colour[0].Row(0) + 16 * 3;
+    const uint8_t* bottom = d.colour[0].Row(31) + 16 * 3;
     EXPECT_GT(top[2], 180);
     EXPECT_LT(top[1], 80);
     EXPECT_LT(bottom[2], 120);
@@ -304,7 +245,7 @@ TEST(AviWriter, OnlyACompleteMovieReplacesTheTarget) {
     ASSERT_TRUE(writer.Open(path, 32, 32, DefaultAviOptions()));
     ASSERT_TRUE(writer.Write(Picture(32, 32, 0), 0));
   }
-  EXPECT_EQ(Decode(path).frames.size(), 1u);
+  EXPECT_EQ(DecodeMovie(path).colour.size(), 1u);
   EXPECT_EQ(DirEntries(dir).size(), 1u);
 }
 

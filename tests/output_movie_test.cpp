@@ -635,6 +635,15 @@ TEST(MovieLoop, NothingHappensWithoutOutputNames) {
   EXPECT_EQ(e.framesDone, 0);
 }
 
+// The exit status of the program BIN with ARGS, its settings file in DIR,
+// its output dropped.
+int RunVelmora(const char* bin, const std::string& dir, const std::string& args) {
+  const std::string cmd =
+      "VELMORA_SETTINGS=" + dir + "/v.ini " + bin + " " + args + " 2>/dev/null >/dev/null";
+  const int status = std::system(cmd.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // The command line's statuses: 2 for usage errors, 1 for failures; no movie
 // is written in either case.
 TEST(MovieCommand, UsageErrorsAndFailures) {
@@ -642,12 +651,7 @@ TEST(MovieCommand, UsageErrorsAndFailures) {
   if (!bin) GTEST_SKIP() << "VELMORA_BIN is not set";
   const TempFolder tmp;
   const std::string& dir = tmp.path;
-  auto run = [&](const std::string& args) {
-    const std::string cmd = "VELMORA_SETTINGS=" + dir + "/v.ini " + bin + " movie " + args +
-                            " 2>/dev/null >/dev/null";
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  };
+  auto run = [&](const std::string& args) { return RunVelmora(bin, dir, "movie " + args); };
   EXPECT_EQ(run(""), 2) << "no output";
   EXPECT_EQ(run("-o " + dir + "/m.avi --from 121"), 2) << "outside the timeline 0..120";
   EXPECT_EQ(run("-o " + dir + "/m.avi --from 3 --from-current"), 2);
@@ -660,8 +664,56 @@ TEST(MovieCommand, UsageErrorsAndFailures) {
   EXPECT_EQ(run("-o " + dir + "/m.avi --frobnicate"), 2);
   EXPECT_EQ(run("-o " + dir + "/m.avi --codec ZZZZ"), 1) << "no such codec";
   EXPECT_EQ(run("-o " + dir + "/missing/m.avi"), 1) << "folder missing";
+  EXPECT_EQ(run("-o " + dir + "/m.avi --depth 16"), 2) << "movies hold 8 bits";
+  EXPECT_EQ(run("-o " + dir + "/s.png --alpha " + dir + "/a.mkv --depth 16"), 2);
+  EXPECT_EQ(run("-o " + dir + "/s.jpg --depth 16"), 2) << "JPEG holds 8 bits";
+  EXPECT_EQ(run("-o " + dir + "/s.png --depth float"), 2) << "PNG holds no floats";
+  EXPECT_EQ(run("-o " + dir + "/s.png --depth 12"), 2);
+  EXPECT_EQ(run("-o " + dir + "/s.png --buffer cloud"), 2) << "height or normal only";
+  EXPECT_EQ(run("-o " + dir + "/s.png --buffer height --normal-strength 2"), 2);
+  EXPECT_EQ(run("-o " + dir + "/s.png --buffer normal --alpha-channel"), 2);
   EXPECT_FALSE(Exists(dir + "/m.avi"));
   EXPECT_FALSE(Exists(dir + "/missing"));
+  EXPECT_FALSE(Exists(dir + "/s0000.png")) << "no series either";
+}
+
+// A frame of a series at any depth, and of a height or normal map series,
+// holds the bytes render writes for that frame, on one thread and on two
+// (where small frames render two at a time).
+TEST(MovieCommand, SeriesFramesAreRenderPictures) {
+  const char* bin = std::getenv("VELMORA_BIN");
+  if (!bin) GTEST_SKIP() << "VELMORA_BIN is not set";
+  const TempFolder tmp;
+  const std::string& dir = tmp.path;
+  auto run = [&](const std::string& args) {
+    return RunVelmora(bin, dir, args + " --set resolution=24x16");
+  };
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const struct {
+    const char* ext;
+    const char* args;
+  } cases[] = {{".png", "--depth 16"},
+               {".tif", "--depth float"},
+               {".exr", "--depth 16 --buffer height"},
+               {".png", "--buffer normal --normal-strength 2"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string still = dir + "/still" + c.ext;
+    ASSERT_EQ(run("render -o " + still + " " + c.args), 0);
+    const std::string picture = read(still);
+    ASSERT_FALSE(picture.empty());
+    for (const char* threads : {"1", "2"}) {
+      const std::string series = dir + "/s" + threads + c.ext;
+      ASSERT_EQ(run("movie -o " + series + " --set frames=0..2 --threads " + threads + " " +
+                    c.args),
+                0);
+      for (int32_t f = 0; f <= 2; ++f)
+        EXPECT_EQ(read(NumberedFileName(series, f)), picture) << threads << " threads, frame " << f;
+    }
+  }
 }
 
 }  // namespace

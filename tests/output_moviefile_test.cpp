@@ -13,11 +13,7 @@
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/log.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 #include "anim/CurveSet.h"
@@ -27,6 +23,7 @@ extern "C" {
 #include "output/MovieLoop.h"
 #include "output/StillImage.h"
 #include "render/Render.h"
+#include "movie_test_util.h"
 #include "temp_folder.h"
 
 // libx265 keeps one allocation of its own to the end of the process.
@@ -47,67 +44,7 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
-struct Decoded {
-  std::string pixelFormat;
-  int width = 0, height = 0;
-  std::vector<Bitmap24> colour, alpha;  // each frame; alpha as grey pictures
-};
-
-// Every frame of the file's video, as BGR24 and (where the pixel format has
-// one) its alpha.  VP9's alpha is decoded by libvpx.
-Decoded Decode(const std::string& path) {
-  Decoded out;
-  AVFormatContext* fmt = nullptr;
-  if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) return out;
-  avformat_find_stream_info(fmt, nullptr);
-  AVStream* st = fmt->streams[0];
-  const AVCodec* codec = st->codecpar->codec_id == AV_CODEC_ID_VP9
-                             ? avcodec_find_decoder_by_name("libvpx-vp9")
-                             : avcodec_find_decoder(st->codecpar->codec_id);
-  AVCodecContext* dec = avcodec_alloc_context3(codec);
-  avcodec_parameters_to_context(dec, st->codecpar);
-  avcodec_open2(dec, codec, nullptr);
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  auto take = [&] {
-    while (avcodec_receive_frame(dec, frame) == 0) {
-      const auto pf = static_cast<AVPixelFormat>(frame->format);
-      out.pixelFormat = av_get_pix_fmt_name(pf);
-      out.width = frame->width;
-      out.height = frame->height;
-      const size_t n = static_cast<size_t>(frame->width) * frame->height;
-      std::vector<uint8_t> bgra(n * 4);
-      SwsContext* sws = sws_getContext(frame->width, frame->height, pf, frame->width,
-                                       frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr,
-                                       nullptr, nullptr);
-      uint8_t* dst[1] = {bgra.data()};
-      const int dstStride[1] = {frame->width * 4};
-      sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-      sws_freeContext(sws);
-      Bitmap24 c, a;
-      c.SetSize(frame->width, frame->height);
-      a.SetSize(frame->width, frame->height);
-      for (size_t i = 0; i < n; ++i) {
-        std::memcpy(&c.bytes[3 * i], &bgra[4 * i], 3);
-        std::memset(&a.bytes[3 * i], bgra[4 * i + 3], 3);
-      }
-      out.colour.push_back(std::move(c));
-      out.alpha.push_back(std::move(a));
-    }
-  };
-  while (av_read_frame(fmt, pkt) >= 0) {
-    if (pkt->stream_index == 0) avcodec_send_packet(dec, pkt);
-    av_packet_unref(pkt);
-    take();
-  }
-  avcodec_send_packet(dec, nullptr);
-  take();
-  av_frame_free(&frame);
-  av_packet_free(&pkt);
-  avcodec_free_context(&dec);
-  avformat_close_input(&fmt);
-  return out;
-}
+using testing_util::DecodeMovie;
 
 // An animated WebP's canvas, its frames (ANMF chunks), its play count and
 // whether its first frame holds alpha.
@@ -236,7 +173,7 @@ TEST(MovieFiles, EveryFormatDecodesWithItsSizePixelFormatAndFrames) {
                           c.alpha ? &clouds.alpha[f] : nullptr))
           << w.LastError();
     ASSERT_TRUE(w.Close()) << w.LastError();
-    const Decoded d = Decode(path);
+    const testing_util::DecodedMovie d = DecodeMovie(path);
     EXPECT_EQ(d.width, 64);
     EXPECT_EQ(d.height, 48);
     EXPECT_EQ(d.pixelFormat, c.pixelFormat);
@@ -366,7 +303,7 @@ TEST(MovieFiles, TheMoviesAlphaIsTheAlphaOutput) {
   s.movieOptions.codec = "ffv1";
   const MovieReport report = RenderMovie(r, s, {});
   ASSERT_TRUE(report.Succeeded()) << (report.failures.empty() ? "" : report.failures[0]);
-  const Decoded d = Decode(s.mainName);
+  const testing_util::DecodedMovie d = DecodeMovie(s.mainName);
   ASSERT_EQ(d.alpha.size(), 3u);
   for (int f = 0; f < 3; ++f) {
     Bitmap24 a;

@@ -101,6 +101,22 @@ status texture-other-mix 1 farm "$project" -o "$work/texfarm.avi" --chunks 2 --w
   --texture "$work/tex.png"
 expect texture-other-mix-message grep -q "another texture" "$work/err"
 
+# Normal maps on the farm equal those of one movie; the folder refuses
+# height maps, and a folder recorded at another depth is refused too.
+status depth-farm 2 farm "$project" -o "$work/deep.mkv" --chunks 2 --depth 16
+status normal-movie 0 movie "$project" -o "$work/normal.avi" --codec ffv1 --buffer normal \
+  --normal-strength 2
+status normal-farm 0 farm "$project" -o "$work/normalfarm.avi" --codec ffv1 --chunks 2 \
+  --work-dir "$work/w4" --buffer normal --normal-strength 2
+expect normal-farm-equals-movie test "$(frames_md5 "$work/normalfarm.avi")" = "$(frames_md5 "$work/normal.avi")"
+status other-buffer 1 farm "$project" -o "$work/normalfarm.avi" --chunks 2 --work-dir "$work/w4" \
+  --buffer height
+expect other-buffer-message grep -q "another buffer" "$work/err"
+sed -i 's/^Depth=8$/Depth=16/' "$work/w4/farm.ini"
+status other-depth 1 farm "$project" -o "$work/normalfarm.avi" --codec ffv1 --chunks 2 \
+  --work-dir "$work/w4" --buffer normal --normal-strength 2
+expect other-depth-message grep -q "another depth" "$work/err"
+
 # A task cancelled part-way: no damaged frame; a second farm finishes.
 status no-wait 0 farm "$project" -o "$work/cut.avi" --chunks 2 --work-dir "$work/w2" --no-wait
 job="$(head -n 1 "$work/out")"

@@ -103,6 +103,26 @@ manual() {  # manual NAME WANT ENV...
 manual en-manual $'(BinDic)/<a> dup → <a><a> : duplicates the top value\r\n1.5' LANG=de_DE.UTF-8 LANGUAGE=en
 manual ja-manual $'(BinDic)/<a> dup → <a><a> : スタックトップの値を二重化する\r\n1.5' LANG=ja_JP.UTF-8
 
+# The format table's header of 'velmora help formats' follows the language;
+# its rows hold the names the options take.
+table() {  # table NAME WANT ENV...
+  local name="$1" want="$2"
+  shift 2
+  local got
+  got="$(env -i PATH="$PATH" ASAN_OPTIONS="${ASAN_OPTIONS:-}" "$@" "$bin" help formats |
+    grep -m 1 -E '^(name|名前) ')"
+  if [[ "$got" == "$want" ]]; then
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name"; echo "  expected: $want"; echo "  actual:   $got"
+    failed=$((failed + 1))
+  fi
+}
+table ja-format-table "名前  拡張子       書き出し方            チャンネル       深さ          オプション" \
+  LANG=ja_JP.UTF-8
+table en-format-table "name  extensions   written as            channels         depths        options" \
+  LANG=de_DE.UTF-8
+
 # Every text the sources mark for translation has an English translation.
 if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ \
