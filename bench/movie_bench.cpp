@@ -149,7 +149,8 @@ EncodeCost EncodeFrames(benchmark::State& state, const std::string& path,
     }
     for (size_t f = 0; f < frames.size(); ++f) writer.Write(frames[f], static_cast<int64_t>(f));
     if (!writer.Close()) state.SkipWithError(writer.LastError().c_str());
-    cost.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    cost.seconds +=
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     cost.cpuSeconds += static_cast<double>(std::clock() - cpuStarted) / CLOCKS_PER_SEC;
     cost.frames += static_cast<double>(frames.size());
   }

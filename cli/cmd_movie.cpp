@@ -254,9 +254,10 @@ int CmdMovie(const Args& args) {
       if (name->empty()) continue;
       const OutputFormat& f = StillFormatForPath(*name);
       if (!(f.depths & m.depth.depth) || !f.encodeHigh)
-        return Fail(2, "movie: " + MsgFormat("--depth %s: %s files hold no pictures of that depth (%s do)",
-                                             {std::string(DepthName(m.depth.depth)), std::string(f.name),
-                                              DepthFormatList(m.depth.depth)}));
+        return Fail(2, "movie: " +
+                           MsgFormat("--depth %s: %s files hold no pictures of that depth (%s do)",
+                                     {std::string(DepthName(m.depth.depth)), std::string(f.name),
+                                      DepthFormatList(m.depth.depth)}));
     }
   }
   settings.depth = m.depth.depth;

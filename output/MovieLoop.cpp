@@ -134,7 +134,8 @@ void HighPictures(RenderContext& ctx, const TCloudFrameParams& p, const FrameLoo
   if (!shared) ExportImage(ctx, p, &high, ExportMap::Picture, 0, true, rgba);
   const FloatImage& from = shared ? pic.colourHigh : rgba;
   pic.alphaHigh.SetSize(from.width, from.height, 1);
-  for (size_t i = 0; i < pic.alphaHigh.values.size(); ++i) pic.alphaHigh.values[i] = from.values[i * 4 + 3];
+  for (size_t i = 0; i < pic.alphaHigh.values.size(); ++i)
+    pic.alphaHigh.values[i] = from.values[i * 4 + 3];
 }
 
 // Renders a frame from FRAME.params on CTX in SEQ and makes its pictures as
@@ -143,7 +144,8 @@ void RenderFrame(RenderContext& ctx, const TRenderStages& stages, RenderSequence
                  const FrameLook& look, HighFrame& high, RenderedFrame& frame) {
   const auto started = Clock::now();
   const TCloudFrameParams& p = frame.params;
-  frame.ok = RenderOversampled(ctx, p, seq, nullptr, look.high ? HighPrecisionStages(high) : stages);
+  frame.ok =
+      RenderOversampled(ctx, p, seq, nullptr, look.high ? HighPrecisionStages(high) : stages);
   if (frame.ok && look.high) {
     HighPictures(ctx, p, look, high, frame.pictures);
   } else if (frame.ok) {
@@ -519,8 +521,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
     for (const Output& o : outputs) {
       std::string problem;
       if (o.kind == MovieOutputKind::Avi) {
-        problem = MsgFormat("--depth %s: movies hold 8-bit pictures only (numbered %s series take it)",
-                            {std::string(DepthName(settings.depth)), DepthFormatList(settings.depth)});
+        problem = MsgFormat(
+            "--depth %s: movies hold 8-bit pictures only (numbered %s series take it)",
+            {std::string(DepthName(settings.depth)), DepthFormatList(settings.depth)});
       } else if (o.kind == MovieOutputKind::Series) {
         const OutputFormat& f = StillFormatForPath(o.name);
         if (!(f.depths & settings.depth) || !f.encodeHigh)

@@ -1,8 +1,10 @@
-// Reading movies back for the writer tests: every frame of a file's video
-// decoded with libavformat/libavcodec.
+// Reading movies back for the writer tests: a file's bytes, and every frame
+// of its video decoded with libavformat/libavcodec.
 #pragma once
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,14 @@ extern "C" {
 #include "render/Pixe.h"
 
 namespace velmora::testing_util {
+
+// A file's bytes ("" when it cannot be read).
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
 
 struct DecodedMovie {
   bool ok = false;          // the file and the first stream's decoder opened

@@ -46,12 +46,7 @@ std::vector<std::string> DirEntries(const std::string& dir) {
   return names;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testing_util::ReadFile;
 
 // A picture whose rows differ: a red band of eight rows on top, the rest a
 // gradient that depends on the frame.

@@ -37,12 +37,7 @@ namespace {
   return true;
 }();
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using testing_util::ReadFile;
 
 using testing_util::DecodeMovie;
 
