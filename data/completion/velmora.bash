@@ -42,6 +42,10 @@ _velmora() {
       COMPREPLY=($(compgen -S @ -W "$_velmora_keywords" -- "$cur"))
       return ;;
     --buffer)
+      if [[ "$cmd" == movie || "$cmd" == farm ]]; then
+        COMPREPLY=($(compgen -W "height normal" -- "$cur"))
+        return
+      fi
       COMPREPLY=($(compgen -W "base_pattern warp_template cloud filtered_cloud mixed_texture
         CloudPen PenShade WarpPenR WarpPenG WarpPenB height normal" -- "$cur"))
       return ;;
@@ -78,15 +82,16 @@ _velmora() {
   local common="--set --key --curve --strict --threads --help"
   local avi="--codec --quality --keyframe --bitrate --loop"
   local texture="--texture --texture-mix --texture-layer"
+  local depth="--depth --buffer --normal-strength"
   case "$cmd" in
     render) opts="-o --output --frame --buffer --size --oversampling --seed --max-work
                   --jpeg-quality --format --alpha-channel --depth --normal-strength --force $texture $common" ;;
     params) opts="--frame --list $common" ;;
     resave) opts="-o --output --strict --force --help" ;;
     movie) opts="-o --output --alpha --alpha-channel --from --from-current --frames --max-work --force $avi
-                 $texture $common" ;;
+                 $texture $depth $common" ;;
     farm) opts="-o --output --alpha --chunks --work-dir --from --from-current --partition
-                --sbatch-arg= --no-wait $avi $texture --help" ;;
+                --sbatch-arg= --no-wait $avi $texture $depth --help" ;;
     assemble) opts="-o --output --alpha --force --help" ;;
     settings) opts="--jpeg-quality --help" ;;
     brel) opts="--stack --max-memory -e --help" ;;
