@@ -222,8 +222,9 @@ std::string FormatNameList(FormatKind kind, unsigned channels) {
 }
 
 std::string FormatTableText() {
-  // The header in the user's language (its columns line up with the rows'
-  // in every translation); the rows hold names the options take.
+  // The header and the codecs' heading in the user's language (the header's
+  // columns line up with the rows' in every translation); the rows are the
+  // table's own words.
   std::string text =
       Msg("name  extensions   written as            channels         depths        options\n");
   for (const OutputFormat& f : kFormats) {
