@@ -110,7 +110,7 @@ struct BlurWorkspace {
 };
 
 // Scratch slots of the stamping code (see FastStamp.h and CloudPattern.cpp).
-inline constexpr int kStampScratchSlots = 9;
+inline constexpr int kStampScratchSlots = 10;
 
 class RenderContext {
  public:

@@ -169,11 +169,21 @@ void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const 
     LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) {
       target->data[to] = FloatToPacked(base->data[from]);
     });
-  } else {
-    LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) {
-      target->data[to] = FloatToPackedFast(base->data[from]);
-    });
+    return;
   }
+  // The base converted once, in order: the lookup then gathers four bytes
+  // per pixel instead of sixteen.
+  if (TPixeBuffer* packed = NewPixeBuffer(ctx.Pool, W, H)) {
+    ForElements(ctx.Threads, static_cast<int64_t>(W) * H, [&](int64_t b, int64_t e) {
+      FloatToPackedRun(base->data + b, packed->data + b, e - b);
+    });
+    LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) { target->data[to] = packed->data[from]; });
+    FreePixeBuffer(packed);
+    return;
+  }
+  LookupWalk(ctx, tmpl, k, [&](int64_t to, int64_t from) {
+    target->data[to] = FloatToPackedFast(base->data[from]);
+  });
 }
 
 void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
