@@ -91,6 +91,8 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   plan.cols = cols;
   plan.rows = rows;
   plan.spans = nullptr;
+  plan.colScale = 1;
+  plan.colOrigin = 0;
   plan.empty = true;
   const PixeRect src = op.src, dst = op.dst;
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
@@ -98,6 +100,8 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   if (W <= 0 || H <= 0 || PW <= 0 || PH <= 0) return;  // nothing to write or only zeros to read
   const LD sx = static_cast<LD>(src.width) / dst.width;
   const LD sy = static_cast<LD>(src.height) / dst.height;
+  plan.colScale = static_cast<double>(dst.width) / src.width;
+  plan.colOrigin = src.left;
 
   // Source columns of the target columns: u accumulated exactly as StampPen
   // does; round(u) never decreases, so the columns inside the pen form one
@@ -172,6 +176,20 @@ inline void ForStampRows(const StampOp& op, const StampPlan& plan, int64_t H, in
 
 // Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
 // wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
+// The first stamp column k in [kb, ke) whose pen column is at least c (ke
+// when none is): a walk from the estimate, exact whatever the estimate since
+// the pen columns never decrease along the row.
+inline int64_t FirstColumnFrom(const StampPlan& plan, int64_t kb, int64_t ke, int32_t c) {
+  const double guess = (c - plan.colOrigin) * plan.colScale;
+  int64_t k = guess <= static_cast<double>(kb) ? kb
+              : guess >= static_cast<double>(ke) ? ke
+                                                 : static_cast<int64_t>(guess);
+  const int32_t* cols = plan.cols;
+  while (k > kb && cols[k - 1] >= c) --k;
+  while (k < ke && cols[k] < c) ++k;
+  return k;
+}
+
 // Only the stamp columns that read pen row srow inside its alpha span take
 // part (all of [kb, ke) without spans).
 template <typename Run>
@@ -179,13 +197,11 @@ inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, int3
                        Run&& run) {
   int64_t kb = plan.kb, ke = plan.ke;
   if (plan.spans) {
-    // The pen columns of the stamp never decrease along the row.
     const int32_t a = plan.spans[2 * static_cast<int64_t>(srow)];
     const int32_t b = plan.spans[2 * static_cast<int64_t>(srow) + 1];
     if (a >= b) return;
-    const int32_t* c = plan.cols;
-    kb = std::lower_bound(c + kb, c + ke, a) - c;
-    ke = std::lower_bound(c + kb, c + ke, b) - c;
+    kb = FirstColumnFrom(plan, kb, ke, a);
+    ke = FirstColumnFrom(plan, kb, ke, b);
     if (kb >= ke) return;
   }
   if (!op.wrap) {
@@ -272,6 +288,26 @@ PackedPixel FloatToPackedFast(FloatPixel f) {
     return static_cast<uint32_t>(std::lrintf(c));
   };
   return MakePixel(conv(f.r), conv(f.g), conv(f.b), conv(f.a));
+}
+
+void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
+                  const long double (&scale)[4], int lanes) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) {
+    fs_avx2::NormalizeRun(p, n, offset, scale, lanes);
+    return;
+  }
+#endif
+  double od[4], sd[4];
+  for (int c = 0; c < 4; ++c) {
+    od[c] = static_cast<double>(offset[c]);
+    sd[c] = static_cast<double>(scale[c]);
+  }
+  for (int64_t i = 0; i < n; ++i) {
+    float* v = &p[i].r;
+    for (int c = 0; c < 4; ++c)
+      if (lanes & (1 << c)) v[c] = NormalizeValueFast(v[c], offset[c], scale[c], od[c], sd[c]);
+  }
 }
 
 void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n) {

@@ -55,6 +55,10 @@ struct StampPlan {
   // pixels that read outside them are left out (a source with alpha 0 leaves
   // its pixel as it was).
   const int32_t* spans = nullptr;
+  // About how many stamp columns one pen column takes (target width / source
+  // width) and the pen column of stamp column 0 (source left): where a pen
+  // column's first stamp column lies, to start looking from.
+  double colScale = 1, colOrigin = 0;
   bool empty = true;        // the stamp writes nothing
 };
 
@@ -100,6 +104,12 @@ inline float NormalizeValueFast(float v, long double offset, long double scale, 
   return static_cast<float>((static_cast<long double>(v) + offset) / scale);
 }
 
+// p[i].c := NormalizeValueFast(p[i].c, offset[c], scale[c], ...) for i in
+// [0, n) and the channels c (R = 0 .. A = 3) whose bit is set in lanes;
+// the other channels are left as they are.
+void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
+                  const long double (&scale)[4], int lanes);
+
 // Float-to-packed conversion, bit for bit with FloatToPacked.
 PackedPixel FloatToPackedFast(FloatPixel f);
 // to[i] := FloatToPackedFast(from[i]) for i in [0, n), several pixels at a
@@ -108,5 +118,5 @@ void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n);
 
 // The stamping code keeps its scratch memory in the context's StampScratch
 // slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5, 8 and 9
-// StampBatch).
+// StampBatch, 10 the warp lookup's packed base).
 }  // namespace velmora

@@ -584,6 +584,45 @@ TEST(CloudExactness, NormalizeValueEqualsExtended) {
     bad += std::memcmp(&a, &b, sizeof a) != 0;
   }
   EXPECT_EQ(bad, 0);
+  // The run form, four channels of a pixel at once, on both paths: every
+  // channel its own offset and scale, values near the ends of the range and
+  // exact midpoints, NaN and -0; the channels outside `lanes` untouched.
+  for (const char* noAvx2 : {"", "1"}) {
+    if (*noAvx2) setenv("VELMORA_NO_AVX2", noAvx2, 1);
+    for (int lanes : {7, 15, 9}) {
+      long double off[4], scale[4];
+      float lo[4], hi[4];
+      for (int c = 0; c < 4; ++c) {
+        lo[c] = v(rng);
+        hi[c] = lo[c] + std::abs(v(rng)) + 1e-3f;
+        off[c] = -static_cast<long double>(lo[c]);
+        scale[c] = (static_cast<long double>(hi[c]) - lo[c]) / 256;
+      }
+      std::vector<FloatPixel> px(20001);
+      for (size_t i = 0; i < px.size(); ++i) {
+        float* f = &px[i].r;
+        for (int c = 0; c < 4; ++c) {
+          const int kind = static_cast<int>(rng() % 16);
+          f[c] = kind == 0   ? std::numeric_limits<float>::quiet_NaN()
+                 : kind == 1 ? -0.0f
+                 : kind == 2 ? static_cast<float>(lo[c] + scale[c] * (rng() % 512) / 2)
+                             : lo[c] + (hi[c] - lo[c]) * (static_cast<float>(rng() % 1000) / 1000);
+        }
+      }
+      std::vector<FloatPixel> run = px;
+      NormalizeRun(run.data(), static_cast<int64_t>(run.size()), off, scale, lanes);
+      for (size_t i = 0; i < px.size(); ++i)
+        for (int c = 0; c < 4; ++c) {
+          const float x = (&px[i].r)[c];
+          const float want =
+              lanes & (1 << c) ? static_cast<float>((static_cast<long double>(x) + off[c]) / scale[c]) : x;
+          const float got = (&run[i].r)[c];
+          ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0)
+              << "'" << noAvx2 << "' lanes " << lanes << " pixel " << i << " channel " << c;
+        }
+    }
+  }
+  unsetenv("VELMORA_NO_AVX2");
 }
 
 TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
