@@ -174,8 +174,6 @@ inline void ForStampRows(const StampOp& op, const StampPlan& plan, int64_t H, in
   }
 }
 
-// Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
-// wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
 // The first stamp column k in [kb, ke) whose pen column is at least c (ke
 // when none is): a walk from the estimate, exact whatever the estimate since
 // the pen columns never decrease along the row.
@@ -190,6 +188,8 @@ inline int64_t FirstColumnFrom(const StampPlan& plan, int64_t kb, int64_t ke, in
   return k;
 }
 
+// Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
+// wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
 // Only the stamp columns that read pen row srow inside its alpha span take
 // part (all of [kb, ke) without spans).
 template <typename Run>
@@ -304,9 +304,11 @@ void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
     sd[c] = static_cast<double>(scale[c]);
   }
   for (int64_t i = 0; i < n; ++i) {
-    float* v = &p[i].r;
+    float v[4];
+    std::memcpy(v, &p[i], sizeof v);
     for (int c = 0; c < 4; ++c)
       if (lanes & (1 << c)) v[c] = NormalizeValueFast(v[c], offset[c], scale[c], od[c], sd[c]);
+    std::memcpy(&p[i], v, sizeof v);
   }
 }
 
