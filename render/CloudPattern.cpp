@@ -194,15 +194,10 @@ void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha) {
     }
     return;
   }
-  const double od = static_cast<double>(offset), sd = static_cast<double>(scale);
-  const double aod = static_cast<double>(aOffset), asd = static_cast<double>(aScale);
+  const LD offsets[4] = {offset, offset, offset, aOffset};
+  const LD scales[4] = {scale, scale, scale, aScale};
   ForElements(pool, n, [&](int64_t from, int64_t to) {
-    for (int64_t i = from; i < to; ++i) {
-      p[i].r = NormalizeValueFast(p[i].r, offset, scale, od, sd);
-      p[i].g = NormalizeValueFast(p[i].g, offset, scale, od, sd);
-      p[i].b = NormalizeValueFast(p[i].b, offset, scale, od, sd);
-      if (alpha) p[i].a = NormalizeValueFast(p[i].a, aOffset, aScale, aod, asd);
-    }
+    NormalizeRun(p + from, to - from, offsets, scales, alpha ? 15 : 7);
   });
 }
 

@@ -7,6 +7,9 @@
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #include <immintrin.h>
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "render/MemoryHunger.h"
 #include "base/Numeric.h"
@@ -87,6 +90,9 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
                StampPlan& plan) {
   plan.cols = cols;
   plan.rows = rows;
+  plan.spans = nullptr;
+  plan.colScale = 1;
+  plan.colOrigin = 0;
   plan.empty = true;
   const PixeRect src = op.src, dst = op.dst;
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
@@ -94,6 +100,8 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   if (W <= 0 || H <= 0 || PW <= 0 || PH <= 0) return;  // nothing to write or only zeros to read
   const LD sx = static_cast<LD>(src.width) / dst.width;
   const LD sy = static_cast<LD>(src.height) / dst.height;
+  plan.colScale = static_cast<double>(dst.width) / src.width;
+  plan.colOrigin = src.left;
 
   // Source columns of the target columns: u accumulated exactly as StampPen
   // does; round(u) never decreases, so the columns inside the pen form one
@@ -166,17 +174,43 @@ inline void ForStampRows(const StampOp& op, const StampPlan& plan, int64_t H, in
   }
 }
 
+// The first stamp column k in [kb, ke) whose pen column is at least c (ke
+// when none is): a walk from the estimate, exact whatever the estimate since
+// the pen columns never decrease along the row.
+inline int64_t FirstColumnFrom(const StampPlan& plan, int64_t kb, int64_t ke, int32_t c) {
+  const double guess = (c - plan.colOrigin) * plan.colScale;
+  int64_t k = guess <= static_cast<double>(kb) ? kb
+              : guess >= static_cast<double>(ke) ? ke
+                                                 : static_cast<int64_t>(guess);
+  const int32_t* cols = plan.cols;
+  while (k > kb && cols[k - 1] >= c) --k;
+  while (k < ke && cols[k] < c) ++k;
+  return k;
+}
+
 // Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
 // wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
+// Only the stamp columns that read pen row srow inside its alpha span take
+// part (all of [kb, ke) without spans).
 template <typename Run>
-inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, Run&& run) {
+inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, int32_t srow,
+                       Run&& run) {
+  int64_t kb = plan.kb, ke = plan.ke;
+  if (plan.spans) {
+    const int32_t a = plan.spans[2 * static_cast<int64_t>(srow)];
+    const int32_t b = plan.spans[2 * static_cast<int64_t>(srow) + 1];
+    if (a >= b) return;
+    kb = FirstColumnFrom(plan, kb, ke, a);
+    ke = FirstColumnFrom(plan, kb, ke, b);
+    if (kb >= ke) return;
+  }
   if (!op.wrap) {
-    run(op.dst.left + plan.kb, plan.kb, plan.ke - plan.kb);
+    run(op.dst.left + kb, kb, ke - kb);
     return;
   }
-  int64_t tx = Mod(static_cast<int64_t>(op.dst.left) + plan.kb, W);
-  for (int64_t k = plan.kb; k < plan.ke;) {
-    const int64_t n = std::min<int64_t>(plan.ke - k, W - tx);
+  int64_t tx = Mod(static_cast<int64_t>(op.dst.left) + kb, W);
+  for (int64_t k = kb; k < ke;) {
+    const int64_t n = std::min<int64_t>(ke - k, W - tx);
     run(tx, k, n);
     k += n;
     tx = 0;
@@ -191,7 +225,7 @@ void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* 
   ForStampRows(op, plan, target->height, y0, y1, [&](int64_t ty, int32_t srow) {
     FloatPixel* dstRow = target->data + ty * W;
     const FloatPixel* srcRow = op.pen->data + static_cast<int64_t>(srow) * op.pen->width;
-    ForRowRuns(op, plan, W, [&](int64_t tx, int64_t k, int64_t n) {
+    ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
       if (plan.run)
         plan.run(dstRow + tx, srcRow, plan.cols + k, n);
       else
@@ -206,7 +240,7 @@ void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* p
   ForStampRows(op, plan, H, y0, y1, [&](int64_t ty, int32_t srow) {
     float* dstRow = band + 2 * (ty - y0) * W;
     const float* srcRow = pen + 2 * static_cast<int64_t>(srow) * PW;
-    ForRowRuns(op, plan, W, [&](int64_t tx, int64_t k, int64_t n) {
+    ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
       plan.grey(dstRow + 2 * tx, srcRow, plan.cols + k, n);
     });
   });
@@ -228,6 +262,24 @@ void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src,
   ApplyStampRows(op, plan, target, 0, target->height);
 }
 
+void PenAlphaSpans(const TPixeFloatBuffer* pen, int32_t* spans, int32_t row0, int32_t row1) {
+  const int32_t PW = pen->width;
+  auto zero = [](const FloatPixel& p) {
+    uint32_t bits;
+    std::memcpy(&bits, &p.a, sizeof bits);
+    return (bits & 0x7FFFFFFFu) == 0;
+  };
+  for (int32_t r = row0; r < row1; ++r) {
+    const FloatPixel* row = pen->data + static_cast<int64_t>(r) * PW;
+    int32_t a = 0, b = PW;
+    while (a < b && zero(row[a])) ++a;
+    while (b > a && zero(row[b - 1])) --b;
+    if (a == b) a = b = 0;
+    spans[2 * static_cast<int64_t>(r)] = a;
+    spans[2 * static_cast<int64_t>(r) + 1] = b;
+  }
+}
+
 PackedPixel FloatToPackedFast(FloatPixel f) {
   auto conv = [](float c) -> uint32_t {
     if (c > 255) return 255;
@@ -236,6 +288,47 @@ PackedPixel FloatToPackedFast(FloatPixel f) {
     return static_cast<uint32_t>(std::lrintf(c));
   };
   return MakePixel(conv(f.r), conv(f.g), conv(f.b), conv(f.a));
+}
+
+void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
+                  const long double (&scale)[4], int lanes) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) {
+    fs_avx2::NormalizeRun(p, n, offset, scale, lanes);
+    return;
+  }
+#endif
+  double od[4], sd[4];
+  for (int c = 0; c < 4; ++c) {
+    od[c] = static_cast<double>(offset[c]);
+    sd[c] = static_cast<double>(scale[c]);
+  }
+  for (int64_t i = 0; i < n; ++i) {
+    float v[4];
+    std::memcpy(v, &p[i], sizeof v);
+    for (int c = 0; c < 4; ++c)
+      if (lanes & (1 << c)) v[c] = NormalizeValueFast(v[c], offset[c], scale[c], od[c], sd[c]);
+    std::memcpy(&p[i], v, sizeof v);
+  }
+}
+
+void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  // max(c, 0) gives 0 for NaN and for negative c (its second operand), min
+  // with 255 limits, and the conversion rounds to nearest with ties to even
+  // as lrintf does; the saturating packs then keep the values 0..255.
+  const __m128 zero = _mm_setzero_ps(), top = _mm_set1_ps(255.0f);
+  auto conv = [&](const FloatPixel* p) {
+    return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(_mm_loadu_ps(&p->r), zero), top));
+  };
+  for (; i + 4 <= n; i += 4) {
+    const __m128i lo = _mm_packs_epi32(conv(from + i), conv(from + i + 1));
+    const __m128i hi = _mm_packs_epi32(conv(from + i + 2), conv(from + i + 3));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) to[i] = FloatToPackedFast(from[i]);
 }
 
 }  // namespace velmora

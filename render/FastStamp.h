@@ -50,8 +50,22 @@ struct StampPlan {
   int64_t kb = 0, ke = 0;   // the target columns [kb, ke) of the stamp that are written
   BlendRunFn run = nullptr;
   GreyRunFn grey = nullptr;
+  // Optional: for each pen row, the pen columns [spans[2 r], spans[2 r + 1])
+  // outside which the pen's alpha is 0 (see PenAlphaSpans); the stamp's
+  // pixels that read outside them are left out (a source with alpha 0 leaves
+  // its pixel as it was).
+  const int32_t* spans = nullptr;
+  // About how many stamp columns one pen column takes (target width / source
+  // width) and the pen column of stamp column 0 (source left): where a pen
+  // column's first stamp column lies, to start looking from.
+  double colScale = 1, colOrigin = 0;
   bool empty = true;        // the stamp writes nothing
 };
+
+// For every row r of pen, the pen columns [spans[2 r], spans[2 r + 1]) from
+// the first to the last one whose alpha is not 0 (on its bits: +0 and -0
+// both count as 0); an empty range (0, 0) for a row that is all alpha 0.
+void PenAlphaSpans(const TPixeFloatBuffer* pen, int32_t* spans, int32_t row0, int32_t row1);
 // Fills the plan; cols and rows have room for dst.width and dst.height
 // entries (both at most kMaxStampTable).
 void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* rows,
@@ -90,10 +104,19 @@ inline float NormalizeValueFast(float v, long double offset, long double scale, 
   return static_cast<float>((static_cast<long double>(v) + offset) / scale);
 }
 
+// p[i].c := NormalizeValueFast(p[i].c, offset[c], scale[c], ...) for i in
+// [0, n) and the channels c (R = 0 .. A = 3) whose bit is set in lanes;
+// the other channels are left as they are.
+void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
+                  const long double (&scale)[4], int lanes);
+
 // Float-to-packed conversion, bit for bit with FloatToPacked.
 PackedPixel FloatToPackedFast(FloatPixel f);
+// to[i] := FloatToPackedFast(from[i]) for i in [0, n), several pixels at a
+// time where the processor allows.
+void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n);
 
 // The stamping code keeps its scratch memory in the context's StampScratch
-// slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5 and 8
-// StampBatch).
+// slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5, 8 and 9
+// StampBatch, 10 the warp lookup's packed base).
 }  // namespace velmora

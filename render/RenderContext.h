@@ -109,8 +109,9 @@ struct BlurWorkspace {
   ScratchBlock scratch;
 };
 
-// Scratch slots of the stamping code (see FastStamp.h and CloudPattern.cpp).
-inline constexpr int kStampScratchSlots = 9;
+// Scratch slots of the stamping code and the warp lookup (see FastStamp.h
+// and CloudPattern.cpp).
+inline constexpr int kStampScratchSlots = 11;
 
 class RenderContext {
  public:

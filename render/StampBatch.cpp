@@ -18,6 +18,10 @@ namespace {
 constexpr int kOpsSlot = 3;
 constexpr int kTableSlot = 4;
 constexpr int kGreyBandSlot = 8;
+constexpr int kSpanSlot = 9;
+// Pens of one sequence whose alpha spans are found (the engine's sequences
+// use at most three).
+constexpr int kMaxSpanPens = 8;
 
 // Longer sequences (only from extreme settings) are not queued.
 constexpr int64_t kMaxQueued = int64_t{1} << 16;
@@ -119,9 +123,35 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
       at += ops_[i].dst.height;
     }
   }
+  // The alpha spans of the rows of each pen (found once per sequence): the
+  // stamps leave out the transparent ends of the pen rows.
+  const TPixeFloatBuffer* spanPens[kMaxSpanPens];
+  int64_t spanAt[kMaxSpanPens];
+  int spanPenCount = 0;
+  int64_t spanEntries = 0;
+  for (int64_t i = 0; i < count_; ++i) {
+    const TPixeFloatBuffer* pen = ops_[i].pen;
+    bool known = false;
+    for (int j = 0; j < spanPenCount; ++j) known |= spanPens[j] == pen;
+    if (known || spanPenCount == kMaxSpanPens || !pen || pen->width <= 0 || pen->height <= 0) continue;
+    spanPens[spanPenCount] = pen;
+    spanAt[spanPenCount++] = spanEntries;
+    spanEntries += 2 * static_cast<int64_t>(pen->height);
+  }
+  int32_t* spans = spanEntries > 0 ? static_cast<int32_t*>(ctx.StampScratch[kSpanSlot].Get(
+                                         ctx.Pool, sizeof(int32_t) * static_cast<size_t>(spanEntries)))
+                                   : nullptr;
+  if (!spans) spanPenCount = 0;
+  for (int j = 0; j < spanPenCount; ++j)
+    pool.For(spanPens[j]->height, 64, [&](int64_t b, int64_t e, int) {
+      PenAlphaSpans(spanPens[j], spans + spanAt[j], static_cast<int32_t>(b), static_cast<int32_t>(e));
+    });
   pool.For(count_, 4, [&](int64_t b, int64_t e, int) {
-    for (int64_t i = b; i < e; ++i)
+    for (int64_t i = b; i < e; ++i) {
       PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
+      for (int j = 0; j < spanPenCount; ++j)
+        if (spanPens[j] == ops_[i].pen) plans[i].spans = spans + spanAt[j];
+    }
   });
   // Grey stamps work on (R, A) pairs of each band, in a block per thread.
   bool grey = greyPairs_ != nullptr;

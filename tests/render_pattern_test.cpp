@@ -409,8 +409,8 @@ TEST(CloudExactness, FastBlendsEqualFloatBlendNearRoundingBoundaries) {
 TEST(CloudExactness, StampRunsNearRoundingBoundariesEqualStampPen) {
   // Long rows of modes 0, 1 and 3 (blended several pixels at a time where
   // the processor allows, one at a time without it): sums of modes 0 and 1
-  // within a hair of a float midpoint, opaque sources and sources with alpha +0 and -0 mixed in
-  // one run, and a row length that leaves a tail.
+  // within a hair of a float midpoint or of 0, opaque sources and sources with alpha +0 and -0
+  // mixed in one run, and a row length that leaves a tail.
   RenderContext ctx;
   std::mt19937_64 rng(11);
   constexpr int32_t n = 1027;
@@ -431,6 +431,7 @@ TEST(CloudExactness, StampRunsNearRoundingBoundariesEqualStampPen) {
         const long double m = static_cast<long double>(base) + ulp / 2;
         float d = static_cast<float>(mode == 0 ? m - t : t - m);
         if (rng() % 3 == 0) d = std::nextafter(d, 1e9f);
+        if (kind == 3) d = static_cast<float>(mode == 0 ? -t : t);  // sums near 0: cancellation
         pen->data[i] = {sc, sc + 0.5f, sc * 0.75f, sa};
         a->data[i] = b->data[i] = {d, d, d, 200};
       }
@@ -481,8 +482,10 @@ TEST(CloudExactness, FastStampEqualsStampPen) {
 TEST(CloudExactness, GreyStampSequencesEqualStampPen) {
   // A grey pen (R = G = B) into a grey target: the batch stamps (R, A) pairs
   // band by band; StampPen one stamp after the other on all four channels.
-  // Opaque and transparent pen pixels, sums near float midpoints, every
-  // grey mode, wrap and clipping, odd widths (the last pixel of a pair).
+  // Opaque and transparent pen pixels (rows with transparent ends of either
+  // zero, a row all transparent), sums near float midpoints, every grey
+  // mode, wrap and clipping, odd widths (the last pixel of a pair).  Every
+  // other round stamps all four channels instead of pairs.
   std::mt19937 rng(11);
   std::uniform_real_distribution<float> v(0, 255);
   for (auto [W, H] : {std::pair{37, 29}, {64, 40}, {1, 5}}) {
@@ -491,8 +494,10 @@ TEST(CloudExactness, GreyStampSequencesEqualStampPen) {
     TPixeFloatBuffer* pen = NewPixeFloatBuffer(ctx.Pool, W, H);
     std::vector<float> pairs(2 * static_cast<size_t>(W) * H);
     for (int i = 0; i < W * H; ++i) {
+      const int x = i % W, y = i / W;
       const float g = i % 9 == 0 ? std::round(v(rng)) + 0.5f : v(rng);
-      const float a = i % 5 == 0 ? 0.0f : (i % 3 == 0 ? 255.0f : v(rng));
+      const bool clear = i % 5 == 0 || y == 2 || x < y % 6 || x >= W - y % 4;
+      const float a = clear ? (y % 2 ? -0.0f : 0.0f) : (i % 3 == 0 ? 255.0f : v(rng));
       pen->data[i] = {g, g, g, a};
       pairs[2 * i] = g;
       pairs[2 * i + 1] = a;
@@ -506,7 +511,7 @@ TEST(CloudExactness, GreyStampSequencesEqualStampPen) {
       }
       const int modes[] = {0, 1, 5, 6, 12, 13, 9};
       StampBatch batch(ctx, b, 24);
-      batch.UseGreyPen(pen, pairs.data());
+      if (round % 2 == 0) batch.UseGreyPen(pen, pairs.data());
       for (int k = 0; k < 24; ++k) {
         const int mode = modes[rng() % 7];
         const bool wrap = rng() % 4 != 0;
@@ -579,17 +584,69 @@ TEST(CloudExactness, NormalizeValueEqualsExtended) {
     bad += std::memcmp(&a, &b, sizeof a) != 0;
   }
   EXPECT_EQ(bad, 0);
+  // The run form, four channels of a pixel at once, on both paths: every
+  // channel its own offset and scale, values near the ends of the range and
+  // exact midpoints, NaN and -0; the channels outside `lanes` untouched.
+  for (const char* noAvx2 : {"", "1"}) {
+    if (*noAvx2) setenv("VELMORA_NO_AVX2", noAvx2, 1);
+    for (int lanes : {7, 15, 9}) {
+      long double off[4], scale[4];
+      float lo[4], hi[4];
+      for (int c = 0; c < 4; ++c) {
+        lo[c] = v(rng);
+        hi[c] = lo[c] + std::abs(v(rng)) + 1e-3f;
+        off[c] = -static_cast<long double>(lo[c]);
+        scale[c] = (static_cast<long double>(hi[c]) - lo[c]) / 256;
+      }
+      std::vector<FloatPixel> px(20001);
+      for (size_t i = 0; i < px.size(); ++i) {
+        float* f = &px[i].r;
+        for (int c = 0; c < 4; ++c) {
+          const int kind = static_cast<int>(rng() % 16);
+          f[c] = kind == 0   ? std::numeric_limits<float>::quiet_NaN()
+                 : kind == 1 ? -0.0f
+                 : kind == 2 ? static_cast<float>(lo[c] + scale[c] * (rng() % 512) / 2)
+                             : lo[c] + (hi[c] - lo[c]) * (static_cast<float>(rng() % 1000) / 1000);
+        }
+      }
+      std::vector<FloatPixel> run = px;
+      NormalizeRun(run.data(), static_cast<int64_t>(run.size()), off, scale, lanes);
+      for (size_t i = 0; i < px.size(); ++i)
+        for (int c = 0; c < 4; ++c) {
+          const float x = (&px[i].r)[c];
+          const float want =
+              lanes & (1 << c) ? static_cast<float>((static_cast<long double>(x) + off[c]) / scale[c]) : x;
+          const float got = (&run[i].r)[c];
+          ASSERT_EQ(std::memcmp(&want, &got, sizeof want), 0)
+              << "'" << noAvx2 << "' lanes " << lanes << " pixel " << i << " channel " << c;
+        }
+    }
+  }
+  unsetenv("VELMORA_NO_AVX2");
 }
 
 TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
   RenderContext ctx;
   std::mt19937_64 rng(9);
   std::uniform_real_distribution<float> v(-10, 270);
-  for (int i = 0; i < 100000; ++i) {
+  // Halves (ties), NaN of both signs, infinities, -0 and values beyond the
+  // int32 range; the run form (several pixels at a time) over all of them
+  // with a tail.
+  const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                            -std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(), -0.0f, 3e9f, -3e9f, 254.5f};
+  std::vector<FloatPixel> px(100003);
+  std::vector<PackedPixel> run(px.size());
+  for (size_t i = 0; i < px.size(); ++i) {
     FloatPixel f{v(rng), std::round(v(rng) * 2) / 2, v(rng), v(rng)};
     if (i % 17 == 0) f.g = std::numeric_limits<float>::quiet_NaN();
-    ASSERT_EQ(FloatToPackedFast(f), FloatToPacked(f)) << f.r << " " << f.g;
+    if (i % 5 == 0) f.a = specials[i / 5 % 8];
+    px[i] = f;
+    ASSERT_EQ(FloatToPackedFast(f), FloatToPacked(f)) << f.r << " " << f.g << " " << f.a;
   }
+  FloatToPackedRun(px.data(), run.data(), static_cast<int64_t>(px.size()));
+  for (size_t i = 0; i < px.size(); ++i) ASSERT_EQ(run[i], FloatToPacked(px[i])) << i;
 }
 
 // ---------------------------------------------------------------------------
