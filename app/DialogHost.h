@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 
+#include "studio/StillExport.h"
 #include "studio/UnsavedChanges.h"
 
 class QDialog;
@@ -24,10 +25,10 @@ struct TFileDialogOptions {
   QString Preset;          // file name or path the dialog starts with
   bool MustExist = false;  // open dialogs: only an existing file
   QString Note;            // a line shown under the file list (empty: none)
-  // A check box under the file list (null: none): shows *Check with the
-  // caption CheckText and receives its state when the dialog is accepted.
-  bool* Check = nullptr;
-  QString CheckText;
+  // The still picture's options under the file list (null: none): the
+  // controls start at *Still, follow the chosen name's format and write
+  // their choice back when the dialog is accepted.
+  velmora::StillOptions* Still = nullptr;
 };
 
 using TCustomColours = std::array<QColor, 16>;
