@@ -25,22 +25,23 @@ void FollowFileName(QFileDialog* d, StillOptionsPanel* panel, const QString& def
       name += QLatin1Char('.') + d->defaultSuffix();
     panel->FollowName(name);
   };
-  QObject::connect(d, &QFileDialog::filterSelected, panel, [d, defaultSuffix, follow](const QString& filter) {
-    // A name typed without an extension gets the chosen filter's.
-    // "PNGイメージ (*.png)": the first pattern in the parentheses.
+  // A name typed without an extension gets the chosen filter's extension:
+  // "PNGイメージ (*.png)" gives png, the first pattern in the parentheses.
+  auto useFilter = [d, defaultSuffix, follow](const QString& filter) {
     const QString patterns = filter.section(QLatin1Char('('), -1).section(QLatin1Char(')'), 0, 0);
     const QString suffix = QFileInfo(patterns.section(QLatin1Char(' '), 0, 0)).suffix();
     d->setDefaultSuffix(suffix.isEmpty() || suffix.contains(QLatin1Char('*')) ? defaultSuffix
                                                                               : suffix);
     follow();
-  });
+  };
+  QObject::connect(d, &QFileDialog::filterSelected, panel, useFilter);
   if (edit) QObject::connect(edit, &QLineEdit::textChanged, panel, follow);
   follow();
 }
 
 QFileDialog* NewFileDialog(QWidget* parent, const TFileDialogOptions& o) {
   auto* d = new QFileDialog(parent, o.Title);
-  // The note and the check box need Qt's own dialog, whose layout takes them.
+  // The note and the still options need Qt's own dialog, whose layout takes them.
   if (!o.Note.isEmpty() || o.Still) d->setOption(QFileDialog::DontUseNativeDialog);
   d->setNameFilters(o.NameFilters);
   d->setDefaultSuffix(o.DefaultSuffix);

@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <string>
 
 #include "output/Formats.h"
 
@@ -61,8 +63,9 @@ StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* paren
 void StillOptionsPanel::FollowName(const QString& name) {
   const OutputFormat& format = StillFormatForPath(name.toStdString());
   formatChannels_ = format.channels;
-  Format->setText(tr("形式: %1").arg(QString::fromUtf8(format.title.data(),
-                                                       static_cast<qsizetype>(format.title.size()))));
+  // The format as the dialog's filter list names it ("PNGイメージ").
+  const std::string title(format.stillDialogTitle.empty() ? format.title : format.stillDialogTitle);
+  Format->setText(tr("形式: %1").arg(QCoreApplication::translate("MainWindow", title.c_str())));
   const unsigned depths = StillDepths(format);
   Depth->clear();
   const struct {

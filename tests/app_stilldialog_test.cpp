@@ -97,12 +97,19 @@ void StillDialogTest::choicesReachTheFileAndAreRemembered() {
     d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(dir_.filePath(file));
   };
 
-  // A 16-bit normal map: a JPEG name offers 8 bits only, a PNG name 16 too.
+  // A 16-bit normal map: a JPEG name offers 8 bits only, a PNG 16 too.
   const QString normal = dir_.filePath(QStringLiteral("n.png"));
   Save([&](QFileDialog& d, StillOptionsPanel& p) -> QString {
     name(d, QStringLiteral("n.jpg"));
     if (p.Depth->count() != 1 || p.AlphaChannel->isEnabled()) return "JPEG offers more than 8 bits";
-    name(d, QStringLiteral("n.png"));
+    // A name without an extension takes the chosen filter's.
+    name(d, QStringLiteral("n"));
+    auto* types = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    const int png = types ? types->findText(QStringLiteral("PNG"), Qt::MatchStartsWith) : -1;
+    if (png < 0) return "no PNG filter";
+    types->setCurrentIndex(png);
+    emit types->activated(png);  // what a click on the list sends
+    emit types->textActivated(types->itemText(png));
     if (p.Depth->count() != 2) return "PNG does not offer 8 and 16 bits";
     p.Depth->setCurrentIndex(1);
     p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(StillContent::Normal)));
