@@ -9,8 +9,11 @@
 #include <array>
 #include <optional>
 
-#include "studio/StillExport.h"
 #include "studio/UnsavedChanges.h"
+
+namespace velmora {
+struct StillOptions;
+}
 
 class QDialog;
 class QWidget;
