@@ -1,20 +1,48 @@
 #include "app/DialogHost.h"
 
-#include <QCheckBox>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+
+#include "app/StillOptionsPanel.h"
 
 namespace {
 
+// Keeps PANEL on the format of the name the dialog would write: the typed
+// name, with the chosen filter's extension when it has none (the filter
+// "*.*" adds DEFAULTSUFFIX).
+void FollowFileName(QFileDialog* d, StillOptionsPanel* panel, const QString& defaultSuffix) {
+  auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  auto follow = [d, panel, edit] {
+    QString name = edit ? edit->text() : QString();
+    if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty() && !d->defaultSuffix().isEmpty())
+      name += QLatin1Char('.') + d->defaultSuffix();
+    panel->FollowName(name);
+  };
+  // A name typed without an extension gets the chosen filter's extension:
+  // "PNGイメージ (*.png)" gives png, the first pattern in the parentheses.
+  auto useFilter = [d, defaultSuffix, follow](const QString& filter) {
+    const QString patterns = filter.section(QLatin1Char('('), -1).section(QLatin1Char(')'), 0, 0);
+    const QString suffix = QFileInfo(patterns.section(QLatin1Char(' '), 0, 0)).suffix();
+    d->setDefaultSuffix(suffix.isEmpty() || suffix.contains(QLatin1Char('*')) ? defaultSuffix
+                                                                              : suffix);
+    follow();
+  };
+  QObject::connect(d, &QFileDialog::filterSelected, panel, useFilter);
+  if (edit) QObject::connect(edit, &QLineEdit::textChanged, panel, follow);
+  follow();
+}
+
 QFileDialog* NewFileDialog(QWidget* parent, const TFileDialogOptions& o) {
   auto* d = new QFileDialog(parent, o.Title);
-  // The note and the check box need Qt's own dialog, whose layout takes them.
-  if (!o.Note.isEmpty() || o.Check) d->setOption(QFileDialog::DontUseNativeDialog);
+  // The note and the still options need Qt's own dialog, whose layout takes them.
+  if (!o.Note.isEmpty() || o.Still) d->setOption(QFileDialog::DontUseNativeDialog);
   d->setNameFilters(o.NameFilters);
   d->setDefaultSuffix(o.DefaultSuffix);
   if (!o.Preset.isEmpty()) d->selectFile(o.Preset);
@@ -24,11 +52,10 @@ QFileDialog* NewFileDialog(QWidget* parent, const TFileDialogOptions& o) {
       note->setObjectName(QStringLiteral("FileDialogNote"));
       grid->addWidget(note, grid->rowCount(), 0, 1, -1);
     }
-    if (o.Check) {
-      auto* box = new QCheckBox(o.CheckText, d);
-      box->setObjectName(QStringLiteral("FileDialogCheck"));
-      box->setChecked(*o.Check);
-      grid->addWidget(box, grid->rowCount(), 0, 1, -1);
+    if (o.Still) {
+      auto* panel = new StillOptionsPanel(*o.Still, d);
+      grid->addWidget(panel, grid->rowCount(), 0, 1, -1);
+      FollowFileName(d, panel, o.DefaultSuffix);
     }
   }
   return d;
@@ -38,8 +65,8 @@ std::optional<QString> RunFileDialog(QFileDialog* d, const TFileDialogOptions& o
   std::optional<QString> chosen;
   if (d->exec() == QDialog::Accepted && !d->selectedFiles().isEmpty()) {
     chosen = d->selectedFiles().first();
-    if (auto* box = d->findChild<QCheckBox*>(QStringLiteral("FileDialogCheck")); box && o.Check)
-      *o.Check = box->isChecked();
+    if (auto* panel = d->findChild<StillOptionsPanel*>(); panel && o.Still)
+      *o.Still = panel->Options();
   }
   delete d;
   return chosen;

@@ -11,6 +11,10 @@
 
 #include "studio/UnsavedChanges.h"
 
+namespace velmora {
+struct StillOptions;
+}
+
 class QDialog;
 class QWidget;
 
@@ -24,10 +28,10 @@ struct TFileDialogOptions {
   QString Preset;          // file name or path the dialog starts with
   bool MustExist = false;  // open dialogs: only an existing file
   QString Note;            // a line shown under the file list (empty: none)
-  // A check box under the file list (null: none): shows *Check with the
-  // caption CheckText and receives its state when the dialog is accepted.
-  bool* Check = nullptr;
-  QString CheckText;
+  // The still picture's options under the file list (null: none): the
+  // controls start at *Still, follow the chosen name's format and write
+  // their choice back when the dialog is accepted.
+  velmora::StillOptions* Still = nullptr;
 };
 
 using TCustomColours = std::array<QColor, 16>;

@@ -414,8 +414,9 @@ void MainWindow::BuildControls() {
   tg->addWidget(PileModeNorm, 0, 1);
   tg->addWidget(PileModeSub, 0, 2);
   tg->addWidget(Upper, 1, 0, 1, 3);
-  tg->addWidget(DisplayTextureLayer, 2, 0, 1, 2);
-  tg->addWidget(textureresolution, 2, 2);
+  tg->addWidget(DisplayTextureLayer, 2, 0, 1, 3);
+  // A row of its own: "現在のテクスチャ画像解像度=1024x768" needs the box's width.
+  tg->addWidget(textureresolution, 3, 0, 1, 3);
   rightCol->addWidget(textureBox);
 
   auto* outBox = new QGroupBox(tr("出力"), this);

@@ -139,17 +139,17 @@ void MainWindow::SavePictureClick() {
   o.DefaultSuffix = QStringLiteral("bmp");
   // Any other name is a BMP, as it always was; the dialog says so.
   o.Note = tr("一覧にない拡張子の名前はビットマップ（BMP）で保存します");
-  bool alphaChannel = output_->AlphaChannel;
-  o.Check = &alphaChannel;
-  o.CheckText = tr("アルファチャンネルも保存する（PNG・TIFF・OpenEXR）");
+  // The depth, what is written and the alpha channel, as chosen last time.
+  StillOptions still = ReadStillChoice(settingsPath_);
+  o.Still = &still;
   const std::optional<QString> name = host_.SaveFileName(this, o);
   if (!name) return;
-  output_->AlphaChannel = alphaChannel;
-  const OutputFormat& format = StillFormatForPath(name->toStdString());
-  if (alphaChannel && !(format.channels & kChannelsRgba)) {
-    host_.Error(this, tr("%1 の画像はアルファチャンネルを持てません（%2 は持てます）")
-                          .arg(Text(std::string(format.name)),
-                               Text(FormatNameList(kFormatStill, kChannelsRgba))));
+  std::string ignored;
+  WriteStillChoice(settingsPath_, still, &ignored);
+  still.jpegQuality = output_->JpegQuality;
+  const std::string problem = StillOptionsProblem(StillFormatForPath(name->toStdString()), still);
+  if (!problem.empty()) {
+    host_.Error(this, tr("画像を保存できませんでした。") + QLatin1Char('\n') + Text(problem));
     return;
   }
 
@@ -171,12 +171,11 @@ void MainWindow::SavePictureClick() {
   job->params = doc_.Params;
   job->texture = doc_.Texture();
   const std::string path = name->toStdString();
-  const uint8_t quality = output_->JpegQuality;
   output_->Worker.Start(
-      [this, job, path, quality, alphaChannel](RenderContext& ctx) {
+      [this, job, path, still](RenderContext& ctx) {
         TOutputSection::MessageSink(*this, ctx);
-        job->saved = ExportStill(ctx, job->params, velmora::DefaultWorkPerPixel, path, quality,
-                                 &job->error, alphaChannel);
+        job->saved =
+            ExportStill(ctx, job->params, velmora::DefaultWorkPerPixel, path, still, &job->error);
       },
       [this, job] {
         // A picture that was not written is reported as such, not as saved.

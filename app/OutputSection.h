@@ -27,9 +27,6 @@ struct TOutputSection : QObject {
   // An export is running on the worker (handlers refuse to start a second
   // one).
   bool Exporting = false;
-  // The still dialog's alpha check box: the picture carries the clouds'
-  // alpha as its alpha channel (as --alpha-channel on the command line).
-  bool AlphaChannel = false;
   // Runs the exports with a context of their own on a thread of their own.
   TExportWorker Worker;
 

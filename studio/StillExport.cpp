@@ -1,42 +1,175 @@
 #include "studio/StillExport.h"
 
+#include <cmath>
+
+#include "base/AtomicFile.h"
+#include "base/NumberText.h"
 #include "base/Translate.h"
-#include "output/Formats.h"
+#include "output/Settings.h"
 #include "output/StillImage.h"
 #include "render/StillRender.h"
 
 namespace velmora {
 
+namespace {
+
+constexpr char kStillDepthKey[] = "StillDepth";
+constexpr char kStillContentKey[] = "StillContent";
+constexpr char kNormalStrengthKey[] = "NormalStrength";
+constexpr char kStillAlphaKey[] = "StillAlphaChannel";
+
+// Runs RENDER with the context's work budget set to WORK_PER_PIXEL.
+template <typename Render>
+bool WithWorkBudget(RenderContext& ctx, long double workPerPixel, Render render) {
+  const long double hostWork = ctx.Work.PerPixel;
+  ctx.Work.PerPixel = workPerPixel;
+  const bool rendered = render();
+  ctx.Work.PerPixel = hostWork;
+  return rendered;
+}
+
+}  // namespace
+
+std::string_view StillContentName(StillContent content) {
+  switch (content) {
+    case StillContent::Height:
+      return "height";
+    case StillContent::Normal:
+      return "normal";
+    default:
+      return "picture";
+  }
+}
+
+bool StillContentForName(std::string_view name, StillContent& content) {
+  for (StillContent c : {StillContent::Picture, StillContent::Height, StillContent::Normal})
+    if (name == StillContentName(c)) {
+      content = c;
+      return true;
+    }
+  return false;
+}
+
+unsigned StillDepths(const OutputFormat& format) {
+  if (!format.Can(kFormatStill)) return 0;
+  return kDepth8 | (format.encodeHigh ? format.depths & (kDepth16 | kDepthFloat) : 0u);
+}
+
+std::string StillOptionsProblem(const OutputFormat& format, const StillOptions& options) {
+  if (!(StillDepths(format) & options.depth))
+    return MsgFormat("%s files hold no pictures of depth %s (%s do)",
+                     {format.name, DepthName(options.depth), DepthFormatList(options.depth)});
+  if (options.alphaChannel && options.content != StillContent::Picture)
+    return MsgFormat("the alpha channel goes with the picture, not with its %s map",
+                     {StillContentName(options.content)});
+  if (options.alphaChannel && !(format.channels & kChannelsRgba))
+    return MsgFormat("%s files hold no alpha channel (%s do)",
+                     {format.name, FormatNameList(kFormatStill, kChannelsRgba)});
+  return {};
+}
+
 bool RenderStillPicture(RenderContext& ctx, const TCloudFrameParams& params,
                         long double workPerPixel, Bitmap24& picture, std::string* error,
                         Bitmap24* alpha) {
-  const long double hostWork = ctx.Work.PerPixel;
-  ctx.Work.PerPixel = workPerPixel;
-  const bool rendered = RenderStillFrame(ctx, params, error);
-  ctx.Work.PerPixel = hostWork;
-  if (!rendered) return false;
+  if (!WithWorkBudget(ctx, workPerPixel, [&] { return RenderStillFrame(ctx, params, error); }))
+    return false;
   StillPicture(ctx, params, picture, alpha);
   return true;
+}
+
+bool RenderStill(RenderContext& ctx, const TCloudFrameParams& params, long double workPerPixel,
+                 const StillOptions& options, StillResult& out, std::string* error) {
+  out.depth = options.depth;
+  out.hasAlpha = options.alphaChannel && options.content == StillContent::Picture;
+  const bool high = options.depth != kDepth8;
+  if (!high && options.content == StillContent::Picture)
+    return RenderStillPicture(ctx, params, workPerPixel, out.picture, error,
+                              out.hasAlpha ? &out.alpha : nullptr);
+  // The float buffers of a 16-bit or float render.
+  HighFrame highFrame;
+  const bool rendered = WithWorkBudget(ctx, workPerPixel, [&] {
+    return high ? RenderStillFrameHigh(ctx, params, highFrame, error)
+                : RenderStillFrame(ctx, params, error);
+  });
+  if (!rendered) return false;
+  const int32_t factor = OutputFactor(params);
+  if (options.content == StillContent::Picture) {
+    HighPicture(ctx, highFrame, factor, out.hasAlpha, out.image, params.Texture != nullptr);
+    return true;
+  }
+  if (high)
+    HighHeights(ctx, highFrame, factor, out.image);
+  else
+    StandardHeights(ctx, factor, out.image);
+  if (options.content == StillContent::Normal) {
+    const FloatImage heights = std::move(out.image);
+    NormalMap(heights, options.normalStrength, out.image);
+  }
+  // Heights and normals of the standard render are written as 8-bit pictures.
+  if (!high) FloatImageToBitmap(out.image, out.picture);
+  return true;
+}
+
+bool EncodeStillResult(const OutputFormat& format, const StillResult& still,
+                       const StillOptions& options, std::string& bytes, std::string* error) {
+  if (still.depth != kDepth8) return EncodeHigh(format, still.image, still.depth, bytes, error);
+  StillEncodeOptions encoding;
+  encoding.quality = options.jpegQuality;
+  return EncodeStill(format, RgbaPicture(still.picture, still.hasAlpha ? &still.alpha : nullptr),
+                     encoding, bytes, error);
+}
+
+bool SaveStillResult(const OutputFormat& format, const StillResult& still,
+                     const StillOptions& options, const std::string& path, std::string* error,
+                     bool replaceProtected) {
+  std::string bytes;
+  return EncodeStillResult(format, still, options, bytes, error) &&
+         WriteFileAtomically(path, bytes, error, replaceProtected);
+}
+
+bool ExportStill(RenderContext& ctx, const TCloudFrameParams& params, long double workPerPixel,
+                 const std::string& path, const StillOptions& options, std::string* error) {
+  const OutputFormat& format = StillFormatForPath(path);
+  if (std::string problem = StillOptionsProblem(format, options); !problem.empty()) {
+    if (error) *error = std::move(problem);
+    return false;
+  }
+  StillResult still;
+  return RenderStill(ctx, params, workPerPixel, options, still, error) &&
+         SaveStillResult(format, still, options, path, error);
 }
 
 bool ExportStill(RenderContext& ctx, const TCloudFrameParams& params, long double workPerPixel,
                  const std::string& path, int jpegQuality, std::string* error,
                  bool alphaChannel) {
-  const OutputFormat& format = StillFormatForPath(path);
-  if (alphaChannel && !(format.channels & kChannelsRgba)) {
-    if (error)
-      *error = MsgFormat("%s files hold no alpha channel (%s do)",
-                         {format.name, FormatNameList(kFormatStill, kChannelsRgba)});
-    return false;
-  }
-  Bitmap24 picture, alpha;
-  if (!RenderStillPicture(ctx, params, workPerPixel, picture, error,
-                          alphaChannel ? &alpha : nullptr))
-    return false;
-  StillEncodeOptions options;
-  options.quality = jpegQuality;
-  return SaveStill(format, RgbaPicture(picture, alphaChannel ? &alpha : nullptr), path, options,
-                   error);
+  StillOptions options;
+  options.jpegQuality = jpegQuality;
+  options.alphaChannel = alphaChannel;
+  return ExportStill(ctx, params, workPerPixel, path, options, error);
+}
+
+StillOptions ReadStillChoice(const std::string& settingsPath) {
+  StillOptions o;
+  std::string text;
+  if (ReadIniString(settingsPath, SettingsSection, kStillDepthKey, text))
+    if (const unsigned depth = DepthForName(text)) o.depth = depth;
+  if (ReadIniString(settingsPath, SettingsSection, kStillContentKey, text))
+    StillContentForName(text, o.content);
+  if (ReadIniString(settingsPath, SettingsSection, kNormalStrengthKey, text))
+    if (const std::optional<long double> v = ParseReal(text); v && std::isfinite(*v))
+      o.normalStrength = static_cast<double>(*v);
+  o.alphaChannel = ReadIniBool(settingsPath, SettingsSection, kStillAlphaKey, false);
+  return o;
+}
+
+bool WriteStillChoice(const std::string& settingsPath, const StillOptions& options,
+                      std::string* error) {
+  return WriteIniValues(settingsPath, SettingsSection,
+                        {{kStillDepthKey, std::string(DepthName(options.depth))},
+                         {kStillContentKey, std::string(StillContentName(options.content))},
+                         {kNormalStrengthKey, FormatReal(options.normalStrength)},
+                         {kStillAlphaKey, options.alphaChannel ? "1" : "0"}},
+                        error);
 }
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "anim/CurveSet.h"
+#include "output/Settings.h"
 #include "output/StillImage.h"
 #include "project/ProjectSave.h"
 #include "studio/PreviewSession.h"
@@ -112,6 +113,41 @@ TEST(StillExport, WritesWhatTheCommandLineRenders) {
   EXPECT_FALSE(ExportStill(ctx, doc.Params, DefaultWorkPerPixel, refused, 75, &error));
   EXPECT_NE(error.find("too large"), std::string::npos) << error;
   EXPECT_FALSE(std::ifstream(refused).good());
+}
+
+// A choice the format cannot hold is refused before anything is rendered or
+// written; the window's choice survives the settings file, a bad value there
+// keeping its default.
+TEST(StillExport, RefusesWhatTheFormatCannotHoldAndRemembersTheChoice) {
+  testing_util::TempFolder folder("velmora_studio");
+  StillOptions o;
+  o.depth = kDepth16;
+  EXPECT_NE(StillOptionsProblem(*FindFormatByName("bmp"), o), "");
+  EXPECT_EQ(StillOptionsProblem(*FindFormatByName("png"), o), "");
+  o.depth = kDepthFloat;
+  EXPECT_NE(StillOptionsProblem(*FindFormatByName("png"), o), "");
+  o.alphaChannel = true;
+  o.content = StillContent::Height;
+  EXPECT_NE(StillOptionsProblem(*FindFormatByName("tiff"), o), "");
+  RenderContext ctx;
+  std::string error;
+  const std::string refused = folder.path + "/map.tif";
+  EXPECT_FALSE(ExportStill(ctx, NewProject().Params, DefaultWorkPerPixel, refused, o, &error));
+  EXPECT_NE(error.find("height"), std::string::npos) << error;
+  EXPECT_FALSE(std::ifstream(refused).good());
+
+  const std::string ini = folder.path + "/velmora.ini";
+  EXPECT_EQ(ReadStillChoice(ini), StillOptions());
+  o.content = StillContent::Normal;
+  o.normalStrength = -0.375;
+  ASSERT_TRUE(WriteStillChoice(ini, o, &error)) << error;
+  EXPECT_EQ(ReadStillChoice(ini), o);
+  ASSERT_TRUE(WriteIniValues(ini, "Velmora", {{"StillDepth", "12"}, {"NormalStrength", "x"}},
+                             &error));
+  const StillOptions read = ReadStillChoice(ini);
+  EXPECT_EQ(read.depth, kDepth8);
+  EXPECT_EQ(read.normalStrength, 1);
+  EXPECT_EQ(read.content, StillContent::Normal);
 }
 
 // A request that arrives while another renders aborts it: only the newest

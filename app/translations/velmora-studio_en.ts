@@ -406,14 +406,6 @@ The rest of the file was not run.</translation>
         <translation>A name whose extension is not listed is saved as a bitmap (BMP)</translation>
     </message>
     <message>
-        <source>アルファチャンネルも保存する（PNG・TIFF・OpenEXR）</source>
-        <translation>Save the alpha channel too (PNG, TIFF, OpenEXR)</translation>
-    </message>
-    <message>
-        <source>%1 の画像はアルファチャンネルを持てません（%2 は持てます）</source>
-        <translation>%1 pictures hold no alpha channel (%2 do)</translation>
-    </message>
-    <message>
         <source>終了(&amp;X)</source>
         <translation>E&amp;xit</translation>
     </message>

@@ -232,4 +232,63 @@
         <translation>The settings file could not be written.</translation>
     </message>
 </context>
+<context>
+    <name>StillOptionsPanel</name>
+    <message>
+        <source>16ビットと浮動小数点の画像は、8ビットに丸めない高精度の作画から作ります</source>
+        <translation>16-bit and float pictures come from the high-precision render, which does not round to 8 bits</translation>
+    </message>
+    <message>
+        <source>画像</source>
+        <translation>Picture</translation>
+    </message>
+    <message>
+        <source>高さマップ</source>
+        <translation>Height map</translation>
+    </message>
+    <message>
+        <source>法線マップ</source>
+        <translation>Normal map</translation>
+    </message>
+    <message>
+        <source>高さマップは色とぼかしの前の灰色の雲、法線マップはそこから作るタイル可能な法線です</source>
+        <translation>The height map is the grey cloud before colour and blur; the normal map, derived from it, tiles</translation>
+    </message>
+    <message>
+        <source>黒から白までで、面が画像の幅の 1/16 のこの倍数だけ高くなります</source>
+        <translation>From black to white the surface rises by this many sixteenths of the picture width</translation>
+    </message>
+    <message>
+        <source>アルファチャンネルも保存する（PNG・TIFF・OpenEXR）</source>
+        <translation>Save the alpha channel too (PNG, TIFF, OpenEXR)</translation>
+    </message>
+    <message>
+        <source>深さ</source>
+        <translation>Depth</translation>
+    </message>
+    <message>
+        <source>保存する内容</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>法線の強さ</source>
+        <translation>Normal strength</translation>
+    </message>
+    <message>
+        <source>形式: %1</source>
+        <translation>Format: %1</translation>
+    </message>
+    <message>
+        <source>8ビット</source>
+        <translation>8-bit</translation>
+    </message>
+    <message>
+        <source>16ビット</source>
+        <translation>16-bit</translation>
+    </message>
+    <message>
+        <source>浮動小数点</source>
+        <translation>Float</translation>
+    </message>
+</context>
 </TS>

@@ -1,0 +1,148 @@
+// The still save dialog itself (Qt's file dialog with our options under it),
+// offscreen: what is chosen in it reaches the written file as the command
+// line writes it, the depths follow the chosen name's format, and the choice
+// is there again the next time.
+#include <QComboBox>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/DialogHost.h"
+#include "app/MainWindow.h"
+#include "app/StillOptionsPanel.h"
+
+using namespace velmora;
+
+namespace {
+
+// Qt's real file dialogs; message boxes are only recorded.
+class RecordingHost : public QtDialogHost {
+ public:
+  QStringList messages, errors;
+  void Message(QWidget*, const QString& text) override { messages << text; }
+  void Error(QWidget*, const QString& text) override { errors << text; }
+};
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool RunVelmora(const QString& settings, const QStringList& args) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("VELMORA_SETTINGS"), settings);
+  p.setProcessEnvironment(env);
+  p.start(QString::fromLocal8Bit(qgetenv("VELMORA_BIN")), args);
+  if (!p.waitForFinished(120000)) return false;
+  if (p.exitCode() != 0) qWarning() << p.readAllStandardError();
+  return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+}  // namespace
+
+class StillDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void choicesReachTheFileAndAreRemembered();
+
+ private:
+  // Clicks SavePicture; once the file dialog is up, ANSWER fills it in and
+  // returns what went wrong (nothing: the dialog is accepted).
+  void Save(const std::function<QString(QFileDialog&, StillOptionsPanel&)>& answer);
+
+  QTemporaryDir dir_;
+  RecordingHost host_;
+  std::unique_ptr<MainWindow> w_;
+  QStringList problems_;
+};
+
+void StillDialogTest::Save(const std::function<QString(QFileDialog&, StillOptionsPanel&)>& answer) {
+  QTimer poll;
+  connect(&poll, &QTimer::timeout, this, [&] {
+    auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!d) return;
+    poll.stop();
+    auto* panel = d->findChild<StillOptionsPanel*>();
+    const QString problem = panel ? answer(*d, *panel) : QStringLiteral("no still options");
+    if (problem.isEmpty()) {
+      static_cast<QDialog*>(d)->accept();  // QFileDialog::accept, as its button does
+    } else {
+      problems_ << problem;
+      d->reject();
+    }
+  });
+  poll.start(10);
+  w_->SavePicture->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!w_->ExportRunning(), 120000);
+}
+
+void StillDialogTest::choicesReachTheFileAndAreRemembered() {
+  const QString ini = dir_.filePath(QStringLiteral("velmora.ini"));
+  w_ = std::make_unique<MainWindow>(host_, ini.toStdString());
+  w_->show();
+  w_->ResX->setText(QStringLiteral("40"));
+  w_->ResY->setText(QStringLiteral("24"));
+  w_->SizeEditDone();
+  auto name = [&](QFileDialog& d, const QString& file) {
+    d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(dir_.filePath(file));
+  };
+
+  // A 16-bit normal map: a JPEG name offers 8 bits only, a PNG 16 too.
+  const QString normal = dir_.filePath(QStringLiteral("n.png"));
+  Save([&](QFileDialog& d, StillOptionsPanel& p) -> QString {
+    name(d, QStringLiteral("n.jpg"));
+    if (p.Depth->count() != 1 || p.AlphaChannel->isEnabled()) return "JPEG offers more than 8 bits";
+    // A name without an extension takes the chosen filter's.
+    name(d, QStringLiteral("n"));
+    auto* types = d.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    const int png = types ? types->findText(QStringLiteral("PNG"), Qt::MatchStartsWith) : -1;
+    if (png < 0) return "no PNG filter";
+    types->setCurrentIndex(png);
+    emit types->activated(png);  // what a click on the list sends
+    emit types->textActivated(types->itemText(png));
+    if (p.Depth->count() != 2) return "PNG does not offer 8 and 16 bits";
+    p.Depth->setCurrentIndex(1);
+    p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(StillContent::Normal)));
+    p.NormalStrength->setValue(2.5);
+    return {};
+  });
+  QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join('\n')));
+  QVERIFY2(host_.errors.isEmpty(), qPrintable(host_.errors.join('\n')));
+  const QString normalRef = dir_.filePath(QStringLiteral("n-ref.png"));
+  QVERIFY(RunVelmora(ini, {"render", "-o", normalRef, "--size", "40x24", "--buffer", "normal",
+                           "--depth", "16", "--normal-strength", "2.5"}));
+  QVERIFY(ReadAll(normal) == ReadAll(normalRef));
+
+  // The choice comes back; then the 8-bit picture with its alpha channel.
+  const QString rgba = dir_.filePath(QStringLiteral("a.tif"));
+  Save([&](QFileDialog& d, StillOptionsPanel& p) -> QString {
+    name(d, QStringLiteral("a.tif"));
+    if (p.Depth->currentData().toUInt() != kDepth16 || p.NormalStrength->value() != 2.5 ||
+        p.Content->currentData().toInt() != static_cast<int>(StillContent::Normal))
+      return "the last choice was not remembered";
+    if (p.AlphaChannel->isEnabled()) return "alpha offered for a normal map";
+    p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(StillContent::Picture)));
+    p.Depth->setCurrentIndex(p.Depth->findData(kDepth8));
+    p.AlphaChannel->setChecked(true);
+    return {};
+  });
+  QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join('\n')));
+  QVERIFY2(host_.errors.isEmpty(), qPrintable(host_.errors.join('\n')));
+  QCOMPARE(host_.messages.size(), 2);
+  const QString rgbaRef = dir_.filePath(QStringLiteral("a-ref.tif"));
+  QVERIFY(RunVelmora(ini, {"render", "-o", rgbaRef, "--size", "40x24", "--alpha-channel"}));
+  QVERIFY(ReadAll(rgba) == ReadAll(rgbaRef));
+}
+
+QTEST_MAIN(StillDialogTest)
+#include "app_stilldialog_test.moc"
