@@ -221,6 +221,29 @@ TPixeFloatBuffer** PenSlot(RenderContext& ctx, int i) {
   }
 }
 
+// Step 5 of MakePens in one pass over R's rows on the pool: G gets each row
+// of R reversed as MirrorColumns leaves a copy (G[0] = 0, G[j] = R[W - j]),
+// B the rows of R in the order MirrorRows leaves them (row 0 zero, row i =
+// row H - i).
+void MirrorPensFrom(RenderContext& ctx, const TPixeFloatBuffer* r, TPixeFloatBuffer* g,
+                    TPixeFloatBuffer* b) {
+  const int32_t W = r->width, H = r->height;
+  if (W <= 0 || H <= 0) return;
+  ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int) {
+    for (int64_t y = from; y < to; ++y) {
+      const FloatPixel* src = r->data + y * W;
+      FloatPixel* gRow = g->data + y * W;
+      gRow[0] = FloatPixel{0, 0, 0, 0};
+      for (int32_t j = 1; j < W; ++j) gRow[j] = src[W - j];
+      FloatPixel* bRow = b->data + (y == 0 ? 0 : H - y) * int64_t{W};
+      if (y == 0)
+        std::fill_n(b->data, W, FloatPixel{0, 0, 0, 0});
+      else
+        std::copy_n(src, W, bRow);
+    }
+  });
+}
+
 // Step 3 of MakePens, literally: every ring with FillEllipse, largest first.
 void PenEllipsesLiteral(RenderContext& ctx, int32_t W, int32_t H) {
   for (int64_t n = W; n > 0; n -= 2) {
@@ -353,6 +376,10 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
   const bool out = positive || d2 == 0;  // -0 / div is an ease-out
   const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
   if (base == 0) return static_cast<float>(out ? y1 : 0);
+  // An ease-in with a base of 255 is 0 + den x y1 / den: within two units of
+  // 2^-63 y1 of y1, which is a float, so the float is y1 whatever den is.
+  // (The ease-out's y1 - den x y1 / den keeps those last bits: it needs den.)
+  if (base == 255 && !out) return static_cast<float>(y1);
   if (base != 255) {
     const double k = std::sqrt(static_cast<double>(d2)) / divD + 1;
     const double y1d = static_cast<double>(y1);
@@ -380,7 +407,7 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
 inline bool NeedsDen(int64_t d2, bool positive, float v) {
   const bool out = positive || d2 == 0;
   const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
-  return base == 255;
+  return base == 255 && out;
 }
 
 // Step 7 of MakePens for one pen: its four random points, then the
@@ -484,7 +511,10 @@ struct PenShading {
         sign, _mm256_blendv_pd(v, _mm256_sub_pd(c255, v), out));
     // A base of 0 gives the end value: y1 for an ease-out, 0 for an ease-in.
     const __m256d flat = _mm256_cmp_pd(base, zero, _CMP_EQ_OQ);
-    const __m256d special = _mm256_or_pd(flat, _mm256_cmp_pd(base, c255, _CMP_EQ_OQ));
+    const __m256d full = _mm256_cmp_pd(base, c255, _CMP_EQ_OQ);
+    const __m256d special = _mm256_or_pd(flat, full);
+    // An ease-in with a base of 255 gives y1 (see ShadeChannelFast).
+    const __m256d fullIn = _mm256_andnot_pd(out, full);
     // y1 - y1 (1 - v / 255)^k through log1p and expm1 where ShadeChannelFast
     // takes that form, y1 (base / 255)^k elsewhere.
     const __m256d viaLog = _mm256_andnot_pd(
@@ -493,8 +523,8 @@ struct PenShading {
     const int logLanes = _mm256_movemask_pd(viaLog), powLanes = _mm256_movemask_pd(viaPow);
     const double y1d = static_cast<double>(ch[c].y1);
     const __m256d y1v = _mm256_set1_pd(y1d);
-    const int flatLanes = _mm256_movemask_pd(flat);
-    __m256d r = _mm256_and_pd(_mm256_and_pd(flat, out), y1v), e = zero;
+    const int flatLanes = _mm256_movemask_pd(_mm256_or_pd(flat, fullIn));
+    __m256d r = _mm256_and_pd(_mm256_or_pd(_mm256_and_pd(flat, out), fullIn), y1v), e = zero;
     if (logLanes) {
       // Lanes of the other kinds get a harmless argument.
       const __m256d arg = _mm256_blendv_pd(_mm256_set1_pd(-0.25), _mm256_div_pd(_mm256_xor_pd(v, sign), c255), viaLog);
@@ -722,17 +752,22 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
       }
     }
   }
-  // 2. Clear.
-  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
+  // 2. Clear (the mirrored pens are written whole in step 5, unless literally).
+  const int cleared = ctx.CloudReferenceMode ? 5 : 3;
+  for (int i = 0; i < cleared; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
   // 3. Nested rings of CloudPen and PenShade.
   if (ctx.CloudReferenceMode || !PenEllipsesFast(ctx, w, h)) PenEllipsesLiteral(ctx, w, h);
   // 4. The fractal composition.
   FractalPen(ctx, ctx.Pens.CloudPen, ctx.Pens.PenShade, ctx.Pens.WarpPenR, 7, 1.0L, 0, 0);
   // 5. Mirrored copies (same size: the copies cannot fail).
-  CopyPixeFloatBuffer(ctx.Pens.WarpPenG, ctx.Pens.WarpPenR);
-  MirrorColumns(ctx.Pens.WarpPenG);
-  CopyPixeFloatBuffer(ctx.Pens.WarpPenB, ctx.Pens.WarpPenR);
-  MirrorRows(ctx.Pens.WarpPenB);
+  if (ctx.CloudReferenceMode) {
+    CopyPixeFloatBuffer(ctx.Pens.WarpPenG, ctx.Pens.WarpPenR);
+    MirrorColumns(ctx.Pens.WarpPenG);
+    CopyPixeFloatBuffer(ctx.Pens.WarpPenB, ctx.Pens.WarpPenR);
+    MirrorRows(ctx.Pens.WarpPenB);
+  } else {
+    MirrorPensFrom(ctx, ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB);
+  }
   // 6, 7. Shading, R then G then B.
   const LD diag = Hypot(ctx.Pens.WarpPenR->width, ctx.Pens.WarpPenR->height);
   static const ShadeChannel kR[4] = {
