@@ -23,6 +23,8 @@ constexpr int kGreyBandSlot = 8;
 constexpr int64_t kMaxQueued = int64_t{1} << 16;
 // Column and row entries of all planned stamps together.
 constexpr int64_t kMaxTableEntries = int64_t{1} << 24;
+// Sequences with at most this many entries are planned on one thread.
+constexpr int64_t kInlinePlanEntries = int64_t{1} << 15;
 
 }  // namespace
 
@@ -119,7 +121,9 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
       at += ops_[i].dst.height;
     }
   }
-  pool.For(count_, 4, [&](int64_t b, int64_t e, int) {
+  // Planning costs about one step per table entry: a small sequence's plans
+  // are made on the calling thread.
+  pool.For(count_, entries <= kInlinePlanEntries ? count_ : 4, [&](int64_t b, int64_t e, int) {
     for (int64_t i = b; i < e; ++i)
       PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
   });
