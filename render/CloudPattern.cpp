@@ -597,14 +597,26 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
   if (!t.index) return false;
   // 1. Mark the entries needed.
   ParallelFill(pool, t.index, n, int32_t{0});
+  // Only ease-outs need them: every pixel of a channel with a positive slope,
+  // and the pixel at the point itself (d = 0) of the others.
+  auto mark = [&](const PenShading& p, int c, int64_t x, int64_t y) {
+    const int64_t dx = x - p.px[c], dy = y - p.py[c];
+    const int64_t d2 = dx * dx + dy * dy;
+    if (NeedsDen(d2, p.ch[c].positive, (&p.pen->data[y * W + x].r)[c]))
+      std::atomic_ref<int32_t>(t.index[(p.ch[c].divisor - 1) * t.span + d2])
+          .store(1, std::memory_order_relaxed);
+  };
   pool.For(3 * H, 4, [&](int64_t b, int64_t e, int) {
     for (int64_t i = b; i < e; ++i) {
       const PenShading& p = pens[i / H];
-      p.ForRow(static_cast<int32_t>(i % H), [&](int c, int64_t d2, float& v) {
-        if (NeedsDen(d2, p.ch[c].positive, v))
-          std::atomic_ref<int32_t>(t.index[(p.ch[c].divisor - 1) * t.span + d2])
-              .store(1, std::memory_order_relaxed);
-      });
+      const int64_t y = i % H;
+      for (int c = 0; c < 4; ++c) {
+        if (p.ch[c].positive) {
+          for (int64_t x = 0; x < W; ++x) mark(p, c, x, y);
+        } else if (p.py[c] == y) {
+          mark(p, c, p.px[c], y);
+        }
+      }
     }
   });
   // 2. Number them in order: counts per chunk, then positions.
