@@ -574,14 +574,16 @@ struct PenShading {
 };
 
 // powl(255, k) for every squared distance d^2 at which the shading of the
-// three pens needs it (pixels whose base is 255), computed once on the pool
-// before the shading.  k = sqrt(d^2) / div + 1 depends on d^2 and on the
-// channel's divisor (1, 2 or 3) alone.
+// three pens needs it (ease-out pixels whose base is 255), computed once on
+// the pool before the shading.  Those are the pixels of the channels with a
+// positive slope, whose divisor is 1 (k = sqrt(d^2) / diag + 1), and the
+// point's own pixel of the others, where d = 0 makes k = 1 whatever the
+// divisor: so d^2 alone decides k.
 struct DenTables {
-  int32_t* index = nullptr;  // 3 x span: position of (divisor, d^2) in values
+  int32_t* index = nullptr;  // span entries: position of d^2 in values
   LD* values = nullptr;
   int64_t span = 0;          // largest d^2 + 1
-  LD Get(int divisor, int64_t d2) const { return values[index[(divisor - 1) * span + d2]]; }
+  LD Get(int64_t d2) const { return values[index[d2]]; }
 };
 
 // Tables above this many entries are not built (the caches serve instead).
@@ -590,8 +592,11 @@ constexpr int64_t kMaxDenIndex = int64_t{1} << 24;
 bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, ThreadPool& pool,
                     DenTables& t) {
   const int64_t W = pens[0].pen->width, H = pens[0].pen->height;
+  for (const PenShading& p : pens)
+    for (int c = 0; c < 4; ++c)
+      if (p.ch[c].positive && p.ch[c].divisor != 1) return false;  // k would need the divisor
   t.span = (W - 1) * (W - 1) + (H - 1) * (H - 1) + 1;
-  const int64_t n = 3 * t.span;
+  const int64_t n = t.span;
   if (n > kMaxDenIndex) return false;
   t.index = static_cast<int32_t*>(ctx.StampScratch[kDenIndexSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(n)));
   if (!t.index) return false;
@@ -603,7 +608,7 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
     const int64_t dx = x - p.px[c], dy = y - p.py[c];
     const int64_t d2 = dx * dx + dy * dy;
     if (NeedsDen(d2, p.ch[c].positive, (&p.pen->data[y * W + x].r)[c]))
-      std::atomic_ref<int32_t>(t.index[(p.ch[c].divisor - 1) * t.span + d2])
+      std::atomic_ref<int32_t>(t.index[d2])
           .store(1, std::memory_order_relaxed);
   };
   pool.For(3 * H, 4, [&](int64_t b, int64_t e, int) {
@@ -632,7 +637,7 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
   });
   for (int64_t c = 0; c < kChunks; ++c) first[c + 1] += first[c];
   const int64_t needed = first[kChunks];
-  // The values, and the (divisor, d^2) entry of each.
+  // The values, and the d^2 of each.
   auto* block = static_cast<uint8_t*>(ctx.StampScratch[kDenValueSlot].Get(ctx.Pool, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
   if (!block) return false;
   t.values = reinterpret_cast<LD*>(block);
@@ -650,10 +655,7 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
   // 3. The powers, as DenCache computes them.
   pool.For(needed, 64, [&](int64_t b, int64_t e, int) {
     for (int64_t j = b; j < e; ++j) {
-      const int divisor = static_cast<int>(entry[j] / t.span) + 1;
-      const int64_t d2 = entry[j] % t.span;
-      const LD div = divisor == 1 ? diag : diag / divisor;
-      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(d2)) / div + 1);
+      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(entry[j])) / diag + 1);
     }
   });
   return true;
@@ -691,7 +693,7 @@ void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
       const int32_t y = static_cast<int32_t>(i % H);
       const PenShading& pen = pens[k];
       if (useTables) {
-        auto den = [&](int c, int64_t d2, LD) { return tables.Get(pen.ch[c].divisor, d2); };
+        auto den = [&](int, int64_t d2, LD) { return tables.Get(d2); };
 #ifdef VELMORA_PEN_SHADE_AVX2
         if (vector)
           pen.RowAvx2(y, den);
