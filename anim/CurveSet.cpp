@@ -21,8 +21,10 @@ TCloudCurveSet* NewCurveSet() {
 }
 
 TCloudCurveSet* CopyCurveSet(const TCloudCurveSet* source) {
-  TCloudCurveSet* set = NewCurveSet();
-  for (int i = 0; i < CloudCurveCount; ++i) *set->Curves[i] = *source->Curves[i];
+  // Each curve copy-constructed: a curve holds 3 x 1023 slots, and a
+  // document is copied for every preview request.
+  auto* set = new TCloudCurveSet();
+  for (int i = 0; i < CloudCurveCount; ++i) set->Curves[i] = new TDivs_Curve(*source->Curves[i]);
   return set;
 }
 

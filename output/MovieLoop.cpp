@@ -297,6 +297,7 @@ class FrameLanes {
     lane.ctx.FrameProgress = 0;
     lane.ctx.PixeProgress = 0;
     lane.thread = std::thread([this, &lane] {
+      TakeCallersPens(lane);
       RenderFrame(lane.ctx, stages_, lane.seq, look_, lane.high, lane.frame);
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -346,6 +347,21 @@ class FrameLanes {
     RenderedFrame frame;
     RenderSequence seq;
   };
+  // A lane whose pens do not fit its frame copies the caller's when those
+  // do (the pens of the frames rendered before the lanes started), instead
+  // of making its own: a copy costs a few milliseconds, new pens at 512 x 512
+  // the time of a frame or more.  The caller's pens do not change while the
+  // lanes run, and both lanes may read them at once.
+  void TakeCallersPens(Lane& lane) {
+    RenderTarget t;
+    if (!OutputTarget(lane.frame.params, t, nullptr)) return;
+    const int32_t seed = lane.frame.params.Seed;
+    if (lane.ctx.Pens.Match(t.Width, t.Height, seed) || !main_.Pens.Match(t.Width, t.Height, seed))
+      return;
+    // A failed copy leaves no pens: the frame makes its own.
+    lane.ctx.Pens.CopyFrom(lane.ctx.Pool, main_.Pens);
+  }
+
   RenderContext& main_;
   const TRenderStages stages_;
   const FrameLook look_;

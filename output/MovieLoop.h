@@ -74,8 +74,9 @@ std::vector<std::string> DescribeMovieOutputs(const MovieSettings& settings);
 // Rows.  A frame's many short passes leave threads waiting at the end of
 // every pass: two threads render a 128 x 128 frame only 1.5 times as fast as
 // one, a 512 x 512 frame 1.97 times.  Two frames in flight win where that
-// waiting outweighs what they cost: each context makes its own pens once
-// (at 512 x 512 the time of two frames) and holds its own buffers.
+// waiting outweighs what they cost: each context holds its own buffers and
+// a copy of the caller's pens (made anew only where a frame's seed or size
+// differs from those), and two frames' buffers share the caches.
 enum class MovieParallelism { Auto, Rows, Frames };
 inline constexpr int64_t kFrameParallelPixels = 256 * 256;
 

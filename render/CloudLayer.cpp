@@ -30,8 +30,7 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
   TPixeFloatBuffer* warp = ctx.Frame.warp_template;
   TPixeBuffer* cloud = ctx.Frame.cloud;
   if (!base || !warp || !cloud || ctx.Work.Exceeded) return;
-  // 1.
-  FillPixeFloatBuffer(base, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
+  // 1.  (BuildBasePattern fills base_pattern itself, as its first step.)
   FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
   FillPixeBuffer(cloud, 0xFF000000u, &ctx.Threads);
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));

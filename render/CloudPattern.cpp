@@ -216,6 +216,29 @@ TPixeFloatBuffer** PenSlot(RenderContext& ctx, int i) {
   }
 }
 
+// Step 5 of MakePens in one pass over R's rows on the pool: G gets each row
+// of R reversed as MirrorColumns leaves a copy (G[0] = 0, G[j] = R[W - j]),
+// B the rows of R in the order MirrorRows leaves them (row 0 zero, row i =
+// row H - i).
+void MirrorPensFrom(RenderContext& ctx, const TPixeFloatBuffer* r, TPixeFloatBuffer* g,
+                    TPixeFloatBuffer* b) {
+  const int32_t W = r->width, H = r->height;
+  if (W <= 0 || H <= 0) return;
+  ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int) {
+    for (int64_t y = from; y < to; ++y) {
+      const FloatPixel* src = r->data + y * W;
+      FloatPixel* gRow = g->data + y * W;
+      gRow[0] = FloatPixel{0, 0, 0, 0};
+      for (int32_t j = 1; j < W; ++j) gRow[j] = src[W - j];
+      FloatPixel* bRow = b->data + (y == 0 ? 0 : H - y) * int64_t{W};
+      if (y == 0)
+        std::fill_n(b->data, W, FloatPixel{0, 0, 0, 0});
+      else
+        std::copy_n(src, W, bRow);
+    }
+  });
+}
+
 // Step 3 of MakePens, literally: every ring with FillEllipse, largest first.
 void PenEllipsesLiteral(RenderContext& ctx, int32_t W, int32_t H) {
   for (int64_t n = W; n > 0; n -= 2) {
@@ -348,6 +371,10 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
   const bool out = positive || d2 == 0;  // -0 / div is an ease-out
   const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
   if (base == 0) return static_cast<float>(out ? y1 : 0);
+  // An ease-in with a base of 255 is 0 + den x y1 / den: within two units of
+  // 2^-63 y1 of y1, which is a float, so the float is y1 whatever den is.
+  // (The ease-out's y1 - den x y1 / den keeps those last bits: it needs den.)
+  if (base == 255 && !out) return static_cast<float>(y1);
   if (base != 255) {
     const double k = std::sqrt(static_cast<double>(d2)) / divD + 1;
     const double y1d = static_cast<double>(y1);
@@ -375,7 +402,7 @@ inline float ShadeChannelFast(int64_t d2, bool positive, LD div, double divD, fl
 inline bool NeedsDen(int64_t d2, bool positive, float v) {
   const bool out = positive || d2 == 0;
   const double base = out ? std::fabs(255.0 - v) : std::fabs(static_cast<double>(v));
-  return base == 255;
+  return base == 255 && out;
 }
 
 // Step 7 of MakePens for one pen: its four random points, then the
@@ -479,7 +506,10 @@ struct PenShading {
         sign, _mm256_blendv_pd(v, _mm256_sub_pd(c255, v), out));
     // A base of 0 gives the end value: y1 for an ease-out, 0 for an ease-in.
     const __m256d flat = _mm256_cmp_pd(base, zero, _CMP_EQ_OQ);
-    const __m256d special = _mm256_or_pd(flat, _mm256_cmp_pd(base, c255, _CMP_EQ_OQ));
+    const __m256d full = _mm256_cmp_pd(base, c255, _CMP_EQ_OQ);
+    const __m256d special = _mm256_or_pd(flat, full);
+    // An ease-in with a base of 255 gives y1 (see ShadeChannelFast).
+    const __m256d fullIn = _mm256_andnot_pd(out, full);
     // y1 - y1 (1 - v / 255)^k through log1p and expm1 where ShadeChannelFast
     // takes that form, y1 (base / 255)^k elsewhere.
     const __m256d viaLog = _mm256_andnot_pd(
@@ -488,8 +518,8 @@ struct PenShading {
     const int logLanes = _mm256_movemask_pd(viaLog), powLanes = _mm256_movemask_pd(viaPow);
     const double y1d = static_cast<double>(ch[c].y1);
     const __m256d y1v = _mm256_set1_pd(y1d);
-    const int flatLanes = _mm256_movemask_pd(flat);
-    __m256d r = _mm256_and_pd(_mm256_and_pd(flat, out), y1v), e = zero;
+    const int flatLanes = _mm256_movemask_pd(_mm256_or_pd(flat, fullIn));
+    __m256d r = _mm256_and_pd(_mm256_or_pd(_mm256_and_pd(flat, out), fullIn), y1v), e = zero;
     if (logLanes) {
       // Lanes of the other kinds get a harmless argument.
       const __m256d arg = _mm256_blendv_pd(_mm256_set1_pd(-0.25), _mm256_div_pd(_mm256_xor_pd(v, sign), c255), viaLog);
@@ -539,14 +569,16 @@ struct PenShading {
 };
 
 // powl(255, k) for every squared distance d^2 at which the shading of the
-// three pens needs it (pixels whose base is 255), computed once on the pool
-// before the shading.  k = sqrt(d^2) / div + 1 depends on d^2 and on the
-// channel's divisor (1, 2 or 3) alone.
+// three pens needs it (ease-out pixels whose base is 255), computed once on
+// the pool before the shading.  Those are the pixels of the channels with a
+// positive slope, whose divisor is 1 (k = sqrt(d^2) / diag + 1), and the
+// point's own pixel of the others, where d = 0 makes k = 1 whatever the
+// divisor: so d^2 alone decides k.
 struct DenTables {
-  int32_t* index = nullptr;  // 3 x span: position of (divisor, d^2) in values
+  int32_t* index = nullptr;  // span entries: position of d^2 in values
   LD* values = nullptr;
   int64_t span = 0;          // largest d^2 + 1
-  LD Get(int divisor, int64_t d2) const { return values[index[(divisor - 1) * span + d2]]; }
+  LD Get(int64_t d2) const { return values[index[d2]]; }
 };
 
 // Tables above this many entries are not built (the caches serve instead).
@@ -555,21 +587,36 @@ constexpr int64_t kMaxDenIndex = int64_t{1} << 24;
 bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, ThreadPool& pool,
                     DenTables& t) {
   const int64_t W = pens[0].pen->width, H = pens[0].pen->height;
+  for (const PenShading& p : pens)
+    for (int c = 0; c < 4; ++c)
+      if (p.ch[c].positive && p.ch[c].divisor != 1) return false;  // k would need the divisor
   t.span = (W - 1) * (W - 1) + (H - 1) * (H - 1) + 1;
-  const int64_t n = 3 * t.span;
+  const int64_t n = t.span;
   if (n > kMaxDenIndex) return false;
   t.index = static_cast<int32_t*>(ctx.StampScratch[kDenIndexSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(n)));
   if (!t.index) return false;
   // 1. Mark the entries needed.
   ParallelFill(pool, t.index, n, int32_t{0});
+  // Only ease-outs need them: every pixel of a channel with a positive slope,
+  // and the pixel at the point itself (d = 0) of the others.
+  auto mark = [&](const PenShading& p, int c, int64_t x, int64_t y) {
+    const int64_t dx = x - p.px[c], dy = y - p.py[c];
+    const int64_t d2 = dx * dx + dy * dy;
+    if (NeedsDen(d2, p.ch[c].positive, (&p.pen->data[y * W + x].r)[c]))
+      std::atomic_ref<int32_t>(t.index[d2])
+          .store(1, std::memory_order_relaxed);
+  };
   pool.For(3 * H, 4, [&](int64_t b, int64_t e, int) {
     for (int64_t i = b; i < e; ++i) {
       const PenShading& p = pens[i / H];
-      p.ForRow(static_cast<int32_t>(i % H), [&](int c, int64_t d2, float& v) {
-        if (NeedsDen(d2, p.ch[c].positive, v))
-          std::atomic_ref<int32_t>(t.index[(p.ch[c].divisor - 1) * t.span + d2])
-              .store(1, std::memory_order_relaxed);
-      });
+      const int64_t y = i % H;
+      for (int c = 0; c < 4; ++c) {
+        if (p.ch[c].positive) {
+          for (int64_t x = 0; x < W; ++x) mark(p, c, x, y);
+        } else if (p.py[c] == y) {
+          mark(p, c, p.px[c], y);
+        }
+      }
     }
   });
   // 2. Number them in order: counts per chunk, then positions.
@@ -585,7 +632,7 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
   });
   for (int64_t c = 0; c < kChunks; ++c) first[c + 1] += first[c];
   const int64_t needed = first[kChunks];
-  // The values, and the (divisor, d^2) entry of each.
+  // The values, and the d^2 of each.
   auto* block = static_cast<uint8_t*>(ctx.StampScratch[kDenValueSlot].Get(ctx.Pool, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
   if (!block) return false;
   t.values = reinterpret_cast<LD*>(block);
@@ -603,10 +650,7 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
   // 3. The powers, as DenCache computes them.
   pool.For(needed, 64, [&](int64_t b, int64_t e, int) {
     for (int64_t j = b; j < e; ++j) {
-      const int divisor = static_cast<int>(entry[j] / t.span) + 1;
-      const int64_t d2 = entry[j] % t.span;
-      const LD div = divisor == 1 ? diag : diag / divisor;
-      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(d2)) / div + 1);
+      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(entry[j])) / diag + 1);
     }
   });
   return true;
@@ -644,7 +688,7 @@ void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
       const int32_t y = static_cast<int32_t>(i % H);
       const PenShading& pen = pens[k];
       if (useTables) {
-        auto den = [&](int c, int64_t d2, LD) { return tables.Get(pen.ch[c].divisor, d2); };
+        auto den = [&](int, int64_t d2, LD) { return tables.Get(d2); };
 #ifdef VELMORA_PEN_SHADE_AVX2
         if (vector)
           pen.RowAvx2(y, den);
@@ -717,17 +761,22 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
       }
     }
   }
-  // 2. Clear.
-  for (int i = 0; i < 5; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
+  // 2. Clear (the mirrored pens are written whole in step 5, unless literally).
+  const int cleared = ctx.CloudReferenceMode ? 5 : 3;
+  for (int i = 0; i < cleared; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
   // 3. Nested rings of CloudPen and PenShade.
   if (ctx.CloudReferenceMode || !PenEllipsesFast(ctx, w, h)) PenEllipsesLiteral(ctx, w, h);
   // 4. The fractal composition.
   FractalPen(ctx, ctx.Pens.CloudPen, ctx.Pens.PenShade, ctx.Pens.WarpPenR, 7, 1.0L, 0, 0);
   // 5. Mirrored copies (same size: the copies cannot fail).
-  CopyPixeFloatBuffer(ctx.Pens.WarpPenG, ctx.Pens.WarpPenR);
-  MirrorColumns(ctx.Pens.WarpPenG);
-  CopyPixeFloatBuffer(ctx.Pens.WarpPenB, ctx.Pens.WarpPenR);
-  MirrorRows(ctx.Pens.WarpPenB);
+  if (ctx.CloudReferenceMode) {
+    CopyPixeFloatBuffer(ctx.Pens.WarpPenG, ctx.Pens.WarpPenR);
+    MirrorColumns(ctx.Pens.WarpPenG);
+    CopyPixeFloatBuffer(ctx.Pens.WarpPenB, ctx.Pens.WarpPenR);
+    MirrorRows(ctx.Pens.WarpPenB);
+  } else {
+    MirrorPensFrom(ctx, ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB);
+  }
   // 6, 7. Shading, R then G then B.
   const LD diag = Hypot(ctx.Pens.WarpPenR->width, ctx.Pens.WarpPenR->height);
   static const ShadeChannel kR[4] = {

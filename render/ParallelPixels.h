@@ -19,10 +19,15 @@ inline int64_t RowGrain(int32_t w) {
   return std::max<int64_t>((int64_t{1} << 12) / std::max<int32_t>(w, 1), 1);
 }
 
+// Element-wise passes over at most this many elements run on the calling
+// thread in one piece: a 128 x 128 buffer takes a few microseconds to fill
+// or scan, less than waking another thread and waiting for it.
+constexpr int64_t kInlineElements = int64_t{1} << 16;
+
 // body(begin, end) over [0, n) in chunks.
 template <typename Body>
 void ForElements(ThreadPool& pool, int64_t n, Body&& body) {
-  pool.For(n, kElementGrain, [&](int64_t b, int64_t e, int) { body(b, e); });
+  pool.For(n, n <= kInlineElements ? n : kElementGrain, [&](int64_t b, int64_t e, int) { body(b, e); });
 }
 
 // dst[i] := value for i in [0, n).
@@ -55,7 +60,7 @@ Range ParallelScan(ThreadPool& pool, int64_t n, const Range& init, Take&& take, 
   Range parts[kChunks];
   const int64_t chunk = std::max<int64_t>((n + kChunks - 1) / kChunks, 1);
   const int64_t used = (n + chunk - 1) / chunk;
-  const int64_t grain = std::max<int64_t>(kElementGrain / chunk, 1);
+  const int64_t grain = n <= kInlineElements ? used : std::max<int64_t>(kElementGrain / chunk, 1);
   pool.For(used, grain, [&](int64_t b, int64_t e, int) {
     for (int64_t c = b; c < e; ++c) {
       Range r = init;

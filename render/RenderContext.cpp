@@ -55,6 +55,25 @@ bool EnginePens::Match(int32_t w, int32_t h, int32_t seed) const {
   return true;
 }
 
+bool EnginePens::CopyFrom(HungerPool& pool, const EnginePens& from) {
+  TPixeFloatBuffer** own[] = {&CloudPen, &PenShade, &WarpPenR, &WarpPenG, &WarpPenB};
+  const TPixeFloatBuffer* theirs[] = {from.CloudPen, from.PenShade, from.WarpPenR, from.WarpPenG,
+                                      from.WarpPenB};
+  GreyCloudReady = false;  // made again from the copied CloudPen on first use
+  for (int i = 0; i < 5; ++i) {
+    const TPixeFloatBuffer* src = theirs[i];
+    TPixeFloatBuffer*& dst = *own[i];
+    const bool ok = src && (dst ? ResizePixeFloatBuffer(dst, src->width, src->height)
+                                : (dst = NewPixeFloatBuffer(pool, src->width, src->height)) != nullptr);
+    if (!ok || !CopyPixeFloatBuffer(dst, src)) {
+      Free();
+      return false;
+    }
+  }
+  Seed = from.Seed;
+  return true;
+}
+
 void BlurWorkspace::Free() {
   FreePixeSumBuffer(acc);
   acc = nullptr;

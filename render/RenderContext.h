@@ -83,6 +83,11 @@ struct EnginePens {
   ~EnginePens() { Free(); }
   void Free();
   bool Match(int32_t w, int32_t h, int32_t seed) const;
+  // Makes these pens a copy of FROM's (buffers from POOL, resized where they
+  // exist): pens are a function of their size and seed alone, so a context
+  // that takes another's renders what it would with pens of its own.  False
+  // (and no pens) when FROM has none or a buffer cannot be had.
+  bool CopyFrom(HungerPool& pool, const EnginePens& from);
 
   TPixeFloatBuffer* CloudPen = nullptr;
   TPixeFloatBuffer* PenShade = nullptr;

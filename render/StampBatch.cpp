@@ -27,6 +27,8 @@ constexpr int kMaxSpanPens = 8;
 constexpr int64_t kMaxQueued = int64_t{1} << 16;
 // Column and row entries of all planned stamps together.
 constexpr int64_t kMaxTableEntries = int64_t{1} << 24;
+// Sequences with at most this many entries are planned on one thread.
+constexpr int64_t kInlinePlanEntries = int64_t{1} << 15;
 
 }  // namespace
 
@@ -142,11 +144,15 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
                                          ctx.Pool, sizeof(int32_t) * static_cast<size_t>(spanEntries)))
                                    : nullptr;
   if (!spans) spanPenCount = 0;
+  // Small pens (a preview's) are walked on the calling thread, as small plans are.
   for (int j = 0; j < spanPenCount; ++j)
-    pool.For(spanPens[j]->height, 64, [&](int64_t b, int64_t e, int) {
+    pool.For(spanPens[j]->height, spanEntries <= kInlinePlanEntries ? spanPens[j]->height : 64,
+             [&](int64_t b, int64_t e, int) {
       PenAlphaSpans(spanPens[j], spans + spanAt[j], static_cast<int32_t>(b), static_cast<int32_t>(e));
     });
-  pool.For(count_, 4, [&](int64_t b, int64_t e, int) {
+  // Planning costs about one step per table entry: a small sequence's plans
+  // are made on the calling thread.
+  pool.For(count_, entries <= kInlinePlanEntries ? count_ : 4, [&](int64_t b, int64_t e, int) {
     for (int64_t i = b; i < e; ++i) {
       PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
       for (int j = 0; j < spanPenCount; ++j)

@@ -23,14 +23,16 @@ PreviewSession::~PreviewSession() {
 }
 
 uint64_t PreviewSession::Submit(const Document& doc, PreviewKind kind) {
-  Job job;
-  job.Kind = kind;
-  job.Doc = doc;  // copied outside the lock: the worker never waits for it
+  // Copied outside the lock: the worker never waits for it.
+  auto job = std::make_unique<Job>(doc);
+  job->Kind = kind;
+  std::unique_ptr<Job> replaced;  // freed outside the lock too
   uint64_t id;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    id = job.Request = ++next_;
-    job.ShowTexture = showTexture_;
+    id = job->Request = ++next_;
+    job->ShowTexture = showTexture_;
+    replaced = std::move(waiting_);
     waiting_ = std::move(job);
     // The render in flight is superseded: stop it at its next chunk or stamp.
     if (running_) ctx_->RequestAbort();
@@ -58,12 +60,12 @@ std::optional<PreviewPicture> PreviewSession::TakePicture() {
 
 bool PreviewSession::Busy() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return running_ != 0 || waiting_.has_value();
+  return running_ != 0 || waiting_ != nullptr;
 }
 
 void PreviewSession::WaitIdle() {
   std::unique_lock<std::mutex> lock(mutex_);
-  idle_.wait(lock, [&] { return running_ == 0 && !waiting_.has_value(); });
+  idle_.wait(lock, [&] { return running_ == 0 && !waiting_; });
 }
 
 uint64_t PreviewSession::LastPublished() const {
@@ -73,28 +75,27 @@ uint64_t PreviewSession::LastPublished() const {
 
 void PreviewSession::WorkerMain() {
   for (;;) {
-    Job job;
+    std::unique_ptr<Job> job;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [&] { return quit_ || waiting_.has_value(); });
+      wake_.wait(lock, [&] { return quit_ || waiting_; });
       if (quit_) return;
-      job = std::move(*waiting_);
-      waiting_.reset();
-      job.ResetWarp = std::exchange(resetWarp_, false);
-      running_ = job.Request;
+      job = std::move(waiting_);
+      job->ResetWarp = std::exchange(resetWarp_, false);
+      running_ = job->Request;
       // Cleared under the lock: a later Submit's abort always reaches the
       // render it means.
       ctx_->ClearAbort();
     }
     Bitmap24 picture;
-    const bool complete = Render(job, picture);
+    const bool complete = Render(*job, picture);
     bool publish = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       // A newer request supersedes this picture even when it finished.
-      if (complete && !waiting_.has_value() && !quit_) {
-        picture_ = PreviewPicture{job.Request, job.Kind, std::move(picture)};
-        published_ = job.Request;
+      if (complete && !waiting_ && !quit_) {
+        picture_ = PreviewPicture{job->Request, job->Kind, std::move(picture)};
+        published_ = job->Request;
         publish = true;
       }
     }

@@ -91,6 +91,7 @@ class PreviewSession {
 
  private:
   struct Job {
+    explicit Job(const Document& doc) : Doc(doc) {}
     uint64_t Request = 0;
     PreviewKind Kind = PreviewKind::Full;
     bool ResetWarp = false;
@@ -108,7 +109,9 @@ class PreviewSession {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable idle_;
-  std::optional<Job> waiting_;
+  // Held by pointer: handing a job over moves no document (a document's
+  // curves are about a megabyte).
+  std::unique_ptr<Job> waiting_;
   uint64_t running_ = 0;  // the request being rendered, 0 when none
   uint64_t next_ = 0;
   bool resetWarp_ = false;

@@ -32,6 +32,23 @@ TEST(RenderContext, APictureDependsOnItsRecordNotOnEarlierRenders) {
   EXPECT_EQ(StillChecksum(used, b), expectB);
 }
 
+// Pens taken from another context (over pens of another size) serve as the
+// context's own: the same picture.  From a context without pens, nothing is
+// taken.
+TEST(RenderContext, PensCopiedFromAnotherContextGiveTheSamePicture) {
+  const TCloudFrameParams p = DefaultCloudParams(48, 32);
+  RenderContext source;
+  const uint64_t expect = StillChecksum(source, p);
+  RenderContext taker;
+  StillChecksum(taker, DefaultCloudParams(20, 12));
+  ASSERT_TRUE(taker.Pens.CopyFrom(taker.Pool, source.Pens));
+  ASSERT_TRUE(taker.Pens.Match(48, 32, p.Seed));
+  EXPECT_EQ(StillChecksum(taker, p), expect);
+  RenderContext empty;
+  EXPECT_FALSE(taker.Pens.CopyFrom(taker.Pool, empty.Pens));
+  EXPECT_EQ(taker.Pens.CloudPen, nullptr);
+}
+
 TEST(RenderContext, AnAbortStopsTheRenderAndLeavesNothingHalfMade) {
   const TCloudFrameParams p = DefaultCloudParams(48, 32);
   RenderContext fresh;
