@@ -19,6 +19,7 @@
 #include "app/MainWindow.h"
 #include "app/StillOptionsPanel.h"
 #include "output/MovieLoop.h"
+#include "app_test_util.h"
 
 using namespace velmora;
 
@@ -31,22 +32,6 @@ class RecordingHost : public QtDialogHost {
   void Message(QWidget*, const QString& text) override { messages << text; }
   void Error(QWidget*, const QString& text) override { errors << text; }
 };
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool RunVelmora(const QString& settings, const QStringList& args) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("VELMORA_SETTINGS"), settings);
-  p.setProcessEnvironment(env);
-  p.start(QString::fromLocal8Bit(qgetenv("VELMORA_BIN")), args);
-  if (!p.waitForFinished(120000)) return false;
-  if (p.exitCode() != 0) qWarning() << p.readAllStandardError();
-  return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 }  // namespace
 
