@@ -21,6 +21,8 @@ StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* paren
     return w;
   };
   Depth = static_cast<QComboBox*>(named(new QComboBox(this), "StillDepth"));
+  // The depths offered follow the format: the box grows to the longest one shown.
+  Depth->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   Depth->setToolTip(tr("16ビットと浮動小数点の画像は、8ビットに丸めない高精度の作画から作ります"));
   Content = static_cast<QComboBox*>(named(new QComboBox(this), "StillContent"));
   Content->addItem(tr("画像"), static_cast<int>(ExportMap::Picture));
