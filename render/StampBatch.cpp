@@ -118,7 +118,9 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
   // sequence band by band.
   {
     int64_t at = 0;
+    // Every plan starts empty: an abort can leave some unmade.
     for (int64_t i = 0; i < count_; ++i) {
+      plans[i] = StampPlan{};
       plans[i].cols = table + at;
       at += ops_[i].dst.width;
       plans[i].rows = table + at;
