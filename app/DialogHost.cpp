@@ -53,7 +53,7 @@ QFileDialog* NewFileDialog(QWidget* parent, const TFileDialogOptions& o) {
       grid->addWidget(note, grid->rowCount(), 0, 1, -1);
     }
     if (o.Still) {
-      auto* panel = new StillOptionsPanel(*o.Still, d);
+      auto* panel = new StillOptionsPanel(*o.Still, d, o.StillForMovie);
       grid->addWidget(panel, grid->rowCount(), 0, 1, -1);
       FollowFileName(d, panel, o.DefaultSuffix);
     }

@@ -32,6 +32,9 @@ struct TFileDialogOptions {
   // controls start at *Still, follow the chosen name's format and write
   // their choice back when the dialog is accepted.
   velmora::StillOptions* Still = nullptr;
+  // The options are those of the movie output's pictures (no alpha channel;
+  // 8 bits for a movie file).
+  bool StillForMovie = false;
 };
 
 using TCustomColours = std::array<QColor, 16>;

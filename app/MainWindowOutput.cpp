@@ -202,6 +202,15 @@ void MainWindow::SaveMovieClick() {
   settings.mainName = mainName;
   settings.alphaName = alphaName;
   settings.jpegQuality = out.JpegQuality;
+  // The depth and what the pictures are, as last chosen in the output's
+  // dialog.  The depth is for numbered series: with a movie file among the
+  // outputs the pictures have 8 bits, as the dialog offers for its name.
+  const StillOptions pictures = ReadSeriesChoice(settingsPath_);
+  if (OutputKindForName(mainName) != MovieOutputKind::Avi &&
+      OutputKindForName(alphaName) != MovieOutputKind::Avi)
+    settings.depth = pictures.depth;
+  settings.map = pictures.content;
+  settings.normalStrength = pictures.normalStrength;
   auto isAvi = [](const std::string& name) {
     const OutputFormat* f = FormatForPath(name, kFormatMovie);
     return f && f->name == "avi";
@@ -309,8 +318,13 @@ void MainWindow::AbortClick() { output_->Worker.AbortBetweenFrames(); }
 bool MainWindow::ExportRunning() const { return output_->Exporting; }
 
 void MainWindow::ReferOutPutClick() {
-  if (const std::optional<QString> name = TOutputSection::AskMovieName(*this))
+  // The main output's dialog also asks for its pictures' depth and content.
+  StillOptions pictures = ReadSeriesChoice(settingsPath_);
+  if (const std::optional<QString> name = TOutputSection::AskMovieName(*this, &pictures)) {
+    std::string ignored;
+    WriteSeriesChoice(settingsPath_, pictures, &ignored);
     OutPutFilen->setText(*name);
+  }
 }
 
 void MainWindow::ReferOutPutAlphaClick() {
@@ -318,10 +332,12 @@ void MainWindow::ReferOutPutAlphaClick() {
     OutPutAlpha->setText(*name);
 }
 
-std::optional<QString> TOutputSection::AskMovieName(MainWindow& w) {
+std::optional<QString> TOutputSection::AskMovieName(MainWindow& w, StillOptions* pictures) {
   TFileDialogOptions o;
   o.NameFilters = FormatFilters(true);
   o.DefaultSuffix = QStringLiteral("avi");
+  o.Still = pictures;
+  o.StillForMovie = true;
   return w.host_.SaveFileName(&w, o);
 }
 

@@ -14,6 +14,10 @@
 #include "render/Pixe.h"
 #include "render/RenderContext.h"
 
+namespace velmora {
+struct StillOptions;
+}
+
 class MainWindow;
 
 struct TOutputSection : QObject {
@@ -38,8 +42,11 @@ struct TOutputSection : QObject {
   static void MessageSink(MainWindow& w, velmora::RenderContext& ctx);
   // Draws a movie picture scaled over the preview box.
   static void DrawPicture(MainWindow& w, const velmora::Bitmap24& picture);
-  // The save dialog of the two output names' "参照" buttons.
-  static std::optional<QString> AskMovieName(MainWindow& w);
+  // The save dialog of the two output names' "参照" buttons; with PICTURES
+  // it also shows the pictures' depth and content, starting at and writing
+  // back to *PICTURES.
+  static std::optional<QString> AskMovieName(MainWindow& w,
+                                             velmora::StillOptions* pictures = nullptr);
 
  protected:
   // Closing the window during an export stops it at once and waits for its

@@ -12,8 +12,9 @@
 
 using namespace velmora;
 
-StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* parent)
-    : QWidget(parent), options_(options), wantedDepth_(options.depth) {
+StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* parent,
+                                     bool forMovie)
+    : QWidget(parent), options_(options), wantedDepth_(options.depth), forMovie_(forMovie) {
   setObjectName(QStringLiteral("StillOptions"));
   auto named = [](QWidget* w, const char* name) {
     w->setObjectName(QLatin1String(name));
@@ -22,9 +23,9 @@ StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* paren
   Depth = static_cast<QComboBox*>(named(new QComboBox(this), "StillDepth"));
   Depth->setToolTip(tr("16ビットと浮動小数点の画像は、8ビットに丸めない高精度の作画から作ります"));
   Content = static_cast<QComboBox*>(named(new QComboBox(this), "StillContent"));
-  Content->addItem(tr("画像"), static_cast<int>(StillContent::Picture));
-  Content->addItem(tr("高さマップ"), static_cast<int>(StillContent::Height));
-  Content->addItem(tr("法線マップ"), static_cast<int>(StillContent::Normal));
+  Content->addItem(tr("画像"), static_cast<int>(ExportMap::Picture));
+  Content->addItem(tr("高さマップ"), static_cast<int>(ExportMap::Height));
+  Content->addItem(tr("法線マップ"), static_cast<int>(ExportMap::Normal));
   Content->setToolTip(
       tr("高さマップは色とぼかしの前の灰色の雲、法線マップはそこから作るタイル可能な法線です"));
   Content->setCurrentIndex(Content->findData(static_cast<int>(options.content)));
@@ -38,6 +39,7 @@ StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* paren
   AlphaChannel = static_cast<QCheckBox*>(named(
       new QCheckBox(tr("アルファチャンネルも保存する（PNG・TIFF・OpenEXR）"), this), "StillAlphaChannel"));
   AlphaChannel->setChecked(options.alphaChannel);
+  AlphaChannel->setVisible(!forMovie);
   Format = static_cast<QLabel*>(named(new QLabel(this), "StillFormat"));
 
   auto* grid = new QGridLayout(this);
@@ -61,12 +63,18 @@ StillOptionsPanel::StillOptionsPanel(const StillOptions& options, QWidget* paren
 }
 
 void StillOptionsPanel::FollowName(const QString& name) {
-  const OutputFormat& format = StillFormatForPath(name.toStdString());
-  formatChannels_ = format.channels;
+  // The movie dialog names movies and numbered series, whose pictures are
+  // stills of the format their extension names.
+  const std::string path = name.toStdString();
+  const OutputFormat* movie = forMovie_ ? FormatForPath(path, kFormatMovie) : nullptr;
+  const OutputFormat& format = movie ? *movie : StillFormatForPath(path);
+  formatChannels_ = forMovie_ ? 0 : format.channels;
   // The format as the dialog's filter list names it ("PNGイメージ").
-  const std::string title(format.stillDialogTitle.empty() ? format.title : format.stillDialogTitle);
+  const std::string_view dialogTitle =
+      forMovie_ ? format.movieDialogTitle : format.stillDialogTitle;
+  const std::string title(dialogTitle.empty() ? format.title : dialogTitle);
   Format->setText(tr("形式: %1").arg(QCoreApplication::translate("MainWindow", title.c_str())));
-  const unsigned depths = StillDepths(format);
+  const unsigned depths = movie ? kDepth8 : StillDepths(format);
   Depth->clear();
   const struct {
     unsigned depth;
@@ -80,16 +88,16 @@ void StillOptionsPanel::FollowName(const QString& name) {
 }
 
 void StillOptionsPanel::UpdateEnabled() {
-  const bool picture = Content->currentData().toInt() == static_cast<int>(StillContent::Picture);
+  const bool picture = Content->currentData().toInt() == static_cast<int>(ExportMap::Picture);
   AlphaChannel->setEnabled(picture && (formatChannels_ & kChannelsRgba) != 0);
   NormalStrength->setEnabled(Content->currentData().toInt() ==
-                             static_cast<int>(StillContent::Normal));
+                             static_cast<int>(ExportMap::Normal));
 }
 
 StillOptions StillOptionsPanel::Options() const {
   StillOptions o = options_;
   o.depth = Depth->currentData().toUInt();
-  o.content = static_cast<StillContent>(Content->currentData().toInt());
+  o.content = static_cast<ExportMap>(Content->currentData().toInt());
   o.normalStrength = NormalStrength->value();
   o.alphaChannel = AlphaChannel->isEnabled() && AlphaChannel->isChecked();
   return o;

@@ -3,7 +3,9 @@
 // height map or its normal map), the normal map's strength and whether the
 // picture carries its alpha as an alpha channel.  The panel follows the
 // file name typed or chosen in the dialog: a name the format table does not
-// know is a BMP, as the still export writes it.
+// know is a BMP, as the still export writes it.  Under the movie output's
+// dialog (FORMOVIE) the panel offers no alpha channel (the alpha output is
+// a file of its own) and a movie file's name only 8 bits, as movies hold.
 #pragma once
 
 #include <QString>
@@ -21,7 +23,8 @@ class StillOptionsPanel : public QWidget {
 
  public:
   // Starts at OPTIONS (the remembered choice) for a BMP name.
-  StillOptionsPanel(const velmora::StillOptions& options, QWidget* parent = nullptr);
+  StillOptionsPanel(const velmora::StillOptions& options, QWidget* parent = nullptr,
+                    bool forMovie = false);
 
   // The choice as the controls show it: a control that does not apply to the
   // format or to what is written (alpha for a map, a depth the format lacks)
@@ -45,4 +48,5 @@ class StillOptionsPanel : public QWidget {
   velmora::StillOptions options_;
   unsigned wantedDepth_;
   unsigned formatChannels_ = 0;
+  bool forMovie_;
 };

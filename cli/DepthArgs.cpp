@@ -36,15 +36,13 @@ std::optional<int> DepthArgs::Check(const CommandLine& cl,
       return cl.Usage(MsgFormat("--normal-strength needs a number, not '%s'", {*strengthText}));
     normalStrength = static_cast<double>(*v);
   }
-  map = !buffer                 ? ExportMap::Picture
-        : *buffer == "height"   ? ExportMap::Height
-        : *buffer == "normal"   ? ExportMap::Normal
-                                : ExportMap::Picture;
+  map = ExportMap::Picture;
+  if (buffer) ExportMapForName(*buffer, map);
   return std::nullopt;
 }
 
 std::string DepthArgs::MapName() const {
-  return map == ExportMap::Height ? "height" : map == ExportMap::Normal ? "normal" : "";
+  return map == ExportMap::Picture ? "" : std::string(ExportMapName(map));
 }
 
 std::string DepthArgs::MovieDepthProblem() const {

@@ -171,6 +171,9 @@ std::optional<int> ParseRenderArgs(const Args& args, RenderOptions& o) {
     return cl.Usage(Msg("--jpeg-quality must lie between 0 and 100"));
   if (auto s = cl.Threads(threads, o.threads)) return s;
   if (auto s = o.depth.Check(cl, buffer)) return s;
+  // The alpha picture is the picture's: a height or normal map has none.
+  if (o.alphaChannel && IsHeightBuffer(buffer))
+    return cl.Usage(Msg("--alpha-channel writes the exported picture, not a --buffer"));
   const unsigned depth = o.depth.depth;
   if (depth != kDepth8 && buffer && !IsHeightBuffer(buffer))
     return cl.Usage(MsgFormat("--depth %s writes the picture, height or normal, not the buffer %s",
@@ -273,22 +276,24 @@ int CmdRender(const Args& args) {
                   std::chrono::seconds(1));
   bar.Still();
   bool rendered = false;
-  Bitmap24 picture;
-  Bitmap24 alpha;
-  const unsigned depth = o.depth.depth;
-  const bool high = depth != kDepth8;
-  HighFrame highFrame;  // the float buffers of a 16-bit or float render
+  // The picture, heights or normals go through the window's still export;
+  // the engine's other buffers are shown from a standard render.
+  StillOptions still;
+  still.depth = o.depth.depth;
+  still.content = o.depth.map;
+  still.normalStrength = o.depth.normalStrength;
+  still.alphaChannel = o.alphaChannel;
+  StillResult result;
+  const bool otherBuffer = o.buffer && !IsHeightBuffer(o.buffer);
   {
     InterruptToAbort interrupts(false);
     bar.StartTicking();
-    if (high) {
-      const long double hostWork = ctx.Work.PerPixel;
-      ctx.Work.PerPixel = o.workPerPixel;
-      rendered = RenderStillFrameHigh(ctx, params, highFrame, &error);
-      ctx.Work.PerPixel = hostWork;
+    if (otherBuffer) {
+      result.hasAlpha = o.alphaChannel;
+      rendered = RenderStillPicture(ctx, params, o.workPerPixel, result.picture, &error,
+                                    o.alphaChannel ? &result.alpha : nullptr);
     } else {
-      rendered = RenderStillPicture(ctx, params, o.workPerPixel, picture, &error,
-                                    o.alphaChannel ? &alpha : nullptr);
+      rendered = RenderStill(ctx, params, o.workPerPixel, still, result, &error);
     }
   }
   ctx.SetMessageSink({});
@@ -299,45 +304,24 @@ int CmdRender(const Args& args) {
     if (!engineMessage.empty()) error += " (" + engineMessage + ")";
     return Fail(1, "render: " + error);
   }
-  // The picture at 16 bits or in floats, or the heights or normals at any
-  // depth (at 8 bits rounded into PICTURE).
-  FloatImage image;
-  if (o.buffer && !IsHeightBuffer(o.buffer)) {
-    BufferBitmap(ctx, *o.buffer, picture);
-  } else if (high || o.buffer) {
-    ExportImage(ctx, params, high ? &highFrame : nullptr, o.depth.map, o.depth.normalStrength,
-                o.alphaChannel, image);
-    if (!high) FloatImageToBitmap(image, picture);
-  }
-  if (high) {
-    if (*o.output == "-") {
-      std::string bytes;
-      if (!EncodeHigh(*o.format, image, depth, bytes, &error)) return Fail(1, "render: " + error);
-      return WriteStdout("render", bytes) ? projectStatus : 1;
-    }
-    if (!SaveHigh(*o.format, image, depth, *o.output, &error, o.force))
-      return Fail(1, "render: " + error);
-    return projectStatus;
-  }
+  if (otherBuffer) BufferBitmap(ctx, *o.buffer, result.picture);
 
-  int quality = 0;
+  // The JPEG quality of an 8-bit picture comes from the settings file
+  // unless given.
   if (o.jpegQuality) {
-    quality = *o.jpegQuality;
-  } else {
+    still.jpegQuality = *o.jpegQuality;
+  } else if (still.depth == kDepth8) {
     const std::string settingsPath = SettingsPath();
     WarnUnusableSettings("render", settingsPath);
-    quality = ReadJpegQuality(settingsPath);
+    still.jpegQuality = ReadJpegQuality(settingsPath);
   }
-  StillEncodeOptions encoding;
-  encoding.quality = quality;
-  const RgbaPicture rgba(picture, o.alphaChannel ? &alpha : nullptr);
   if (*o.output == "-") {
     std::string bytes;
-    if (!EncodeStill(*o.format, rgba, encoding, bytes, &error))
+    if (!EncodeStillResult(*o.format, result, still, bytes, &error))
       return Fail(1, "render: " + error);
     return WriteStdout("render", bytes) ? projectStatus : 1;
   }
-  if (!SaveStill(*o.format, rgba, *o.output, encoding, &error, o.force))
+  if (!SaveStillResult(*o.format, result, still, *o.output, &error, o.force))
     return Fail(1, "render: " + error);
   return projectStatus;
 }

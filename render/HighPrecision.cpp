@@ -433,6 +433,26 @@ void NormalMap(const FloatImage& heights, double strength, FloatImage& out) {
   }
 }
 
+std::string_view ExportMapName(ExportMap map) {
+  switch (map) {
+    case ExportMap::Height:
+      return "height";
+    case ExportMap::Normal:
+      return "normal";
+    default:
+      return "picture";
+  }
+}
+
+bool ExportMapForName(std::string_view name, ExportMap& map) {
+  for (ExportMap m : {ExportMap::Picture, ExportMap::Height, ExportMap::Normal})
+    if (name == ExportMapName(m)) {
+      map = m;
+      return true;
+    }
+  return false;
+}
+
 void ExportImage(RenderContext& ctx, const TCloudFrameParams& params, const HighFrame* high,
                  ExportMap map, double strength, bool withAlpha, FloatImage& out) {
   const int32_t factor = OutputFactor(params);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "render/Pixe.h"
@@ -96,7 +97,12 @@ void NormalMap(const FloatImage& heights, double strength, FloatImage& out);
 
 // What an export writes of a render: the picture, the heights (the grey
 // cloud) or the normal map of the heights.
-enum class ExportMap { Picture, Height, Normal };
+enum class ExportMap : uint8_t { Picture, Height, Normal };
+
+// The names the command line (--buffer height|normal) and the settings file
+// use: "picture", "height", "normal".  False for any other name.
+std::string_view ExportMapName(ExportMap map);
+bool ExportMapForName(std::string_view name, ExportMap& map);
 
 // The export's picture of the last render of PARAMS at output size, as
 // floats: with HIGH (a high-precision render) the picture of HighPicture

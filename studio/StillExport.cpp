@@ -1,6 +1,9 @@
 #include "studio/StillExport.h"
 
 #include <cmath>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "base/AtomicFile.h"
 #include "base/NumberText.h"
@@ -30,26 +33,6 @@ bool WithWorkBudget(RenderContext& ctx, long double workPerPixel, Render render)
 
 }  // namespace
 
-std::string_view StillContentName(StillContent content) {
-  switch (content) {
-    case StillContent::Height:
-      return "height";
-    case StillContent::Normal:
-      return "normal";
-    default:
-      return "picture";
-  }
-}
-
-bool StillContentForName(std::string_view name, StillContent& content) {
-  for (StillContent c : {StillContent::Picture, StillContent::Height, StillContent::Normal})
-    if (name == StillContentName(c)) {
-      content = c;
-      return true;
-    }
-  return false;
-}
-
 unsigned StillDepths(const OutputFormat& format) {
   if (!format.Can(kFormatStill)) return 0;
   return kDepth8 | (format.encodeHigh ? format.depths & (kDepth16 | kDepthFloat) : 0u);
@@ -59,9 +42,9 @@ std::string StillOptionsProblem(const OutputFormat& format, const StillOptions& 
   if (!(StillDepths(format) & options.depth))
     return MsgFormat("%s files hold no pictures of depth %s (%s do)",
                      {format.name, DepthName(options.depth), DepthFormatList(options.depth)});
-  if (options.alphaChannel && options.content != StillContent::Picture)
+  if (options.alphaChannel && options.content != ExportMap::Picture)
     return MsgFormat("the alpha channel goes with the picture, not with its %s map",
-                     {StillContentName(options.content)});
+                     {ExportMapName(options.content)});
   if (options.alphaChannel && !(format.channels & kChannelsRgba))
     return MsgFormat("%s files hold no alpha channel (%s do)",
                      {format.name, FormatNameList(kFormatStill, kChannelsRgba)});
@@ -80,9 +63,9 @@ bool RenderStillPicture(RenderContext& ctx, const TCloudFrameParams& params,
 bool RenderStill(RenderContext& ctx, const TCloudFrameParams& params, long double workPerPixel,
                  const StillOptions& options, StillResult& out, std::string* error) {
   out.depth = options.depth;
-  out.hasAlpha = options.alphaChannel && options.content == StillContent::Picture;
+  out.hasAlpha = options.alphaChannel && options.content == ExportMap::Picture;
   const bool high = options.depth != kDepth8;
-  if (!high && options.content == StillContent::Picture)
+  if (!high && options.content == ExportMap::Picture)
     return RenderStillPicture(ctx, params, workPerPixel, out.picture, error,
                               out.hasAlpha ? &out.alpha : nullptr);
   // The float buffers of a 16-bit or float render.
@@ -92,19 +75,8 @@ bool RenderStill(RenderContext& ctx, const TCloudFrameParams& params, long doubl
                 : RenderStillFrame(ctx, params, error);
   });
   if (!rendered) return false;
-  const int32_t factor = OutputFactor(params);
-  if (options.content == StillContent::Picture) {
-    HighPicture(ctx, highFrame, factor, out.hasAlpha, out.image, params.Texture != nullptr);
-    return true;
-  }
-  if (high)
-    HighHeights(ctx, highFrame, factor, out.image);
-  else
-    StandardHeights(ctx, factor, out.image);
-  if (options.content == StillContent::Normal) {
-    const FloatImage heights = std::move(out.image);
-    NormalMap(heights, options.normalStrength, out.image);
-  }
+  ExportImage(ctx, params, high ? &highFrame : nullptr, options.content, options.normalStrength,
+              out.hasAlpha, out.image);
   // Heights and normals of the standard render are written as 8-bit pictures.
   if (!high) FloatImageToBitmap(out.image, out.picture);
   return true;
@@ -148,28 +120,62 @@ bool ExportStill(RenderContext& ctx, const TCloudFrameParams& params, long doubl
   return ExportStill(ctx, params, workPerPixel, path, options, error);
 }
 
-StillOptions ReadStillChoice(const std::string& settingsPath) {
+namespace {
+
+// The settings keys of one remembered choice (alpha null: the choice has
+// no alpha channel).
+struct ChoiceKeys {
+  const char* depth;
+  const char* content;
+  const char* strength;
+  const char* alpha;
+};
+constexpr ChoiceKeys kStillKeys{kStillDepthKey, kStillContentKey, kNormalStrengthKey,
+                                kStillAlphaKey};
+constexpr ChoiceKeys kSeriesKeys{"SeriesDepth", "SeriesContent", "SeriesNormalStrength", nullptr};
+
+StillOptions ReadChoice(const std::string& settingsPath, const ChoiceKeys& keys) {
   StillOptions o;
   std::string text;
-  if (ReadIniString(settingsPath, SettingsSection, kStillDepthKey, text))
+  if (ReadIniString(settingsPath, SettingsSection, keys.depth, text))
     if (const unsigned depth = DepthForName(text)) o.depth = depth;
-  if (ReadIniString(settingsPath, SettingsSection, kStillContentKey, text))
-    StillContentForName(text, o.content);
-  if (ReadIniString(settingsPath, SettingsSection, kNormalStrengthKey, text))
+  if (ReadIniString(settingsPath, SettingsSection, keys.content, text))
+    ExportMapForName(text, o.content);
+  if (ReadIniString(settingsPath, SettingsSection, keys.strength, text))
     if (const std::optional<long double> v = ParseReal(text); v && std::isfinite(*v))
       o.normalStrength = static_cast<double>(*v);
-  o.alphaChannel = ReadIniBool(settingsPath, SettingsSection, kStillAlphaKey, false);
+  if (keys.alpha) o.alphaChannel = ReadIniBool(settingsPath, SettingsSection, keys.alpha, false);
   return o;
+}
+
+bool WriteChoice(const std::string& settingsPath, const StillOptions& options,
+                 const ChoiceKeys& keys, std::string* error) {
+  std::vector<std::pair<std::string, std::string>> values = {
+      {keys.depth, std::string(DepthName(options.depth))},
+      {keys.content, std::string(ExportMapName(options.content))},
+      {keys.strength, FormatReal(options.normalStrength)}};
+  if (keys.alpha) values.emplace_back(keys.alpha, options.alphaChannel ? "1" : "0");
+  return WriteIniValues(settingsPath, SettingsSection, values, error);
+}
+
+}  // namespace
+
+StillOptions ReadStillChoice(const std::string& settingsPath) {
+  return ReadChoice(settingsPath, kStillKeys);
 }
 
 bool WriteStillChoice(const std::string& settingsPath, const StillOptions& options,
                       std::string* error) {
-  return WriteIniValues(settingsPath, SettingsSection,
-                        {{kStillDepthKey, std::string(DepthName(options.depth))},
-                         {kStillContentKey, std::string(StillContentName(options.content))},
-                         {kNormalStrengthKey, FormatReal(options.normalStrength)},
-                         {kStillAlphaKey, options.alphaChannel ? "1" : "0"}},
-                        error);
+  return WriteChoice(settingsPath, options, kStillKeys, error);
+}
+
+StillOptions ReadSeriesChoice(const std::string& settingsPath) {
+  return ReadChoice(settingsPath, kSeriesKeys);
+}
+
+bool WriteSeriesChoice(const std::string& settingsPath, const StillOptions& options,
+                       std::string* error) {
+  return WriteChoice(settingsPath, options, kSeriesKeys, error);
 }
 
 }  // namespace velmora

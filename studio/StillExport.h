@@ -17,20 +17,11 @@
 
 namespace velmora {
 
-// What a still export writes: the picture, its heights (the grey cloud before
-// colour and blur) or a tangent-space normal map of the heights.
-enum class StillContent : uint8_t { Picture, Height, Normal };
-
-// The names the command line (--buffer height|normal) and the settings file
-// use: "picture", "height", "normal".  False for any other name.
-std::string_view StillContentName(StillContent content);
-bool StillContentForName(std::string_view name, StillContent& content);
-
 // How a still is written beyond its format.
 struct StillOptions {
   unsigned depth = kDepth8;  // kDepth8 (the standard render), kDepth16 or kDepthFloat
-  StillContent content = StillContent::Picture;
-  double normalStrength = 1;  // StillContent::Normal: how steep (NormalMap)
+  ExportMap content = ExportMap::Picture;  // the picture, its heights or normals
+  double normalStrength = 1;  // ExportMap::Normal: how steep (NormalMap)
   bool alphaChannel = false;  // the picture with its alpha picture as alpha channel
   int jpegQuality = 75;
   bool operator==(const StillOptions&) const = default;
@@ -103,5 +94,12 @@ bool ExportStill(RenderContext& ctx, const TCloudFrameParams& params, long doubl
 StillOptions ReadStillChoice(const std::string& settingsPath);
 bool WriteStillChoice(const std::string& settingsPath, const StillOptions& options,
                       std::string* error);
+// The window's choice for the pictures of its movie output (numbered
+// series; movies hold 8 bits): "SeriesDepth", "SeriesContent" and
+// "SeriesNormalStrength", read as above.  The alpha goes to the alpha
+// output, so no alpha channel is kept.
+StillOptions ReadSeriesChoice(const std::string& settingsPath);
+bool WriteSeriesChoice(const std::string& settingsPath, const StillOptions& options,
+                       std::string* error);
 
 }  // namespace velmora

@@ -19,6 +19,7 @@
 #include "app/MainWindow.h"
 #include "output/AviPlayer.h"
 #include "output/AviWriter.h"
+#include "app_test_util.h"
 
 using namespace velmora;
 
@@ -61,23 +62,6 @@ class AnsweringHost : public DialogHost {
     return QDialog::Rejected;
   }
 };
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Runs the command line with the test's settings file; true on exit status 0.
-bool RunVelmora(const QString& settings, const QStringList& args) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("VELMORA_SETTINGS"), settings);
-  p.setProcessEnvironment(env);
-  p.start(QString::fromLocal8Bit(qgetenv("VELMORA_BIN")), args);
-  if (!p.waitForFinished(120000)) return false;
-  if (p.exitCode() != 0) qWarning() << p.readAllStandardError();
-  return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
 
 // Every frame of a movie, decoded.
 std::vector<Bitmap24> Frames(const QString& path) {

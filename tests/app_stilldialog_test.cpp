@@ -18,6 +18,8 @@
 #include "app/DialogHost.h"
 #include "app/MainWindow.h"
 #include "app/StillOptionsPanel.h"
+#include "output/MovieLoop.h"
+#include "app_test_util.h"
 
 using namespace velmora;
 
@@ -31,22 +33,6 @@ class RecordingHost : public QtDialogHost {
   void Error(QWidget*, const QString& text) override { errors << text; }
 };
 
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool RunVelmora(const QString& settings, const QStringList& args) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("VELMORA_SETTINGS"), settings);
-  p.setProcessEnvironment(env);
-  p.start(QString::fromLocal8Bit(qgetenv("VELMORA_BIN")), args);
-  if (!p.waitForFinished(120000)) return false;
-  if (p.exitCode() != 0) qWarning() << p.readAllStandardError();
-  return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
 }  // namespace
 
 class StillDialogTest : public QObject {
@@ -54,11 +40,14 @@ class StillDialogTest : public QObject {
 
  private slots:
   void choicesReachTheFileAndAreRemembered();
+  void seriesDepthFromTheMovieOutput();
 
  private:
-  // Clicks SavePicture; once the file dialog is up, ANSWER fills it in and
-  // returns what went wrong (nothing: the dialog is accepted).
-  void Save(const std::function<QString(QFileDialog&, StillOptionsPanel&)>& answer);
+  // Clicks BUTTON (SavePicture by default); once the file dialog is up,
+  // ANSWER fills it in and returns what went wrong (nothing: the dialog is
+  // accepted).
+  void Save(const std::function<QString(QFileDialog&, StillOptionsPanel&)>& answer,
+            QPushButton* button = nullptr);
 
   QTemporaryDir dir_;
   RecordingHost host_;
@@ -66,7 +55,8 @@ class StillDialogTest : public QObject {
   QStringList problems_;
 };
 
-void StillDialogTest::Save(const std::function<QString(QFileDialog&, StillOptionsPanel&)>& answer) {
+void StillDialogTest::Save(const std::function<QString(QFileDialog&, StillOptionsPanel&)>& answer,
+                           QPushButton* button) {
   QTimer poll;
   connect(&poll, &QTimer::timeout, this, [&] {
     auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -82,7 +72,7 @@ void StillDialogTest::Save(const std::function<QString(QFileDialog&, StillOption
     }
   });
   poll.start(10);
-  w_->SavePicture->click();
+  (button ? button : w_->SavePicture)->click();
   QTRY_VERIFY_WITH_TIMEOUT(!w_->ExportRunning(), 120000);
 }
 
@@ -112,7 +102,7 @@ void StillDialogTest::choicesReachTheFileAndAreRemembered() {
     emit types->textActivated(types->itemText(png));
     if (p.Depth->count() != 2) return "PNG does not offer 8 and 16 bits";
     p.Depth->setCurrentIndex(1);
-    p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(StillContent::Normal)));
+    p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(ExportMap::Normal)));
     p.NormalStrength->setValue(2.5);
     return {};
   });
@@ -128,10 +118,10 @@ void StillDialogTest::choicesReachTheFileAndAreRemembered() {
   Save([&](QFileDialog& d, StillOptionsPanel& p) -> QString {
     name(d, QStringLiteral("a.tif"));
     if (p.Depth->currentData().toUInt() != kDepth16 || p.NormalStrength->value() != 2.5 ||
-        p.Content->currentData().toInt() != static_cast<int>(StillContent::Normal))
+        p.Content->currentData().toInt() != static_cast<int>(ExportMap::Normal))
       return "the last choice was not remembered";
     if (p.AlphaChannel->isEnabled()) return "alpha offered for a normal map";
-    p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(StillContent::Picture)));
+    p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(ExportMap::Picture)));
     p.Depth->setCurrentIndex(p.Depth->findData(kDepth8));
     p.AlphaChannel->setChecked(true);
     return {};
@@ -142,6 +132,43 @@ void StillDialogTest::choicesReachTheFileAndAreRemembered() {
   const QString rgbaRef = dir_.filePath(QStringLiteral("a-ref.tif"));
   QVERIFY(RunVelmora(ini, {"render", "-o", rgbaRef, "--size", "40x24", "--alpha-channel"}));
   QVERIFY(ReadAll(rgba) == ReadAll(rgbaRef));
+}
+
+// The movie output's dialog offers the depths of the series its name makes
+// (8 bits for a movie file); a 16-bit PNG series chosen there is written as
+// the command line's movie --depth 16 writes it.
+void StillDialogTest::seriesDepthFromTheMovieOutput() {
+  QVERIFY(w_);
+  w_->MaxFrame->setText(QStringLiteral("1"));
+  w_->MaxFrameExit();
+  Save(
+      [&](QFileDialog& d, StillOptionsPanel& p) -> QString {
+        auto* edit = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        edit->setText(dir_.filePath(QStringLiteral("m.avi")));
+        if (p.Depth->count() != 1 || p.AlphaChannel->isVisible()) return "a movie offers 8 bits";
+        edit->setText(dir_.filePath(QStringLiteral("w.png")));
+        if (p.Depth->count() != 2) return "a PNG series does not offer 16 bits";
+        p.Depth->setCurrentIndex(p.Depth->findData(kDepth16));
+        p.Content->setCurrentIndex(p.Content->findData(static_cast<int>(ExportMap::Picture)));
+        return {};
+      },
+      w_->ReferOutPut);
+  QVERIFY2(problems_.isEmpty(), qPrintable(problems_.join('\n')));
+  QCOMPARE(w_->OutPutFilen->text(), dir_.filePath(QStringLiteral("w.png")));
+  host_.errors.clear();
+  w_->SaveMovie->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!w_->ExportRunning(), 120000);
+  QVERIFY2(host_.errors.isEmpty(), qPrintable(host_.errors.join('\n')));
+  const QString ini = dir_.filePath(QStringLiteral("velmora.ini"));
+  const std::string ref = dir_.filePath(QStringLiteral("c.png")).toStdString();
+  QVERIFY(RunVelmora(ini, {"movie", "-o", QString::fromStdString(ref), "--depth", "16",
+                           "--set", "resolution=40x24", "--set", "frames=0..1"}));
+  const std::string window = dir_.filePath(QStringLiteral("w.png")).toStdString();
+  for (int32_t f = 0; f <= 1; ++f) {
+    const QByteArray frame = ReadAll(QString::fromStdString(NumberedFileName(window, f)));
+    QVERIFY(!frame.isEmpty());
+    QVERIFY(frame == ReadAll(QString::fromStdString(NumberedFileName(ref, f))));
+  }
 }
 
 QTEST_MAIN(StillDialogTest)

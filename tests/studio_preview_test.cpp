@@ -127,7 +127,7 @@ TEST(StillExport, RefusesWhatTheFormatCannotHoldAndRemembersTheChoice) {
   o.depth = kDepthFloat;
   EXPECT_NE(StillOptionsProblem(*FindFormatByName("png"), o), "");
   o.alphaChannel = true;
-  o.content = StillContent::Height;
+  o.content = ExportMap::Height;
   EXPECT_NE(StillOptionsProblem(*FindFormatByName("tiff"), o), "");
   RenderContext ctx;
   std::string error;
@@ -138,7 +138,7 @@ TEST(StillExport, RefusesWhatTheFormatCannotHoldAndRemembersTheChoice) {
 
   const std::string ini = folder.path + "/velmora.ini";
   EXPECT_EQ(ReadStillChoice(ini), StillOptions());
-  o.content = StillContent::Normal;
+  o.content = ExportMap::Normal;
   o.normalStrength = -0.375;
   ASSERT_TRUE(WriteStillChoice(ini, o, &error)) << error;
   EXPECT_EQ(ReadStillChoice(ini), o);
@@ -147,7 +147,7 @@ TEST(StillExport, RefusesWhatTheFormatCannotHoldAndRemembersTheChoice) {
   const StillOptions read = ReadStillChoice(ini);
   EXPECT_EQ(read.depth, kDepth8);
   EXPECT_EQ(read.normalStrength, 1);
-  EXPECT_EQ(read.content, StillContent::Normal);
+  EXPECT_EQ(read.content, ExportMap::Normal);
 }
 
 // A request that arrives while another renders aborts it: only the newest

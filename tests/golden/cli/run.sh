@@ -174,6 +174,7 @@ check depth16-jpeg 2 render -o "$work/d.jpg" --size 8x6 --depth 16
 check float-png 2 render -o "$work/d.png" --size 8x6 --depth float
 check depth-unknown 2 render -o "$work/d.png" --depth 12
 check depth-engine-buffer 2 render -o "$work/d.png" --depth 16 --buffer cloud
+check height-alpha 2 render -o "$work/d.png" --buffer height --alpha-channel
 check normal-strength-alone 2 render -o "$work/d.png" --normal-strength 2
 check normal-strength-text 2 render -o "$work/d.png" --buffer normal --normal-strength x
 expect refused-depths-write-nothing test ! -e "$work/d.png" -a ! -e "$work/d.jpg"
