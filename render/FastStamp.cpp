@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #include <immintrin.h>
 #endif
@@ -91,6 +92,7 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   plan.cols = cols;
   plan.rows = rows;
   plan.spans = nullptr;
+  plan.planar = nullptr;
   plan.colScale = 1;
   plan.colOrigin = 0;
   plan.empty = true;
@@ -140,6 +142,7 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   const bool avx2 = UseAvx2();
   plan.run = avx2 ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
   plan.grey = avx2 ? fs_avx2::GreyRunFor(op.mode) : fs_base::GreyRunFor(op.mode);
+  plan.planar = avx2 ? fs_avx2::PlanarRunFor(op.mode) : nullptr;
 #else
   plan.run = fs_base::RunFor(op.mode);
   plan.grey = fs_base::GreyRunFor(op.mode);
@@ -242,6 +245,19 @@ void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* p
     const float* srcRow = pen + 2 * static_cast<int64_t>(srow) * PW;
     ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
       plan.grey(dstRow + 2 * tx, srcRow, plan.cols + k, n);
+    });
+  });
+}
+
+void ApplyPlanarStampRows(const StampOp& op, const StampPlan& plan, float* planes,
+                          int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1) {
+  const FloatPixel* pen = op.pen->data;
+  const int64_t PW = op.pen->width;
+  ForStampRows(op, plan, H, y0, y1, [&](int64_t ty, int32_t srow) {
+    float* dstRow = planes + (ty - y0) * W;
+    const FloatPixel* srcRow = pen + static_cast<int64_t>(srow) * PW;
+    ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
+      plan.planar(dstRow + tx, planeStride, srcRow, plan.cols + k, n);
     });
   });
 }

@@ -41,6 +41,10 @@ constexpr int32_t kMaxStampTable = 1 << 24;
 using BlendRunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
 // The same on (R, A) pairs of grey pixels.
 using GreyRunFn = void (*)(float*, const float*, const int32_t*, int64_t);
+// The same on a target kept as channel planes: channel c of dst[k] is
+// dst[c * planeStride + k].
+using PlanarRunFn = void (*)(float* dst, int64_t planeStride, const FloatPixel* srcRow,
+                             const int32_t* cols, int64_t n);
 
 // The source columns and rows of one stamp into a W x H target, computed once
 // so that the stamp can be applied to any band of target rows.
@@ -50,6 +54,7 @@ struct StampPlan {
   int64_t kb = 0, ke = 0;   // the target columns [kb, ke) of the stamp that are written
   BlendRunFn run = nullptr;
   GreyRunFn grey = nullptr;
+  PlanarRunFn planar = nullptr;  // null: the mode has no planar form here
   // Optional: for each pen row, the pen columns [spans[2 r], spans[2 r + 1])
   // outside which the pen's alpha is 0 (see PenAlphaSpans); the stamp's
   // pixels that read outside them are left out (a source with alpha 0 leaves
@@ -81,6 +86,13 @@ void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* 
 // W x H target.
 void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* pen, float* band,
                         int32_t W, int32_t H, int32_t y0, int32_t y1);
+
+// The same on a band kept as channel planes: planes holds the R, G, B and A
+// planes of the target rows y0 <= y < y1 (W per row, band row 0 = target
+// row y0), plane c starting at planes + c * planeStride.  Only for plans
+// whose mode has a planar form (plan.planar set).
+void ApplyPlanarStampRows(const StampOp& op, const StampPlan& plan, float* planes,
+                          int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1);
 
 // FloatBlend(d, s, mode), bit for bit.
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);

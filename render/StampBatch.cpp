@@ -17,7 +17,7 @@ namespace {
 // Slots of the context's StampScratch: the queued stamps and their tables.
 constexpr int kOpsSlot = 3;
 constexpr int kTableSlot = 4;
-constexpr int kGreyBandSlot = 8;
+constexpr int kBandSlot = 8;  // the grey or planar copies of the bands
 constexpr int kSpanSlot = 9;
 // Pens of one sequence whose alpha spans are found (the engine's sequences
 // use at most three).
@@ -118,7 +118,9 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
   // sequence band by band.
   {
     int64_t at = 0;
+    // Every plan starts empty: an abort can leave some unmade.
     for (int64_t i = 0; i < count_; ++i) {
+      plans[i] = StampPlan{};
       plans[i].cols = table + at;
       at += ops_[i].dst.width;
       plans[i].rows = table + at;
@@ -159,19 +161,28 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
         if (spanPens[j] == ops_[i].pen) plans[i].spans = spans + spanAt[j];
     }
   });
-  // Grey stamps work on (R, A) pairs of each band, in a block per thread.
+  // Grey stamps work on (R, A) pairs of each band, in a block per thread;
+  // a sequence whose modes all have planar forms works on the band's R, G,
+  // B and A planes, converted once at the band's start and end.
   bool grey = greyPairs_ != nullptr;
   for (int64_t i = 0; grey && i < count_; ++i) grey = ops_[i].pen == greyPen_;
+  bool planar = !grey;
+  for (int64_t i = 0; planar && i < count_; ++i) planar = plans[i].empty || plans[i].planar;
   const int threads = pool.Threads();
   const int32_t bandRows =
       StampBandRows(W, H, grey ? 2 * sizeof(float) : sizeof(FloatPixel), threads,
                     SecondLevelCacheBytes());
-  const int64_t bandFloats = 2 * static_cast<int64_t>(bandRows) * W;
-  float* greyBands =
-      grey ? static_cast<float*>(ctx.StampScratch[kGreyBandSlot].Get(
-                 ctx.Pool, sizeof(float) * static_cast<size_t>(bandFloats * threads)))
-           : nullptr;
-  grey = greyBands != nullptr;
+  // A planar band's planes lie a plane and 64 bytes apart, so that the same
+  // pixel's four channels do not fall on the same offset within 4 KiB pages
+  // (loads would wait on unrelated stores).
+  const int64_t planeStride = (static_cast<int64_t>(bandRows) * W + 15) / 16 * 16 + 16;
+  const int64_t bandFloats = grey ? 2 * static_cast<int64_t>(bandRows) * W : 4 * planeStride;
+  float* bandCopies =
+      grey || planar ? static_cast<float*>(ctx.StampScratch[kBandSlot].Get(
+                           ctx.Pool, sizeof(float) * static_cast<size_t>(bandFloats * threads)))
+                     : nullptr;
+  grey = grey && bandCopies;
+  planar = planar && bandCopies;
   const int64_t bands = (H + bandRows - 1) / bandRows;
   std::atomic<int64_t> done{0};
   pool.For(bands, 1, [&](int64_t b, int64_t e, int worker) {
@@ -181,7 +192,7 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
       const int32_t y0 = static_cast<int32_t>(band * bandRows);
       const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(H, y0 + int64_t{bandRows}));
       if (grey) {
-        float* pairs = greyBands + bandFloats * worker;
+        float* pairs = bandCopies + bandFloats * worker;
         FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
         const int64_t n = static_cast<int64_t>(y1 - y0) * W;
         for (int64_t k = 0; k < n; ++k) {
@@ -194,6 +205,21 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
           px[k].r = px[k].g = px[k].b = pairs[2 * k];
           px[k].a = pairs[2 * k + 1];
         }
+      } else if (planar) {
+        float* planes = bandCopies + bandFloats * worker;
+        const int64_t ps = planeStride;
+        FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
+        const int64_t n = static_cast<int64_t>(y1 - y0) * W;
+        for (int64_t k = 0; k < n; ++k) {
+          planes[k] = px[k].r;
+          planes[ps + k] = px[k].g;
+          planes[2 * ps + k] = px[k].b;
+          planes[3 * ps + k] = px[k].a;
+        }
+        for (int64_t i = 0; i < count_; ++i)
+          ApplyPlanarStampRows(ops_[i], plans[i], planes, ps, W, H, y0, y1);
+        for (int64_t k = 0; k < n; ++k)
+          px[k] = FloatPixel{planes[k], planes[ps + k], planes[2 * ps + k], planes[3 * ps + k]};
       } else {
         for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
       }
