@@ -50,6 +50,32 @@ uint32_t StateAfter(uint32_t seed, int n) {
   return seed;
 }
 
+// Adds 24 random stamps of MODES (wrap and clipping included) to A one after
+// the other with StampPen and to B as one batch (on the grey PAIRS of PEN
+// when given); the two must agree bit for bit.
+void ExpectBatchEqualsStampPen(RenderContext& ctx, TPixeFloatBuffer* pen, const float* pairs,
+                               TPixeFloatBuffer* a, TPixeFloatBuffer* b,
+                               const std::vector<int>& modes, std::mt19937& rng,
+                               const std::string& label) {
+  const int32_t W = pen->width, H = pen->height;
+  StampBatch batch(ctx, b, 24);
+  if (pairs) batch.UseGreyPen(pen, pairs);
+  for (int k = 0; k < 24; ++k) {
+    const int mode = modes[rng() % modes.size()];
+    const bool wrap = rng() % 4 != 0;
+    const PixeRect src{0, 0, W, H};
+    const PixeRect dst{static_cast<int32_t>(rng() % (3 * W)) - W,
+                       static_cast<int32_t>(rng() % (3 * H)) - H,
+                       static_cast<int32_t>(rng() % (2 * W)) + 1,
+                       static_cast<int32_t>(rng() % (2 * H)) + 1};
+    StampPen(pen, src, a, mode, wrap, dst);
+    batch.Add(pen, src, mode, wrap, dst);
+  }
+  batch.Run(ctx.Threads, [](int64_t, int64_t) {});
+  std::string where;
+  EXPECT_TRUE(SameBits(a, b, &where)) << label << " " << where;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -509,23 +535,11 @@ TEST(CloudExactness, GreyStampSequencesEqualStampPen) {
         const float g = (i + round) % 7 == 0 ? 1000.5f : v(rng) - 100;
         a->data[i] = b->data[i] = {g, g, g, v(rng)};
       }
-      const int modes[] = {0, 1, 5, 6, 12, 13, 9};
-      StampBatch batch(ctx, b, 24);
-      if (round % 2 == 0) batch.UseGreyPen(pen, pairs.data());
-      for (int k = 0; k < 24; ++k) {
-        const int mode = modes[rng() % 7];
-        const bool wrap = rng() % 4 != 0;
-        const PixeRect src{0, 0, W, H};
-        const PixeRect dst{static_cast<int32_t>(rng() % (3 * W)) - W,
-                           static_cast<int32_t>(rng() % (3 * H)) - H,
-                           static_cast<int32_t>(rng() % (2 * W)) + 1,
-                           static_cast<int32_t>(rng() % (2 * H)) + 1};
-        StampPen(pen, src, a, mode, wrap, dst);
-        batch.Add(pen, src, mode, wrap, dst);
-      }
-      batch.Run(ctx.Threads, [](int64_t, int64_t) {});
-      std::string where;
-      ASSERT_TRUE(SameBits(a, b, &where)) << W << "x" << H << " round " << round << " " << where;
+      ExpectBatchEqualsStampPen(ctx, pen, round % 2 == 0 ? pairs.data() : nullptr, a, b,
+                                {0, 1, 5, 6, 12, 13, 9}, rng,
+                                std::to_string(W) + "x" + std::to_string(H) + " round " +
+                                    std::to_string(round));
+      if (HasFailure()) break;
     }
     FreePixeFloatBuffer(pen);
     FreePixeFloatBuffer(a);
@@ -563,22 +577,10 @@ TEST(CloudExactness, PlanarStampSequencesEqualStampPen) {
         const float c = (i + round) % 5 == 0 ? 1000.5f : v(rng) - 100;
         a->data[i] = b->data[i] = {c, -c, c * 0.5f, v(rng)};
       }
-      const int modes[] = {0, 1, 5, 6};
-      StampBatch batch(ctx, b, 24);
-      for (int k = 0; k < 24; ++k) {
-        const int mode = modes[rng() % 4];
-        const bool wrap = rng() % 4 != 0;
-        const PixeRect src{0, 0, W, H};
-        const PixeRect dst{static_cast<int32_t>(rng() % (3 * W)) - W,
-                           static_cast<int32_t>(rng() % (3 * H)) - H,
-                           static_cast<int32_t>(rng() % (2 * W)) + 1,
-                           static_cast<int32_t>(rng() % (2 * H)) + 1};
-        StampPen(pen, src, a, mode, wrap, dst);
-        batch.Add(pen, src, mode, wrap, dst);
-      }
-      batch.Run(ctx.Threads, [](int64_t, int64_t) {});
-      std::string where;
-      ASSERT_TRUE(SameBits(a, b, &where)) << W << "x" << H << " round " << round << " " << where;
+      ExpectBatchEqualsStampPen(ctx, pen, nullptr, a, b, {0, 1, 5, 6}, rng,
+                                std::to_string(W) + "x" + std::to_string(H) + " round " +
+                                    std::to_string(round));
+      if (HasFailure()) break;
     }
     FreePixeFloatBuffer(pen);
     FreePixeFloatBuffer(a);
