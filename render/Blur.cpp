@@ -535,33 +535,41 @@ void BlurResolve(RenderContext& ctx, const TPixeSumBuffer* acc, TPixeBuffer* dst
   });
 }
 
+bool ForEachBlurSample(RenderContext& ctx, const TCloudFrameParams& params, int32_t w, int32_t h,
+                       const std::function<void(LD x, LD y)>& pass) {
+  const LD ratio = static_cast<LD>(h) / static_cast<LD>(w);
+  const int64_t count = RoundToInt64(params.BlurSamples);
+  const LD R = params.BlurRadius * static_cast<LD>(w);
+  ctx.PixeProgress = 0;
+  for (int64_t m = 0; m < count; ++m) {
+    // A pass costs its pixels and a fixed share for the offset.
+    if (!ctx.Work.Charge(static_cast<LD>(w) * h + 4096, "blur samples")) return false;
+    const BlurOffset o = BlurSampleOffset(ctx.Rng, m, count, R, params.BlurCurve, params.BlurRotX,
+                                          params.BlurRotY, params.BlurRotZ);
+    pass(o.x, ratio * o.y);
+    ctx.PixeProgress = RoundToInt32(100.0L / static_cast<LD>(count) * static_cast<LD>(m));
+    if (ctx.AbortRequested()) return false;
+  }
+  return true;
+}
+
 void BlurStage(RenderContext& ctx, const TCloudFrameParams& params) {
   TPixeBuffer* img = ctx.Frame.filtered_cloud;
   if (img == nullptr || img->width <= 0) return;
   const int32_t w = img->width;
   const int32_t h = img->height;
-  const LD ratio = static_cast<LD>(h) / static_cast<LD>(w);
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
-  const int64_t count = RoundToInt64(params.BlurSamples);
   if (params.BlurRadius == 0) return;
-  const LD R = params.BlurRadius * static_cast<LD>(w);
 
   TPixeSumBuffer* acc = AcquireAccumulator(ctx, w, h);
   if (acc == nullptr) return;
-  ctx.PixeProgress = 0;
-  for (int64_t m = 0; m < count; ++m) {
-    // A pass costs its pixels and a fixed share for the offset.
-    if (!ctx.Work.Charge(static_cast<LD>(w) * h + 4096, "blur samples")) return;
-    const BlurOffset o = BlurSampleOffset(ctx.Rng, m, count, R, params.BlurCurve, params.BlurRotX,
-                                          params.BlurRotY, params.BlurRotZ);
-    const LD oy = ratio * o.y;
+  const bool done = ForEachBlurSample(ctx, params, w, h, [&](LD x, LD y) {
     if (params.BlurDraft)
-      BlurAccumulateDraft(ctx, img, acc, o.x, oy);
+      BlurAccumulateDraft(ctx, img, acc, x, y);
     else
-      BlurAccumulateBilinear(ctx, img, acc, o.x, oy);
-    ctx.PixeProgress = RoundToInt32(100.0L / static_cast<LD>(count) * static_cast<LD>(m));
-    if (ctx.AbortRequested()) return;
-  }
+      BlurAccumulateBilinear(ctx, img, acc, x, y);
+  });
+  if (!done) return;
   // Every sample read the unblurred image; the average replaces it only now.
   BlurResolve(ctx, acc, img);
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "render/Pixe.h"
 #include "render/RenderContext.h"
@@ -23,6 +24,15 @@ struct BlurOffset {
 // (0, 0, 0).  With count 1 the sample keeps its full length.
 BlurOffset BlurSampleOffset(RandomGenerator& rng, int64_t m, int64_t count, long double R, long double curve,
                             long double rotX, long double rotY, long double rotZ);
+
+struct TCloudFrameParams;
+
+// Walks the blur's count = round(BlurSamples) passes over a w x h picture in
+// their order: charges each pass to the work budget, draws its offset (the y
+// scaled by h / w) and hands it to PASS, then reports progress.  False when
+// the budget or an abort stopped the walk; the generator must be seeded.
+bool ForEachBlurSample(RenderContext& ctx, const TCloudFrameParams& params, int32_t w, int32_t h,
+                       const std::function<void(long double x, long double y)>& pass);
 
 // Adds one shifted copy of src to the accumulator (same size as src): every
 // pixel (px, py) receives the source read at (px - x, py - y), and 1 is added

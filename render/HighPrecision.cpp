@@ -254,11 +254,8 @@ void BlurHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& para
   TPixeFloatBuffer* img = high.filtered;
   if (!img || img->width <= 0 || ctx.Work.Exceeded) return;
   const int32_t w = img->width, h = img->height;
-  const LD ratio = static_cast<LD>(h) / static_cast<LD>(w);
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
-  const int64_t count = RoundToInt64(params.BlurSamples);
   if (params.BlurRadius == 0) return;
-  const LD R = params.BlurRadius * static_cast<LD>(w);
   if (!EnsureFloat(ctx.Pool, high.acc, w, h) || !EnsureFloat(ctx.Pool, high.rows, w, h)) return;
   FloatPixel* acc = high.acc->data;
   const int64_t n = static_cast<int64_t>(w) * h;
@@ -266,14 +263,9 @@ void BlurHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& para
   const FloatPixel* src = img->data;
   FloatPixel* rows = high.rows->data;
   std::vector<int32_t> xlo, xhi, ylo, yhi;
-  ctx.PixeProgress = 0;
-  for (int64_t m = 0; m < count; ++m) {
-    if (!ctx.Work.Charge(static_cast<LD>(w) * h + 4096, "blur samples")) return;
-    const BlurOffset o = BlurSampleOffset(ctx.Rng, m, count, R, params.BlurCurve, params.BlurRotX,
-                                          params.BlurRotY, params.BlurRotZ);
-    const LD oy = ratio * o.y;
+  const bool done = ForEachBlurSample(ctx, params, w, h, [&](LD ox, LD oy) {
     if (params.BlurDraft) {
-      const int32_t sx = WrappedShift(o.x, w), sy = WrappedShift(oy, h);
+      const int32_t sx = WrappedShift(ox, w), sy = WrappedShift(oy, h);
       ctx.Threads.For(h, RowGrain(w), [&](int64_t from, int64_t to, int) {
         for (int32_t py = static_cast<int32_t>(from); py < to; ++py) {
           const int32_t row = sy < 0 ? 0 : (py >= sy ? py - sy : py - sy + h);
@@ -290,7 +282,7 @@ void BlurHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& para
       });
     } else {
       float fx, fy;
-      PlanCells(xlo, xhi, fx, w, o.x);
+      PlanCells(xlo, xhi, fx, w, ox);
       PlanCells(ylo, yhi, fy, h, oy);
       // Along x for every source row, then along y into the sums: each
       // interpolated row serves two output rows.
@@ -316,9 +308,9 @@ void BlurHigh(RenderContext& ctx, HighFrame& high, const TCloudFrameParams& para
         }
       });
     }
-    ctx.PixeProgress = RoundToInt32(100.0L / static_cast<LD>(count) * static_cast<LD>(m));
-    if (ctx.AbortRequested()) return;
-  }
+  });
+  if (!done) return;
+  const int64_t count = RoundToInt64(params.BlurSamples);
   // Every pass read the unblurred picture; the mean replaces it only now.
   // No samples at all leave transparent black, as in the 8-bit blur.
   const float inv = count > 0 ? 1.0f / static_cast<float>(count) : 0.0f;
