@@ -1,8 +1,7 @@
-// The interactive Brel console: libedit line editing with a history kept in
-// the user's data folder, definitions and blocks over several lines, dot
-// commands, and Ctrl-C that stops the running program but keeps the
-// environment.
-#include <histedit.h>
+// The interactive Brel console: line editing (the line editor module, see
+// cli/LineEditor.h) with a history kept in the user's data folder,
+// definitions and blocks over several lines, dot commands, and Ctrl-C that
+// stops the running program but keeps the environment.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -13,11 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Module.h"
 #include "base/Translate.h"
 #include "cli/BrelOutput.h"
 #include "cli/Commands.h"
 #include "anim/Token.h"
 #include "cli/HelpTopics.h"
+#include "cli/LineEditor.h"
 #include "script/BrelReader.h"
 
 namespace velmora::cli {
@@ -63,16 +64,6 @@ std::string HistoryPath() {
     if (at == std::string::npos) break;
   }
   return dir + "/brel_history";
-}
-
-struct ConsoleState {
-  std::string prompt = "brel> ";
-};
-
-char* Prompt(EditLine* el) {
-  ConsoleState* state = nullptr;
-  el_get(el, EL_CLIENTDATA, &state);
-  return state->prompt.data();
 }
 
 std::string Trim(std::string_view s) {
@@ -165,59 +156,52 @@ void BackToTopLevel(BrelEnvH env) {
 
 }  // namespace
 
+const LineEditorModule* LoadLineEditorModule(std::string* error) {
+  using Entry = const LineEditorModule* (*)();
+  void* entry = LoadModuleEntry("libvelmora-lineedit.so", "velmora_lineedit_module", error);
+  return entry ? reinterpret_cast<Entry>(entry)() : nullptr;
+}
+
 int RunBrelConsole() {
+  std::string why;
+  const LineEditorModule* editing = LoadLineEditorModule(&why);
+  if (!editing) return Fail(1, MsgFormat("cannot start the console: %s", {why}));
   StdoutConsole console;
   BrelEnvH env = BrelCreateEnv("brel", &console);
   if (!env) return Fail(1, Msg("cannot create the Brel environment"));
   InterruptFlag interruptFlag;
   env->budget->interrupt = &interruptSignal;
 
-  ConsoleState state;
-  EditLine* el = el_init("velmora", stdin, stdout, stderr);
-  History* hist = history_init();
-  HistEvent ev;
-  history(hist, &ev, H_SETSIZE, 1000);
-  history(hist, &ev, H_SETUNIQUE, 1);
-  const std::string historyPath = HistoryPath();
-  if (!historyPath.empty()) history(hist, &ev, H_LOAD, historyPath.c_str());
-  el_set(el, EL_EDITOR, "emacs");
-  el_set(el, EL_CLIENTDATA, &state);
-  el_set(el, EL_PROMPT, &Prompt);
-  el_set(el, EL_HIST, history, hist);
-  el_source(el, nullptr);
+  const std::unique_ptr<LineEditor> editor = editing->Open(HistoryPath());
 
   std::fputs(Msg("Brel console: each line runs in the same environment.  '.help' explains\n"
                  "the console, '.words' lists the words; Ctrl-D leaves.\n"),
              stdout);
   bool pending = false;  // a terminate left something to continue
   std::string text;      // lines of a definition or block still open
+  std::string line;
   for (;;) {
     const std::vector<std::string> open = BrelOpenBlocks(text);
-    state.prompt = "brel> ";
+    std::string prompt = "brel> ";
     if (!text.empty()) {
-      state.prompt = "  ";
-      for (const std::string& o : open) state.prompt += o + " ";
-      state.prompt += "... ";
+      prompt = "  ";
+      for (const std::string& o : open) prompt += o + " ";
+      prompt += "... ";
     }
     interruptSignal = 0;
-    int count = 0;
-    const char* got = el_gets(el, &count);
-    if (!got) {
-      const LineInfo* li = el_line(el);
-      const bool typed = li && li->lastchar != li->buffer;
+    bool typed = false;
+    if (!editor->ReadLine(prompt, line, typed)) {
       if (interruptSignal && (typed || !text.empty())) {
         // Ctrl-C drops what was being typed and starts afresh.
         std::printf("^C\n");
         text.clear();
-        el_reset(el);
+        editor->Reset();
         continue;
       }
       break;  // Ctrl-D, or Ctrl-C at an empty prompt
     }
-    std::string line(got, static_cast<size_t>(count));
-    if (!line.empty() && line.back() == '\n') line.pop_back();
     const std::string trimmed = Trim(line);
-    if (!trimmed.empty()) history(hist, &ev, H_ENTER, line.c_str());
+    if (!trimmed.empty()) editor->Remember(line);
     if (text.empty() && !trimmed.empty() && trimmed.front() == '.') {
       DotCommand(env, trimmed);
       continue;
@@ -270,9 +254,7 @@ int RunBrelConsole() {
     PrintStack(env, kShownValues);
   }
   std::printf("\n");
-  if (!historyPath.empty()) history(hist, &ev, H_SAVE, historyPath.c_str());
-  el_end(el);
-  history_end(hist);
+  editor->SaveHistory();
   BrelFreeEnv(env);
   return 0;
 }

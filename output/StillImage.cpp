@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <jpeglib.h>
 #include <jerror.h>
+// Only the tag values and pixel macros: libtiff itself is in the image module.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "base/Strings.h"
 #include "base/Translate.h"
 #include "output/Formats.h"
+#include "output/ImageModule.h"
 
 namespace velmora {
 
@@ -398,161 +401,73 @@ bool DecodeJpeg(const std::string& bytes, Bitmap24& bm, std::string* error) {
 }
 
 namespace {
-// A growing file in memory for libtiff's client interface.
-struct TiffMemory {
-  std::string* bytes = nullptr;
-  const std::string* input = nullptr;
-  toff_t pos = 0;
-  toff_t Size() const { return bytes ? bytes->size() : input->size(); }
-};
-tsize_t TiffRead(thandle_t h, tdata_t data, tsize_t n) {
-  auto* m = static_cast<TiffMemory*>(h);
-  if (m->pos >= m->Size()) return 0;
-  const toff_t count = std::min<toff_t>(static_cast<toff_t>(n), m->Size() - m->pos);
-  const std::string& from = m->bytes ? *m->bytes : *m->input;
-  std::memcpy(data, from.data() + m->pos, count);
-  m->pos += count;
-  return static_cast<tsize_t>(count);
-}
-tsize_t TiffWrite(thandle_t h, tdata_t data, tsize_t n) {
-  auto* m = static_cast<TiffMemory*>(h);
-  if (!m->bytes || n < 0) return -1;
-  const size_t end = static_cast<size_t>(m->pos) + static_cast<size_t>(n);
-  if (m->bytes->size() < end) m->bytes->resize(end);
-  std::memcpy(m->bytes->data() + m->pos, data, static_cast<size_t>(n));
-  m->pos = end;
-  return n;
-}
-toff_t TiffSeek(thandle_t h, toff_t off, int whence) {
-  auto* m = static_cast<TiffMemory*>(h);
-  toff_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->Size() : 0;
-  m->pos = base + off;
-  return m->pos;
-}
-int TiffClose(thandle_t) { return 0; }
-toff_t TiffSize(thandle_t h) { return static_cast<TiffMemory*>(h)->Size(); }
-int TiffMap(thandle_t, tdata_t*, toff_t*) { return 0; }
-void TiffUnmap(thandle_t, tdata_t, toff_t) {}
-
-// libtiff reports through handlers of its own; the last error goes to the
-// caller's message instead of the standard error stream.
-int TiffErrorHandler(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
-  auto* message = static_cast<std::string*>(user);
-  char text[512];
-  std::vsnprintf(text, sizeof text, fmt, ap);
-  *message = text;
-  return 1;
-}
-int TiffWarningHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-TIFF* OpenTiffMemory(TiffMemory& m, const char* mode, std::string& message) {
-  TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
-  TIFFOpenOptionsSetErrorHandlerExtR(opts, TiffErrorHandler, &message);
-  TIFFOpenOptionsSetWarningHandlerExtR(opts, TiffWarningHandler, nullptr);
-  TIFF* tif = TIFFClientOpenExt("memory", mode, &m, TiffRead, TiffWrite, TiffSeek, TiffClose,
-                                TiffSize, TiffMap, TiffUnmap, opts);
-  TIFFOpenOptionsFree(opts);
-  return tif;
-}
-
-// One deflate-compressed TIFF of W x H pixels of SAMPLES channels (the
-// fourth an unassociated alpha), BITS per sample, top row first.  FORMAT is
-// the sample format tag's value, 0 to leave the tag out (unsigned integers);
-// ROW(y) gives row y's samples, false ends the picture as failed.
-template <typename Row>
-bool EncodeTiffRows(int32_t w, int32_t h, int samples, int bits, int format, int predictor,
-                    std::string& out, std::string* error, Row&& row) {
+// One TIFF through the image module (LoadImageModule); ROW(y) gives row y's
+// samples, top row first.
+bool EncodeTiffRows(const TiffLayout& layout, std::string& out, std::string* error,
+                    const std::function<void*(int32_t)>& row) {
   std::string message = Msg("cannot create the file");
-  auto fail = [&] {
-    if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
-    out.clear();
-    return false;
-  };
-  if (w <= 0 || h <= 0) {
-    message = Msg("empty picture");
-    return fail();
-  }
   out.clear();
-  TiffMemory m;
-  m.bytes = &out;
-  TIFF* tif = OpenTiffMemory(m, "w", message);
-  if (!tif) return fail();
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(w));
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(h));
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
-  if (samples == 4) {
-    const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
-    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+  if (layout.width <= 0 || layout.height <= 0) {
+    message = Msg("empty picture");
+  } else if (const ImageModule* module = LoadImageModule(&message)) {
+    if (module->EncodeTiff(layout, row, out, message)) return true;
   }
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
-  if (format) TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, format);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
-  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-  TIFFSetField(tif, TIFFTAG_PREDICTOR, predictor);
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-  bool ok = true;
-  for (int32_t y = 0; y < h && ok; ++y)
-    ok = TIFFWriteScanline(tif, row(y), static_cast<uint32_t>(y), 0) == 1;
-  ok = ok && TIFFWriteDirectory(tif) == 1;
-  TIFFClose(tif);
-  return ok ? true : fail();
+  if (error) *error = MsgFormat("TIFF encoding failed: %s", {message});
+  out.clear();
+  return false;
 }
 }  // namespace
 
 bool EncodeTiff(const Bitmap24& bm, std::string& out, std::string* error,
                 const Bitmap24* alpha) {
-  const int samples = alpha ? 4 : 3;
+  TiffLayout layout;
+  layout.width = bm.width;
+  layout.height = bm.height;
+  layout.samples = alpha ? 4 : 3;
+  layout.predictor = PREDICTOR_HORIZONTAL;
+  const int samples = layout.samples;
   std::vector<uint8_t> rgb(static_cast<size_t>(std::max(bm.width, 0)) * samples);
-  return EncodeTiffRows(bm.width, bm.height, samples, 8, 0, PREDICTOR_HORIZONTAL, out, error,
-                        [&](int32_t y) {
-                          const uint8_t* row = bm.Row(y);
-                          for (int32_t x = 0; x < bm.width; ++x) {
-                            uint8_t* p = &rgb[static_cast<size_t>(x) * samples];
-                            p[0] = row[x * 3 + 2];
-                            p[1] = row[x * 3 + 1];
-                            p[2] = row[x * 3];
-                            if (alpha) p[3] = alpha->Row(y)[x * 3];
-                          }
-                          return static_cast<void*>(rgb.data());
-                        });
+  return EncodeTiffRows(layout, out, error, [&](int32_t y) {
+    const uint8_t* row = bm.Row(y);
+    for (int32_t x = 0; x < bm.width; ++x) {
+      uint8_t* p = &rgb[static_cast<size_t>(x) * samples];
+      p[0] = row[x * 3 + 2];
+      p[1] = row[x * 3 + 1];
+      p[2] = row[x * 3];
+      if (alpha) p[3] = alpha->Row(y)[x * 3];
+    }
+    return static_cast<void*>(rgb.data());
+  });
 }
 
 bool EncodeTiffHigh(const FloatImage& img, bool floats, std::string& out, std::string* error) {
   const size_t n = static_cast<size_t>(img.width) * static_cast<size_t>(img.channels);
   std::vector<uint16_t> row16(floats ? 0 : n);
   std::vector<float> row32(floats ? n : 0);
-  return EncodeTiffRows(
-      img.width, img.height, img.channels, floats ? 32 : 16,
-      floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT,
-      floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL, out, error, [&](int32_t y) {
-        const float* in = img.Pixel(0, y);
-        if (floats) {
-          std::copy_n(in, n, row32.data());
-          return static_cast<void*>(row32.data());
-        }
-        for (size_t i = 0; i < n; ++i) row16[i] = Sample16(in[i]);
-        return static_cast<void*>(row16.data());
-      });
+  TiffLayout layout;
+  layout.width = img.width;
+  layout.height = img.height;
+  layout.samples = img.channels;
+  layout.bits = floats ? 32 : 16;
+  layout.format = floats ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT;
+  layout.predictor = floats ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL;
+  return EncodeTiffRows(layout, out, error, [&](int32_t y) {
+    const float* in = img.Pixel(0, y);
+    if (floats) {
+      std::copy_n(in, n, row32.data());
+      return static_cast<void*>(row32.data());
+    }
+    for (size_t i = 0; i < n; ++i) row16[i] = Sample16(in[i]);
+    return static_cast<void*>(row16.data());
+  });
 }
 
 bool DecodeTiff(const std::string& bytes, Bitmap24& bm, std::string* error, Bitmap24* alpha) {
   std::string message = Msg("not a TIFF file");
-  TiffMemory m;
-  m.input = &bytes;
-  TIFF* tif = OpenTiffMemory(m, "r", message);
   uint32_t w = 0, h = 0;
   std::vector<uint32_t> raster;
-  bool ok = tif && TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w) == 1 &&
-            TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h) == 1 && w <= INT32_MAX / 3 &&
-            h <= INT32_MAX && static_cast<uint64_t>(w) * h <= (1ull << 28);
-  if (ok) {
-    raster.resize(static_cast<size_t>(w) * h);
-    ok = TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) == 1;
-  }
-  if (tif) TIFFClose(tif);
-  if (!ok) {
+  const ImageModule* module = LoadImageModule(&message);
+  if (!module || !module->DecodeTiff(bytes, w, h, raster, message)) {
     if (error) *error = MsgFormat("not a readable TIFF file: %s", {message});
     return false;
   }

@@ -148,6 +148,23 @@ check unknown-format 2 render -o - --format avi
 check tiff 0 render -o "$work/a.tiff" --size 8x8
 expect tiff-signature test "$(head -c 4 "$work/a.tiff" | od -An -t x1 | tr -d ' ')" = "49492a00"
 check movie-unknown-extension 2 movie --set resolution=8x8 -o "$work/m.xyz"
+# Alone, without the modules beside it, the program still writes BMP, PNG
+# and JPEG; a TIFF or the console fails with one line naming the library it
+# could not load, and leaves no file.
+mkdir "$work/alone"
+cp "$bin" "$work/alone/velmora"
+whole="$bin"
+bin="$work/alone/velmora"
+check alone-png 0 render -o "$work/alone/a.png" --size 8x8
+check alone-tiff 1 render -o "$work/alone/a.tif" --size 8x8
+expect alone-tiff-names-module grep -q "cannot find libvelmora-images.so" "$work/err"
+expect alone-tiff-writes-nothing test ! -e "$work/alone/a.tif"
+if command -v script > /dev/null; then
+  script -qec "'$bin' brel; echo status \$?" /dev/null < /dev/null > "$work/tty"
+  expect alone-console-names-module grep -q "cannot find libvelmora-lineedit.so" "$work/tty"
+  expect alone-console-status grep -q "status 1" "$work/tty"
+fi
+bin="$whole"
 # RGBA in one file: the alpha channel of a numbered PNG series is the
 # separate alpha series, byte for byte; formats without alpha refuse it.
 check rgba-png 0 render -o "$work/rgba.png" --size 8x8 --alpha-channel

@@ -127,7 +127,7 @@ table en-format-table "name  extensions   written as            channels        
 if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ \
     --keyword=Tr --keyword=TrNoop --keyword=TrFormat --keyword=TrIn:1c,2 --keyword=TrFormatIn:1c,2 \
-    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp output/*.cpp output/movie/*.cpp \
+    -o "$work/velmora.pot" base/*.cpp render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp output/*.cpp output/movie/*.cpp output/images/*.cpp \
     studio/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/en.po" "$work/velmora.pot"; then
     passed=$((passed + 1))
@@ -141,7 +141,7 @@ if command -v xgettext > /dev/null && command -v msgcmp > /dev/null; then
   (cd "$root" && LC_ALL=C.UTF-8 xgettext --from-code=UTF-8 --language=C++ --keyword \
     --keyword=Msg --keyword=MsgNoop --keyword=MsgFormat -o "$work/own.pot" \
     base/*.cpp base/*.h render/*.cpp anim/*.cpp anim/*.h script/*.cpp project/*.cpp \
-    output/*.cpp output/movie/*.cpp studio/*.cpp cli/*.cpp 2> /dev/null)
+    output/*.cpp output/movie/*.cpp output/images/*.cpp studio/*.cpp cli/*.cpp cli/lineedit/*.cpp 2> /dev/null)
   if LC_ALL=C.UTF-8 msgcmp "$root/po/ja.po" "$work/own.pot" 2> >(grep -v "message is not used" >&2); then
     passed=$((passed + 1))
   else
