@@ -1,10 +1,12 @@
 // Finding the example projects from the program's folder: installed trees,
-// build folders (configured from a source tree elsewhere) and neither.
+// build folders (configured from a source tree elsewhere) and neither; the
+// program's modules beside it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "base/Module.h"
 #include "base/ProgramFiles.h"
 #include "temp_folder.h"
 
@@ -48,4 +50,22 @@ TEST(ProgramFiles, BuildFolderUsesItsSourceTree) {
   fs::remove(source / "examples");
   EXPECT_FALSE(velmora::FindExamplesFolder(build / "app"));
   EXPECT_FALSE(velmora::FindExamplesFolder(fs::path(tmp.path) / "out"));
+}
+
+// A module is found beside the program (the build links them beside the
+// tests); a missing one, or a library without the entry asked for, is null
+// with a message naming the file.
+TEST(ProgramFiles, ModulesLoadBesideTheProgramOrSayWhichFailed) {
+  std::string error;
+  EXPECT_NE(velmora::LoadModuleEntry("libvelmora-images.so", "velmora_images_module", &error),
+            nullptr)
+      << error;
+  EXPECT_EQ(velmora::LoadModuleEntry("libvelmora-nothing.so", "velmora_images_module", &error),
+            nullptr);
+  EXPECT_EQ(error, "cannot find libvelmora-nothing.so");
+  EXPECT_EQ(velmora::LoadModuleEntry("libvelmora-images.so", "velmora_movie_module", &error),
+            nullptr);
+  EXPECT_NE(error.find("libvelmora-images.so is not a library of this program"),
+            std::string::npos)
+      << error;
 }
