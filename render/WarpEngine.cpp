@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "render/CloudPattern.h"
 #include "render/Ease.h"
@@ -9,6 +10,14 @@
 #include "base/Numeric.h"
 #include "render/ParallelPixels.h"
 #include "render/StampBatch.h"
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__GLIBC__)
+#include <immintrin.h>
+// glibc's vector math library (libmvec), AVX2 forms.
+extern "C" __m256d _ZGVdN4v_sin(__m256d);
+extern "C" __m256d _ZGVdN4v_cos(__m256d);
+#define VELMORA_WARP_LOOKUP_AVX2 1
+#endif
 
 namespace velmora {
 
@@ -110,16 +119,89 @@ inline int32_t WrapLookupCoord(int32_t p, int64_t d, int32_t W) {
   return static_cast<int32_t>(s);
 }
 
+#ifdef VELMORA_WARP_LOOKUP_AVX2
+// SureRound on four lanes: bit j set when lane j lies within 2^40 (so not
+// NaN) and farther than e from the half-integer of its unit interval; out[j]
+// is then its rounded value.
+__attribute__((target("avx2"))) inline int SureRound4(__m256d v, __m256d e, int64_t* out) {
+  const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(INT64_MAX));
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d fl = _mm256_floor_pd(v);
+  const __m256d fr = _mm256_sub_pd(v, fl);  // exact
+  const __m256d inRange =
+      _mm256_cmp_pd(_mm256_and_pd(v, absMask), _mm256_set1_pd(0x1p40), _CMP_LT_OQ);
+  const __m256d far =
+      _mm256_cmp_pd(_mm256_and_pd(_mm256_sub_pd(fr, half), absMask), e, _CMP_GT_OQ);
+  const __m256d up = _mm256_and_pd(_mm256_cmp_pd(fr, half, _CMP_GT_OQ), _mm256_set1_pd(1.0));
+  // An exact integer within 2^40; lanes out of range give 0 (never used).
+  alignas(32) double r[4];
+  _mm256_store_pd(r, _mm256_and_pd(_mm256_add_pd(fl, up), inRange));
+  for (int j = 0; j < 4; ++j) out[j] = static_cast<int64_t>(r[j]);
+  return _mm256_movemask_pd(_mm256_and_pd(inRange, far));
+}
+
+// Displacement of four template pixels at once: the same double formulas and
+// bound, with libmvec's sin and cos (at most 4 units of 2^-52 off for
+// |sin|, |cos| <= 1, against the bound's 2^-40 x (|rad| + 4) of the same
+// scale).  Bit j of the result is set when pixel j's displacement is sure;
+// the others must take the literal path.
+__attribute__((target("avx2"))) int Displacement4(const WarpConsts& k, const FloatPixel* T,
+                                                  int64_t* rx, int64_t* ry) {
+  constexpr double kRad = 2 * 3.14159265358979323846 / 255;
+  __m128 p0 = _mm_loadu_ps(&T[0].r), p1 = _mm_loadu_ps(&T[1].r);
+  __m128 p2 = _mm_loadu_ps(&T[2].r), p3 = _mm_loadu_ps(&T[3].r);
+  _MM_TRANSPOSE4_PS(p0, p1, p2, p3);  // p0..p2: R, G, B of the four pixels
+  const __m256d R = _mm256_cvtps_pd(p0), G = _mm256_cvtps_pd(p1), B = _mm256_cvtps_pd(p2);
+  const __m256d c255 = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
+  const __m256d absMask = _mm256_castsi256_pd(_mm256_set1_epi64x(INT64_MAX));
+  const __m256d gt = _mm256_sub_pd(_mm256_div_pd(G, c255), half);
+  const __m256d bt = _mm256_sub_pd(_mm256_div_pd(B, c255), half);
+  const __m256d t = _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(k.axd), gt), _mm256_set1_pd(k.kxd));
+  const __m256d u = _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(k.ayd), bt), _mm256_set1_pd(k.kyd));
+  const __m256d rad = _mm256_mul_pd(R, _mm256_set1_pd(kRad));
+  const __m256d s = _ZGVdN4v_sin(rad), c = _ZGVdN4v_cos(rad);
+  const __m256d X = _mm256_sub_pd(_mm256_mul_pd(t, c), _mm256_mul_pd(u, s));
+  const __m256d Y = _mm256_add_pd(_mm256_mul_pd(t, s), _mm256_mul_pd(u, c));
+  const __m256d ag = _mm256_add_pd(_mm256_div_pd(_mm256_and_pd(G, absMask), c255), half);
+  const __m256d ab = _mm256_add_pd(_mm256_div_pd(_mm256_and_pd(B, absMask), c255), half);
+  const __m256d e = _mm256_mul_pd(
+      _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(k.bx), ag),
+                                  _mm256_mul_pd(_mm256_set1_pd(k.by), ab)),
+                    _mm256_add_pd(_mm256_and_pd(rad, absMask), _mm256_set1_pd(4.0))),
+      _mm256_set1_pd(0x1p-40));
+  const int sure = SureRound4(X, e, rx) & SureRound4(Y, e, ry);
+  return sure;
+}
+
+bool UseWarpLookupAvx2() { return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2"); }
+#endif
+
 template <typename Write>
 void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = ctx.CloudReferenceMode;
+#ifdef VELMORA_WARP_LOOKUP_AVX2
+  const bool vector = !ref && UseWarpLookupAvx2();
+#endif
   const int32_t W = k.W, H = k.H;
   // Rows on the pool; the calling thread reports progress after its rows.
   ctx.Threads.For(H, RowGrain(W), [&](int64_t from, int64_t to, int worker) {
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
       if (ctx.AbortRequested()) return;
       const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
-      for (int32_t j = 0; j < W; ++j) {
+      int32_t j = 0;
+#ifdef VELMORA_WARP_LOOKUP_AVX2
+      for (; vector && j + 4 <= W; j += 4) {
+        int64_t dx[4], dy[4];
+        const int sure = Displacement4(k, trow + j, dx, dy);
+        for (int l = 0; l < 4; ++l) {
+          if (!(sure & (1 << l))) DisplacementLiteral(k, trow[j + l], dx[l], dy[l]);
+          const int32_t sx = WrapLookupCoord(j + l, dx[l], W);
+          const int32_t sy = WrapLookupCoord(i, dy[l], H);
+          write(static_cast<int64_t>(i) * W + j + l, static_cast<int64_t>(sy) * W + sx);
+        }
+      }
+#endif
+      for (; j < W; ++j) {
         int64_t dx, dy;
         if (ref)
           DisplacementLiteral(k, trow[j], dx, dy);

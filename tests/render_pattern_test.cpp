@@ -554,8 +554,8 @@ TEST(CloudExactness, GreyStampSequencesEqualStampPen) {
 }
 
 TEST(CloudExactness, PlanarStampSequencesEqualStampPen) {
-  // Sequences of modes 0, 1, 5 and 6 only (the warp's second layer) are
-  // stamped on planar copies of the bands, eight pixels a step: colour sums
+  // Sequences of modes 0, 1, 5 and 6 only (the warp's second layer) and of
+  // modes 8 and 9 (the fractal pens) are stamped on planar copies of the bands, eight pixels a step: colour sums
   // within a hair of a float midpoint, opaque sources and alpha +0 and -0,
   // transparent row ends, wrap and clipping, runs of every length modulo 8.
   std::mt19937 rng(5);
@@ -572,12 +572,18 @@ TEST(CloudExactness, PlanarStampSequencesEqualStampPen) {
     }
     TPixeFloatBuffer* a = NewPixeFloatBuffer(ctx.Pool, W, H);
     TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, W, H);
-    for (int round = 0; round < 20; ++round) {
+    for (int round = 0; round < 40; ++round) {
+      // Odd rounds: modes 8 and 9 (the fractal pens), target alpha beyond
+      // 0 and 255 now and then.
+      const bool fractal = round % 2 == 1;
       for (int i = 0; i < W * H; ++i) {
         const float c = (i + round) % 5 == 0 ? 1000.5f : v(rng) - 100;
-        a->data[i] = b->data[i] = {c, -c, c * 0.5f, v(rng)};
+        const float alpha = fractal && i % 11 == 0 ? (i % 2 ? 300.0f : -20.0f) : v(rng);
+        a->data[i] = b->data[i] = {c, -c, c * 0.5f, alpha};
       }
-      ExpectBatchEqualsStampPen(ctx, pen, nullptr, a, b, {0, 1, 5, 6}, rng,
+      ExpectBatchEqualsStampPen(ctx, pen, nullptr, a, b,
+                                fractal ? std::vector<int>{8, 9} : std::vector<int>{0, 1, 5, 6},
+                                rng,
                                 std::to_string(W) + "x" + std::to_string(H) + " round " +
                                     std::to_string(round));
       if (HasFailure()) break;

@@ -102,22 +102,24 @@ TEST(WarpLookup, FastDisplacementEqualsTheExtendedOne) {
   // or next to a half-integer (where only the extended computation decides).
   std::mt19937_64 rng(11);
   std::uniform_real_distribution<float> v(-20, 280);
+  auto pixel = [&](int i, int32_t W, long double WX) {
+    FloatPixel T{v(rng), v(rng), v(rng), 255};
+    const long double ax = WX * 12, kx = static_cast<long double>(W) / 320;
+    if (i % 3 == 0 && ax != 0) {
+      // Aim t at k + 1/2 with R = 0 (angle 0) and B = 127.5 (u = 0).
+      const long double target = static_cast<long double>(rng() % 40) - 20 + 0.5L;
+      T = FloatPixel{0, static_cast<float>((target / (ax * kx) + 0.5L) * 255), 127.5f, 255};
+      if (i % 2) T.g = std::nextafter(T.g, 1e9f);
+    }
+    return T;
+  };
+  auto amount = [&] { return (static_cast<long double>(rng() % 4001) - 2000) / 100; };
   int bad = 0;
   for (int i = 0; i < 200000; ++i) {
     const int32_t W = 64 + static_cast<int32_t>(rng() % 1500),
                   H = 48 + static_cast<int32_t>(rng() % 1500);
-    const long double WX = (static_cast<long double>(rng() % 4001) - 2000) / 100;
-    const long double WY = (static_cast<long double>(rng() % 4001) - 2000) / 100;
-    FloatPixel T{v(rng), v(rng), v(rng), 255};
-    if (i % 3 == 0) {
-      // Aim t at k + 1/2 with R = 0 (angle 0) and B = 127.5 (u = 0).
-      const long double ax = WX * 12, kx = static_cast<long double>(W) / 320;
-      if (ax != 0) {
-        const long double target = static_cast<long double>(rng() % 40) - 20 + 0.5L;
-        T = FloatPixel{0, static_cast<float>((target / (ax * kx) + 0.5L) * 255), 127.5f, 255};
-        if (i % 2) T.g = std::nextafter(T.g, 1e9f);
-      }
-    }
+    const long double WX = amount(), WY = amount();
+    const FloatPixel T = pixel(i, W, WX);
     int32_t a[2], b[2];
     ctx.CloudReferenceMode = true;
     WarpSourcePosition(ctx, T, 3, 5, W, H, WX, WY, a[0], a[1]);
@@ -126,6 +128,29 @@ TEST(WarpLookup, FastDisplacementEqualsTheExtendedOne) {
     bad += a[0] != b[0] || a[1] != b[1];
   }
   EXPECT_EQ(bad, 0);
+  // Whole templates, which the lookup takes several pixels at a time, with
+  // displacements exactly on half-integers among them: at 80 x 60 (W / 320
+  // and H / 240 are 1/4), amounts in halves and G, B in quarters of 255,
+  // with R = 0, every step is exact.
+  const int32_t W = 80, H = 60;
+  TPixeFloatBuffer* base = Coordinates(W, H);
+  TPixeFloatBuffer* tmpl = Filled(W, H, FloatPixel{0, 0, 0, 0});
+  TPixeFloatBuffer* a = Filled(W, H, FloatPixel{0, 0, 0, 0});
+  TPixeFloatBuffer* b = Filled(W, H, FloatPixel{0, 0, 0, 0});
+  const float quarters[] = {0, 63.75f, 127.5f, 191.25f, 255};
+  for (int round = 0; round < 30; ++round) {
+    const long double WX = static_cast<long double>(rng() % 81) / 2 - 20;
+    const long double WY = static_cast<long double>(rng() % 81) / 2 - 20;
+    for (int i = 0; i < W * H; ++i)
+      tmpl->data[i] = i % 2 ? pixel(i, W, WX)
+                            : FloatPixel{0, quarters[rng() % 5], quarters[rng() % 5], 255};
+    ctx.CloudReferenceMode = true;
+    WarpLookup(ctx, base, tmpl, a, WX, WY);
+    ctx.CloudReferenceMode = false;
+    WarpLookup(ctx, base, tmpl, b, WX, WY);
+    ASSERT_EQ(std::memcmp(a->data, b->data, sizeof(FloatPixel) * W * H), 0) << round;
+  }
+  for (TPixeFloatBuffer* buf : {base, tmpl, a, b}) FreePixeFloatBuffer(buf);
 }
 
 TEST(WarpLookup, NonFiniteTemplateValuesStayInside) {
