@@ -328,6 +328,43 @@ void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
   }
 }
 
+void PixelsToPlanes(const FloatPixel* px, int64_t n, float* planes, int64_t ps) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) return fs_avx2::PixelsToPlanes(px, n, planes, ps);
+#endif
+  for (int64_t k = 0; k < n; ++k) {
+    planes[k] = px[k].r;
+    planes[ps + k] = px[k].g;
+    planes[2 * ps + k] = px[k].b;
+    planes[3 * ps + k] = px[k].a;
+  }
+}
+
+void PlanesToPixels(const float* planes, int64_t ps, int64_t n, FloatPixel* px) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) return fs_avx2::PlanesToPixels(planes, ps, n, px);
+#endif
+  for (int64_t k = 0; k < n; ++k)
+    px[k] = FloatPixel{planes[k], planes[ps + k], planes[2 * ps + k], planes[3 * ps + k]};
+}
+
+void PixelsToGreyPairs(const FloatPixel* px, int64_t n, float* pairs) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) return fs_avx2::PixelsToGreyPairs(px, n, pairs);
+#endif
+  for (int64_t k = 0; k < n; ++k) {
+    pairs[2 * k] = px[k].r;
+    pairs[2 * k + 1] = px[k].a;
+  }
+}
+
+void GreyPairsToPixels(const float* pairs, int64_t n, FloatPixel* px) {
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  if (UseAvx2()) return fs_avx2::GreyPairsToPixels(pairs, n, px);
+#endif
+  for (int64_t k = 0; k < n; ++k) px[k] = FloatPixel{pairs[2 * k], pairs[2 * k], pairs[2 * k], pairs[2 * k + 1]};
+}
+
 void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n) {
   int64_t i = 0;
 #if defined(__SSE2__)

@@ -94,6 +94,14 @@ void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* p
 void ApplyPlanarStampRows(const StampOp& op, const StampPlan& plan, float* planes,
                           int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1);
 
+// The copies of a band of n pixels into its channel planes (channel c of
+// pixel k at planes[c * ps + k]) or its grey (R, A) pairs, and back (R = G =
+// B := the pair's R), bit for bit.
+void PixelsToPlanes(const FloatPixel* px, int64_t n, float* planes, int64_t ps);
+void PlanesToPixels(const float* planes, int64_t ps, int64_t n, FloatPixel* px);
+void PixelsToGreyPairs(const FloatPixel* px, int64_t n, float* pairs);
+void GreyPairsToPixels(const float* pairs, int64_t n, FloatPixel* px);
+
 // FloatBlend(d, s, mode), bit for bit.
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);
 

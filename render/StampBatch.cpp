@@ -195,31 +195,19 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
         float* pairs = bandCopies + bandFloats * worker;
         FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
         const int64_t n = static_cast<int64_t>(y1 - y0) * W;
-        for (int64_t k = 0; k < n; ++k) {
-          pairs[2 * k] = px[k].r;
-          pairs[2 * k + 1] = px[k].a;
-        }
+        PixelsToGreyPairs(px, n, pairs);
         for (int64_t i = 0; i < count_; ++i)
           ApplyGreyStampRows(ops_[i], plans[i], greyPairs_, pairs, W, H, y0, y1);
-        for (int64_t k = 0; k < n; ++k) {
-          px[k].r = px[k].g = px[k].b = pairs[2 * k];
-          px[k].a = pairs[2 * k + 1];
-        }
+        GreyPairsToPixels(pairs, n, px);
       } else if (planar) {
         float* planes = bandCopies + bandFloats * worker;
         const int64_t ps = planeStride;
         FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
         const int64_t n = static_cast<int64_t>(y1 - y0) * W;
-        for (int64_t k = 0; k < n; ++k) {
-          planes[k] = px[k].r;
-          planes[ps + k] = px[k].g;
-          planes[2 * ps + k] = px[k].b;
-          planes[3 * ps + k] = px[k].a;
-        }
+        PixelsToPlanes(px, n, planes, ps);
         for (int64_t i = 0; i < count_; ++i)
           ApplyPlanarStampRows(ops_[i], plans[i], planes, ps, W, H, y0, y1);
-        for (int64_t k = 0; k < n; ++k)
-          px[k] = FloatPixel{planes[k], planes[ps + k], planes[2 * ps + k], planes[3 * ps + k]};
+        PlanesToPixels(planes, ps, n, px);
       } else {
         for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
       }
