@@ -31,7 +31,6 @@ using LD = long double;
 // column table).
 constexpr int kCoveredSlot = 1;
 constexpr int kDenCacheSlot = 2;
-constexpr int kDenIndexSlot = 6;
 constexpr int kDenValueSlot = 7;
 
 }  // namespace
@@ -569,16 +568,17 @@ struct PenShading {
 };
 
 // powl(255, k) for every squared distance d^2 at which the shading of the
-// three pens needs it (ease-out pixels whose base is 255), computed once on
-// the pool before the shading.  Those are the pixels of the channels with a
+// three pens needs it (ease-out pixels whose base is 255), computed on the
+// pool before the shading.  Those are the pixels of the channels with a
 // positive slope, whose divisor is 1 (k = sqrt(d^2) / diag + 1), and the
 // point's own pixel of the others, where d = 0 makes k = 1 whatever the
-// divisor: so d^2 alone decides k.
+// divisor: so d^2 alone decides k, and the powers of one pen size serve
+// every seed.  The context keeps them (PenPowerCache): pens made again at
+// the same size compute only the powers not met before.
 struct DenTables {
-  int32_t* index = nullptr;  // span entries: position of d^2 in values
-  LD* values = nullptr;
-  int64_t span = 0;          // largest d^2 + 1
-  LD Get(int64_t d2) const { return values[index[d2]]; }
+  const int32_t* index = nullptr;  // span entries: position of d^2 in values + 1
+  const LD* values = nullptr;
+  LD Get(int64_t d2) const { return values[index[d2] - 1]; }
 };
 
 // Tables above this many entries are not built (the caches serve instead).
@@ -586,27 +586,37 @@ constexpr int64_t kMaxDenIndex = int64_t{1} << 24;
 
 bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, ThreadPool& pool,
                     DenTables& t) {
-  const int64_t W = pens[0].pen->width, H = pens[0].pen->height;
+  const int32_t W = pens[0].pen->width, H = pens[0].pen->height;
   for (const PenShading& p : pens)
     for (int c = 0; c < 4; ++c)
       if (p.ch[c].positive && p.ch[c].divisor != 1) return false;  // k would need the divisor
-  t.span = (W - 1) * (W - 1) + (H - 1) * (H - 1) + 1;
-  const int64_t n = t.span;
+  const int64_t n = static_cast<int64_t>(W - 1) * (W - 1) + static_cast<int64_t>(H - 1) * (H - 1) + 1;
   if (n > kMaxDenIndex) return false;
-  t.index = static_cast<int32_t*>(ctx.StampScratch[kDenIndexSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(n)));
-  if (!t.index) return false;
-  // 1. Mark the entries needed.
-  ParallelFill(pool, t.index, n, int32_t{0});
-  // Only ease-outs need them: every pixel of a channel with a positive slope,
-  // and the pixel at the point itself (d = 0) of the others.
+  PenPowerCache& cache = ctx.PenPowers;
+  if (cache.width != W || cache.height != H || cache.diag != diag || cache.span != n) cache.Free();
+  auto* index = static_cast<int32_t*>(cache.index.Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(n)));
+  if (!index) {
+    cache.Free();
+    return false;
+  }
+  if (cache.span == 0) {
+    ParallelFill(pool, index, n, int32_t{0});
+    cache.width = W;
+    cache.height = H;
+    cache.diag = diag;
+    cache.span = n;
+  }
+  // 1. Mark the entries needed and not known yet (-1).  Only ease-outs need
+  // them: every pixel of a channel with a positive slope, and the pixel at
+  // the point itself (d = 0) of the others.
   auto mark = [&](const PenShading& p, int c, int64_t x, int64_t y) {
     const int64_t dx = x - p.px[c], dy = y - p.py[c];
     const int64_t d2 = dx * dx + dy * dy;
-    if (NeedsDen(d2, p.ch[c].positive, (&p.pen->data[y * W + x].r)[c]))
-      std::atomic_ref<int32_t>(t.index[d2])
-          .store(1, std::memory_order_relaxed);
+    if (!NeedsDen(d2, p.ch[c].positive, (&p.pen->data[y * W + x].r)[c])) return;
+    std::atomic_ref<int32_t> entry(index[d2]);
+    if (entry.load(std::memory_order_relaxed) == 0) entry.store(-1, std::memory_order_relaxed);
   };
-  pool.For(3 * H, 4, [&](int64_t b, int64_t e, int) {
+  pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int) {
     for (int64_t i = b; i < e; ++i) {
       const PenShading& p = pens[i / H];
       const int64_t y = i % H;
@@ -619,48 +629,68 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
       }
     }
   });
-  // 2. Number them in order: counts per chunk, then positions.
+  // 2. Number the new ones after the known ones: counts per chunk, then
+  // positions.
   constexpr int64_t kChunks = 256;
   const int64_t chunk = (n + kChunks - 1) / kChunks;
   int64_t first[kChunks + 1] = {};
   pool.For(kChunks, 1, [&](int64_t b, int64_t e, int) {
     for (int64_t c = b; c < e; ++c) {
       int64_t count = 0;
-      for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) count += t.index[i];
+      for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) count += index[i] < 0;
       first[c + 1] = count;
     }
   });
+  first[0] = cache.count;
   for (int64_t c = 0; c < kChunks; ++c) first[c + 1] += first[c];
-  const int64_t needed = first[kChunks];
-  // The values, and the d^2 of each.
-  auto* block = static_cast<uint8_t*>(ctx.StampScratch[kDenValueSlot].Get(ctx.Pool, (sizeof(LD) + sizeof(int32_t)) * static_cast<size_t>(std::max<int64_t>(needed, 1))));
-  if (!block) return false;
-  t.values = reinterpret_cast<LD*>(block);
-  auto* entry = reinterpret_cast<int32_t*>(block + sizeof(LD) * static_cast<size_t>(needed));
+  const int64_t total = first[kChunks], fresh = total - cache.count;
+  // Room for them (the known powers moved along), and the d^2 of each new one.
+  if (total > cache.capacity) {
+    const int64_t capacity = std::max(total, cache.capacity + cache.capacity / 2);
+    ScratchBlock grown;
+    auto* to = static_cast<LD*>(grown.Get(ctx.Pool, sizeof(LD) * static_cast<size_t>(capacity)));
+    if (!to) {
+      cache.Free();
+      return false;
+    }
+    if (cache.count > 0)
+      std::memcpy(to, cache.values.Get(ctx.Pool, 0), sizeof(LD) * static_cast<size_t>(cache.count));
+    cache.values.Swap(grown);
+    cache.capacity = capacity;
+  }
+  auto* values = static_cast<LD*>(cache.values.Get(ctx.Pool, sizeof(LD) * static_cast<size_t>(std::max<int64_t>(cache.capacity, 1))));
+  auto* entry = static_cast<int32_t*>(ctx.StampScratch[kDenValueSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(std::max<int64_t>(fresh, 1))));
+  if (!values || !entry) {
+    cache.Free();
+    return false;
+  }
   pool.For(kChunks, 1, [&](int64_t b, int64_t e, int) {
     for (int64_t c = b; c < e; ++c) {
       int64_t at = first[c];
       for (int64_t i = c * chunk; i < std::min(n, (c + 1) * chunk); ++i) {
-        if (!t.index[i]) continue;
-        entry[at] = static_cast<int32_t>(i);
-        t.index[i] = static_cast<int32_t>(at++);
+        if (index[i] >= 0) continue;
+        entry[at - cache.count] = static_cast<int32_t>(i);
+        index[i] = static_cast<int32_t>(++at);
       }
     }
   });
-  // 3. The powers, as DenCache computes them.
-  pool.For(needed, 64, [&](int64_t b, int64_t e, int) {
-    for (int64_t j = b; j < e; ++j) {
-      t.values[j] = std::pow(255.0L, std::sqrt(static_cast<LD>(entry[j])) / diag + 1);
-    }
+  // 3. The new powers, as DenCache computes them.
+  const int64_t known = cache.count;
+  pool.For(fresh, 64, [&](int64_t b, int64_t e, int) {
+    for (int64_t j = b; j < e; ++j)
+      values[known + j] = std::pow(255.0L, std::sqrt(static_cast<LD>(entry[j])) / diag + 1);
   });
+  if (ctx.AbortRequested()) {
+    // Chunks left undone: the powers are not all there.
+    cache.Free();
+    return false;
+  }
+  cache.count = total;
+  t.index = index;
+  t.values = values;
   return true;
 }
 
-// Shades the three warp pens: the points of R, G and B are drawn in that
-// order, then the rows of all three are shaded side by side on the pool.
-// The powers of 255 come from the tables, or from caches of each thread when
-// the tables would be too large (the values do not depend on which thread
-// computes them).
 void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
   for (PenShading& p : pens) p.Draw(ctx.Rng, diag);
   ThreadPool& pool = ctx.Threads;

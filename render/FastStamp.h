@@ -137,6 +137,6 @@ PackedPixel FloatToPackedFast(FloatPixel f);
 void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n);
 
 // The stamping code keeps its scratch memory in the context's StampScratch
-// slots (0 the column table, 1 and 2 and 6 and 7 MakePens, 3 to 5, 8 and 9
+// slots (0 the column table, 1, 2 and 7 MakePens, 3 to 5, 8 and 9
 // StampBatch, 10 the warp lookup's packed base).
 }  // namespace velmora

@@ -26,6 +26,21 @@ void ScratchBlock::Release() {
   capacity_ = 0;
 }
 
+void ScratchBlock::Swap(ScratchBlock& other) noexcept {
+  std::swap(pool_, other.pool_);
+  std::swap(block_, other.block_);
+  std::swap(aligned_, other.aligned_);
+  std::swap(capacity_, other.capacity_);
+}
+
+void PenPowerCache::Free() {
+  index.Release();
+  values.Release();
+  width = height = 0;
+  diag = 0;
+  span = count = capacity = 0;
+}
+
 void TFrameBuffers::Free() {
   FreePixeFloatBuffer(base_pattern);
   FreePixeFloatBuffer(warp_template);

@@ -47,6 +47,8 @@ class ScratchBlock {
   // At least BYTES bytes aligned to 64, or nullptr when the pool refuses.
   void* Get(HungerPool& pool, size_t bytes);
   void Release();
+  // Exchanges the blocks of the two (to grow one while keeping its contents).
+  void Swap(ScratchBlock& other) noexcept;
 
  private:
   HungerPool* pool_ = nullptr;
@@ -114,6 +116,25 @@ struct BlurWorkspace {
   ScratchBlock scratch;
 };
 
+// Powers of 255 that pen making keeps from one set of pens to the next: the
+// warp pens' shading needs powl(255, sqrt(d2) / diag + 1) for many integer
+// d2, slow to compute and the same for every seed at one pen size.  Kept for
+// one size; pens of another size start them anew.
+struct PenPowerCache {
+  PenPowerCache() = default;
+  PenPowerCache(const PenPowerCache&) = delete;
+  PenPowerCache& operator=(const PenPowerCache&) = delete;
+  void Free();
+
+  int32_t width = 0, height = 0;  // the pen size (and so diag) they belong to
+  long double diag = 0;
+  int64_t span = 0;      // entries of index: d2 in [0, span)
+  int64_t count = 0;     // powers known
+  int64_t capacity = 0;  // powers values has room for
+  ScratchBlock index;    // int32 per d2: its position in values + 1, or 0
+  ScratchBlock values;   // long double
+};
+
 // Scratch slots of the stamping code and the warp lookup (see FastStamp.h
 // and CloudPattern.cpp).
 inline constexpr int kStampScratchSlots = 11;
@@ -130,6 +151,7 @@ class RenderContext {
   RandomGenerator Rng;
   TFrameBuffers Frame;
   EnginePens Pens;
+  PenPowerCache PenPowers;
   ScratchBlock StampScratch[kStampScratchSlots];
   BlurWorkspace Blur;
   // The threads of the stages' pixel work (every core unless set otherwise;
