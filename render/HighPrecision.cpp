@@ -151,7 +151,7 @@ void Reduce(RenderContext& ctx, const TPixeFloatBuffer* src, int32_t factor, int
           const FloatPixel* row =
               src->data + (static_cast<size_t>(i) * f + dy) * src->width + static_cast<size_t>(j) * f;
           for (int32_t dx = 0; dx < f; ++dx) {
-            float v[4];
+            float v[4] = {0, 0, 0, 0};
             pick(row[dx], v);
             for (int c = 0; c < channels; ++c) sum[c] += Clamp255(v[c]);
           }
