@@ -1,8 +1,9 @@
 // Whole default frames: the preview at 128 x 128, the export at 512 x 512
 // and 1024 x 1024, and 512 x 512 with oversampling 3 (a 1536 x 1536 render),
-// in the steady state (buffers and pens already at the render size) and cold
-// (pens drawn anew, as a fresh process or a change of size pays).  The last
-// argument of each case is the number of render threads.
+// in the steady state (buffers and pens already at the render size), cold
+// (pens drawn anew, as a new seed pays) and fresh (in a new context, as a
+// fresh process or a change of size pays).  The last argument of each case
+// is the number of render threads.
 #include <benchmark/benchmark.h>
 
 #include "anim/CurveSet.h"
@@ -86,6 +87,24 @@ void BM_StillFrameCold(benchmark::State& state) {
 }
 BENCHMARK(BM_StillFrameCold)
     ->ArgsProduct({{128, 512}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Cold in a new context each time, as a fresh process renders: the powers
+// of 255 that a context keeps for its pen size are made too.
+void BM_StillFrameFresh(benchmark::State& state) {
+  TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)), 1);
+  Bitmap24 picture;
+  for (auto _ : state) {
+    RenderContext ctx;
+    UseThreads(ctx, state.range(1));
+    RenderStillFrame(ctx, p, nullptr);
+    StillPicture(ctx, p, picture);
+    benchmark::DoNotOptimize(picture.bytes.data());
+  }
+}
+BENCHMARK(BM_StillFrameFresh)
+    ->ArgsProduct({{512}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
