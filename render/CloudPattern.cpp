@@ -593,18 +593,17 @@ bool BuildDenTables(RenderContext& ctx, const PenShading (&pens)[3], LD diag, Th
   const int64_t n = static_cast<int64_t>(W - 1) * (W - 1) + static_cast<int64_t>(H - 1) * (H - 1) + 1;
   if (n > kMaxDenIndex) return false;
   PenPowerCache& cache = ctx.PenPowers;
-  if (cache.width != W || cache.height != H || cache.diag != diag || cache.span != n) cache.Free();
+  if (cache.width != W || cache.height != H || cache.diag != diag) cache.Free();
   auto* index = static_cast<int32_t*>(cache.index.Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(n)));
   if (!index) {
     cache.Free();
     return false;
   }
-  if (cache.span == 0) {
+  if (cache.width == 0) {
     ParallelFill(pool, index, n, int32_t{0});
     cache.width = W;
     cache.height = H;
     cache.diag = diag;
-    cache.span = n;
   }
   // 1. Mark the entries needed and not known yet (-1).  Only ease-outs need
   // them: every pixel of a channel with a positive slope, and the pixel at
@@ -707,9 +706,7 @@ void ShadeWarpPens(RenderContext& ctx, PenShading (&pens)[3], LD diag) {
   if (caches)
     for (int i = 0; i < 12 * threads; ++i) caches[i].Clear();
 #ifdef VELMORA_PEN_SHADE_AVX2
-  // Asked here rather than cached, so the module keeps no state.
-  const bool vector = __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2") &&
-                      pens[0].pen->width < (1 << 25) && H < (1 << 25);
+  const bool vector = UseAvx2() && pens[0].pen->width < (1 << 25) && H < (1 << 25);
 #endif
   pool.For(3 * static_cast<int64_t>(H), 4, [&](int64_t b, int64_t e, int worker) {
     for (int64_t i = b; i < e; ++i) {

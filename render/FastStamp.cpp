@@ -49,6 +49,15 @@ using LD = long double;
 #define VELMORA_HAVE_AVX2_KERNELS 1
 #endif
 
+// Asked each time rather than cached, so the module keeps no state.
+bool UseAvx2() {
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+  return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2");
+#else
+  return false;
+#endif
+}
+
 namespace {
 
 void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* cols, int64_t n,
@@ -60,10 +69,6 @@ void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* c
   }
 }
 
-#ifdef VELMORA_HAVE_AVX2_KERNELS
-// Asked at each stamp rather than cached, so the module keeps no state.
-bool UseAvx2() { return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2"); }
-#endif
 
 // As StampPen's coordinate rounding: half-even, far values clamped.  In
 // range, llrint rounds in the current mode (to nearest, ties to even) without
@@ -328,11 +333,14 @@ void NormalizeRun(FloatPixel* p, int64_t n, const long double (&offset)[4],
   }
 }
 
+// The copies of the bands: the AVX2 forms take the bulk, the loops here the
+// rest (or all of it).
 void PixelsToPlanes(const FloatPixel* px, int64_t n, float* planes, int64_t ps) {
+  int64_t k = 0;
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-  if (UseAvx2()) return fs_avx2::PixelsToPlanes(px, n, planes, ps);
+  if (UseAvx2()) k = fs_avx2::PixelsToPlanes(px, n, planes, ps);
 #endif
-  for (int64_t k = 0; k < n; ++k) {
+  for (; k < n; ++k) {
     planes[k] = px[k].r;
     planes[ps + k] = px[k].g;
     planes[2 * ps + k] = px[k].b;
@@ -341,28 +349,31 @@ void PixelsToPlanes(const FloatPixel* px, int64_t n, float* planes, int64_t ps) 
 }
 
 void PlanesToPixels(const float* planes, int64_t ps, int64_t n, FloatPixel* px) {
+  int64_t k = 0;
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-  if (UseAvx2()) return fs_avx2::PlanesToPixels(planes, ps, n, px);
+  if (UseAvx2()) k = fs_avx2::PlanesToPixels(planes, ps, n, px);
 #endif
-  for (int64_t k = 0; k < n; ++k)
+  for (; k < n; ++k)
     px[k] = FloatPixel{planes[k], planes[ps + k], planes[2 * ps + k], planes[3 * ps + k]};
 }
 
 void PixelsToGreyPairs(const FloatPixel* px, int64_t n, float* pairs) {
+  int64_t k = 0;
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-  if (UseAvx2()) return fs_avx2::PixelsToGreyPairs(px, n, pairs);
+  if (UseAvx2()) k = fs_avx2::PixelsToGreyPairs(px, n, pairs);
 #endif
-  for (int64_t k = 0; k < n; ++k) {
+  for (; k < n; ++k) {
     pairs[2 * k] = px[k].r;
     pairs[2 * k + 1] = px[k].a;
   }
 }
 
 void GreyPairsToPixels(const float* pairs, int64_t n, FloatPixel* px) {
+  int64_t k = 0;
 #ifdef VELMORA_HAVE_AVX2_KERNELS
-  if (UseAvx2()) return fs_avx2::GreyPairsToPixels(pairs, n, px);
+  if (UseAvx2()) k = fs_avx2::GreyPairsToPixels(pairs, n, px);
 #endif
-  for (int64_t k = 0; k < n; ++k) px[k] = FloatPixel{pairs[2 * k], pairs[2 * k], pairs[2 * k], pairs[2 * k + 1]};
+  for (; k < n; ++k) px[k] = FloatPixel{pairs[2 * k], pairs[2 * k], pairs[2 * k], pairs[2 * k + 1]};
 }
 
 void FloatToPackedRun(const FloatPixel* from, PackedPixel* to, int64_t n) {

@@ -102,6 +102,10 @@ void PlanesToPixels(const float* planes, int64_t ps, int64_t n, FloatPixel* px);
 void PixelsToGreyPairs(const FloatPixel* px, int64_t n, float* pairs);
 void GreyPairsToPixels(const float* pairs, int64_t n, FloatPixel* px);
 
+// Whether the AVX2 kernels (of the stamps, the pen shading and the warp
+// lookup) run: the processor has AVX2 and VELMORA_NO_AVX2 is not set.
+bool UseAvx2();
+
 // FloatBlend(d, s, mode), bit for bit.
 FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode);
 

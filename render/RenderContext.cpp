@@ -38,7 +38,7 @@ void PenPowerCache::Free() {
   values.Release();
   width = height = 0;
   diag = 0;
-  span = count = capacity = 0;
+  count = capacity = 0;
 }
 
 void TFrameBuffers::Free() {

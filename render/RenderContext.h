@@ -126,9 +126,10 @@ struct PenPowerCache {
   PenPowerCache& operator=(const PenPowerCache&) = delete;
   void Free();
 
-  int32_t width = 0, height = 0;  // the pen size (and so diag) they belong to
+  // The pen size (0 x 0: none yet) and diag they belong to; index has an
+  // entry for every d2 up to (width - 1)^2 + (height - 1)^2.
+  int32_t width = 0, height = 0;
   long double diag = 0;
-  int64_t span = 0;      // entries of index: d2 in [0, span)
   int64_t count = 0;     // powers known
   int64_t capacity = 0;  // powers values has room for
   ScratchBlock index;    // int32 per d2: its position in values + 1, or 0

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "render/CloudPattern.h"
 #include "render/Ease.h"
@@ -172,15 +171,13 @@ __attribute__((target("avx2"))) int Displacement4(const WarpConsts& k, const Flo
   const int sure = SureRound4(X, e, rx) & SureRound4(Y, e, ry);
   return sure;
 }
-
-bool UseWarpLookupAvx2() { return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2"); }
 #endif
 
 template <typename Write>
 void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpConsts& k, Write&& write) {
   const bool ref = ctx.CloudReferenceMode;
 #ifdef VELMORA_WARP_LOOKUP_AVX2
-  const bool vector = !ref && UseWarpLookupAvx2();
+  const bool vector = !ref && UseAvx2();
 #endif
   const int32_t W = k.W, H = k.H;
   // Rows on the pool; the calling thread reports progress after its rows.
@@ -188,6 +185,12 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
     for (int32_t i = static_cast<int32_t>(from); i < to; ++i) {
       if (ctx.AbortRequested()) return;
       const FloatPixel* trow = tmpl->data + static_cast<int64_t>(i) * W;
+      // Pixel (j, i) takes the base pixel displaced by (dx, dy).
+      auto put = [&](int32_t j, int64_t dx, int64_t dy) {
+        const int32_t sx = WrapLookupCoord(j, dx, W);
+        const int32_t sy = WrapLookupCoord(i, dy, H);
+        write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+      };
       int32_t j = 0;
 #ifdef VELMORA_WARP_LOOKUP_AVX2
       for (; vector && j + 4 <= W; j += 4) {
@@ -195,9 +198,7 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
         const int sure = Displacement4(k, trow + j, dx, dy);
         for (int l = 0; l < 4; ++l) {
           if (!(sure & (1 << l))) DisplacementLiteral(k, trow[j + l], dx[l], dy[l]);
-          const int32_t sx = WrapLookupCoord(j + l, dx[l], W);
-          const int32_t sy = WrapLookupCoord(i, dy[l], H);
-          write(static_cast<int64_t>(i) * W + j + l, static_cast<int64_t>(sy) * W + sx);
+          put(j + l, dx[l], dy[l]);
         }
       }
 #endif
@@ -207,9 +208,7 @@ void LookupWalk(RenderContext& ctx, const TPixeFloatBuffer* tmpl, const WarpCons
           DisplacementLiteral(k, trow[j], dx, dy);
         else
           Displacement(k, trow[j], dx, dy);
-        const int32_t sx = WrapLookupCoord(j, dx, W);
-        const int32_t sy = WrapLookupCoord(i, dy, H);
-        write(static_cast<int64_t>(i) * W + j, static_cast<int64_t>(sy) * W + sx);
+        put(j, dx, dy);
       }
       if (worker == 0) ctx.WarpRowProgress = RoundToInt32(static_cast<LD>(i) / H * 100);
     }
