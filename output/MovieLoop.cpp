@@ -774,6 +774,9 @@ MovieReport RenderMovie(TFrameRenderer& r, const MovieSettings& settings,
         if (!lanes) {
           lanes = std::make_unique<FrameLanes>(ctx, r.Stages, look);
           report.parallelism = MovieParallelism::Frames;
+          // The frames before this one were rendered here (the first of
+          // them fixed the warp normalisation): the lanes start at this one.
+          nextToLane = f;
         }
         feedLanes();
         frame = lanes->Take(f);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include <fstream>
@@ -323,13 +324,24 @@ TEST(MovieLoop, FramesInParallelGiveTheSameFiles) {
   const std::string& dir = tmp.path;
   Fixture fx(20, 12);
   fx.renderer.Stages = EngineStages();
+  // Every frame is rendered once either way: a lane given a frame that was
+  // rendered before the lanes started would hold it forever, and the other
+  // lane would render the rest alone.
+  std::atomic<int> layers{0};
+  fx.renderer.Stages.RenderCloudLayer = [&layers](RenderContext& c, const TCloudFrameParams& p,
+                                                  const RenderTarget& t, RenderSequence& q) {
+    ++layers;
+    EngineStages().RenderCloudLayer(c, p, t, q);
+  };
   fx.params.Seed = 9;
   fx.params.OverSampling = 2;
   KeyCurveSetFromParams(fx.curves, 4, fx.params);  // seed and oversampling change
   for (int32_t first : {0, 2}) {
     std::vector<std::string> events[2];
+    int layersRendered[2] = {};
     for (MovieParallelism mode : {MovieParallelism::Rows, MovieParallelism::Frames}) {
       const bool frames = mode == MovieParallelism::Frames;
+      layers = 0;
       std::vector<std::string>& ev = events[frames];
       MovieCallbacks cb;
       cb.frameStarting = [&](int32_t f) { ev.push_back("start " + std::to_string(f)); };
@@ -349,8 +361,10 @@ TEST(MovieLoop, FramesInParallelGiveTheSameFiles) {
       EXPECT_EQ(r.parallelism, mode);
       EXPECT_EQ(r.framesDone, 8 - first);
       EXPECT_EQ(fx.params.Seed, 9) << "the record follows the frames";
+      layersRendered[frames] = layers;
     }
     EXPECT_EQ(events[0], events[1]) << "from " << first;
+    EXPECT_EQ(layersRendered[0], layersRendered[1]) << "from " << first;
     for (int32_t f = first; f <= 7; ++f)
       for (const char* suffix : {".bmp", "a.png"}) {
         auto read = [&](const std::string& tag) {
