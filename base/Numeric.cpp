@@ -6,9 +6,11 @@
 namespace velmora {
 
 long double RoundEven(long double v) {
-  // The default floating-point environment rounds to nearest, ties to even;
-  // nearbyint honours it without raising inexact.
-  return std::nearbyintl(v);
+  // The default floating-point environment rounds to nearest, ties to even,
+  // and rint honours it.  (nearbyint gives the same values but saves and
+  // restores the environment so as not to raise inexact, which nothing
+  // here reads: forty times slower, in loops that round every stamp.)
+  return std::rintl(v);
 }
 
 int64_t RoundToInt64(long double v) {

@@ -197,7 +197,7 @@ void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha) {
   const LD scales[4] = {scale, scale, scale, aScale};
   ForElements(pool, n, [&](int64_t from, int64_t to) {
     NormalizeRun(p + from, to - from, offsets, scales, alpha ? 15 : 7);
-  });
+  }, kInlineCostlyElements);
 }
 
 // ---------------------------------------------------------------------------
@@ -848,6 +848,7 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
   // base_pattern has just been filled grey, and the cloud pen is grey.
   if (stamping && !ctx.CloudReferenceMode)
     if (const float* pairs = GreyCloudPen(ctx)) batch.UseGreyPen(pen, pairs);
+  const PowEaseOutCurve ease(4, p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
   int progress = 10;
   for (int64_t i = 0; i <= N + 1; ++i) {
     int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
@@ -877,7 +878,7 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
     if (!ctx.Work.Charge(static_cast<LD>(std::max(sw, 0)) * std::max(sh, 0) + 1, "cloud stamps"))
       break;
     batch.Add(pen, PixeRect{0, 0, W, H}, mode, true, PixeRect{x, y, sw, sh});
-    const LD g = PowEaseOut(4, static_cast<LD>(i), p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
+    const LD g = ease.At(static_cast<LD>(i));
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * W);
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * H);
     progress = RoundToInt32(20.0L / (N + 1) * i) + 10;

@@ -17,4 +17,16 @@ long double SlopeEase(long double s, long double x, long double x1, long double 
 // |v|^k with 0^k = 0.
 long double AbsPow(long double v, long double k);
 
+// PowEaseOut(k, x, x1, x0, y1, y0) for many x with the rest fixed: the
+// power of x1 - x0 is computed once (the same value each call would get).
+class PowEaseOutCurve {
+ public:
+  PowEaseOutCurve(long double k, long double x1, long double x0, long double y1, long double y0)
+      : k_(k), x1_(x1), y1_(y1), y0_(y0), den_(AbsPow(x1 - x0, k)) {}
+  long double At(long double x) const { return y1_ - AbsPow(x1_ - x, k_) * (y1_ - y0_) / den_; }
+
+ private:
+  long double k_, x1_, y1_, y0_, den_;
+};
+
 }  // namespace velmora

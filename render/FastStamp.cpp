@@ -71,10 +71,11 @@ void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* c
 
 
 // As StampPen's coordinate rounding: half-even, far values clamped.  In
-// range, llrint rounds in the current mode (to nearest, ties to even) without
-// nearbyint's save and restore of the environment.
+// range, rint rounds in the current mode (to nearest, ties to even) in one
+// instruction, and the integral value converts exactly.
 inline int64_t RoundCoord(LD v) {
-  if (v > -0x1p40L && v < 0x1p40L) return std::clamp<int64_t>(std::llrint(v), INT32_MIN, INT32_MAX);
+  if (v > -0x1p40L && v < 0x1p40L)
+    return std::clamp<int64_t>(static_cast<int64_t>(std::rintl(v)), INT32_MIN, INT32_MAX);
   return std::clamp<int64_t>(RoundToInt64(v), INT32_MIN, INT32_MAX);
 }
 

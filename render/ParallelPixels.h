@@ -24,10 +24,19 @@ inline int64_t RowGrain(int32_t w) {
 // or scan, less than waking another thread and waiting for it.
 constexpr int64_t kInlineElements = int64_t{1} << 16;
 
-// body(begin, end) over [0, n) in chunks.
+// Passes whose elements cost tens of operations each (an exact division,
+// say) share the work from this many elements on.
+constexpr int64_t kInlineCostlyElements = int64_t{1} << 12;
+
+// body(begin, end) over [0, n) in chunks; passes of at most inlineElements
+// elements run on the calling thread.
 template <typename Body>
-void ForElements(ThreadPool& pool, int64_t n, Body&& body) {
-  pool.For(n, n <= kInlineElements ? n : kElementGrain, [&](int64_t b, int64_t e, int) { body(b, e); });
+void ForElements(ThreadPool& pool, int64_t n, Body&& body, int64_t inlineElements = kInlineElements) {
+  const int64_t threads = pool.Threads();
+  const int64_t grain = n <= inlineElements ? n
+                        : n <= kInlineElements ? (n + threads - 1) / threads
+                                               : kElementGrain;
+  pool.For(n, grain, [&](int64_t b, int64_t e, int) { body(b, e); });
 }
 
 // dst[i] := value for i in [0, n).

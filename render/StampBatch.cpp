@@ -28,7 +28,7 @@ constexpr int64_t kMaxQueued = int64_t{1} << 16;
 // Column and row entries of all planned stamps together.
 constexpr int64_t kMaxTableEntries = int64_t{1} << 24;
 // Sequences with at most this many entries are planned on one thread.
-constexpr int64_t kInlinePlanEntries = int64_t{1} << 15;
+constexpr int64_t kInlinePlanEntries = int64_t{1} << 12;
 
 }  // namespace
 

@@ -313,6 +313,7 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
   const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
   StampBatch batch(ctx, stamping ? wt : nullptr, 2 * (N + 1) + 1);
+  const PowEaseOutCurve ease(8, p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
   int progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
@@ -323,7 +324,7 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
       break;
     batch.Add(pens[w % 3], PixeRect{0, 0, W, H}, kModes[(w % 12) / 3], true,
               PixeRect{x, y, sw, sh});
-    const LD g = PowEaseOut(8, static_cast<LD>(w), p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
+    const LD g = ease.At(static_cast<LD>(w));
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise / 2) * g * W);
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise / 2) * g * H);
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
@@ -367,7 +368,7 @@ void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& p) {
   const LD scales[4] = {scale, scale, scale, scale};
   ForElements(pool, n, [&](int64_t from, int64_t to) {
     NormalizeRun(e + from, to - from, offsets, scales, 7);
-  });
+  }, kInlineCostlyElements);
 }
 
 }  // namespace velmora
