@@ -17,7 +17,7 @@ long double PowEaseIn(long double k, long double x, long double x1, long double 
 
 long double PowEaseOut(long double k, long double x, long double x1, long double x0,
                        long double y1, long double y0) {
-  return y1 - AbsPow(x1 - x, k) * (y1 - y0) / AbsPow(x1 - x0, k);
+  return PowEaseOutCurve(k, x1, x0, y1, y0).At(x);
 }
 
 long double PowEaseInOut(long double k, long double x, long double x1, long double x0,

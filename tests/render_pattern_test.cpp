@@ -432,6 +432,32 @@ TEST(CloudExactness, FastBlendsEqualFloatBlendNearRoundingBoundaries) {
   EXPECT_EQ(bad, 0) << cases;
 }
 
+namespace {
+
+// A source pixel for the rounding-boundary tests: alpha +0, -0, 255 or in
+// between (kind 0, 1, 2, else), and the target value d whose mode 0 or 1 sum
+// d +- s.A x s.c / 255 (= t) lands within a hair of a float midpoint.
+struct NearTie {
+  int kind;
+  float sa, sc;
+  long double t;
+  float d;
+};
+NearTie NearTieSource(std::mt19937_64& rng, int mode) {
+  NearTie s;
+  s.kind = static_cast<int>(rng() % 8);
+  s.sa = s.kind == 0 ? 0.0f : s.kind == 1 ? -0.0f : s.kind == 2 ? 255.0f
+                                                  : static_cast<float>(1 + rng() % 254);
+  s.sc = static_cast<float>(rng() % 256) + (rng() % 4) * 0.25f;
+  s.t = static_cast<long double>(s.sa) * s.sc / 255;
+  const float base = static_cast<float>(rng() % 2000) + 0.5f;
+  const long double m = base + (std::nextafter(base, 1e9f) - base) / 2.0L;
+  s.d = static_cast<float>(mode == 0 ? m - s.t : s.t - m);
+  return s;
+}
+
+}  // namespace
+
 TEST(CloudExactness, StampRunsNearRoundingBoundariesEqualStampPen) {
   // Long rows of modes 0, 1 and 3 (blended several pixels at a time where
   // the processor allows, one at a time without it): sums of modes 0 and 1
@@ -447,18 +473,11 @@ TEST(CloudExactness, StampRunsNearRoundingBoundariesEqualStampPen) {
     if (*noAvx2) setenv("VELMORA_NO_AVX2", noAvx2, 1);
     for (int mode : {0, 1, 3}) {
       for (int32_t i = 0; i < n; ++i) {
-        const int kind = static_cast<int>(rng() % 8);
-        const float sa = kind == 0 ? 0.0f : kind == 1 ? -0.0f : kind == 2 ? 255.0f
-                                                        : static_cast<float>(1 + rng() % 254);
-        const float sc = static_cast<float>(rng() % 256) + (rng() % 4) * 0.25f;
-        const long double t = static_cast<long double>(sa) * sc / 255;
-        const float base = static_cast<float>(rng() % 2000) + 0.5f;
-        const float ulp = std::nextafter(base, 1e9f) - base;
-        const long double m = static_cast<long double>(base) + ulp / 2;
-        float d = static_cast<float>(mode == 0 ? m - t : t - m);
+        const NearTie s = NearTieSource(rng, mode);
+        float d = s.d;
         if (rng() % 3 == 0) d = std::nextafter(d, 1e9f);
-        if (kind == 3) d = static_cast<float>(mode == 0 ? -t : t);  // sums near 0: cancellation
-        pen->data[i] = {sc, sc + 0.5f, sc * 0.75f, sa};
+        if (s.kind == 3) d = static_cast<float>(mode == 0 ? -s.t : s.t);  // sums near 0: cancellation
+        pen->data[i] = {s.sc, s.sc + 0.5f, s.sc * 0.75f, s.sa};
         a->data[i] = b->data[i] = {d, d, d, 200};
       }
       const PixeRect rect{0, 0, n, 1};
@@ -612,19 +631,13 @@ TEST(CloudExactness, BatchRunsNearRoundingBoundariesEqualStampPen) {
     const int mode = modes[round % 3];
     if (round == 3) setenv("VELMORA_NO_AVX2", "1", 1);
     for (int32_t i = 0; i < n; ++i) {
-      const int kind = static_cast<int>(rng() % 8);
-      const float sa = kind == 0 ? 0.0f : kind == 1 ? -0.0f : kind == 2 ? 255.0f
-                                                      : static_cast<float>(1 + rng() % 254);
-      float sc = static_cast<float>(rng() % 256) + (rng() % 4) * 0.25f, d;
+      const NearTie s = NearTieSource(rng, mode);
+      const float sa = s.sa;
+      float sc = s.sc, d = s.d;
       if (mode == 3) {
         sc = sc * 4096 + 1;
         d = static_cast<float>(rng() % 256);
-        if (kind > 2) d = static_cast<float>(-static_cast<long double>(sc) * 255 / (255 - sa));
-      } else {
-        const long double t = static_cast<long double>(sa) * sc / 255;
-        const float base = static_cast<float>(rng() % 2000) + 0.5f;
-        const long double m = base + (std::nextafter(base, 1e9f) - base) / 2.0L;
-        d = static_cast<float>(mode == 0 ? m - t : t - m);
+        if (s.kind > 2) d = static_cast<float>(-static_cast<long double>(sc) * 255 / (255 - sa));
       }
       pen->data[i] = {sc, sc, sc, sa};
       pairs[2 * i] = sc;
