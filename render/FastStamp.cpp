@@ -38,7 +38,7 @@ using LD = long double;
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,fma")
 namespace fs_avx2 {
 using LD = long double;
 #define FS_AVX2 1
@@ -52,7 +52,7 @@ using LD = long double;
 // Asked each time rather than cached, so the module keeps no state.
 bool UseAvx2() {
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-  return __builtin_cpu_supports("avx2") && !std::getenv("VELMORA_NO_AVX2");
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && !std::getenv("VELMORA_NO_AVX2");
 #else
   return false;
 #endif

@@ -614,11 +614,11 @@ TEST(CloudExactness, PlanarStampSequencesEqualStampPen) {
 }
 
 TEST(CloudExactness, BatchRunsNearRoundingBoundariesEqualStampPen) {
-  // One long row through a batch, eight pixels a step with a tail: grey
-  // pairs of modes 0 and 1 with sums within a hair of a float midpoint, and
-  // planar mode 3 with sums that nearly cancel (where the double sum strays
-  // from the extended one); opaque sources and alpha +0 and -0 in between;
-  // with AVX2 and without.
+  // One long row through a batch, eight pixels a step with a tail: modes 0
+  // and 1 as grey pairs and as planes, with sums within a hair of a float
+  // midpoint, on it (opaque sources) or near 0, and planar mode 3 with sums
+  // that nearly cancel (where the double sum strays from the extended one);
+  // opaque sources and alpha +0 and -0 in between; with AVX2 and without.
   RenderContext ctx;
   std::mt19937_64 rng(13);
   constexpr int32_t n = 1027;
@@ -626,14 +626,16 @@ TEST(CloudExactness, BatchRunsNearRoundingBoundariesEqualStampPen) {
   TPixeFloatBuffer* a = NewPixeFloatBuffer(ctx.Pool, n, 1);
   TPixeFloatBuffer* b = NewPixeFloatBuffer(ctx.Pool, n, 1);
   std::vector<float> pairs(2 * n);
-  const int modes[] = {0, 1, 3};
-  for (int round = 0; round < 6; ++round) {
-    const int mode = modes[round % 3];
-    if (round == 3) setenv("VELMORA_NO_AVX2", "1", 1);
+  const int modes[] = {0, 1, 3, 0, 1};
+  for (int round = 0; round < 10; ++round) {
+    const int mode = modes[round % 5];
+    const bool grey = round % 5 < 2;
+    if (round == 5) setenv("VELMORA_NO_AVX2", "1", 1);
     for (int32_t i = 0; i < n; ++i) {
       const NearTie s = NearTieSource(rng, mode);
       const float sa = s.sa;
       float sc = s.sc, d = s.d;
+      if (mode != 3 && !grey && s.kind == 3) d = static_cast<float>(mode == 0 ? -s.t : s.t);
       if (mode == 3) {
         sc = sc * 4096 + 1;
         d = static_cast<float>(rng() % 256);
@@ -647,7 +649,7 @@ TEST(CloudExactness, BatchRunsNearRoundingBoundariesEqualStampPen) {
     const PixeRect rect{0, 0, n, 1};
     StampPen(pen, rect, a, mode, false, rect);
     StampBatch batch(ctx, b, 1);
-    if (mode != 3) batch.UseGreyPen(pen, pairs.data());
+    if (grey) batch.UseGreyPen(pen, pairs.data());
     batch.Add(pen, rect, mode, false, rect);
     batch.Run(ctx.Threads, [](int64_t, int64_t) {});
     std::string where;
