@@ -1,9 +1,29 @@
 #include "render/ThreadPool.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace velmora {
+
+namespace {
+
+// How long an idle worker stays awake for the next loop.
+constexpr std::chrono::microseconds kStayAwake{100};
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+}  // namespace
 
 ThreadPool::ThreadPool(int threads) : threads_(std::max(threads, 1)) { Start(); }
 
@@ -49,18 +69,27 @@ void ThreadPool::Work(int worker) {
 void ThreadPool::WorkerMain(int worker) {
   uint64_t seen = 0;
   for (;;) {
+    // A render makes its passes one after another with short sequential
+    // steps between them: waiting a moment awake for the next one spares
+    // the time the system takes to wake a sleeping thread.
+    const auto until = std::chrono::steady_clock::now() + kStayAwake;
+    for (int i = 0; generation_.load(std::memory_order_acquire) == seen; ++i) {
+      if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) break;
+      CpuRelax();
+    }
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+      wake_.wait(lock, [&] { return quit_ || generation_.load(std::memory_order_relaxed) != seen; });
       if (quit_) return;
-      seen = generation_;
+      seen = generation_.load(std::memory_order_relaxed);
+      if (!open_) continue;  // come too late: the loop is done
+      ++joined_;
     }
     Work(worker);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++finished_;
+      if (--joined_ == 0 && !open_) done_.notify_one();
     }
-    done_.notify_one();
   }
 }
 
@@ -80,8 +109,8 @@ void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
     count_ = count;
     grain_ = grain;
     next_.store(0, std::memory_order_relaxed);
-    finished_ = 0;
-    ++generation_;
+    open_ = true;
+    generation_.fetch_add(1, std::memory_order_release);
   }
   wake_.notify_all();
   // What the calling thread throws (a pump may) is passed on once the other
@@ -95,7 +124,8 @@ void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
   }
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return finished_ == threads_ - 1; });
+    open_ = false;
+    done_.wait(lock, [&] { return joined_ == 0; });
   }
   busy_.store(false);
   if (thrown) std::rethrow_exception(thrown);

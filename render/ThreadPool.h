@@ -62,8 +62,13 @@ class ThreadPool {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;
-  uint64_t generation_ = 0;
-  int finished_ = 0;
+  // Each loop is a new generation.  Workers that come for it while it is
+  // open join it (joined_ counts those still inside); once the calling
+  // thread has run out of chunks it closes the loop and waits only for the
+  // workers that joined, not for those still waking up.
+  std::atomic<uint64_t> generation_{0};
+  int joined_ = 0;
+  bool open_ = false;
   bool quit_ = false;
   std::atomic<bool> busy_{false};
   // The loop being run.
