@@ -32,7 +32,7 @@ void BM_PlanarBlend(benchmark::State& state) {
     p = FloatPixel{static_cast<float>(next() % 25500) / 100.0f, static_cast<float>(next() % 25500) / 100.0f,
                    static_cast<float>(next() % 25500) / 100.0f, static_cast<float>(1 + next() % 254)};
   TPixeFloatBuffer pen{penSize, penSize, pixels.data(), nullptr};
-  std::vector<float> planes(4 * static_cast<size_t>(W) * H);
+  std::vector<float> planes(4 * static_cast<size_t>(W) * H + 8);  // room after the last plane
   for (float& v : planes) v = static_cast<float>(next() % 1000000) / 77.0f - 5000.0f;
   std::vector<int32_t> table(kStamp + kStamp);
   const StampOp op{&pen, PixeRect{0, 0, penSize, penSize}, PixeRect{37, 0, kStamp, kStamp}, mode, true};

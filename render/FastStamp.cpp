@@ -29,6 +29,85 @@ using LD = long double;
 
 }  // namespace
 
+namespace {
+
+inline int64_t Mod(int64_t v, int64_t m) {
+  const int64_t r = v % m;
+  return r < 0 ? r + m : r;
+}
+
+// Calls row(r, ty, srow) for the stamp rows r whose target row ty lies in
+// [y0, y1) of a target H rows high, in the order StampPen writes them; srow
+// is the pen row (rows outside the pen are left out).
+template <typename Row>
+inline void ForStampRows(const StampOp& op, const StampPlan& plan, int64_t H, int32_t y0,
+                         int32_t y1, Row&& row) {
+  if (plan.empty || y0 >= y1) return;
+  const int64_t top = op.dst.top, dh = op.dst.height;
+  auto one = [&](int64_t r, int64_t ty) {
+    if (plan.rows[r] >= 0) row(ty, plan.rows[r]);
+  };
+  if (!op.wrap) {
+    const int64_t r0 = std::max<int64_t>(y0 - top, 0), r1 = std::min<int64_t>(y1 - top, dh);
+    for (int64_t r = r0; r < r1; ++r) one(r, top + r);
+    return;
+  }
+  // Rows r with (top + r) mod H in [y0, y1): runs [base + jH, base + jH + len)
+  // for j = -1, 0, 1, ..., visited in increasing r as StampPen visits them;
+  // row start + i of a run is target row y0 + i.
+  const int64_t len = y1 - y0;
+  const int64_t base = Mod(y0 - top, H);
+  for (int64_t start = base - H; start < dh; start += H) {
+    const int64_t r0 = std::max<int64_t>(start, 0), r1 = std::min<int64_t>(start + len, dh);
+    for (int64_t r = r0; r < r1; ++r) one(r, y0 + (r - start));
+  }
+}
+
+// The first stamp column k in [kb, ke) whose pen column is at least c (ke
+// when none is): a walk from the estimate, exact whatever the estimate since
+// the pen columns never decrease along the row.
+inline int64_t FirstColumnFrom(const StampPlan& plan, int64_t kb, int64_t ke, int32_t c) {
+  const double guess = (c - plan.colOrigin) * plan.colScale;
+  int64_t k = guess <= static_cast<double>(kb) ? kb
+              : guess >= static_cast<double>(ke) ? ke
+                                                 : static_cast<int64_t>(guess);
+  const int32_t* cols = plan.cols;
+  while (k > kb && cols[k - 1] >= c) --k;
+  while (k < ke && cols[k] < c) ++k;
+  return k;
+}
+
+// Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
+// wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
+// Only the stamp columns that read pen row srow inside its alpha span take
+// part (all of [kb, ke) without spans).
+template <typename Run>
+inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, int32_t srow,
+                       Run&& run) {
+  int64_t kb = plan.kb, ke = plan.ke;
+  if (plan.spans) {
+    const int32_t a = plan.spans[2 * static_cast<int64_t>(srow)];
+    const int32_t b = plan.spans[2 * static_cast<int64_t>(srow) + 1];
+    if (a >= b) return;
+    kb = FirstColumnFrom(plan, kb, ke, a);
+    ke = FirstColumnFrom(plan, kb, ke, b);
+    if (kb >= ke) return;
+  }
+  if (!op.wrap) {
+    run(op.dst.left + kb, kb, ke - kb);
+    return;
+  }
+  int64_t tx = Mod(static_cast<int64_t>(op.dst.left) + kb, W);
+  for (int64_t k = kb; k < ke;) {
+    const int64_t n = std::min<int64_t>(ke - k, W - tx);
+    run(tx, k, n);
+    k += n;
+    tx = 0;
+  }
+}
+
+}  // namespace
+
 // The kernels, for the baseline instruction set and for AVX2.  The vectors
 // are internal: their argument-passing ABI never crosses this file.
 namespace fs_base {
@@ -77,11 +156,6 @@ inline int64_t RoundCoord(LD v) {
   if (v > -0x1p40L && v < 0x1p40L)
     return std::clamp<int64_t>(static_cast<int64_t>(std::rintl(v)), INT32_MIN, INT32_MAX);
   return std::clamp<int64_t>(RoundToInt64(v), INT32_MIN, INT32_MAX);
-}
-
-inline int64_t Mod(int64_t v, int64_t m) {
-  const int64_t r = v % m;
-  return r < 0 ? r + m : r;
 }
 
 }  // namespace
@@ -148,85 +222,13 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   const bool avx2 = UseAvx2();
   plan.run = avx2 ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
   plan.grey = avx2 ? fs_avx2::GreyRunFor(op.mode) : fs_base::GreyRunFor(op.mode);
-  plan.planar = avx2 ? fs_avx2::PlanarRunFor(op.mode) : nullptr;
+  plan.planar = avx2 ? fs_avx2::PlanarRowsFor(op.mode) : nullptr;
 #else
   plan.run = fs_base::RunFor(op.mode);
   plan.grey = fs_base::GreyRunFor(op.mode);
 #endif
 }
 
-namespace {
-
-// Calls row(r, ty, srow) for the stamp rows r whose target row ty lies in
-// [y0, y1) of a target H rows high, in the order StampPen writes them; srow
-// is the pen row (rows outside the pen are left out).
-template <typename Row>
-inline void ForStampRows(const StampOp& op, const StampPlan& plan, int64_t H, int32_t y0,
-                         int32_t y1, Row&& row) {
-  if (plan.empty || y0 >= y1) return;
-  const int64_t top = op.dst.top, dh = op.dst.height;
-  auto one = [&](int64_t r, int64_t ty) {
-    if (plan.rows[r] >= 0) row(ty, plan.rows[r]);
-  };
-  if (!op.wrap) {
-    const int64_t r0 = std::max<int64_t>(y0 - top, 0), r1 = std::min<int64_t>(y1 - top, dh);
-    for (int64_t r = r0; r < r1; ++r) one(r, top + r);
-    return;
-  }
-  // Rows r with (top + r) mod H in [y0, y1): runs [base + jH, base + jH + len)
-  // for j = -1, 0, 1, ..., visited in increasing r as StampPen visits them.
-  const int64_t len = y1 - y0;
-  const int64_t base = Mod(y0 - top, H);
-  for (int64_t start = base - H; start < dh; start += H) {
-    const int64_t r0 = std::max<int64_t>(start, 0), r1 = std::min<int64_t>(start + len, dh);
-    for (int64_t r = r0; r < r1; ++r) one(r, Mod(top + r, H));
-  }
-}
-
-// The first stamp column k in [kb, ke) whose pen column is at least c (ke
-// when none is): a walk from the estimate, exact whatever the estimate since
-// the pen columns never decrease along the row.
-inline int64_t FirstColumnFrom(const StampPlan& plan, int64_t kb, int64_t ke, int32_t c) {
-  const double guess = (c - plan.colOrigin) * plan.colScale;
-  int64_t k = guess <= static_cast<double>(kb) ? kb
-              : guess >= static_cast<double>(ke) ? ke
-                                                 : static_cast<int64_t>(guess);
-  const int32_t* cols = plan.cols;
-  while (k > kb && cols[k - 1] >= c) --k;
-  while (k < ke && cols[k] < c) ++k;
-  return k;
-}
-
-// Calls run(tx, k, n) for the contiguous pieces of a stamp row in a target W
-// wide: target columns tx .. tx + n - 1 take the stamp columns k .. k + n - 1.
-// Only the stamp columns that read pen row srow inside its alpha span take
-// part (all of [kb, ke) without spans).
-template <typename Run>
-inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, int32_t srow,
-                       Run&& run) {
-  int64_t kb = plan.kb, ke = plan.ke;
-  if (plan.spans) {
-    const int32_t a = plan.spans[2 * static_cast<int64_t>(srow)];
-    const int32_t b = plan.spans[2 * static_cast<int64_t>(srow) + 1];
-    if (a >= b) return;
-    kb = FirstColumnFrom(plan, kb, ke, a);
-    ke = FirstColumnFrom(plan, kb, ke, b);
-    if (kb >= ke) return;
-  }
-  if (!op.wrap) {
-    run(op.dst.left + kb, kb, ke - kb);
-    return;
-  }
-  int64_t tx = Mod(static_cast<int64_t>(op.dst.left) + kb, W);
-  for (int64_t k = kb; k < ke;) {
-    const int64_t n = std::min<int64_t>(ke - k, W - tx);
-    run(tx, k, n);
-    k += n;
-    tx = 0;
-  }
-}
-
-}  // namespace
 
 void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
                     int32_t y0, int32_t y1) {
@@ -257,15 +259,7 @@ void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* p
 
 void ApplyPlanarStampRows(const StampOp& op, const StampPlan& plan, float* planes,
                           int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1) {
-  const FloatPixel* pen = op.pen->data;
-  const int64_t PW = op.pen->width;
-  ForStampRows(op, plan, H, y0, y1, [&](int64_t ty, int32_t srow) {
-    float* dstRow = planes + (ty - y0) * W;
-    const FloatPixel* srcRow = pen + static_cast<int64_t>(srow) * PW;
-    ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
-      plan.planar(dstRow + tx, planeStride, srcRow, plan.cols + k, n);
-    });
-  });
+  if (!plan.empty) plan.planar(op, plan, planes, planeStride, W, H, y0, y1);
 }
 
 void StampPenFast(RenderContext& ctx, const TPixeFloatBuffer* pen, PixeRect src, TPixeFloatBuffer* target, int mode,

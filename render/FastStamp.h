@@ -7,11 +7,12 @@
 //   part of modes 5, 6, 7, 8 and the alpha average (d.A + s.A) / 2) are done
 //   in float: rounding the extended result to float equals rounding the exact
 //   result once, because 64 >= 2 x 24 + 2 bits (double rounding is innocuous);
-// - compound formulas are done in double together with a generous bound E on
-//   the distance between the double value and the extended one; when every
-//   value of [y - E, y + E] rounds to the same float, that float is the
-//   extended result, otherwise (about once in a million, and for NaN) the
-//   pixel falls back to FloatBlend itself.
+// - compound formulas are done in double (modes 0 and 1 eight pixels at a
+//   time in float, with error-free transformations) together with a generous
+//   bound E on the distance between the computed value and the extended one;
+//   when every value of [y - E, y + E] rounds to the same float, that float
+//   is the extended result, otherwise (about once in ten thousand, and for
+//   NaN) the pixel falls back to FloatBlend itself.
 // StampPenFast walks the target row by row with source columns computed once
 // per stamp (the same accumulated u, v and round-half-even as StampPen) and
 // splits wrapped rows into contiguous runs.
@@ -41,10 +42,10 @@ constexpr int32_t kMaxStampTable = 1 << 24;
 using BlendRunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
 // The same on (R, A) pairs of grey pixels.
 using GreyRunFn = void (*)(float*, const float*, const int32_t*, int64_t);
-// The same on a target kept as channel planes: channel c of dst[k] is
-// dst[c * planeStride + k].
-using PlanarRunFn = void (*)(float* dst, int64_t planeStride, const FloatPixel* srcRow,
-                             const int32_t* cols, int64_t n);
+struct StampPlan;
+// ApplyPlanarStampRows for one mode (see there).
+using PlanarRowsFn = void (*)(const StampOp& op, const StampPlan& plan, float* planes,
+                              int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1);
 
 // The source columns and rows of one stamp into a W x H target, computed once
 // so that the stamp can be applied to any band of target rows.
@@ -54,7 +55,7 @@ struct StampPlan {
   int64_t kb = 0, ke = 0;   // the target columns [kb, ke) of the stamp that are written
   BlendRunFn run = nullptr;
   GreyRunFn grey = nullptr;
-  PlanarRunFn planar = nullptr;  // null: the mode has no planar form here
+  PlanarRowsFn planar = nullptr;  // null: the mode has no planar form here
   // Optional: for each pen row, the pen columns [spans[2 r], spans[2 r + 1])
   // outside which the pen's alpha is 0 (see PenAlphaSpans); the stamp's
   // pixels that read outside them are left out (a source with alpha 0 leaves
@@ -89,8 +90,11 @@ void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* p
 
 // The same on a band kept as channel planes: planes holds the R, G, B and A
 // planes of the target rows y0 <= y < y1 (W per row, band row 0 = target
-// row y0), plane c starting at planes + c * planeStride.  Only for plans
-// whose mode has a planar form (plan.planar set).
+// row y0), plane c starting at planes + c * planeStride, with room for 7
+// more floats after each plane's last pixel: the last few pixels of a run
+// are blended eight at a time like the others, the lanes beyond it read and
+// written back unchanged.  Only for plans whose mode has a planar form
+// (plan.planar set).
 void ApplyPlanarStampRows(const StampOp& op, const StampPlan& plan, float* planes,
                           int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1);
 
