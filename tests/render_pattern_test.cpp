@@ -750,6 +750,28 @@ TEST(CloudExactness, NormalizeValueEqualsExtended) {
     }
   }
   unsetenv("VELMORA_NO_AVX2");
+  // Quotients within 2^-50 of a float midpoint, above or below it (the
+  // offset puts them there): only the bound tells which way they round.
+  for (int run = 0; run < 3000; ++run) {
+    long double off[4], scale[4];
+    FloatPixel px[2];
+    for (int c = 0; c < 4; ++c) {
+      const float m = std::ldexp(1.0f + static_cast<float>(rng() % (1 << 23)) * 0x1p-23f,
+                                 static_cast<int>(rng() % 9));
+      const long double mid = m + (static_cast<long double>(std::nextafter(m, 1e30f)) - m) / 2;
+      const long double q = mid + (rng() % 2 ? 1 : -1) * mid * 0x1p-50L;
+      const float v = static_cast<float>(rng() % 100000) / 64;
+      scale[c] = (static_cast<long double>(rng() % 100000) / 100 + 1) / 256;
+      off[c] = q * scale[c] - v;
+      (&px[0].r)[c] = (&px[1].r)[c] = v;
+    }
+    FloatPixel got[2] = {px[0], px[1]};
+    NormalizeRun(got, 2, off, scale, 15);
+    for (int c = 0; c < 4; ++c) {
+      const float want = static_cast<float>(((&px[0].r)[c] + off[c]) / scale[c]);
+      ASSERT_EQ(std::memcmp(&want, &(&got[1].r)[c], sizeof want), 0) << "run " << run << " channel " << c;
+    }
+  }
 }
 
 TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
