@@ -221,11 +221,11 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
 #ifdef VELMORA_HAVE_AVX2_KERNELS
   const bool avx2 = UseAvx2();
   plan.run = avx2 ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
-  plan.grey = avx2 ? fs_avx2::GreyRunFor(op.mode) : fs_base::GreyRunFor(op.mode);
+  plan.grey = avx2 ? fs_avx2::GreyRowsFor(op.mode) : fs_base::GreyRowsFor(op.mode);
   plan.planar = avx2 ? fs_avx2::PlanarRowsFor(op.mode) : nullptr;
 #else
   plan.run = fs_base::RunFor(op.mode);
-  plan.grey = fs_base::GreyRunFor(op.mode);
+  plan.grey = fs_base::GreyRowsFor(op.mode);
 #endif
 }
 
@@ -247,14 +247,7 @@ void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* 
 
 void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* pen, float* band,
                         int32_t W, int32_t H, int32_t y0, int32_t y1) {
-  const int64_t PW = op.pen->width;
-  ForStampRows(op, plan, H, y0, y1, [&](int64_t ty, int32_t srow) {
-    float* dstRow = band + 2 * (ty - y0) * W;
-    const float* srcRow = pen + 2 * static_cast<int64_t>(srow) * PW;
-    ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
-      plan.grey(dstRow + 2 * tx, srcRow, plan.cols + k, n);
-    });
-  });
+  if (!plan.empty) plan.grey(op, plan, pen, band, W, H, y0, y1);
 }
 
 void ApplyPlanarStampRows(const StampOp& op, const StampPlan& plan, float* planes,

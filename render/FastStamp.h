@@ -40,9 +40,10 @@ struct StampOp {
 constexpr int32_t kMaxStampTable = 1 << 24;
 
 using BlendRunFn = void (*)(FloatPixel*, const FloatPixel*, const int32_t*, int64_t);
-// The same on (R, A) pairs of grey pixels.
-using GreyRunFn = void (*)(float*, const float*, const int32_t*, int64_t);
 struct StampPlan;
+// ApplyGreyStampRows for one mode (see there).
+using GreyRowsFn = void (*)(const StampOp& op, const StampPlan& plan, const float* pen,
+                            float* band, int32_t W, int32_t H, int32_t y0, int32_t y1);
 // ApplyPlanarStampRows for one mode (see there).
 using PlanarRowsFn = void (*)(const StampOp& op, const StampPlan& plan, float* planes,
                               int64_t planeStride, int32_t W, int32_t H, int32_t y0, int32_t y1);
@@ -54,7 +55,7 @@ struct StampPlan {
   int32_t* rows = nullptr;  // dst.height entries: the pen row of each target row, or -1
   int64_t kb = 0, ke = 0;   // the target columns [kb, ke) of the stamp that are written
   BlendRunFn run = nullptr;
-  GreyRunFn grey = nullptr;
+  GreyRowsFn grey = nullptr;
   PlanarRowsFn planar = nullptr;  // null: the mode has no planar form here
   // Optional: for each pen row, the pen columns [spans[2 r], spans[2 r + 1])
   // outside which the pen's alpha is 0 (see PenAlphaSpans); the stamp's
@@ -84,7 +85,9 @@ void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* 
 // The same for a grey stamp (pen and target with R = G = B): pen holds the
 // pen's (R, A) pairs, pen width per row; band holds the (R, A) pairs of the
 // target rows y0 <= y < y1 (W per row, band row 0 = target row y0) of a
-// W x H target.
+// W x H target, with room for 14 more floats after its last pair (the last
+// pixels of a run may be blended eight at a time, the lanes beyond it read
+// and written back unchanged).
 void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* pen, float* band,
                         int32_t W, int32_t H, int32_t y0, int32_t y1);
 

@@ -176,7 +176,8 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
   // pixel's four channels do not fall on the same offset within 4 KiB pages
   // (loads would wait on unrelated stores).
   const int64_t planeStride = (static_cast<int64_t>(bandRows) * W + 15) / 16 * 16 + 16;
-  const int64_t bandFloats = grey ? 2 * static_cast<int64_t>(bandRows) * W : 4 * planeStride;
+  // Either form keeps room after its data for the last group of a run.
+  const int64_t bandFloats = grey ? 2 * static_cast<int64_t>(bandRows) * W + 16 : 4 * planeStride;
   float* bandCopies =
       grey || planar ? static_cast<float*>(ctx.StampScratch[kBandSlot].Get(
                            ctx.Pool, sizeof(float) * static_cast<size_t>(bandFloats * threads)))
