@@ -27,14 +27,13 @@ namespace {
 
 using LD = long double;
 
-}  // namespace
-
-namespace {
-
 inline int64_t Mod(int64_t v, int64_t m) {
   const int64_t r = v % m;
   return r < 0 ? r + m : r;
 }
+
+// The walk of a planned stamp over a band's rows (before the kernels, whose
+// per-mode row functions use it).
 
 // Calls row(r, ty, srow) for the stamp rows r whose target row ty lies in
 // [y0, y1) of a target H rows high, in the order StampPen writes them; srow
