@@ -150,10 +150,13 @@ void BlendRunGeneric(FloatPixel* dst, const FloatPixel* srcRow, const int32_t* c
 
 // As StampPen's coordinate rounding: half-even, far values clamped.  In
 // range, rint rounds in the current mode (to nearest, ties to even) in one
-// instruction, and the integral value converts exactly.
+// instruction, and the integral value converts exactly; it goes through
+// double (exact below 2^53), whose conversion to an integer needs no switch
+// of the x87 rounding mode, as the extended one's does.
 inline int64_t RoundCoord(LD v) {
   if (v > -0x1p40L && v < 0x1p40L)
-    return std::clamp<int64_t>(static_cast<int64_t>(std::rintl(v)), INT32_MIN, INT32_MAX);
+    return std::clamp<int64_t>(static_cast<int64_t>(static_cast<double>(std::rintl(v))),
+                               INT32_MIN, INT32_MAX);
   return std::clamp<int64_t>(RoundToInt64(v), INT32_MIN, INT32_MAX);
 }
 
