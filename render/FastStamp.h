@@ -7,9 +7,10 @@
 //   part of modes 5, 6, 7, 8 and the alpha average (d.A + s.A) / 2) are done
 //   in float: rounding the extended result to float equals rounding the exact
 //   result once, because 64 >= 2 x 24 + 2 bits (double rounding is innocuous);
-// - compound formulas are done in double (modes 0 and 1 eight pixels at a
-//   time in float, with error-free transformations) together with a generous
-//   bound E on the distance between the computed value and the extended one;
+// - compound formulas are done in double (modes 0, 1 and 3 eight pixels at a
+//   time, and the normalisation, in float with error-free transformations)
+//   together with a generous bound E on the distance between the computed
+//   value and the extended one;
 //   when every value of [y - E, y + E] rounds to the same float, that float
 //   is the extended result, otherwise (about once in ten thousand, and for
 //   NaN) the pixel falls back to FloatBlend itself.
