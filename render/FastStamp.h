@@ -10,10 +10,9 @@
 // - compound formulas are done in double (modes 0, 1 and 3 eight pixels at a
 //   time, and the normalisation, in float with error-free transformations)
 //   together with a generous bound E on the distance between the computed
-//   value and the extended one;
-//   when every value of [y - E, y + E] rounds to the same float, that float
-//   is the extended result, otherwise (about once in ten thousand, and for
-//   NaN) the pixel falls back to FloatBlend itself.
+//   value and the extended one; when every value of [y - E, y + E] rounds to
+//   the same float, that float is the extended result, otherwise (about once
+//   in ten thousand, and for NaN) the pixel falls back to FloatBlend itself.
 // StampPenFast walks the target row by row with source columns computed once
 // per stamp (the same accumulated u, v and round-half-even as StampPen) and
 // splits wrapped rows into contiguous runs.
