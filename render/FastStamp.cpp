@@ -105,6 +105,17 @@ inline void ForRowRuns(const StampOp& op, const StampPlan& plan, int64_t W, int3
   }
 }
 
+// Calls run(row, srow, tx, k, n) for every run of ForRowRuns in the rows of
+// ForStampRows, row counted from y0.
+template <typename Run>
+inline void ForBandRuns(const StampOp& op, const StampPlan& plan, int64_t W, int64_t H,
+                        int32_t y0, int32_t y1, Run&& run) {
+  ForStampRows(op, plan, H, y0, y1, [&](int64_t ty, int32_t srow) {
+    ForRowRuns(op, plan, W, srow,
+               [&](int64_t tx, int64_t k, int64_t n) { run(ty - y0, srow, tx, k, n); });
+  });
+}
+
 }  // namespace
 
 // The kernels, for the baseline instruction set and for AVX2.  The vectors
@@ -235,16 +246,15 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
 void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,
                     int32_t y0, int32_t y1) {
   const int64_t W = target->width;
-  ForStampRows(op, plan, target->height, y0, y1, [&](int64_t ty, int32_t srow) {
-    FloatPixel* dstRow = target->data + ty * W;
-    const FloatPixel* srcRow = op.pen->data + static_cast<int64_t>(srow) * op.pen->width;
-    ForRowRuns(op, plan, W, srow, [&](int64_t tx, int64_t k, int64_t n) {
-      if (plan.run)
-        plan.run(dstRow + tx, srcRow, plan.cols + k, n);
-      else
-        BlendRunGeneric(dstRow + tx, srcRow, plan.cols + k, n, op.mode);
-    });
-  });
+  ForBandRuns(op, plan, W, target->height, y0, y1,
+              [&](int64_t row, int32_t srow, int64_t tx, int64_t k, int64_t n) {
+                FloatPixel* dst = target->data + (y0 + row) * W + tx;
+                const FloatPixel* srcRow = op.pen->data + static_cast<int64_t>(srow) * op.pen->width;
+                if (plan.run)
+                  plan.run(dst, srcRow, plan.cols + k, n);
+                else
+                  BlendRunGeneric(dst, srcRow, plan.cols + k, n, op.mode);
+              });
 }
 
 void ApplyGreyStampRows(const StampOp& op, const StampPlan& plan, const float* pen, float* band,
