@@ -3,7 +3,9 @@
 // in the steady state (buffers and pens already at the render size), cold
 // (pens drawn anew, as a new seed pays) and fresh (in a new context, as a
 // fresh process or a change of size pays).  The last argument of each case
-// is the number of render threads.
+// is the number of render threads.  Each frame stamps its layers: a context
+// would otherwise take the layers of the frame before, which had the same
+// inputs (BM_StillFrameKeptLayers measures that).
 #include <benchmark/benchmark.h>
 
 #include "anim/CurveSet.h"
@@ -47,6 +49,7 @@ void BM_PreviewFrame(benchmark::State& state) {
   TCloudFrameParams p = DefaultRecord(512, 1);
   RunStages(ctx, p, true);
   for (auto _ : state) {
+    ctx.Layers.Forget();
     RunStages(ctx, p, true);
     benchmark::DoNotOptimize(ctx.Frame.filtered_cloud->data[0]);
   }
@@ -61,6 +64,7 @@ void BM_StillFrame(benchmark::State& state) {
   Bitmap24 picture;
   RenderStillFrame(ctx, p, nullptr);
   for (auto _ : state) {
+    ctx.Layers.Forget();
     RenderStillFrame(ctx, p, nullptr);
     StillPicture(ctx, p, picture);
     benchmark::DoNotOptimize(picture.bytes.data());
@@ -70,6 +74,28 @@ BENCHMARK(BM_StillFrame)
     ->ArgsProduct({{512, 1024}, {1}, {1, 2}})
     ->Args({512, 3, 1})
     ->Args({512, 3, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A frame whose stamped layers are those of the frame before (only the warp
+// amount changes, as in a held key or an edit of the warp or the colours):
+// the lookup, the colour filter and the picture.
+void BM_StillFrameKeptLayers(benchmark::State& state) {
+  RenderContext ctx;
+  UseThreads(ctx, state.range(1));
+  TCloudFrameParams p = DefaultRecord(static_cast<int32_t>(state.range(0)), 1);
+  Bitmap24 picture;
+  RenderStillFrame(ctx, p, nullptr);
+  int step = 0;
+  for (auto _ : state) {
+    p.WX = 10 + (++step % 7);
+    RenderStillFrame(ctx, p, nullptr);
+    StillPicture(ctx, p, picture);
+    benchmark::DoNotOptimize(picture.bytes.data());
+  }
+}
+BENCHMARK(BM_StillFrameKeptLayers)
+    ->ArgsProduct({{512}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -768,6 +768,7 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
   w = std::max(w, 0);
   h = std::max(h, 0);
   ctx.Pens.GreyCloudReady = false;
+  ++ctx.Pens.Generation;
   // 1. Create, or resize in the order of the slots.
   bool exist = true;
   for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(ctx, i);
@@ -828,6 +829,7 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
 void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
   TPixeFloatBuffer* bp = ctx.Frame.base_pattern;
   const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
+  ctx.Layers.Base.valid = false;
   if (!bp) return;
   // 1.
   FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);

@@ -96,6 +96,17 @@ bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
   }
 
   TFrameBuffers& f = ctx.Frame;
+  // The kept layers hold only while their buffers stay as they are.
+  struct Shape {
+    const void* buffer;
+    const void* data;
+    int32_t w, h;
+    bool operator==(const Shape&) const = default;
+  };
+  auto shape = [](const TPixeFloatBuffer* b) {
+    return b ? Shape{b, b->data, b->width, b->height} : Shape{nullptr, nullptr, 0, 0};
+  };
+  const Shape baseBefore = shape(f.base_pattern), warpBefore = shape(f.warp_template);
   using F = TPixeFloatBuffer;
   using P = TPixeBuffer;
   const bool ok =
@@ -108,6 +119,8 @@ bool AllocFrameBuffers(RenderContext& ctx, const TCloudFrameParams& params,
                                                                      "filtered_cloud", w, h) &&
       EnsureSlot<P, NewPixeBuffer, ResizePixeBuffer, FreePixeBuffer>(ctx, f.mixed_texture,
                                                                      "mixed_texture", w, h);
+  if (!(shape(f.base_pattern) == baseBefore && shape(f.warp_template) == warpBefore))
+    ctx.Layers.Forget();
   if (!ok) {
     ctx.RenderIdle = true;
     return false;

@@ -61,6 +61,7 @@ void EnginePens::Free() {
   }
   GreyCloud.Release();
   GreyCloudReady = false;
+  ++Generation;
 }
 
 bool EnginePens::Match(int32_t w, int32_t h, int32_t seed) const {
@@ -86,6 +87,7 @@ bool EnginePens::CopyFrom(HungerPool& pool, const EnginePens& from) {
     }
   }
   Seed = from.Seed;
+  ++Generation;
   return true;
 }
 

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "base/Numeric.h"
+#include "render/LayerCache.h"
 #include "render/MemoryHunger.h"
 #include "render/Pixe.h"
 #include "render/ThreadPool.h"
@@ -97,6 +98,9 @@ struct EnginePens {
   TPixeFloatBuffer* WarpPenG = nullptr;
   TPixeFloatBuffer* WarpPenB = nullptr;
   int32_t Seed = 0;  // the seed the pens were made with
+  // Changes whenever the pens are made, copied or freed: what was made from
+  // pens of one generation holds for that generation only.
+  uint64_t Generation = 0;
   // CloudPen as (R, A) pairs for the grey stamping of base_pattern, made on
   // first use after the pens (GreyCloudPen in CloudPattern.h).
   ScratchBlock GreyCloud;
@@ -153,6 +157,7 @@ class RenderContext {
   TFrameBuffers Frame;
   EnginePens Pens;
   PenPowerCache PenPowers;
+  StampedLayerCache Layers;
   ScratchBlock StampScratch[kStampScratchSlots];
   BlurWorkspace Blur;
   // The threads of the stages' pixel work (every core unless set otherwise;

@@ -272,6 +272,7 @@ void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const 
 }
 
 void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+  ctx.Layers.Warp.valid = false;
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
@@ -301,6 +302,7 @@ void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const Rende
 }
 
 void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+  ctx.Layers.Warp.valid = false;
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
@@ -337,6 +339,7 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
 }
 
 void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& p) {
+  ctx.Layers.Warp.valid = false;
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt || wt->width <= 0 || wt->height <= 0) return;
   FloatPixel* e = wt->data;
