@@ -821,6 +821,9 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
   ctx.FrameProgress = 100;
   // Pens cut short by an abort are incomplete: the next render makes them anew.
   if (ctx.AbortRequested()) ctx.Pens.Free();
+  // What was found from the pens while they were being made (their spans as
+  // stamp sources) is not what they hold now.
+  ++ctx.Pens.Generation;
 }
 
 // ---------------------------------------------------------------------------

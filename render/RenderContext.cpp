@@ -61,6 +61,7 @@ void EnginePens::Free() {
   }
   GreyCloud.Release();
   GreyCloudReady = false;
+  for (ScratchBlock& s : Spans) s.Release();
   ++Generation;
 }
 

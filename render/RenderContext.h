@@ -75,6 +75,8 @@ struct TFrameBuffers {
   TPixeBuffer* mixed_texture = nullptr;      // clouds mixed with the texture
 };
 
+inline constexpr int kEnginePenCount = 5;
+
 // The engine's five pens, all of the render size, drawn from the random
 // sequence of the seed they were made with.  They are made again when
 // missing, when the render size differs or when the seed differs, so a
@@ -105,6 +107,11 @@ struct EnginePens {
   // first use after the pens (GreyCloudPen in CloudPattern.h).
   ScratchBlock GreyCloud;
   bool GreyCloudReady = false;
+  // The alpha spans of each pen's rows, in the order of the pens above
+  // (StampBatch), found on first use: SpansOf[i] is Generation + 1 while
+  // Spans[i] holds those of the current pens.
+  ScratchBlock Spans[kEnginePenCount];
+  uint64_t SpansOf[kEnginePenCount] = {};
 };
 
 // Memory the blur keeps from one run to the next: the accumulator and the
