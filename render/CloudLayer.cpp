@@ -1,5 +1,6 @@
 // Stage 1 of the frame pipeline: RenderCloudLayer, which stamps the base
 // pattern, builds and normalises the warp template and warps the pattern.
+#include <algorithm>
 #include <cmath>
 
 #include "base/Numeric.h"
@@ -23,17 +24,58 @@ inline PackedPixel PackRounded(FloatPixel f) {
   return MakePixel(c(f.r), c(f.g), c(f.b), c(f.a));
 }
 
+// Whether base_pattern at one cloud position is base_pattern at another
+// moved cyclically.  The stamps wrap, so moving every stamp by the offset
+// moves the pattern, unless the pull to the centre is on (it depends on
+// where a stamp lands) or the offset is large enough to wrap the 32-bit
+// stamp positions.  The literal forms (a test hook) are always stamped.
+bool BaseMovesWithPosition(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset off,
+                           const TPixeFloatBuffer* base) {
+  constexpr int32_t kLimit = int32_t{1} << 30;
+  return !ctx.CloudReferenceMode && !(p.Center > 0) && off.x > -kLimit && off.x < kLimit &&
+         off.y > -kLimit && off.y < kLimit && base->width < kLimit && base->height < kLimit;
+}
+
 // The inputs of base_pattern: the render size, the pens, the seed, the
-// cloud position in pixels and the parameters of the cloud stamps, the clip
-// and the normalisation.
-LayerKey BaseKey(const RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target,
+// cloud position in pixels (unless the pattern moves with it) and the
+// parameters of the cloud stamps, the clip and the normalisation.
+LayerKey BaseKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset off,
                  const TPixeFloatBuffer* base) {
-  const PixelOffset off = LayerOffset(target, p, p.cx, p.cy);
+  const bool moves = BaseMovesWithPosition(ctx, p, off, base);
   LayerKey k;
   k.ints = {base->width, base->height, static_cast<int64_t>(ctx.Pens.Generation), p.Seed,
-            off.x, off.y, p.CenterReverse, p.ClipBrightness, ctx.CloudReferenceMode, 0};
+            moves ? 0 : off.x, moves ? 0 : off.y, p.CenterReverse, p.ClipBrightness,
+            ctx.CloudReferenceMode, moves};
   k.reals = {p.Complex, p.Coverrate, p.MinRadius, p.MaxRadius, p.Noise, p.Center, 0, 0};
   return k;
+}
+
+// Moves B cyclically by (dx, dy): the pixel at (x, y) goes to
+// ((x + dx) mod W, (y + dy) mod H), through the context's LayerMove block.
+// False when that block cannot be had or an abort cut the move short.
+bool MoveCyclic(RenderContext& ctx, TPixeFloatBuffer* b, int64_t dx, int64_t dy) {
+  const int64_t W = b->width, H = b->height;
+  dx = ((dx % W) + W) % W;
+  dy = ((dy % H) + H) % H;
+  if (dx == 0 && dy == 0) return true;
+  auto* moved = static_cast<FloatPixel*>(
+      ctx.LayerMove.Get(ctx.Pool, sizeof(FloatPixel) * static_cast<size_t>(W * H)));
+  if (!moved) return false;
+  const FloatPixel* from = b->data;
+  ctx.Threads.For(H, RowGrain(static_cast<int32_t>(W)), [&](int64_t r0, int64_t r1, int) {
+    for (int64_t y = r0; y < r1; ++y) {
+      const FloatPixel* src = from + ((y - dy + H) % H) * W;
+      FloatPixel* dst = moved + y * W;
+      std::copy(src, src + (W - dx), dst + dx);
+      std::copy(src + (W - dx), src + W, dst);
+    }
+  });
+  ForElements(ctx.Threads, W * H, [&](int64_t e0, int64_t e1) {
+    std::copy(moved + e0, moved + e1, b->data + e0);
+  });
+  // A move cut short by an abort leaves the buffer mixed: the frame is
+  // dropped, and the layer is not kept.
+  return !ctx.AbortRequested();
 }
 
 // The inputs of warp_template before its normalisation: the render size,
@@ -89,13 +131,30 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
   FillPixeBuffer(cloud, 0xFF000000u, &ctx.Threads);
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
   // 2, 3. Cloud stamps (FrameProgress 10..30), coverage clip, normalisation.
-  const LayerKey baseKey = BaseKey(ctx, params, target, base);
-  if (!TakeKept(ctx, kept.Base, baseKey, "cloud stamps")) {
+  const PixelOffset cloudAt = LayerOffset(target, params, params.cx, params.cy);
+  const LayerKey baseKey = BaseKey(ctx, params, cloudAt, base);
+  if (kept.Base.valid && kept.Base.key.Matches(baseKey) &&
+      (cloudAt.x != kept.Base.x || cloudAt.y != kept.Base.y)) {
+    // Kept at another position: moved there (or, without room to move it,
+    // stamped afresh).
+    kept.Base.valid = false;
+    if (MoveCyclic(ctx, base, int64_t{cloudAt.x} - kept.Base.x, int64_t{cloudAt.y} - kept.Base.y)) {
+      kept.Base.valid = true;
+      kept.Base.x = cloudAt.x;
+      kept.Base.y = cloudAt.y;
+    } else if (ctx.AbortRequested()) {
+      return;
+    }
+  }
+  const bool baseKept = TakeKept(ctx, kept.Base, baseKey, "cloud stamps");
+  if (!baseKept) {
     const long double before = ctx.Work.Done;
     BuildBasePattern(ctx, params, target);
     if (ctx.AbortRequested() || ctx.Work.Exceeded) return;
     kept.Base = KeptLayer{true, baseKey, ctx.Work.Done - before, ctx.Rng.State()};
   }
+  kept.Base.x = cloudAt.x;
+  kept.Base.y = cloudAt.y;
   ctx.FrameProgress = 30;
   const LayerKey warpKey = WarpKey(ctx, params, target, warp);
   const bool fixedBefore = seq.WarpFixed();

@@ -6,7 +6,10 @@
 // instead of stamping it again.
 //
 // A layer is taken only when every input it was made from is the same, bit
-// for bit, so the picture is the one a fresh context renders.  The stages
+// for bit, so the picture is the one a fresh context renders.  The base
+// pattern is also taken when only the cloud position changed: its stamps
+// wrap around the edges, so moving all of them moves the whole pattern, and
+// the kept one is moved cyclically by the difference.  The stages
 // that write the buffers forget their layer first; the frame-buffer
 // allocation forgets both when it replaces or resizes a buffer, and new pens
 // change the pens' generation, which every key holds.
@@ -41,6 +44,9 @@ struct KeptLayer {
   LayerKey key;
   long double work = 0;
   uint32_t rngAfter = 0;
+  // The offset in pixels the layer lies at, for a layer that moves with its
+  // position (its key leaves the position out).
+  int32_t x = 0, y = 0;
 };
 
 struct StampedLayerCache {

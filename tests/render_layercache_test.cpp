@@ -40,34 +40,39 @@ TEST(LayerCache, EachInputChangeEqualsAFreshRender) {
     const char* name;
     std::function<void(TCloudFrameParams&)> apply;
     int reused;  // layers the second frame takes as kept
+    std::function<void(TCloudFrameParams&)> first = [](TCloudFrameParams&) {};
   };
+  using P = TCloudFrameParams&;
   const std::vector<Change> changes = {
-      {"nothing", [](TCloudFrameParams&) {}, 2},
-      {"warp amount", [](TCloudFrameParams& p) { p.WX = 7; }, 2},
-      {"seed", [](TCloudFrameParams& p) { p.Seed += 1; }, 0},
-      {"complex", [](TCloudFrameParams& p) { p.Complex = 0.31L; }, 0},
-      {"coverrate", [](TCloudFrameParams& p) { p.Coverrate = 0.2L; }, 1},
-      {"min", [](TCloudFrameParams& p) { p.MinRadius = 0.02L; }, 1},
-      {"max", [](TCloudFrameParams& p) { p.MaxRadius = 0.6L; }, 1},
-      {"noise", [](TCloudFrameParams& p) { p.Noise = 0.5L; }, 1},
-      {"center", [](TCloudFrameParams& p) { p.Center = 0.5L; }, 1},
-      {"center reversed", [](TCloudFrameParams& p) { p.Center = 0.5L, p.CenterReverse = true; }, 1},
-      {"clip", [](TCloudFrameParams& p) { p.ClipBrightness = true; }, 1},
-      {"cloud x", [](TCloudFrameParams& p) { p.cx = 0.25L; }, 1},
-      {"cloud y", [](TCloudFrameParams& p) { p.cy = -0.25L; }, 1},
-      {"warp 1 x", [](TCloudFrameParams& p) { p.wx1 = 0.5L; }, 1},
-      {"warp 1 y", [](TCloudFrameParams& p) { p.wy1 = 0.5L; }, 1},
-      {"warp 2 x", [](TCloudFrameParams& p) { p.wx2 = 0.5L; }, 1},
-      {"warp 2 y", [](TCloudFrameParams& p) { p.wy2 = 0.5L; }, 1},
-      {"wmin", [](TCloudFrameParams& p) { p.wMinRadius = 0.3L; }, 1},
-      {"wmax", [](TCloudFrameParams& p) { p.wMaxRadius = 0.5L; }, 1},
-      {"wnoise", [](TCloudFrameParams& p) { p.wNoise = 0.7L; }, 1},
-      {"complex -0 to +0", [](TCloudFrameParams& p) { p.Complex = 0; }, 0},
+      {"nothing", [](P) {}, 2},
+      {"warp amount", [](P p) { p.WX = 7; }, 2},
+      {"seed", [](P p) { p.Seed += 1; }, 0},
+      {"complex", [](P p) { p.Complex = 0.31L; }, 0},
+      {"coverrate", [](P p) { p.Coverrate = 0.2L; }, 1},
+      {"min", [](P p) { p.MinRadius = 0.02L; }, 1},
+      {"max", [](P p) { p.MaxRadius = 0.6L; }, 1},
+      {"noise", [](P p) { p.Noise = 0.5L; }, 1},
+      {"center", [](P p) { p.Center = 0.5L; }, 1},
+      {"center reversed", [](P p) { p.CenterReverse = true; }, 1, [](P p) { p.Center = 0.5L; }},
+      {"clip", [](P p) { p.ClipBrightness = true; }, 1},
+      // The pattern moves with the cloud position (the kept one is moved),
+      // except with the pull to the centre or offsets past 2^30 pixels.
+      {"cloud x", [](P p) { p.cx = 0.25L; }, 2},
+      {"cloud x and y", [](P p) { p.cx = -0.3L, p.cy = 1.7L; }, 2, [](P p) { p.cy = 0.1L; }},
+      {"cloud y, centre pull", [](P p) { p.cy = -0.25L; }, 1, [](P p) { p.Center = 0.5L; }},
+      {"cloud x near 2^31", [](P p) { p.cx = 44739242.25L; }, 1},
+      {"warp 1 x", [](P p) { p.wx1 = 0.5L; }, 1},
+      {"warp 1 y", [](P p) { p.wy1 = 0.5L; }, 1},
+      {"warp 2 x", [](P p) { p.wx2 = 0.5L; }, 1},
+      {"warp 2 y", [](P p) { p.wy2 = 0.5L; }, 1},
+      {"wmin", [](P p) { p.wMinRadius = 0.3L; }, 1},
+      {"wmax", [](P p) { p.wMaxRadius = 0.5L; }, 1},
+      {"wnoise", [](P p) { p.wNoise = 0.7L; }, 1},
+      {"complex -0 to +0", [](P p) { p.Complex = 0; }, 0, [](P p) { p.Complex = -0.0L; }},
   };
   for (const Change& c : changes) {
     TCloudFrameParams first = DefaultCloudParams(48, 40);
-    if (std::string(c.name) == "center reversed") first.Center = 0.5L;
-    if (std::string(c.name) == "complex -0 to +0") first.Complex = -0.0L;
+    c.first(first);
     TCloudFrameParams second = first;
     c.apply(second);
     // The other context renders the first frame too (its pens and the
