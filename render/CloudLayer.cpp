@@ -24,16 +24,26 @@ inline PackedPixel PackRounded(FloatPixel f) {
   return MakePixel(c(f.r), c(f.g), c(f.b), c(f.a));
 }
 
-// Whether base_pattern at one cloud position is base_pattern at another
-// moved cyclically.  The stamps wrap, so moving every stamp by the offset
-// moves the pattern, unless the pull to the centre is on (it depends on
-// where a stamp lands) or the offset is large enough to wrap the 32-bit
-// stamp positions.  The literal forms (a test hook) are always stamped.
+// Offsets and sizes below this keep the 32-bit stamp positions (a random
+// position plus the offset) from wrapping, so that a stamp's place modulo
+// the size moves with the offset.
+constexpr int32_t kMoveLimit = int32_t{1} << 30;
+
+bool WithinMoveLimit(PixelOffset off) {
+  return off.x > -kMoveLimit && off.x < kMoveLimit && off.y > -kMoveLimit && off.y < kMoveLimit;
+}
+
+// Whether a stamped layer at one position is the layer at another moved
+// cyclically.  The stamps wrap, so moving every stamp by the offset moves
+// the layer, unless the pull to the centre is on (base_pattern's stamps
+// depend on where they land) or the offsets could wrap the stamp positions.
+// The literal forms (a test hook) are always stamped.
+bool LayerMovesWithPosition(const RenderContext& ctx, const TPixeFloatBuffer* b) {
+  return !ctx.CloudReferenceMode && b->width < kMoveLimit && b->height < kMoveLimit;
+}
 bool BaseMovesWithPosition(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset off,
                            const TPixeFloatBuffer* base) {
-  constexpr int32_t kLimit = int32_t{1} << 30;
-  return !ctx.CloudReferenceMode && !(p.Center > 0) && off.x > -kLimit && off.x < kLimit &&
-         off.y > -kLimit && off.y < kLimit && base->width < kLimit && base->height < kLimit;
+  return LayerMovesWithPosition(ctx, base) && !(p.Center > 0) && WithinMoveLimit(off);
 }
 
 // The inputs of base_pattern: the render size, the pens, the seed, the
@@ -79,17 +89,38 @@ bool MoveCyclic(RenderContext& ctx, TPixeFloatBuffer* b, int64_t dx, int64_t dy)
 }
 
 // The inputs of warp_template before its normalisation: the render size,
-// the pens, the seed, both warp positions in pixels and the parameters of
-// the warp stamps.
-LayerKey WarpKey(const RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target,
-                 const TPixeFloatBuffer* warp) {
-  const PixelOffset one = LayerOffset(target, p, p.wx1, p.wy1);
-  const PixelOffset two = LayerOffset(target, p, p.wx2, p.wy2);
+// the pens, the seed, the parameters of the warp stamps and both warp
+// positions in pixels -- or, for a template that moves with them, the
+// second position relative to the first (the first then says only where
+// the template lies).
+LayerKey WarpKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset one,
+                 PixelOffset two, const TPixeFloatBuffer* warp) {
+  const bool moves = LayerMovesWithPosition(ctx, warp) && WithinMoveLimit(one) && WithinMoveLimit(two);
+  const int64_t W = warp->width, H = warp->height;
+  auto mod = [](int64_t v, int64_t m) { return m > 0 ? ((v % m) + m) % m : 0; };
   LayerKey k;
-  k.ints = {warp->width, warp->height, static_cast<int64_t>(ctx.Pens.Generation), p.Seed,
-            one.x, one.y, two.x, two.y, ctx.CloudReferenceMode, 0};
+  if (moves)
+    k.ints = {W, H, static_cast<int64_t>(ctx.Pens.Generation), p.Seed, mod(int64_t{two.x} - one.x, W),
+              mod(int64_t{two.y} - one.y, H), 0, 0, ctx.CloudReferenceMode, moves};
+  else
+    k.ints = {W, H, static_cast<int64_t>(ctx.Pens.Generation), p.Seed, one.x, one.y, two.x, two.y,
+              ctx.CloudReferenceMode, moves};
   k.reals = {p.Complex, p.wNoise, p.wMinRadius, p.wMaxRadius, 0, 0, 0, 0};
   return k;
+}
+
+// A kept layer made from KEY that lies at another offset than AT is moved
+// there (one that cannot be moved is no longer kept).  False after an abort.
+bool FollowPosition(RenderContext& ctx, KeptLayer& kept, const LayerKey& key,
+                    TPixeFloatBuffer* b, PixelOffset at) {
+  if (!kept.valid || !kept.key.Matches(key) || (at.x == kept.x && at.y == kept.y)) return true;
+  kept.valid = false;
+  if (MoveCyclic(ctx, b, int64_t{at.x} - kept.x, int64_t{at.y} - kept.y)) {
+    kept.valid = true;
+    kept.x = at.x;
+    kept.y = at.y;
+  }
+  return !ctx.AbortRequested();
 }
 
 bool SameReal(long double a, long double b) {
@@ -133,30 +164,20 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
   // 2, 3. Cloud stamps (FrameProgress 10..30), coverage clip, normalisation.
   const PixelOffset cloudAt = LayerOffset(target, params, params.cx, params.cy);
   const LayerKey baseKey = BaseKey(ctx, params, cloudAt, base);
-  if (kept.Base.valid && kept.Base.key.Matches(baseKey) &&
-      (cloudAt.x != kept.Base.x || cloudAt.y != kept.Base.y)) {
-    // Kept at another position: moved there (or, without room to move it,
-    // stamped afresh).
-    kept.Base.valid = false;
-    if (MoveCyclic(ctx, base, int64_t{cloudAt.x} - kept.Base.x, int64_t{cloudAt.y} - kept.Base.y)) {
-      kept.Base.valid = true;
-      kept.Base.x = cloudAt.x;
-      kept.Base.y = cloudAt.y;
-    } else if (ctx.AbortRequested()) {
-      return;
-    }
-  }
+  if (!FollowPosition(ctx, kept.Base, baseKey, base, cloudAt)) return;
   const bool baseKept = TakeKept(ctx, kept.Base, baseKey, "cloud stamps");
   if (!baseKept) {
     const long double before = ctx.Work.Done;
     BuildBasePattern(ctx, params, target);
     if (ctx.AbortRequested() || ctx.Work.Exceeded) return;
-    kept.Base = KeptLayer{true, baseKey, ctx.Work.Done - before, ctx.Rng.State()};
+    kept.Base = KeptLayer{true, baseKey, ctx.Work.Done - before, ctx.Rng.State(), cloudAt.x, cloudAt.y};
   }
-  kept.Base.x = cloudAt.x;
-  kept.Base.y = cloudAt.y;
   ctx.FrameProgress = 30;
-  const LayerKey warpKey = WarpKey(ctx, params, target, warp);
+  const PixelOffset warpAt = LayerOffset(target, params, params.wx1, params.wy1);
+  const LayerKey warpKey =
+      WarpKey(ctx, params, warpAt, LayerOffset(target, params, params.wx2, params.wy2), warp);
+  if (WarpNormalisedAlike(kept, seq) && !FollowPosition(ctx, kept.Warp, warpKey, warp, warpAt))
+    return;
   const bool fixedBefore = seq.WarpFixed();
   if (WarpNormalisedAlike(kept, seq) && TakeKept(ctx, kept.Warp, warpKey, "warp stamps")) {
     seq.WarpOffset = kept.WarpOffset;
@@ -172,7 +193,7 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
     // 6. Fix the normalisation if needed, then apply it.
     NormalizeWarpTemplate(ctx, seq);
     if (ctx.AbortRequested()) return;
-    kept.Warp = KeptLayer{true, warpKey, ctx.Work.Done - before, ctx.Rng.State()};
+    kept.Warp = KeptLayer{true, warpKey, ctx.Work.Done - before, ctx.Rng.State(), warpAt.x, warpAt.y};
     kept.WarpOffset = seq.WarpOffset;
     kept.WarpScale = seq.WarpScale;
     kept.WarpFromData = !fixedBefore;

@@ -6,10 +6,11 @@
 // instead of stamping it again.
 //
 // A layer is taken only when every input it was made from is the same, bit
-// for bit, so the picture is the one a fresh context renders.  The base
-// pattern is also taken when only the cloud position changed: its stamps
-// wrap around the edges, so moving all of them moves the whole pattern, and
-// the kept one is moved cyclically by the difference.  The stages
+// for bit, so the picture is the one a fresh context renders.  A layer is
+// also taken when only its position changed: its stamps wrap around the
+// edges, so moving all of them moves the whole layer, and the kept one is
+// moved cyclically by the difference (the base pattern with the cloud
+// position; the warp template with both warp positions together).  The stages
 // that write the buffers forget their layer first; the frame-buffer
 // allocation forgets both when it replaces or resizes a buffer, and new pens
 // change the pens' generation, which every key holds.

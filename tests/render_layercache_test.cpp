@@ -61,6 +61,10 @@ TEST(LayerCache, EachInputChangeEqualsAFreshRender) {
       {"cloud x and y", [](P p) { p.cx = -0.3L, p.cy = 1.7L; }, 2, [](P p) { p.cy = 0.1L; }},
       {"cloud y, centre pull", [](P p) { p.cy = -0.25L; }, 1, [](P p) { p.Center = 0.5L; }},
       {"cloud x near 2^31", [](P p) { p.cx = 44739242.25L; }, 1},
+      // The warp template moves with both warp positions together.
+      {"warp positions together", [](P p) { p.wx1 = p.wx2 = 0.3L, p.wy1 = p.wy2 = -1.2L; }, 2},
+      {"every position together", [](P p) { p.cx = p.wx1 = p.wx2 = 0.25L, p.wy2 = 0.5L; }, 2,
+       [](P p) { p.wy2 = 0.5L; }},
       {"warp 1 x", [](P p) { p.wx1 = 0.5L; }, 1},
       {"warp 1 y", [](P p) { p.wy1 = 0.5L; }, 1},
       {"warp 2 x", [](P p) { p.wx2 = 0.5L; }, 1},
