@@ -2,6 +2,7 @@
 // pattern, builds and normalises the warp template and warps the pattern.
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "base/Numeric.h"
 #include "render/CloudPattern.h"
@@ -61,31 +62,45 @@ LayerKey BaseKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffs
 }
 
 // Moves B cyclically by (dx, dy): the pixel at (x, y) goes to
-// ((x + dx) mod W, (y + dy) mod H), through the context's LayerMove block.
-// False when that block cannot be had or an abort cut the move short.
+// ((x + dx) mod W, (y + dy) mod H).  In place, with one row of the
+// context's LayerMove block: a move costs no second frame-sized buffer.
+// Along x alone each row is turned where it lies (on the pool); otherwise
+// the rows go round their cycles (row y takes row y - dy, turned by dx on
+// the way).  False when the row cannot be had or an abort cut the move
+// short.
 bool MoveCyclic(RenderContext& ctx, TPixeFloatBuffer* b, int64_t dx, int64_t dy) {
   const int64_t W = b->width, H = b->height;
   dx = ((dx % W) + W) % W;
   dy = ((dy % H) + H) % H;
   if (dx == 0 && dy == 0) return true;
-  auto* moved = static_cast<FloatPixel*>(
-      ctx.LayerMove.Get(ctx.Pool, sizeof(FloatPixel) * static_cast<size_t>(W * H)));
-  if (!moved) return false;
-  const FloatPixel* from = b->data;
-  ctx.Threads.For(H, RowGrain(static_cast<int32_t>(W)), [&](int64_t r0, int64_t r1, int) {
-    for (int64_t y = r0; y < r1; ++y) {
-      const FloatPixel* src = from + ((y - dy + H) % H) * W;
-      FloatPixel* dst = moved + y * W;
-      std::copy(src, src + (W - dx), dst + dx);
-      std::copy(src + (W - dx), src + W, dst);
+  FloatPixel* px = b->data;
+  if (dy == 0) {
+    ctx.Threads.For(H, RowGrain(static_cast<int32_t>(W)), [&](int64_t r0, int64_t r1, int) {
+      for (int64_t y = r0; y < r1; ++y) std::rotate(px + y * W, px + y * W + (W - dx), px + (y + 1) * W);
+    });
+    return !ctx.AbortRequested();
+  }
+  auto* row = static_cast<FloatPixel*>(ctx.LayerMove.Get(ctx.Pool, sizeof(FloatPixel) * static_cast<size_t>(W)));
+  if (!row) return false;
+  // dst := src turned right by dx (two different rows).
+  auto turned = [&](FloatPixel* dst, const FloatPixel* src) {
+    std::copy(src, src + (W - dx), dst + dx);
+    std::copy(src + (W - dx), src + W, dst);
+  };
+  const int64_t cycles = std::gcd(H, dy);
+  for (int64_t start = 0; start < cycles; ++start) {
+    if (ctx.AbortRequested()) return false;
+    turned(row, px + start * W);
+    int64_t to = start;
+    for (;;) {
+      const int64_t from = (to - dy + H) % H;
+      if (from == start) break;
+      turned(px + to * W, px + from * W);
+      to = from;
     }
-  });
-  ForElements(ctx.Threads, W * H, [&](int64_t e0, int64_t e1) {
-    std::copy(moved + e0, moved + e1, b->data + e0);
-  });
-  // A move cut short by an abort leaves the buffer mixed: the frame is
-  // dropped, and the layer is not kept.
-  return !ctx.AbortRequested();
+    std::copy(row, row + W, px + to * W);
+  }
+  return true;
 }
 
 // The inputs of warp_template before its normalisation: the render size,
