@@ -165,7 +165,7 @@ class RenderContext {
   EnginePens Pens;
   PenPowerCache PenPowers;
   StampedLayerCache Layers;
-  ScratchBlock LayerMove;  // a kept layer while it is moved (CloudLayer.cpp)
+  ScratchBlock LayerMove;  // a row set aside while a kept layer is moved (CloudLayer.cpp)
   ScratchBlock StampScratch[kStampScratchSlots];
   BlurWorkspace Blur;
   // The threads of the stages' pixel work (every core unless set otherwise;
