@@ -22,6 +22,12 @@
 
 namespace velmora {
 
+class RenderContext;
+class RenderSequence;
+struct PixelOffset;
+struct TCloudFrameParams;
+struct TPixeFloatBuffer;
+
 // The inputs of one layer: integers and reals, compared exactly (reals by
 // value and sign, so -0 and +0 differ and NaN matches nothing).
 struct LayerKey {
@@ -63,5 +69,24 @@ struct StampedLayerCache {
 
   void Forget() { Base.valid = Warp.valid = false; }
 };
+
+// The keys of base_pattern (at cloud position OFF) and of warp_template
+// (at warp positions ONE and TWO), for the frame at P in CTX.
+LayerKey BaseKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset off,
+                 const TPixeFloatBuffer* base);
+LayerKey WarpKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset one,
+                 PixelOffset two, const TPixeFloatBuffer* warp);
+// A kept layer made from KEY that lies at another offset than AT is moved
+// there (one that cannot be moved is no longer kept).  False after an abort.
+bool FollowPosition(RenderContext& ctx, KeptLayer& kept, const LayerKey& key,
+                    TPixeFloatBuffer* b, PixelOffset at);
+// Takes KEPT when it was made from KEY: charges its stamps' work (under
+// STAGE) and leaves the random generator as its stamping did.  False
+// (nothing changed) when it was not, or when its work would pass the
+// budget: the stamping then stops where the budget says, as it always has.
+bool TakeKept(RenderContext& ctx, const KeptLayer& kept, const LayerKey& key, const char* stage);
+// Whether the kept warp template was normalised as SEQ would normalise it
+// now: with the same fixed values, or from its own range when SEQ has none.
+bool WarpNormalisedAlike(const StampedLayerCache& c, const RenderSequence& seq);
 
 }  // namespace velmora
