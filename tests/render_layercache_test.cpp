@@ -58,6 +58,7 @@ TEST(LayerCache, EachInputChangeEqualsAFreshRender) {
       // The pattern moves with the cloud position (the kept one is moved),
       // except with the pull to the centre or offsets past 2^30 pixels.
       {"cloud x", [](P p) { p.cx = 0.25L; }, 2},
+      {"cloud y (rows in one cycle)", [](P p) { p.cy = 0.075L; }, 2},
       {"cloud x and y", [](P p) { p.cx = -0.3L, p.cy = 1.7L; }, 2, [](P p) { p.cy = 0.1L; }},
       {"cloud y, centre pull", [](P p) { p.cy = -0.25L; }, 1, [](P p) { p.Center = 0.5L; }},
       {"cloud x near 2^31", [](P p) { p.cx = 44739242.25L; }, 1},
