@@ -39,9 +39,7 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
   // 2, 3. Cloud stamps (FrameProgress 10..30), coverage clip, normalisation.
   const PixelOffset cloudAt = LayerOffset(target, params, params.cx, params.cy);
   const LayerKey baseKey = BaseKey(ctx, params, cloudAt, base);
-  if (!FollowPosition(ctx, kept.Base, baseKey, base, cloudAt)) return;
-  const bool baseKept = TakeKept(ctx, kept.Base, baseKey, "cloud stamps");
-  if (!baseKept) {
+  if (!TakeKept(ctx, kept.Base, baseKey, base, cloudAt, "cloud stamps")) {
     const long double before = ctx.Work.Done;
     BuildBasePattern(ctx, params, target);
     if (ctx.AbortRequested() || ctx.Work.Exceeded) return;
@@ -51,10 +49,8 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
   const PixelOffset warpAt = LayerOffset(target, params, params.wx1, params.wy1);
   const LayerKey warpKey =
       WarpKey(ctx, params, warpAt, LayerOffset(target, params, params.wx2, params.wy2), warp);
-  if (WarpNormalisedAlike(kept, seq) && !FollowPosition(ctx, kept.Warp, warpKey, warp, warpAt))
-    return;
   const bool fixedBefore = seq.WarpFixed();
-  if (WarpNormalisedAlike(kept, seq) && TakeKept(ctx, kept.Warp, warpKey, "warp stamps")) {
+  if (WarpNormalisedAlike(kept, seq) && TakeKept(ctx, kept.Warp, warpKey, warp, warpAt, "warp stamps")) {
     seq.WarpOffset = kept.WarpOffset;
     seq.WarpScale = kept.WarpScale;
   } else {

@@ -205,16 +205,6 @@ void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha) {
 
 namespace {
 
-TPixeFloatBuffer** PenSlot(RenderContext& ctx, int i) {
-  switch (i) {
-    case 0: return &ctx.Pens.CloudPen;
-    case 1: return &ctx.Pens.PenShade;
-    case 2: return &ctx.Pens.WarpPenR;
-    case 3: return &ctx.Pens.WarpPenG;
-    default: return &ctx.Pens.WarpPenB;
-  }
-}
-
 // Step 5 of MakePens in one pass over R's rows on the pool: G gets each row
 // of R reversed as MirrorColumns leaves a copy (G[0] = 0, G[j] = R[W - j]),
 // B the rows of R in the order MirrorRows leaves them (row 0 zero, row i =
@@ -771,27 +761,27 @@ void MakePens(RenderContext& ctx, int32_t w, int32_t h) {
   ++ctx.Pens.Generation;
   // 1. Create, or resize in the order of the slots.
   bool exist = true;
-  for (int i = 0; i < 5; ++i) exist = exist && *PenSlot(ctx, i);
+  for (int i = 0; i < kEnginePenCount; ++i) exist = exist && ctx.Pens.Slot(i);
   if (!exist) {
     ctx.Pens.Free();
-    for (int i = 0; i < 5; ++i) {
-      *PenSlot(ctx, i) = NewPixeFloatBuffer(ctx.Pool, w, h);
-      if (!*PenSlot(ctx, i)) {
+    for (int i = 0; i < kEnginePenCount; ++i) {
+      ctx.Pens.Slot(i) = NewPixeFloatBuffer(ctx.Pool, w, h);
+      if (!ctx.Pens.Slot(i)) {
         ctx.Pens.Free();
         return;
       }
     }
   } else {
-    for (int i = 0; i < 5; ++i) {
-      if (!ResizePixeFloatBuffer(*PenSlot(ctx, i), w, h)) {
+    for (int i = 0; i < kEnginePenCount; ++i) {
+      if (!ResizePixeFloatBuffer(ctx.Pens.Slot(i), w, h)) {
         ctx.Pens.Free();
         return;
       }
     }
   }
   // 2. Clear (the mirrored pens are written whole in step 5, unless literally).
-  const int cleared = ctx.CloudReferenceMode ? 5 : 3;
-  for (int i = 0; i < cleared; ++i) FillPixeFloatBuffer(*PenSlot(ctx, i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
+  const int cleared = ctx.CloudReferenceMode ? kEnginePenCount : 3;
+  for (int i = 0; i < cleared; ++i) FillPixeFloatBuffer(ctx.Pens.Slot(i), FloatPixel{0, 0, 0, 0}, &ctx.Threads);
   // 3. Nested rings of CloudPen and PenShade.
   if (ctx.CloudReferenceMode || !PenEllipsesFast(ctx, w, h)) PenEllipsesLiteral(ctx, w, h);
   // 4. The fractal composition.

@@ -16,6 +16,8 @@ namespace {
 // the size moves with the offset.
 constexpr int32_t kMoveLimit = int32_t{1} << 30;
 
+int64_t Mod(int64_t v, int64_t m) { return m > 0 ? ((v % m) + m) % m : 0; }
+
 bool WithinMoveLimit(PixelOffset off) {
   return off.x > -kMoveLimit && off.x < kMoveLimit && off.y > -kMoveLimit && off.y < kMoveLimit;
 }
@@ -42,8 +44,8 @@ bool BaseMovesWithPosition(const RenderContext& ctx, const TCloudFrameParams& p,
 // short.
 bool MoveCyclic(RenderContext& ctx, TPixeFloatBuffer* b, int64_t dx, int64_t dy) {
   const int64_t W = b->width, H = b->height;
-  dx = ((dx % W) + W) % W;
-  dy = ((dy % H) + H) % H;
+  dx = Mod(dx, W);
+  dy = Mod(dy, H);
   if (dx == 0 && dy == 0) return true;
   FloatPixel* px = b->data;
   if (dy == 0) {
@@ -104,11 +106,10 @@ LayerKey WarpKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffs
                  PixelOffset two, const TPixeFloatBuffer* warp) {
   const bool moves = LayerMovesWithPosition(ctx, warp) && WithinMoveLimit(one) && WithinMoveLimit(two);
   const int64_t W = warp->width, H = warp->height;
-  auto mod = [](int64_t v, int64_t m) { return m > 0 ? ((v % m) + m) % m : 0; };
   LayerKey k;
   if (moves)
-    k.ints = {W, H, static_cast<int64_t>(ctx.Pens.Generation), p.Seed, mod(int64_t{two.x} - one.x, W),
-              mod(int64_t{two.y} - one.y, H), 0, 0, ctx.CloudReferenceMode, moves};
+    k.ints = {W, H, static_cast<int64_t>(ctx.Pens.Generation), p.Seed, Mod(int64_t{two.x} - one.x, W),
+              Mod(int64_t{two.y} - one.y, H), 0, 0, ctx.CloudReferenceMode, moves};
   else
     k.ints = {W, H, static_cast<int64_t>(ctx.Pens.Generation), p.Seed, one.x, one.y, two.x, two.y,
               ctx.CloudReferenceMode, moves};
@@ -116,22 +117,19 @@ LayerKey WarpKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffs
   return k;
 }
 
-bool FollowPosition(RenderContext& ctx, KeptLayer& kept, const LayerKey& key,
-                    TPixeFloatBuffer* b, PixelOffset at) {
-  if (!kept.valid || !kept.key.Matches(key) || (at.x == kept.x && at.y == kept.y)) return true;
-  kept.valid = false;
-  if (MoveCyclic(ctx, b, int64_t{at.x} - kept.x, int64_t{at.y} - kept.y)) {
+bool TakeKept(RenderContext& ctx, KeptLayer& kept, const LayerKey& key, TPixeFloatBuffer* b,
+              PixelOffset at, const char* stage) {
+  if (!kept.valid || !kept.key.Matches(key)) return false;
+  const TWorkBudget& w = ctx.Work;
+  if (w.Exceeded || (w.Limit > 0 && w.Done + kept.work > w.Limit)) return false;
+  if (at.x != kept.x || at.y != kept.y) {
+    // Half moved (an abort) or not movable, it is no longer kept.
+    kept.valid = false;
+    if (!MoveCyclic(ctx, b, int64_t{at.x} - kept.x, int64_t{at.y} - kept.y)) return false;
     kept.valid = true;
     kept.x = at.x;
     kept.y = at.y;
   }
-  return !ctx.AbortRequested();
-}
-
-bool TakeKept(RenderContext& ctx, const KeptLayer& kept, const LayerKey& key, const char* stage) {
-  if (!kept.valid || !kept.key.Matches(key)) return false;
-  const TWorkBudget& w = ctx.Work;
-  if (w.Exceeded || (w.Limit > 0 && w.Done + kept.work > w.Limit)) return false;
   ctx.Work.Charge(kept.work, stage);
   ctx.Rng.Seed(kept.rngAfter);
   ++ctx.Layers.Reused;

@@ -76,15 +76,15 @@ LayerKey BaseKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffs
                  const TPixeFloatBuffer* base);
 LayerKey WarpKey(const RenderContext& ctx, const TCloudFrameParams& p, PixelOffset one,
                  PixelOffset two, const TPixeFloatBuffer* warp);
-// A kept layer made from KEY that lies at another offset than AT is moved
-// there (one that cannot be moved is no longer kept).  False after an abort.
-bool FollowPosition(RenderContext& ctx, KeptLayer& kept, const LayerKey& key,
-                    TPixeFloatBuffer* b, PixelOffset at);
-// Takes KEPT when it was made from KEY: charges its stamps' work (under
-// STAGE) and leaves the random generator as its stamping did.  False
-// (nothing changed) when it was not, or when its work would pass the
-// budget: the stamping then stops where the budget says, as it always has.
-bool TakeKept(RenderContext& ctx, const KeptLayer& kept, const LayerKey& key, const char* stage);
+// Takes KEPT, the layer in B, when it was made from KEY: moves it to the
+// offset AT when it lies elsewhere, charges its stamps' work (under STAGE)
+// and leaves the random generator as its stamping did.  False when it was
+// not made from KEY, when its work would pass the budget (the stamping then
+// stops where the budget says, as it always has) or when it could not be
+// moved (no longer kept then; an abort may leave B half moved): the caller
+// stamps the layer.
+bool TakeKept(RenderContext& ctx, KeptLayer& kept, const LayerKey& key, TPixeFloatBuffer* b,
+              PixelOffset at, const char* stage);
 // Whether the kept warp template was normalised as SEQ would normalise it
 // now: with the same fixed values, or from its own range when SEQ has none.
 bool WarpNormalisedAlike(const StampedLayerCache& c, const RenderSequence& seq);

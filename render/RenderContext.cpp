@@ -54,10 +54,26 @@ void TFrameBuffers::Free() {
   mixed_texture = nullptr;
 }
 
+TPixeFloatBuffer*& EnginePens::Slot(int i) {
+  switch (i) {
+    case 0: return CloudPen;
+    case 1: return PenShade;
+    case 2: return WarpPenR;
+    case 3: return WarpPenG;
+    default: return WarpPenB;
+  }
+}
+
+int EnginePens::SlotOf(const TPixeFloatBuffer* pen) const {
+  for (int i = 0; i < kEnginePenCount; ++i)
+    if (pen && Slot(i) == pen) return i;
+  return -1;
+}
+
 void EnginePens::Free() {
-  for (TPixeFloatBuffer** pen : {&CloudPen, &PenShade, &WarpPenR, &WarpPenG, &WarpPenB}) {
-    FreePixeFloatBuffer(*pen);
-    *pen = nullptr;
+  for (int i = 0; i < kEnginePenCount; ++i) {
+    FreePixeFloatBuffer(Slot(i));
+    Slot(i) = nullptr;
   }
   GreyCloud.Release();
   GreyCloudReady = false;
@@ -67,19 +83,18 @@ void EnginePens::Free() {
 
 bool EnginePens::Match(int32_t w, int32_t h, int32_t seed) const {
   if (seed != Seed) return false;
-  for (const TPixeFloatBuffer* p : {CloudPen, PenShade, WarpPenR, WarpPenG, WarpPenB})
+  for (int i = 0; i < kEnginePenCount; ++i) {
+    const TPixeFloatBuffer* p = Slot(i);
     if (!p || p->width != w || p->height != h) return false;
+  }
   return true;
 }
 
 bool EnginePens::CopyFrom(HungerPool& pool, const EnginePens& from) {
-  TPixeFloatBuffer** own[] = {&CloudPen, &PenShade, &WarpPenR, &WarpPenG, &WarpPenB};
-  const TPixeFloatBuffer* theirs[] = {from.CloudPen, from.PenShade, from.WarpPenR, from.WarpPenG,
-                                      from.WarpPenB};
   GreyCloudReady = false;  // made again from the copied CloudPen on first use
-  for (int i = 0; i < 5; ++i) {
-    const TPixeFloatBuffer* src = theirs[i];
-    TPixeFloatBuffer*& dst = *own[i];
+  for (int i = 0; i < kEnginePenCount; ++i) {
+    const TPixeFloatBuffer* src = from.Slot(i);
+    TPixeFloatBuffer*& dst = Slot(i);
     const bool ok = src && (dst ? ResizePixeFloatBuffer(dst, src->width, src->height)
                                 : (dst = NewPixeFloatBuffer(pool, src->width, src->height)) != nullptr);
     if (!ok || !CopyPixeFloatBuffer(dst, src)) {

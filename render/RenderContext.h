@@ -93,6 +93,11 @@ struct EnginePens {
   // that takes another's renders what it would with pens of its own.  False
   // (and no pens) when FROM has none or a buffer cannot be had.
   bool CopyFrom(HungerPool& pool, const EnginePens& from);
+  // Pen i of the five, in the order below (0 CloudPen .. 4 WarpPenB).
+  TPixeFloatBuffer*& Slot(int i);
+  const TPixeFloatBuffer* Slot(int i) const { return const_cast<EnginePens*>(this)->Slot(i); }
+  // The slot of PEN among the five, or -1 for any other buffer.
+  int SlotOf(const TPixeFloatBuffer* pen) const;
 
   TPixeFloatBuffer* CloudPen = nullptr;
   TPixeFloatBuffer* PenShade = nullptr;
@@ -107,9 +112,9 @@ struct EnginePens {
   // first use after the pens (GreyCloudPen in CloudPattern.h).
   ScratchBlock GreyCloud;
   bool GreyCloudReady = false;
-  // The alpha spans of each pen's rows, in the order of the pens above
-  // (StampBatch), found on first use: SpansOf[i] is Generation + 1 while
-  // Spans[i] holds those of the current pens.
+  // The alpha spans of each pen's rows, by slot (StampBatch), found on first
+  // use: SpansOf[i] is Generation + 1 while Spans[i] holds those of the
+  // current pens.
   ScratchBlock Spans[kEnginePenCount];
   uint64_t SpansOf[kEnginePenCount] = {};
 };

@@ -130,51 +130,47 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
   // The alpha spans of the rows of each pen (found once per sequence, or
   // kept with the engine's pens until they are made again): the stamps leave
   // out the transparent ends of the pen rows.
-  const TPixeFloatBuffer* spanPens[kMaxSpanPens];
-  int32_t* spanOf[kMaxSpanPens];
-  int64_t spanAt[kMaxSpanPens];  // where in this sequence's block, when not kept
-  int keptSlot[kMaxSpanPens];    // the engine pen's slot, or -1
+  struct SpanPen {
+    const TPixeFloatBuffer* pen;
+    int slot;        // the engine pen's slot when its spans are kept there, else -1
+    int64_t at;      // else where in this sequence's block
+    int32_t* spans;
+  };
+  SpanPen spanPens[kMaxSpanPens];
   int spanPenCount = 0;
   int64_t spanEntries = 0;
   EnginePens& engine = ctx.Pens;
-  const TPixeFloatBuffer* const enginePens[kEnginePenCount] = {
-      engine.CloudPen, engine.PenShade, engine.WarpPenR, engine.WarpPenG, engine.WarpPenB};
   for (int64_t i = 0; i < count_; ++i) {
     const TPixeFloatBuffer* pen = ops_[i].pen;
     bool known = false;
-    for (int j = 0; j < spanPenCount; ++j) known |= spanPens[j] == pen;
+    for (int j = 0; j < spanPenCount; ++j) known |= spanPens[j].pen == pen;
     if (known || spanPenCount == kMaxSpanPens || !pen || pen->width <= 0 || pen->height <= 0) continue;
-    const int j = spanPenCount++;
-    spanPens[j] = pen;
-    keptSlot[j] = -1;
-    spanOf[j] = nullptr;
-    for (int k = 0; k < kEnginePenCount; ++k)
-      if (enginePens[k] == pen) keptSlot[j] = k;
-    if (keptSlot[j] >= 0)
-      spanOf[j] = static_cast<int32_t*>(engine.Spans[keptSlot[j]].Get(
-          ctx.Pool, sizeof(int32_t) * 2 * static_cast<size_t>(pen->height)));
-    if (!spanOf[j]) {
-      keptSlot[j] = -1;
-      spanAt[j] = spanEntries;
-      spanEntries += 2 * static_cast<int64_t>(pen->height);
+    const size_t rowEntries = 2 * static_cast<size_t>(pen->height);
+    SpanPen& sp = spanPens[spanPenCount++];
+    sp = SpanPen{pen, engine.SlotOf(pen), 0, nullptr};
+    if (sp.slot >= 0)
+      sp.spans = static_cast<int32_t*>(engine.Spans[sp.slot].Get(ctx.Pool, sizeof(int32_t) * rowEntries));
+    if (!sp.spans) {
+      sp.slot = -1;
+      sp.at = spanEntries;
+      spanEntries += static_cast<int64_t>(rowEntries);
     }
   }
   int32_t* spans = spanEntries > 0 ? static_cast<int32_t*>(ctx.StampScratch[kSpanSlot].Get(
                                          ctx.Pool, sizeof(int32_t) * static_cast<size_t>(spanEntries)))
                                    : nullptr;
   if (!spans && spanEntries > 0) spanPenCount = 0;
-  for (int j = 0; j < spanPenCount; ++j)
-    if (keptSlot[j] < 0) spanOf[j] = spans + spanAt[j];
   // Small pens (a preview's) are walked on the calling thread, as small plans are.
   for (int j = 0; j < spanPenCount; ++j) {
-    const int slot = keptSlot[j];
-    if (slot >= 0 && engine.SpansOf[slot] == engine.Generation + 1) continue;
-    const int32_t PH = spanPens[j]->height;
+    SpanPen& sp = spanPens[j];
+    if (sp.slot < 0) sp.spans = spans + sp.at;
+    if (sp.slot >= 0 && engine.SpansOf[sp.slot] == engine.Generation + 1) continue;
+    const int32_t PH = sp.pen->height;
     pool.For(PH, 2 * int64_t{PH} <= kInlinePlanEntries ? PH : 64, [&](int64_t b, int64_t e, int) {
-      PenAlphaSpans(spanPens[j], spanOf[j], static_cast<int32_t>(b), static_cast<int32_t>(e));
+      PenAlphaSpans(sp.pen, sp.spans, static_cast<int32_t>(b), static_cast<int32_t>(e));
     });
     // Rows left by an abort are not spans to keep.
-    if (slot >= 0 && !ctx.AbortRequested()) engine.SpansOf[slot] = engine.Generation + 1;
+    if (sp.slot >= 0 && !ctx.AbortRequested()) engine.SpansOf[sp.slot] = engine.Generation + 1;
   }
   // Planning costs about one step per table entry: a small sequence's plans
   // are made on the calling thread.
@@ -182,7 +178,7 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
     for (int64_t i = b; i < e; ++i) {
       PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
       for (int j = 0; j < spanPenCount; ++j)
-        if (spanPens[j] == ops_[i].pen) plans[i].spans = spanOf[j];
+        if (spanPens[j].pen == ops_[i].pen) plans[i].spans = spanPens[j].spans;
     }
   });
   // Grey stamps work on (R, A) pairs of each band, in a block per thread;
