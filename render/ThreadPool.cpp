@@ -123,9 +123,19 @@ void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
     next_.store(count_, std::memory_order_relaxed);
   }
   {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     open_ = false;
-    done_.wait(lock, [&] { return joined_ == 0; });
+  }
+  // The other workers are finishing their last chunks: wait for them awake
+  // for a moment, as they wait for the next loop, before sleeping.
+  const auto until = std::chrono::steady_clock::now() + kStayAwake;
+  for (int i = 0; joined_.load(std::memory_order_acquire) != 0; ++i) {
+    if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) break;
+    CpuRelax();
+  }
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [&] { return joined_.load(std::memory_order_relaxed) == 0; });
   }
   busy_.store(false);
   if (thrown) std::rethrow_exception(thrown);

@@ -67,7 +67,7 @@ class ThreadPool {
   // thread has run out of chunks it closes the loop and waits only for the
   // workers that joined, not for those still waking up.
   std::atomic<uint64_t> generation_{0};
-  int joined_ = 0;
+  std::atomic<int> joined_{0};
   bool open_ = false;
   bool quit_ = false;
   std::atomic<bool> busy_{false};
