@@ -55,12 +55,9 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
     seq.WarpScale = kept.WarpScale;
   } else {
     const long double before = ctx.Work.Done;
-    FillPixeFloatBuffer(warp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
     // 4, 5. Warp layers (30..40, 40..80).
-    StampWarpLayer1(ctx, params, target);
+    StampWarpTemplate(ctx, params, target);
     if (ctx.AbortRequested() || ctx.Work.Exceeded) return;  // the frame is abandoned
-    StampWarpLayer2(ctx, params, target);
-    if (ctx.AbortRequested() || ctx.Work.Exceeded) return;
     // 6. Fix the normalisation if needed, then apply it.
     NormalizeWarpTemplate(ctx, seq);
     if (ctx.AbortRequested()) return;

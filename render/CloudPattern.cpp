@@ -824,8 +824,6 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
   const TPixeFloatBuffer* pen = ctx.Pens.CloudPen;
   ctx.Layers.Base.valid = false;
   if (!bp) return;
-  // 1.
-  FillPixeFloatBuffer(bp, FloatPixel{0, 0, 0, 255}, &ctx.Threads);
   ctx.Rng.Seed(static_cast<uint32_t>(p.Seed));
   const int32_t W = bp->width, H = bp->height;
   const bool stamping = pen && pen->width == W && pen->height == H;
@@ -840,7 +838,13 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
   // 4. The draws run in order here; the stamps are applied afterwards, band
   // by band on the pool.
   StampBatch batch(ctx, stamping ? bp : nullptr, N + 2);
-  // base_pattern has just been filled grey, and the cloud pen is grey.
+  // 1. Opaque black: the batch's bands start from it.
+  const FloatPixel black{0, 0, 0, 255};
+  if (stamping)
+    batch.StartFrom(black);
+  else
+    FillPixeFloatBuffer(bp, black, &ctx.Threads);
+  // base_pattern starts grey, and the cloud pen is grey.
   if (stamping && !ctx.CloudReferenceMode)
     if (const float* pairs = GreyCloudPen(ctx)) batch.UseGreyPen(pen, pairs);
   const PowEaseOutCurve ease(4, p.Complex * 100, 0, p.MinRadius, p.MaxRadius);

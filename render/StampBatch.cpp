@@ -80,8 +80,14 @@ void StampBatch::Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool w
   ops_[count_++] = StampOp{pen, src, dst, mode, wrap};
 }
 
+void StampBatch::FillNow() {
+  if (fill_ && target_) FillPixeFloatBuffer(target_, fillValue_, &ctx_.Threads);
+  fill_ = false;
+}
+
 void StampBatch::RunSequential() {
   RenderContext& ctx = ctx_;
+  FillNow();
   for (int64_t i = 0; i < count_; ++i) {
     const StampOp& op = ops_[i];
     CloudStamp(ctx, op.pen, op.src, target_, op.mode, op.wrap, op.dst);
@@ -91,10 +97,14 @@ void StampBatch::RunSequential() {
 
 void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCtx) {
   RenderContext& ctx = ctx_;
-  if (!target_ || count_ == 0) return;
+  if (!target_ || count_ == 0) {
+    FillNow();
+    return;
+  }
   const int32_t W = target_->width, H = target_->height;
   if (W <= 0 || H <= 0) {
     count_ = 0;
+    fill_ = false;
     return;
   }
   // Tables for every stamp, or the plain sequence when they would not fit.
@@ -184,7 +194,8 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
   // Grey stamps work on (R, A) pairs of each band, in a block per thread;
   // a sequence whose modes all have planar forms works on the band's R, G,
   // B and A planes, converted once at the band's start and end.
-  bool grey = greyPairs_ != nullptr;
+  bool grey = greyPairs_ != nullptr &&
+              (!fill_ || (fillValue_.r == fillValue_.g && fillValue_.g == fillValue_.b));
   for (int64_t i = 0; grey && i < count_; ++i) grey = ops_[i].pen == greyPen_;
   bool planar = !grey;
   for (int64_t i = 0; planar && i < count_; ++i) planar = plans[i].empty || plans[i].planar;
@@ -216,7 +227,14 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
         float* pairs = bandCopies + bandFloats * worker;
         FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
         const int64_t n = static_cast<int64_t>(y1 - y0) * W;
-        PixelsToGreyPairs(px, n, pairs);
+        if (fill_) {
+          for (int64_t k = 0; k < n; ++k) {
+            pairs[2 * k] = fillValue_.r;
+            pairs[2 * k + 1] = fillValue_.a;
+          }
+        } else {
+          PixelsToGreyPairs(px, n, pairs);
+        }
         for (int64_t i = 0; i < count_; ++i)
           ApplyGreyStampRows(ops_[i], plans[i], greyPairs_, pairs, W, H, y0, y1);
         GreyPairsToPixels(pairs, n, px);
@@ -225,11 +243,19 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
         const int64_t ps = planeStride;
         FloatPixel* px = target_->data + static_cast<int64_t>(y0) * W;
         const int64_t n = static_cast<int64_t>(y1 - y0) * W;
-        PixelsToPlanes(px, n, planes, ps);
+        if (fill_) {
+          const float v[4] = {fillValue_.r, fillValue_.g, fillValue_.b, fillValue_.a};
+          for (int c = 0; c < 4; ++c) std::fill_n(planes + c * ps, n, v[c]);
+        } else {
+          PixelsToPlanes(px, n, planes, ps);
+        }
         for (int64_t i = 0; i < count_; ++i)
           ApplyPlanarStampRows(ops_[i], plans[i], planes, ps, W, H, y0, y1);
         PlanesToPixels(planes, ps, n, px);
       } else {
+        if (fill_)
+          std::fill_n(target_->data + static_cast<int64_t>(y0) * W,
+                      static_cast<int64_t>(y1 - y0) * W, fillValue_);
         for (int64_t i = 0; i < count_; ++i) ApplyStampRows(ops_[i], plans[i], target_, y0, y1);
       }
       const int64_t finished = done.fetch_add(1) + 1;
@@ -237,6 +263,7 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
     }
   });
   count_ = 0;
+  fill_ = false;
 }
 
 void StampBatch::RunWithProgress(int from, int to) {

@@ -33,6 +33,14 @@ class StampBatch {
     greyPairs_ = pairs;
   }
 
+  // Declares that the target is to be filled with v before the first stamp:
+  // queued bands then start from v instead of being read (an abort leaves
+  // the bands not yet stamped as they were; the frame is discarded anyway).
+  void StartFrom(FloatPixel v) {
+    fill_ = true;
+    fillValue_ = v;
+  }
+
   // False when the stamps are applied as they are added (then the caller
   // reports progress and checks for an abort after each one as usual).
   bool Queued() const { return ops_ != nullptr; }
@@ -54,6 +62,7 @@ class StampBatch {
   using ProgressFn = void (*)(void*, int64_t, int64_t);
   void RunWith(ThreadPool& pool, ProgressFn progress, void* progressCtx);
   void RunSequential();
+  void FillNow();
 
   RenderContext& ctx_;
   TPixeFloatBuffer* target_;
@@ -62,6 +71,8 @@ class StampBatch {
   int64_t count_ = 0;
   const TPixeFloatBuffer* greyPen_ = nullptr;
   const float* greyPairs_ = nullptr;
+  bool fill_ = false;
+  FloatPixel fillValue_{};
 };
 
 // The rows of the bands that the stamps of a batch are applied to, for a

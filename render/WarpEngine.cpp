@@ -271,19 +271,23 @@ void WarpLookupToPacked(RenderContext& ctx, const TPixeFloatBuffer* base, const 
   });
 }
 
-void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
-  ctx.Layers.Warp.valid = false;
-  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
-  if (!wt) return;
-  const int32_t W = wt->width, H = wt->height;
-  const bool stamping = PensFit(ctx, W, H);
+namespace {
+
+// Layer 1's stamp count less one: round(Complex x 7.5).
+int64_t WarpLayer1Count(const TCloudFrameParams& p) {
+  return std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
+}
+
+// The draws of layer 1 into batch, in order; false when an abort stopped
+// them (stamps applied as they are added only).
+bool DrawWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target,
+                    int32_t W, int32_t H, StampBatch& batch, int& progress) {
   ctx.Rng.Seed(static_cast<uint32_t>(p.Seed) + 1u);
   int32_t sw = W, sh = H;
-  const int64_t M = std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
+  const int64_t M = WarpLayer1Count(p);
   const PixelOffset off = LayerOffset(target, p, p.wx1, p.wy1);
   const int32_t offX = off.x, offY = off.y;
-  StampBatch batch(ctx, stamping ? wt : nullptr, M + 1);
-  int progress = 30;
+  progress = 30;
   for (int64_t u = 0; u <= M; ++u) {
     const int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
     const int32_t y = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(H))), offY);
@@ -292,21 +296,18 @@ void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const Rende
     batch.Add(ctx.Pens.WarpPenB, PixeRect{0, 0, W, H}, 3, true, PixeRect{x, y, sw, sh});
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sw * 0.95L));
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise) * (sh * 0.95L));
-    if (!batch.Queued() && ctx.AbortRequested()) return;
+    if (!batch.Queued() && ctx.AbortRequested()) return false;
     // round(10 / (Complex x 10) x u) + 30; Complex = 0 divides by zero.
     const LD prog = 10 / (p.Complex * 10) * u;
     progress = std::isfinite(prog) ? RoundToInt32(prog) + 30 : 30;
     if (!batch.Queued()) ctx.FrameProgress = progress;
   }
-  batch.RunWithProgress(30, progress);
+  return true;
 }
 
-void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
-  ctx.Layers.Warp.valid = false;
-  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
-  if (!wt) return;
-  const int32_t W = wt->width, H = wt->height;
-  const bool stamping = PensFit(ctx, W, H);
+// The draws of layer 2 into batch, as DrawWarpLayer1.
+bool DrawWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target,
+                    int32_t W, int32_t H, StampBatch& batch, int& progress) {
   const int64_t N = CloudStampCount(p.Complex);
   int32_t sw = StampSize(W * p.wMaxRadius);
   int32_t sh = StampSize(H * p.wMaxRadius);
@@ -314,9 +315,8 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
   const int32_t offX = off.x, offY = off.y;
   const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
-  StampBatch batch(ctx, stamping ? wt : nullptr, 2 * (N + 1) + 1);
   const PowEaseOutCurve ease(8, p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
-  int progress = 40;
+  progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
     ctx.Rng.Seed(static_cast<uint32_t>(p.Seed) + static_cast<uint32_t>(w));
@@ -332,10 +332,56 @@ void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Rende
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;
     if (!batch.Queued()) {
       ctx.FrameProgress = progress;
-      if (ctx.AbortRequested()) return;
+      if (ctx.AbortRequested()) return false;
     }
   }
-  batch.RunWithProgress(40, progress);
+  return true;
+}
+
+}  // namespace
+
+void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+  ctx.Layers.Warp.valid = false;
+  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
+  if (!wt) return;
+  StampBatch batch(ctx, PensFit(ctx, wt->width, wt->height) ? wt : nullptr, WarpLayer1Count(p) + 1);
+  int progress = 30;
+  if (DrawWarpLayer1(ctx, p, target, wt->width, wt->height, batch, progress))
+    batch.RunWithProgress(30, progress);
+}
+
+void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+  ctx.Layers.Warp.valid = false;
+  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
+  if (!wt) return;
+  StampBatch batch(ctx, PensFit(ctx, wt->width, wt->height) ? wt : nullptr,
+                   2 * (CloudStampCount(p.Complex) + 1) + 1);
+  int progress = 40;
+  if (DrawWarpLayer2(ctx, p, target, wt->width, wt->height, batch, progress))
+    batch.RunWithProgress(40, progress);
+}
+
+void StampWarpTemplate(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+  ctx.Layers.Warp.valid = false;
+  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
+  if (!wt) return;
+  const int32_t W = wt->width, H = wt->height;
+  const bool stamping = PensFit(ctx, W, H);
+  // Both layers in one batch: each band is read, stamped by every stamp of
+  // both and written once.
+  StampBatch batch(ctx, stamping ? wt : nullptr,
+                   WarpLayer1Count(p) + 1 + 2 * (CloudStampCount(p.Complex) + 1) + 1);
+  const FloatPixel black{0, 0, 0, 255};
+  if (stamping)
+    batch.StartFrom(black);
+  else
+    FillPixeFloatBuffer(wt, black, &ctx.Threads);
+  int progress = 30;
+  if (!DrawWarpLayer1(ctx, p, target, W, H, batch, progress)) return;
+  // Over the work budget: the frame is abandoned after layer 1, as when
+  // the layers are stamped one after the other.
+  if (!ctx.Work.Exceeded && !DrawWarpLayer2(ctx, p, target, W, H, batch, progress)) return;
+  batch.RunWithProgress(30, progress);
 }
 
 void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& p) {

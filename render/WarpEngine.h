@@ -18,6 +18,11 @@ void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& params,
 // before stamp w; FrameProgress 40..80.
 void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& params,
                      const RenderTarget& target);
+// The template from opaque black: layers 1 and 2 as above, with the same
+// draws, stamps and pixels, applied in one pass (FrameProgress 30..80).
+// Nothing of layer 2 once layer 1 is over the work budget.
+void StampWarpTemplate(RenderContext& ctx, const TCloudFrameParams& params,
+                       const RenderTarget& target);
 // Fixes the sequence's WarpOffset / WarpScale when WarpScale = 0, then
 // normalises the template's R, G, B when WarpScale > 0.
 void NormalizeWarpTemplate(RenderContext& ctx, RenderSequence& seq);

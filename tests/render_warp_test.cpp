@@ -328,3 +328,41 @@ TEST(WarpLayers, MovingTheWarpLayersMovesTheTemplate) {
   ctx.Frame.Free();
   ctx.Pens.Free();
 }
+
+TEST(WarpLayers, OnePassTemplateEqualsTheLayersOneAfterTheOther) {
+  // Over a stale template, queued and stamped at once (the reference mode),
+  // and with the work budget passed in layer 1 (layer 2 then draws nothing).
+  const int32_t W = 24, H = 20;
+  for (bool reference : {false, true}) {
+    for (long double limit : {0.0L, 2.5L * (W * H + 1)}) {
+      RenderContext ctx;
+      RenderSequence seq;
+      ctx.CloudReferenceMode = reference;
+      TCloudFrameParams p = DefaultCloudParams(W, H);
+      ASSERT_TRUE(AllocFrameBuffers(ctx, p, OutTarget(p), seq));
+      auto start = [&] {
+        ctx.Work.Limit = limit;
+        ctx.Work.Done = 0;
+        ctx.Work.Exceeded = false;
+      };
+      start();
+      FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{7, -3, 9, 1});
+      StampWarpTemplate(ctx, p, OutTarget(p));
+      TPixeFloatBuffer* once = Clone(ctx.Frame.warp_template);
+      const uint32_t rng = ctx.Rng.State();
+      const long double done = ctx.Work.Done;
+      start();
+      FillPixeFloatBuffer(ctx.Frame.warp_template, FloatPixel{0, 0, 0, 255});
+      StampWarpLayer1(ctx, p, OutTarget(p));
+      if (!ctx.Work.Exceeded) StampWarpLayer2(ctx, p, OutTarget(p));
+      EXPECT_EQ(ctx.Work.Exceeded, limit > 0);
+      EXPECT_EQ(std::memcmp(once->data, ctx.Frame.warp_template->data,
+                            sizeof(FloatPixel) * W * H), 0) << reference << " " << double(limit);
+      EXPECT_EQ(ctx.Rng.State(), rng);
+      EXPECT_EQ(ctx.Work.Done, done);
+      FreePixeFloatBuffer(once);
+      ctx.Frame.Free();
+      ctx.Pens.Free();
+    }
+  }
+}
