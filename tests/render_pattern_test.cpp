@@ -772,6 +772,22 @@ TEST(CloudExactness, NormalizeValueEqualsExtended) {
       ASSERT_EQ(std::memcmp(&want, &(&got[1].r)[c], sizeof want), 0) << "run " << run << " channel " << c;
     }
   }
+  // Sums that are exactly zero (a minimum a clip has flattened): zeros signed
+  // as the extended quotient's, for offsets of either zero, a float and one
+  // that is not, and scales of either sign.
+  for (long double o : {0.0L, -0.0L, 37.25L, 37.25L + 0x1p-40L})
+    for (long double s : {0.5L, -3.0L}) {
+      const long double off[4] = {o, o, o, o}, scale[4] = {s, s, s, s};
+      const float z = static_cast<float>(-o);
+      const FloatPixel px[2] = {{z, 0.0f, -0.0f, std::nextafter(z, 1e30f)}, {-0.0f, z, 0.0f, z}};
+      FloatPixel got[2] = {px[0], px[1]};
+      NormalizeRun(got, 2, off, scale, 15);
+      for (int i = 0; i < 8; ++i) {
+        const float want = static_cast<float>(((&px[0].r)[i] + o) / s);
+        EXPECT_EQ(std::memcmp(&want, &(&got[0].r)[i], sizeof want), 0)
+            << double(o) << " " << double(s) << " value " << i;
+      }
+    }
 }
 
 TEST(CloudExactness, FloatToPackedFastEqualsFloatToPacked) {
