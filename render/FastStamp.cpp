@@ -180,6 +180,35 @@ FloatPixel FloatBlendFast(FloatPixel d, FloatPixel s, int mode) {
   return fs_base::BlendOne(d, s, mode);
 }
 
+namespace {
+
+// The written columns of a plan whose columns in the pen are known, and its
+// kernels.
+void FinishPlan(const StampOp& op, int32_t W, StampPlan& plan) {
+  plan.empty = true;
+  if (plan.k0 < 0) return;
+  // Target columns of the range: wrapped into runs, or clipped.
+  plan.kb = plan.k0;
+  plan.ke = plan.k1;
+  if (!op.wrap) {
+    plan.kb = std::max<int64_t>(plan.k0, -static_cast<int64_t>(op.dst.left));
+    plan.ke = std::min<int64_t>(plan.k1, static_cast<int64_t>(W) - op.dst.left);
+    if (plan.kb >= plan.ke) return;
+  }
+  plan.empty = false;
+#ifdef VELMORA_HAVE_AVX2_KERNELS
+  const bool avx2 = UseAvx2();
+  plan.run = avx2 ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
+  plan.grey = avx2 ? fs_avx2::GreyRowsFor(op.mode) : fs_base::GreyRowsFor(op.mode);
+  plan.planar = avx2 ? fs_avx2::PlanarRowsFor(op.mode) : nullptr;
+#else
+  plan.run = fs_base::RunFor(op.mode);
+  plan.grey = fs_base::GreyRowsFor(op.mode);
+#endif
+}
+
+}  // namespace
+
 void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* rows,
                StampPlan& plan) {
   plan.cols = cols;
@@ -188,6 +217,7 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
   plan.planar = nullptr;
   plan.colScale = 1;
   plan.colOrigin = 0;
+  plan.k0 = plan.k1 = -1;
   plan.empty = true;
   const PixeRect src = op.src, dst = op.dst;
   if (src.width <= 0 || src.height <= 0 || dst.width <= 0 || dst.height <= 0) return;
@@ -215,14 +245,8 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
     }
   }
   if (k0 < 0) return;
-  // Target columns of the range: wrapped into runs, or clipped.
-  plan.kb = k0;
-  plan.ke = k1;
-  if (!op.wrap) {
-    plan.kb = std::max<int64_t>(k0, -static_cast<int64_t>(dst.left));
-    plan.ke = std::min<int64_t>(k1, static_cast<int64_t>(W) - dst.left);
-    if (plan.kb >= plan.ke) return;
-  }
+  plan.k0 = k0;
+  plan.k1 = k1;
   // Source rows of the target rows, v accumulated as StampPen does; -1
   // outside the pen.
   LD v = src.top;
@@ -230,16 +254,14 @@ void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* 
     const int64_t srow = RoundCoord(v);
     rows[r] = srow >= 0 && srow < PH ? static_cast<int32_t>(srow) : -1;
   }
-  plan.empty = false;
-#ifdef VELMORA_HAVE_AVX2_KERNELS
-  const bool avx2 = UseAvx2();
-  plan.run = avx2 ? fs_avx2::RunFor(op.mode) : fs_base::RunFor(op.mode);
-  plan.grey = avx2 ? fs_avx2::GreyRowsFor(op.mode) : fs_base::GreyRowsFor(op.mode);
-  plan.planar = avx2 ? fs_avx2::PlanarRowsFor(op.mode) : nullptr;
-#else
-  plan.run = fs_base::RunFor(op.mode);
-  plan.grey = fs_base::GreyRowsFor(op.mode);
-#endif
+  FinishPlan(op, W, plan);
+}
+
+void PlanStampAlike(const StampOp& op, int32_t W, const StampPlan& same, StampPlan& plan) {
+  plan = same;
+  plan.spans = nullptr;
+  plan.planar = nullptr;
+  FinishPlan(op, W, plan);
 }
 
 

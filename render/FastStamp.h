@@ -66,6 +66,9 @@ struct StampPlan {
   // width) and the pen column of stamp column 0 (source left): where a pen
   // column's first stamp column lies, to start looking from.
   double colScale = 1, colOrigin = 0;
+  // The target columns [k0, k1) whose source columns lie inside the pen
+  // (-1, -1: none), before any clipping to the target.
+  int64_t k0 = -1, k1 = -1;
   bool empty = true;        // the stamp writes nothing
 };
 
@@ -77,6 +80,11 @@ void PenAlphaSpans(const TPixeFloatBuffer* pen, int32_t* spans, int32_t row0, in
 // entries (both at most kMaxStampTable).
 void PlanStamp(const StampOp& op, int32_t W, int32_t H, int32_t* cols, int32_t* rows,
                StampPlan& plan);
+// The plan PlanStamp makes, sharing the tables of `same`, the plan of a
+// stamp into the same target with a pen of the same size, the same source
+// rectangle and the same target size (its position and mode may differ):
+// the tables depend on nothing else.
+void PlanStampAlike(const StampOp& op, int32_t W, const StampPlan& same, StampPlan& plan);
 // Applies the planned stamp to the target rows y0 <= y < y1 only, in the
 // order StampPen writes them.
 void ApplyStampRows(const StampOp& op, const StampPlan& plan, TPixeFloatBuffer* target,

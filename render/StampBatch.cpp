@@ -17,8 +17,12 @@ namespace {
 // Slots of the context's StampScratch: the queued stamps and their tables.
 constexpr int kOpsSlot = 3;
 constexpr int kTableSlot = 4;
+constexpr int kPlanSlot = 5;
+constexpr int kAlikeSlot = 6;
 constexpr int kBandSlot = 8;  // the grey or planar copies of the bands
 constexpr int kSpanSlot = 9;
+// Stamp sizes whose plans are shared within a sequence.
+constexpr int kMaxSizes = 32;
 // Pens of one sequence whose alpha spans are found (the engine's sequences
 // use at most three).
 constexpr int kMaxSpanPens = 8;
@@ -118,7 +122,7 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
       entries <= kMaxTableEntries
           ? static_cast<int32_t*>(ctx.StampScratch[kTableSlot].Get(ctx.Pool, sizeof(int32_t) * static_cast<size_t>(entries)))
           : nullptr;
-  StampPlan* plans = table ? static_cast<StampPlan*>(ctx.StampScratch[kOpsSlot + 2].Get(ctx.Pool, sizeof(StampPlan) * static_cast<size_t>(count_)))
+  StampPlan* plans = table ? static_cast<StampPlan*>(ctx.StampScratch[kPlanSlot].Get(ctx.Pool, sizeof(StampPlan) * static_cast<size_t>(count_)))
                            : nullptr;
   if (!plans) {
     RunSequential();
@@ -182,15 +186,42 @@ void StampBatch::RunWith(ThreadPool& pool, ProgressFn progress, void* progressCt
     // Rows left by an abort are not spans to keep.
     if (sp.slot >= 0 && !ctx.AbortRequested()) engine.SpansOf[sp.slot] = engine.Generation + 1;
   }
+  // Stamps of one size (with pens of one size, from one source rectangle)
+  // share their column and row tables: alike[i] is the first such stamp, for
+  // the sizes among the first kMaxSizes.  The engine's sequences have few.
+  int64_t* alike = static_cast<int64_t*>(
+      ctx.StampScratch[kAlikeSlot].Get(ctx.Pool, sizeof(int64_t) * static_cast<size_t>(count_)));
+  int64_t ownEntries = 0;
+  {
+    int64_t sizes[kMaxSizes];
+    int sizeCount = 0;
+    auto same = [&](const StampOp& a, const StampOp& b) {
+      return a.pen->width == b.pen->width && a.pen->height == b.pen->height &&
+             a.src.left == b.src.left && a.src.top == b.src.top && a.src.width == b.src.width &&
+             a.src.height == b.src.height && a.dst.width == b.dst.width &&
+             a.dst.height == b.dst.height;
+    };
+    for (int64_t i = 0; alike && i < count_; ++i) {
+      alike[i] = i;
+      if (!ops_[i].pen) continue;
+      for (int k = 0; k < sizeCount && alike[i] == i; ++k)
+        if (same(ops_[sizes[k]], ops_[i])) alike[i] = sizes[k];
+      if (alike[i] == i && sizeCount < kMaxSizes) sizes[sizeCount++] = i;
+      if (alike[i] == i) ownEntries += static_cast<int64_t>(ops_[i].dst.width) + ops_[i].dst.height;
+    }
+  }
+  if (!alike) ownEntries = entries;
   // Planning costs about one step per table entry: a small sequence's plans
   // are made on the calling thread.
-  pool.For(count_, entries <= kInlinePlanEntries ? count_ : 4, [&](int64_t b, int64_t e, int) {
-    for (int64_t i = b; i < e; ++i) {
-      PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
-      for (int j = 0; j < spanPenCount; ++j)
-        if (spanPens[j].pen == ops_[i].pen) plans[i].spans = spanPens[j].spans;
-    }
+  pool.For(count_, ownEntries <= kInlinePlanEntries ? count_ : 4, [&](int64_t b, int64_t e, int) {
+    for (int64_t i = b; i < e; ++i)
+      if (!alike || alike[i] == i) PlanStamp(ops_[i], W, H, plans[i].cols, plans[i].rows, plans[i]);
   });
+  for (int64_t i = 0; i < count_; ++i) {
+    if (alike && alike[i] != i) PlanStampAlike(ops_[i], W, plans[alike[i]], plans[i]);
+    for (int j = 0; j < spanPenCount; ++j)
+      if (spanPens[j].pen == ops_[i].pen) plans[i].spans = spanPens[j].spans;
+  }
   // Grey stamps work on (R, A) pairs of each band, in a block per thread;
   // a sequence whose modes all have planar forms works on the band's R, G,
   // B and A planes, converted once at the band's start and end.

@@ -50,7 +50,8 @@ uint32_t StateAfter(uint32_t seed, int n) {
   return seed;
 }
 
-// Adds 24 random stamps of MODES (wrap and clipping included) to A one after
+// Adds 24 random stamps of MODES (wrap and clipping included, half of them
+// the size of the stamp before, which the batch plans once) to A one after
 // the other with StampPen and to B as one batch (on the grey PAIRS of PEN
 // when given); the two must agree bit for bit.
 void ExpectBatchEqualsStampPen(RenderContext& ctx, TPixeFloatBuffer* pen, const float* pairs,
@@ -60,14 +61,20 @@ void ExpectBatchEqualsStampPen(RenderContext& ctx, TPixeFloatBuffer* pen, const 
   const int32_t W = pen->width, H = pen->height;
   StampBatch batch(ctx, b, 24);
   if (pairs) batch.UseGreyPen(pen, pairs);
+  PixeRect last{};
   for (int k = 0; k < 24; ++k) {
     const int mode = modes[rng() % modes.size()];
     const bool wrap = rng() % 4 != 0;
     const PixeRect src{0, 0, W, H};
-    const PixeRect dst{static_cast<int32_t>(rng() % (3 * W)) - W,
-                       static_cast<int32_t>(rng() % (3 * H)) - H,
-                       static_cast<int32_t>(rng() % (2 * W)) + 1,
-                       static_cast<int32_t>(rng() % (2 * H)) + 1};
+    PixeRect dst{static_cast<int32_t>(rng() % (3 * W)) - W,
+                 static_cast<int32_t>(rng() % (3 * H)) - H,
+                 static_cast<int32_t>(rng() % (2 * W)) + 1,
+                 static_cast<int32_t>(rng() % (2 * H)) + 1};
+    if (k > 0 && rng() % 2) {
+      dst.width = last.width;
+      dst.height = last.height;
+    }
+    last = dst;
     StampPen(pen, src, a, mode, wrap, dst);
     batch.Add(pen, src, mode, wrap, dst);
   }
