@@ -61,6 +61,27 @@ int64_t CloudStampCount(long double complex) {
   return std::min<int64_t>(RoundToInt64(complex * 20 * (complex * 10)), INT64_MAX / 8);
 }
 
+const long double* SizeCurveValues(RenderContext& ctx, int slot, const PowEaseOutCurve& curve,
+                                   int64_t count) {
+  constexpr int64_t kMaxKept = int64_t{1} << 17;
+  if (count <= 0 || count > kMaxKept) return nullptr;
+  SizeCurveCache& kept = ctx.SizeCurves[slot];
+  // Known values stay where they are (the block only moves to grow).
+  const bool known = kept.curve.SameAs(curve) && count <= kept.count;
+  auto* values = static_cast<long double*>(
+      kept.values.Get(ctx.Pool, sizeof(long double) * static_cast<size_t>(count)));
+  if (!values) {
+    kept.count = 0;
+    return nullptr;
+  }
+  if (!known) {
+    for (int64_t i = 0; i < count; ++i) values[i] = curve.At(static_cast<long double>(i));
+    kept.curve = curve;
+    kept.count = count;
+  }
+  return values;
+}
+
 void FillEllipse(TPixeFloatBuffer* b, int32_t cx, int32_t cy, bool wrap, FloatPixel colour,
                  int32_t ry, int32_t rx) {
   auto clamp32 = [](int64_t v) {
@@ -848,6 +869,7 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
   if (stamping && !ctx.CloudReferenceMode)
     if (const float* pairs = GreyCloudPen(ctx)) batch.UseGreyPen(pen, pairs);
   const PowEaseOutCurve ease(4, p.Complex * 100, 0, p.MinRadius, p.MaxRadius);
+  const LD* eases = SizeCurveValues(ctx, 0, ease, N + 2);
   int progress = 10;
   for (int64_t i = 0; i <= N + 1; ++i) {
     int32_t x = WrapAdd32(static_cast<int32_t>(ctx.Rng.Random(static_cast<uint32_t>(W))), offX);
@@ -877,7 +899,7 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
     if (!ctx.Work.Charge(static_cast<LD>(std::max(sw, 0)) * std::max(sh, 0) + 1, "cloud stamps"))
       break;
     batch.Add(pen, PixeRect{0, 0, W, H}, mode, true, PixeRect{x, y, sw, sh});
-    const LD g = ease.At(static_cast<LD>(i));
+    const LD g = eases ? eases[i] : ease.At(static_cast<LD>(i));
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * W);
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.Noise) * g * H);
     progress = RoundToInt32(20.0L / (N + 1) * i) + 10;

@@ -23,6 +23,13 @@ int32_t StampSize(long double v);
 // N = round(Complex x 20 x (Complex x 10)), the cloud stamp parameter.
 int64_t CloudStampCount(long double complex);
 
+// curve.At(0), ..., curve.At(count - 1), kept in the context's size curve
+// `slot` (0: the base pattern's, 1: warp layer 2's) for the frames that
+// follow; nullptr when count is beyond what is kept (the caller evaluates
+// the curve itself).
+const long double* SizeCurveValues(RenderContext& ctx, int slot, const PowEaseOutCurve& curve,
+                                   int64_t count);
+
 // The spans of FillEllipse(.., ry, rx) in the order the rasteriser puts them:
 // fn(dy, half) means the span cx - half .. cx + half on row cy + dy.  Nothing
 // when rx <= 0 or ry <= 0.

@@ -1,6 +1,8 @@
 #include "render/Ease.h"
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace velmora {
 
@@ -32,6 +34,15 @@ long double SlopeEase(long double s, long double x, long double x1, long double 
                       long double y1, long double y0) {
   if (s >= 0) return PowEaseOut(s + 1, x, x1, x0, y1, y0);
   return PowEaseIn(std::fabs(s) + 1, x, x1, x0, y1, y0);
+}
+
+bool PowEaseOutCurve::SameAs(const PowEaseOutCurve& other) const {
+  // Extended reals have 10 significant bytes; the rest of their storage is
+  // padding.
+  static_assert(std::numeric_limits<long double>::digits == 64);
+  auto same = [](const long double& a, const long double& b) { return std::memcmp(&a, &b, 10) == 0; };
+  return same(k_, other.k_) && same(x1_, other.x1_) && same(y1_, other.y1_) &&
+         same(y0_, other.y0_) && same(den_, other.den_);
 }
 
 }  // namespace velmora

@@ -24,6 +24,8 @@ class PowEaseOutCurve {
   PowEaseOutCurve(long double k, long double x1, long double x0, long double y1, long double y0)
       : k_(k), x1_(x1), y1_(y1), y0_(y0), den_(AbsPow(x1 - x0, k)) {}
   long double At(long double x) const { return y1_ - AbsPow(x1_ - x, k_) * (y1_ - y0_) / den_; }
+  // The same curve, its numbers bit for bit (so At gives the same values).
+  bool SameAs(const PowEaseOutCurve& other) const;
 
  private:
   long double k_, x1_, y1_, y0_, den_;

@@ -28,6 +28,7 @@
 #include <string>
 
 #include "base/Numeric.h"
+#include "render/Ease.h"
 #include "render/LayerCache.h"
 #include "render/MemoryHunger.h"
 #include "render/Pixe.h"
@@ -152,6 +153,15 @@ struct PenPowerCache {
   ScratchBlock values;   // long double
 };
 
+// Values of a stamp sequence's size curve, At(0), At(1), ..., kept from one
+// frame to the next: the curve depends only on the complexity and the radii,
+// and each value costs a powl.
+struct SizeCurveCache {
+  PowEaseOutCurve curve{0, 0, 0, 0, 0};
+  int64_t count = 0;  // values known (0: none)
+  ScratchBlock values;
+};
+
 // Scratch slots of the stamping code and the warp lookup (see FastStamp.h
 // and CloudPattern.cpp).
 inline constexpr int kStampScratchSlots = 11;
@@ -171,6 +181,7 @@ class RenderContext {
   PenPowerCache PenPowers;
   StampedLayerCache Layers;
   ScratchBlock LayerMove;  // a row set aside while a kept layer is moved (CloudLayer.cpp)
+  SizeCurveCache SizeCurves[2];  // of the base pattern and of warp layer 2
   ScratchBlock StampScratch[kStampScratchSlots];
   BlurWorkspace Blur;
   // The threads of the stages' pixel work (every core unless set otherwise;

@@ -316,6 +316,7 @@ bool DrawWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Render
   const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
   const PowEaseOutCurve ease(8, p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
+  const LD* eases = SizeCurveValues(ctx, 1, ease, 2 * (N + 1) + 1);
   progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
@@ -326,7 +327,7 @@ bool DrawWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Render
       break;
     batch.Add(pens[w % 3], PixeRect{0, 0, W, H}, kModes[(w % 12) / 3], true,
               PixeRect{x, y, sw, sh});
-    const LD g = ease.At(static_cast<LD>(w));
+    const LD g = eases ? eases[w] : ease.At(static_cast<LD>(w));
     sw = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise / 2) * g * W);
     sh = StampSize((1 - ctx.Rng.RandomReal() * p.wNoise / 2) * g * H);
     progress = RoundToInt32(40.0L / (2 * (N + 1)) * w) + 40;

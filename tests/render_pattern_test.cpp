@@ -1022,3 +1022,20 @@ TEST(CloudLayer, RepeatedRendersDoNotTouchTheHeap) {
   ctx.Frame.Free();
   ctx.Pens.Free();
 }
+
+TEST(CloudPattern, SizeCurveValuesAreTheCurvesOwn) {
+  // Kept values serve only the same curve, and any count: shorter, longer
+  // (the block grows), then shorter.
+  RenderContext ctx;
+  const PowEaseOutCurve curves[] = {{8, 5, 0, 0.2L, 1}, {8, 5, 0, 0.25L, 1}, {4, 5, 0, 0.25L, 1}};
+  for (const PowEaseOutCurve& c : curves)
+    for (int64_t count : {7, 10, 3, 5000}) {
+      const long double* v = SizeCurveValues(ctx, 1, c, count);
+      ASSERT_NE(v, nullptr);
+      for (int64_t i = 0; i < count; ++i) {
+        const long double want = c.At(static_cast<long double>(i));
+        ASSERT_EQ(std::memcmp(&v[i], &want, 10), 0) << count << " " << i;
+      }
+    }
+  EXPECT_EQ(SizeCurveValues(ctx, 0, curves[0], int64_t{1} << 40), nullptr);
+}
