@@ -175,7 +175,7 @@ void ClipLow(RenderContext& ctx, TPixeFloatBuffer* b, long double f) {
   ForElements(pool, n, [&](int64_t from, int64_t to) {
     for (int64_t i = from; i < to; ++i)
       if (p[i].r <= below) p[i].r = p[i].g = p[i].b = tf;
-  });
+  }, kInlineScanElements);
 }
 
 void NormalizeBuffer(RenderContext& ctx, TPixeFloatBuffer* b, bool withAlpha) {
