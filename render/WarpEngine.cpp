@@ -341,25 +341,32 @@ bool DrawWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Render
 
 }  // namespace
 
-void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+namespace {
+
+using DrawLayerFn = bool (*)(RenderContext&, const TCloudFrameParams&, const RenderTarget&,
+                             int32_t, int32_t, StampBatch&, int&);
+
+// One layer's draws into a batch of its own (EXPECTED stamps), applied with
+// the progress running on from FROM.
+void StampOneLayer(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target,
+                   int64_t expected, int from, DrawLayerFn draw) {
   ctx.Layers.Warp.valid = false;
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
-  StampBatch batch(ctx, PensFit(ctx, wt->width, wt->height) ? wt : nullptr, WarpLayer1Count(p) + 1);
-  int progress = 30;
-  if (DrawWarpLayer1(ctx, p, target, wt->width, wt->height, batch, progress))
-    batch.RunWithProgress(30, progress);
+  StampBatch batch(ctx, PensFit(ctx, wt->width, wt->height) ? wt : nullptr, expected);
+  int progress = from;
+  if (draw(ctx, p, target, wt->width, wt->height, batch, progress))
+    batch.RunWithProgress(from, progress);
+}
+
+}  // namespace
+
+void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
+  StampOneLayer(ctx, p, target, WarpLayer1Count(p) + 1, 30, DrawWarpLayer1);
 }
 
 void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
-  ctx.Layers.Warp.valid = false;
-  TPixeFloatBuffer* wt = ctx.Frame.warp_template;
-  if (!wt) return;
-  StampBatch batch(ctx, PensFit(ctx, wt->width, wt->height) ? wt : nullptr,
-                   2 * (CloudStampCount(p.Complex) + 1) + 1);
-  int progress = 40;
-  if (DrawWarpLayer2(ctx, p, target, wt->width, wt->height, batch, progress))
-    batch.RunWithProgress(40, progress);
+  StampOneLayer(ctx, p, target, 2 * (CloudStampCount(p.Complex) + 1) + 1, 40, DrawWarpLayer2);
 }
 
 void StampWarpTemplate(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
