@@ -32,8 +32,8 @@ void CloudLayer(RenderContext& ctx, const TCloudFrameParams& params, const Rende
   TPixeBuffer* cloud = ctx.Frame.cloud;
   if (!base || !warp || !cloud || ctx.Work.Exceeded) return;
   StampedLayerCache& kept = ctx.Layers;
-  // 1.  (BuildBasePattern fills base_pattern itself, as its first step; the
-  // warp template is filled where it is stamped.)
+  // 1.  (base_pattern and the warp template are filled where they are
+  // stamped.)
   FillPixeBuffer(cloud, 0xFF000000u, &ctx.Threads);
   ctx.Rng.Seed(static_cast<uint32_t>(params.Seed));
   // 2, 3. Cloud stamps (FrameProgress 10..30), coverage clip, normalisation.

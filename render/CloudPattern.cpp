@@ -860,11 +860,7 @@ void BuildBasePattern(RenderContext& ctx, const TCloudFrameParams& p, const Rend
   // by band on the pool.
   StampBatch batch(ctx, stamping ? bp : nullptr, N + 2);
   // 1. Opaque black: the batch's bands start from it.
-  const FloatPixel black{0, 0, 0, 255};
-  if (stamping)
-    batch.StartFrom(black);
-  else
-    FillPixeFloatBuffer(bp, black, &ctx.Threads);
+  batch.StartFrom(bp, FloatPixel{0, 0, 0, 255});
   // base_pattern starts grey, and the cloud pen is grey.
   if (stamping && !ctx.CloudReferenceMode)
     if (const float* pairs = GreyCloudPen(ctx)) batch.UseGreyPen(pen, pairs);

@@ -84,6 +84,16 @@ void StampBatch::Add(const TPixeFloatBuffer* pen, PixeRect src, int mode, bool w
   ops_[count_++] = StampOp{pen, src, dst, mode, wrap};
 }
 
+void StampBatch::StartFrom(TPixeFloatBuffer* buffer, FloatPixel v) {
+  if (!buffer) return;
+  if (buffer != target_) {
+    FillPixeFloatBuffer(buffer, v, &ctx_.Threads);
+    return;
+  }
+  fill_ = true;
+  fillValue_ = v;
+}
+
 void StampBatch::FillNow() {
   if (fill_ && target_) FillPixeFloatBuffer(target_, fillValue_, &ctx_.Threads);
   fill_ = false;

@@ -33,13 +33,11 @@ class StampBatch {
     greyPairs_ = pairs;
   }
 
-  // Declares that the target is to be filled with v before the first stamp:
-  // queued bands then start from v instead of being read (an abort leaves
-  // the bands not yet stamped as they were; the frame is discarded anyway).
-  void StartFrom(FloatPixel v) {
-    fill_ = true;
-    fillValue_ = v;
-  }
+  // Fills BUFFER with v before the first stamp: at once when the batch does
+  // not stamp into it, else as the stamps are applied, the queued bands
+  // starting from v instead of being read (an abort leaves the bands not yet
+  // stamped as they were; the frame is discarded anyway).
+  void StartFrom(TPixeFloatBuffer* buffer, FloatPixel v);
 
   // False when the stamps are applied as they are added (then the caller
   // reports progress and checks for an abort after each one as usual).

@@ -28,6 +28,16 @@ inline void CpuRelax() {
 #endif
 }
 
+// Waits awake while waiting() holds, for kStayAwake at most.
+template <typename Waiting>
+void StayAwakeWhile(Waiting&& waiting) {
+  const auto until = std::chrono::steady_clock::now() + kStayAwake;
+  for (int i = 0; waiting(); ++i) {
+    if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) return;
+    CpuRelax();
+  }
+}
+
 }  // namespace
 
 ThreadPool::ThreadPool(int threads) : threads_(std::max(threads, 1)) { Start(); }
@@ -77,11 +87,7 @@ void ThreadPool::WorkerMain(int worker) {
     // A render makes its passes one after another with short sequential
     // steps between them: waiting a moment awake for the next one spares
     // the time the system takes to wake a sleeping thread.
-    const auto until = std::chrono::steady_clock::now() + kStayAwake;
-    for (int i = 0; generation_.load(std::memory_order_acquire) == seen; ++i) {
-      if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) break;
-      CpuRelax();
-    }
+    StayAwakeWhile([&] { return generation_.load(std::memory_order_acquire) == seen; });
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait(lock, [&] { return quit_ || generation_.load(std::memory_order_relaxed) != seen; });
@@ -133,11 +139,7 @@ void ThreadPool::Run(int64_t count, int64_t grain, Fn fn, void* ctx) {
   }
   // The other workers are finishing their last chunks: wait for them awake
   // for a moment, as they wait for the next loop, before sleeping.
-  const auto until = std::chrono::steady_clock::now() + kStayAwake;
-  for (int i = 0; joined_.load(std::memory_order_acquire) != 0; ++i) {
-    if ((i & 63) == 63 && std::chrono::steady_clock::now() >= until) break;
-    CpuRelax();
-  }
+  StayAwakeWhile([&] { return joined_.load(std::memory_order_acquire) != 0; });
   {
     std::unique_lock<std::mutex> lock(mutex_);
     done_.wait(lock, [&] { return joined_.load(std::memory_order_relaxed) == 0; });

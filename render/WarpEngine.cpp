@@ -278,6 +278,11 @@ int64_t WarpLayer1Count(const TCloudFrameParams& p) {
   return std::min<int64_t>(RoundToInt64(p.Complex * 7.5L), INT64_MAX / 8);
 }
 
+// Layer 2's stamp count: 2N + 3.
+int64_t WarpLayer2Stamps(const TCloudFrameParams& p) {
+  return 2 * (CloudStampCount(p.Complex) + 1) + 1;
+}
+
 // The draws of layer 1 into batch, in order; false when an abort stopped
 // them (stamps applied as they are added only).
 bool DrawWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target,
@@ -316,7 +321,7 @@ bool DrawWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Render
   const TPixeFloatBuffer* pens[3] = {ctx.Pens.WarpPenR, ctx.Pens.WarpPenG, ctx.Pens.WarpPenB};
   static const int kModes[4] = {0, 1, 5, 6};
   const PowEaseOutCurve ease(8, p.Complex * 200, 0, p.wMinRadius, p.wMaxRadius);
-  const LD* eases = SizeCurveValues(ctx, 1, ease, 2 * (N + 1) + 1);
+  const LD* eases = SizeCurveValues(ctx, 1, ease, WarpLayer2Stamps(p));
   progress = 40;
   for (int64_t w = 0; w <= 2 * (N + 1); ++w) {
     // Seed + w, wrapping at 32 bits.
@@ -338,10 +343,6 @@ bool DrawWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const Render
   }
   return true;
 }
-
-}  // namespace
-
-namespace {
 
 using DrawLayerFn = bool (*)(RenderContext&, const TCloudFrameParams&, const RenderTarget&,
                              int32_t, int32_t, StampBatch&, int&);
@@ -366,7 +367,7 @@ void StampWarpLayer1(RenderContext& ctx, const TCloudFrameParams& p, const Rende
 }
 
 void StampWarpLayer2(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
-  StampOneLayer(ctx, p, target, 2 * (CloudStampCount(p.Complex) + 1) + 1, 40, DrawWarpLayer2);
+  StampOneLayer(ctx, p, target, WarpLayer2Stamps(p), 40, DrawWarpLayer2);
 }
 
 void StampWarpTemplate(RenderContext& ctx, const TCloudFrameParams& p, const RenderTarget& target) {
@@ -374,16 +375,11 @@ void StampWarpTemplate(RenderContext& ctx, const TCloudFrameParams& p, const Ren
   TPixeFloatBuffer* wt = ctx.Frame.warp_template;
   if (!wt) return;
   const int32_t W = wt->width, H = wt->height;
-  const bool stamping = PensFit(ctx, W, H);
   // Both layers in one batch: each band is read, stamped by every stamp of
   // both and written once.
-  StampBatch batch(ctx, stamping ? wt : nullptr,
-                   WarpLayer1Count(p) + 1 + 2 * (CloudStampCount(p.Complex) + 1) + 1);
-  const FloatPixel black{0, 0, 0, 255};
-  if (stamping)
-    batch.StartFrom(black);
-  else
-    FillPixeFloatBuffer(wt, black, &ctx.Threads);
+  StampBatch batch(ctx, PensFit(ctx, W, H) ? wt : nullptr,
+                   WarpLayer1Count(p) + 1 + WarpLayer2Stamps(p));
+  batch.StartFrom(wt, FloatPixel{0, 0, 0, 255});
   int progress = 30;
   if (!DrawWarpLayer1(ctx, p, target, W, H, batch, progress)) return;
   // Over the work budget: the frame is abandoned after layer 1, as when
